@@ -1,0 +1,34 @@
+# Shared by scripts/run, scripts/test and scripts/bench: packages and the build.
+# shellcheck shell=bash
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+PACKAGES=(
+  g++ cmake ninja-build ccache qt6-base-dev qt6-image-formats-plugins libqt6svg6
+  shared-mime-info adwaita-icon-theme fonts-dejavu-core
+  xvfb xauth xdotool imagemagick x11-apps python3-pyftpdlib unrtf curl lftp
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the Debian packages that are missing; quick when everything is there.
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+  local dir="$1"; shift
+  export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@" >/dev/null
+  cmake --build "$dir" -j "${VESTRIGAL_JOBS:-2}"
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "AppFolders.h"
+#include "Settings.h"
+
+#include <QString>
+
+class FtpSession;
+
+// The program-wide values: created once in main() (or by a test) and passed by reference.
+// Every start begins with the same values; nothing here is ever saved.
+class AppState
+{
+public:
+    explicit AppState(const AppFolders &folders);
+
+    AppFolders folders;
+    Settings settings;
+    QString currentLogFile;
+
+    // The open FTP connection, owned by the main window; null while not connected.
+    FtpSession *session = nullptr;
+    bool connected() const { return session != nullptr; }
+
+    QString currentLocalFolder;  // ends with "/"
+    QString currentRemoteFolder; // empty until connected, then ends with "/"
+    QString remoteFilter = QStringLiteral("*.*");
+    QString localFilter = QStringLiteral("*.*");
+    bool queueRunning = true;
+    bool listingFree = true;
+    qint16 queueIconCounter = 2;
+    qint16 dragState = 0;
+    bool splitterDragging = false;
+    int windowWidth = 0;  // twips
+    int windowHeight = 0; // twips
+};

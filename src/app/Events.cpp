@@ -1,0 +1,8 @@
+#include "Events.h"
+
+#include <QCoreApplication>
+
+void pumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}

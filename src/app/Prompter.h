@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Every message box, input box and file dialog goes through here, titled "Vestrigal".
+// Windows get a widget implementation; tests script the answers.
+class Prompter
+{
+public:
+    enum class Icon { None, Information, Warning, Critical, Question };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No };
+
+    virtual ~Prompter() = default;
+
+    virtual Answer message(const QString &text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok) = 0;
+    // The typed text; an empty text when the user cancelled.
+    virtual QString input(const QString &prompt, const QString &defaultText = {}) = 0;
+    // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").
+    virtual QString openFileName(const QString &filter, const QString &folder = {}) = 0;
+    virtual QString saveFileName(const QString &filter, const QString &folder = {}) = 0;
+
+    static QString title() { return QStringLiteral("Vestrigal"); }
+};

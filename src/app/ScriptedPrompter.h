@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Prompter.h"
+
+#include <QList>
+#include <QStringList>
+
+// A Prompter that answers from queues and records what it was asked: for tests and
+// for running windows without a user. When a queue is empty it answers Cancel / "".
+class ScriptedPrompter : public Prompter
+{
+public:
+    struct Shown
+    {
+        QString text;
+        Icon icon;
+        Buttons buttons;
+    };
+
+    QList<Answer> answers;
+    QStringList inputs;
+    QStringList fileNames;
+
+    QList<Shown> shown;     // every message, in order
+    QStringList prompts;    // every input prompt and file filter, in order
+
+    Answer message(const QString &text, Icon icon, Buttons buttons) override
+    {
+        shown.append({text, icon, buttons});
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+    QString input(const QString &prompt, const QString &) override
+    {
+        prompts.append(prompt);
+        return inputs.isEmpty() ? QString() : inputs.takeFirst();
+    }
+    QString openFileName(const QString &filter, const QString &) override
+    {
+        prompts.append(filter);
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
+    QString saveFileName(const QString &filter, const QString &folder) override { return openFileName(filter, folder); }
+
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const Shown &s : shown)
+            texts.append(s.text);
+        return texts;
+    }
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The settings record: edited by the configuration window for the rest of the run, never saved.
+struct Settings
+{
+    enum TransferType : quint8 { Auto = 0, Ascii = 1, Binary = 2 };
+
+    quint8 downloadType = Auto;
+    quint8 uploadType = Auto;
+    qint32 downloadBufferSize = 1024;
+    qint32 uploadBufferSize = 1024;
+    QStringList asciiExtensions = defaultAsciiExtensions();
+    bool keepLog = true;
+    qint16 logFormat = 1; // 1 = RTF, 0 = plain text
+    QString logPath;      // folder of the log files, ends with "/"
+
+    static QStringList defaultAsciiExtensions()
+    {
+        return {QStringLiteral("html"), QStringLiteral("php"),  QStringLiteral("shtml"), QStringLiteral("php3"),
+                QStringLiteral("pl"),   QStringLiteral("rtf"),  QStringLiteral("dhtml"), QStringLiteral("htm"),
+                QStringLiteral("asp"),  QStringLiteral("aspx"), QStringLiteral("frm"),   QStringLiteral("xml"),
+                QStringLiteral("txt"),  QStringLiteral("js"),   QStringLiteral("vbs")};
+    }
+};
