@@ -1,0 +1,328 @@
+#include "PaneLayout.h"
+#include "Twips.h"
+
+#include <QPoint>
+#include <QRandomGenerator>
+#include <QTest>
+
+Q_DECLARE_METATYPE(TwipRect)
+
+// Found by argument-dependent lookup, so it lives beside TwipRect.
+char *toString(const TwipRect &r)
+{
+    return QTest::toString(QStringLiteral("{%1, %2, %3, %4}").arg(r.left).arg(r.top).arg(r.width).arg(r.height));
+}
+
+namespace {
+
+using L = PaneLayout;
+
+// A 1280 × 800 screen at 96 dpi.
+constexpr int W = 19200;
+constexpr int H = 12000;
+
+QList<QPoint> drags(std::initializer_list<QPoint> list)
+{
+    return QList<QPoint>(list); // x: splitter, y: offset
+}
+
+// The panes stack without gaps from the log's top to the status bar, left and right of splitter3.
+void checkTiles(const PaneLayout &l)
+{
+    const auto column = {L::RichTextBox1, L::splitter1, L::ListView3, L::splitter2, L::TreeView1,
+                         L::txtLocal,     L::splitter5, L::ListView2, L::StatusBar1};
+    const auto rightColumn = {L::RichTextBox1, L::splitter1, L::ListView1, L::splitter4, L::TreeView2,
+                              L::txtDirectory, L::splitter5, L::ListView2, L::StatusBar1};
+    for (const auto &stack : {column, rightColumn}) {
+        int y = L::LogTop;
+        for (L::Control c : stack) {
+            QVERIFY2(l.rect(c).top == y, L::controlName(c));
+            y = l.rect(c).bottom();
+        }
+        QCOMPARE(y, l.height() - 300);
+    }
+    const TwipRect s3 = l.rect(L::splitter3);
+    QCOMPARE(s3.top, l.rect(L::splitter1).bottom());
+    QCOMPARE(s3.bottom(), l.rect(L::splitter5).top);
+    for (L::Control c : {L::ListView3, L::splitter2, L::TreeView1, L::txtLocal})
+        QVERIFY2(l.rect(c).left == 0 && l.rect(c).right() == s3.left, L::controlName(c));
+    for (L::Control c : {L::ListView1, L::splitter4, L::TreeView2, L::txtDirectory})
+        QVERIFY2(l.rect(c).left == s3.right() && l.rect(c).right() == l.width(), L::controlName(c));
+    for (L::Control c : {L::RichTextBox1, L::splitter1, L::splitter5, L::ListView2, L::StatusBar1})
+        QVERIFY2(l.rect(c).left == 0 && l.rect(c).width == l.width(), L::controlName(c));
+}
+
+void checkSound(const PaneLayout &l)
+{
+    QVERIFY(l.obeysMoveRules());
+    QVERIFY(l.isUsable());
+    checkTiles(l);
+}
+
+} // namespace
+
+class TestPaneLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startLayout_data();
+    void startLayout();
+    void startOnSmallScreens_data();
+    void startOnSmallScreens();
+    void moves_data();
+    void moves();
+    void allowedOffsetReachesTheLimit();
+    void resizeKeepsProportions();
+    void resizeToTinyAndBack();
+    void randomMovesStayUsable();
+    void twipsToPixels();
+};
+
+void TestPaneLayout::startLayout_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::addColumn<TwipRect>("expected");
+    // The start table for W = 19200, H = 12000, after the five zero moves.
+    QTest::addRow("StatusBar1") << int(L::StatusBar1) << TwipRect{0, 11325, 19200, 375};
+    QTest::addRow("splitter1") << int(L::splitter1) << TwipRect{0, 2520, 19200, 60};
+    QTest::addRow("splitter2") << int(L::splitter2) << TwipRect{0, 6000, 9570, 60};
+    QTest::addRow("splitter3") << int(L::splitter3) << TwipRect{9570, 2580, 60, 6420};
+    QTest::addRow("splitter4") << int(L::splitter4) << TwipRect{9630, 6000, 9570, 60};
+    QTest::addRow("splitter5") << int(L::splitter5) << TwipRect{0, 9000, 19200, 60};
+    QTest::addRow("RichTextBox1") << int(L::RichTextBox1) << TwipRect{0, 960, 19200, 1560};
+    QTest::addRow("ListView3") << int(L::ListView3) << TwipRect{0, 2580, 9570, 3420};
+    QTest::addRow("ListView1") << int(L::ListView1) << TwipRect{9630, 2580, 9570, 3420};
+    QTest::addRow("TreeView1") << int(L::TreeView1) << TwipRect{0, 6060, 9570, 2565};
+    QTest::addRow("TreeView2") << int(L::TreeView2) << TwipRect{9630, 6060, 9570, 2565};
+    QTest::addRow("txtLocal") << int(L::txtLocal) << TwipRect{0, 8625, 9570, 375};
+    QTest::addRow("txtDirectory") << int(L::txtDirectory) << TwipRect{9630, 8625, 9570, 375};
+    QTest::addRow("ListView2") << int(L::ListView2) << TwipRect{0, 9060, 19200, 2265};
+}
+
+void TestPaneLayout::startLayout()
+{
+    QFETCH(int, control);
+    QFETCH(TwipRect, expected);
+    const PaneLayout l = PaneLayout::start(W, H);
+    QCOMPARE(l.rect(L::Control(control)), expected);
+    checkSound(l);
+}
+
+void TestPaneLayout::startOnSmallScreens_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("fromTable");
+    QTest::addRow("smallest table height") << 9000 << 5160 << true;
+    QTest::addRow("odd sizes") << 9001 << 5161 << true;
+    QTest::addRow("one below") << 9000 << 5159 << false;
+    QTest::addRow("320x240 at 96 dpi") << 4800 << 3600 << false;
+    QTest::addRow("minimum height") << 4800 << L::MinimumHeight << false;
+    QTest::addRow("below the minimum") << 30 << 500 << false;
+    QTest::addRow("zero") << 0 << 0 << false;
+    QTest::addRow("4K at 96 dpi") << 57600 << 32400 << true;
+}
+
+void TestPaneLayout::startOnSmallScreens()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, fromTable);
+    const PaneLayout l = PaneLayout::start(width, height);
+    QCOMPARE(l.width(), std::max(width, int(L::MinimumWidth)));
+    QCOMPARE(l.height(), std::max(height, int(L::MinimumHeight)));
+    checkSound(l);
+    QCOMPARE(l.rect(L::splitter1).top == 2520, fromTable);
+    QCOMPARE(l.rect(L::RichTextBox1).top, 960);
+    for (int n = 1; n <= 5; ++n) {
+        PaneLayout moved = l;
+        QVERIFY(moved.moveSplitter(n, 0));
+        QVERIFY(moved == l);
+    }
+    if (!fromTable) {
+        // The compact layout gives the file lists more room than the log, and every pane some.
+        QVERIFY(l.rect(L::ListView3).height >= l.rect(L::RichTextBox1).height);
+        QCOMPARE(l.rect(L::splitter2).top, l.rect(L::splitter4).top);
+    }
+}
+
+void TestPaneLayout::moves_data()
+{
+    QTest::addColumn<QList<QPoint>>("before");
+    QTest::addColumn<int>("splitter");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("moved");
+    QTest::addColumn<int>("witness");
+    QTest::addColumn<TwipRect>("expected");
+    const auto none = QList<QPoint>();
+    const TwipRect unused;
+
+    QTest::addRow("s1 up to the log's top")
+        << none << 1 << -1560 << true << int(L::RichTextBox1) << TwipRect{0, 960, 19200, 0};
+    QTest::addRow("s1 above 960") << none << 1 << -1561 << false << 0 << unused;
+    QTest::addRow("s1 down onto s2 and s4")
+        << none << 1 << 3420 << true << int(L::ListView3) << TwipRect{0, 6000, 9570, 0};
+    QTest::addRow("s1 past s2 and s4") << none << 1 << 3421 << false << 0 << unused;
+    QTest::addRow("s1 stops at the higher s4")
+        << drags({{4, -1000}, {2, 500}}) << 1 << 2420 << true << int(L::ListView1) << TwipRect{9630, 5000, 9570, 0};
+    QTest::addRow("s1 past the higher s4") << drags({{4, -1000}, {2, 500}}) << 1 << 2421 << false << 0 << unused;
+    QTest::addRow("s1 drags splitter3 along")
+        << none << 1 << 1000 << true << int(L::splitter3) << TwipRect{9570, 3580, 60, 5420};
+
+    QTest::addRow("s2 up to s1") << none << 2 << -3420 << true << int(L::ListView3) << TwipRect{0, 2580, 9570, 0};
+    QTest::addRow("s2 past s1") << none << 2 << -3421 << false << 0 << unused;
+    QTest::addRow("s2 down to the path field")
+        << none << 2 << 2565 << true << int(L::TreeView1) << TwipRect{0, 8625, 9570, 0};
+    QTest::addRow("s2 into the path field") << none << 2 << 2566 << false << 0 << unused;
+
+    QTest::addRow("s4 up to s1") << none << 4 << -3420 << true << int(L::ListView1) << TwipRect{9630, 2580, 9570, 0};
+    QTest::addRow("s4 past s1") << none << 4 << -3421 << false << 0 << unused;
+    QTest::addRow("s4 down to the path field")
+        << none << 4 << 2565 << true << int(L::TreeView2) << TwipRect{9630, 8625, 9570, 0};
+    QTest::addRow("s4 into the path field") << none << 4 << 2566 << false << 0 << unused;
+
+    QTest::addRow("s3 to the far left") << none << 3 << -9570 << true << int(L::txtLocal) << TwipRect{0, 8625, 0, 375};
+    QTest::addRow("s3 past the left edge") << none << 3 << -9571 << false << 0 << unused;
+    QTest::addRow("s3 to W - 60") << none << 3 << 9570 << true << int(L::txtDirectory) << TwipRect{19200, 8625, 0, 375};
+    QTest::addRow("s3 past the right edge") << none << 3 << 9571 << false << 0 << unused;
+    QTest::addRow("s3 a little right") << none << 3 << 100 << true << int(L::splitter4)
+                                       << TwipRect{9730, 6000, 9470, 60};
+
+    QTest::addRow("s5 up to 375 below the lower s2")
+        << drags({{2, 1000}}) << 5 << -1565 << true << int(L::TreeView1) << TwipRect{0, 7060, 9570, 0};
+    QTest::addRow("s5 into the lower s2's path field") << drags({{2, 1000}}) << 5 << -1566 << false << 0 << unused;
+    QTest::addRow("s5 up keeps the other tree")
+        << drags({{2, 1000}}) << 5 << -1565 << true << int(L::TreeView2) << TwipRect{9630, 6060, 9570, 1000};
+    QTest::addRow("s5 down to the status bar")
+        << none << 5 << 2265 << true << int(L::ListView2) << TwipRect{0, 11325, 19200, 0};
+    QTest::addRow("s5 past the status bar") << none << 5 << 2266 << false << 0 << unused;
+
+    QTest::addRow("splitter 0") << none << 0 << 0 << false << 0 << unused;
+    QTest::addRow("splitter 6") << none << 6 << 0 << false << 0 << unused;
+}
+
+void TestPaneLayout::moves()
+{
+    QFETCH(QList<QPoint>, before);
+    QFETCH(int, splitter);
+    QFETCH(int, offset);
+    QFETCH(bool, moved);
+    QFETCH(int, witness);
+    QFETCH(TwipRect, expected);
+
+    PaneLayout l = PaneLayout::start(W, H);
+    for (const QPoint &m : before)
+        QVERIFY(l.moveSplitter(m.x(), m.y()));
+    const PaneLayout old = l;
+
+    QCOMPARE(l.moveSplitter(splitter, offset), moved);
+    if (!moved) {
+        QVERIFY(l == old);
+        return;
+    }
+    QCOMPARE(l.rect(L::Control(witness)), expected);
+    const TwipRect bar = l.rect(L::splitter(splitter));
+    const TwipRect oldBar = old.rect(L::splitter(splitter));
+    if (splitter == 3)
+        QCOMPARE(bar.left, oldBar.left + offset);
+    else
+        QCOMPARE(bar.top, oldBar.top + offset);
+    checkSound(l);
+}
+
+void TestPaneLayout::allowedOffsetReachesTheLimit()
+{
+    PaneLayout l = PaneLayout::start(W, H);
+    QCOMPARE(l.allowedOffset(1, -100000), -1560);
+    QCOMPARE(l.allowedOffset(5, 100000), 2265);
+    QCOMPARE(l.allowedOffset(3, 40), 40);
+    QCOMPARE(l.allowedOffset(7, 40), 0);
+    QVERIFY(l.moveSplitter(5, l.allowedOffset(5, 100000)));
+    QCOMPARE(l.rect(L::ListView2).height, 0);
+    QCOMPARE(l.allowedOffset(5, 1), 0);
+}
+
+void TestPaneLayout::resizeKeepsProportions()
+{
+    PaneLayout l = PaneLayout::start(W, H);
+    QVERIFY(l.moveSplitter(3, -3000));
+    QVERIFY(l.moveSplitter(4, 1200));
+    const PaneLayout old = l;
+
+    l.resize(W * 3 / 4, H * 3 / 4);
+    QCOMPARE(l.width(), W * 3 / 4);
+    QCOMPARE(l.height(), H * 3 / 4);
+    checkSound(l);
+    for (int n : {1, 2, 4, 5}) {
+        const double was = double(old.rect(L::splitter(n)).top) / H;
+        const double now = double(l.rect(L::splitter(n)).top) / l.height();
+        QVERIFY2(qAbs(was - now) < 0.001, qPrintable(QString::number(n)));
+    }
+    QVERIFY(qAbs(double(l.rect(L::splitter3).left) / l.width() - double(old.rect(L::splitter3).left) / W) < 0.001);
+
+    PaneLayout same = old;
+    same.resize(W, H);
+    QVERIFY(same == old);
+}
+
+void TestPaneLayout::resizeToTinyAndBack()
+{
+    PaneLayout l = PaneLayout::start(W, H);
+    QVERIFY(l.moveSplitter(3, 9570)); // remote side at width 0
+    QVERIFY(l.moveSplitter(1, 3420)); // file lists at height 0, so the log must give way
+    l.resize(1000, 100);
+    QCOMPARE(l.height(), L::MinimumHeight);
+    checkSound(l);
+    QCOMPARE(l.rect(L::splitter3).right(), 1000);
+    l.resize(W, H);
+    checkSound(l);
+}
+
+void TestPaneLayout::randomMovesStayUsable()
+{
+    QRandomGenerator random(20240517);
+    PaneLayout l = PaneLayout::start(W, H);
+    for (int i = 0; i < 20000; ++i) {
+        const int n = random.bounded(0, 7);
+        const int offset = random.bounded(-l.height() / 3, l.height() / 3);
+        const PaneLayout old = l;
+        if (i % 997 == 0) {
+            l.resize(random.bounded(0, 40000), random.bounded(0, 30000));
+        } else if (i % 3 == 0) {
+            QVERIFY(n < 1 || n > 5 || l.moveSplitter(n, l.allowedOffset(n, offset)));
+        } else if (!l.moveSplitter(n, offset)) {
+            QVERIFY(l == old);
+            continue;
+        }
+        checkSound(l);
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(QStringLiteral("after step %1: splitter %2 by %3").arg(i).arg(n).arg(offset)));
+    }
+}
+
+void TestPaneLayout::twipsToPixels()
+{
+    QCOMPARE(Twips::toPixels(W, 96), 1280);
+    QCOMPARE(Twips::toPixels(H, 96), 800);
+    QCOMPARE(Twips::toPixels(1440, 144), 144);
+    QCOMPARE(Twips::toPixels(7, 96), 0); // 0.47 px
+    QCOMPARE(Twips::toPixels(8, 96), 1); // 0.53 px
+    QCOMPARE(Twips::fromPixels(1280, 96), W);
+    QCOMPARE(Twips::fromPixels(10, 0), 0);
+
+    // Edges are converted, so controls that touch in twips still touch in pixels at any dpi.
+    const PaneLayout l = PaneLayout::start(W, H);
+    for (qreal dpi : {96.0, 120.0, 144.0, 168.0}) {
+        const QRect log = Twips::toPixels(l.rect(L::RichTextBox1), dpi);
+        const QRect bar = Twips::toPixels(l.rect(L::splitter1), dpi);
+        const QRect list = Twips::toPixels(l.rect(L::ListView3), dpi);
+        const QRect s3 = Twips::toPixels(l.rect(L::splitter3), dpi);
+        QCOMPARE(log.bottom() + 1, bar.top());
+        QCOMPARE(bar.bottom() + 1, list.top());
+        QCOMPARE(list.right() + 1, s3.left());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPaneLayout)
+#include "tst_panelayout.moc"
