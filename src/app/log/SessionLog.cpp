@@ -1,1 +1,89 @@
 #include "SessionLog.h"
+
+#include "RtfReader.h"
+#include "RtfWriter.h"
+
+namespace {
+
+QString withNewlines(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+SessionLog::SessionLog(QObject *parent) : QObject(parent) {}
+
+QColor SessionLog::lineColour(int kind)
+{
+    return kind == Command ? LogColours::darkBlue() : LogColours::black();
+}
+
+QColor SessionLog::replyColour(QStringView reply)
+{
+    bool isNumber = false;
+    const int code = reply.left(3).trimmed().toInt(&isNumber);
+    if (isNumber && code >= 0 && code <= 399)
+        return LogColours::darkGreen();
+    if (isNumber && code >= 400 && code <= 699)
+        return LogColours::red();
+    return LogColours::darkBlue();
+}
+
+bool SessionLog::logLine(const QString &text, int kind)
+{
+    append(text + QLatin1Char('\n'), lineColour(kind));
+    return true;
+}
+
+bool SessionLog::logServerReply(const QString &reply)
+{
+    if (reply.isEmpty())
+        return false;
+    append(reply, replyColour(reply));
+    return true;
+}
+
+void SessionLog::append(const QString &text, const QColor &colour)
+{
+    if (text.isEmpty())
+        return;
+    m_runs.append({withNewlines(text), colour});
+    emit runAppended(m_runs.constLast().text, colour);
+}
+
+void SessionLog::clear()
+{
+    setRuns({});
+}
+
+void SessionLog::loadRtf(const QByteArray &data)
+{
+    setRuns(RtfReader::read(data));
+}
+
+void SessionLog::setRuns(LogRuns runs)
+{
+    for (LogRun &run : runs)
+        run.text = withNewlines(run.text);
+    runs.removeIf([](const LogRun &run) { return run.text.isEmpty(); });
+    m_runs = std::move(runs);
+    emit reset();
+}
+
+QString SessionLog::plainText(QStringView lineEnd) const
+{
+    QString text;
+    for (const LogRun &run : m_runs)
+        text += run.text;
+    if (lineEnd != u"\n")
+        text.replace(QLatin1Char('\n'), lineEnd.toString());
+    return text;
+}
+
+QByteArray SessionLog::toRtf() const
+{
+    return RtfWriter::document(m_runs);
+}

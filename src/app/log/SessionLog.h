@@ -1,1 +1,55 @@
 #pragma once
+
+#include "LogRun.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringView>
+
+// The content of the session log window: coloured runs of text, with no widget behind it.
+// The window mirrors it through runAppended() and reset(); the log file writer follows it too.
+class SessionLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Kind { Event = 0, Command = 1 };
+
+    explicit SessionLog(QObject *parent = nullptr);
+
+    // Kind 1 (commands) dark blue, every other kind black.
+    static QColor lineColour(int kind);
+    // By the number formed by the first three characters: 0-399 dark green, 400-699 red,
+    // any other number and anything that is not a number dark blue.
+    static QColor replyColour(QStringView reply);
+
+    // Adds the text and a line end. Returns true.
+    bool logLine(const QString &text, int kind);
+    // Adds the reply as given (it carries its own line ends). False, and nothing added, when empty.
+    bool logServerReply(const QString &reply);
+    // Adds text in any colour; CR LF and lone CR become "\n". Empty text adds nothing.
+    void append(const QString &text, const QColor &colour);
+
+    // Empties the log.
+    void clear();
+    // Replaces the content with a document read by RtfReader (plain text if it is not RTF).
+    void loadRtf(const QByteArray &data);
+    // Replaces the content with the given runs.
+    void setRuns(LogRuns runs);
+
+    const LogRuns &runs() const { return m_runs; }
+    bool isEmpty() const { return m_runs.isEmpty(); }
+    // The text without colours, each line end written as lineEnd.
+    QString plainText(QStringView lineEnd = u"\r\n") const;
+    // The whole log as an RTF document (without a trailing line end).
+    QByteArray toRtf() const;
+
+signals:
+    // A run was added at the end (text with "\n" line ends).
+    void runAppended(const QString &text, const QColor &colour);
+    // The content was replaced or emptied: show runs() again from scratch.
+    void reset();
+
+private:
+    LogRuns m_runs;
+};
