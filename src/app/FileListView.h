@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QStackedWidget>
+
+class QAbstractItemView;
+class QListView;
+class QStandardItemModel;
+class QItemSelectionModel;
+class QTreeView;
+
+// A file list with the four views of a desktop list control over one model:
+// report (a tree view with columns) and icons, small icons and list (a list view).
+// The model and the selection are shared, so switching views loses nothing.
+class FileListView : public QStackedWidget
+{
+    Q_OBJECT
+public:
+    // The numbering of the list control's view property.
+    enum ViewMode { Icons = 0, SmallIcons = 1, List = 2, Report = 3 };
+
+    struct Column
+    {
+        QString title;
+        QString key;
+        int widthPixels;
+    };
+
+    explicit FileListView(const QString &name, QWidget *parent = nullptr);
+
+    QStandardItemModel *model() const { return m_model; }
+    QItemSelectionModel *selectionModel() const;
+    QTreeView *reportView() const { return m_report; }
+    QListView *iconView() const { return m_icons; }
+
+    void setColumns(const QList<Column> &columns);
+    void setColumnWidths(const QList<int> &widthsPixels);
+    // Column number of a key ("name", "size", "tsize", ...), -1 when there is none.
+    int column(const QString &key) const;
+
+    ViewMode viewMode() const { return m_mode; }
+    void setViewMode(ViewMode mode);
+
+signals:
+    void contextMenuRequested(const QPoint &globalPos);
+    void activated(const QModelIndex &index);
+
+private:
+    void wireView(QAbstractItemView *view);
+
+    QStandardItemModel *m_model;
+    QTreeView *m_report;
+    QListView *m_icons;
+    QStringList m_keys;
+    ViewMode m_mode = Report;
+};

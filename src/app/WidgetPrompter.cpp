@@ -1,0 +1,61 @@
+#include "WidgetPrompter.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon boxIcon(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Information: return QMessageBox::Information;
+    case Prompter::Icon::Warning: return QMessageBox::Warning;
+    case Prompter::Icon::Critical: return QMessageBox::Critical;
+    case Prompter::Icon::Question: return QMessageBox::Question;
+    case Prompter::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(Prompter::Buttons buttons)
+{
+    switch (buttons) {
+    case Prompter::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case Prompter::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case Prompter::Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Prompter::Buttons::Ok: break;
+    }
+    return QMessageBox::Ok;
+}
+
+} // namespace
+
+Prompter::Answer WidgetPrompter::message(const QString &text, Icon icon, Buttons buttons)
+{
+    QMessageBox box(boxIcon(icon), title(), text, boxButtons(buttons), m_parent);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+QString WidgetPrompter::input(const QString &prompt, const QString &defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, title(), prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+QString WidgetPrompter::openFileName(const QString &filter, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(m_parent, title(), folder, filter);
+}
+
+QString WidgetPrompter::saveFileName(const QString &filter, const QString &folder)
+{
+    return QFileDialog::getSaveFileName(m_parent, title(), folder, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Prompter.h"
+
+class QWidget;
+
+// Prompts as real message boxes, input boxes and file dialogs over a parent window.
+class WidgetPrompter : public Prompter
+{
+public:
+    explicit WidgetPrompter(QWidget *parent) : m_parent(parent) {}
+
+    Answer message(const QString &text, Icon icon, Buttons buttons) override;
+    QString input(const QString &prompt, const QString &defaultText) override;
+    QString openFileName(const QString &filter, const QString &folder) override;
+    QString saveFileName(const QString &filter, const QString &folder) override;
+
+private:
+    QWidget *m_parent;
+};

@@ -1,0 +1,400 @@
+#include "formmain.h"
+
+#include "AppState.h"
+#include "MainMenus.h"
+#include "SplitterBar.h"
+#include "TelnetLauncher.h"
+#include "WidgetPrompter.h"
+#include "formabout.h"
+#include "formnews.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+
+formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_prompter(std::move(prompter))
+{
+    if (!m_prompter)
+        m_prompter = std::make_unique<WidgetPrompter>(this);
+    setObjectName(QStringLiteral("formmain"));
+    setWindowTitle(QStringLiteral("Vestrigal"));
+    createControls();
+    createMenus();
+    load();
+}
+
+formmain::~formmain() = default;
+
+void formmain::setUpIconTheme()
+{
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
+}
+
+void formmain::createControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+    createToolbar(central);
+    createQuickConnectBar(central);
+    createPanes(central);
+    createStatusBar(central);
+
+    timeKeep = new QTimer(this);
+    timeKeep->setObjectName(QStringLiteral("timeKeep"));
+    timeOut = new QTimer(this);
+    timeOut->setObjectName(QStringLiteral("timeOut"));
+    timeQueue = new QTimer(this); // never started
+    timeQueue->setObjectName(QStringLiteral("timeQueue"));
+}
+
+void formmain::createQuickConnectBar(QWidget *central)
+{
+    m_quickConnect = new QWidget(central);
+    auto *row = new QHBoxLayout(m_quickConnect);
+    row->setContentsMargins(4, 0, 4, 0);
+    auto field = [&](QLabel *&label, const QString &labelName, const QString &caption, QLineEdit *&edit,
+                     const QString &editName) {
+        label = new QLabel(caption, m_quickConnect);
+        label->setObjectName(labelName);
+        edit = new QLineEdit(m_quickConnect);
+        edit->setObjectName(editName);
+        label->setBuddy(edit);
+        row->addWidget(label);
+        row->addWidget(edit, 1);
+    };
+    field(Label1, QStringLiteral("Label1"), QStringLiteral("FTP remote host:"), txtServer, QStringLiteral("txtServer"));
+    field(Label3, QStringLiteral("Label3"), QStringLiteral("Username:"), txtUsername, QStringLiteral("txtUsername"));
+    field(Label4, QStringLiteral("Label4"), QStringLiteral("Password:"), txtPassword, QStringLiteral("txtPassword"));
+    field(Label2, QStringLiteral("Label2"), QStringLiteral("Port #:"), txtPort, QStringLiteral("txtPort"));
+    txtPort->setText(QStringLiteral("21"));
+    txtPort->setMaximumWidth(70);
+    btnConnect = new QPushButton(QStringLiteral("Connect"), m_quickConnect);
+    btnConnect->setObjectName(QStringLiteral("btnConnect"));
+    row->addWidget(btnConnect);
+    setTabOrder(txtServer, txtUsername);
+    setTabOrder(txtUsername, txtPassword);
+    setTabOrder(txtPassword, txtPort);
+
+    // The per-connection fields the profile manager fills; never shown.
+    auto hidden = [&](const QString &name, const QString &text) {
+        auto *edit = new QLineEdit(text, central);
+        edit->setObjectName(name);
+        edit->hide();
+        return edit;
+    };
+    txtProxy = hidden(QStringLiteral("txtProxy"), QString());
+    txtKeep = hidden(QStringLiteral("txtKeep"), QStringLiteral("0"));
+    txtTimeout = hidden(QStringLiteral("txtTimeout"), QStringLiteral("0"));
+    checkType = new QCheckBox(QStringLiteral("Use active mode"), central);
+    checkType->setObjectName(QStringLiteral("checkType"));
+    checkType->hide();
+}
+
+void formmain::createPanes(QWidget *central)
+{
+    auto tree = [&](const QString &name, QStandardItemModel *&model) {
+        auto *view = new QTreeView(central);
+        view->setObjectName(name);
+        model = new QStandardItemModel(view);
+        view->setModel(model);
+        view->setHeaderHidden(true);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        return view;
+    };
+    TreeView1 = tree(QStringLiteral("TreeView1"), localTree);
+    TreeView2 = tree(QStringLiteral("TreeView2"), remoteTree);
+    txtLocal = new QLineEdit(central);
+    txtLocal->setObjectName(QStringLiteral("txtLocal"));
+    txtDirectory = new QLineEdit(central);
+    txtDirectory->setObjectName(QStringLiteral("txtDirectory"));
+    ListView1 = new FileListView(QStringLiteral("ListView1"), central);
+    ListView2 = new FileListView(QStringLiteral("ListView2"), central);
+    ListView3 = new FileListView(QStringLiteral("ListView3"), central);
+    RichTextBox1 = new QTextEdit(central);
+    RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    RichTextBox1->setReadOnly(true);
+    RichTextBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (int i = 0; i < 5; ++i) {
+        splitter[i] = new SplitterBar(i + 1, i == 2 ? Qt::Vertical : Qt::Horizontal, central);
+        connect(splitter[i], &SplitterBar::dragStarted, this, [this] { m_state.splitterDragging = true; });
+        connect(splitter[i], &SplitterBar::dragEnded, this, [this] { m_state.splitterDragging = false; });
+        connect(splitter[i], &SplitterBar::dragged, this, [this](int number, int offset) {
+            if (m_state.splitterDragging && moveSplitter(number, pixelsToTwips(offset)))
+                applyLayout();
+        });
+    }
+    Picture1 = new QWidget(central); // icon work area; icons come from a cache instead
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->hide();
+}
+
+void formmain::createToolbar(QWidget *central)
+{
+    Toolbar1 = new QToolBar(central);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setIconSize(QSize(24, 24));
+    struct Button
+    {
+        const char *key;
+        const char *theme;
+        QStyle::StandardPixmap fallback;
+        const char *tip;
+    };
+    const Button buttons[] = {
+        {"profiles", "system-users", QStyle::SP_DirHomeIcon, "Profile manager"},
+        {"connect", "network-transmit-receive", QStyle::SP_DialogYesButton, "Connect"},
+        {"disconnect", "network-offline", QStyle::SP_DialogNoButton, "Disconnect"},
+        {nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {"play", "media-playback-start", QStyle::SP_MediaPlay, "Resume the queue"},
+        {"pause", "media-playback-pause", QStyle::SP_MediaPause, "Pause the queue"},
+        {"stop", "media-playback-stop", QStyle::SP_MediaStop, "Cancel the selected transfers"},
+        {nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {"telnet", "utilities-terminal", QStyle::SP_ComputerIcon, "Telnet client"},
+        {"calc", "accessories-calculator", QStyle::SP_FileDialogDetailedView, "Calculator"},
+        {"temp", "user-trash", QStyle::SP_TrashIcon, "Browse temporary files"},
+        {"config", "preferences-system", QStyle::SP_FileDialogInfoView, "Configuration"},
+        {nullptr, nullptr, QStyle::SP_CustomBase, nullptr},
+        {"help", "help-browser", QStyle::SP_DialogHelpButton, "Help"},
+    };
+    int index = 0;
+    for (const Button &b : buttons) {
+        ++index;
+        if (!b.key) {
+            Toolbar1->addSeparator()->setData(index);
+            continue;
+        }
+        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(b.theme), style()->standardIcon(b.fallback));
+        QAction *a = Toolbar1->addAction(icon, QString::fromLatin1(b.tip));
+        a->setObjectName(QString::fromLatin1(b.key));
+        a->setData(index);
+    }
+    connect(Toolbar1, &QToolBar::actionTriggered, this,
+            [this](QAction *a) { Toolbar1_ButtonClick(a->data().toInt()); });
+}
+
+void formmain::createStatusBar(QWidget *central)
+{
+    StatusBar1 = new QStatusBar(central);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (const QString &key : {QString(), QStringLiteral("local"), QStringLiteral("remote"), QStringLiteral("queue")}) {
+        auto *panel = new QLabel(StatusBar1);
+        panel->setObjectName(key.isEmpty() ? QStringLiteral("panel_status") : QStringLiteral("panel_") + key);
+        panel->setProperty("key", key);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(1);
+        StatusBar1->addWidget(panel, 1); // equal stretch: a quarter each
+        m_panels.append(panel);
+    }
+}
+
+QLabel *formmain::statusPanel(const QString &key) const
+{
+    for (QLabel *panel : m_panels)
+        if (panel->property("key").toString() == key)
+            return panel;
+    return nullptr;
+}
+
+bool formmain::SetStatusLine(const QString &text)
+{
+    m_panels.first()->setText(text);
+    return true;
+}
+
+void formmain::EnableConnectionCommands(bool enabled)
+{
+    for (const QString &name : MainMenus::connectionCommands())
+        if (QAction *a = action(name))
+            a->setEnabled(enabled);
+}
+
+void formmain::createMenus()
+{
+    MainMenus::build(menuBar(), this, m_actions, m_menus);
+    wireMenus();
+}
+
+void formmain::attachPopup(QWidget *control, const QString &popupName)
+{
+    QMenu *popup = menu(popupName);
+    auto show = [popup](const QPoint &global) { popup->popup(global); };
+    if (auto *list = qobject_cast<FileListView *>(control)) {
+        connect(list, &FileListView::contextMenuRequested, popup, show);
+        return;
+    }
+    control->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(control, &QWidget::customContextMenuRequested, popup,
+            [control, show](const QPoint &pos) { show(control->mapToGlobal(pos)); });
+}
+
+void formmain::onConnect(const QString &name, void (formmain::*slot)())
+{
+    connect(action(name), &QAction::triggered, this, slot);
+}
+
+void formmain::wireMenus()
+{
+    attachPopup(ListView1, QStringLiteral("menu_ListView1Custom"));
+    attachPopup(ListView3, QStringLiteral("menu_File1Custom"));
+    attachPopup(ListView2, QStringLiteral("menu_ListView2Custom"));
+    attachPopup(RichTextBox1, QStringLiteral("menu_Rich1Custom"));
+    attachPopup(TreeView1, QStringLiteral("menu_TreeView1Custom"));
+    attachPopup(TreeView2, QStringLiteral("menu_TreeView2Custom"));
+
+    onConnect(QStringLiteral("menu_exit"), &formmain::btnQuit_Click);
+    onConnect(QStringLiteral("menu_telnet"), &formmain::menu_telnet_Click);
+    onConnect(QStringLiteral("menu_news"), &formmain::menu_news_Click);
+    onConnect(QStringLiteral("menu_about"), &formmain::menu_about_Click);
+    wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
+    wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
+}
+
+void formmain::wireViewModes(Side side, const QString &barPrefix, const QString &popupPrefix)
+{
+    const QList<QPair<QString, FileListView::ViewMode>> modes = {{QStringLiteral("lvwreport"), FileListView::Report},
+                                                                {QStringLiteral("lvwsmallicons"), FileListView::SmallIcons},
+                                                                {QStringLiteral("lvwicons"), FileListView::Icons},
+                                                                {QStringLiteral("lvwlist"), FileListView::List}};
+    for (const auto &[suffix, mode] : modes) {
+        for (const QString &prefix : {barPrefix, popupPrefix}) {
+            QAction *a = action(prefix + suffix);
+            a->setCheckable(true);
+            // The popup's items run the menu bar's command, so both groups stay in step.
+            connect(a, &QAction::triggered, this, [this, side, m = mode] { setListViewMode(side, m); });
+        }
+    }
+}
+
+void formmain::setListViewMode(Side side, FileListView::ViewMode mode)
+{
+    const bool client = side == Side::Client;
+    (client ? ListView3 : ListView1)->setViewMode(mode);
+    static const char *suffixes[] = {"lvwicons", "lvwsmallicons", "lvwlist", "lvwreport"};
+    for (int m = 0; m < 4; ++m) {
+        for (const char *prefix : {client ? "menu_client_" : "menu_server_", client ? "menu2_" : "menu1_"})
+            action(QString::fromLatin1(prefix) + QString::fromLatin1(suffixes[m]))->setChecked(m == mode);
+    }
+}
+
+void formmain::Toolbar1_ButtonClick(int index)
+{
+    switch (index) {
+    case 9: menu_telnet_Click(); break;
+    default: break; // the windows and commands behind the other buttons are not built yet
+    }
+}
+
+void formmain::btnQuit_Click()
+{
+    // Forget the connection without QUIT; nothing is saved.
+    m_state.session = nullptr;
+    close();
+}
+
+void formmain::menu_telnet_Click()
+{
+    const QString problem = TelnetLauncher::launch(
+        [](const QString &program, const QStringList &args) { return QProcess::startDetached(program, args); });
+    if (!problem.isEmpty())
+        m_prompter->message(problem, Prompter::Icon::Warning);
+}
+
+template <class Window> void formmain::showSingle(QPointer<Window> &window)
+{
+    if (!window) {
+        window = new Window(this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setModal(false);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void formmain::menu_news_Click()
+{
+    showSingle(m_news);
+}
+
+void formmain::menu_about_Click()
+{
+    showSingle(m_about);
+}
+
+void formmain::createColumns()
+{
+    const int wRemote = pixelsToTwips(ListView1->width());
+    auto fileColumns = [this](int w) {
+        const int p = twipsToPixels(w / 5 - 100);
+        return QList<FileListView::Column>{{QStringLiteral("File name"), QStringLiteral("name"), twipsToPixels(2 * w / 5 - 100)},
+                                           {QStringLiteral("File size (bytes)"), QStringLiteral("size"), p},
+                                           {QStringLiteral("Type"), QStringLiteral("type"), p},
+                                           {QStringLiteral("Last modified"), QStringLiteral("date"), p},
+                                           {QStringLiteral("File size (bytes)"), QStringLiteral("tsize"), 0}};
+    };
+    ListView1->setColumns(fileColumns(wRemote));
+    ListView3->setColumns(fileColumns(pixelsToTwips(ListView3->width())));
+    const int w = pixelsToTwips(ListView2->width());
+    const int eighth = twipsToPixels(w / 8 - 200);
+    const int quarter = twipsToPixels(2 * w / 8 - 200);
+    ListView2->setColumns({{QStringLiteral("Local name"), QStringLiteral("lname"), quarter},
+                           {QStringLiteral("Remote name"), QStringLiteral("sname"), quarter},
+                           {QStringLiteral("Load"), QStringLiteral("load"), twipsToPixels(800)},
+                           {QStringLiteral("File size (bytes)"), QStringLiteral("size"), eighth},
+                           {QStringLiteral("Type"), QStringLiteral("type"), eighth},
+                           {QStringLiteral("Last modified"), QStringLiteral("time"), eighth},
+                           {QStringLiteral("Status"), QStringLiteral("stat"), eighth},
+                           {QStringLiteral("File size (bytes)"), QStringLiteral("tsize"), 0}});
+}
+
+void formmain::load()
+{
+    SetStatusLine(QStringLiteral("Not logged in."));
+    action(QStringLiteral("menu_rtf"))->setCheckable(true);
+    action(QStringLiteral("menu_txt"))->setCheckable(true);
+    action(QStringLiteral("menu_rtf"))->setChecked(true);
+    action(QStringLiteral("menu_txt"))->setChecked(false);
+    m_state.currentLocalFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/');
+    EnableConnectionCommands(false);
+    setListViewMode(Side::Client, FileListView::Report);
+    setListViewMode(Side::Server, FileListView::Report);
+    for (const char *name : {"menu_pause", "menu3_pause"})
+        action(QString::fromLatin1(name))->setEnabled(true);
+    for (const char *name : {"menu_resume", "menu3_resume"})
+        action(QString::fromLatin1(name))->setEnabled(false);
+
+    // The whole screen, from its top left corner.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    m_state.windowWidth = pixelsToTwips(width());
+    m_state.windowHeight = pixelsToTwips(height());
+    layOut();
+    createColumns();
+    statusPanel(QStringLiteral("local"))->setText(QStringLiteral("Local: 0 files, 0 bytes"));
+    statusPanel(QStringLiteral("remote"))->setText(QStringLiteral("Remote: 0 files, 0 bytes"));
+    statusPanel(QStringLiteral("queue"))->setText(QStringLiteral("Queue: Running 0 files, 0 bytes"));
+}

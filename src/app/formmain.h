@@ -1,0 +1,112 @@
+#pragma once
+
+#include "FileListView.h"
+#include "PaneLayout.h"
+#include "Prompter.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+class AppState;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStandardItemModel;
+class QStatusBar;
+class QTextEdit;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class SplitterBar;
+class formabout;
+class formnews;
+
+// The main window: quick-connect bar, local and remote trees and lists, the queue, the
+// session log, menus, popups, toolbar and status bar. Its slots gather what the user gave
+// and call the core.
+class formmain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    enum class Side { Client, Server };
+
+    explicit formmain(AppState &state, std::unique_ptr<Prompter> prompter = nullptr, QWidget *parent = nullptr);
+    ~formmain() override;
+
+    static void setUpIconTheme();
+
+    AppState &state() { return m_state; }
+    Prompter &prompter() { return *m_prompter; }
+    QAction *action(const QString &name) const { return m_actions.value(name); }
+    QMenu *menu(const QString &name) const { return m_menus.value(name); }
+    QLabel *statusPanel(const QString &key) const;
+    const PaneLayout &paneLayout() const { return m_layout; }
+
+    // Shared routines of the window.
+    bool SetStatusLine(const QString &text);
+    void EnableConnectionCommands(bool enabled);
+    void setListViewMode(Side side, FileListView::ViewMode mode);
+    bool moveSplitter(int number, int offsetTwips);
+
+    // Controls, named as the rest of the program knows them.
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    QLineEdit *txtServer, *txtUsername, *txtPassword, *txtPort;
+    QLineEdit *txtProxy, *txtKeep, *txtTimeout;
+    QCheckBox *checkType;
+    QPushButton *btnConnect;
+    QTreeView *TreeView1, *TreeView2;
+    QStandardItemModel *localTree, *remoteTree;
+    QLineEdit *txtLocal, *txtDirectory;
+    FileListView *ListView1, *ListView2, *ListView3;
+    QTextEdit *RichTextBox1;
+    QToolBar *Toolbar1;
+    QStatusBar *StatusBar1;
+    QWidget *Picture1;
+    QTimer *timeKeep, *timeOut, *timeQueue;
+    SplitterBar *splitter[5];
+
+public slots:
+    void Toolbar1_ButtonClick(int index);
+    void btnQuit_Click();
+    void menu_telnet_Click();
+    void menu_news_Click();
+    void menu_about_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createControls();
+    void createQuickConnectBar(QWidget *central);
+    void createPanes(QWidget *central);
+    void createToolbar(QWidget *central);
+    void createStatusBar(QWidget *central);
+    void createMenus();
+    void wireMenus();
+    void wireViewModes(Side side, const QString &barPrefix, const QString &popupPrefix);
+    void attachPopup(QWidget *control, const QString &popupName);
+    void onConnect(const QString &name, void (formmain::*slot)());
+    void createColumns();
+    void load();
+    void layOut();
+    void applyLayout();
+    void sizeStatusPanels();
+    int twipsToPixels(int twips) const;
+    int pixelsToTwips(int pixels) const;
+    template <class Window> void showSingle(QPointer<Window> &window);
+
+    AppState &m_state;
+    std::unique_ptr<Prompter> m_prompter;
+    QHash<QString, QAction *> m_actions;
+    QHash<QString, QMenu *> m_menus;
+    QList<QLabel *> m_panels;
+    QWidget *m_quickConnect = nullptr;
+    PaneLayout m_layout = PaneLayout::start(PaneLayout::MinimumWidth, PaneLayout::MinimumHeight);
+    QPointer<formnews> m_news;
+    QPointer<formabout> m_about;
+};
