@@ -1,0 +1,105 @@
+#include "LogFileWriter.h"
+
+#include "LogFiles.h"
+
+#include <QFile>
+
+namespace {
+
+const QByteArray lineEnd = QByteArrayLiteral("\r\n");
+
+QByteArray textBytes(QString text)
+{
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text.toUtf8();
+}
+
+// The bytes that close the file and that a new line goes in front of.
+qint64 tailSize(LogFormat format)
+{
+    return lineEnd.size() + (format == LogFormat::Rtf ? RtfWriter::footer().size() : 0);
+}
+
+} // namespace
+
+LogFileWriter::LogFileWriter(const SessionLog &log, TargetSource target, QObject *parent)
+    : QObject(parent), m_log(log), m_target(std::move(target))
+{
+    connect(&log, &SessionLog::runAppended, this, &LogFileWriter::onRunAppended);
+    // A cleared or loaded window is written whole by the next line, not before.
+    connect(&log, &SessionLog::reset, this, [this] { m_fileMatches = false; });
+}
+
+QByteArray LogFileWriter::fileContent(const SessionLog &log, LogFormat format)
+{
+    if (format == LogFormat::Rtf)
+        return log.toRtf() + lineEnd;
+    return log.plainText().toUtf8() + lineEnd;
+}
+
+QString LogFileWriter::failureText(const QString &fileName)
+{
+    return tr("Could not write the log file %1.").arg(fileName);
+}
+
+void LogFileWriter::onRunAppended(const QString &text, const QColor &colour)
+{
+    const LogTarget target = m_target();
+    if (!target.keepLog || target.fileName.isEmpty()) {
+        m_fileMatches = false; // what is shown now is no longer what the file holds
+        return;
+    }
+    const bool written = canAppend(target, colour) ? append(target, text, colour) : rewrite(target);
+    report(written, target.fileName);
+}
+
+bool LogFileWriter::canAppend(const LogTarget &target, const QColor &colour) const
+{
+    return m_fileMatches && target.fileName == m_fileName && target.format == m_format &&
+           (target.format == LogFormat::Text || m_rtf.hasColour(colour));
+}
+
+bool LogFileWriter::append(const LogTarget &target, const QString &text, const QColor &colour)
+{
+    QFile file(target.fileName);
+    // Anything but the file as we left it (gone, shortened, grown) is written whole.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || file.size() != m_size) {
+        file.close();
+        return rewrite(target);
+    }
+    const QByteArray piece = target.format == LogFormat::Rtf ? m_rtf.run(text, colour) : textBytes(text);
+    QByteArray bytes = piece;
+    if (target.format == LogFormat::Rtf)
+        bytes += RtfWriter::footer();
+    bytes += lineEnd;
+    m_fileMatches = file.seek(m_size - tailSize(target.format)) && file.write(bytes) == bytes.size() && file.flush();
+    m_size += piece.size();
+    return m_fileMatches;
+}
+
+bool LogFileWriter::rewrite(const LogTarget &target)
+{
+    QByteArray bytes;
+    if (target.format == LogFormat::Rtf) {
+        m_rtf = RtfWriter(RtfWriter::extraColours(m_log.runs()));
+        bytes = m_rtf.write(m_log.runs()) + lineEnd;
+    } else {
+        bytes = fileContent(m_log, LogFormat::Text);
+    }
+    m_fileMatches = LogFiles::writeFile(target.fileName, bytes);
+    m_fileName = target.fileName;
+    m_format = target.format;
+    m_size = bytes.size();
+    return m_fileMatches;
+}
+
+void LogFileWriter::report(bool written, const QString &fileName)
+{
+    if (written) {
+        m_failing = false;
+        return;
+    }
+    if (!m_failing)
+        emit writeFailed(failureText(fileName));
+    m_failing = true;
+}

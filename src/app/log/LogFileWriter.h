@@ -1,0 +1,58 @@
+#pragma once
+
+#include "RtfWriter.h"
+#include "SessionLog.h"
+
+#include <QObject>
+#include <functional>
+
+// Where and how the log is kept right now: read from the program-wide values at every line.
+struct LogTarget
+{
+    QString fileName; // the current log file; empty while there is none
+    LogFormat format = LogFormat::Rtf;
+    bool keepLog = true;
+};
+
+// Keeps the current log file equal to the session log after every line: the plain text or the
+// RTF document, followed by CR LF. While the file is known to hold exactly what the log held
+// at the last write, a new line is appended (for RTF, only the closing tail is rewritten), so a
+// line costs the same however long the log is; otherwise the whole file is written again.
+// A file that cannot be written is reported once, and brought up to date by the next success.
+class LogFileWriter : public QObject
+{
+    Q_OBJECT
+
+public:
+    using TargetSource = std::function<LogTarget()>;
+
+    LogFileWriter(const SessionLog &log, TargetSource target, QObject *parent = nullptr);
+
+    // What the file holds after a full write of the log in that format.
+    static QByteArray fileContent(const SessionLog &log, LogFormat format);
+    // The status line text for a log file that could not be written.
+    static QString failureText(const QString &fileName);
+
+    bool isFailing() const { return m_failing; }
+
+signals:
+    // The file could not be written. Sent once, and again only after a write has succeeded.
+    void writeFailed(const QString &statusText);
+
+private:
+    void onRunAppended(const QString &text, const QColor &colour);
+    bool canAppend(const LogTarget &target, const QColor &colour) const;
+    bool append(const LogTarget &target, const QString &text, const QColor &colour);
+    bool rewrite(const LogTarget &target);
+    void report(bool written, const QString &fileName);
+
+    const SessionLog &m_log;
+    TargetSource m_target;
+    // The file m_fileName holds exactly the log as of the last write, m_size bytes in m_format.
+    bool m_fileMatches = false;
+    QString m_fileName;
+    LogFormat m_format = LogFormat::Rtf;
+    qint64 m_size = 0;
+    RtfWriter m_rtf; // its colour table and current colour are those of the file
+    bool m_failing = false;
+};
