@@ -7,6 +7,7 @@
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
+#include "LogCommands.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -38,18 +39,11 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     setWindowTitle(QStringLiteral("Vestrigal"));
     createControls();
     createMenus();
+    createLog();
     load();
 }
 
 formmain::~formmain() = default;
-
-void formmain::setUpIconTheme()
-{
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
-        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
-    }
-}
 
 void formmain::createControls()
 {
@@ -376,8 +370,8 @@ void formmain::load()
     SetStatusLine(QStringLiteral("Not logged in."));
     action(QStringLiteral("menu_rtf"))->setCheckable(true);
     action(QStringLiteral("menu_txt"))->setCheckable(true);
-    action(QStringLiteral("menu_rtf"))->setChecked(true);
-    action(QStringLiteral("menu_txt"))->setChecked(false);
+    setLogFormat(m_state.settings.logFormat);
+    menu_newlog_Click();
     m_state.currentLocalFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/');
     EnableConnectionCommands(false);
     setListViewMode(Side::Client, FileListView::Report);

@@ -23,6 +23,9 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class SplitterBar;
+class LogCommands;
+class LogFileWriter;
+class SessionLog;
 class formabout;
 class formnews;
 
@@ -38,8 +41,6 @@ public:
     explicit formmain(AppState &state, std::unique_ptr<Prompter> prompter = nullptr, QWidget *parent = nullptr);
     ~formmain() override;
 
-    static void setUpIconTheme();
-
     AppState &state() { return m_state; }
     Prompter &prompter() { return *m_prompter; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
@@ -49,6 +50,10 @@ public:
 
     // Shared routines of the window.
     bool SetStatusLine(const QString &text);
+    bool LogLine(const QString &text, int kind);
+    // Appends a server reply in the colour of its code; false when there was none.
+    bool LogServerReply(const QString &reply);
+    SessionLog &sessionLog();
     void EnableConnectionCommands(bool enabled);
     void setListViewMode(Side side, FileListView::ViewMode mode);
     bool moveSplitter(int number, int offsetTwips);
@@ -76,6 +81,10 @@ public slots:
     void menu_telnet_Click();
     void menu_news_Click();
     void menu_about_Click();
+    void menu_newlog_Click();
+    void menu_contlog_Click();
+    void menu_clearlog_Click();
+    void setLogFormat(qint16 format);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -91,6 +100,9 @@ private:
     void wireViewModes(Side side, const QString &barPrefix, const QString &popupPrefix);
     void attachPopup(QWidget *control, const QString &popupName);
     void onConnect(const QString &name, void (formmain::*slot)());
+    void createLog();
+    void showLogRun(const QString &text, const QColor &colour);
+    void showWholeLog();
     void createColumns();
     void load();
     void layOut();
@@ -107,6 +119,9 @@ private:
     QList<QLabel *> m_panels;
     QWidget *m_quickConnect = nullptr;
     PaneLayout m_layout = PaneLayout::start(PaneLayout::MinimumWidth, PaneLayout::MinimumHeight);
+    SessionLog *m_log = nullptr;
+    LogFileWriter *m_logWriter = nullptr;
+    std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;
     QPointer<formabout> m_about;
 };

@@ -1,15 +1,15 @@
 #include "AppFolders.h"
 #include "AppState.h"
+#include "FileIconCache.h"
 #include "formmain.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vestrigal"));
-    formmain::setUpIconTheme();
+    setUpIconTheme();
 
     const AppFolders folders = AppFolders::locate();
     folders.createMissing();
