@@ -1,1 +1,285 @@
 #include "FtpSession.h"
+
+#include "FtpCommandOperation.h"
+#include "FtpFileCopy.h"
+#include "FtpListOperation.h"
+#include "FtpListParser.h"
+#include "FtpLoginOperation.h"
+#include "FtpPattern.h"
+#include "FtpRenameOperation.h"
+#include "FtpTransferOperation.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+FtpSession::FtpSession(QObject *parent) : QObject(parent), m_control(this), m_ctx(m_control)
+{
+    connect(&m_control, &FtpControl::replyReceived, this, &FtpSession::onReply);
+    connect(&m_control, &FtpControl::lost, this, &FtpSession::onLost);
+}
+
+FtpSession::~FtpSession()
+{
+    if (m_loop)
+        m_loop->exit(1); // the waiting call sees the guard and returns without touching us
+}
+
+bool FtpSession::open(const FtpOptions &options)
+{
+    if (isBusy())
+        return refuse(QStringLiteral("Another operation is in progress on this connection."));
+    close();
+    m_ctx.options = options;
+    m_ctx.names.clear();
+    m_ctx.mlsd = m_ctx.utf8 = m_ctx.epsvRefused = m_ctx.eprtRefused = false;
+    m_ctx.rawPassive.reset();
+    for (const QString &field : {options.host, options.user, options.password, options.proxy}) {
+        if (field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')) || field.contains(QChar(0)))
+            return refuse(QStringLiteral("Refused: a connection field contains a line break or a NUL character."));
+    }
+    const bool ok = run(new FtpLoginOperation(m_ctx, this));
+    if (!ok)
+        dropConnection();
+    m_open = ok;
+    return ok;
+}
+
+void FtpSession::close()
+{
+    if (m_current && !m_current->isFinished())
+        m_current->abort(QStringLiteral("The connection was closed."));
+    dropConnection();
+    // A call that waits concludes its operation itself; an open file's operation ends here.
+    if (m_current && !m_loop)
+        conclude(m_current);
+}
+
+void FtpSession::dropConnection()
+{
+    m_control.abort();
+    m_open = false;
+    m_ctx.rawPassive.reset();
+}
+
+bool FtpSession::ready()
+{
+    if (isBusy())
+        return refuse(QStringLiteral("Another operation is in progress on this connection."));
+    if (!m_open)
+        return refuse(QStringLiteral("Not connected to a server."));
+    return true;
+}
+
+bool FtpSession::refuse(const QString &why)
+{
+    setLastResponse(why.toUtf8() + "\r\n", 0);
+    return false;
+}
+
+// The command as the server will see it; false (and nothing sent) when it would not be one line.
+bool FtpSession::encodeCommand(const QString &verb, const QString &argument, QByteArray &out)
+{
+    out = verb.toUtf8();
+    if (!argument.isNull())
+        out += ' ' + m_ctx.names.encode(argument);
+    if (out.contains('\r') || out.contains('\n') || out.contains('\0'))
+        return refuse(QStringLiteral("Refused: the command contains a line break or a NUL character."));
+    return true;
+}
+
+bool FtpSession::simple(const QString &verb, const QString &argument)
+{
+    QByteArray line;
+    if (!ready() || !encodeCommand(verb, argument, line))
+        return false;
+    return run(new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this));
+}
+
+bool FtpSession::command(const QString &text)
+{
+    QByteArray line;
+    if (!ready() || !encodeCommand(text, QString(), line))
+        return false;
+    if (line.trimmed().isEmpty())
+        return refuse(QStringLiteral("Refused: the command is empty."));
+    return run(new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Raw, this));
+}
+
+bool FtpSession::setCurrentDirectory(const QString &path)
+{
+    return simple(QStringLiteral("CWD"), path);
+}
+
+bool FtpSession::createDirectory(const QString &path)
+{
+    return simple(QStringLiteral("MKD"), path);
+}
+
+bool FtpSession::removeDirectory(const QString &path)
+{
+    return simple(QStringLiteral("RMD"), path);
+}
+
+bool FtpSession::deleteFile(const QString &path)
+{
+    return simple(QStringLiteral("DELE"), path);
+}
+
+bool FtpSession::renameFile(const QString &from, const QString &to)
+{
+    QByteArray rnfr, rnto;
+    if (!ready() || !encodeCommand(QStringLiteral("RNFR"), from, rnfr) ||
+        !encodeCommand(QStringLiteral("RNTO"), to, rnto))
+        return false;
+    return run(new FtpRenameOperation(m_ctx, rnfr.mid(5), rnto.mid(5), this));
+}
+
+bool FtpSession::list(const QString &pathPattern, QList<FtpEntry> &out)
+{
+    QString folder, pattern;
+    FtpPattern::split(pathPattern, folder, pattern);
+    return list(folder, pattern, out);
+}
+
+bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEntry> &out)
+{
+    out.clear();
+    QByteArray line;
+    if (!ready() || !encodeCommand(QStringLiteral("LIST"), folder.isEmpty() ? QString() : folder, line))
+        return false;
+    const QByteArray path = folder.isEmpty() ? QByteArray() : line.mid(5);
+    auto *operation = new FtpListOperation(m_ctx, path, m_ctx.mlsd, this);
+    bool ok = run(operation);
+    // A server that announced MLSD but does not know it after all: LIST from now on.
+    if (!ok && operation->usedMlsd() && m_open && operation->lastCode() >= 500 && operation->lastCode() <= 502) {
+        m_ctx.mlsd = false;
+        operation = new FtpListOperation(m_ctx, path, false, this);
+        ok = run(operation);
+    }
+    return ok && collectEntries(operation->data(), operation->usedMlsd(), pattern, out);
+}
+
+bool FtpSession::collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out)
+{
+    const FtpPattern match(pattern);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QByteArray &line : FtpListParser::splitLines(listing)) {
+        const auto parsed = mlsd ? FtpListParser::parseMlsd(line) : FtpListParser::parseList(line, now);
+        if (!parsed || parsed->name == "." || parsed->name == "..")
+            continue;
+        FtpEntry entry{m_ctx.names.decode(parsed->name), parsed->name, parsed->isFolder, parsed->size,
+                       parsed->lastWrite};
+        if (match.matches(entry.name))
+            out.append(entry);
+    }
+    return true;
+}
+
+std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type)
+{
+    QByteArray line;
+    if (!ready() || !encodeCommand(QStringLiteral("RETR"), remotePath, line))
+        return nullptr;
+    const auto direction = mode == FtpFile::Read ? FtpTransferOperation::Direction::Read
+                                                 : FtpTransferOperation::Direction::Write;
+    auto *operation = new FtpTransferOperation(m_ctx, line.mid(5), direction, type, this);
+    QPointer<FtpSession> self(this);
+    if (!run(operation, true) || !self)
+        return nullptr;
+    return std::unique_ptr<FtpFile>(new FtpFile(this, operation, mode, type, m_ctx.options.timeoutMs));
+}
+
+bool FtpSession::finishFile(FtpTransferOperation *operation, bool dataComplete)
+{
+    if (!operation || m_current != operation)
+        return false;
+    operation->closeFile(dataComplete);
+    return run(operation);
+}
+
+// Waits until the operation ends (or, for a file, is open). The session may be closed or even
+// destroyed by an event that runs meanwhile; the guard notices the latter.
+bool FtpSession::run(FtpOperation *operation, bool untilOpened)
+{
+    m_current = operation;
+    auto *transfer = qobject_cast<FtpTransferOperation *>(operation);
+    if (!operation->isFinished() && !(untilOpened && transfer && transfer->isOpen())) {
+        QEventLoop loop;
+        connect(operation, &FtpOperation::finished, &loop, &QEventLoop::quit);
+        if (untilOpened && transfer)
+            connect(transfer, &FtpTransferOperation::opened, &loop, &QEventLoop::quit);
+        if (transfer == nullptr || !transfer->isOpen())
+            operation->begin();
+        QPointer<FtpSession> self(this);
+        if (!operation->isFinished() && !(untilOpened && transfer && transfer->isOpen())) {
+            m_loop = &loop;
+            loop.exec(QEventLoop::AllEvents);
+            if (!self)
+                return false;
+            m_loop = nullptr;
+        }
+    }
+    if (untilOpened && transfer && transfer->isOpen() && !transfer->isFinished()) {
+        setLastResponse(transfer->info(), transfer->lastCode());
+        return true;
+    }
+    conclude(operation);
+    return operation->succeeded();
+}
+
+void FtpSession::conclude(FtpOperation *operation)
+{
+    setLastResponse(operation->info(), operation->lastCode());
+    m_current = nullptr;
+    operation->deleteLater();
+    if (operation->isFatal() && m_open) {
+        dropConnection();
+        emit connectionClosed();
+    }
+}
+
+void FtpSession::setLastResponse(const QByteArray &text, int code)
+{
+    m_lastResponse = FtpNameCodec::decodeText(text);
+    m_lastCode = code;
+    // A server that echoes the password (some do in error replies) must not put it in the log.
+    const QString &password = m_ctx.options.password;
+    if (password.size() >= 3)
+        m_lastResponse.replace(password, QStringLiteral("********"));
+}
+
+void FtpSession::onReply(const FtpReply &reply)
+{
+    if (m_current && !m_current->isFinished()) {
+        m_current->handleReply(reply);
+        return;
+    }
+    // Nobody asked: a stray reply is dropped, but 421 means the server is going away.
+    if (reply.code == 421) {
+        setLastResponse(reply.text, reply.code);
+        dropConnection();
+        emit connectionClosed();
+    }
+}
+
+void FtpSession::onLost(const QString &why)
+{
+    if (m_current && !m_current->isFinished()) {
+        m_current->handleLost(why);
+        return;
+    }
+    if (m_open) {
+        m_open = false;
+        emit connectionClosed();
+    }
+}
+
+bool FtpSession::getFile(const QString &remotePath, const QString &localPath, FtpTransferType type)
+{
+    return FtpFileCopy(*this).download(remotePath, localPath, type);
+}
+
+bool FtpSession::putFile(const QString &localPath, const QString &remotePath, FtpTransferType type)
+{
+    return FtpFileCopy(*this).upload(localPath, remotePath, type);
+}

@@ -1,11 +1,83 @@
 #pragma once
 
-#include <QObject>
+#include "FtpContext.h"
+#include "FtpControl.h"
+#include "FtpFile.h"
+#include "FtpTypes.h"
 
-// Placeholder until the FTP client lands.
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class FtpOperation;
+class FtpTransferOperation;
+class QEventLoop;
+
+// One FTP connection with blocking calls. Each call runs its exchange asynchronously and waits
+// in a local event loop, so the window stays responsive; close() from an event that runs
+// meanwhile ends the waiting call with a failure. Only one exchange holds the connection at a
+// time: a call made during another one, or while a file is open, fails at once as busy.
+// After every call lastResponseInfo() holds the server's reply text (never a password).
 class FtpSession : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit FtpSession(QObject *parent = nullptr);
+    ~FtpSession() override;
+
+    bool open(const FtpOptions &options); // connect and log in
+    void close();                         // sends nothing; ends any call in progress
+    bool isOpen() const { return m_open; }
+    bool isBusy() const { return m_current != nullptr; }
+    void setTimeout(int ms) { m_ctx.options.timeoutMs = ms; }
+    int timeout() const { return m_ctx.options.timeoutMs; }
+
+    // The last reply as the server sent it, every line with its line end; for a failure without
+    // a reply, a text saying what happened. lastReplyCode() is 0 when the text is not the server's.
+    QString lastResponseInfo() const { return m_lastResponse; }
+    int lastReplyCode() const { return m_lastCode; }
+
+    bool command(const QString &text); // raw: success is a final reply below 400
+    bool setCurrentDirectory(const QString &path);
+    bool createDirectory(const QString &path);
+    bool removeDirectory(const QString &path);
+    bool renameFile(const QString &from, const QString &to);
+    bool deleteFile(const QString &path);
+
+    // "folder/*.txt", "*.*", "folder" (everything); the pattern is matched here, not by the server.
+    bool list(const QString &pathPattern, QList<FtpEntry> &out);
+    bool list(const QString &folder, const QString &pattern, QList<FtpEntry> &out);
+
+    std::unique_ptr<FtpFile> openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type);
+    bool getFile(const QString &remotePath, const QString &localPath, FtpTransferType type);
+    bool putFile(const QString &localPath, const QString &remotePath, FtpTransferType type);
+
+signals:
+    void connectionClosed(); // the server ended the connection, or a call found it unusable
+
+private:
+    friend class FtpFile;
+    friend class FtpFileCopy;
+
+    bool ready();
+    bool refuse(const QString &why);
+    bool encodeCommand(const QString &verb, const QString &argument, QByteArray &out);
+    bool simple(const QString &verb, const QString &argument);
+    bool run(FtpOperation *operation, bool untilOpened = false);
+    void conclude(FtpOperation *operation);
+    bool finishFile(FtpTransferOperation *operation, bool dataComplete);
+    void setLastResponse(const QByteArray &text, int code);
+    void dropConnection();
+    void onReply(const FtpReply &reply);
+    void onLost(const QString &why);
+    bool collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out);
+
+    FtpControl m_control;
+    FtpContext m_ctx;
+    FtpOperation *m_current = nullptr;
+    QEventLoop *m_loop = nullptr;
+    bool m_open = false;
+    QString m_lastResponse;
+    int m_lastCode = 0;
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "FtpTypes.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+class FtpSession;
+class FtpTransferOperation;
+class QTcpSocket;
+
+// A remote file open for reading (RETR) or writing (STOR), moved in blocks of any size.
+// Blocks are served from, and gathered in, the data socket's own buffer (up to 1 MiB), so a small
+// block costs a copy and no system call. ASCII mode turns the wire's CR LF into LF and back.
+// While it is open the session refuses every other call.
+class FtpFile : public QObject
+{
+    Q_OBJECT
+public:
+    enum Mode { Read, Write };
+
+    ~FtpFile() override; // closes, ignoring the result
+
+    qint64 read(char *buffer, qint64 maxSize);   // bytes read; 0 at the end; -1 on failure
+    qint64 write(const char *data, qint64 size); // size, or -1 on failure
+    // True only when the server's final reply is 2xx and all of the data arrived or left.
+    bool close();
+
+    bool isOpen() const { return m_open; }
+    Mode mode() const { return m_mode; }
+    FtpTransferType type() const { return m_type; }
+
+private:
+    friend class FtpSession;
+    FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode, FtpTransferType type, int timeoutMs);
+
+    enum class Wait { Ready, End, Failed, Destroyed };
+
+    bool usable() const;
+    qint64 readRaw(char *buffer, qint64 maxSize);
+    qint64 readAscii(char *buffer, qint64 maxSize);
+    qint64 readHeldCr(char *buffer);
+    Wait waitForData();
+    Wait drain(qint64 limit);
+    Wait waitDisconnected();
+    bool pump(); // lets events run; false when this file was destroyed meanwhile
+    bool reachedEnd();
+
+    QPointer<FtpSession> m_session;
+    QPointer<FtpTransferOperation> m_operation;
+    QPointer<QTcpSocket> m_socket;
+    Mode m_mode;
+    FtpTransferType m_type;
+    int m_timeoutMs;
+    bool m_open = true;
+    bool m_end = false;
+    bool m_failed = false;
+    bool m_pendingCr = false; // ASCII read: a CR that may start a CR LF
+    bool m_lastWasCr = false; // ASCII write
+    QByteArray m_scratch;     // ASCII write: the converted block
+};

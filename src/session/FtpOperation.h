@@ -1,0 +1,62 @@
+#pragma once
+
+#include "FtpContext.h"
+#include "FtpReply.h"
+
+#include <QObject>
+#include <QTimer>
+
+// One exchange on the control connection (log in, change folder, list, transfer, ...), run as
+// a small state machine: the session feeds it replies, it sends commands, and it ends once
+// with success or failure. Its info() is the last reply the session reports.
+class FtpOperation : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FtpOperation(FtpContext &context, QObject *parent = nullptr);
+
+    void begin();
+    void handleReply(const FtpReply &reply);
+    virtual void handleLost(const QString &why);
+    void abort(const QString &why); // ends the operation now, as a failure
+
+    bool isFinished() const { return m_finished; }
+    bool succeeded() const { return m_ok; }
+    bool isFatal() const { return m_fatal; } // the control connection cannot be used any more
+    QByteArray info() const { return m_info; }
+    int lastCode() const { return m_lastCode; } // of the last reply kept in info()
+
+signals:
+    void finished();
+
+protected:
+    virtual void start() = 0;
+    virtual void onReply(const FtpReply &reply) = 0;
+    virtual void cleanup() {}
+
+    void send(const QByteArray &command);
+    void armTimer(); // waiting for the server: a reply or data
+    void stopTimer() { m_timer.stop(); }
+    void keep(const FtpReply &reply)
+    {
+        m_info += reply.text;
+        m_lastCode = reply.code ? reply.code : m_lastCode;
+    }
+    void clearInfo() { m_info.clear(); }
+    void succeed();
+    void fail(const FtpReply &reply);
+    void fail() { finish(false); } // the reason is already kept
+    void fail(const QString &why, bool fatal = false);
+
+    FtpContext &m_ctx;
+
+private:
+    void finish(bool ok);
+
+    QTimer m_timer;
+    QByteArray m_info;
+    int m_lastCode = 0;
+    bool m_finished = false;
+    bool m_ok = false;
+    bool m_fatal = false;
+};

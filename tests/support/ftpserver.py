@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""A local FTP server for tests and benchmarks, built on pyftpdlib.
+
+Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE]
+
+PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
+--no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
+--record F   appends the argument of every SITE PSWD to F; "SITE PSWD old new" answers 200.
+"""
+
+import argparse
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, proto_cmds
+from pyftpdlib.servers import FTPServer
+from pyftpdlib.handlers import DTPHandler
+
+
+class FastDTPHandler(DTPHandler):
+    # Large receive chunks: with the default 64 KiB the server, not the client, limits uploads.
+    ac_in_buffer_size = 1024 * 1024
+    ac_out_buffer_size = 1024 * 1024
+
+
+class TestHandler(FTPHandler):
+    # Names that are not UTF-8 travel as their raw bytes, both ways.
+    unicode_errors = "surrogateescape"
+    dtp_handler = FastDTPHandler
+    record_file = None
+
+    def ftp_SITE_PSWD(self, line):
+        if self.record_file:
+            with open(self.record_file, "a", encoding="utf-8", errors="surrogateescape") as f:
+                f.write(line + "\n")
+        if len(line.split(" ")) >= 2:
+            self.respond("200 Password changed.")
+        else:
+            self.respond("501 Syntax: SITE PSWD old new.")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("root")
+    parser.add_argument("user")
+    parser.add_argument("password")
+    parser.add_argument("port", type=int)
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--record")
+    args = parser.parse_args()
+
+    cmds = dict(proto_cmds)
+    cmds["SITE PSWD"] = dict(perm=None, auth=True, arg=True, help="Syntax: SITE PSWD <SP> old <SP> new.")
+    if args.no_mlsd:
+        cmds.pop("MLSD", None)
+        cmds.pop("MLST", None)
+    TestHandler.proto_cmds = cmds
+    TestHandler.record_file = args.record
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    TestHandler.authorizer = authorizer
+    TestHandler.banner = "Test server ready."
+
+    server = FTPServer((args.host, args.port), TestHandler)
+    server.max_cons = 64
+    print("PORT %d" % server.address[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
