@@ -173,40 +173,43 @@ void RtfReader::readControl()
     ++m_pos; // the backslash
     if (m_pos >= m_data.size())
         return;
-    const char c = m_data.at(m_pos);
-    if (!isLetter(c)) {
-        ++m_pos;
-        if (c == '\'')
-            hexCharacter();
-        else if (c == '\\' || c == '{' || c == '}')
-            character(QLatin1Char(c));
-        else if (c == '~')
-            character(QChar(0x00A0));
-        else if (c == '_')
-            character(QChar(0x2011));
-        else if (c == '\r' || c == '\n')
-            character(QLatin1Char('\n'));
-        else if (c == '*' && !m_groups.isEmpty())
-            group().hidden = true;
-        return;
-    }
+    if (isLetter(m_data.at(m_pos)))
+        readControlWord();
+    else
+        controlSymbol(m_data.at(m_pos++));
+}
+
+void RtfReader::controlSymbol(char c)
+{
+    if (c == '\'')
+        hexCharacter();
+    else if (c == '\\' || c == '{' || c == '}')
+        character(QLatin1Char(c));
+    else if (c == '~')
+        character(QChar(0x00A0));
+    else if (c == '_')
+        character(QChar(0x2011));
+    else if (c == '\r' || c == '\n')
+        character(QLatin1Char('\n'));
+    else if (c == '*' && !m_groups.isEmpty())
+        group().hidden = true; // no \* destination holds text we show
+}
+
+void RtfReader::readControlWord()
+{
     QByteArray word;
-    while (m_pos < m_data.size() && isLetter(m_data.at(m_pos))) {
+    for (; m_pos < m_data.size() && isLetter(m_data.at(m_pos)); ++m_pos) {
         if (word.size() < maxWordLength)
             word += m_data.at(m_pos);
-        ++m_pos;
     }
-    bool negative = false;
-    if (m_pos < m_data.size() && m_data.at(m_pos) == '-') {
-        negative = true;
+    const bool negative = m_pos < m_data.size() && m_data.at(m_pos) == '-';
+    if (negative)
         ++m_pos;
-    }
     bool hasParam = false;
     qint64 value = 0;
-    while (m_pos < m_data.size() && isDigit(m_data.at(m_pos))) {
+    for (; m_pos < m_data.size() && isDigit(m_data.at(m_pos)); ++m_pos) {
         hasParam = true;
         value = qMin<qint64>(value * 10 + (m_data.at(m_pos) - '0'), 1'000'000'000);
-        ++m_pos;
     }
     if (m_pos < m_data.size() && m_data.at(m_pos) == ' ')
         ++m_pos; // the delimiting space belongs to the control word

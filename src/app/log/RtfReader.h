@@ -32,6 +32,8 @@ private:
     void openGroup();
     void closeGroup();
     void readControl();
+    void controlSymbol(char c);
+    void readControlWord();
     void controlWord(const QByteArray &word, bool hasParam, int param);
     bool specialCharacter(const QByteArray &word);
     void colourTableWord(const QByteArray &word, int param);
