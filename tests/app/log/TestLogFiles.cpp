@@ -1,12 +1,9 @@
 #include "LogCommands.h"
-#include "LogFileWriter.h"
 #include "LogFiles.h"
 #include "SessionLog.h"
 #include "app/ScriptedPrompter.h"
 
-#include <QClipboard>
 #include <QDir>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -143,17 +140,7 @@ private slots:
         QVERIFY(otherCommands.loadWindow());
         QCOMPARE(other.runs(), log.runs());
     }
-
-    void copyWindowPutsPlainTextOnTheClipboard()
-    {
-        SessionLog log;
-        log.logLine(QStringLiteral("Command: PWD"), SessionLog::Command);
-        log.logServerReply(QStringLiteral("257 \"/\"\r\n"));
-        ScriptedPrompter prompter;
-        LogCommands(log, prompter).copyWindowToClipboard();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Command: PWD\n257 \"/\"\n"));
-    }
 };
 
-QTEST_MAIN(TestLogFiles)
+QTEST_GUILESS_MAIN(TestLogFiles)
 #include "TestLogFiles.moc"
