@@ -5,6 +5,8 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
+#include <algorithm>
+
 FileListView::FileListView(const QString &name, QWidget *parent)
     : QStackedWidget(parent), m_model(new QStandardItemModel(this)), m_report(new QTreeView(this)),
       m_icons(new QListView(this))
@@ -19,6 +21,8 @@ FileListView::FileListView(const QString &name, QWidget *parent)
     m_report->setUniformRowHeights(true);
     m_report->setAllColumnsShowFocus(true);
     m_report->header()->setSectionsMovable(false);
+    m_report->header()->setSectionsClickable(true);
+    connect(m_report->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setUniformItemSizes(true);
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)})
@@ -87,4 +91,72 @@ void FileListView::setViewMode(ViewMode mode)
     m_icons->setGridSize(mode == Icons ? QSize(96, 64) : QSize());
     m_icons->setMovement(QListView::Static);
     setCurrentWidget(m_icons);
+}
+
+void FileListView::headerClicked(int column)
+{
+    if (column == m_sortColumn)
+        m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = column;
+    m_report->header()->setSortIndicatorShown(true);
+    m_report->header()->setSortIndicator(column, m_sortOrder);
+    sortRows();
+}
+
+namespace {
+
+QVariant sortValue(const QStandardItem *item)
+{
+    if (!item)
+        return {};
+    const QVariant v = item->data(FileListView::SortRole);
+    return v.isValid() ? v : item->data(Qt::DisplayRole);
+}
+
+bool valueLess(const QVariant &a, const QVariant &b)
+{
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+        return QString::localeAwareCompare(a.toString(), b.toString()) < 0;
+    return QVariant::compare(a, b) == QPartialOrdering::Less;
+}
+
+} // namespace
+
+// Takes the rows out, orders them and puts them back: linear apart from the sort itself.
+void FileListView::sortRows()
+{
+    if (m_sortColumn < 0 || m_sortColumn >= m_model->columnCount())
+        return;
+    QList<QList<QStandardItem *>> rows;
+    rows.reserve(m_model->rowCount());
+    while (m_model->rowCount() > 0)
+        rows.append(m_model->takeRow(m_model->rowCount() - 1));
+    std::reverse(rows.begin(), rows.end());
+    const int column = m_sortColumn;
+    const bool ascending = m_sortOrder == Qt::AscendingOrder;
+    std::stable_sort(rows.begin(), rows.end(), [column, ascending](const auto &a, const auto &b) {
+        const bool aParent = a.first()->data(ParentRowRole).toBool();
+        const bool bParent = b.first()->data(ParentRowRole).toBool();
+        if (aParent != bParent)
+            return aParent;
+        const QVariant va = sortValue(a.value(column)), vb = sortValue(b.value(column));
+        return ascending ? valueLess(va, vb) : valueLess(vb, va);
+    });
+    for (const auto &row : rows)
+        m_model->appendRow(row);
+}
+
+QString FileListView::rowKey(int row) const
+{
+    const QStandardItem *item = m_model->item(row, 0);
+    return item ? item->data(KeyRole).toString() : QString();
+}
+
+QList<int> FileListView::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }

@@ -17,6 +17,9 @@ class FileListView : public QStackedWidget
 public:
     // The numbering of the list control's view property.
     enum ViewMode { Icons = 0, SmallIcons = 1, List = 2, Report = 3 };
+    // Data roles of the items: the row key (full path) on the first column, a value to sort by
+    // (sizes and dates sort by value, not text) on any column, and the mark of the ".." row.
+    enum Role { KeyRole = Qt::UserRole, SortRole, ParentRowRole };
 
     struct Column
     {
@@ -40,16 +43,28 @@ public:
     ViewMode viewMode() const { return m_mode; }
     void setViewMode(ViewMode mode);
 
+    // A header click: sorts by that column; the same column again toggles the order.
+    // The ".." row stays first.
+    void headerClicked(int column);
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+    // Rows in the order shown; the key of a row.
+    QString rowKey(int row) const;
+    QList<int> selectedRows() const;
+
 signals:
     void contextMenuRequested(const QPoint &globalPos);
     void activated(const QModelIndex &index);
 
 private:
     void wireView(QAbstractItemView *view);
+    void sortRows();
 
     QStandardItemModel *m_model;
     QTreeView *m_report;
     QListView *m_icons;
     QStringList m_keys;
     ViewMode m_mode = Report;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

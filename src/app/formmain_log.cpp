@@ -57,22 +57,37 @@ bool formmain::LogServerReply(const QString &reply)
     return m_log->logServerReply(reply);
 }
 
-void formmain::showLogRun(const QString &text, const QColor &colour)
+namespace {
+
+void insertRun(QTextEdit *box, const QString &text, const QColor &colour)
 {
-    QTextCursor cursor(RichTextBox1->document());
+    QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
     format.setForeground(colour);
     cursor.insertText(text, format);
-    // Always show the newest line.
-    RichTextBox1->verticalScrollBar()->setValue(RichTextBox1->verticalScrollBar()->maximum());
+}
+
+// Always show the newest line.
+void scrollToEnd(QTextEdit *box)
+{
+    box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
+}
+
+} // namespace
+
+void formmain::showLogRun(const QString &text, const QColor &colour)
+{
+    insertRun(RichTextBox1, text, colour);
+    scrollToEnd(RichTextBox1);
 }
 
 void formmain::showWholeLog()
 {
     RichTextBox1->clear();
     for (const LogRun &run : m_log->runs())
-        showLogRun(run.text, run.colour);
+        insertRun(RichTextBox1, run.text, run.colour);
+    scrollToEnd(RichTextBox1);
 }
 
 void formmain::menu_newlog_Click()
