@@ -7,7 +7,10 @@
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
+#include "FileIconCache.h"
+#include "LocalPane.h"
 #include "LogCommands.h"
+#include "RemotePane.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,6 +43,9 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     createControls();
     createMenus();
     createLog();
+    m_icons = std::make_unique<FileIconCache>();
+    m_localPane = new LocalPane(*this);
+    m_remotePane = new RemotePane(*this);
     load();
 }
 
@@ -371,6 +377,7 @@ void formmain::load()
     action(QStringLiteral("menu_rtf"))->setCheckable(true);
     action(QStringLiteral("menu_txt"))->setCheckable(true);
     setLogFormat(m_state.settings.logFormat);
+    m_localPane->ListDrives();
     menu_newlog_Click();
     m_state.currentLocalFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/');
     EnableConnectionCommands(false);
@@ -391,4 +398,5 @@ void formmain::load()
     statusPanel(QStringLiteral("local"))->setText(QStringLiteral("Local: 0 files, 0 bytes"));
     statusPanel(QStringLiteral("remote"))->setText(QStringLiteral("Remote: 0 files, 0 bytes"));
     statusPanel(QStringLiteral("queue"))->setText(QStringLiteral("Queue: Running 0 files, 0 bytes"));
+    m_localPane->ClientGetDirectoryContents();
 }

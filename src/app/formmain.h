@@ -23,7 +23,10 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class SplitterBar;
+class FileIconCache;
+class LocalPane;
 class LogCommands;
+class RemotePane;
 class LogFileWriter;
 class SessionLog;
 class formabout;
@@ -47,6 +50,9 @@ public:
     QMenu *menu(const QString &name) const { return m_menus.value(name); }
     QLabel *statusPanel(const QString &key) const;
     const PaneLayout &paneLayout() const { return m_layout; }
+    FileIconCache &iconCache() { return *m_icons; }
+    LocalPane &localPane() { return *m_localPane; }
+    RemotePane &remotePane() { return *m_remotePane; }
 
     // Shared routines of the window.
     bool SetStatusLine(const QString &text);
@@ -119,7 +125,10 @@ private:
     QList<QLabel *> m_panels;
     QWidget *m_quickConnect = nullptr;
     PaneLayout m_layout = PaneLayout::start(PaneLayout::MinimumWidth, PaneLayout::MinimumHeight);
+    std::unique_ptr<FileIconCache> m_icons;
     SessionLog *m_log = nullptr;
+    LocalPane *m_localPane = nullptr;
+    RemotePane *m_remotePane = nullptr;
     LogFileWriter *m_logWriter = nullptr;
     std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;
