@@ -35,7 +35,7 @@ void FtpCommandOperation::cleanup()
 bool FtpCommandOperation::opensDataConnection() const
 {
     static const QByteArray verbs[] = {"LIST", "NLST", "MLSD", "RETR", "STOR", "STOU", "APPE"};
-    const QByteArray verb = m_command.left(m_command.indexOf(' ')).toUpper();
+    const QByteArray verb = m_command.trimmed().split(' ').value(0).toUpper();
     return std::find(std::begin(verbs), std::end(verbs), verb) != std::end(verbs);
 }
 

@@ -66,9 +66,9 @@ qint64 FtpFile::readRaw(char *buffer, qint64 maxSize)
 // CR LF becomes LF in place; a CR at the end of a chunk waits for the next byte.
 qint64 FtpFile::readAscii(char *buffer, qint64 maxSize)
 {
-    if (m_pendingCr && maxSize == 1)
-        return readHeldCr(buffer);
     for (;;) {
+        if (m_pendingCr && maxSize == 1)
+            return readHeldCr(buffer);
         qint64 length = 0;
         if (m_pendingCr) {
             buffer[0] = '\r';

@@ -26,6 +26,7 @@ class FastDTPHandler(DTPHandler):
 class TestHandler(FTPHandler):
     # Names that are not UTF-8 travel as their raw bytes, both ways.
     unicode_errors = "surrogateescape"
+    auth_failed_timeout = 0.1  # tests try wrong passwords; no need to wait 3 s
     dtp_handler = FastDTPHandler
     record_file = None
 
