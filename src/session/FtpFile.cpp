@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int kSliceMs = 20;                    // longest stretch without letting events run
-constexpr qint64 kFlushAt = 256 * 1024;         // start sending without blocking
+constexpr qint64 kFlushAt = 256 * 1024;         // send what has gathered, without blocking
 constexpr qint64 kHighWater = 1024 * 1024;      // then block until the buffer is below this
 constexpr qint64 kAsciiChunk = 64 * 1024;
 
@@ -159,10 +159,12 @@ qint64 FtpFile::write(const char *data, qint64 size)
             done += part;
         }
     }
-    if (m_socket->bytesToWrite() >= kFlushAt) {
+    // Hand data to the system every kFlushAt bytes, not on every block.
+    if (m_socket->bytesToWrite() >= m_nextFlush) {
         m_socket->flush();
-        if (m_socket->bytesToWrite() > kHighWater && drain(kHighWater) != Wait::Ready)
+        if (m_socket->bytesToWrite() > kHighWater && drain(kHighWater / 2) != Wait::Ready)
             return -1;
+        m_nextFlush = m_socket->bytesToWrite() + kFlushAt;
     }
     return size;
 }

@@ -58,5 +58,6 @@ private:
     bool m_failed = false;
     bool m_pendingCr = false; // ASCII read: a CR that may start a CR LF
     bool m_lastWasCr = false; // ASCII write
+    qint64 m_nextFlush = 256 * 1024;
     QByteArray m_scratch;     // ASCII write: the converted block
 };
