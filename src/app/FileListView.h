@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListRoles.h"
+
 #include <QStackedWidget>
 
 class QAbstractItemView;
@@ -17,9 +19,7 @@ class FileListView : public QStackedWidget
 public:
     // The numbering of the list control's view property.
     enum ViewMode { Icons = 0, SmallIcons = 1, List = 2, Report = 3 };
-    // Data roles of the items: the row key (full path) on the first column, a value to sort by
-    // (sizes and dates sort by value, not text) on any column, and the mark of the ".." row.
-    enum Role { KeyRole = Qt::UserRole, SortRole, ParentRowRole };
+    enum Role { KeyRole = ListRoles::Key, SortRole = ListRoles::Sort, ParentRowRole = ListRoles::ParentRow };
 
     struct Column
     {

@@ -1,5 +1,280 @@
 #include "RemotePane.h"
 
+#include "AppState.h"
+#include "ConnectionSettings.h"
+#include "Events.h"
+#include "FileIconCache.h"
+#include "FtpSession.h"
+#include "RemotePaths.h"
+#include "SessionLog.h"
 #include "formmain.h"
 
-RemotePane::RemotePane(formmain &window) : QObject(&window), m_window(window) {}
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
+
+// The busy pointer for as long as the object lives.
+struct BusyPointer
+{
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+RemotePane::RemotePane(formmain &window)
+    : QObject(&window), m_window(window), m_placeholders(window.state().folders.temp)
+{
+    wireCommands();
+}
+
+RemotePane::~RemotePane()
+{
+    // The window's widgets may be gone already; the session is our child and goes with us.
+    if (m_session)
+        m_session->close();
+}
+
+void RemotePane::wireCommands()
+{
+    auto on = [this](const char *name, void (RemotePane::*slot)()) {
+        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+    };
+    connect(m_window.btnConnect, &QAbstractButton::clicked, this, &RemotePane::btnConnect_Click);
+    on("menu_qconnect", &RemotePane::btnConnect_Click);
+    on("menu_disconnect", &RemotePane::btnDisconnect_Click);
+    on("menu_refresh_server", &RemotePane::menu_refresh_server_Click);
+    on("menu_showall_server", &RemotePane::menu_showall_server_Click);
+    on("menu1_showall", &RemotePane::menu_showall_server_Click);
+    on("menu_showcustom_server", &RemotePane::menu_showcustom_server_Click);
+    on("menu1_showcustom", &RemotePane::menu_showcustom_server_Click);
+    on("menu_sview", &RemotePane::ListView1_DblClick);
+    on("menu1_sview", &RemotePane::ListView1_DblClick);
+    connect(m_window.timeKeep, &QTimer::timeout, this, &RemotePane::TimeKeep_Timer);
+    connect(m_window.timeOut, &QTimer::timeout, this, &RemotePane::TimeOut_Timer);
+    connect(m_window.ListView1, &FileListView::activated, this, &RemotePane::ListView1_DblClick);
+    connect(m_window.TreeView2, &QTreeView::clicked, this, &RemotePane::TreeView2_NodeClick);
+    connect(m_window.txtDirectory, &QLineEdit::returnPressed, this, &RemotePane::txtDirectory_KeyPress);
+}
+
+bool RemotePane::requireConnection()
+{
+    if (m_window.state().connected())
+        return true;
+    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
+    return false;
+}
+
+bool RemotePane::stillConnected(const FtpSession *session) const
+{
+    return session && m_session == session && m_window.state().session == session;
+}
+
+bool RemotePane::announce(const QString &command)
+{
+    const FtpSession *session = m_session;
+    m_window.LogLine(QStringLiteral("Command: ") + command, SessionLog::Command);
+    pumpEvents();
+    return stillConnected(session);
+}
+
+void RemotePane::logReply()
+{
+    if (m_session)
+        m_window.LogServerReply(m_session->lastResponseInfo());
+}
+
+void RemotePane::closeSession()
+{
+    m_window.state().session = nullptr;
+    if (FtpSession *session = m_session) {
+        m_session = nullptr;
+        session->close();
+        session->deleteLater(); // a call still waiting inside it unwinds first
+    }
+}
+
+void RemotePane::forget()
+{
+    m_window.timeKeep->stop();
+    m_window.timeOut->stop();
+    closeSession();
+}
+
+bool RemotePane::connectTo(const QString &text)
+{
+    const auto url = ConnectionUrl::parse(text);
+    if (!url)
+        return false;
+    m_window.txtServer->setText(url->host);
+    m_window.txtPort->setText(url->port);
+    m_window.txtUsername->setText(url->user);
+    m_window.txtPassword->setText(url->password);
+    m_startFolder = RemotePaths::fromTyped(url->path);
+    btnConnect_Click();
+    return true;
+}
+
+void RemotePane::btnConnect_Click()
+{
+    AppState &state = m_window.state();
+    if (state.connected()) {
+        const auto answer = m_window.prompter().message(
+            QStringLiteral("You are already connected on a server. Do you want to disconnect and connect to the new "
+                           "server? Click OK to connect to the new server, otherwise click Cancel to stay connected."),
+            Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
+        if (answer != Prompter::Answer::Ok)
+            return;
+        forget();
+        m_window.sessionLog().clear();
+    }
+    QString problem;
+    const auto settings = ConnectionSettings::fromFields(
+        m_window.txtServer->text(), m_window.txtPort->text(), m_window.txtUsername->text(),
+        m_window.txtPassword->text(), m_window.txtProxy->text(), m_window.txtTimeout->text(), m_window.txtKeep->text(),
+        m_window.checkType->isChecked(), &problem);
+    if (!settings) {
+        m_window.prompter().message(problem, Prompter::Icon::Warning);
+        return;
+    }
+    m_window.SetStatusLine(QStringLiteral("Connecting..."));
+    BusyPointer busy;
+    auto *session = new FtpSession(this);
+    m_session = session;
+    const FtpOptions options{QStringLiteral("Vestrigal"), settings->proxy, settings->host, settings->port,
+                             settings->user, settings->password, !settings->active};
+    const bool opened = session->open(options);
+    if (m_session != session) // closed while it connected (Exit, another connect)
+        return;
+    if (!opened) {
+        m_window.prompter().message(QStringLiteral("There was an error connecting to the remote server. Please verify "
+                                                   "your login info. Look at the status window for more details."),
+                                    Prompter::Icon::Warning);
+        m_window.SetStatusLine(QStringLiteral("Not logged in."));
+        logReply();
+        closeSession();
+        return;
+    }
+    state.session = session;
+    logReply();
+    for (const char *command : {"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV"}) {
+        if (!announce(QString::fromLatin1(command)))
+            return;
+        session->command(QString::fromLatin1(command));
+        logReply();
+    }
+    m_window.LogLine(QStringLiteral("Connected to remote host."), SessionLog::Event);
+    m_window.setWindowTitle(QStringLiteral("Vestrigal - ") + m_window.txtServer->text());
+    m_window.timeOut->setInterval(settings->timeLimitMs);
+    m_window.timeKeep->setInterval(settings->keepAliveMs);
+    if (settings->timeLimitMs != 0)
+        m_window.timeOut->start();
+    if (settings->keepAliveMs != 0)
+        m_window.timeKeep->start();
+    state.currentRemoteFolder = QStringLiteral("/");
+    resetTree(m_window.txtServer->text());
+    if (!m_startFolder.isEmpty()) {
+        state.currentRemoteFolder = m_startFolder;
+        m_startFolder.clear();
+        selectTreeNode(state.currentRemoteFolder);
+    }
+    FtpGetDirectoryContents();
+    if (stillConnected(session))
+        m_window.EnableConnectionCommands(true);
+}
+
+void RemotePane::btnDisconnect_Click()
+{
+    if (!requireConnection())
+        return;
+    if (m_window.ListView2->model()->rowCount() > 0) {
+        const auto answer = m_window.prompter().message(
+            QStringLiteral("Some files are still in queue. Do you still want to disconnect? Queued files will be "
+                           "cleared! Click OK to disconnect, otherwise click cancel."),
+            Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
+        if (answer != Prompter::Answer::Ok)
+            return;
+    }
+    if (announce(QStringLiteral("QUIT"))) {
+        m_session->command(QStringLiteral("QUIT"));
+        logReply();
+    }
+    m_window.LogLine(QStringLiteral("Disconnected from server."), SessionLog::Event);
+    m_window.setWindowTitle(QStringLiteral("Vestrigal"));
+    forget();
+    m_window.state().queueRunning = false;
+    m_window.SetStatusLine(QStringLiteral("Not logged in."));
+    m_window.ListView1->model()->removeRows(0, m_window.ListView1->model()->rowCount());
+    m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
+    m_window.remoteTree->clear();
+    m_window.EnableConnectionCommands(false);
+}
+
+void RemotePane::TimeKeep_Timer()
+{
+    const AppState &state = m_window.state();
+    if (m_window.ListView2->model()->rowCount() > 0 && state.queueRunning)
+        return;
+    // A keep-alive never disturbs an exchange in progress: that traffic keeps the connection alive.
+    if (!m_session || !state.connected() || m_session->isBusy())
+        return;
+    m_session->command(QStringLiteral("PWD"));
+    logReply();
+}
+
+void RemotePane::TimeOut_Timer()
+{
+    btnDisconnect_Click();
+}
+
+void RemotePane::resetTree(const QString &host)
+{
+    m_window.remoteTree->clear();
+    auto *root = new QStandardItem(m_window.iconCache().folderIcon(), host);
+    root->setData(QStringLiteral("/"), FileListView::KeyRole);
+    m_window.remoteTree->appendRow(root);
+    m_window.TreeView2->expand(root->index());
+}
+
+// The node of a folder key ("/pub/x/"); missing nodes along the path are made when asked to.
+QStandardItem *RemotePane::treeNode(const QString &key, bool create)
+{
+    QStandardItem *node = m_window.remoteTree->item(0);
+    if (!node)
+        return nullptr;
+    QString path = QStringLiteral("/");
+    for (const QString &part : key.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        path += part + QLatin1Char('/');
+        QStandardItem *child = nullptr;
+        for (int r = 0; r < node->rowCount() && !child; ++r)
+            if (node->child(r)->data(FileListView::KeyRole).toString() == path)
+                child = node->child(r);
+        if (!child) {
+            if (!create)
+                return nullptr;
+            child = new QStandardItem(m_window.iconCache().folderIcon(), part);
+            child->setData(path, FileListView::KeyRole);
+            node->appendRow(child);
+        }
+        node = child;
+    }
+    return node;
+}
+
+void RemotePane::selectTreeNode(const QString &key)
+{
+    if (QStandardItem *node = treeNode(key, true)) {
+        m_window.TreeView2->setCurrentIndex(node->index());
+        m_window.TreeView2->expand(node->index());
+    }
+}

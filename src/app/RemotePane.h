@@ -1,16 +1,59 @@
 #pragma once
 
-#include <QObject>
+#include "FtpSession.h"
+#include "RemoteListing.h"
 
+#include <QObject>
+#include <QPointer>
+
+class QModelIndex;
+class QStandardItem;
 class formmain;
 
-// The remote side of the main window: connecting, the remote tree, path field and file list.
+// The remote side of the main window: connecting and disconnecting, the timers, the remote
+// tree, path field and file list. Every loop here lets window events run between steps and
+// re-checks afterwards that the connection it works on is still the open one.
 class RemotePane : public QObject
 {
     Q_OBJECT
 public:
     explicit RemotePane(formmain &window);
+    ~RemotePane() override;
+
+    FtpSession *session() const { return m_session; }
+    // Forgets the connection without QUIT (Exit); any call in progress ends with a failure.
+    void forget();
+    // Connects at start to a connection given on the command line; false when the text is none.
+    bool connectTo(const QString &url);
+
+public slots:
+    void btnConnect_Click();
+    void btnDisconnect_Click();
+    void TimeKeep_Timer();
+    void TimeOut_Timer();
+    void FtpGetDirectoryContents();
+    void ListView1_DblClick();
+    void TreeView2_NodeClick(const QModelIndex &index);
+    void txtDirectory_KeyPress();
+    void menu_refresh_server_Click();
+    void menu_showall_server_Click();
+    void menu_showcustom_server_Click();
 
 private:
+    bool requireConnection();
+    bool stillConnected(const FtpSession *session) const;
+    // Logs "Command: " & text, lets events run; false when the connection went meanwhile.
+    bool announce(const QString &command);
+    void logReply();
+    void closeSession();
+    void resetTree(const QString &host);
+    QStandardItem *treeNode(const QString &key, bool create);
+    void selectTreeNode(const QString &key);
+    void fillList(const QList<FtpEntry> &entries);
+    void wireCommands();
+
     formmain &m_window;
+    QPointer<FtpSession> m_session;
+    PlaceholderFiles m_placeholders;
+    QString m_startFolder; // a folder asked for on the command line
 };

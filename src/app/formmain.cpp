@@ -49,7 +49,10 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     load();
 }
 
-formmain::~formmain() = default;
+formmain::~formmain()
+{
+    m_remotePane->forget();
+}
 
 void formmain::createControls()
 {
@@ -303,6 +306,8 @@ void formmain::setListViewMode(Side side, FileListView::ViewMode mode)
 void formmain::Toolbar1_ButtonClick(int index)
 {
     switch (index) {
+    case 2: m_remotePane->btnConnect_Click(); break;
+    case 3: m_remotePane->btnDisconnect_Click(); break;
     case 9: menu_telnet_Click(); break;
     default: break; // the windows and commands behind the other buttons are not built yet
     }
@@ -311,7 +316,7 @@ void formmain::Toolbar1_ButtonClick(int index)
 void formmain::btnQuit_Click()
 {
     // Forget the connection without QUIT; nothing is saved.
-    m_state.session = nullptr;
+    m_remotePane->forget();
     close();
 }
 
@@ -379,7 +384,7 @@ void formmain::load()
     setLogFormat(m_state.settings.logFormat);
     m_localPane->ListDrives();
     menu_newlog_Click();
-    m_state.currentLocalFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/');
+    m_state.currentLocalFolder = LocalPane::documentsFolder();
     EnableConnectionCommands(false);
     setListViewMode(Side::Client, FileListView::Report);
     setListViewMode(Side::Server, FileListView::Report);

@@ -1,0 +1,180 @@
+// Listing the current remote folder and moving between folders.
+#include "RemotePane.h"
+
+#include "AppState.h"
+#include "Events.h"
+#include "FtpSession.h"
+#include "RemoteFileWindow.h"
+#include "RemotePaths.h"
+#include "SessionLog.h"
+#include "formmain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+struct BusyPointer
+{
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+// Ends a listing the way it always ends, however it ends.
+struct ListingGuard
+{
+    AppState &state;
+    ~ListingGuard() { state.listingFree = true; }
+};
+
+} // namespace
+
+void RemotePane::FtpGetDirectoryContents()
+{
+    AppState &state = m_window.state();
+    if (!state.listingFree || !m_session)
+        return;
+    QStandardItemModel *model = m_window.ListView1->model();
+    model->removeRows(0, model->rowCount());
+    state.listingFree = false;
+    ListingGuard guard{state};
+    const QString folder = state.currentRemoteFolder;
+    m_window.txtDirectory->setText(folder);
+    m_window.SetStatusLine(QStringLiteral("Getting directory contents..."));
+    BusyPointer busy;
+    FtpSession *session = m_session;
+    if (!announce(QStringLiteral("CWD ") + folder))
+        return;
+    session->setCurrentDirectory(folder);
+    logReply();
+    if (!announce(QStringLiteral("PWD")))
+        return;
+    session->command(QStringLiteral("PWD"));
+    logReply();
+    if (!announce(QStringLiteral("LIST")))
+        return;
+    QList<FtpEntry> entries;
+    session->list(state.remoteFilter, entries);
+    logReply();
+    m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
+    pumpEvents();
+    if (!stillConnected(session) || state.currentRemoteFolder != folder)
+        return;
+    fillList(entries);
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+}
+
+void RemotePane::fillList(const QList<FtpEntry> &entries)
+{
+    const QString folder = m_window.state().currentRemoteFolder;
+    FileIconCache &icons = m_window.iconCache();
+    QList<QList<QStandardItem *>> rows;
+    rows.reserve(entries.size() + 1);
+    if (folder != QLatin1String("/"))
+        rows.append(RemoteListing::parentRow(folder, icons));
+    QStandardItem *node = treeNode(folder, true);
+    node->removeRows(0, node->rowCount());
+    m_placeholders.rescan();
+    qint64 count = 0, bytes = 0;
+    for (const FtpEntry &entry : entries) {
+        if (entry.name == QLatin1String(".") || entry.name == QLatin1String(".."))
+            continue;
+        if (entry.isFolder && RemotePaths::isSafeLocalName(entry.name))
+            treeNode(folder + entry.name + QLatin1Char('/'), true);
+        else if (!entry.isFolder)
+            m_placeholders.ensure(entry.name);
+        ++count;
+        bytes += RemoteListing::rowBytes(entry);
+        rows.append(RemoteListing::entryRow(folder, entry, icons));
+    }
+    // Filled in one go with the views asleep: a long listing must not redraw per row.
+    QStandardItemModel *model = m_window.ListView1->model();
+    m_window.ListView1->setUpdatesEnabled(false);
+    model->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows[r].size(); ++c)
+            model->setItem(r, c, rows[r][c]);
+    m_window.ListView1->setUpdatesEnabled(true);
+    m_window.TreeView2->expand(node->index());
+    m_window.statusPanel(QStringLiteral("remote"))
+        ->setText(QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));
+}
+
+void RemotePane::ListView1_DblClick()
+{
+    if (!requireConnection())
+        return;
+    FileListView *list = m_window.ListView1;
+    const QModelIndex current = list->selectionModel()->currentIndex();
+    const QList<int> selected = list->selectedRows();
+    if (selected.isEmpty())
+        return;
+    const int row = current.isValid() && selected.contains(current.row()) ? current.row() : selected.first();
+    const QString name = list->model()->item(row, 0)->text();
+    const QString mark = list->model()->item(row, list->column(QStringLiteral("tsize")))->text();
+    AppState &state = m_window.state();
+    if (mark == QString::number(RemoteListing::FolderSize) && m_session->setCurrentDirectory(name)) {
+        state.currentRemoteFolder = name == QLatin1String("..") ? RemotePaths::upOneLevel(state.currentRemoteFolder)
+                                                                : state.currentRemoteFolder + name + QLatin1Char('/');
+        selectTreeNode(state.currentRemoteFolder);
+        logReply();
+        FtpGetDirectoryContents();
+        return;
+    }
+    // The image viewer and the text editor open such files once they exist; other files do nothing.
+    Q_UNUSED(remoteFileWindowFor(name));
+}
+
+void RemotePane::TreeView2_NodeClick(const QModelIndex &index)
+{
+    if (!m_window.state().connected() || !index.isValid())
+        return;
+    m_window.state().currentRemoteFolder = index.data(FileListView::KeyRole).toString();
+    FtpGetDirectoryContents();
+}
+
+void RemotePane::txtDirectory_KeyPress()
+{
+    if (!requireConnection())
+        return;
+    AppState &state = m_window.state();
+    const QString typed = m_window.txtDirectory->text();
+    if (!m_session->setCurrentDirectory(typed)) {
+        m_window.prompter().message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);
+        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        logReply();
+        return;
+    }
+    state.currentRemoteFolder = RemotePaths::fromTyped(typed);
+    selectTreeNode(state.currentRemoteFolder);
+    logReply();
+    FtpGetDirectoryContents();
+}
+
+void RemotePane::menu_refresh_server_Click()
+{
+    if (requireConnection())
+        FtpGetDirectoryContents();
+}
+
+void RemotePane::menu_showall_server_Click()
+{
+    if (!requireConnection())
+        return;
+    m_window.state().remoteFilter = QStringLiteral("*.*");
+    FtpGetDirectoryContents();
+}
+
+void RemotePane::menu_showcustom_server_Click()
+{
+    if (!requireConnection())
+        return;
+    const QString extension = m_window.prompter().input(QStringLiteral("Please enter the extension to be shown:"));
+    if (extension.isEmpty())
+        return;
+    m_window.state().remoteFilter = QStringLiteral("*.") + extension;
+    FtpGetDirectoryContents();
+}

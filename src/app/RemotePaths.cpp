@@ -1,0 +1,37 @@
+#include "RemotePaths.h"
+
+QString RemotePaths::parentKey(const QString &folder)
+{
+    // Count the "/" (n), find the (n-1)-th and keep what stands before it.
+    const int n = folder.count(QLatin1Char('/'));
+    int position = -1;
+    for (int i = 0; i < n - 1; ++i)
+        position = folder.indexOf(QLatin1Char('/'), position + 1);
+    return position <= 0 ? QString() : folder.left(position);
+}
+
+QString RemotePaths::upOneLevel(const QString &folder)
+{
+    const int last = folder.lastIndexOf(QLatin1Char('/'), folder.size() - 2);
+    return last < 0 ? QStringLiteral("/") : folder.left(last + 1);
+}
+
+QString RemotePaths::fromTyped(QString typed)
+{
+    while (typed.endsWith(QLatin1String("//")))
+        typed.chop(1);
+    if (!typed.endsWith(QLatin1Char('/')))
+        typed += QLatin1Char('/');
+    return typed;
+}
+
+bool RemotePaths::isSafeLocalName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,317 @@
+// Connecting, disconnecting, the timers and the remote listing, against a real local FTP server.
+#include "ConnectionSettings.h"
+#include "FileListView.h"
+#include "MainWindowFixture.h"
+#include "RemotePaths.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTreeView>
+
+class TestRemotePane : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestFtpServer> server;
+
+    static QString treeKeys(QStandardItem *node)
+    {
+        QStringList keys;
+        for (int r = 0; r < node->rowCount(); ++r)
+            keys << node->child(r)->data(FileListView::KeyRole).toString();
+        keys.sort();
+        return keys.join(',');
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server = std::make_unique<TestFtpServer>(QStringList{"--no-mlsd"});
+        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+        QVERIFY(QDir().mkpath(server->pathOf("pub/docs")));
+        QVERIFY(QDir().mkpath(server->pathOf("pub/empty")));
+        QVERIFY(server->writeFile("readme.txt", "hello\n"));
+        QVERIFY(server->writeFile("pub/exact.bin", QByteArray(4096, 'x')));
+        QVERIFY(server->writeFile("pub/notes.txt", "n"));
+        QVERIFY(server->writeFile("pub/NOTES.TXT", "N"));
+        QVERIFY(server->writeFile("pub/big.dat", QByteArray(1234567, 'b')));
+    }
+
+    void connectLogsTheOpeningExchangeInOrder()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        const QStringList lines = f.logLines();
+        QVERIFY2(lines.first().startsWith("220"), qPrintable(lines.first()));
+        QStringList commands;
+        for (const QString &line : lines)
+            if (line.startsWith("Command: "))
+                commands << line.mid(9);
+        QCOMPARE(commands, QStringList({"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV", "CWD /", "PWD", "LIST"}));
+        const int connected = lines.indexOf("Connected to remote host.");
+        QVERIFY(connected > lines.indexOf("Command: PASV"));
+        QCOMPARE(lines.last(), QString("Directory listing successfully completed."));
+        // Every command is followed by a reply; commands are dark blue and 2xx replies dark green.
+        QTextDocument *doc = f.window->RichTextBox1->document();
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+            if (b.text().isEmpty())
+                continue;
+            const QColor colour = b.begin().fragment().charFormat().foreground().color();
+            if (b.text().startsWith("Command: "))
+                QCOMPARE(colour, QColor(0, 0, 64));
+            else if (b.text().startsWith("2"))
+                QCOMPARE(colour, QColor(0, 64, 0));
+        }
+        QCOMPARE(f.window->windowTitle(), QString("Vestrigal - 127.0.0.1"));
+        QVERIFY(f.window->action("menu6_download")->isEnabled());
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        QVERIFY(!f.window->timeKeep->isActive());
+        QVERIFY(!f.window->timeOut->isActive());
+        // The password is nowhere in the log or its file.
+        QVERIFY(!f.logText().contains(server->password()));
+        QFile file(f.state.currentLogFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains(server->password().toUtf8()));
+    }
+
+    void connectWhileConnectedAnsweredCancelChangesNothing()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        const QString log = f.logText();
+        const QStringList rows = f.remoteNames();
+        FtpSession *session = f.state.session;
+        f.prompter->answers = {Prompter::Answer::Cancel};
+        f.window->action("menu_qconnect")->trigger();
+        QCOMPARE(f.prompter->shown.size(), 1);
+        QVERIFY(f.prompter->shown[0].text.startsWith("You are already connected on a server."));
+        QCOMPARE(f.logText(), log);
+        QCOMPARE(f.remoteNames(), rows);
+        QCOMPARE(f.state.session, session);
+        // OK: the old connection goes without QUIT, the log starts afresh with the new greeting.
+        f.prompter->answers = {Prompter::Answer::Ok};
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(f.state.connected());
+        QVERIFY(f.state.session != session);
+        QVERIFY(f.logLines().first().startsWith("220"));
+        QVERIFY(!f.logText().contains("QUIT"));
+    }
+
+    void disconnectAsksOnlyWhenTheQueueHoldsEntries()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        f.window->ListView2->model()->appendRow(new QStandardItem("queued"));
+        f.prompter->answers = {Prompter::Answer::Cancel};
+        f.window->action("menu_disconnect")->trigger();
+        QVERIFY(f.state.connected());
+        QCOMPARE(f.prompter->shown.size(), 1);
+        f.window->ListView2->model()->removeRows(0, 1);
+        f.window->action("menu_disconnect")->trigger();
+        QCOMPARE(f.prompter->shown.size(), 1);
+        QVERIFY(!f.state.connected());
+        QVERIFY(!f.state.queueRunning);
+        QVERIFY(f.logLines().contains("Command: QUIT"));
+        QCOMPARE(f.logLines().last(), QString("Disconnected from server."));
+        QCOMPARE(f.window->windowTitle(), QString("Vestrigal"));
+        QCOMPARE(f.remoteRows()->rowCount(), 0);
+        QCOMPARE(f.window->remoteTree->rowCount(), 0);
+        QVERIFY(!f.window->action("menu_upload")->isEnabled());
+        QCOMPARE(f.window->statusPanel("")->text(), QString("Not logged in."));
+        // The remote totals keep their last text.
+        QVERIFY(f.window->statusPanel("remote")->text().startsWith("Remote: 2 files"));
+    }
+
+    void keepAliveLogsRepliesWithoutCommandLines()
+    {
+        MainWindowFixture f;
+        f.fillConnection(*server, "0", "100");
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(f.window->timeKeep->isActive());
+        const int pwdCommands = f.logLines().count("Command: PWD");
+        const int before = f.logLines().size();
+        QTRY_VERIFY_WITH_TIMEOUT(f.logLines().size() >= before + 2, 5000);
+        QCOMPARE(f.logLines().count("Command: PWD"), pwdCommands);
+        QVERIFY(f.logLines().last().startsWith("257"));
+    }
+
+    void timeLimitDisconnects()
+    {
+        MainWindowFixture f;
+        f.fillConnection(*server, "300", "0");
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(f.window->timeOut->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.state.connected(), 5000);
+        QCOMPARE(f.logLines().last(), QString("Disconnected from server."));
+        QVERIFY(!f.window->timeOut->isActive());
+    }
+
+    void badFieldsAreRefusedBeforeConnecting()
+    {
+        MainWindowFixture f;
+        f.fillConnection(*server);
+        for (const QString &port : {"", "abc", "0", "70000", "21x"}) {
+            f.window->txtPort->setText(port);
+            f.window->remotePane().btnConnect_Click();
+            QVERIFY(!f.state.connected());
+        }
+        f.window->txtPort->setText(QString::number(server->port()));
+        f.window->txtKeep->setText("-5");
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(!f.state.connected());
+        QCOMPARE(f.prompter->shown.size(), 6);
+        QVERIFY(f.prompter->shown[0].text.contains("port"));
+        QVERIFY(f.prompter->shown[5].text.contains("keep-alive"));
+        QVERIFY(f.logText().isEmpty());
+        // A wrong password fails with the server's reason in the log and the Part's message.
+        f.window->txtKeep->setText("0");
+        f.window->txtPassword->setText("wrong");
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(!f.state.connected());
+        QVERIFY(f.prompter->shown.last().text.startsWith("There was an error connecting to the remote server."));
+        QVERIFY2(f.logLines().contains("530 Authentication failed."), qPrintable(f.logText()));
+        QCOMPARE(f.window->statusPanel("")->text(), QString("Not logged in."));
+    }
+
+    void listingRowsKeysTreeAndTotals()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        QVERIFY(f.remoteRow("..") < 0); // none at the root
+        f.selectRemote("pub");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        QCOMPARE(f.remoteNames().first(), QString(".."));
+        QCOMPARE(f.remoteRows()->item(0, 0)->data(FileListView::KeyRole).toString(), QString(""));
+        QCOMPARE(f.remoteCell("..", "type"), QString("Parent directory"));
+        QCOMPARE(f.remoteCell("..", "tsize"), QString("4096"));
+        QCOMPARE(f.remoteRows()->item(f.remoteRow("docs"), 0)->data(FileListView::KeyRole).toString(),
+                 QString("/pub/docs"));
+        QCOMPARE(f.remoteCell("docs", "type"), QString("Directory"));
+        QCOMPARE(f.remoteCell("exact.bin", "tsize"), QString("4096")); // like a folder
+        QCOMPARE(f.remoteCell("big.dat", "size"), QString("1 234 567"));
+        QCOMPARE(f.remoteCell("big.dat", "tsize"), QString("1234567"));
+        QStandardItem *pub = f.window->remoteTree->item(0)->child(0);
+        QVERIFY(pub);
+        QCOMPARE(treeKeys(pub), QString("/pub/docs/,/pub/empty/"));
+        // 2 folders at 4096 each, and 4096 + 1 + 1 + 1234567 bytes of files.
+        QCOMPARE(f.window->statusPanel("remote")->text(),
+                 QString("Remote: 6 files, %1 bytes").arg(2 * 4096 + 4096 + 2 + 1234567));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/pub/"));
+        // Double-clicking the 4096-byte file tries it as a folder, then leaves everything as it was.
+        f.selectRemote("exact.bin");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        // ".." goes back up; a tree node click lists its folder.
+        f.selectRemote("..");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        pub = f.window->remoteTree->item(0)->child(0); // the root's listing made its nodes anew
+        f.window->remotePane().TreeView2_NodeClick(pub->index());
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        QCOMPARE(pub->child(0)->data(FileListView::KeyRole).toString(), QString("/pub/docs/"));
+        f.window->remotePane().TreeView2_NodeClick(pub->child(0)->index());
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/docs/"));
+        QCOMPARE(f.remoteNames(), QStringList({".."}));
+        QCOMPARE(f.window->statusPanel("remote")->text(), QString("Remote: 0 files, 0 bytes"));
+    }
+
+    void typedPathsAndFilters()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        f.window->txtDirectory->setText("/pub//");
+        f.window->remotePane().txtDirectory_KeyPress();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        // A path typed with no node yet gets the nodes along it.
+        f.window->txtDirectory->setText("/pub/docs");
+        f.window->remotePane().txtDirectory_KeyPress();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/docs/"));
+        QCOMPARE(f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString(), QString("/pub/docs/"));
+        f.window->txtDirectory->setText("/no/such/place");
+        f.window->remotePane().txtDirectory_KeyPress();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not change remote directory."));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/pub/docs/"));
+        QVERIFY(f.logLines().last().startsWith("550"));
+
+        f.window->txtDirectory->setText("/pub/");
+        f.window->remotePane().txtDirectory_KeyPress();
+        f.prompter->inputs = {"txt"};
+        f.window->action("menu1_showcustom")->trigger();
+        QCOMPARE(f.state.remoteFilter, QString("*.txt"));
+        QCOMPARE(f.remoteNames(), QStringList({"..", "notes.txt"})); // case counts; folders are filtered too
+        f.prompter->inputs = {""};
+        f.window->action("menu_showcustom_server")->trigger();
+        QCOMPARE(f.state.remoteFilter, QString("*.txt"));
+        f.window->action("menu_showall_server")->trigger();
+        QCOMPARE(f.remoteNames().size(), 7);
+    }
+
+    void hostileNamesCreateNothingOutsideTemp()
+    {
+        TestFtpServer hostile({"--no-mlsd"});
+        QVERIFY(hostile.isRunning());
+        QVERIFY(hostile.writeFile("..\\..\\escape.txt", "x"));
+        QVERIFY(hostile.writeFile("bell\x07.txt", "x"));
+        QVERIFY(hostile.writeFile("fine.txt", "x"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(hostile));
+        QCOMPARE(f.remoteNames().size(), 3); // every name still gets its row
+        QCOMPARE(QDir(f.state.folders.temp).entryList(QDir::Files), QStringList({"fine.txt"}));
+        QCOMPARE(QDir(f.state.folders.app).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(f.home.path()).entryList(QDir::Files), QStringList());
+    }
+
+    void everyRemoteCommandNeedsAConnection()
+    {
+        MainWindowFixture f;
+        // The menu items are disabled, but the toolbar, keys and path field reach these too.
+        RemotePane &pane = f.window->remotePane();
+        f.window->Toolbar1_ButtonClick(3);
+        pane.menu_refresh_server_Click();
+        pane.menu_showall_server_Click();
+        pane.menu_showcustom_server_Click();
+        pane.ListView1_DblClick();
+        pane.txtDirectory_KeyPress();
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(6, "You must be connected to a remote server for this operation."));
+        QVERIFY(f.logText().isEmpty());
+    }
+
+    void commandLineConnection()
+    {
+        MainWindowFixture f;
+        const QString url = QString("ftp://%1:%2@127.0.0.1:%3/pub/docs")
+                                .arg(server->user(), server->password())
+                                .arg(server->port());
+        QVERIFY(f.window->remotePane().connectTo(url));
+        QVERIFY(f.state.connected());
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/docs/"));
+        QVERIFY(!f.window->remotePane().connectTo("http://example.org/"));
+        const auto parsed = ConnectionUrl::parse("ftp://me@host.example:2100/a%20b/");
+        QVERIFY(parsed);
+        QCOMPARE(parsed->port, QString("2100"));
+        QCOMPARE(parsed->path, QString("/a b/"));
+        QCOMPARE(ConnectionUrl::parse("ftp://host")->user, QString("anonymous"));
+    }
+
+    void remotePathHelpers()
+    {
+        QCOMPARE(RemotePaths::parentKey("/pub/files/"), QString("/pub"));
+        QCOMPARE(RemotePaths::parentKey("/pub/"), QString(""));
+        QCOMPARE(RemotePaths::upOneLevel("/pub/files/"), QString("/pub/"));
+        QCOMPARE(RemotePaths::upOneLevel("/pub/"), QString("/"));
+        QCOMPARE(RemotePaths::fromTyped("/pub///"), QString("/pub/"));
+        QCOMPARE(RemotePaths::fromTyped("/pub"), QString("/pub/"));
+        for (const char *bad : {"", ".", "..", "a/b", "a\\b", "x\ty"})
+            QVERIFY2(!RemotePaths::isSafeLocalName(bad), bad);
+        QVERIFY(RemotePaths::isSafeLocalName("..hidden and spaced é"));
+    }
+};
+
+QTEST_MAIN(TestRemotePane)
+#include "tst_remotepane.moc"
