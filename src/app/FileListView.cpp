@@ -2,13 +2,33 @@
 
 #include <QHeaderView>
 #include <QListView>
+#include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QTreeView>
 
 #include <algorithm>
 
+// A list model that can take all its rows in one reset.
+class FileRowsModel : public QStandardItemModel
+{
+public:
+    using QStandardItemModel::QStandardItemModel;
+
+    void setRows(const QList<QList<QStandardItem *>> &rows)
+    {
+        beginResetModel();
+        {
+            const QSignalBlocker quiet(this); // the reset tells the views everything at once
+            removeRows(0, rowCount());
+            for (const auto &row : rows)
+                appendRow(row);
+        }
+        endResetModel();
+    }
+};
+
 FileListView::FileListView(const QString &name, QWidget *parent)
-    : QStackedWidget(parent), m_model(new QStandardItemModel(this)), m_report(new QTreeView(this)),
+    : QStackedWidget(parent), m_model(new FileRowsModel(this)), m_report(new QTreeView(this)),
       m_icons(new QListView(this))
 {
     setObjectName(name);
@@ -40,6 +60,16 @@ void FileListView::wireView(QAbstractItemView *view)
     connect(view, &QWidget::customContextMenuRequested, this,
             [this, view](const QPoint &pos) { emit contextMenuRequested(view->viewport()->mapToGlobal(pos)); });
     connect(view, &QAbstractItemView::activated, this, &FileListView::activated);
+}
+
+QStandardItemModel *FileListView::model() const
+{
+    return m_model;
+}
+
+void FileListView::setRows(const QList<QList<QStandardItem *>> &rows)
+{
+    m_model->setRows(rows);
 }
 
 QItemSelectionModel *FileListView::selectionModel() const

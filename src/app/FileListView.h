@@ -6,7 +6,9 @@
 
 class QAbstractItemView;
 class QListView;
+class QStandardItem;
 class QStandardItemModel;
+class FileRowsModel;
 class QItemSelectionModel;
 class QTreeView;
 
@@ -30,7 +32,9 @@ public:
 
     explicit FileListView(const QString &name, QWidget *parent = nullptr);
 
-    QStandardItemModel *model() const { return m_model; }
+    QStandardItemModel *model() const;
+    // Replaces every row at once: one reset instead of a signal per row, for long listings.
+    void setRows(const QList<QList<QStandardItem *>> &rows);
     QItemSelectionModel *selectionModel() const;
     QTreeView *reportView() const { return m_report; }
     QListView *iconView() const { return m_icons; }
@@ -60,7 +64,7 @@ private:
     void wireView(QAbstractItemView *view);
     void sortRows();
 
-    QStandardItemModel *m_model;
+    FileRowsModel *m_model;
     QTreeView *m_report;
     QListView *m_icons;
     QStringList m_keys;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QStandardItem>
 
 namespace {
@@ -48,23 +49,38 @@ QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpE
             new QStandardItem(QString::number(bytes))};
 }
 
-PlaceholderFiles::PlaceholderFiles(const QString &tempFolder) : m_folder(tempFolder) {}
-
-void PlaceholderFiles::rescan()
+PlaceholderFiles::PlaceholderFiles(const QString &tempFolder) : m_folder(tempFolder)
 {
-    const QStringList names = QDir(m_folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    m_present = QSet<QString>(names.begin(), names.end());
+    m_worker.setMaxThreadCount(1);
 }
 
-bool PlaceholderFiles::ensure(const QString &name)
+PlaceholderFiles::~PlaceholderFiles()
 {
-    if (!RemotePaths::isSafeLocalName(name))
-        return false;
-    if (m_present.contains(name))
-        return true;
-    QFile file(m_folder + name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !file.exists())
-        return false;
-    m_present.insert(name);
-    return true;
+    m_worker.waitForDone();
+}
+
+void PlaceholderFiles::ensure(const QStringList &names)
+{
+    QStringList safe;
+    safe.reserve(names.size());
+    for (const QString &name : names)
+        if (RemotePaths::isSafeLocalName(name))
+            safe.append(name);
+    if (safe.isEmpty())
+        return;
+    m_worker.start([folder = m_folder, safe] {
+        const QStringList present = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        const QSet<QString> existing(present.begin(), present.end());
+        for (const QString &name : safe) {
+            if (existing.contains(name))
+                continue;
+            QFile file(folder + name);
+            file.open(QIODevice::WriteOnly | QIODevice::NewOnly); // an existing file stays as it is
+        }
+    });
+}
+
+void PlaceholderFiles::waitForDone()
+{
+    m_worker.waitForDone();
 }

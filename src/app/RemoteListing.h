@@ -3,7 +3,8 @@
 #include "FtpTypes.h"
 
 #include <QList>
-#include <QSet>
+#include <QStringList>
+#include <QThreadPool>
 #include <QString>
 
 class FileIconCache;
@@ -27,17 +28,20 @@ inline qint64 rowBytes(const FtpEntry &entry)
 } // namespace RemoteListing
 
 // The empty files in the temp folder that stand for remote files (the temporary files browser
-// lists them). Names that could not be a file name here get none.
+// lists them). Names that could not be a file name here get none. Creating thousands of files
+// can take seconds on a busy disk, so they are made by a worker thread while the list shows.
 class PlaceholderFiles
 {
 public:
     explicit PlaceholderFiles(const QString &tempFolder);
-    // Reads which files the folder holds; done once per listing.
-    void rescan();
-    // Creates the empty file unless it exists; false when the name is not safe or creation failed.
-    bool ensure(const QString &name);
+    ~PlaceholderFiles();
+
+    // Makes the files of a listing that are missing; returns at once.
+    void ensure(const QStringList &names);
+    // Waits until every file asked for so far exists (or could not be made).
+    void waitForDone();
 
 private:
     QString m_folder;
-    QSet<QString> m_present;
+    QThreadPool m_worker;
 };

@@ -21,6 +21,7 @@ public:
     ~RemotePane() override;
 
     FtpSession *session() const { return m_session; }
+    PlaceholderFiles &placeholders() { return m_placeholders; }
     // Forgets the connection without QUIT (Exit); any call in progress ends with a failure.
     void forget();
     // Connects at start to a connection given on the command line; false when the text is none.

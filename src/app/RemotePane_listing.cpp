@@ -37,8 +37,7 @@ void RemotePane::FtpGetDirectoryContents()
     AppState &state = m_window.state();
     if (!state.listingFree || !m_session)
         return;
-    QStandardItemModel *model = m_window.ListView1->model();
-    model->removeRows(0, model->rowCount());
+    m_window.ListView1->setRows({});
     state.listingFree = false;
     ListingGuard guard{state};
     const QString folder = state.currentRemoteFolder;
@@ -77,7 +76,7 @@ void RemotePane::fillList(const QList<FtpEntry> &entries)
         rows.append(RemoteListing::parentRow(folder, icons));
     QStandardItem *node = treeNode(folder, true);
     node->removeRows(0, node->rowCount());
-    m_placeholders.rescan();
+    QStringList files;
     qint64 count = 0, bytes = 0;
     for (const FtpEntry &entry : entries) {
         if (entry.name == QLatin1String(".") || entry.name == QLatin1String(".."))
@@ -85,19 +84,13 @@ void RemotePane::fillList(const QList<FtpEntry> &entries)
         if (entry.isFolder && RemotePaths::isSafeLocalName(entry.name))
             treeNode(folder + entry.name + QLatin1Char('/'), true);
         else if (!entry.isFolder)
-            m_placeholders.ensure(entry.name);
+            files.append(entry.name);
         ++count;
         bytes += RemoteListing::rowBytes(entry);
         rows.append(RemoteListing::entryRow(folder, entry, icons));
     }
-    // Filled in one go with the views asleep: a long listing must not redraw per row.
-    QStandardItemModel *model = m_window.ListView1->model();
-    m_window.ListView1->setUpdatesEnabled(false);
-    model->setRowCount(int(rows.size()));
-    for (int r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < rows[r].size(); ++c)
-            model->setItem(r, c, rows[r][c]);
-    m_window.ListView1->setUpdatesEnabled(true);
+    m_placeholders.ensure(files);
+    m_window.ListView1->setRows(rows);
     m_window.TreeView2->expand(node->index());
     m_window.statusPanel(QStringLiteral("remote"))
         ->setText(QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));

@@ -12,5 +12,9 @@ QString ListText::dateText(const QDateTime &time)
 {
     if (!time.isValid())
         return QStringLiteral("-");
-    return time.toLocalTime().toString(QStringLiteral("d/M/yyyy H:mm:ss"));
+    // Built by hand: a listing formats one date per row and QDateTime::toString is slow.
+    const QDateTime local = time.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return QString::asprintf("%d/%d/%d %d:%02d:%02d", d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second());
 }

@@ -261,6 +261,7 @@ private slots:
         MainWindowFixture f;
         QVERIFY(f.connect(hostile));
         QCOMPARE(f.remoteNames().size(), 3); // every name still gets its row
+        f.window->remotePane().placeholders().waitForDone();
         QCOMPARE(QDir(f.state.folders.temp).entryList(QDir::Files), QStringList({"fine.txt"}));
         QCOMPARE(QDir(f.state.folders.app).entryList(QDir::Files), QStringList());
         QCOMPARE(QDir(f.home.path()).entryList(QDir::Files), QStringList());
