@@ -28,8 +28,7 @@ bool isFolder(const QString &path)
     return info.isDir() && !info.isSymLink();
 }
 
-// The focused field's own clipboard command (a password field keeps its text to itself); nothing for a
-// control without text.
+// The focused field's own clipboard command; nothing for a control without text.
 template <class OnLine, class OnText> void onFocusedText(QWidget *focused, OnLine onLine, OnText onText)
 {
     if (auto *edit = qobject_cast<QLineEdit *>(focused))
