@@ -65,8 +65,10 @@ void FtpDataOperation::onPassiveReply(const FtpReply &reply)
     const auto endpoint = FtpDataAddress::parsePasv(reply.text);
     if (reply.code != 227 || !endpoint)
         return fail(reply);
-    // A server behind NAT names its private address; the control connection's peer is the one to use.
-    if (FtpDataAddress::isUnroutable(endpoint->address) && !FtpDataAddress::isUnroutable(peer))
+    // A server behind NAT names its private address (or none: 0.0.0.0); the control connection's
+    // peer is the one to use.
+    if (endpoint->address == QHostAddress(QHostAddress::AnyIPv4) ||
+        (FtpDataAddress::isUnroutable(endpoint->address) && !FtpDataAddress::isUnroutable(peer)))
         return connectData(control.hostName(), peer, endpoint->port);
     connectData(endpoint->address.toString(), endpoint->address, endpoint->port);
 }
