@@ -150,29 +150,30 @@ void LocalPane::ClientGetDirectoryContents()
 
 void LocalPane::showRows(const QList<LocalRow> &rows)
 {
-    QStandardItemModel *model = m_window.ListView3->model();
-    model->removeRows(0, model->rowCount());
     const FileListView &list = *m_window.ListView3;
     const int columns[] = {list.column(QStringLiteral("name")), list.column(QStringLiteral("size")),
                            list.column(QStringLiteral("type")), list.column(QStringLiteral("date")),
                            list.column(QStringLiteral("tsize"))};
-    QList<QStandardItem *> items(model->columnCount());
+    const int columnCount = list.model()->columnCount();
+    QList<QList<QStandardItem *>> table;
+    table.reserve(rows.size());
     for (const LocalRow &row : rows) {
         auto *name = new QStandardItem(row.icon, row.name);
         name->setData(row.key, FileListView::KeyRole);
         name->setData(row.parentRow, FileListView::ParentRowRole);
         name->setEditable(!row.parentRow);
-        items.fill(nullptr);
-        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
-                                  cell(row.lengthText, row.length)};
+        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type),
+                                  cell(row.dateText, row.modified), cell(row.lengthText, row.length)};
+        QList<QStandardItem *> items(columnCount, nullptr);
         for (int i = 0; i < 5; ++i) {
-            if (columns[i] >= 0 && columns[i] < items.size())
+            if (columns[i] >= 0 && columns[i] < columnCount)
                 items[columns[i]] = cells[i];
             else
                 delete cells[i];
         }
-        model->appendRow(items);
+        table.append(items);
     }
+    m_window.ListView3->setRows(table); // one reset, not a signal per row
 }
 
 void LocalPane::expandAndSelect(const QString &folder)
