@@ -162,8 +162,8 @@ void LocalPane::showRows(const QList<LocalRow> &rows)
         name->setData(row.key, FileListView::KeyRole);
         name->setData(row.parentRow, FileListView::ParentRowRole);
         name->setEditable(!row.parentRow);
-        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type),
-                                  cell(row.dateText, row.modified), cell(row.lengthText, row.length)};
+        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
+                                  cell(row.lengthText, row.length)};
         QList<QStandardItem *> items(columnCount, nullptr);
         for (int i = 0; i < 5; ++i) {
             if (columns[i] >= 0 && columns[i] < columnCount)
