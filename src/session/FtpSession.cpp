@@ -37,7 +37,10 @@ bool FtpSession::open(const FtpOptions &options)
         if (field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')) || field.contains(QChar(0)))
             return refuse(QStringLiteral("Refused: a connection field contains a line break or a NUL character."));
     }
+    QPointer<FtpSession> self(this);
     const bool ok = run(new FtpLoginOperation(m_ctx, this));
+    if (!self)
+        return false;
     if (!ok)
         dropConnection();
     m_open = ok;
@@ -149,12 +152,17 @@ bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEn
         return false;
     const QByteArray path = folder.isEmpty() ? QByteArray() : line.mid(5);
     auto *operation = new FtpListOperation(m_ctx, path, m_ctx.mlsd, this);
+    QPointer<FtpSession> self(this);
     bool ok = run(operation);
+    if (!self)
+        return false;
     // A server that announced MLSD but does not know it after all: LIST from now on.
     if (!ok && operation->usedMlsd() && m_open && operation->lastCode() >= 500 && operation->lastCode() <= 502) {
         m_ctx.mlsd = false;
         operation = new FtpListOperation(m_ctx, path, false, this);
         ok = run(operation);
+        if (!self)
+            return false;
     }
     return ok && collectEntries(operation->data(), operation->usedMlsd(), pattern, out);
 }
