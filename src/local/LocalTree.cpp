@@ -7,6 +7,8 @@
 #include <QDirIterator>
 #include <QPersistentModelIndex>
 
+#include <utility>
+
 namespace {
 
 constexpr QDir::Filters Subfolders = QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
@@ -56,7 +58,7 @@ LocalTree::LocalTree(QStandardItemModel &model, FileIconCache &icons) : m_model(
 
 bool LocalTree::build(const LocalPlaces &places)
 {
-    m_building = true; // no events in between: a second build must not start under this one
+    m_quiet = true; // no events in between: a second build must not start under this one
     m_model.removeRows(0, m_model.rowCount());
     m_volumeRoots.clear();
     for (const LocalVolume &volume : places.volumes)
@@ -70,12 +72,14 @@ bool LocalTree::build(const LocalPlaces &places)
         listFolders(addNode(computer, root, root, kindFor(volume.kind)));
     }
     listFolders(desktop);
-    m_building = false;
+    m_quiet = false;
     return !places.volumes.isEmpty();
 }
 
 QStringList LocalTree::walkDown(const QString &folder, int fromLevel)
 {
+    // A handful of levels: no events in between, so nothing can change the tree under the walk.
+    const bool wasQuiet = std::exchange(m_quiet, true);
     QStringList expanded;
     const QStringList levels = LocalPaths::levels(folder);
     for (qsizetype i = fromLevel; i < levels.size(); ++i) {
@@ -84,6 +88,7 @@ QStringList LocalTree::walkDown(const QString &folder, int fromLevel)
             expanded << levels[i];
         }
     }
+    m_quiet = wasQuiet;
     return expanded;
 }
 
@@ -229,7 +234,7 @@ bool LocalTree::hasSubfolder(const QString &folder)
 
 void LocalTree::pumpNowAndThen()
 {
-    if (!m_pump || m_building || m_sincePump.elapsed() < PumpEveryMs)
+    if (!m_pump || m_quiet || m_sincePump.elapsed() < PumpEveryMs)
         return;
     m_sincePump.restart();
     m_pump();

@@ -64,7 +64,7 @@ private:
     FileIconCache &m_icons;
     std::function<void()> m_pump;
     QElapsedTimer m_sincePump;
-    bool m_building = false;
+    bool m_quiet = false; // while building or walking: no events run
     QSet<QString> m_volumeRoots;
     QHash<int, QIcon> m_kindIcons;
 };
