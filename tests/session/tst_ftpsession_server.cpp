@@ -2,6 +2,7 @@
 // in active mode.
 
 #include "FtpSession.h"
+#include "Socks5Relay.h"
 #include "TestFtpServer.h"
 
 #include <QDir>
@@ -386,6 +387,23 @@ private slots:
         QVERIFY(doomed->open(optionsFor(server, true)));
         QTimer::singleShot(0, doomed, [doomed] { delete doomed; });
         QVERIFY(!doomed->list(QStringLiteral("*.*"), all)); // returns without touching the dead session
+    }
+
+    // The proxy field: control and (passive) data connections both go through SOCKS5.
+    void throughSocks5Proxy()
+    {
+        TestFtpServer server;
+        Socks5Relay relay;
+        QVERIFY(server.writeFile(QStringLiteral("p.bin"), pattern(50000)));
+        FtpOptions o = optionsFor(server, true);
+        o.proxy = QStringLiteral("127.0.0.1:%1").arg(relay.port());
+        FtpSession session;
+        QVERIFY2(session.open(o), qPrintable(session.lastResponseInfo()));
+        QList<FtpEntry> all;
+        QVERIFY(session.list(QStringLiteral("*.*"), all));
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(download(session, QStringLiteral("p.bin"), FtpTransferType::Binary, 1024), pattern(50000));
+        QCOMPARE(relay.relayed(), 3);
     }
 
     void passwordChange()
