@@ -25,10 +25,23 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# configure_and_build BUILD_DIR [cmake options...]
-configure_and_build() {
+# configure BUILD_DIR [cmake options...]
+configure() {
   local dir="$1"; shift
   export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@" >/dev/null
-  cmake --build "$dir" -j "${VESTRIGAL_JOBS:-2}"
+}
+
+# build BUILD_DIR [targets...]: everything when no target is named.
+build() {
+  local dir="$1"; shift
+  local targets=()
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j "${VESTRIGAL_JOBS:-2}" "${targets[@]}"
+}
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+  configure "$@"
+  build "$1"
 }
