@@ -10,6 +10,8 @@
 #include "FileIconCache.h"
 #include "LocalPane.h"
 #include "LogCommands.h"
+#include "QueuePane.h"
+#include "RemoteOperations.h"
 #include "RemotePane.h"
 
 #include <QAction>
@@ -46,6 +48,8 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     m_icons = std::make_unique<FileIconCache>();
     m_localPane = new LocalPane(*this);
     m_remotePane = new RemotePane(*this);
+    m_queuePane = new QueuePane(*this);
+    m_remoteOperations = new RemoteOperations(*this);
     load();
 }
 
@@ -308,6 +312,9 @@ void formmain::Toolbar1_ButtonClick(int index)
     switch (index) {
     case 2: m_remotePane->btnConnect_Click(); break;
     case 3: m_remotePane->btnDisconnect_Click(); break;
+    case 5: m_queuePane->btnResume_Click(); break;
+    case 6: m_queuePane->btnPause_Click(); break;
+    case 7: m_queuePane->menu_cancel_Click(); break;
     case 9: menu_telnet_Click(); break;
     default: break; // the windows and commands behind the other buttons are not built yet
     }

@@ -26,6 +26,8 @@ class SplitterBar;
 class FileIconCache;
 class LocalPane;
 class LogCommands;
+class QueuePane;
+class RemoteOperations;
 class RemotePane;
 class LogFileWriter;
 class SessionLog;
@@ -53,6 +55,8 @@ public:
     FileIconCache &iconCache() { return *m_icons; }
     LocalPane &localPane() { return *m_localPane; }
     RemotePane &remotePane() { return *m_remotePane; }
+    QueuePane &queuePane() { return *m_queuePane; }
+    RemoteOperations &remoteOperations() { return *m_remoteOperations; }
 
     // Shared routines of the window.
     bool SetStatusLine(const QString &text);
@@ -129,6 +133,8 @@ private:
     SessionLog *m_log = nullptr;
     LocalPane *m_localPane = nullptr;
     RemotePane *m_remotePane = nullptr;
+    QueuePane *m_queuePane = nullptr;
+    RemoteOperations *m_remoteOperations = nullptr;
     LogFileWriter *m_logWriter = nullptr;
     std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;
