@@ -1,5 +1,7 @@
 #include "FtpDataOperation.h"
 
+#include "FtpDataListener.h"
+
 namespace {
 
 constexpr qint64 kSocketBuffer = 1024 * 1024; // bounds the memory of one data connection
@@ -86,15 +88,15 @@ void FtpDataOperation::connectData(const QString &host, const QHostAddress &addr
     });
     // Through a proxy the proxy resolves the name; directly, the address we already know is used.
     if (m_ctx.control.viaProxy())
-        m_data->connectToHost(host, port);
+        m_data->connectToHost(host, port, dataOpenMode());
     else
-        m_data->connectToHost(address, port);
+        m_data->connectToHost(address, port, dataOpenMode());
     armTimer();
 }
 
 void FtpDataOperation::startActive()
 {
-    m_listener = new QTcpServer(this);
+    m_listener = new FtpDataListener(dataOpenMode(), this);
     m_listener->setProxy(m_ctx.control.proxy());
     m_listener->setMaxPendingConnections(1);
     connect(m_listener, &QTcpServer::newConnection, this, &FtpDataOperation::onAccepted);

@@ -23,6 +23,7 @@ protected:
     virtual void onDataConnected() {}
     virtual void onDataReadable() {}
     virtual void onDataClosed() {}
+    virtual QIODevice::OpenMode dataOpenMode() const { return QIODevice::ReadWrite; }
 
     void start() override;
     void onReply(const FtpReply &reply) override;

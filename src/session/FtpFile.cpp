@@ -7,12 +7,11 @@
 #include <QDeadlineTimer>
 #include <QTcpSocket>
 
+#include <cstring>
+
 namespace {
 
 constexpr int kSliceMs = 20;                    // longest stretch without letting events run
-constexpr qint64 kFlushAt = 256 * 1024;         // send what has gathered, without blocking
-constexpr qint64 kHighWater = 1024 * 1024;      // then block until the buffer is below this
-constexpr qint64 kAsciiChunk = 64 * 1024;
 
 } // namespace
 
@@ -21,6 +20,8 @@ FtpFile::FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode
     : m_session(session), m_operation(operation), m_socket(operation->dataSocket()), m_mode(mode), m_type(type),
       m_timeoutMs(timeoutMs)
 {
+    if (mode == Write)
+        m_out.resize(size_t(kOutChunk));
 }
 
 FtpFile::~FtpFile()
@@ -142,31 +143,49 @@ qint64 FtpFile::write(const char *data, qint64 size)
 {
     if (!usable() || m_mode != Write || size < 0)
         return -1;
-    if (m_type == FtpTransferType::Binary) {
-        m_socket->write(data, size);
-    } else {
-        for (qint64 done = 0; done < size;) {
-            const qint64 part = qMin(kAsciiChunk, size - done);
-            m_scratch.resize(0);
-            for (qint64 i = 0; i < part; ++i) {
-                const char c = data[done + i];
-                if (c == '\n' && !m_lastWasCr)
-                    m_scratch.append('\r');
-                m_scratch.append(c);
-                m_lastWasCr = c == '\r';
-            }
-            m_socket->write(m_scratch);
-            done += part;
-        }
-    }
-    // Hand data to the system every kFlushAt bytes, not on every block.
-    if (m_socket->bytesToWrite() >= m_nextFlush) {
-        m_socket->flush();
-        if (m_socket->bytesToWrite() > kHighWater && drain(kHighWater / 2) != Wait::Ready)
+    for (qint64 done = 0; done < size;) {
+        if (m_outSize >= kOutChunk - 1 && !sendGathered())
             return -1;
-        m_nextFlush = m_socket->bytesToWrite() + kFlushAt;
+        done += m_type == FtpTransferType::Binary ? gatherBinary(data + done, size - done)
+                                                  : gatherAscii(data + done, size - done);
     }
     return size;
+}
+
+qint64 FtpFile::gatherBinary(const char *data, qint64 size)
+{
+    const qint64 n = qMin(size, kOutChunk - m_outSize);
+    std::memcpy(m_out.data() + m_outSize, data, size_t(n));
+    m_outSize += n;
+    return n;
+}
+
+// LF becomes CR LF; a CR LF already there stays as it is.
+qint64 FtpFile::gatherAscii(const char *data, qint64 size)
+{
+    qint64 used = 0;
+    char *out = m_out.data();
+    while (used < size && m_outSize < kOutChunk - 1) {
+        const char c = data[used++];
+        if (c == '\n' && !m_lastWasCr)
+            out[m_outSize++] = '\r';
+        out[m_outSize++] = c;
+        m_lastWasCr = c == '\r';
+    }
+    return used;
+}
+
+// One large write per chunk; what the system does not take at once is waited for before the next.
+bool FtpFile::sendGathered()
+{
+    if (drain(0) != Wait::Ready)
+        return false;
+    if (m_outSize > 0 && m_socket->write(m_out.data(), m_outSize) != m_outSize) {
+        m_failed = true;
+        return false;
+    }
+    m_outSize = 0;
+    return true;
 }
 
 // Blocks until at most limit bytes wait in the socket's buffer.
@@ -230,7 +249,7 @@ bool FtpFile::close()
     bool complete = false;
     if (usable()) {
         if (m_mode == Write) {
-            const Wait drained = drain(0);
+            const Wait drained = sendGathered() ? drain(0) : Wait::Failed;
             if (drained == Wait::Destroyed)
                 return false;
             if (drained == Wait::Ready && m_socket) {

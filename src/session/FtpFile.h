@@ -5,14 +5,15 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <vector>
 
 class FtpSession;
 class FtpTransferOperation;
 class QTcpSocket;
 
 // A remote file open for reading (RETR) or writing (STOR), moved in blocks of any size.
-// Blocks are served from, and gathered in, the data socket's own buffer (up to 1 MiB), so a small
-// block costs a copy and no system call. ASCII mode turns the wire's CR LF into LF and back.
+// Reads are served from the data socket's own buffer (up to 1 MiB) and writes gather in a buffer of
+// 256 KiB that leaves in one system call, so a small block costs a copy and no system call. ASCII mode turns the wire's CR LF into LF and back.
 // While it is open the session refuses every other call.
 class FtpFile : public QObject
 {
@@ -36,12 +37,16 @@ private:
     FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode, FtpTransferType type, int timeoutMs);
 
     enum class Wait { Ready, End, Failed, Destroyed };
+    static constexpr qint64 kOutChunk = 256 * 1024;
 
     bool usable() const;
     qint64 readRaw(char *buffer, qint64 maxSize);
     qint64 readAscii(char *buffer, qint64 maxSize);
     qint64 readHeldCr(char *buffer);
     Wait waitForData();
+    qint64 gatherBinary(const char *data, qint64 size);
+    qint64 gatherAscii(const char *data, qint64 size);
+    bool sendGathered();
     Wait drain(qint64 limit);
     Wait waitDisconnected();
     bool pump(); // lets events run; false when this file was destroyed meanwhile
@@ -58,6 +63,6 @@ private:
     bool m_failed = false;
     bool m_pendingCr = false; // ASCII read: a CR that may start a CR LF
     bool m_lastWasCr = false; // ASCII write
-    qint64 m_nextFlush = 256 * 1024;
-    QByteArray m_scratch;     // ASCII write: the converted block
+    std::vector<char> m_out;  // writes gather here and leave in large chunks
+    qint64 m_outSize = 0;
 };

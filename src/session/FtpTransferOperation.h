@@ -26,6 +26,11 @@ protected:
     void onDataConnected() override { tryOpen(); }
     void onDataReadable() override;
     void onDataClosed() override;
+    // Uploads gather large writes themselves; Qt's write buffer would only copy them once more.
+    QIODevice::OpenMode dataOpenMode() const override
+    {
+        return m_direction == Direction::Write ? QIODevice::ReadWrite | QIODevice::Unbuffered : QIODevice::ReadWrite;
+    }
 
 private:
     void tryOpen();
