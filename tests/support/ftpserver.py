@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
-Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE]
+Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
 --record F   appends the argument of every SITE PSWD to F; "SITE PSWD old new" answers 200.
+--refuse-rmd N  answers 550 to every RMD of a folder named N, empty or not.
 """
 
 import argparse
@@ -29,6 +30,13 @@ class TestHandler(FTPHandler):
     auth_failed_timeout = 0.1  # tests try wrong passwords; no need to wait 3 s
     dtp_handler = FastDTPHandler
     record_file = None
+    refused_rmd = None
+
+    def ftp_RMD(self, path):
+        if self.refused_rmd and path.rstrip("/").split("/")[-1] == self.refused_rmd:
+            self.respond("550 Removing this folder is not allowed.")
+            return
+        return FTPHandler.ftp_RMD(self, path)
 
     def ftp_SITE_PSWD(self, line):
         if self.record_file:
@@ -49,6 +57,7 @@ def main():
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--record")
+    parser.add_argument("--refuse-rmd")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -58,6 +67,7 @@ def main():
         cmds.pop("MLST", None)
     TestHandler.proto_cmds = cmds
     TestHandler.record_file = args.record
+    TestHandler.refused_rmd = args.refuse_rmd
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
