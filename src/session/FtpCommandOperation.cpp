@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-FtpCommandOperation::FtpCommandOperation(FtpContext &context, const QByteArray &command, Kind kind,
-                                         QObject *parent)
+FtpCommandOperation::FtpCommandOperation(FtpContext &context, const QByteArray &command, Kind kind, QObject *parent)
     : FtpOperation(context, parent), m_command(command), m_kind(kind)
 {
 }

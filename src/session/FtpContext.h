@@ -17,9 +17,9 @@ struct FtpContext
     FtpOptions options;
     FtpNameCodec names;
 
-    bool mlsd = false;          // FEAT offers MLST/MLSD
-    bool utf8 = false;          // FEAT offers UTF8
-    bool epsvRefused = false;   // remembered for the session
+    bool mlsd = false;        // FEAT offers MLST/MLSD
+    bool utf8 = false;        // FEAT offers UTF8
+    bool epsvRefused = false; // remembered for the session
     bool eprtRefused = false;
     // The address a raw PASV/EPSV reply gave, so that a raw LIST or RETR can be drained.
     std::optional<FtpDataAddress::Endpoint> rawPassive;

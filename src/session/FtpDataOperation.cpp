@@ -112,8 +112,8 @@ void FtpDataOperation::startActive()
 
 void FtpDataOperation::onActiveReply(const FtpReply &reply)
 {
-    if (m_state == State::Eprt && refused(reply) && m_listener->serverAddress().protocol() ==
-                                                       QAbstractSocket::IPv4Protocol) {
+    if (m_state == State::Eprt && refused(reply) &&
+        m_listener->serverAddress().protocol() == QAbstractSocket::IPv4Protocol) {
         m_ctx.eprtRefused = true;
         m_state = State::Port;
         return send("PORT " + FtpDataAddress::portArgument(m_listener->serverAddress(), m_listener->serverPort()));

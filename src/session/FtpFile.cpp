@@ -11,12 +11,11 @@
 
 namespace {
 
-constexpr int kSliceMs = 20;                    // longest stretch without letting events run
+constexpr int kSliceMs = 20; // longest stretch without letting events run
 
 } // namespace
 
-FtpFile::FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode, FtpTransferType type,
-                 int timeoutMs)
+FtpFile::FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode, FtpTransferType type, int timeoutMs)
     : m_session(session), m_operation(operation), m_socket(operation->dataSocket()), m_mode(mode), m_type(type),
       m_timeoutMs(timeoutMs)
 {

@@ -13,8 +13,8 @@ class QTcpSocket;
 
 // A remote file open for reading (RETR) or writing (STOR), moved in blocks of any size.
 // Reads are served from the data socket's own buffer (up to 1 MiB) and writes gather in a buffer of
-// 256 KiB that leaves in one system call, so a small block costs a copy and no system call. ASCII mode turns the wire's CR LF into LF and back.
-// While it is open the session refuses every other call.
+// 256 KiB that leaves in one system call, so a small block costs a copy and no system call. ASCII mode turns the wire's
+// CR LF into LF and back. While it is open the session refuses every other call.
 class FtpFile : public QObject
 {
     Q_OBJECT

@@ -167,8 +167,8 @@ std::optional<Line> parseUnix(const QByteArray &line, const QDateTime &now)
         int year = 0;
         QDateTime when;
         qsizetype last = 0;
-        if (const int month = monthOf(word(m)); month && isNumber(word(m + 1)) && isNumber(word(m - 1)) &&
-                                                 readTimeOrYear(word(m + 2), time, year)) {
+        if (const int month = monthOf(word(m));
+            month && isNumber(word(m + 1)) && isNumber(word(m - 1)) && readTimeOrYear(word(m + 2), time, year)) {
             when = unixDate(month, word(m + 1).toInt(), year, time, now);
             last = m + 2;
         } else if (const QDate iso = QDate::fromString(QString::fromLatin1(word(m)), Qt::ISODate);

@@ -27,8 +27,8 @@ private:
     void takeLine(const QByteArray &line);
     bool fail(const QString &why);
 
-    QByteArray m_partial;   // bytes of a line not yet ended
-    FtpReply m_current;     // a multi-line reply in progress (code != 0)
+    QByteArray m_partial; // bytes of a line not yet ended
+    FtpReply m_current;   // a multi-line reply in progress (code != 0)
     QList<FtpReply> m_ready;
     QString m_error;
 };

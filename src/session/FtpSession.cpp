@@ -188,8 +188,8 @@ std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile
     QByteArray line;
     if (!ready() || !encodeCommand(QStringLiteral("RETR"), remotePath, line))
         return nullptr;
-    const auto direction = mode == FtpFile::Read ? FtpTransferOperation::Direction::Read
-                                                 : FtpTransferOperation::Direction::Write;
+    const auto direction =
+        mode == FtpFile::Read ? FtpTransferOperation::Direction::Read : FtpTransferOperation::Direction::Write;
     auto *operation = new FtpTransferOperation(m_ctx, line.mid(5), direction, type, this);
     QPointer<FtpSession> self(this);
     if (!run(operation, true) || !self)

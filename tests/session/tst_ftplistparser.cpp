@@ -66,9 +66,8 @@ private slots:
                                        << entry("iso.txt", false, 42, at(2023, 7, 8, 9, 10));
         QTest::newRow("unix total line") << QByteArray("total 1234") << std::optional<Line>();
         // DOS / IIS.
-        QTest::newRow("dos folder 12-hour")
-            << QByteArray("01-31-24  10:05AM       <DIR>          Program Files")
-            << entry("Program Files", true, 0, at(2024, 1, 31, 10, 5));
+        QTest::newRow("dos folder 12-hour") << QByteArray("01-31-24  10:05AM       <DIR>          Program Files")
+                                            << entry("Program Files", true, 0, at(2024, 1, 31, 10, 5));
         QTest::newRow("dos file PM") << QByteArray("02-29-24  12:30PM              5000 noon.txt")
                                      << entry("noon.txt", false, 5000, at(2024, 2, 29, 12, 30));
         QTest::newRow("dos midnight") << QByteArray("02-29-24  12:01AM                 1 night.txt")
@@ -179,11 +178,14 @@ private slots:
     void namesRoundTrip()
     {
         FtpNameCodec codec;
-        QCOMPARE(codec.decode("gr\xc3\xbc\xc3\x9f" "e"), QStringLiteral("grüße"));
+        QCOMPARE(codec.decode("gr\xc3\xbc\xc3\x9f"
+                              "e"),
+                 QStringLiteral("grüße"));
         const QString latin = codec.decode("caf\xe9");
         QCOMPARE(latin, QStringLiteral("café"));
         QCOMPARE(codec.encode(QStringLiteral("/dir/café")), QByteArray("/dir/caf\xe9"));
-        QCOMPARE(codec.encode(QStringLiteral("grüße")), QByteArray("gr\xc3\xbc\xc3\x9f" "e"));
+        QCOMPARE(codec.encode(QStringLiteral("grüße")), QByteArray("gr\xc3\xbc\xc3\x9f"
+                                                                   "e"));
         codec.clear();
         QCOMPARE(codec.encode(QStringLiteral("café")), QByteArray("caf\xc3\xa9"));
     }

@@ -37,12 +37,12 @@ private slots:
         QTest::newRow("multi-line greeting") << greeting << QList<int>{220} << QList<QByteArray>{greeting};
         // Inner lines that start with digits, even another code followed by a blank, do not end it.
         const QByteArray feat = "211-Features:\r\n 211 inner\r\n230 other code\r\n211-still\r\n211 End\r\n";
-        QTest::newRow("inner lines with digits") << feat + "200 next\r\n" << QList<int>{211, 200}
-                                                 << QList<QByteArray>{feat, "200 next\r\n"};
-        QTest::newRow("bare LF and bare code") << QByteArray("200 a\n220\r\n") << QList<int>{200, 220}
-                                               << QList<QByteArray>{"200 a\n", "220\r\n"};
-        QTest::newRow("NUL bytes dropped") << QByteArray("200 a\0b\r\n", 9) << QList<int>{200}
-                                           << QList<QByteArray>{"200 ab\r\n"};
+        QTest::newRow("inner lines with digits") << feat + "200 next\r\n"
+                                                 << QList<int>{211, 200} << QList<QByteArray>{feat, "200 next\r\n"};
+        QTest::newRow("bare LF and bare code")
+            << QByteArray("200 a\n220\r\n") << QList<int>{200, 220} << QList<QByteArray>{"200 a\n", "220\r\n"};
+        QTest::newRow("NUL bytes dropped")
+            << QByteArray("200 a\0b\r\n", 9) << QList<int>{200} << QList<QByteArray>{"200 ab\r\n"};
     }
     void wholeRepliesAtEveryOffset()
     {

@@ -150,8 +150,8 @@ private slots:
         Peer peer;
         const quint16 p = peer.dataPort();
         peer.on("EPSV", {Peer::reply("502 No EPSV here.\r\n")});
-        peer.on("PASV", {Peer::reply("227 =0,0,0,0," + QByteArray::number(p >> 8) + "," +
-                                     QByteArray::number(p & 255) + "\r\n")});
+        peer.on("PASV", {Peer::reply("227 =0,0,0,0," + QByteArray::number(p >> 8) + "," + QByteArray::number(p & 255) +
+                                     "\r\n")});
         peer.on("LIST", {Peer::reply("150 Here it comes.\r\n226 Done.\r\n"), Peer::wait(80),
                          Peer::data("-rw-r--r-- 1 a b 5 Mar  1  2020 one.txt\r\n"), Peer::wait(30),
                          Peer::data("-rw-r--r-- 1 a b 7 Mar  1  2020 two.txt"), Peer::closeData()});
@@ -164,8 +164,8 @@ private slots:
         QCOMPARE(entries[1].size, 7);
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Here it comes.\r\n226 Done.\r\n"));
         QVERIFY(session.list(QStringLiteral("*.*"), entries));
-        const QList<QByteArray> expected{"USER user", "PASS pass-word", "FEAT", "TYPE A", "EPSV", "PASV",
-                                         "LIST /pub/", "TYPE A", "PASV", "LIST"};
+        const QList<QByteArray> expected{"USER user", "PASS pass-word", "FEAT",   "TYPE A", "EPSV",
+                                         "PASV",      "LIST /pub/",     "TYPE A", "PASV",   "LIST"};
         QCOMPARE(peer.commands(), expected);
     }
 

@@ -333,7 +333,8 @@ private slots:
         clock.start();
         QVERIFY(!session.command(QStringLiteral("RETR b.bin")));
         QVERIFY(clock.elapsed() < 5000);
-        QVERIFY2(session.lastResponseInfo().contains(QLatin1String("No answer")), qPrintable(session.lastResponseInfo()));
+        QVERIFY2(session.lastResponseInfo().contains(QLatin1String("No answer")),
+                 qPrintable(session.lastResponseInfo()));
         QVERIFY(!session.isOpen());
         QVERIFY(session.open(optionsFor(server, passive)));
         session.command(QStringLiteral("TYPE A"));
@@ -342,6 +343,25 @@ private slots:
         QVERIFY(!session.deleteFile(QStringLiteral("b.bin\nx")));
         QVERIFY(session.lastResponseInfo().startsWith(QLatin1String("Refused")));
         QVERIFY(QFileInfo::exists(server.pathOf(QStringLiteral("b.bin"))));
+    }
+
+    // IPv6: EPSV and EPRT carry the data connections (PASV and PORT cannot).
+    void ipv6_data() { addModes(); }
+    void ipv6()
+    {
+        QFETCH(bool, passive);
+        TestFtpServer server({QStringLiteral("--host"), QStringLiteral("::1")});
+        if (!server.isRunning())
+            QSKIP("no IPv6 loopback here");
+        QVERIFY(server.writeFile(QStringLiteral("six.bin"), pattern(70000)));
+        FtpSession session;
+        QVERIFY2(session.open(optionsFor(server, passive)), qPrintable(session.lastResponseInfo()));
+        QList<FtpEntry> all;
+        QVERIFY(session.list(QStringLiteral("*.*"), all));
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(download(session, QStringLiteral("six.bin"), FtpTransferType::Binary, 1024), pattern(70000));
+        QVERIFY(upload(session, QStringLiteral("up.bin"), pattern(5000), FtpTransferType::Binary, 1024));
+        QCOMPARE(server.readFile(QStringLiteral("up.bin")), pattern(5000));
     }
 
     void openFileHoldsTheConnection()

@@ -14,6 +14,9 @@ TestFtpServer::TestFtpServer(const QStringList &extraArgs)
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    const qsizetype hostAt = extraArgs.indexOf(QStringLiteral("--host"));
+    if (hostAt >= 0 && hostAt + 1 < extraArgs.size())
+        m_host = extraArgs[hostAt + 1];
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
     m_process.setArguments(QStringList{scriptPath(), m_root.path(), user(), password(), QStringLiteral("0")} +

@@ -18,7 +18,7 @@ public:
 
     bool isRunning() const { return m_port != 0; }
     QString errorText() const { return m_error; }
-    QString host() const { return QStringLiteral("127.0.0.1"); }
+    QString host() const { return m_host; } // 127.0.0.1 unless "--host" said otherwise
     quint16 port() const { return m_port; }
     QString user() const { return QStringLiteral("tester"); }
     QString password() const { return QStringLiteral("s3cret-Pw"); }
@@ -37,5 +37,6 @@ private:
     QTemporaryDir m_root;
     QProcess m_process;
     quint16 m_port = 0;
+    QString m_host = QStringLiteral("127.0.0.1");
     QString m_error;
 };
