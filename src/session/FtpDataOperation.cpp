@@ -20,6 +20,7 @@ FtpDataOperation::FtpDataOperation(FtpContext &context, FtpTransferType type, QO
 
 void FtpDataOperation::start()
 {
+    m_ctx.rawPassive.reset(); // our own EPSV/PASV replaces whatever a raw PASV had opened
     m_state = State::Type;
     send(m_type == FtpTransferType::Ascii ? "TYPE A" : "TYPE I");
 }

@@ -34,7 +34,8 @@ public:
     int timeout() const { return m_ctx.options.timeoutMs; }
 
     // The last reply as the server sent it, every line with its line end; for a failure without
-    // a reply, a text saying what happened. lastReplyCode() is 0 when the text is not the server's.
+    // a reply, a text saying what happened. lastReplyCode() is the code of the last server reply in
+    // that text, 0 when it holds none.
     QString lastResponseInfo() const { return m_lastResponse; }
     int lastReplyCode() const { return m_lastCode; }
 
