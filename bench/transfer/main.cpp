@@ -1,8 +1,8 @@
 // Moves one file through the FTP client's block API, as the transfer engine does: open, blocks
-// of 1024 bytes, close. Downloads REMOTE into LOCAL_DIR/down.bin, then uploads that file again
-// as REMOTE.up. Prints "name value unit" lines: throughput and the peak memory of the download.
+// of 1024 bytes, close, and prints "name value unit" lines.
 //
-// bench_transfer HOST PORT USER PASSWORD REMOTE LOCAL_DIR [BLOCK]
+// bench_transfer down HOST PORT USER PASSWORD REMOTE LOCAL [BLOCK]   REMOTE -> LOCAL, with peak memory
+// bench_transfer up   HOST PORT USER PASSWORD REMOTE LOCAL [BLOCK]   LOCAL -> REMOTE
 
 #include "FtpSession.h"
 
@@ -13,10 +13,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// The local file is written and read in 1 MiB pieces, as curl does, so that what is measured is
+// the client's block API, not QFile's small buffer.
+constexpr qint64 kLocalChunk = 1024 * 1024;
 
 double peakRssMiB()
 {
@@ -25,48 +28,19 @@ double peakRssMiB()
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
-int fail(const char *what, const FtpSession &session)
+bool fail(const char *what, const FtpSession &session)
 {
     std::fprintf(stderr, "bench_transfer: %s: %s\n", what, qPrintable(session.lastResponseInfo()));
-    return 1;
+    return false;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+bool download(FtpSession &session, const QString &remote, QFile &local, qint64 block, qint64 &total)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 7) {
-        std::fprintf(stderr, "usage: bench_transfer HOST PORT USER PASSWORD REMOTE LOCAL_DIR [BLOCK]\n");
-        return 2;
-    }
-    const qint64 block = args.size() > 7 ? args[7].toLongLong() : 1024;
-    FtpOptions options;
-    options.host = args[1];
-    options.port = quint16(args[2].toUInt());
-    options.user = args[3];
-    options.password = args[4];
-    const QString remote = args[5];
-    const QString localPath = args[6] + QStringLiteral("/down.bin");
-
-    FtpSession session;
-    if (!session.open(options))
-        return fail("login", session);
-
-    // The local file is written and read in 1 MiB pieces, as curl does, so that what is measured
-    // is the client's block API, not QFile's small buffer.
-    constexpr qint64 kLocalChunk = 1024 * 1024;
     std::vector<char> chunk(static_cast<size_t>(kLocalChunk + block));
-    QFile local(localPath);
-    if (!local.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return 1;
-    QElapsedTimer clock;
-    clock.start();
     auto in = session.openFile(remote, FtpFile::Read, FtpTransferType::Binary);
     if (!in)
         return fail("open for download", session);
-    qint64 n = 0, total = 0, filled = 0;
+    qint64 n = 0, filled = 0;
     while ((n = in->read(chunk.data() + filled, block)) > 0) {
         filled += n;
         total += n;
@@ -76,34 +50,59 @@ int main(int argc, char **argv)
         }
     }
     local.write(chunk.data(), filled);
-    if (n < 0 || !in->close())
-        return fail("download", session);
-    local.close();
-    const double downSeconds = double(clock.nsecsElapsed()) / 1e9;
-    const double downRss = peakRssMiB();
+    return (n == 0 && in->close()) || fail("download", session);
+}
 
-    // Each transfer starts without the other's dirty pages to write back (curl's get the same).
-    ::sync();
-    if (!local.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return 1;
-    clock.restart();
-    auto out = session.openFile(remote + QStringLiteral(".up"), FtpFile::Write, FtpTransferType::Binary);
+bool upload(FtpSession &session, QFile &local, const QString &remote, qint64 block, qint64 &total)
+{
+    std::vector<char> chunk(static_cast<size_t>(kLocalChunk));
+    auto out = session.openFile(remote, FtpFile::Write, FtpTransferType::Binary);
     if (!out)
         return fail("open for upload", session);
+    qint64 filled = 0;
     while ((filled = local.read(chunk.data(), kLocalChunk)) > 0) {
         for (qint64 i = 0; i < filled; i += block) {
             const qint64 part = std::min(block, filled - i);
             if (out->write(chunk.data() + i, part) != part)
                 return fail("upload", session);
         }
+        total += filled;
     }
-    if (!out->close())
-        return fail("upload", session);
-    const double upSeconds = double(clock.nsecsElapsed()) / 1e9;
+    return out->close() || fail("upload", session);
+}
 
-    const double mb = double(total) / 1e6;
-    std::printf("ftp_download_MBps %.1f MB/s\n", mb / downSeconds);
-    std::printf("ftp_upload_MBps %.1f MB/s\n", mb / upSeconds);
-    std::printf("ftp_download_peak_rss_MiB %.1f MiB\n", downRss);
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool down = args.value(1) == QLatin1String("down");
+    if (args.size() < 8 || (!down && args.value(1) != QLatin1String("up"))) {
+        std::fprintf(stderr, "usage: bench_transfer down|up HOST PORT USER PASSWORD REMOTE LOCAL [BLOCK]\n");
+        return 2;
+    }
+    FtpOptions options;
+    options.host = args[2];
+    options.port = quint16(args[3].toUInt());
+    options.user = args[4];
+    options.password = args[5];
+    const qint64 block = args.size() > 8 ? args[8].toLongLong() : 1024;
+
+    FtpSession session;
+    if (!session.open(options))
+        return fail("login", session) ? 0 : 1;
+    QFile local(args[7]);
+    if (!local.open((down ? QIODevice::WriteOnly : QIODevice::ReadOnly) | QIODevice::Unbuffered))
+        return 1;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 total = 0;
+    if (!(down ? download(session, args[6], local, block, total) : upload(session, local, args[6], block, total)))
+        return 1;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    std::printf("%s %.1f MB/s\n", down ? "ftp_download_MBps" : "ftp_upload_MBps", double(total) / 1e6 / seconds);
+    if (down)
+        std::printf("ftp_download_peak_rss_MiB %.1f MiB\n", peakRssMiB());
     return 0;
 }
