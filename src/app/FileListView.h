@@ -69,6 +69,6 @@ private:
     QListView *m_icons;
     QStringList m_keys;
     ViewMode m_mode = Report;
-    int m_sortColumn = -1;
+    int m_sortColumn = 0; // as if the name column had been clicked last: a first click there reverses
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -27,6 +27,14 @@ QStandardItem *dated(const QDateTime &time)
     return item;
 }
 
+// Only a name is ever edited in place, and never that of the ".." row.
+QList<QStandardItem *> readOnly(QList<QStandardItem *> row, bool nameEditable)
+{
+    for (int c = 0; c < row.size(); ++c)
+        row[c]->setEditable(c == 0 && nameEditable);
+    return row;
+}
+
 } // namespace
 
 QList<QStandardItem *> RemoteListing::parentRow(const QString &folder, FileIconCache &icons)
@@ -34,8 +42,9 @@ QList<QStandardItem *> RemoteListing::parentRow(const QString &folder, FileIconC
     auto *name = new QStandardItem(icons.folderIcon(), QStringLiteral(".."));
     name->setData(RemotePaths::parentKey(folder), ListRoles::Key);
     name->setData(true, ListRoles::ParentRow);
-    return {name, sized(FolderSize), new QStandardItem(QStringLiteral("Parent directory")), dated({}),
-            new QStandardItem(QString::number(FolderSize))};
+    return readOnly({name, sized(FolderSize), new QStandardItem(QStringLiteral("Parent directory")), dated({}),
+                     new QStandardItem(QString::number(FolderSize))},
+                    false);
 }
 
 QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpEntry &entry, FileIconCache &icons)
@@ -45,8 +54,9 @@ QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpE
     name->setData(folder + entry.name, ListRoles::Key);
     const QString type = entry.isFolder ? QStringLiteral("Directory")
                                         : variousFunctions::GetFileTypeDescription(entry.name);
-    return {name, sized(bytes), new QStandardItem(type), dated(entry.lastWrite),
-            new QStandardItem(QString::number(bytes))};
+    return readOnly({name, sized(bytes), new QStandardItem(type), dated(entry.lastWrite),
+                     new QStandardItem(QString::number(bytes))},
+                    true);
 }
 
 PlaceholderFiles::PlaceholderFiles(const QString &tempFolder) : m_folder(tempFolder)

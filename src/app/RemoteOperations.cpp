@@ -1,5 +1,371 @@
 #include "RemoteOperations.h"
 
+#include "AppState.h"
+#include "Events.h"
+#include "FtpSession.h"
+#include "RemoteFolderRemover.h"
+#include "RemotePaths.h"
+#include "RemotePane.h"
+#include "SessionLog.h"
 #include "formmain.h"
+#include "formpass.h"
 
-RemoteOperations::RemoteOperations(formmain &window) : QObject(&window), m_window(window) {}
+#include <QAction>
+#include <algorithm>
+#include <QApplication>
+#include <QClipboard>
+#include <QListView>
+#include <QShortcut>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
+
+struct BusyPointer
+{
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+// The password never reaches the log, even when a server echoes it back.
+QString masked(QString text, const QStringList &secrets)
+{
+    for (const QString &secret : secrets)
+        if (!secret.isEmpty())
+            text.replace(secret, QStringLiteral("****"));
+    return text;
+}
+
+} // namespace
+
+RemoteOperations::RemoteOperations(formmain &window) : QObject(&window), m_window(window)
+{
+    wire();
+}
+
+void RemoteOperations::wire()
+{
+    auto on = [this](const char *name, void (RemoteOperations::*slot)()) {
+        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+    };
+    on("menu_srename", &RemoteOperations::btnRename_Click);
+    on("menu1_rename", &RemoteOperations::btnRename_Click);
+    on("menu_sdelete", &RemoteOperations::btnDelete_Click);
+    on("menu1_delete", &RemoteOperations::btnDelete_Click);
+    on("menu_smkdir", &RemoteOperations::btnMkdir_Click);
+    on("menu1_mkdir", &RemoteOperations::btnMkdir_Click);
+    on("menu1_copy", &RemoteOperations::menu1_copy_Click);
+    on("menu6_delete", &RemoteOperations::menu6_delete_Click);
+    on("menu6_rename", &RemoteOperations::menu6_rename_Click);
+    on("menu6_mkdir", &RemoteOperations::menu6_mkdir_Click);
+    on("menu_cmd", &RemoteOperations::menu_cmd_Click);
+    on("menu4_cmd", &RemoteOperations::menu_cmd_Click);
+    on("menu_pass", &RemoteOperations::menu_pass_Click);
+    auto *del = new QShortcut(QKeySequence::Delete, m_window.ListView1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(del, &QShortcut::activated, this, &RemoteOperations::btnDelete_Click);
+    // Labels are edited in place with F2 or a click on a selected row.
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
+                                    static_cast<QAbstractItemView *>(m_window.ListView1->iconView())})
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    connect(m_window.ListView1->model(), &QStandardItemModel::itemChanged, this,
+            &RemoteOperations::ListView1_AfterLabelEdit);
+}
+
+FtpSession *RemoteOperations::session() const
+{
+    return m_window.remotePane().session();
+}
+
+bool RemoteOperations::requireConnection()
+{
+    if (m_window.state().connected() && session())
+        return true;
+    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
+    return false;
+}
+
+void RemoteOperations::logReply()
+{
+    if (FtpSession *s = session())
+        m_window.LogServerReply(s->lastResponseInfo());
+}
+
+void RemoteOperations::list()
+{
+    m_window.remotePane().FtpGetDirectoryContents();
+}
+
+// A rename onto a name that stands in the listed folder would replace that file on most
+// servers: such a rename is refused before anything is sent.
+bool RemoteOperations::nameIsListed(const QString &name) const
+{
+    const QStandardItemModel *rows = m_window.ListView1->model();
+    for (int r = 0; r < rows->rowCount(); ++r)
+        if (rows->item(r, 0)->text() == name)
+            return true;
+    return false;
+}
+
+void RemoteOperations::btnRename_Click()
+{
+    if (!requireConnection())
+        return;
+    BusyPointer busy;
+    const FileListView *rows = m_window.ListView1;
+    const int tsize = rows->column(QStringLiteral("tsize"));
+    QList<QPair<QString, bool>> chosen;
+    for (int row : rows->selectedRows()) {
+        if (!rows->model()->item(row, 0)->data(FileListView::ParentRowRole).toBool())
+            chosen.append({rows->model()->item(row, 0)->text(), rows->model()->item(row, tsize)->text() == "4096"});
+    }
+    for (const auto &[name, folder] : chosen) {
+        if (!renameRow(name, folder)) {
+            m_window.prompter().message(QStringLiteral("Error, could not rename file ") + name,
+                                        Prompter::Icon::Critical);
+            logReply();
+            break;
+        }
+    }
+    list();
+}
+
+// False when the rename was tried and failed; skipping a row is no failure.
+bool RemoteOperations::renameRow(const QString &name, bool folder)
+{
+    const QString prompt = (folder ? QStringLiteral("Please enter the new directory name for ")
+                                   : QStringLiteral("Please enter the new file name for ")) +
+                           name + QStringLiteral(". Do not use the characters / \\ * ; :");
+    const QString answer = m_window.prompter().input(prompt);
+    if (answer.isEmpty() || answer == name)
+        return true;
+    if (nameIsListed(answer))
+        return false;
+    m_window.SetStatusLine(QStringLiteral("Renaming file ") + name + QStringLiteral(" to ") + answer +
+                           QStringLiteral("..."));
+    m_window.LogLine(QStringLiteral("Command: RNTO ") + answer, SessionLog::Command);
+    FtpSession *s = session();
+    pumpEvents();
+    if (!s || s != session())
+        return false;
+    if (!s->renameFile(name, answer))
+        return false;
+    logReply();
+    return true;
+}
+
+void RemoteOperations::ListView1_AfterLabelEdit(QStandardItem *item)
+{
+    if (!item || item->column() != 0 || !session())
+        return;
+    const QString folder = m_window.state().currentRemoteFolder;
+    const QString before = item->data(FileListView::KeyRole).toString().mid(folder.size());
+    const QString after = item->text();
+    if (before.isEmpty() || after == before)
+        return;
+    int same = 0;
+    for (int r = 0; r < m_window.ListView1->model()->rowCount(); ++r)
+        same += m_window.ListView1->model()->item(r, 0)->text() == after;
+    const bool ok = !after.isEmpty() && same == 1 && session()->renameFile(before, after);
+    if (!ok)
+        m_window.prompter().message(QStringLiteral("The element could not be renamed."), Prompter::Icon::Critical);
+    logReply();
+    list();
+}
+
+void RemoteOperations::btnDelete_Click()
+{
+    if (!requireConnection())
+        return;
+    BusyPointer busy;
+    const FileListView *rows = m_window.ListView1;
+    const int tsize = rows->column(QStringLiteral("tsize"));
+    QList<QPair<QString, bool>> chosen;
+    for (int row : rows->selectedRows()) {
+        if (!rows->model()->item(row, 0)->data(FileListView::ParentRowRole).toBool())
+            chosen.append({rows->model()->item(row, 0)->text(), rows->model()->item(row, tsize)->text() == "4096"});
+    }
+    for (const auto &[name, folder] : chosen) {
+        FtpSession *s = session();
+        if (!s)
+            break;
+        if (folder) {
+            if (!RemoveRemoteFolder(name)) {
+                m_window.prompter().message(QStringLiteral("Could not delete directory ") + name,
+                                            Prompter::Icon::Critical);
+                logReply();
+                break;
+            }
+            continue;
+        }
+        m_window.SetStatusLine(QStringLiteral("Removing file ") + name + QStringLiteral("..."));
+        m_window.LogLine(QStringLiteral("Command: RM ") + name, SessionLog::Command);
+        pumpEvents();
+        if (s != session())
+            break;
+        if (!s->deleteFile(name)) {
+            m_window.prompter().message(QStringLiteral("Could not delete file ") + name, Prompter::Icon::Critical);
+            logReply();
+            break;
+        }
+        logReply();
+    }
+    list();
+}
+
+bool RemoteOperations::RemoveRemoteFolder(const QString &folder)
+{
+    FtpSession *s = session();
+    if (!s)
+        return false;
+    RemoteFolderRemover::Reporter report;
+    report.command = [this](const QString &text) { m_window.LogLine(QStringLiteral("Command: ") + text, 1); };
+    report.status = [this](const QString &text) { m_window.SetStatusLine(text); };
+    report.reply = [this] { logReply(); };
+    report.pump = [this, s] {
+        pumpEvents();
+        return session() == s;
+    };
+    return RemoteFolderRemover(*s, report).RemoveRemoteFolder(folder);
+}
+
+void RemoteOperations::btnMkdir_Click()
+{
+    if (!requireConnection())
+        return;
+    const QString name = m_window.prompter().input(
+        QStringLiteral("Please enter the directory name to be created. Do not use the characters / \\ * ; :"));
+    if (name.isEmpty())
+        return;
+    BusyPointer busy;
+    m_window.LogLine(QStringLiteral("Command: MKD ") + name, SessionLog::Command);
+    FtpSession *s = session();
+    pumpEvents();
+    if (!s || s != session())
+        return;
+    if (!s->createDirectory(name)) {
+        m_window.prompter().message(QStringLiteral("Could not create directory. Either the directory exists, it "
+                                                   "contains forbidden characters, or you cannot write in that folder."),
+                                    Prompter::Icon::Critical);
+        logReply();
+        return;
+    }
+    logReply();
+    list();
+}
+
+void RemoteOperations::menu1_copy_Click()
+{
+    const FileListView *rows = m_window.ListView1;
+    const QList<int> selected = rows->selectedRows();
+    QStandardItem *root = m_window.remoteTree->item(0);
+    if (selected.isEmpty() || !root)
+        return;
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(root->text() + rows->rowKey(selected.first()));
+}
+
+QStandardItem *RemoteOperations::selectedNode() const
+{
+    const QModelIndex index = m_window.TreeView2->currentIndex();
+    return index.isValid() ? m_window.remoteTree->itemFromIndex(index) : nullptr;
+}
+
+void RemoteOperations::menu6_delete_Click()
+{
+    if (!requireConnection())
+        return;
+    QStandardItem *node = selectedNode();
+    if (!node || !node->parent())
+        return; // the server's root is never removed
+    const QString key = node->data(FileListView::KeyRole).toString();
+    AppState &state = m_window.state();
+    if (state.currentRemoteFolder.startsWith(key))
+        state.currentRemoteFolder = node->parent()->data(FileListView::KeyRole).toString();
+    if (!RemoveRemoteFolder(key))
+        m_window.prompter().message(QStringLiteral("Could not remove directory."), Prompter::Icon::Critical);
+    list();
+}
+
+void RemoteOperations::menu6_rename_Click()
+{
+    if (!requireConnection())
+        return;
+    QStandardItem *node = selectedNode();
+    if (!node || !node->parent())
+        return;
+    const QString answer = m_window.prompter().input(QStringLiteral("Enter the new name for ") + node->text());
+    if (answer.isEmpty())
+        return;
+    const QString key = node->data(FileListView::KeyRole).toString();
+    const QString parentKey = node->parent()->data(FileListView::KeyRole).toString();
+    const QString oldPath = key.chopped(1);
+    const QString newPath = parentKey + answer;
+    FtpSession *s = session();
+    // Never over a name that already stands in the parent folder.
+    QList<FtpEntry> siblings;
+    const bool listed = s->list(parentKey, QStringLiteral("*.*"), siblings);
+    const bool taken = !listed || std::any_of(siblings.cbegin(), siblings.cend(),
+                                              [&](const FtpEntry &e) { return e.name == answer; });
+    if (taken || answer.contains(QLatin1Char('/')) || !s->renameFile(oldPath, newPath))
+        m_window.prompter().message(QStringLiteral("There was an error renaming the directory."),
+                                    Prompter::Icon::Critical);
+    m_window.state().currentRemoteFolder = parentKey;
+    logReply();
+    list();
+}
+
+void RemoteOperations::menu6_mkdir_Click()
+{
+    if (!requireConnection())
+        return;
+    QStandardItem *node = selectedNode();
+    if (!node)
+        return;
+    const QString answer = m_window.prompter().input(QStringLiteral("Enter the name for the new directory."));
+    if (answer.isEmpty())
+        return;
+    if (!session()->createDirectory(node->data(FileListView::KeyRole).toString() + answer))
+        m_window.prompter().message(QStringLiteral("The new directory could not be created."),
+                                    Prompter::Icon::Critical);
+    logReply();
+    list();
+}
+
+void RemoteOperations::menu_cmd_Click()
+{
+    if (!requireConnection())
+        return;
+    const QString command = m_window.prompter().input(QStringLiteral("Which command do you want to send?"));
+    if (command.isEmpty())
+        return;
+    FtpSession *s = session();
+    s->command(command);
+    pumpEvents();
+    if (s != session())
+        return;
+    logReply();
+    list();
+}
+
+void RemoteOperations::menu_pass_Click()
+{
+    if (!requireConnection())
+        return;
+    if (!m_pass) {
+        auto send = [this](const QString &command, const QString &oldPassword, const QString &newPassword) {
+            FtpSession *s = session();
+            if (!s)
+                return false;
+            const bool changed = s->command(command);
+            m_window.LogServerReply(masked(s->lastResponseInfo(), {oldPassword, newPassword}));
+            return changed;
+        };
+        m_pass = new formpass(m_window.prompter(), send, &m_window);
+        m_pass->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_pass->show();
+    m_pass->raise();
+}

@@ -1,16 +1,48 @@
 #pragma once
 
-#include <QObject>
+#include "formpass.h"
 
+#include <QObject>
+#include <QPointer>
+
+class FtpSession;
+class QStandardItem;
 class formmain;
 
-// Renaming, deleting and creating remote files and folders, raw commands and the password change.
+// Renaming, deleting and creating remote files and folders from the remote list and tree,
+// raw commands and the password change. Each operation ends by listing the remote folder.
 class RemoteOperations : public QObject
 {
     Q_OBJECT
 public:
     explicit RemoteOperations(formmain &window);
 
+    bool RemoveRemoteFolder(const QString &folder);
+    formpass *passwordWindow() const { return m_pass; }
+
+public slots:
+    void btnRename_Click();
+    void btnDelete_Click();
+    void btnMkdir_Click();
+    void ListView1_AfterLabelEdit(QStandardItem *item);
+    void menu1_copy_Click();
+    void menu6_delete_Click();
+    void menu6_rename_Click();
+    void menu6_mkdir_Click();
+    void menu_cmd_Click();
+    void menu_pass_Click();
+
 private:
+    bool requireConnection();
+    FtpSession *session() const;
+    void logReply();
+    void list();
+    bool nameIsListed(const QString &name) const;
+    QStandardItem *selectedNode() const;
+    bool renameRow(const QString &name, bool folder);
+    bool deleteRow(int row);
+    void wire();
+
     formmain &m_window;
+    QPointer<formpass> m_pass;
 };

@@ -5,6 +5,7 @@
 #include "Events.h"
 #include "FileIconCache.h"
 #include "FtpSession.h"
+#include "QueuePane.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
 #include "formmain.h"
@@ -106,6 +107,7 @@ void RemotePane::closeSession()
 
 void RemotePane::forget()
 {
+    m_window.queuePane().stopTransfer(); // a transfer under way ends through its own steps
     m_window.timeKeep->stop();
     m_window.timeOut->stop();
     closeSession();
@@ -151,6 +153,7 @@ void RemotePane::btnConnect_Click()
     BusyPointer busy;
     auto *session = new FtpSession(this);
     m_session = session;
+    connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
     const FtpOptions options{QStringLiteral("Vestrigal"), settings->proxy, settings->host, settings->port,
                              settings->user, settings->password, !settings->active};
     const bool opened = session->open(options);
@@ -210,14 +213,30 @@ void RemotePane::btnDisconnect_Click()
         logReply();
     }
     m_window.LogLine(QStringLiteral("Disconnected from server."), SessionLog::Event);
+    clearConnection();
+}
+
+// What a disconnect leaves: no connection, no remote rows or nodes, the queue paused and empty.
+void RemotePane::clearConnection()
+{
     m_window.setWindowTitle(QStringLiteral("Vestrigal"));
     forget();
     m_window.state().queueRunning = false;
     m_window.SetStatusLine(QStringLiteral("Not logged in."));
-    m_window.ListView1->model()->removeRows(0, m_window.ListView1->model()->rowCount());
+    m_window.ListView1->setRows({});
     m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
+    m_window.queuePane().showQueueState();
     m_window.remoteTree->clear();
     m_window.EnableConnectionCommands(false);
+}
+
+// The server closed the connection, or it broke: the window must not go on as if connected.
+void RemotePane::onConnectionLost()
+{
+    if (!m_session || sender() != m_session || m_window.state().session != m_session)
+        return;
+    m_window.LogLine(QStringLiteral("The connection to the server was lost."), SessionLog::Event);
+    clearConnection();
 }
 
 void RemotePane::TimeKeep_Timer()

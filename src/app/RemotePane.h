@@ -47,6 +47,8 @@ private:
     bool announce(const QString &command);
     void logReply();
     void closeSession();
+    void clearConnection();
+    void onConnectionLost();
     void resetTree(const QString &host);
     QStandardItem *treeNode(const QString &key, bool create);
     void selectTreeNode(const QString &key);

@@ -9,6 +9,11 @@ FtpCommandOperation::FtpCommandOperation(FtpContext &context, const QByteArray &
 
 void FtpCommandOperation::start()
 {
+    if (m_kind == Kind::Raw && opensDataConnection() && !m_ctx.rawPassive) {
+        m_preparingPassive = true;
+        send("PASV");
+        return;
+    }
     send(m_command);
     if (m_kind == Kind::Raw && opensDataConnection())
         drainRawData();
@@ -16,11 +21,21 @@ void FtpCommandOperation::start()
 
 void FtpCommandOperation::onReply(const FtpReply &reply)
 {
+    if (m_preparingPassive) {
+        if (reply.isPreliminary())
+            return armTimer();
+        // Whether or not the server gave an address, the user's command goes now, as typed.
+        m_preparingPassive = false;
+        rememberPassive(reply, "PASV");
+        send(m_command);
+        drainRawData();
+        return armTimer();
+    }
     keep(reply);
     if (reply.isPreliminary())
         return armTimer();
     if (m_kind == Kind::Raw)
-        rememberPassive(reply);
+        rememberPassive(reply, m_command.trimmed().toUpper());
     const bool ok = m_kind == Kind::Raw ? reply.code < 400 : reply.isPositive();
     ok ? succeed() : fail();
 }
@@ -56,9 +71,8 @@ void FtpCommandOperation::drainRawData()
     m_drain->connectToHost(endpoint.address, endpoint.port);
 }
 
-void FtpCommandOperation::rememberPassive(const FtpReply &reply)
+void FtpCommandOperation::rememberPassive(const FtpReply &reply, const QByteArray &verb)
 {
-    const QByteArray verb = m_command.trimmed().toUpper();
     const QHostAddress peer = m_ctx.control.peerAddress();
     if (reply.code == 227 && verb == "PASV") {
         if (auto endpoint = FtpDataAddress::parsePasv(reply.text)) {

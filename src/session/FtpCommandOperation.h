@@ -22,9 +22,10 @@ protected:
 private:
     bool opensDataConnection() const;
     void drainRawData();
-    void rememberPassive(const FtpReply &reply);
+    void rememberPassive(const FtpReply &reply, const QByteArray &verb);
 
     QByteArray m_command;
     Kind m_kind;
     QTcpSocket *m_drain = nullptr;
+    bool m_preparingPassive = false; // our own PASV, sent before a raw data command that has none
 };

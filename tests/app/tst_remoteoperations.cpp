@@ -1,0 +1,265 @@
+// Renaming, deleting and creating on the server, raw commands and the password change,
+// against a real local FTP server.
+#include "FileListView.h"
+#include "MainWindowFixture.h"
+#include "RemoteOperations.h"
+#include "formpass.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+class TestRemoteOperations : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir recordDir;
+    std::unique_ptr<TestFtpServer> server;
+
+    static void select(MainWindowFixture &f, const QStringList &names)
+    {
+        auto *selection = f.window->ListView1->selectionModel();
+        selection->clearSelection();
+        for (const QString &name : names)
+            selection->select(f.remoteRows()->index(f.remoteRow(name), 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static void goTo(MainWindowFixture &f, const QString &folder)
+    {
+        f.window->txtDirectory->setText(folder);
+        f.window->remotePane().txtDirectory_KeyPress();
+        QCOMPARE(f.state.currentRemoteFolder, folder);
+    }
+    void selectNode(MainWindowFixture &f, const QString &key)
+    {
+        QStandardItemModel *tree = f.window->remoteTree;
+        QList<QStandardItem *> pending{tree->item(0)};
+        while (!pending.isEmpty()) {
+            QStandardItem *node = pending.takeFirst();
+            if (node->data(FileListView::KeyRole).toString() == key) {
+                f.window->TreeView2->setCurrentIndex(node->index());
+                return;
+            }
+            for (int r = 0; r < node->rowCount(); ++r)
+                pending << node->child(r);
+        }
+        QFAIL(qPrintable("no tree node " + key));
+    }
+    RemoteOperations &ops(MainWindowFixture &f) { return f.window->remoteOperations(); }
+    bool exists(const QString &relative) const { return QFileInfo::exists(server->pathOf(relative)); }
+
+private slots:
+    void initTestCase()
+    {
+        server = std::make_unique<TestFtpServer>(
+            QStringList{"--record", recordDir.filePath("pswd.txt"), "--refuse-rmd", "stubborn"});
+        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    }
+
+    void deletesAThreeLevelTreeDepthFirst()
+    {
+        for (const char *file : {"t/a.txt", "t/b.txt", "t/l2/c.txt", "t/l2/l3/d.txt", "t/l2/l3/e.txt"})
+            QVERIFY(server->writeFile(file, "x"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        select(f, {"t"});
+        f.window->action("menu1_delete")->trigger();
+        QVERIFY(!exists("t"));
+        QVERIFY(f.prompter->shown.isEmpty());
+        QCOMPARE(f.logLines().filter(QRegularExpression("^Command: RM ")).size(), 5);
+        QVERIFY(f.remoteRow("t") < 0);
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+    }
+
+    void parentRowIsNeverDeleted()
+    {
+        QVERIFY(server->writeFile("p/one.txt", "1"));
+        QVERIFY(server->writeFile("p/two.txt", "2"));
+        QVERIFY(server->writeFile("p/keep.txt", "3"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        goTo(f, "/p/");
+        select(f, {"..", "one.txt", "two.txt"});
+        f.window->remoteOperations().btnDelete_Click();
+        QVERIFY(!exists("p/one.txt"));
+        QVERIFY(!exists("p/two.txt"));
+        QVERIFY(exists("p/keep.txt"));
+        QStringList removed = f.logLines().filter(QRegularExpression("^Command: RM "));
+        removed.sort();
+        QCOMPARE(removed, QStringList({"Command: RM one.txt", "Command: RM two.txt"}));
+    }
+
+    void renameSendsNothingForTheSameOrAnEmptyNameOrATakenOne()
+    {
+        QVERIFY(server->writeFile("r/old.txt", "old"));
+        QVERIFY(server->writeFile("r/other.txt", "other"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        goTo(f, "/r/");
+        select(f, {"old.txt"});
+        const int before = f.logLines().size();
+        f.prompter->inputs = {"old.txt"};
+        ops(f).btnRename_Click();
+        f.prompter->inputs = {""};
+        ops(f).btnRename_Click();
+        QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
+        QVERIFY(f.prompter->shown.isEmpty());
+        // Onto a name that stands in the folder: refused, both files kept.
+        select(f, {"old.txt"});
+        f.prompter->inputs = {"other.txt"};
+        ops(f).btnRename_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Error, could not rename file old.txt"));
+        QCOMPARE(server->readFile("r/other.txt"), QByteArray("other"));
+        QCOMPARE(server->readFile("r/old.txt"), QByteArray("old"));
+        QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
+        // A real rename.
+        select(f, {"old.txt"});
+        f.prompter->inputs = {"new name.txt"};
+        ops(f).btnRename_Click();
+        QVERIFY(exists("r/new name.txt"));
+        QVERIFY(f.logLines().contains("Command: RNTO new name.txt"));
+        QVERIFY(f.remoteRow("new name.txt") >= 0);
+        // In place, onto a taken name: the element could not be renamed.
+        f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("other.txt");
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The element could not be renamed."));
+        QVERIFY(exists("r/new name.txt"));
+        f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("edited.txt");
+        QVERIFY(exists("r/edited.txt"));
+    }
+
+    void treeRenameAndDelete()
+    {
+        QVERIFY(QDir().mkpath(server->pathOf("pub/old/inner")));
+        QVERIFY(server->writeFile("pub/old/inner/f.txt", "f"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        goTo(f, "/pub/old/");
+        selectNode(f, "/pub/old/");
+        f.prompter->inputs = {"new"};
+        ops(f).menu6_rename_Click();
+        QVERIFY(exists("pub/new/inner/f.txt"));
+        QVERIFY(!exists("pub/old"));
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        QVERIFY(f.remoteRow("new") >= 0);
+        // Deleting the listed folder (from below it) lists its parent.
+        goTo(f, "/pub/new/inner/");
+        selectNode(f, "/pub/new/");
+        ops(f).menu6_delete_Click();
+        QVERIFY(!exists("pub/new"));
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        QVERIFY(f.prompter->shown.isEmpty());
+        // Making a folder from the tree.
+        selectNode(f, "/pub/");
+        f.prompter->inputs = {"made"};
+        ops(f).menu6_mkdir_Click();
+        QVERIFY(QFileInfo(server->pathOf("pub/made")).isDir());
+    }
+
+    void failuresGiveTheirMessagesAndEndTheWalk()
+    {
+        QVERIFY(server->writeFile("f/keep/stubborn/x.txt", "x"));
+        QVERIFY(server->writeFile("f/keep/y.txt", "y"));
+        QVERIFY(QDir().mkpath(server->pathOf("f/exists")));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        goTo(f, "/f/");
+        select(f, {"keep"});
+        ops(f).btnDelete_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not delete directory keep"));
+        QVERIFY(exists("f/keep/stubborn"));
+        QVERIFY(!exists("f/keep/stubborn/x.txt")); // emptied, then refused: the walk ends there
+        QVERIFY(f.logLines().last() == "Directory listing successfully completed.");
+        QVERIFY(f.logText().contains("550 Removing this folder is not allowed."));
+
+        f.prompter->inputs = {"exists"};
+        ops(f).btnMkdir_Click();
+        QVERIFY(f.prompter->messageTexts().last().startsWith("Could not create directory. Either the directory"));
+        QVERIFY(f.logLines().contains("Command: MKD exists"));
+        QVERIFY(f.logLines().last().startsWith("550"));
+
+        // A file deleted behind our back.
+        QVERIFY(server->writeFile("f/gone.txt", "g"));
+        f.window->remotePane().menu_refresh_server_Click();
+        QFile::remove(server->pathOf("f/gone.txt"));
+        select(f, {"gone.txt"});
+        ops(f).btnDelete_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not delete file gone.txt"));
+        QVERIFY(f.logText().contains("550"));
+    }
+
+    void rawCommandsAndCopyLink()
+    {
+        QVERIFY(server->writeFile("c/file.txt", "c"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        goTo(f, "/c/");
+        const int before = f.logLines().size();
+        f.prompter->inputs = {"NOOP"};
+        f.window->action("menu4_cmd")->trigger();
+        const QStringList after = f.logLines().mid(before);
+        QVERIFY(after.first().startsWith("200"));
+        QVERIFY(!after.contains("Command: NOOP"));
+        QVERIFY(after.contains("Command: LIST")); // listed again
+        // A command that opens a data connection does not hang the program.
+        f.prompter->inputs = {"LIST"};
+        QElapsedTimer timer;
+        timer.start();
+        ops(f).menu_cmd_Click();
+        QVERIFY(timer.elapsed() < 35000);
+        QVERIFY(f.state.connected());
+        select(f, {"file.txt"});
+        ops(f).menu1_copy_Click();
+        QCOMPARE(QApplication::clipboard()->text(), QString("127.0.0.1/c/file.txt"));
+    }
+
+    void passwordChange()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        ops(f).menu_pass_Click();
+        formpass *pass = ops(f).passwordWindow();
+        QVERIFY(pass);
+        QVERIFY(!pass->btnOk->isEnabled());
+        pass->txtOld->setText("typed in old");
+        QVERIFY(!pass->btnOk->isEnabled());
+        pass->txtNew->setText("n3w pass");
+        QVERIFY(!pass->btnOk->isEnabled());
+        pass->txtConf->setText("n3w pass");
+        QVERIFY(pass->btnOk->isEnabled());
+        pass->txtOld->clear(); // an empty old password still goes, between its two blanks
+        pass->btnOk->click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The password has been successfully changed."));
+        QFile record(recordDir.filePath("pswd.txt"));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll(), QByteArray(" n3w pass\n"));
+        QVERIFY(!f.logText().contains("n3w pass"));
+        QTRY_VERIFY(!ops(f).passwordWindow());
+    }
+
+    void everyOperationNeedsAConnection()
+    {
+        MainWindowFixture f;
+        RemoteOperations &o = ops(f);
+        o.btnRename_Click();
+        o.btnDelete_Click();
+        o.btnMkdir_Click();
+        o.menu6_delete_Click();
+        o.menu6_rename_Click();
+        o.menu6_mkdir_Click();
+        o.menu_cmd_Click();
+        o.menu_pass_Click();
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(8, "You must be connected to a remote server for this operation."));
+        QVERIFY(f.prompter->prompts.isEmpty());
+        QVERIFY(f.logText().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRemoteOperations)
+#include "tst_remoteoperations.moc"
