@@ -326,18 +326,12 @@ private slots:
         QVERIFY(session.lastResponseInfo().startsWith(QLatin1String("227")));
         QVERIFY2(session.command(QStringLiteral("LIST")), qPrintable(session.lastResponseInfo()));
         QVERIFY2(session.lastResponseInfo().contains(QLatin1String("226")), qPrintable(session.lastResponseInfo()));
-        // Without a PASV before it the server waits for a data connection that never comes: the
-        // call ends with the time-out, and a connection out of step is not used again.
-        session.setTimeout(1000);
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!session.command(QStringLiteral("RETR b.bin")));
-        QVERIFY(clock.elapsed() < 5000);
-        QVERIFY2(session.lastResponseInfo().contains(QLatin1String("No answer")),
-                 qPrintable(session.lastResponseInfo()));
-        QVERIFY(!session.isOpen());
-        QVERIFY(session.open(optionsFor(server, passive)));
-        session.command(QStringLiteral("TYPE A"));
+        // Without a PASV of the user's before it, the client asks for a data connection itself and
+        // throws the data away: the call ends with the server's final reply, and the session stays usable.
+        session.setTimeout(3000);
+        QVERIFY2(session.command(QStringLiteral("RETR b.bin")), qPrintable(session.lastResponseInfo()));
+        QVERIFY(session.lastResponseInfo().contains(QLatin1String("226")));
+        QVERIFY(session.isOpen());
         QCOMPARE(download(session, QStringLiteral("b.bin"), FtpTransferType::Binary, 4096), data);
         QVERIFY(!session.command(QStringLiteral("NOOP\r\nDELE b.bin")));
         QVERIFY(!session.deleteFile(QStringLiteral("b.bin\nx")));
