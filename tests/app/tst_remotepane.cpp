@@ -150,6 +150,29 @@ private slots:
         QVERIFY(!f.window->timeOut->isActive());
     }
 
+    void closingWhileAListingRunsEndsItCleanly()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        // Between two commands of the listing, and while it waits inside the client.
+        for (int delay : {0, 1, 5}) {
+            if (!f.state.connected())
+                QVERIFY(f.connect(*server));
+            QTimer::singleShot(delay, f.window.get(), [&f] { f.window->btnQuit_Click(); });
+            f.window->remotePane().FtpGetDirectoryContents();
+            QTRY_VERIFY(!f.state.connected());
+            QVERIFY(f.state.listingFree);
+        }
+        // Disconnect in the middle: everything remote is cleared, and the next listing works.
+        QVERIFY(f.connect(*server));
+        QTimer::singleShot(0, f.window.get(), [&f] { f.window->remotePane().btnDisconnect_Click(); });
+        f.window->remotePane().FtpGetDirectoryContents();
+        QVERIFY(!f.state.connected());
+        QCOMPARE(f.remoteRows()->rowCount(), 0);
+        QVERIFY(f.connect(*server));
+        QVERIFY(f.remoteRow("pub") >= 0);
+    }
+
     void badFieldsAreRefusedBeforeConnecting()
     {
         MainWindowFixture f;
