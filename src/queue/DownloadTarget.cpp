@@ -1,0 +1,120 @@
+#include "DownloadTarget.h"
+
+#include "LocalPaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+DownloadTarget::DownloadTarget(const QString &path) : m_path(path) {}
+
+DownloadTarget::~DownloadTarget()
+{
+    if (m_file.isOpen())
+        discard();
+}
+
+bool DownloadTarget::open()
+{
+    if (QFileInfo(m_path).isDir() || !makeFolders() || !openPart())
+        return false;
+    m_buffer.resize(size_t(kChunk));
+    return true;
+}
+
+bool DownloadTarget::makeFolders()
+{
+    const QString folder = LocalPaths::parentFolder(m_path);
+    if (QFileInfo(folder).isDir())
+        return true;
+    QString existing = folder;
+    while (!QFileInfo(existing).isDir() && existing != QLatin1String("/"))
+        existing = LocalPaths::parentFolder(LocalPaths::withoutSlash(existing));
+    if (!QDir().mkpath(folder))
+        return false;
+    m_madeBelow = existing;
+    return true;
+}
+
+// "name.part", or "name.part2" ... when that name is taken: never a file the user already has.
+bool DownloadTarget::openPart()
+{
+    for (int n = 1; n <= 100; ++n) {
+        m_part = m_path + QStringLiteral(".part") + (n > 1 ? QString::number(n) : QString());
+        m_file.setFileName(m_part);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return true;
+        if (!QFileInfo::exists(m_part))
+            break; // not a name clash: the folder is not writable
+    }
+    m_part.clear();
+    return false;
+}
+
+bool DownloadTarget::write(const char *data, qint64 size)
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
+    while (size > 0) {
+        const qint64 n = qMin(size, kChunk - m_used);
+        std::memcpy(m_buffer.data() + m_used, data, size_t(n));
+        m_used += n;
+        data += n;
+        size -= n;
+        if (m_used == kChunk && !flush())
+            return false;
+    }
+    return true;
+}
+
+bool DownloadTarget::flush()
+{
+    if (m_used > 0 && m_file.write(m_buffer.data(), m_used) != m_used)
+        m_failed = true;
+    m_used = 0;
+    return !m_failed;
+}
+
+bool DownloadTarget::finish(End how)
+{
+    if (!m_file.isOpen())
+        return false;
+    const bool written = flush();
+    m_file.close();
+    if (how == End::Failed || !written) {
+        discard();
+        return how == End::Failed;
+    }
+    if (how == End::Stopped && QFileInfo::exists(m_path)) {
+        m_result = m_part; // what arrived stays, the user's file too
+        return true;
+    }
+    if (!replaceTarget()) {
+        discard();
+        return false;
+    }
+    m_result = m_path;
+    return true;
+}
+
+// One rename: the target is either the old file or the new one, never half of either.
+bool DownloadTarget::replaceTarget()
+{
+    const QFileInfo old(m_path);
+    if (old.exists())
+        QFile::setPermissions(m_part, old.permissions());
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(m_part).toStdString(), QFile::encodeName(m_path).toStdString(), error);
+    return !error;
+}
+
+void DownloadTarget::discard()
+{
+    m_file.close();
+    if (!m_part.isEmpty())
+        QFile::remove(m_part);
+    m_result.clear();
+}

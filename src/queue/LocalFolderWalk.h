@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QString>
+#include <functional>
+
+// Finds every file below a local folder, at any depth, with the remote path that mirrors its place
+// under the folder. Folders themselves give nothing, so empty ones are not reproduced. Folders
+// reached through a symbolic link are not entered (a link can lead back up the tree).
+class LocalFolderWalk
+{
+public:
+    using FileFound = std::function<void(const QString &localPath, const QString &remotePath, const QFileInfo &file)>;
+    // Lets window events run between entries; false ends the walk as failed.
+    using Pump = std::function<bool()>;
+
+    static constexpr int MaxDepth = 64;
+
+    // localFolder and remoteFolder end with "/". False when the pump stopped the walk.
+    static bool walk(const QString &localFolder, const QString &remoteFolder, const FileFound &found, const Pump &pump);
+};

@@ -1,0 +1,254 @@
+#include "TransferEngine.h"
+
+#include "DownloadTarget.h"
+#include "FtpSession.h"
+#include "QueueModel.h"
+#include "TransferHost.h"
+#include "UploadSource.h"
+
+TransferEngine::TransferEngine(QueueModel &queue, TransferHost &host, QObject *parent)
+    : QObject(parent), m_queue(queue), m_host(host)
+{
+}
+
+TransferEngine::~TransferEngine() = default;
+
+void TransferEngine::resume(qint32 blockSize)
+{
+    if (m_blockSize != Stop || !m_underWay)
+        m_blockSize = blockSize;
+    m_shownPercent = -1; // the next block shows its percentage again
+}
+
+void TransferEngine::ProcessTransfer()
+{
+    if (m_active)
+        return;
+    m_active = true;
+    const QPointer<TransferEngine> self(this);
+    Job job;
+    while (take(job)) {
+        const Outcome outcome = job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
+        if (!self)
+            return;
+        afterEntry(outcome, job);
+        if (!m_host.queueRunning() || m_queue.count() == 0 || !pump())
+            break;
+    }
+    if (!self)
+        return;
+    m_active = false;
+    m_host.showTotals();
+    m_host.idle();
+}
+
+// Row 1 becomes the transfer under way; false when there is none to take, the queue is paused or
+// there is no connection (the entries then wait).
+bool TransferEngine::take(Job &job)
+{
+    FtpSession *session = m_host.session();
+    if (m_queue.count() == 0 || !m_host.queueRunning() || !session || !session->isOpen())
+        return false;
+    m_session = session;
+    const QueueEntry entry = m_queue.entry(0);
+    const TransferSettings settings = m_host.settings();
+    const bool up = entry.direction == QueueEntry::Direction::Up;
+    job = {entry.localPath,
+           entry.remotePath,
+           entry.direction,
+           entry.bytes,
+           TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
+                                     settings.asciiExtensions),
+           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    m_row = m_queue.handle(0);
+    m_underWay = true;
+    m_bytesDone = 0;
+    m_shownPercent = -1;
+    return true;
+}
+
+void TransferEngine::afterEntry(Outcome outcome, const Job &job)
+{
+    m_bytesDone = 0;
+    m_underWay = false;
+    // A connection that went before the transfer began leaves the entry for the next one.
+    if (outcome != Outcome::Gone)
+        m_queue.remove(m_row); // unless the queue was cleared meanwhile
+    m_row = QPersistentModelIndex();
+    if (job.direction == QueueEntry::Direction::Up && outcome != Outcome::OpenFailed && outcome != Outcome::Gone &&
+        m_queue.count() == 0)
+        m_host.remoteQueueDone();
+    m_host.showTotals();
+}
+
+TransferEngine::Outcome TransferEngine::openFailure(const QString &path)
+{
+    if (!connectionUsable() || !m_session->isOpen())
+        return Outcome::Gone;
+    m_host.openFailed(path);
+    return Outcome::OpenFailed;
+}
+
+TransferEngine::Outcome TransferEngine::download(const Job &job)
+{
+    const QPointer<TransferEngine> self(this);
+    startBlocks(job.blockSize);
+    m_host.logCommand(QStringLiteral("RETR ") + job.remote);
+    if (!pump() || !connectionUsable())
+        return Outcome::Gone;
+    std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Read, job.type);
+    if (!self)
+        return Outcome::Gone;
+    logReply();
+    if (!file)
+        return openFailure(job.remote);
+    DownloadTarget target(job.local);
+    if (!target.open()) {
+        closeRemote(file);
+        if (!self)
+            return Outcome::Gone;
+        m_host.openFailed(job.local);
+        return Outcome::OpenFailed;
+    }
+    if (!target.madeBelow().isEmpty())
+        m_host.localFoldersMade(target.madeBelow());
+    Gate gate = Gate::Go;
+    bool failed = false;
+    while ((gate = nextBlock()) == Gate::Go) {
+        const qint64 n = file->read(m_buffer.data(), m_blockSize);
+        if (!self)
+            return Outcome::Gone;
+        if (n <= 0 || !target.write(m_buffer.data(), n)) {
+            failed = n != 0;
+            break;
+        }
+        if (!blockMoved(n, job.size))
+            return Outcome::Gone;
+    }
+    if (gate == Gate::Destroyed)
+        return Outcome::Gone;
+    const qint64 received = m_bytesDone;
+    const bool closed = closeRemote(file);
+    if (!self)
+        return Outcome::Gone;
+    // In binary mode every byte the listing announced must have arrived.
+    const bool shortOfListed = job.type == FtpTransferType::Binary && received < job.size;
+    const Outcome outcome = gate == Gate::Stop          ? Outcome::Stopped
+                            : failed || gate == Gate::Lost || !closed || shortOfListed ? Outcome::Failed
+                                                                                       : Outcome::Done;
+    report(outcome);
+    target.finish(outcome == Outcome::Done      ? DownloadTarget::End::Complete
+                  : outcome == Outcome::Stopped ? DownloadTarget::End::Stopped
+                                                : DownloadTarget::End::Failed);
+    if (outcome == Outcome::Stopped && !target.resultPath().isEmpty() && target.resultPath() == target.partPath())
+        m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
+    m_host.localFileWritten(job.local);
+    return outcome;
+}
+
+TransferEngine::Outcome TransferEngine::upload(const Job &job)
+{
+    const QPointer<TransferEngine> self(this);
+    startBlocks(job.blockSize);
+    // The local file first: nothing is done on the server for a file that cannot be read.
+    UploadSource source(job.local);
+    if (!source.open()) {
+        m_host.openFailed(job.local);
+        return Outcome::OpenFailed;
+    }
+    if (!connectionUsable())
+        return Outcome::Gone;
+    m_session->deleteFile(job.remote); // the result is not looked at, and nothing is logged
+    if (!self || !pump())
+        return Outcome::Gone;
+    m_host.logCommand(QStringLiteral("STOR ") + job.local);
+    if (!pump() || !connectionUsable())
+        return Outcome::Gone;
+    std::unique_ptr<FtpFile> file = openForUpload(job);
+    if (!self)
+        return Outcome::Gone;
+    if (!file)
+        return openFailure(job.remote);
+    const qint64 length = source.size();
+    Gate gate = Gate::Go;
+    bool failed = false;
+    while (m_bytesDone < length && (gate = nextBlock()) == Gate::Go) {
+        const qint64 n = source.read(m_buffer.data(), qMin<qint64>(m_blockSize, length - m_bytesDone));
+        const bool sent = n > 0 && file->write(m_buffer.data(), n) == n;
+        if (!self)
+            return Outcome::Gone;
+        if (!sent) {
+            failed = true; // the local file shrank or failed, or the connection did
+            break;
+        }
+        if (!blockMoved(n, length))
+            return Outcome::Gone;
+    }
+    if (gate == Gate::Destroyed)
+        return Outcome::Gone;
+    const bool closed = closeRemote(file);
+    if (!self)
+        return Outcome::Gone;
+    const Outcome outcome = gate == Gate::Stop                                     ? Outcome::Stopped
+                            : failed || gate == Gate::Lost || !closed ? Outcome::Failed
+                                                                      : Outcome::Done;
+    report(outcome);
+    return outcome;
+}
+
+// A first open that fails may only lack the folders: they are made and the open tried once more.
+std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job)
+{
+    const QPointer<TransferEngine> self(this);
+    std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    if (!self)
+        return nullptr;
+    logReply();
+    if (file || !pump() || !connectionUsable() || !m_session->isOpen())
+        return file;
+    makeRemoteFolders(job.remote);
+    if (!self || !connectionUsable())
+        return nullptr;
+    file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    if (!self)
+        return nullptr;
+    logReply();
+    return file;
+}
+
+// "/a/b/c.txt" needs "/a" and "/a/b": made in that order, results not looked at, nothing logged.
+void TransferEngine::makeRemoteFolders(const QString &remotePath)
+{
+    const QPointer<TransferEngine> self(this);
+    for (qsizetype slash = remotePath.indexOf(QLatin1Char('/'), 1); slash > 0;
+         slash = remotePath.indexOf(QLatin1Char('/'), slash + 1)) {
+        if (!connectionUsable())
+            return;
+        m_session->createDirectory(remotePath.left(slash));
+        if (!self || !pump())
+            return;
+    }
+}
+
+bool TransferEngine::closeRemote(std::unique_ptr<FtpFile> &file)
+{
+    const QPointer<TransferEngine> self(this);
+    const bool closed = file->close();
+    file.reset();
+    if (self)
+        logReply();
+    return closed;
+}
+
+void TransferEngine::logReply()
+{
+    // After a disconnect the connection's last words are not the server's.
+    if (connectionUsable())
+        m_host.logReply(m_session->lastResponseInfo());
+}
+
+void TransferEngine::report(Outcome outcome)
+{
+    m_host.logEvent(outcome == Outcome::Failed ? QStringLiteral("Transfer failed.")
+                                               : QStringLiteral("Transfer complete."));
+}

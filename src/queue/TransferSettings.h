@@ -1,0 +1,21 @@
+#pragma once
+
+#include "FtpTypes.h"
+
+#include <QStringList>
+
+// What the engine reads of the settings record at the start of every transfer.
+struct TransferSettings
+{
+    enum Type : quint8 { Auto = 0, Ascii = 1, Binary = 2 };
+
+    quint8 downloadType = Auto;
+    quint8 uploadType = Auto;
+    qint32 downloadBufferSize = 1024;
+    qint32 uploadBufferSize = 1024;
+    QStringList asciiExtensions;
+
+    // ASCII when the local file's extension is on the list, compared exactly (case counts, no dot),
+    // else binary; a setting other than Auto decides instead.
+    static FtpTransferType typeFor(const QString &localPath, quint8 setting, const QStringList &asciiExtensions);
+};

@@ -1,0 +1,30 @@
+#include "UploadSource.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+UploadSource::UploadSource(const QString &path) : m_file(path) {}
+
+bool UploadSource::open()
+{
+    if (QFileInfo(m_file.fileName()).isDir() || !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    m_size = m_file.size();
+    m_buffer.resize(size_t(kChunk));
+    return true;
+}
+
+qint64 UploadSource::read(char *data, qint64 maxSize)
+{
+    if (m_used == m_filled) {
+        m_filled = m_file.read(m_buffer.data(), kChunk);
+        m_used = 0;
+        if (m_filled <= 0)
+            return m_filled < 0 ? -1 : 0;
+    }
+    const qint64 n = qMin(maxSize, m_filled - m_used);
+    std::memcpy(data, m_buffer.data() + m_used, size_t(n));
+    m_used += n;
+    return n;
+}

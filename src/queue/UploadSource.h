@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <vector>
+
+// The local file of an upload, read from the disk in large pieces and handed out in blocks.
+class UploadSource
+{
+public:
+    explicit UploadSource(const QString &path);
+
+    bool open(); // false when the file cannot be read
+    qint64 size() const { return m_size; } // the length when it was opened
+    // Up to maxSize bytes; 0 at the end of the file; -1 when the disk fails.
+    qint64 read(char *data, qint64 maxSize);
+
+private:
+    static constexpr qint64 kChunk = 1024 * 1024;
+
+    QFile m_file;
+    qint64 m_size = 0;
+    std::vector<char> m_buffer;
+    qint64 m_used = 0;
+    qint64 m_filled = 0;
+};
