@@ -1,11 +1,152 @@
 #include "QueuePane.h"
 
+#include "AppState.h"
+#include "Events.h"
+#include "QueueModel.h"
+#include "TransferEngine.h"
 #include "formmain.h"
 
-QueuePane::QueuePane(formmain &window) : QObject(&window), m_window(window) {}
+#include <QAction>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QStandardItemModel>
+#include <QTreeView>
 
-void QueuePane::btnResume_Click() {}
+QueuePane::QueuePane(formmain &window)
+    : QObject(&window), m_window(window), m_queue(new QueueModel(*window.ListView2->model(), this)),
+      m_engine(new TransferEngine(*m_queue, *this, this))
+{
+    wireCommands();
+    connect(m_queue, &QueueModel::changed, this, &QueuePane::showQueueState);
+}
 
-void QueuePane::btnPause_Click() {}
+QueuePane::~QueuePane() = default;
 
-void QueuePane::menu_cancel_Click() {}
+void QueuePane::wireCommands()
+{
+    const QList<QPair<const char *, void (QueuePane::*)()>> commands = {
+        {"menu_upload", &QueuePane::btnUpload_Click},       {"menu2_upload", &QueuePane::btnUpload_Click},
+        {"menu_download", &QueuePane::btnDownload_Click},   {"menu1_download", &QueuePane::btnDownload_Click},
+        {"menu5_upload", &QueuePane::menu5_upload_Click},   {"menu6_download", &QueuePane::menu6_download_Click},
+        {"menu_pause", &QueuePane::btnPause_Click},         {"menu3_pause", &QueuePane::btnPause_Click},
+        {"menu_resume", &QueuePane::btnResume_Click},       {"menu3_resume", &QueuePane::btnResume_Click},
+        {"menu_cancel", &QueuePane::menu_cancel_Click},     {"menu3_cancel", &QueuePane::menu_cancel_Click},
+        {"menu_clear", &QueuePane::menu_clear_Click},       {"menu3_clear", &QueuePane::menu_clear_Click},
+    };
+    for (const auto &[name, slot] : commands)
+        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+    FileListView *list = m_window.ListView2;
+    // The queue's order is the order of work: its header does not sort it.
+    list->reportView()->header()->setSectionsClickable(false);
+    list->reportView()->installEventFilter(this);
+    list->iconView()->installEventFilter(this);
+}
+
+bool QueuePane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        menu_remove_Click();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void QueuePane::showQueueState()
+{
+    const bool running = m_window.state().queueRunning;
+    m_window.statusPanel(QStringLiteral("queue"))->setText(m_queue->totalsLine(running));
+    for (const char *name : {"menu_pause", "menu3_pause"})
+        m_window.action(QString::fromLatin1(name))->setEnabled(running);
+    for (const char *name : {"menu_resume", "menu3_resume"})
+        m_window.action(QString::fromLatin1(name))->setEnabled(!running);
+}
+
+void QueuePane::stopTransfer()
+{
+    if (m_engine->transferUnderWay())
+        m_engine->stop();
+}
+
+void QueuePane::ProcessTransfer()
+{
+    m_engine->ProcessTransfer();
+}
+
+void QueuePane::startIfIdle()
+{
+    if (m_window.state().queueRunning && !m_engine->transferUnderWay())
+        ProcessTransfer();
+}
+
+void QueuePane::btnPause_Click()
+{
+    AppState &state = m_window.state();
+    if (!state.queueRunning)
+        return;
+    state.queueRunning = false;
+    m_engine->hold();
+    m_queue->setAllStatuses(QStringLiteral("Paused"));
+    if (m_queue->count() > 0 && m_engine->isCurrentRow(0) && m_engine->bytesDone() > 0) {
+        // "42% Transferring" becomes "42% Paused".
+        const QString shown = m_queue->status(0);
+        const qsizetype percent = shown.indexOf(QLatin1Char('%'));
+        const QString text = percent >= 0 ? shown.left(percent + 1) : QString::number(qMax(0, m_engine->percent())) + '%';
+        m_queue->setStatus(0, text + QStringLiteral(" Paused"));
+    }
+    showQueueState();
+}
+
+void QueuePane::btnResume_Click()
+{
+    AppState &state = m_window.state();
+    if (state.queueRunning)
+        return;
+    state.queueRunning = true;
+    m_queue->setAllStatuses(QStringLiteral("Pending"));
+    showQueueState();
+    if (m_queue->count() == 0)
+        return;
+    if (m_engine->transferUnderWay()) {
+        const bool up = m_queue->entry(0).direction == QueueEntry::Direction::Up;
+        m_engine->resume(up ? state.settings.uploadBufferSize : state.settings.downloadBufferSize);
+        return; // the held transfer goes on from where it stopped
+    }
+    ProcessTransfer();
+}
+
+void QueuePane::menu_cancel_Click()
+{
+    QList<int> selected = m_window.ListView2->selectedRows();
+    // The row being transferred is stopped; the engine removes it when the transfer has ended.
+    if (!selected.isEmpty() && selected.first() == 0 && m_engine->isCurrentRow(0)) {
+        m_engine->stop();
+        selected.removeFirst();
+    }
+    for (auto row = selected.crbegin(); row != selected.crend(); ++row)
+        m_queue->removeRow(*row);
+    showQueueState();
+    startIfIdle();
+}
+
+void QueuePane::menu_remove_Click()
+{
+    menu_cancel_Click();
+}
+
+void QueuePane::btnClear_Click()
+{
+    if (m_engine->transferUnderWay() && m_queue->count() > 0) {
+        m_engine->stop();
+        ::pumpEvents();
+    }
+    m_queue->clear();
+    showQueueState();
+}
+
+void QueuePane::menu_clear_Click()
+{
+    btnClear_Click();
+}

@@ -1,21 +1,89 @@
 #pragma once
 
+#include "TransferHost.h"
+
+#include <QElapsedTimer>
 #include <QObject>
+#include <memory>
 
+class FtpSession;
+class QFileInfo;
+class QueueModel;
+class TransferEngine;
 class formmain;
+struct FtpEntry;
+struct QueueEntry;
 
-// The transfer queue of the main window: enqueueing, the engine and the queue controls.
-class QueuePane : public QObject
+// The transfer queue of the main window: enqueueing from the lists and trees, the engine that
+// works the queue off, and the queue controls. The rows of ListView2 are the queue; the engine
+// and the walks live in the queue core, this class gathers what the user gave and shows results.
+class QueuePane : public QObject, private TransferHost
 {
     Q_OBJECT
 public:
     explicit QueuePane(formmain &window);
+    ~QueuePane() override;
+
+    QueueModel &queue() { return *m_queue; }
+    TransferEngine &engine() { return *m_engine; }
+
+    // One file by its row key in the local or remote list (drag and drop); the caller starts the engine.
+    void QueueLocalFile(const QString &localKey, const QString &remotePath);
+    void QueueRemoteFile(const QString &remoteKey, const QString &localPath);
+    // Every file below a folder; both paths end with "/". False when the walk could not finish.
+    bool QueueLocalFolder(const QString &localFolder, const QString &remoteFolder);
+    bool QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder);
+
+    // Asks a transfer under way to end (the connection is about to go); it finishes by itself.
+    void stopTransfer();
+    // The totals line and the Pause and Resume items, after the queue or its state changed.
+    void showQueueState();
 
 public slots:
-    void btnResume_Click();
+    void btnUpload_Click();
+    void btnDownload_Click();
+    void menu5_upload_Click();
+    void menu6_download_Click();
     void btnPause_Click();
+    void btnResume_Click();
     void menu_cancel_Click();
+    void menu_remove_Click();
+    void btnClear_Click();
+    void menu_clear_Click();
+    void ProcessTransfer();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void wireCommands();
+    bool requireConnection();
+    void startIfIdle();
+    void addEntry(QueueEntry entry, const QString &name);
+    void addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file, const QString &time);
+    void addDownload(const QString &localPath, const QString &remotePath, const FtpEntry &file);
+    void skipName(const QString &remotePath);
+    void refreshLocalList();
+
+    // TransferHost (QueuePane_host.cpp).
+    FtpSession *session() override;
+    bool queueRunning() const override;
+    TransferSettings settings() const override;
+    void logCommand(const QString &command) override;
+    void logEvent(const QString &text) override;
+    void logReply(const QString &reply) override;
+    void showTotals() override;
+    void openFailed(const QString &path) override;
+    void localFoldersMade(const QString &below) override;
+    void localFileWritten(const QString &path) override;
+    void remoteQueueDone() override;
+    void idle() override;
+    void pumpEvents() override;
+    void waitForEvents(int maxMs) override;
+
     formmain &m_window;
+    QueueModel *m_queue;
+    TransferEngine *m_engine;
+    QElapsedTimer m_sinceLocalRefresh;
+    bool m_localRefreshDue = false;
 };

@@ -5,6 +5,7 @@
 #include "Events.h"
 #include "FileIconCache.h"
 #include "FtpSession.h"
+#include "QueuePane.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
 #include "formmain.h"
@@ -106,6 +107,7 @@ void RemotePane::closeSession()
 
 void RemotePane::forget()
 {
+    m_window.queuePane().stopTransfer(); // a transfer under way ends through its own steps
     m_window.timeKeep->stop();
     m_window.timeOut->stop();
     closeSession();
@@ -223,6 +225,7 @@ void RemotePane::clearConnection()
     m_window.SetStatusLine(QStringLiteral("Not logged in."));
     m_window.ListView1->setRows({});
     m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
+    m_window.queuePane().showQueueState();
     m_window.remoteTree->clear();
     m_window.EnableConnectionCommands(false);
 }

@@ -1,0 +1,273 @@
+// Putting files and folder trees into the queue.
+#include "QueuePane.h"
+
+#include "AppState.h"
+#include "Events.h"
+#include "FileIconCache.h"
+#include "FtpSession.h"
+#include "ListText.h"
+#include "LocalFolderWalk.h"
+#include "LocalPane.h"
+#include "LocalPaths.h"
+#include "QueueModel.h"
+#include "RemoteFolderWalk.h"
+#include "RemoteListing.h"
+#include "RemotePane.h"
+#include "RemotePaths.h"
+#include "SessionLog.h"
+#include "TransferEngine.h"
+#include "formmain.h"
+#include "variousFunctions.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QPointer>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
+
+struct BusyPointer
+{
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+// What a selected list row offers, read before any event can replace the list.
+struct ListRow
+{
+    QString key;
+    QString name;
+    QString sizeText;
+    QString time;
+    QString bytes;
+    QString type;
+    bool parent = false;
+};
+
+ListRow readRow(const FileListView &list, int row)
+{
+    const QStandardItemModel *model = list.model();
+    auto cell = [&](const char *key) {
+        const QStandardItem *item = model->item(row, list.column(QString::fromLatin1(key)));
+        return item ? item->text() : QString();
+    };
+    const QStandardItem *first = model->item(row, 0);
+    return {first->data(ListRoles::Key).toString(), first->text(), cell("size"), cell("date"), cell("tsize"), cell("type"),
+            first->data(ListRoles::ParentRow).toBool() || first->text() == QLatin1String("..")};
+}
+
+QList<ListRow> selectedRows(const FileListView &list)
+{
+    QList<ListRow> rows;
+    for (int row : list.selectedRows())
+        rows.append(readRow(list, row));
+    return rows;
+}
+
+int rowWithKey(const FileListView &list, const QString &key)
+{
+    for (int row = 0; row < list.model()->rowCount(); ++row)
+        if (list.rowKey(row) == key)
+            return row;
+    return -1;
+}
+
+} // namespace
+
+bool QueuePane::requireConnection()
+{
+    if (m_window.state().connected())
+        return true;
+    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
+    return false;
+}
+
+void QueuePane::addEntry(QueueEntry entry, const QString &name)
+{
+    entry.status = m_window.state().queueRunning ? QStringLiteral("Pending") : QStringLiteral("Paused");
+    m_queue->append(entry, m_window.iconCache().fileIcon(name));
+}
+
+void QueuePane::addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file,
+                          const QString &time)
+{
+    const QString name = file.fileName();
+    addEntry({localPath, remotePath, QueueEntry::Direction::Up, ListText::sizeText(file.size()),
+              variousFunctions::GetFileTypeDescription(name), time, {}, file.size()},
+             name);
+}
+
+void QueuePane::addDownload(const QString &localPath, const QString &remotePath, const FtpEntry &file)
+{
+    addEntry({localPath, remotePath, QueueEntry::Direction::Down, ListText::sizeText(file.size),
+              variousFunctions::GetFileTypeDescription(file.name), ListText::dateText(file.lastWrite), {}, file.size},
+             file.name);
+}
+
+void QueuePane::skipName(const QString &remotePath)
+{
+    m_window.LogLine(QStringLiteral("Skipped ") + remotePath + QStringLiteral(": not a possible local file name."),
+                     SessionLog::Event);
+}
+
+void QueuePane::btnUpload_Click()
+{
+    if (!requireConnection())
+        return;
+    const QList<ListRow> rows = selectedRows(*m_window.ListView3);
+    const QString remoteFolder = m_window.state().currentRemoteFolder;
+    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    BusyPointer busy;
+    ::pumpEvents();
+    for (const ListRow &row : rows) {
+        if (row.parent)
+            continue; // the folder above is never sent along
+        const QFileInfo file(row.key); // the length as it is now, not as listed
+        if (file.isDir() && !QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.name + '/')) {
+            m_window.prompter().message(QStringLiteral("Could not put all files to queue."), Prompter::Icon::Critical);
+            m_window.SetStatusLine(QStringLiteral("Ready."));
+            return;
+        }
+        if (!file.isDir())
+            addUpload(row.key, remoteFolder + row.name, file, row.time);
+        ::pumpEvents();
+    }
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+    startIfIdle();
+}
+
+void QueuePane::btnDownload_Click()
+{
+    if (!requireConnection())
+        return;
+    const QList<ListRow> rows = selectedRows(*m_window.ListView1);
+    const QString localFolder = m_window.state().currentLocalFolder;
+    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    BusyPointer busy;
+    ::pumpEvents();
+    for (const ListRow &row : rows) {
+        if (row.parent)
+            continue;
+        if (!RemotePaths::isSafeLocalName(row.name)) {
+            skipName(row.key);
+        } else if (row.bytes == QString::number(RemoteListing::FolderSize) && row.type == QLatin1String("Directory")) {
+            if (!QueueRemoteFolder(m_window.state().session, row.key + '/', localFolder + row.name + '/')) {
+                m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+                                            Prompter::Icon::Critical);
+                m_window.SetStatusLine(QStringLiteral("Ready."));
+                return;
+            }
+        } else {
+            addEntry({localFolder + row.name, row.key, QueueEntry::Direction::Down, row.sizeText,
+                      variousFunctions::GetFileTypeDescription(row.name), row.time, {}, row.bytes.toLongLong()},
+                     row.name);
+        }
+        ::pumpEvents();
+    }
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+    startIfIdle();
+}
+
+void QueuePane::QueueLocalFile(const QString &localKey, const QString &remotePath)
+{
+    const int row = rowWithKey(*m_window.ListView3, localKey);
+    if (row < 0)
+        return;
+    const ListRow r = readRow(*m_window.ListView3, row);
+    addEntry({localKey, remotePath, QueueEntry::Direction::Up, r.sizeText, variousFunctions::GetFileTypeDescription(r.name),
+              r.time, {}, r.bytes.toLongLong()},
+             r.name);
+}
+
+void QueuePane::QueueRemoteFile(const QString &remoteKey, const QString &localPath)
+{
+    const int row = rowWithKey(*m_window.ListView1, remoteKey);
+    if (row < 0)
+        return;
+    const ListRow r = readRow(*m_window.ListView1, row);
+    addEntry({localPath, remoteKey, QueueEntry::Direction::Down, r.sizeText,
+              variousFunctions::GetFileTypeDescription(r.name), r.time, {}, r.bytes.toLongLong()},
+             r.name);
+}
+
+bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remoteFolder)
+{
+    return LocalFolderWalk::walk(
+        localFolder, remoteFolder,
+        [this](const QString &local, const QString &remote, const QFileInfo &file) {
+            addUpload(local, remote, file, ListText::dateText(file.lastModified()));
+        },
+        [] {
+            ::pumpEvents();
+            return true;
+        });
+}
+
+bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder)
+{
+    if (!session)
+        return false;
+    const QPointer<FtpSession> open(session);
+    RemoteFolderWalk walk(*session, [this, open] {
+        ::pumpEvents();
+        return open && m_window.state().session == open;
+    });
+    QStringList names;
+    const bool ended = walk.walk(
+        remoteFolder, localFolder,
+        [this, &names](const QString &remote, const QString &local, const FtpEntry &file) {
+            addDownload(local, remote, file);
+            names.append(file.name);
+        },
+        [this](const QString &remote) { skipName(remote); });
+    m_window.remotePane().placeholders().ensure(names); // the temporary files browser lists them
+    return ended;
+}
+
+void QueuePane::menu5_upload_Click()
+{
+    if (!requireConnection())
+        return;
+    const QModelIndex node = m_window.TreeView1->currentIndex();
+    const QString folder = LocalTree::folderOf(m_window.localTree->itemFromIndex(node));
+    if (folder.isEmpty())
+        return; // My computer
+    QString name = node.data().toString();
+    if (!LocalPaths::isPlainName(name))
+        name = LocalPaths::fileName(folder); // a volume's label is not a folder name
+    if (!LocalPaths::isPlainName(name))
+        return;
+    BusyPointer busy;
+    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
+    if (!QueueLocalFolder(folder, m_window.state().currentRemoteFolder + name + '/'))
+        m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+                                    Prompter::Icon::Critical);
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+    startIfIdle();
+}
+
+void QueuePane::menu6_download_Click()
+{
+    if (!requireConnection())
+        return;
+    const QModelIndex node = m_window.TreeView2->currentIndex();
+    const QString folder = node.data(ListRoles::Key).toString();
+    const QString name = node.data().toString();
+    if (folder.isEmpty())
+        return;
+    if (!RemotePaths::isSafeLocalName(name)) {
+        skipName(folder);
+        return;
+    }
+    BusyPointer busy;
+    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
+    if (!QueueRemoteFolder(m_window.state().session, folder, m_window.state().currentLocalFolder + name + '/'))
+        m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+                                    Prompter::Icon::Critical);
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+    startIfIdle();
+}

@@ -1,0 +1,237 @@
+// The queue through the main window against a real local server: files and folder trees both
+// ways, transfer types, missing folders on either side, open failures.
+#include "tst_queue_fixture.h"
+
+#include <QLineEdit>
+#include <QTreeView>
+
+class TestQueue : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestFtpServer> server;
+
+    bool put(const QString &relative, const QByteArray &data)
+    {
+        QDir().mkpath(QFileInfo(server->pathOf(relative)).path());
+        return server->writeFile(relative, data);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server = std::make_unique<TestFtpServer>();
+        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    }
+
+    void nothingIsQueuedWithoutAConnection()
+    {
+        QueueWindow f;
+        QVERIFY(writeLocal(f.localPath("a.bin"), "a"));
+        f.showLocal(f.local.path());
+        QueueWindow::select(f.window->ListView3, {"a.bin"});
+        f.window->queuePane().btnUpload_Click();
+        f.window->queuePane().menu6_download_Click();
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(2, "You must be connected to a remote server for this operation."));
+        QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Warning);
+        QCOMPARE(f.window->ListView2->model()->rowCount(), 0);
+    }
+
+    void threeDownloadsRunInOrderAndEmptyTheQueue()
+    {
+        QVERIFY(put("three/one.bin", pattern(100 * 1024, 1)));
+        QVERIFY(put("three/two.bin", pattern(1000, 2)));
+        QVERIFY(put("three/zero.bin", {}));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/three/");
+        QueueWindow::select(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
+        QStringList seen; // the queue as it looked while the first file moved
+        connect(&f.engine(), &TransferEngine::progressed, this, [&](int, qint64) {
+            if (seen.isEmpty())
+                seen << f.queueColumn("sname") << f.queueColumn("stat") << f.queueColumn("load")
+                     << f.queueColumn("size") << f.queueColumn("tsize") << f.totals();
+        });
+        f.window->action("menu1_download")->trigger();
+
+        // The queue takes the rows in the order the list shows them.
+        QStringList order = f.remoteNames();
+        order.removeAll("..");
+        QStringList remotes, sizes, bytes;
+        const QHash<QString, QPair<QString, QString>> size = {
+            {"one.bin", {"102 400", "102400"}}, {"two.bin", {"1 000", "1000"}}, {"zero.bin", {"0", "0"}}};
+        for (const QString &name : order) {
+            remotes << "/three/" + name;
+            sizes << size[name].first;
+            bytes << size[name].second;
+        }
+        QCOMPARE(seen.mid(0, 3), remotes);
+        QVERIFY2(seen[3].endsWith("% Transferring") && seen[4] == "Pending" && seen[5] == "Pending",
+                 qPrintable(seen.join('|')));
+        QCOMPARE(seen.mid(6, 3), QStringList(3, "Down"));
+        QCOMPARE(seen.mid(9, 3), sizes);
+        QCOMPARE(seen.mid(12, 3), bytes);
+        QCOMPARE(seen[15], QString("Queue: Running 3 files, 103400 bytes"));
+
+        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+        QCOMPARE(f.window->ListView2->model()->rowCount(), 0);
+        QCOMPARE(f.commands("RETR"), QStringList(remotes).replaceInStrings(QRegularExpression("^"), "Command: RETR "));
+        QCOMPARE(f.logLines().count("Transfer complete."), 3);
+        QCOMPARE(readLocal(f.localPath("one.bin")), pattern(100 * 1024, 1));
+        QCOMPARE(readLocal(f.localPath("two.bin")), pattern(1000, 2));
+        QCOMPARE(readLocal(f.localPath("zero.bin")), QByteArray());
+        QCOMPARE(QDir(f.local.path()).entryList(QDir::Files).size(), 3); // no part file left
+        // The local list was listed again once the queue had run.
+        QCOMPARE(f.window->ListView3->model()->rowCount(), 4); // "..", three files
+        QCOMPARE(f.window->statusPanel("")->text(), QString("Ready."));
+    }
+
+    void autoModeChoosesAsciiByTheExactExtension()
+    {
+        const QByteArray lines = "a\r\nb\r\n";
+        for (const char *name : {"mode/notes.txt", "mode/NOTES.TXT", "mode/archive.zip"})
+            QVERIFY(put(name, lines));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/mode/");
+        QueueWindow::select(f.window->ListView1, {"notes.txt", "NOTES.TXT", "archive.zip"});
+        f.window->queuePane().btnDownload_Click();
+        QCOMPARE(readLocal(f.localPath("notes.txt")), QByteArray("a\nb\n"));
+        QCOMPARE(readLocal(f.localPath("NOTES.TXT")), lines);
+        QCOMPARE(readLocal(f.localPath("archive.zip")), lines);
+        // The ASCII setting sends every file in ASCII mode.
+        f.state.settings.downloadType = Settings::Ascii;
+        QueueWindow::select(f.window->ListView1, {"archive.zip"});
+        f.window->queuePane().btnDownload_Click();
+        QCOMPARE(readLocal(f.localPath("archive.zip")), QByteArray("a\nb\n"));
+    }
+
+    void uploadMakesMissingRemoteFolders()
+    {
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        QVERIFY(writeLocal(f.localPath("up.bin"), pattern(5000, 3)));
+        QVERIFY(writeLocal(f.localPath("second.bin"), pattern(10, 4)));
+        f.showLocal(f.local.path());
+        f.window->queuePane().QueueLocalFile(f.localPath("up.bin"), "/new/sub/f.bin");
+        QCOMPARE(f.queueColumn("sname"), QStringList{"/new/sub/f.bin"});
+        QCOMPARE(f.queueColumn("size"), QStringList{"5 000"});
+        f.window->queuePane().ProcessTransfer();
+        QCOMPARE(server->readFile("new/sub/f.bin"), pattern(5000, 3));
+        QCOMPARE(f.commands("STOR"), QStringList{"Command: STOR " + f.localPath("up.bin")});
+        // An existing remote file is replaced; the remote list shows the folder after the queue.
+        f.showRemote("/new/sub/");
+        QueueWindow::select(f.window->ListView3, {"second.bin"});
+        f.state.currentRemoteFolder = "/new/sub/";
+        f.window->action("menu2_upload")->trigger();
+        QCOMPARE(server->readFile("new/sub/second.bin"), pattern(10, 4));
+        QVERIFY(f.remoteNames().contains("second.bin"));
+        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+    }
+
+    void downloadMakesMissingLocalFoldersAndReplacesALongerFile()
+    {
+        QVERIFY(put("down/f.bin", pattern(3000, 5)));
+        QVERIFY(put("down/short.bin", "short"));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/down/");
+        f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
+        QVERIFY(writeLocal(f.localPath("short.bin"), "a much longer file that was here before"));
+        f.window->queuePane().QueueRemoteFile("/down/short.bin", f.localPath("short.bin"));
+        f.window->queuePane().ProcessTransfer();
+        QCOMPARE(readLocal(f.localPath("deep/er/f.bin")), pattern(3000, 5));
+        QCOMPARE(readLocal(f.localPath("short.bin")), QByteArray("short"));
+    }
+
+    void anOpenFailureIsShownAndTheNextEntryRuns()
+    {
+        QVERIFY(put("fail/gone.bin", "soon gone"));
+        QVERIFY(put("fail/kept.bin", "kept"));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/fail/");
+        QVERIFY(QFile::remove(server->pathOf("fail/gone.bin")));
+        QueueWindow::select(f.window->ListView1, {"gone.bin", "kept.bin"});
+        f.window->queuePane().btnDownload_Click();
+        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file /fail/gone.bin"});
+        QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Critical);
+        QCOMPARE(readLocal(f.localPath("kept.bin")), QByteArray("kept"));
+        QCOMPARE(QDir(f.local.path()).entryList(QDir::Files), QStringList{"kept.bin"});
+        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+    }
+
+    void anUnreadableLocalFileLeavesTheRemoteFileAlone()
+    {
+        QVERIFY(put("keep/v.bin", "remote original"));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/keep/");
+        QVERIFY(writeLocal(f.localPath("v.bin"), "local"));
+        f.showLocal(f.local.path());
+        // Paused: the entry waits, and the file goes before the queue resumes.
+        f.window->action("menu3_pause")->trigger();
+        QueueWindow::select(f.window->ListView3, {"v.bin"});
+        f.window->queuePane().btnUpload_Click();
+        QCOMPARE(f.queueColumn("stat"), QStringList{"Paused"});
+        QCOMPARE(f.totals(), QString("Queue: Paused 1 files, 5 bytes"));
+        QVERIFY(QFile::remove(f.localPath("v.bin")));
+        f.window->action("menu_resume")->trigger();
+        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file " + f.localPath("v.bin")});
+        QCOMPARE(server->readFile("keep/v.bin"), QByteArray("remote original"));
+        QVERIFY(f.commands("STOR").isEmpty());
+        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+    }
+
+    void folderTreesBothWaysWithoutEmptyFolders()
+    {
+        QVERIFY(put("rt/x", "x"));
+        QVERIFY(put("rt/sub/y", "yy"));
+        QVERIFY(put("rt/sub/deeper/z", "zzz"));
+        QVERIFY(put("rt/w", "w"));
+        QVERIFY(put("rt/bad\\name", "never written"));
+        QVERIFY(QDir().mkpath(server->pathOf("rt/hollow")));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        // Download: the remote tree's node of /rt/ into the current local folder.
+        QStandardItem *root = f.window->remoteTree->item(0);
+        QStandardItem *rt = nullptr;
+        for (int r = 0; r < root->rowCount(); ++r)
+            if (root->child(r)->text() == "rt")
+                rt = root->child(r);
+        QVERIFY(rt);
+        f.window->TreeView2->setCurrentIndex(rt->index());
+        f.window->action("menu6_download")->trigger();
+        QCOMPARE(readLocal(f.localPath("rt/x")), QByteArray("x"));
+        QCOMPARE(readLocal(f.localPath("rt/w")), QByteArray("w"));
+        QCOMPARE(readLocal(f.localPath("rt/sub/y")), QByteArray("yy"));
+        QCOMPARE(readLocal(f.localPath("rt/sub/deeper/z")), QByteArray("zzz"));
+        QVERIFY(!QFileInfo::exists(f.localPath("rt/hollow")));
+        QCOMPARE(f.commands("RETR").size(), 4); // each file once
+        QVERIFY(f.logLines().contains("Skipped /rt/bad\\name: not a possible local file name."));
+        QCOMPARE(QDir(f.localPath("rt")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 3);
+
+        // Upload: the local tree's node of that folder goes to the current remote folder.
+        QVERIFY(QDir().mkpath(f.localPath("rt/empty")));
+        f.window->txtLocal->setText(f.localPath("rt"));
+        f.window->localPane().txtLocal_KeyPress();
+        f.state.currentRemoteFolder = "/";
+        f.window->queuePane().btnPause_Click();
+        f.window->queuePane().menu5_upload_Click();
+        QStringList remotes = f.queueColumn("sname");
+        remotes.sort();
+        QCOMPARE(remotes, QStringList({"/rt/sub/deeper/z", "/rt/sub/y", "/rt/w", "/rt/x"}));
+        QCOMPARE(f.window->statusPanel("")->text(), QString("Ready."));
+        // Sent somewhere fresh, so that what arrives is only what was queued.
+        QVERIFY(QDir(server->pathOf("rt")).removeRecursively());
+        f.window->queuePane().btnResume_Click();
+        QCOMPARE(server->readFile("rt/sub/deeper/z"), QByteArray("zzz"));
+        QCOMPARE(server->readFile("rt/x"), QByteArray("x"));
+        QVERIFY(!QFileInfo::exists(server->pathOf("rt/empty")));
+        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+    }
+};
+
+QTEST_MAIN(TestQueue)
+#include "tst_queue.moc"
