@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Events.h"
+#include "FtpSession.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
 #include "formmain.h"
@@ -66,7 +67,9 @@ void QueuePane::showQueueState()
 
 void QueuePane::stopTransfer()
 {
-    if (m_engine->transferUnderWay())
+    // Over a connection that is already lost the transfer fails by itself: it is not a stop.
+    const FtpSession *session = m_window.state().session;
+    if (m_engine->transferUnderWay() && session && session->isOpen())
         m_engine->stop();
 }
 
