@@ -1,6 +1,7 @@
 #include "RemoteOperations.h"
 
 #include "AppState.h"
+#include "BusyPointer.h"
 #include "Events.h"
 #include "FtpSession.h"
 #include "RemoteFolderRemover.h"
@@ -20,14 +21,6 @@
 #include <QTreeView>
 
 namespace {
-
-const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
-
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
 
 // The password never reaches the log, even when a server echoes it back.
 QString masked(QString text, const QStringList &secrets)
@@ -80,10 +73,7 @@ FtpSession *RemoteOperations::session() const
 
 bool RemoteOperations::requireConnection()
 {
-    if (m_window.state().connected() && session())
-        return true;
-    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
-    return false;
+    return m_window.remotePane().requireConnection() && session();
 }
 
 void RemoteOperations::logReply()

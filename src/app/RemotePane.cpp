@@ -1,6 +1,7 @@
 #include "RemotePane.h"
 
 #include "AppState.h"
+#include "BusyPointer.h"
 #include "ConnectionSettings.h"
 #include "Events.h"
 #include "FileIconCache.h"
@@ -23,13 +24,6 @@
 namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
-
-// The busy pointer for as long as the object lives.
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 

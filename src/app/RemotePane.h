@@ -26,6 +26,8 @@ public:
     void forget();
     // Connects at start to a connection given on the command line; false when the text is none.
     bool connectTo(const QString &url);
+    // True when connected; otherwise tells the user so, as every remote command does.
+    bool requireConnection();
 
 public slots:
     void btnConnect_Click();
@@ -41,7 +43,6 @@ public slots:
     void menu_showcustom_server_Click();
 
 private:
-    bool requireConnection();
     bool stillConnected(const FtpSession *session) const;
     // Logs "Command: " & text, lets events run; false when the connection went meanwhile.
     bool announce(const QString &command);

@@ -2,6 +2,7 @@
 #include "RemotePane.h"
 
 #include "AppState.h"
+#include "BusyPointer.h"
 #include "Events.h"
 #include "FtpSession.h"
 #include "RemoteFileWindow.h"
@@ -16,12 +17,6 @@
 #include <QTreeView>
 
 namespace {
-
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
 
 // Ends a listing the way it always ends, however it ends.
 struct ListingGuard
