@@ -59,15 +59,30 @@ bool DownloadTarget::write(const char *data, qint64 size)
     if (m_failed || !m_file.isOpen())
         return false;
     while (size > 0) {
-        const qint64 n = qMin(size, kChunk - m_used);
+        const qint64 n = qMin(size, qint64(m_buffer.size()) - m_used);
         std::memcpy(m_buffer.data() + m_used, data, size_t(n));
         m_used += n;
         data += n;
         size -= n;
-        if (m_used == kChunk && !flush())
+        if (m_used == qint64(m_buffer.size()) && !flush())
             return false;
     }
     return true;
+}
+
+char *DownloadTarget::room(qint64 maxSize)
+{
+    if (m_used + maxSize > qint64(m_buffer.size()) && !flush())
+        return nullptr;
+    if (maxSize > qint64(m_buffer.size()))
+        m_buffer.resize(size_t(maxSize)); // a block larger than the chunk
+    return m_buffer.data() + m_used;
+}
+
+bool DownloadTarget::kept(qint64 size)
+{
+    m_used += size;
+    return m_used < kChunk || flush();
 }
 
 bool DownloadTarget::flush()

@@ -22,6 +22,9 @@ public:
     // The deepest folder that existed before open() made the ones below it; empty when none was made.
     QString madeBelow() const { return m_madeBelow; }
     bool write(const char *data, qint64 size);
+    // Room for up to maxSize bytes to be read into directly, then kept(n) of them: no copy.
+    char *room(qint64 maxSize);
+    bool kept(qint64 size);
     // Complete: the part file replaces the target. Stopped: it becomes the target when there was
     // none, else it stays beside it. Failed: it is removed. False when the part could not be kept.
     bool finish(End how);

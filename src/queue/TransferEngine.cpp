@@ -115,10 +115,11 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     Gate gate = Gate::Go;
     bool failed = false;
     while ((gate = nextBlock()) == Gate::Go) {
-        const qint64 n = file->read(m_buffer.data(), m_blockSize);
+        char *room = target.room(m_blockSize); // read straight into the file's buffer
+        const qint64 n = room ? file->read(room, m_blockSize) : -1;
         if (!self)
             return Outcome::Gone;
-        if (n <= 0 || !target.write(m_buffer.data(), n)) {
+        if (n <= 0 || !target.kept(n)) {
             failed = n != 0;
             break;
         }
@@ -173,8 +174,9 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
     Gate gate = Gate::Go;
     bool failed = false;
     while (m_bytesDone < length && (gate = nextBlock()) == Gate::Go) {
-        const qint64 n = source.read(m_buffer.data(), qMin<qint64>(m_blockSize, length - m_bytesDone));
-        const bool sent = n > 0 && file->write(m_buffer.data(), n) == n;
+        const char *block = nullptr;
+        const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - m_bytesDone));
+        const bool sent = n > 0 && file->write(block, n) == n;
         if (!self)
             return Outcome::Gone;
         if (!sent) {

@@ -8,7 +8,6 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <memory>
-#include <vector>
 
 class FtpFile;
 class FtpSession;
@@ -96,5 +95,4 @@ private:
     int m_shownPercent = -1;
     qint64 m_sinceClock = 0;
     QElapsedTimer m_sincePump;
-    std::vector<char> m_buffer;
 };

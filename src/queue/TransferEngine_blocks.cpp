@@ -23,19 +23,17 @@ void TransferEngine::startBlocks(qint32 blockSize)
 
 TransferEngine::Gate TransferEngine::nextBlock()
 {
-    const QPointer<TransferEngine> self(this);
-    while (m_blockSize == Held && connectionUsable()) {
-        m_host.waitForEvents(kHeldWaitMs); // nothing moves; the files stay open
-        if (!self)
-            return Gate::Destroyed;
+    if (m_blockSize == Held) {
+        const QPointer<TransferEngine> self(this);
+        while (m_blockSize == Held && connectionUsable()) {
+            m_host.waitForEvents(kHeldWaitMs); // nothing moves; the files stay open
+            if (!self)
+                return Gate::Destroyed;
+        }
     }
     if (m_blockSize == Stop)
         return Gate::Stop;
-    if (!connectionUsable())
-        return Gate::Lost;
-    if (m_buffer.size() < size_t(m_blockSize))
-        m_buffer.resize(size_t(m_blockSize)); // Resume may bring a larger buffer size
-    return Gate::Go;
+    return connectionUsable() ? Gate::Go : Gate::Lost;
 }
 
 bool TransferEngine::blockMoved(qint64 bytes, qint64 total)

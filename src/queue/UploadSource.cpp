@@ -17,6 +17,15 @@ bool UploadSource::open()
 
 qint64 UploadSource::read(char *data, qint64 maxSize)
 {
+    const char *from = nullptr;
+    const qint64 n = next(from, maxSize);
+    if (n > 0)
+        std::memcpy(data, from, size_t(n));
+    return n;
+}
+
+qint64 UploadSource::next(const char *&data, qint64 maxSize)
+{
     if (m_used == m_filled) {
         m_filled = m_file.read(m_buffer.data(), kChunk);
         m_used = 0;
@@ -24,7 +33,7 @@ qint64 UploadSource::read(char *data, qint64 maxSize)
             return m_filled < 0 ? -1 : 0;
     }
     const qint64 n = qMin(maxSize, m_filled - m_used);
-    std::memcpy(data, m_buffer.data() + m_used, size_t(n));
+    data = m_buffer.data() + m_used;
     m_used += n;
     return n;
 }

@@ -14,6 +14,8 @@ public:
     qint64 size() const { return m_size; } // the length when it was opened
     // Up to maxSize bytes; 0 at the end of the file; -1 when the disk fails.
     qint64 read(char *data, qint64 maxSize);
+    // The same without a copy: the bytes stay valid until the next call.
+    qint64 next(const char *&data, qint64 maxSize);
 
 private:
     static constexpr qint64 kChunk = 1024 * 1024;

@@ -1,0 +1,97 @@
+// Moves files through the main window's queue with the default settings (1024-byte blocks,
+// progress shown): downloads REMOTE_FILE into LOCAL_DIR/down.bin, uploads that file as
+// REMOTE_FILE.up, then downloads the remote folder TREE into LOCAL_DIR/tree/. Prints one line,
+// "download_s upload_s tree_s peak_rss_MiB".
+//
+// bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR
+#include "AppState.h"
+#include "FileIconCache.h"
+#include "LocalPane.h"
+#include "QueueModel.h"
+#include "QueuePane.h"
+#include "RemotePane.h"
+#include "ScriptedPrompter.h"
+#include "formmain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+double peakRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Runs the queue as the engine would after an enqueue; the seconds it took.
+double runQueue(formmain &window)
+{
+    QElapsedTimer clock;
+    clock.start();
+    window.queuePane().ProcessTransfer();
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setUpIconTheme();
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 8) {
+        std::fprintf(stderr, "usage: bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    AppState state(AppFolders::under(home.path()));
+    state.folders.createMissing();
+    auto *prompter = new ScriptedPrompter;
+    formmain window(state, std::unique_ptr<Prompter>(prompter));
+    window.txtServer->setText(args[1]);
+    window.txtPort->setText(args[2]);
+    window.txtUsername->setText(args[3]);
+    window.txtPassword->setText(args[4]);
+    window.remotePane().btnConnect_Click();
+    if (!state.connected()) {
+        std::fprintf(stderr, "bench_queue: could not connect\n");
+        return 1;
+    }
+    const QString remote = QLatin1Char('/') + args[5];
+    const QString localDir = args[7] + QLatin1Char('/');
+    state.currentLocalFolder = localDir;
+    window.localPane().ClientGetDirectoryContents();
+
+    window.queuePane().QueueRemoteFile(remote, localDir + QStringLiteral("down.bin"));
+    if (window.queuePane().queue().count() != 1) { // the row comes from the remote list
+        std::fprintf(stderr, "bench_queue: %s is not in the remote list\n", qPrintable(remote));
+        return 1;
+    }
+    const double down = runQueue(window);
+    ::sync(); // the upload starts without the download's pages to write back
+
+    window.localPane().ClientGetDirectoryContents();
+    window.queuePane().QueueLocalFile(localDir + QStringLiteral("down.bin"), remote + QStringLiteral(".up"));
+    const double up = runQueue(window);
+
+    QElapsedTimer clock;
+    clock.start();
+    const QString tree = QLatin1Char('/') + args[6] + QLatin1Char('/');
+    if (!window.queuePane().QueueRemoteFolder(state.session, tree, localDir + args[6] + QLatin1Char('/')))
+        return 1;
+    const int files = window.queuePane().queue().count();
+    runQueue(window);
+    const double treeSeconds = double(clock.nsecsElapsed()) / 1e9;
+    std::fprintf(stderr, "tree: %d files queued; %d messages\n", files, int(prompter->shown.size()));
+    if (!prompter->shown.isEmpty() || window.queuePane().queue().count() != 0)
+        return 1;
+    std::printf("%.4f %.4f %.4f %.1f\n", down, up, treeSeconds, peakRssMiB());
+    return 0;
+}
