@@ -34,6 +34,8 @@ public:
     bool QueueLocalFolder(const QString &localFolder, const QString &remoteFolder);
     bool QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder);
 
+    // Starts the engine when the queue runs and no transfer is under way.
+    void startIfIdle();
     // Asks a transfer under way to end (the connection is about to go); it finishes by itself.
     void stopTransfer();
     // The totals line and the Pause and Resume items, after the queue or its state changed.
@@ -58,7 +60,6 @@ protected:
 private:
     void wireCommands();
     bool requireConnection();
-    void startIfIdle();
     void addEntry(QueueEntry entry, const QString &name);
     void addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file, const QString &time);
     void addDownload(const QString &localPath, const QString &remotePath, const FtpEntry &file);

@@ -7,6 +7,7 @@
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
+#include "DragDrop.h"
 #include "FileIconCache.h"
 #include "LocalPane.h"
 #include "LogCommands.h"
@@ -50,6 +51,7 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     m_remotePane = new RemotePane(*this);
     m_queuePane = new QueuePane(*this);
     m_remoteOperations = new RemoteOperations(*this);
+    m_dragDrop = new DragDrop(*this);
     load();
 }
 

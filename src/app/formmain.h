@@ -23,6 +23,7 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class SplitterBar;
+class DragDrop;
 class FileIconCache;
 class LocalPane;
 class LogCommands;
@@ -56,6 +57,7 @@ public:
     LocalPane &localPane() { return *m_localPane; }
     RemotePane &remotePane() { return *m_remotePane; }
     QueuePane &queuePane() { return *m_queuePane; }
+    DragDrop &dragDrop() { return *m_dragDrop; }
     RemoteOperations &remoteOperations() { return *m_remoteOperations; }
 
     // Shared routines of the window.
@@ -134,6 +136,7 @@ private:
     LocalPane *m_localPane = nullptr;
     RemotePane *m_remotePane = nullptr;
     QueuePane *m_queuePane = nullptr;
+    DragDrop *m_dragDrop = nullptr;
     RemoteOperations *m_remoteOperations = nullptr;
     LogFileWriter *m_logWriter = nullptr;
     std::unique_ptr<LogCommands> m_logCommands;

@@ -1,0 +1,399 @@
+#include "DragDrop.h"
+
+#include "AppState.h"
+#include "BusyPointer.h"
+#include "Events.h"
+#include "FtpSession.h"
+#include "LocalFileMove.h"
+#include "LocalOperations.h"
+#include "LocalPane.h"
+#include "LocalPaths.h"
+#include "LocalTree.h"
+#include "QueuePane.h"
+#include "RemotePane.h"
+#include "SessionLog.h"
+#include "formmain.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QFileInfo>
+#include <QListView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+namespace {
+
+const QString MimeType = QStringLiteral("application/x-vestrigal-rows");
+const QString FolderMark = QStringLiteral("4096");
+
+} // namespace
+
+DragDrop::DragDrop(formmain &window) : QObject(&window), m_window(window)
+{
+    for (FileListView *list : {window.ListView1, window.ListView3}) {
+        watch(list->reportView(), true);
+        watch(list->iconView(), true);
+    }
+    watch(window.TreeView1, false);
+    watch(window.TreeView2, false);
+}
+
+void DragDrop::watch(QAbstractItemView *view, bool source)
+{
+    view->viewport()->installEventFilter(this);
+    view->viewport()->setAcceptDrops(true);
+    // A press on a selected row keeps the selection, so several rows can be dragged at once.
+    if (source)
+        view->setDragEnabled(true);
+}
+
+void DragDrop::beginDrag(Source source)
+{
+    m_source = source;
+    m_rows.clear();
+    const FileListView *list = source == Source::RemoteList ? m_window.ListView1 : m_window.ListView3;
+    const int tsize = list->column(QStringLiteral("tsize"));
+    for (int r : list->selectedRows()) {
+        const QStandardItem *name = list->model()->item(r, 0);
+        if (name->data(FileListView::ParentRowRole).toBool())
+            continue; // ".." stands for the folder above: never dragged along
+        Row row{name->data(FileListView::KeyRole).toString(), name->text(), false, r};
+        row.folder = source == Source::RemoteList ? list->model()->item(r, tsize)->text() == FolderMark
+                                                  : QFileInfo(row.key).isDir();
+        m_rows.append(row);
+    }
+}
+
+void DragDrop::endDrag()
+{
+    m_source = Source::None;
+    m_rows.clear();
+    m_armed = false;
+    highlight({});
+}
+
+bool DragDrop::acceptsRemoteRow(int row) const
+{
+    const FileListView *list = m_window.ListView1;
+    const QStandardItem *mark = list->model()->item(row, list->column(QStringLiteral("tsize")));
+    return mark && mark->text() == FolderMark;
+}
+
+bool DragDrop::acceptsLocalRow(int row) const
+{
+    const QStandardItem *name = m_window.ListView3->model()->item(row, 0);
+    return name && QFileInfo(name->data(FileListView::KeyRole).toString()).isDir();
+}
+
+bool DragDrop::acceptsLocalNode(const QStandardItem *node) const
+{
+    return node && !node->data(LocalTree::PathRole).toString().isEmpty();
+}
+
+bool DragDrop::acceptsRemoteNode(const QStandardItem *node) const
+{
+    return node && !node->data(FileListView::KeyRole).toString().isEmpty();
+}
+
+bool DragDrop::draggedOnto(const QString &key) const
+{
+    for (const Row &row : m_rows)
+        if (LocalPaths::withoutSlash(row.key) == LocalPaths::withoutSlash(key))
+            return true;
+    return false;
+}
+
+void DragDrop::dropOnRemoteRow(int row)
+{
+    if (!acceptsRemoteRow(row))
+        return;
+    const QString key = m_window.ListView1->rowKey(row);
+    const QString folder = key + QLatin1Char('/');
+    if (m_source == Source::LocalList)
+        queueUploads(folder, QStringLiteral("Some files could not be added to queue."));
+    else if (m_source == Source::RemoteList && !draggedOnto(key))
+        moveRemote(folder, QStringLiteral("Could not move remote file."));
+}
+
+void DragDrop::dropOnLocalRow(int row)
+{
+    if (!acceptsLocalRow(row))
+        return;
+    const QString key = m_window.ListView3->rowKey(row);
+    if (m_source == Source::RemoteList) {
+        m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+        queueDownloads(LocalPaths::asFolder(key), QStringLiteral("Some items could not be added to queue."));
+    } else if (m_source == Source::LocalList && !draggedOnto(key)) {
+        moveLocal(LocalPaths::asFolder(key));
+    }
+}
+
+void DragDrop::dropOnLocalNode(QStandardItem *node)
+{
+    if (!acceptsLocalNode(node))
+        return;
+    const QString folder = node->data(LocalTree::PathRole).toString();
+    if (m_source == Source::RemoteList) {
+        m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
+        queueDownloads(folder, QStringLiteral("Could not add all files to queue."));
+    } else if (m_source == Source::LocalList && !draggedOnto(folder)) {
+        moveLocal(folder);
+    }
+}
+
+void DragDrop::dropOnRemoteNode(QStandardItem *node)
+{
+    if (!acceptsRemoteNode(node))
+        return;
+    const QString folder = node->data(FileListView::KeyRole).toString();
+    if (m_source == Source::LocalList) {
+        queueUploads(folder, QStringLiteral("Could not add all files to queue."));
+        m_window.remotePane().FtpGetDirectoryContents();
+    } else if (m_source == Source::RemoteList && !draggedOnto(folder)) {
+        moveRemote(folder, QStringLiteral("Could not move all files."));
+    }
+}
+
+void DragDrop::queueUploads(const QString &remoteFolder, const QString &failure)
+{
+    if (!m_window.state().connected())
+        return;
+    BusyPointer busy;
+    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
+    QueuePane &queue = m_window.queuePane();
+    for (const Row &row : m_rows) {
+        if (row.folder) {
+            if (!queue.QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.text + QLatin1Char('/')))
+                m_window.prompter().message(failure, Prompter::Icon::Critical);
+        } else {
+            queue.QueueLocalFile(row.key, remoteFolder + row.text);
+        }
+    }
+    queue.startIfIdle();
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+}
+
+void DragDrop::queueDownloads(const QString &localFolder, const QString &failure)
+{
+    FtpSession *session = m_window.remotePane().session();
+    if (!m_window.state().connected() || !session)
+        return;
+    BusyPointer busy;
+    QueuePane &queue = m_window.queuePane();
+    for (const Row &row : m_rows) {
+        if (row.folder) {
+            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), localFolder + row.text + QLatin1Char('/')))
+                m_window.prompter().message(failure, Prompter::Icon::Critical);
+        } else {
+            queue.QueueRemoteFile(row.key, localFolder + row.text);
+        }
+    }
+    queue.startIfIdle();
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+}
+
+// RNTO would silently replace a file of the same name in the target folder: the target is
+// listed first, and such a row is reported instead of moved.
+void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
+{
+    FtpSession *session = m_window.remotePane().session();
+    if (!m_window.state().connected() || !session)
+        return;
+    BusyPointer busy;
+    m_window.SetStatusLine(QStringLiteral("Moving files..."));
+    QList<FtpEntry> present;
+    const bool listed = session->list(remoteFolder, QStringLiteral("*.*"), present);
+    for (const Row &row : m_rows) {
+        const bool taken = !listed || std::any_of(present.cbegin(), present.cend(),
+                                                  [&](const FtpEntry &e) { return e.name == row.text; });
+        const QString target = remoteFolder + row.text;
+        if (taken) {
+            m_window.prompter().message(failure, Prompter::Icon::Critical);
+            continue;
+        }
+        m_window.LogLine(QStringLiteral("Command: RNTO ") + target, SessionLog::Command);
+        pumpEvents();
+        if (m_window.remotePane().session() != session)
+            return;
+        if (!session->renameFile(row.key, target))
+            m_window.prompter().message(failure, Prompter::Icon::Critical);
+        m_window.LogServerReply(session->lastResponseInfo());
+    }
+    m_window.remotePane().FtpGetDirectoryContents();
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+}
+
+void DragDrop::moveLocal(const QString &localFolder)
+{
+    BusyPointer busy;
+    QStringList kept;
+    bool folderMoved = false;
+    for (const Row &row : m_rows) {
+        const QString target = localFolder + row.text;
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            kept << row.text; // never over an item of the same name
+            continue;
+        }
+        if (row.folder)
+            folderMoved = LocalOperations::placerDossier(row.key, localFolder) || folderMoved;
+        else
+            LocalFileMove::moveInto(row.key, localFolder);
+    }
+    AppState &state = m_window.state();
+    const QString current = state.currentLocalFolder;
+    if (folderMoved) {
+        LocalPane &pane = m_window.localPane();
+        if (QStandardItem *node = pane.tree().folderNode(localFolder);
+            node && m_window.TreeView1->isExpanded(node->index())) {
+            pane.TreeView1_Collapse(node->index());
+            pane.TreeView1_Expand(node->index());
+        }
+        state.currentLocalFolder = current;
+    }
+    m_window.localPane().ClientGetDirectoryContents();
+    if (!kept.isEmpty())
+        m_window.SetStatusLine(QStringLiteral("Not moved, the target folder already holds: ") +
+                               kept.join(QStringLiteral(", ")));
+}
+
+bool DragDrop::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *view = qobject_cast<QAbstractItemView *>(watched->parent());
+    if (!view)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+        return onMouse(view, event);
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        return onDrag(view, event);
+    default:
+        return false;
+    }
+}
+
+bool DragDrop::onMouse(QAbstractItemView *view, QEvent *event)
+{
+    const bool list = view != m_window.TreeView1 && view != m_window.TreeView2;
+    if (!list)
+        return false;
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_armed = mouse->button() == Qt::LeftButton;
+        m_pressedAt = mouse->position().toPoint();
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        m_armed = false;
+        return false;
+    }
+    if (!m_armed || !(mouse->buttons() & Qt::LeftButton) ||
+        (mouse->position().toPoint() - m_pressedAt).manhattanLength() < QApplication::startDragDistance())
+        return false;
+    m_armed = false;
+    startDrag(view);
+    return true;
+}
+
+void DragDrop::startDrag(QAbstractItemView *view)
+{
+    const bool remote = view->parentWidget() == m_window.ListView1;
+    beginDrag(remote ? Source::RemoteList : Source::LocalList);
+    if (m_rows.isEmpty())
+        return endDrag();
+    auto *drag = new QDrag(view);
+    auto *data = new QMimeData;
+    data->setData(MimeType, remote ? "remote" : "local");
+    drag->setMimeData(data);
+    const FileListView *list = remote ? m_window.ListView1 : m_window.ListView3;
+    drag->setPixmap(list->model()->item(m_rows.last().row, 0)->icon().pixmap(32, 32));
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    endDrag();
+}
+
+QModelIndex DragDrop::targetAt(QAbstractItemView *view, const QPoint &pos) const
+{
+    const QModelIndex index = view->indexAt(pos);
+    return index.isValid() ? index.siblingAtColumn(0) : QModelIndex();
+}
+
+bool DragDrop::onDrag(QAbstractItemView *view, QEvent *event)
+{
+    if (event->type() == QEvent::DragLeave) {
+        highlight({});
+        return true;
+    }
+    auto *dragEvent = static_cast<QDropEvent *>(event);
+    if (!dragEvent->mimeData()->hasFormat(MimeType) || m_source == Source::None) {
+        dragEvent->ignore();
+        return true;
+    }
+    const QModelIndex target = targetAt(view, dragEvent->position().toPoint());
+    const auto *model = qobject_cast<const QStandardItemModel *>(target.model());
+    QStandardItem *item = model ? model->itemFromIndex(target) : nullptr;
+    bool accepted = false;
+    if (view == m_window.TreeView1)
+        accepted = acceptsLocalNode(item);
+    else if (view == m_window.TreeView2)
+        accepted = acceptsRemoteNode(item);
+    else if (target.isValid())
+        accepted = view->parentWidget() == m_window.ListView1 ? acceptsRemoteRow(target.row())
+                                                              : acceptsLocalRow(target.row());
+    if (event->type() == QEvent::DragEnter) {
+        dragEvent->acceptProposedAction(); // moves over the control follow
+        return true;
+    }
+    highlight(accepted ? target : QModelIndex());
+    if (event->type() == QEvent::Drop && accepted)
+        drop(view, target);
+    accepted ? dragEvent->acceptProposedAction() : dragEvent->ignore();
+    return true;
+}
+
+void DragDrop::drop(QAbstractItemView *view, const QModelIndex &target)
+{
+    highlight({});
+    if (view == m_window.TreeView1)
+        dropOnLocalNode(m_window.localTree->itemFromIndex(target));
+    else if (view == m_window.TreeView2)
+        dropOnRemoteNode(m_window.remoteTree->itemFromIndex(target));
+    else if (view->parentWidget() == m_window.ListView1)
+        dropOnRemoteRow(target.row());
+    else
+        dropOnLocalRow(target.row());
+}
+
+// The drop highlight: a row or node painted as selected while the pointer is over it.
+void DragDrop::highlight(const QModelIndex &index)
+{
+    if (m_highlighted == index)
+        return;
+    auto paint = [](const QModelIndex &at, bool on) {
+        auto *model = qobject_cast<QStandardItemModel *>(const_cast<QAbstractItemModel *>(at.model()));
+        QStandardItem *item = model ? model->itemFromIndex(at) : nullptr;
+        if (!item)
+            return;
+        {
+            const QSignalBlocker quiet(model); // not an edit: no label-edit handler may see it
+            item->setData(on ? QApplication::palette().highlight() : QVariant(), Qt::BackgroundRole);
+        }
+    };
+    if (m_highlighted.isValid())
+        paint(m_highlighted, false);
+    m_highlighted = index;
+    if (index.isValid())
+        paint(index, true);
+    for (QAbstractItemView *v : {static_cast<QAbstractItemView *>(m_window.TreeView1),
+                                 static_cast<QAbstractItemView *>(m_window.TreeView2),
+                                 static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
+                                 static_cast<QAbstractItemView *>(m_window.ListView3->reportView())})
+        v->viewport()->update();
+}
