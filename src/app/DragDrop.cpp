@@ -378,13 +378,12 @@ void DragDrop::highlight(const QModelIndex &index)
         return;
     auto paint = [](const QModelIndex &at, bool on) {
         auto *model = qobject_cast<QStandardItemModel *>(const_cast<QAbstractItemModel *>(at.model()));
-        QStandardItem *item = model ? model->itemFromIndex(at) : nullptr;
-        if (!item)
+        if (!model)
             return;
-        {
-            const QSignalBlocker quiet(model); // not an edit: no label-edit handler may see it
-            item->setData(on ? QApplication::palette().highlight() : QVariant(), Qt::BackgroundRole);
-        }
+        const QSignalBlocker quiet(model); // not an edit: no label-edit handler may see it
+        for (int c = 0; c < model->columnCount(at.parent()); ++c)
+            if (QStandardItem *item = model->itemFromIndex(at.siblingAtColumn(c)))
+                item->setData(on ? QApplication::palette().highlight() : QVariant(), Qt::BackgroundRole);
     };
     if (m_highlighted.isValid())
         paint(m_highlighted, false);
