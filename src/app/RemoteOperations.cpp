@@ -98,18 +98,26 @@ bool RemoteOperations::nameIsListed(const QString &name) const
     return false;
 }
 
+// The selected rows but "..", in list order: name, and whether the row is a folder.
+QList<QPair<QString, bool>> RemoteOperations::selectedRows() const
+{
+    const FileListView *rows = m_window.ListView1;
+    const int tsize = rows->column(QStringLiteral("tsize"));
+    QList<QPair<QString, bool>> chosen;
+    for (int row : rows->selectedRows()) {
+        const QStandardItem *name = rows->model()->item(row, 0);
+        if (!name->data(FileListView::ParentRowRole).toBool())
+            chosen.append({name->text(), rows->model()->item(row, tsize)->text() == QLatin1String("4096")});
+    }
+    return chosen;
+}
+
 void RemoteOperations::btnRename_Click()
 {
     if (!requireConnection())
         return;
     BusyPointer busy;
-    const FileListView *rows = m_window.ListView1;
-    const int tsize = rows->column(QStringLiteral("tsize"));
-    QList<QPair<QString, bool>> chosen;
-    for (int row : rows->selectedRows()) {
-        if (!rows->model()->item(row, 0)->data(FileListView::ParentRowRole).toBool())
-            chosen.append({rows->model()->item(row, 0)->text(), rows->model()->item(row, tsize)->text() == "4096"});
-    }
+    const QList<QPair<QString, bool>> chosen = selectedRows();
     for (const auto &[name, folder] : chosen) {
         if (!renameRow(name, folder)) {
             m_window.prompter().message(QStringLiteral("Error, could not rename file ") + name,
@@ -169,13 +177,7 @@ void RemoteOperations::btnDelete_Click()
     if (!requireConnection())
         return;
     BusyPointer busy;
-    const FileListView *rows = m_window.ListView1;
-    const int tsize = rows->column(QStringLiteral("tsize"));
-    QList<QPair<QString, bool>> chosen;
-    for (int row : rows->selectedRows()) {
-        if (!rows->model()->item(row, 0)->data(FileListView::ParentRowRole).toBool())
-            chosen.append({rows->model()->item(row, 0)->text(), rows->model()->item(row, tsize)->text() == "4096"});
-    }
+    const QList<QPair<QString, bool>> chosen = selectedRows();
     for (const auto &[name, folder] : chosen) {
         FtpSession *s = session();
         if (!s)

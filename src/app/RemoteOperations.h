@@ -38,6 +38,7 @@ private:
     void logReply();
     void list();
     bool nameIsListed(const QString &name) const;
+    QList<QPair<QString, bool>> selectedRows() const;
     QStandardItem *selectedNode() const;
     bool renameRow(const QString &name, bool folder);
     bool deleteRow(int row);
