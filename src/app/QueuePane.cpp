@@ -29,13 +29,13 @@ QueuePane::~QueuePane() = default;
 void QueuePane::wireCommands()
 {
     const QList<QPair<const char *, void (QueuePane::*)()>> commands = {
-        {"menu_upload", &QueuePane::btnUpload_Click},       {"menu2_upload", &QueuePane::btnUpload_Click},
-        {"menu_download", &QueuePane::btnDownload_Click},   {"menu1_download", &QueuePane::btnDownload_Click},
-        {"menu5_upload", &QueuePane::menu5_upload_Click},   {"menu6_download", &QueuePane::menu6_download_Click},
-        {"menu_pause", &QueuePane::btnPause_Click},         {"menu3_pause", &QueuePane::btnPause_Click},
-        {"menu_resume", &QueuePane::btnResume_Click},       {"menu3_resume", &QueuePane::btnResume_Click},
-        {"menu_cancel", &QueuePane::menu_cancel_Click},     {"menu3_cancel", &QueuePane::menu_cancel_Click},
-        {"menu_clear", &QueuePane::menu_clear_Click},       {"menu3_clear", &QueuePane::menu_clear_Click},
+        {"menu_upload", &QueuePane::btnUpload_Click},     {"menu2_upload", &QueuePane::btnUpload_Click},
+        {"menu_download", &QueuePane::btnDownload_Click}, {"menu1_download", &QueuePane::btnDownload_Click},
+        {"menu5_upload", &QueuePane::menu5_upload_Click}, {"menu6_download", &QueuePane::menu6_download_Click},
+        {"menu_pause", &QueuePane::btnPause_Click},       {"menu3_pause", &QueuePane::btnPause_Click},
+        {"menu_resume", &QueuePane::btnResume_Click},     {"menu3_resume", &QueuePane::btnResume_Click},
+        {"menu_cancel", &QueuePane::menu_cancel_Click},   {"menu3_cancel", &QueuePane::menu_cancel_Click},
+        {"menu_clear", &QueuePane::menu_clear_Click},     {"menu3_clear", &QueuePane::menu_clear_Click},
     };
     for (const auto &[name, slot] : commands)
         connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
@@ -96,7 +96,8 @@ void QueuePane::btnPause_Click()
         // "42% Transferring" becomes "42% Paused".
         const QString shown = m_queue->status(0);
         const qsizetype percent = shown.indexOf(QLatin1Char('%'));
-        const QString text = percent >= 0 ? shown.left(percent + 1) : QString::number(qMax(0, m_engine->percent())) + '%';
+        const QString text =
+            percent >= 0 ? shown.left(percent + 1) : QString::number(qMax(0, m_engine->percent())) + '%';
         m_queue->setStatus(0, text + QStringLiteral(" Paused"));
     }
     showQueueState();

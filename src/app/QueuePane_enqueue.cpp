@@ -56,7 +56,12 @@ ListRow readRow(const FileListView &list, int row)
         return item ? item->text() : QString();
     };
     const QStandardItem *first = model->item(row, 0);
-    return {first->data(ListRoles::Key).toString(), first->text(), cell("size"), cell("date"), cell("tsize"), cell("type"),
+    return {first->data(ListRoles::Key).toString(),
+            first->text(),
+            cell("size"),
+            cell("date"),
+            cell("tsize"),
+            cell("type"),
             first->data(ListRoles::ParentRow).toBool() || first->text() == QLatin1String("..")};
 }
 
@@ -96,15 +101,27 @@ void QueuePane::addUpload(const QString &localPath, const QString &remotePath, c
                           const QString &time)
 {
     const QString name = file.fileName();
-    addEntry({localPath, remotePath, QueueEntry::Direction::Up, ListText::sizeText(file.size()),
-              variousFunctions::GetFileTypeDescription(name), time, {}, file.size()},
+    addEntry({localPath,
+              remotePath,
+              QueueEntry::Direction::Up,
+              ListText::sizeText(file.size()),
+              variousFunctions::GetFileTypeDescription(name),
+              time,
+              {},
+              file.size()},
              name);
 }
 
 void QueuePane::addDownload(const QString &localPath, const QString &remotePath, const FtpEntry &file)
 {
-    addEntry({localPath, remotePath, QueueEntry::Direction::Down, ListText::sizeText(file.size),
-              variousFunctions::GetFileTypeDescription(file.name), ListText::dateText(file.lastWrite), {}, file.size},
+    addEntry({localPath,
+              remotePath,
+              QueueEntry::Direction::Down,
+              ListText::sizeText(file.size),
+              variousFunctions::GetFileTypeDescription(file.name),
+              ListText::dateText(file.lastWrite),
+              {},
+              file.size},
              file.name);
 }
 
@@ -125,7 +142,7 @@ void QueuePane::btnUpload_Click()
     ::pumpEvents();
     for (const ListRow &row : rows) {
         if (row.parent)
-            continue; // the folder above is never sent along
+            continue;                  // the folder above is never sent along
         const QFileInfo file(row.key); // the length as it is now, not as listed
         if (file.isDir() && !QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.name + '/')) {
             m_window.prompter().message(QStringLiteral("Could not put all files to queue."), Prompter::Icon::Critical);
@@ -162,8 +179,14 @@ void QueuePane::btnDownload_Click()
                 return;
             }
         } else {
-            addEntry({localFolder + row.name, row.key, QueueEntry::Direction::Down, row.sizeText,
-                      variousFunctions::GetFileTypeDescription(row.name), row.time, {}, row.bytes.toLongLong()},
+            addEntry({localFolder + row.name,
+                      row.key,
+                      QueueEntry::Direction::Down,
+                      row.sizeText,
+                      variousFunctions::GetFileTypeDescription(row.name),
+                      row.time,
+                      {},
+                      row.bytes.toLongLong()},
                      row.name);
         }
         ::pumpEvents();
@@ -178,8 +201,14 @@ void QueuePane::QueueLocalFile(const QString &localKey, const QString &remotePat
     if (row < 0)
         return;
     const ListRow r = readRow(*m_window.ListView3, row);
-    addEntry({localKey, remotePath, QueueEntry::Direction::Up, r.sizeText, variousFunctions::GetFileTypeDescription(r.name),
-              r.time, {}, r.bytes.toLongLong()},
+    addEntry({localKey,
+              remotePath,
+              QueueEntry::Direction::Up,
+              r.sizeText,
+              variousFunctions::GetFileTypeDescription(r.name),
+              r.time,
+              {},
+              r.bytes.toLongLong()},
              r.name);
 }
 
@@ -189,8 +218,14 @@ void QueuePane::QueueRemoteFile(const QString &remoteKey, const QString &localPa
     if (row < 0)
         return;
     const ListRow r = readRow(*m_window.ListView1, row);
-    addEntry({localPath, remoteKey, QueueEntry::Direction::Down, r.sizeText,
-              variousFunctions::GetFileTypeDescription(r.name), r.time, {}, r.bytes.toLongLong()},
+    addEntry({localPath,
+              remoteKey,
+              QueueEntry::Direction::Down,
+              r.sizeText,
+              variousFunctions::GetFileTypeDescription(r.name),
+              r.time,
+              {},
+              r.bytes.toLongLong()},
              r.name);
 }
 

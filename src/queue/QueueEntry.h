@@ -16,7 +16,10 @@ struct QueueEntry
     QString status;
     qint64 bytes = 0; // the hidden byte count every total is computed from
 
-    static QString directionText(Direction d) { return d == Direction::Up ? QStringLiteral("Up") : QStringLiteral("Down"); }
+    static QString directionText(Direction d)
+    {
+        return d == Direction::Up ? QStringLiteral("Up") : QStringLiteral("Down");
+    }
     static Direction directionOf(const QString &text)
     {
         return text == QLatin1String("Down") ? Direction::Down : Direction::Up;

@@ -47,9 +47,14 @@ QString QueueModel::totalsLine(bool running) const
 
 void QueueModel::append(const QueueEntry &entry, const QIcon &icon)
 {
-    const QString texts[] = {entry.localPath, entry.remotePath, QueueEntry::directionText(entry.direction),
-                             entry.sizeText,  entry.type,       entry.time,
-                             entry.status,    QString::number(entry.bytes)};
+    const QString texts[] = {entry.localPath,
+                             entry.remotePath,
+                             QueueEntry::directionText(entry.direction),
+                             entry.sizeText,
+                             entry.type,
+                             entry.time,
+                             entry.status,
+                             QString::number(entry.bytes)};
     QList<QStandardItem *> items(qMax(m_rows.columnCount(), int(columnKeys().size())), nullptr);
     for (int i = 0; i < columnKeys().size(); ++i) {
         auto *item = new QStandardItem(texts[i]);

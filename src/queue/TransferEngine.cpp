@@ -134,7 +134,7 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
         return Outcome::Gone;
     // In binary mode every byte the listing announced must have arrived.
     const bool shortOfListed = job.type == FtpTransferType::Binary && received < job.size;
-    const Outcome outcome = gate == Gate::Stop          ? Outcome::Stopped
+    const Outcome outcome = gate == Gate::Stop                                         ? Outcome::Stopped
                             : failed || gate == Gate::Lost || !closed || shortOfListed ? Outcome::Failed
                                                                                        : Outcome::Done;
     report(outcome);
@@ -191,7 +191,7 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    const Outcome outcome = gate == Gate::Stop                                     ? Outcome::Stopped
+    const Outcome outcome = gate == Gate::Stop                        ? Outcome::Stopped
                             : failed || gate == Gate::Lost || !closed ? Outcome::Failed
                                                                       : Outcome::Done;
     report(outcome);

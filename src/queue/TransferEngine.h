@@ -79,7 +79,7 @@ private:
 
     // Blocks (TransferEngine_blocks.cpp).
     void startBlocks(qint32 blockSize);
-    Gate nextBlock();                              // holds while paused
+    Gate nextBlock();                            // holds while paused
     bool blockMoved(qint64 bytes, qint64 total); // false when the engine is gone
     bool connectionUsable() const;
     bool pump(); // false when the engine was destroyed meanwhile

@@ -20,7 +20,7 @@ public:
     virtual void logCommand(const QString &command) = 0; // shown as "Command: " & command
     virtual void logEvent(const QString &text) = 0;
     virtual void logReply(const QString &reply) = 0;
-    virtual void showTotals() = 0; // the queue totals line, in the form of the queue's state
+    virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
     virtual void openFailed(const QString &path) = 0; // "Could not open file " & path
 
     virtual void localFoldersMade(const QString &below) = 0; // new folders under this one

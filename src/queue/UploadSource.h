@@ -10,7 +10,7 @@ class UploadSource
 public:
     explicit UploadSource(const QString &path);
 
-    bool open(); // false when the file cannot be read
+    bool open();                           // false when the file cannot be read
     qint64 size() const { return m_size; } // the length when it was opened
     // Up to maxSize bytes; 0 at the end of the file; -1 when the disk fails.
     qint64 read(char *data, qint64 maxSize);

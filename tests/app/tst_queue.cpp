@@ -137,12 +137,21 @@ private slots:
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/down/");
+        f.window->txtLocal->setText(f.local.path()); // the local tree opens down to the folder
+        f.window->localPane().txtLocal_KeyPress();
         f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
         QVERIFY(writeLocal(f.localPath("short.bin"), "a much longer file that was here before"));
         f.window->queuePane().QueueRemoteFile("/down/short.bin", f.localPath("short.bin"));
         f.window->queuePane().ProcessTransfer();
         QCOMPARE(readLocal(f.localPath("deep/er/f.bin")), pattern(3000, 5));
         QCOMPARE(readLocal(f.localPath("short.bin")), QByteArray("short"));
+        // The tree shows the new folder under the one it was made in.
+        QStandardItem *node = f.window->localPane().tree().folderNode(f.local.path() + '/');
+        QVERIFY(node);
+        QStringList children;
+        for (int r = 0; r < node->rowCount(); ++r)
+            children << node->child(r)->text();
+        QCOMPARE(children, QStringList{"deep"});
     }
 
     void anOpenFailureIsShownAndTheNextEntryRuns()

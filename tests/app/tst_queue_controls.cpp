@@ -13,13 +13,12 @@ constexpr qsizetype kFile = 1024 * 1024; // 1024 blocks of the default size
 void atPercent(QueueWindow &f, int percent, std::function<void()> act)
 {
     auto done = std::make_shared<bool>(false);
-    QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(),
-                     [=](int now, qint64) {
-                         if (*done || now < percent)
-                             return;
-                         *done = true;
-                         act();
-                     });
+    QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(), [=](int now, qint64) {
+        if (*done || now < percent)
+            return;
+        *done = true;
+        act();
+    });
 }
 
 } // namespace
@@ -126,7 +125,7 @@ private slots:
         f->window->queuePane().QueueRemoteFile("/c/f2.bin", f->localPath("f2.bin"));
         atPercent(*f, 20, [&] {
             f->window->ListView2->selectionModel()->select(f->window->ListView2->model()->index(0, 0),
-                                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QTest::keyClick(f->window->ListView2->reportView(), Qt::Key_Delete);
         });
         f->window->queuePane().ProcessTransfer();

@@ -42,8 +42,7 @@ struct QueueWindow : MainWindowFixture
         selection->clearSelection();
         for (int r = 0; r < list->model()->rowCount(); ++r)
             if (names.contains(list->model()->item(r, 0)->text()))
-                selection->select(list->model()->index(r, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                selection->select(list->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     QStringList queueColumn(const QString &key) const
     {

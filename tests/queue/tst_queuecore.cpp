@@ -114,7 +114,7 @@ private slots:
         const QString target = dir.filePath("f.bin");
         QVERIFY(write(target, "the old, longer content"));
 
-        {   // Complete: exactly the new bytes, through the part file.
+        { // Complete: exactly the new bytes, through the part file.
             DownloadTarget t(target);
             QVERIFY(t.open());
             QCOMPARE(t.partPath(), target + ".part");
@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(read(target), QByteArray("new"));
         QVERIFY(!QFile::exists(target + ".part"));
 
-        {   // Failed: the file stays as it was, nothing is left beside it.
+        { // Failed: the file stays as it was, nothing is left beside it.
             DownloadTarget t(target);
             QVERIFY(t.open());
             QVERIFY(t.write("partial", 7));
@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(read(target), QByteArray("new"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.bin"});
 
-        {   // A target never finished (the engine went away) is discarded too.
+        { // A target never finished (the engine went away) is discarded too.
             DownloadTarget t(target);
             QVERIFY(t.open());
         }
@@ -222,7 +222,8 @@ private slots:
         QCOMPARE(found, QStringList({"/up/.hidden=0", "/up/a=1", "/up/b=2", "/up/s/c=3"}));
         QVERIFY(pumps >= 4);
         // A pump that says stop ends the walk as failed.
-        QVERIFY(!LocalFolderWalk::walk(root, "/up/", [](auto, auto, auto) {}, [] { return false; }));
+        QVERIFY(!LocalFolderWalk::walk(
+            root, "/up/", [](auto, auto, auto) {}, [] { return false; }));
     }
 };
 
