@@ -15,7 +15,8 @@ RUNS="${VESTRIGAL_BENCH_RUNS:-3}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/bench-queue-XXXXXX")"
 server=""
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  # The server ends by the signal: its status must not become the script's.
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

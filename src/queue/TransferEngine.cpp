@@ -6,6 +6,14 @@
 #include "TransferHost.h"
 #include "UploadSource.h"
 
+#include <QTimer>
+
+namespace {
+
+constexpr int kBusyRetryMs = 100;
+
+} // namespace
+
 TransferEngine::TransferEngine(QueueModel &queue, TransferHost &host, QObject *parent)
     : QObject(parent), m_queue(queue), m_host(host)
 {
@@ -40,6 +48,10 @@ void TransferEngine::ProcessTransfer()
     m_active = false;
     m_host.showTotals();
     m_host.idle();
+    // Started from inside another exchange (a listing that lets events run): try again after it.
+    const FtpSession *session = m_host.session();
+    if (m_queue.count() > 0 && m_host.queueRunning() && session && session->isOpen() && session->isBusy())
+        QTimer::singleShot(kBusyRetryMs, this, &TransferEngine::ProcessTransfer);
 }
 
 // Row 1 becomes the transfer under way; false when there is none to take, the queue is paused or
@@ -47,7 +59,7 @@ void TransferEngine::ProcessTransfer()
 bool TransferEngine::take(Job &job)
 {
     FtpSession *session = m_host.session();
-    if (m_queue.count() == 0 || !m_host.queueRunning() || !session || !session->isOpen())
+    if (m_queue.count() == 0 || !m_host.queueRunning() || !session || !session->isOpen() || session->isBusy())
         return false;
     m_session = session;
     const QueueEntry entry = m_queue.entry(0);
