@@ -124,39 +124,57 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     }
     if (!target.madeBelow().isEmpty())
         m_host.localFoldersMade(target.madeBelow());
-    Gate gate = Gate::Go;
-    bool failed = false;
-    while ((gate = nextBlock()) == Gate::Go) {
-        char *room = target.room(m_blockSize); // read straight into the file's buffer
-        const qint64 n = room ? file->read(room, m_blockSize) : -1;
-        if (!self)
-            return Outcome::Gone;
-        if (n <= 0 || !target.kept(n)) {
-            failed = n != 0;
-            break;
-        }
-        if (!blockMoved(n, job.size))
-            return Outcome::Gone;
-    }
-    if (gate == Gate::Destroyed)
+    const Moved moved = receive(*file, target, job.size);
+    if (moved.gate == Gate::Destroyed)
         return Outcome::Gone;
-    const qint64 received = m_bytesDone;
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
     // In binary mode every byte the listing announced must have arrived.
-    const bool shortOfListed = job.type == FtpTransferType::Binary && received < job.size;
-    const Outcome outcome = gate == Gate::Stop                                         ? Outcome::Stopped
-                            : failed || gate == Gate::Lost || !closed || shortOfListed ? Outcome::Failed
-                                                                                       : Outcome::Done;
+    const bool whole = job.type == FtpTransferType::Ascii || moved.bytes >= job.size;
+    return keepDownload(target, decide(moved, closed && whole), job.local);
+}
+
+TransferEngine::Moved TransferEngine::receive(FtpFile &file, DownloadTarget &target, qint64 size)
+{
+    const QPointer<TransferEngine> self(this);
+    Moved moved;
+    while ((moved.gate = nextBlock()) == Gate::Go) {
+        char *room = target.room(m_blockSize); // read straight into the file's buffer
+        const qint64 n = room ? file.read(room, m_blockSize) : -1;
+        if (!self)
+            return {Gate::Destroyed};
+        if (n <= 0 || !target.kept(n)) {
+            moved.failed = n != 0;
+            break;
+        }
+        moved.bytes += n;
+        if (!blockMoved(n, size))
+            return {Gate::Destroyed};
+    }
+    return moved;
+}
+
+// The part file becomes what the outcome says; a file that could not be put in place has failed.
+TransferEngine::Outcome TransferEngine::keepDownload(DownloadTarget &target, Outcome outcome, const QString &path)
+{
+    const auto end = outcome == Outcome::Done      ? DownloadTarget::End::Complete
+                     : outcome == Outcome::Stopped ? DownloadTarget::End::Stopped
+                                                   : DownloadTarget::End::Failed;
+    if (!target.finish(end) && outcome != Outcome::Failed)
+        outcome = Outcome::Failed;
     report(outcome);
-    target.finish(outcome == Outcome::Done      ? DownloadTarget::End::Complete
-                  : outcome == Outcome::Stopped ? DownloadTarget::End::Stopped
-                                                : DownloadTarget::End::Failed);
-    if (outcome == Outcome::Stopped && !target.resultPath().isEmpty() && target.resultPath() == target.partPath())
+    if (outcome == Outcome::Stopped && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
-    m_host.localFileWritten(job.local);
+    m_host.localFileWritten(path);
     return outcome;
+}
+
+TransferEngine::Outcome TransferEngine::decide(const Moved &moved, bool closedWell)
+{
+    if (moved.gate == Gate::Stop)
+        return Outcome::Stopped;
+    return moved.failed || moved.gate == Gate::Lost || !closedWell ? Outcome::Failed : Outcome::Done;
 }
 
 TransferEngine::Outcome TransferEngine::upload(const Job &job)
@@ -182,32 +200,37 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
         return Outcome::Gone;
     if (!file)
         return openFailure(job.remote);
-    const qint64 length = source.size();
-    Gate gate = Gate::Go;
-    bool failed = false;
-    while (m_bytesDone < length && (gate = nextBlock()) == Gate::Go) {
-        const char *block = nullptr;
-        const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - m_bytesDone));
-        const bool sent = n > 0 && file->write(block, n) == n;
-        if (!self)
-            return Outcome::Gone;
-        if (!sent) {
-            failed = true; // the local file shrank or failed, or the connection did
-            break;
-        }
-        if (!blockMoved(n, length))
-            return Outcome::Gone;
-    }
-    if (gate == Gate::Destroyed)
+    const Moved moved = send(source, *file);
+    if (moved.gate == Gate::Destroyed)
         return Outcome::Gone;
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    const Outcome outcome = gate == Gate::Stop                        ? Outcome::Stopped
-                            : failed || gate == Gate::Lost || !closed ? Outcome::Failed
-                                                                      : Outcome::Done;
+    const Outcome outcome = decide(moved, closed);
     report(outcome);
     return outcome;
+}
+
+TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
+{
+    const QPointer<TransferEngine> self(this);
+    const qint64 length = source.size();
+    Moved moved;
+    while (moved.bytes < length && (moved.gate = nextBlock()) == Gate::Go) {
+        const char *block = nullptr;
+        const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - moved.bytes));
+        const bool sent = n > 0 && file.write(block, n) == n;
+        if (!self)
+            return {Gate::Destroyed};
+        if (!sent) {
+            moved.failed = true; // the local file shrank or failed, or the connection did
+            break;
+        }
+        moved.bytes += n;
+        if (!blockMoved(n, length))
+            return {Gate::Destroyed};
+    }
+    return moved;
 }
 
 // A first open that fails may only lack the folders: they are made and the open tried once more.

@@ -9,10 +9,12 @@
 #include <QPointer>
 #include <memory>
 
+class DownloadTarget;
 class FtpFile;
 class FtpSession;
 class QueueModel;
 class TransferHost;
+class UploadSource;
 
 // Works off the queue: takes the first row, moves that file in blocks of the buffer size over the
 // host's connection, shows the percentage in the row, removes the row when the transfer has ended
@@ -65,11 +67,21 @@ private:
         FtpTransferType type = FtpTransferType::Binary;
         qint32 blockSize = 0;
     };
+    struct Moved
+    {
+        Gate gate = Gate::Go; // what ended the blocks; Go when the file did
+        bool failed = false;
+        qint64 bytes = 0;
+    };
 
     bool take(Job &job);
     void afterEntry(Outcome outcome, const Job &job);
     Outcome download(const Job &job);
+    Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
+    Outcome keepDownload(DownloadTarget &target, Outcome outcome, const QString &path);
     Outcome upload(const Job &job);
+    Moved send(UploadSource &source, FtpFile &file);
+    static Outcome decide(const Moved &moved, bool closedWell);
     std::unique_ptr<FtpFile> openForUpload(const Job &job);
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
