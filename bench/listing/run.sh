@@ -11,7 +11,7 @@ FILES="${VESTRIGAL_BENCH_LISTING_FILES:-10000}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/bench-listing-XXXXXX")"
 server=""
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -22,7 +22,7 @@ if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB
 work="$(mktemp -d "$place/bench-transfer-XXXXXX")"
 server=""
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
