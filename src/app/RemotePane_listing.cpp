@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -32,6 +33,16 @@ void RemotePane::FtpGetDirectoryContents()
     AppState &state = m_window.state();
     if (!state.listingFree || !m_session)
         return;
+    // A transfer holds the connection: keep the list as it is rather than empty it for a
+    // listing the server cannot answer now, and list as soon as the connection is free.
+    if (m_session->isBusy()) {
+        m_window.SetStatusLine(QStringLiteral("A transfer is under way: the folder is listed as soon as it can be."));
+        QTimer::singleShot(250, this, [this, session = m_session.data()] {
+            if (stillConnected(session))
+                FtpGetDirectoryContents();
+        });
+        return;
+    }
     m_window.ListView1->setRows({});
     state.listingFree = false;
     ListingGuard guard{state};

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -327,6 +328,14 @@ void formmain::btnQuit_Click()
     // Forget the connection without QUIT; nothing is saved.
     m_remotePane->forget();
     close();
+}
+
+// The program ends with its main window, however it is closed: a transfer or listing under way
+// ends through its own steps and the connection goes.
+void formmain::closeEvent(QCloseEvent *event)
+{
+    m_remotePane->forget();
+    QMainWindow::closeEvent(event);
 }
 
 void formmain::menu_telnet_Click()

@@ -199,13 +199,18 @@ private slots:
 
     void exitDuringATransferEndsIt()
     {
-        std::unique_ptr<QueueWindow> f(connected("/c/"));
-        f->window->queuePane().QueueRemoteFile("/c/f1.bin", f->localPath("f1.bin"));
-        atPercent(*f, 10, [&] { f->window->action("menu_exit")->trigger(); });
-        f->window->queuePane().ProcessTransfer();
-        QVERIFY(!f->state.connected());
-        QVERIFY(!f->engine().isActive());
-        QCOMPARE(f->window->ListView2->model()->rowCount(), 0);
+        // File > Exit, and closing the window by its frame.
+        for (bool byFrame : {false, true}) {
+            std::unique_ptr<QueueWindow> f(connected("/c/"));
+            f->window->queuePane().QueueRemoteFile("/c/f1.bin", f->localPath("f1.bin"));
+            atPercent(*f, 10, [&] {
+                byFrame ? void(f->window->close()) : f->window->action("menu_exit")->trigger();
+            });
+            f->window->queuePane().ProcessTransfer();
+            QVERIFY(!f->state.connected());
+            QVERIFY(!f->engine().isActive());
+            QCOMPARE(f->window->ListView2->model()->rowCount(), 0);
+        }
     }
 
     void aDroppedConnectionLeavesTheOldLocalFileIntact()
