@@ -2,6 +2,7 @@
 #include "QueuePane.h"
 
 #include "AppState.h"
+#include "BusyPointer.h"
 #include "Events.h"
 #include "FileIconCache.h"
 #include "FtpSession.h"
@@ -27,14 +28,6 @@
 #include <QTreeView>
 
 namespace {
-
-const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
-
-struct BusyPointer
-{
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-};
 
 // What a selected list row offers, read before any event can replace the list.
 struct ListRow
@@ -85,10 +78,7 @@ int rowWithKey(const FileListView &list, const QString &key)
 
 bool QueuePane::requireConnection()
 {
-    if (m_window.state().connected())
-        return true;
-    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
-    return false;
+    return m_window.remotePane().requireConnection();
 }
 
 void QueuePane::addEntry(QueueEntry entry, const QString &name)
