@@ -6,6 +6,7 @@
 #include "Events.h"
 #include "FileIconCache.h"
 #include "FtpSession.h"
+#include "QueueModel.h"
 #include "QueuePane.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
@@ -207,18 +208,22 @@ void RemotePane::btnDisconnect_Click()
         logReply();
     }
     m_window.LogLine(QStringLiteral("Disconnected from server."), SessionLog::Event);
-    clearConnection();
+    clearConnection(false);
 }
 
 // What a disconnect leaves: no connection, no remote rows or nodes, the queue paused and empty.
-void RemotePane::clearConnection()
+// A connection that was lost keeps the queue, paused, so that it can go on after reconnecting.
+void RemotePane::clearConnection(bool keepQueue)
 {
     m_window.setWindowTitle(QStringLiteral("Vestrigal"));
     forget();
     m_window.state().queueRunning = false;
     m_window.SetStatusLine(QStringLiteral("Not logged in."));
     m_window.ListView1->setRows({});
-    m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
+    if (keepQueue)
+        m_window.queuePane().queue().setAllStatuses(QStringLiteral("Paused"));
+    else
+        m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
     m_window.queuePane().showQueueState();
     m_window.remoteTree->clear();
     m_window.EnableConnectionCommands(false);
@@ -230,7 +235,7 @@ void RemotePane::onConnectionLost()
     if (!m_session || sender() != m_session || m_window.state().session != m_session)
         return;
     m_window.LogLine(QStringLiteral("The connection to the server was lost."), SessionLog::Event);
-    clearConnection();
+    clearConnection(true);
 }
 
 void RemotePane::TimeKeep_Timer()

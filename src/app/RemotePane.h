@@ -48,7 +48,7 @@ private:
     bool announce(const QString &command);
     void logReply();
     void closeSession();
-    void clearConnection();
+    void clearConnection(bool keepQueue);
     void onConnectionLost();
     void resetTree(const QString &host);
     QStandardItem *treeNode(const QString &key, bool create);

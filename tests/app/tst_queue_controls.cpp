@@ -224,10 +224,19 @@ private slots:
         QVERIFY(f.connect(*own));
         QVERIFY(writeLocal(f.localPath("big.bin"), "precious"));
         f.state.settings.downloadBufferSize = 64 * 1024;
+        QVERIFY(own->writeFile("next.bin", "n"));
+        f.showRemote("/"); // queued entries come from the listed rows
         f.window->queuePane().QueueRemoteFile("/big.bin", f.localPath("big.bin"));
+        f.window->queuePane().QueueRemoteFile("/next.bin", f.localPath("next.bin"));
         atPercent(f, 3, [&] { own.reset(); });
         f.window->queuePane().ProcessTransfer();
         QCOMPARE(readLocal(f.localPath("big.bin")), QByteArray("precious"));
+        // The window learns that the connection is gone; what was still queued waits, paused.
+        QTRY_VERIFY(!f.state.connected());
+        QVERIFY(f.logLines().contains("The connection to the server was lost."));
+        QCOMPARE(f.queueColumn("stat"), QStringList({"Paused"}));
+        QVERIFY(!f.state.queueRunning);
+        QVERIFY(f.window->action("menu_resume")->isEnabled());
         QCOMPARE(QDir(f.local.path()).entryList(QDir::Files), QStringList{"big.bin"});
         QVERIFY2(f.logLines().contains("Transfer failed."), qPrintable(f.logText()));
         QVERIFY(!f.logLines().contains("Transfer complete."));
