@@ -30,7 +30,8 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
     if (!portNumber)
         problem = QStringLiteral("The port must be a whole number from 1 to 65535.");
     else if (!timeLimit)
-        problem = QStringLiteral("The time limit must be a whole number of milliseconds from 0 to %1.").arg(maxInterval);
+        problem =
+            QStringLiteral("The time limit must be a whole number of milliseconds from 0 to %1.").arg(maxInterval);
     else if (!keepAlive)
         problem = QStringLiteral("The keep-alive interval must be a whole number of milliseconds from 0 to %1.")
                       .arg(maxInterval);
@@ -39,8 +40,8 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
             *error = problem;
         return std::nullopt;
     }
-    return ConnectionSettings{host.trimmed(), quint16(*portNumber), user, password, proxy.trimmed(),
-                              int(*timeLimit), int(*keepAlive), active};
+    return ConnectionSettings{host.trimmed(),  quint16(*portNumber), user,  password, proxy.trimmed(),
+                              int(*timeLimit), int(*keepAlive),      active};
 }
 
 std::optional<ConnectionUrl> ConnectionUrl::parse(const QString &text)

@@ -15,7 +15,6 @@
 #include "formmain.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QFileInfo>
@@ -24,6 +23,7 @@
 #include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -186,7 +186,8 @@ void DragDrop::queueDownloads(const QString &localFolder, const QString &failure
     QueuePane &queue = m_window.queuePane();
     for (const Row &row : m_rows) {
         if (row.folder) {
-            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), localFolder + row.text + QLatin1Char('/')))
+            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'),
+                                         localFolder + row.text + QLatin1Char('/')))
                 m_window.prompter().message(failure, Prompter::Icon::Critical);
         } else {
             queue.QueueRemoteFile(row.key, localFolder + row.text);
@@ -345,8 +346,8 @@ bool DragDrop::onDrag(QAbstractItemView *view, QEvent *event)
     else if (view == m_window.TreeView2)
         accepted = acceptsRemoteNode(item);
     else if (target.isValid())
-        accepted = view->parentWidget() == m_window.ListView1 ? acceptsRemoteRow(target.row())
-                                                              : acceptsLocalRow(target.row());
+        accepted =
+            view->parentWidget() == m_window.ListView1 ? acceptsRemoteRow(target.row()) : acceptsLocalRow(target.row());
     if (event->type() == QEvent::DragEnter) {
         dragEvent->acceptProposedAction(); // moves over the control follow
         return true;
@@ -390,9 +391,9 @@ void DragDrop::highlight(const QModelIndex &index)
     m_highlighted = index;
     if (index.isValid())
         paint(index, true);
-    for (QAbstractItemView *v : {static_cast<QAbstractItemView *>(m_window.TreeView1),
-                                 static_cast<QAbstractItemView *>(m_window.TreeView2),
-                                 static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
-                                 static_cast<QAbstractItemView *>(m_window.ListView3->reportView())})
+    for (QAbstractItemView *v :
+         {static_cast<QAbstractItemView *>(m_window.TreeView1), static_cast<QAbstractItemView *>(m_window.TreeView2),
+          static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
+          static_cast<QAbstractItemView *>(m_window.ListView3->reportView())})
         v->viewport()->update();
 }

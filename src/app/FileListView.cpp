@@ -45,7 +45,8 @@ FileListView::FileListView(const QString &name, QWidget *parent)
     connect(m_report->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setUniformItemSizes(true);
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)})
+    for (QAbstractItemView *view :
+         {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)})
         wireView(view);
     addWidget(m_report);
     addWidget(m_icons);

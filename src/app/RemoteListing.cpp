@@ -1,9 +1,9 @@
 #include "RemoteListing.h"
 
 #include "FileIconCache.h"
+#include "ListRoles.h"
 #include "ListText.h"
 #include "RemotePaths.h"
-#include "ListRoles.h"
 #include "variousFunctions.h"
 
 #include <QDir>
@@ -52,8 +52,8 @@ QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpE
     const qint64 bytes = rowBytes(entry);
     auto *name = new QStandardItem(entry.isFolder ? icons.folderIcon() : icons.fileIcon(entry.name), entry.name);
     name->setData(folder + entry.name, ListRoles::Key);
-    const QString type = entry.isFolder ? QStringLiteral("Directory")
-                                        : variousFunctions::GetFileTypeDescription(entry.name);
+    const QString type =
+        entry.isFolder ? QStringLiteral("Directory") : variousFunctions::GetFileTypeDescription(entry.name);
     return readOnly({name, sized(bytes), new QStandardItem(type), dated(entry.lastWrite),
                      new QStandardItem(QString::number(bytes))},
                     true);

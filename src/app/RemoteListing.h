@@ -3,9 +3,9 @@
 #include "FtpTypes.h"
 
 #include <QList>
+#include <QString>
 #include <QStringList>
 #include <QThreadPool>
-#include <QString>
 
 class FileIconCache;
 class QStandardItem;

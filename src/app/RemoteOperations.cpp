@@ -5,20 +5,20 @@
 #include "Events.h"
 #include "FtpSession.h"
 #include "RemoteFolderRemover.h"
-#include "RemotePaths.h"
 #include "RemotePane.h"
+#include "RemotePaths.h"
 #include "SessionLog.h"
 #include "formmain.h"
 #include "formpass.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
 #include <QClipboard>
 #include <QListView>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -56,7 +56,8 @@ void RemoteOperations::wire()
     on("menu_cmd", &RemoteOperations::menu_cmd_Click);
     on("menu4_cmd", &RemoteOperations::menu_cmd_Click);
     on("menu_pass", &RemoteOperations::menu_pass_Click);
-    auto *del = new QShortcut(QKeySequence::Delete, m_window.ListView1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    auto *del =
+        new QShortcut(QKeySequence::Delete, m_window.ListView1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(del, &QShortcut::activated, this, &RemoteOperations::btnDelete_Click);
     // Labels are edited in place with F2 or a click on a selected row.
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
@@ -237,9 +238,10 @@ void RemoteOperations::btnMkdir_Click()
     if (!s || s != session())
         return;
     if (!s->createDirectory(name)) {
-        m_window.prompter().message(QStringLiteral("Could not create directory. Either the directory exists, it "
-                                                   "contains forbidden characters, or you cannot write in that folder."),
-                                    Prompter::Icon::Critical);
+        m_window.prompter().message(
+            QStringLiteral("Could not create directory. Either the directory exists, it "
+                           "contains forbidden characters, or you cannot write in that folder."),
+            Prompter::Icon::Critical);
         logReply();
         return;
     }
@@ -299,8 +301,8 @@ void RemoteOperations::menu6_rename_Click()
     // Never over a name that already stands in the parent folder.
     QList<FtpEntry> siblings;
     const bool listed = s->list(parentKey, QStringLiteral("*.*"), siblings);
-    const bool taken = !listed || std::any_of(siblings.cbegin(), siblings.cend(),
-                                              [&](const FtpEntry &e) { return e.name == answer; });
+    const bool taken =
+        !listed || std::any_of(siblings.cbegin(), siblings.cend(), [&](const FtpEntry &e) { return e.name == answer; });
     if (taken || answer.contains(QLatin1Char('/')) || !s->renameFile(oldPath, newPath))
         m_window.prompter().message(QStringLiteral("There was an error renaming the directory."),
                                     Prompter::Icon::Critical);

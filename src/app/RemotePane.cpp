@@ -149,8 +149,9 @@ void RemotePane::btnConnect_Click()
     auto *session = new FtpSession(this);
     m_session = session;
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
-    const FtpOptions options{QStringLiteral("Vestrigal"), settings->proxy, settings->host, settings->port,
-                             settings->user, settings->password, !settings->active};
+    const FtpOptions options{
+        QStringLiteral("Vestrigal"), settings->proxy,  settings->host, settings->port, settings->user,
+        settings->password,          !settings->active};
     const bool opened = session->open(options);
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;

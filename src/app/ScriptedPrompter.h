@@ -21,8 +21,8 @@ public:
     QStringList inputs;
     QStringList fileNames;
 
-    QList<Shown> shown;     // every message, in order
-    QStringList prompts;    // every input prompt and file filter, in order
+    QList<Shown> shown;  // every message, in order
+    QStringList prompts; // every input prompt and file filter, in order
 
     Answer message(const QString &text, Icon icon, Buttons buttons) override
     {

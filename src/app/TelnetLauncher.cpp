@@ -16,9 +16,8 @@ struct Terminal
 const QList<Terminal> &knownTerminals()
 {
     static const QList<Terminal> terminals = {
-        {"x-terminal-emulator", {"-e"}}, {"xterm", {"-e"}},           {"gnome-terminal", {"--"}},
-        {"konsole", {"-e"}},             {"xfce4-terminal", {"-x"}},  {"lxterminal", {"-e"}},
-        {"mate-terminal", {"-x"}},       {"urxvt", {"-e"}},
+        {"x-terminal-emulator", {"-e"}}, {"xterm", {"-e"}},      {"gnome-terminal", {"--"}}, {"konsole", {"-e"}},
+        {"xfce4-terminal", {"-x"}},      {"lxterminal", {"-e"}}, {"mate-terminal", {"-x"}},  {"urxvt", {"-e"}},
     };
     return terminals;
 }

@@ -9,11 +9,16 @@ namespace {
 QMessageBox::Icon boxIcon(Prompter::Icon icon)
 {
     switch (icon) {
-    case Prompter::Icon::Information: return QMessageBox::Information;
-    case Prompter::Icon::Warning: return QMessageBox::Warning;
-    case Prompter::Icon::Critical: return QMessageBox::Critical;
-    case Prompter::Icon::Question: return QMessageBox::Question;
-    case Prompter::Icon::None: break;
+    case Prompter::Icon::Information:
+        return QMessageBox::Information;
+    case Prompter::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompter::Icon::Critical:
+        return QMessageBox::Critical;
+    case Prompter::Icon::Question:
+        return QMessageBox::Question;
+    case Prompter::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -21,10 +26,14 @@ QMessageBox::Icon boxIcon(Prompter::Icon icon)
 QMessageBox::StandardButtons boxButtons(Prompter::Buttons buttons)
 {
     switch (buttons) {
-    case Prompter::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case Prompter::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case Prompter::Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case Prompter::Buttons::Ok: break;
+    case Prompter::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Prompter::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Prompter::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Prompter::Buttons::Ok:
+        break;
     }
     return QMessageBox::Ok;
 }
@@ -35,10 +44,14 @@ Prompter::Answer WidgetPrompter::message(const QString &text, Icon icon, Buttons
 {
     QMessageBox box(boxIcon(icon), title(), text, boxButtons(buttons), m_parent);
     switch (box.exec()) {
-    case QMessageBox::Ok: return Answer::Ok;
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
     }
 }
 
@@ -56,6 +69,5 @@ QString WidgetPrompter::openFileName(const QString &filter, const QString &folde
 
 QString WidgetPrompter::saveFileName(const QString &filter, const QString &folder)
 {
-    return QFileDialog::getSaveFileName(m_parent, title(), folder, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(m_parent, title(), folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }

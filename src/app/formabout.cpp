@@ -33,7 +33,8 @@ formabout::formabout(QWidget *parent) : QDialog(parent)
     layout->addWidget(new QLabel(QStringLiteral("Libraries used: Qt %1 (Core, Gui, Widgets, Network) and %2")
                                      .arg(QString::fromLatin1(qVersion()), cppRuntime()),
                                  this));
-    layout->addWidget(new QLabel(QStringLiteral("Questions and ideas are welcome on the project's issue tracker."), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Questions and ideas are welcome on the project's issue tracker."), this));
     auto *btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     connect(btnOK, &QPushButton::clicked, this, &QDialog::close);

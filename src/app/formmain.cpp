@@ -1,19 +1,19 @@
 #include "formmain.h"
 
 #include "AppState.h"
+#include "DragDrop.h"
+#include "FileIconCache.h"
+#include "LocalPane.h"
+#include "LogCommands.h"
 #include "MainMenus.h"
+#include "QueuePane.h"
+#include "RemoteOperations.h"
+#include "RemotePane.h"
 #include "SplitterBar.h"
 #include "TelnetLauncher.h"
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
-#include "DragDrop.h"
-#include "FileIconCache.h"
-#include "LocalPane.h"
-#include "LogCommands.h"
-#include "QueuePane.h"
-#include "RemoteOperations.h"
-#include "RemotePane.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -285,10 +285,11 @@ void formmain::wireMenus()
 
 void formmain::wireViewModes(Side side, const QString &barPrefix, const QString &popupPrefix)
 {
-    const QList<QPair<QString, FileListView::ViewMode>> modes = {{QStringLiteral("lvwreport"), FileListView::Report},
-                                                                {QStringLiteral("lvwsmallicons"), FileListView::SmallIcons},
-                                                                {QStringLiteral("lvwicons"), FileListView::Icons},
-                                                                {QStringLiteral("lvwlist"), FileListView::List}};
+    const QList<QPair<QString, FileListView::ViewMode>> modes = {
+        {QStringLiteral("lvwreport"), FileListView::Report},
+        {QStringLiteral("lvwsmallicons"), FileListView::SmallIcons},
+        {QStringLiteral("lvwicons"), FileListView::Icons},
+        {QStringLiteral("lvwlist"), FileListView::List}};
     for (const auto &[suffix, mode] : modes) {
         for (const QString &prefix : {barPrefix, popupPrefix}) {
             QAction *a = action(prefix + suffix);
@@ -313,13 +314,26 @@ void formmain::setListViewMode(Side side, FileListView::ViewMode mode)
 void formmain::Toolbar1_ButtonClick(int index)
 {
     switch (index) {
-    case 2: m_remotePane->btnConnect_Click(); break;
-    case 3: m_remotePane->btnDisconnect_Click(); break;
-    case 5: m_queuePane->btnResume_Click(); break;
-    case 6: m_queuePane->btnPause_Click(); break;
-    case 7: m_queuePane->menu_cancel_Click(); break;
-    case 9: menu_telnet_Click(); break;
-    default: break; // the windows and commands behind the other buttons are not built yet
+    case 2:
+        m_remotePane->btnConnect_Click();
+        break;
+    case 3:
+        m_remotePane->btnDisconnect_Click();
+        break;
+    case 5:
+        m_queuePane->btnResume_Click();
+        break;
+    case 6:
+        m_queuePane->btnPause_Click();
+        break;
+    case 7:
+        m_queuePane->menu_cancel_Click();
+        break;
+    case 9:
+        menu_telnet_Click();
+        break;
+    default:
+        break; // the windows and commands behind the other buttons are not built yet
     }
 }
 
@@ -373,11 +387,12 @@ void formmain::createColumns()
     const int wRemote = pixelsToTwips(ListView1->width());
     auto fileColumns = [this](int w) {
         const int p = twipsToPixels(w / 5 - 100);
-        return QList<FileListView::Column>{{QStringLiteral("File name"), QStringLiteral("name"), twipsToPixels(2 * w / 5 - 100)},
-                                           {QStringLiteral("File size (bytes)"), QStringLiteral("size"), p},
-                                           {QStringLiteral("Type"), QStringLiteral("type"), p},
-                                           {QStringLiteral("Last modified"), QStringLiteral("date"), p},
-                                           {QStringLiteral("File size (bytes)"), QStringLiteral("tsize"), 0}};
+        return QList<FileListView::Column>{
+            {QStringLiteral("File name"), QStringLiteral("name"), twipsToPixels(2 * w / 5 - 100)},
+            {QStringLiteral("File size (bytes)"), QStringLiteral("size"), p},
+            {QStringLiteral("Type"), QStringLiteral("type"), p},
+            {QStringLiteral("Last modified"), QStringLiteral("date"), p},
+            {QStringLiteral("File size (bytes)"), QStringLiteral("tsize"), 0}};
     };
     ListView1->setColumns(fileColumns(wRemote));
     ListView3->setColumns(fileColumns(pixelsToTwips(ListView3->width())));

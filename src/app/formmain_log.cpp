@@ -105,8 +105,8 @@ void formmain::menu_contlog_Click()
 
 void formmain::menu_clearlog_Click()
 {
-    if (auto fresh = m_logCommands->clearAllLogs(m_state.settings.logPath,
-                                                 logFormatFromSetting(m_state.settings.logFormat)))
+    if (auto fresh =
+            m_logCommands->clearAllLogs(m_state.settings.logPath, logFormatFromSetting(m_state.settings.logFormat)))
         m_state.currentLogFile = *fresh;
 }
 

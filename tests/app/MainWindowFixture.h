@@ -12,11 +12,11 @@
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
-#include <QTimer>
 #include <QLineEdit>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 struct MainWindowFixture
@@ -68,7 +68,7 @@ struct MainWindowFixture
     void selectRemote(const QString &name) const
     {
         const QModelIndex index = remoteRows()->index(remoteRow(name), 0);
-        window->ListView1->selectionModel()->setCurrentIndex(
-            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window->ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                        QItemSelectionModel::Rows);
     }
 };

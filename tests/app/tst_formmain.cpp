@@ -6,21 +6,21 @@
 #include "formmain.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QStatusBar>
-#include <QTextEdit>
-#include <QTreeView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QMenu>
+#include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolBar>
+#include <QTreeView>
 
 class TestFormMain : public QObject
 {
@@ -143,8 +143,8 @@ private slots:
         Fixture f;
         const QList<QAction *> buttons = f.window.Toolbar1->actions();
         QCOMPARE(buttons.size(), 14);
-        const QStringList keys = {"profiles", "connect", "disconnect", "", "play", "pause", "stop",
-                                  "",         "telnet",  "calc",       "temp", "config", "", "help"};
+        const QStringList keys = {"profiles", "connect", "disconnect", "",     "play",   "pause", "stop",
+                                  "",         "telnet",  "calc",       "temp", "config", "",      "help"};
         for (int i = 0; i < 14; ++i) {
             QCOMPARE(buttons[i]->data().toInt(), i + 1);
             QCOMPARE(buttons[i]->isSeparator(), keys[i].isEmpty());

@@ -203,9 +203,7 @@ private slots:
         for (bool byFrame : {false, true}) {
             std::unique_ptr<QueueWindow> f(connected("/c/"));
             f->window->queuePane().QueueRemoteFile("/c/f1.bin", f->localPath("f1.bin"));
-            atPercent(*f, 10, [&] {
-                byFrame ? void(f->window->close()) : f->window->action("menu_exit")->trigger();
-            });
+            atPercent(*f, 10, [&] { byFrame ? void(f->window->close()) : f->window->action("menu_exit")->trigger(); });
             f->window->queuePane().ProcessTransfer();
             QVERIFY(!f->state.connected());
             QVERIFY(!f->engine().isActive());

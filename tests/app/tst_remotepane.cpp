@@ -177,7 +177,7 @@ private slots:
     {
         MainWindowFixture f;
         f.fillConnection(*server);
-        for (const QString &port : {"", "abc", "0", "70000", "21x"}) {
+        for (const char *port : {"", "abc", "0", "70000", "21x"}) {
             f.window->txtPort->setText(port);
             f.window->remotePane().btnConnect_Click();
             QVERIFY(!f.state.connected());
@@ -309,9 +309,8 @@ private slots:
     void commandLineConnection()
     {
         MainWindowFixture f;
-        const QString url = QString("ftp://%1:%2@127.0.0.1:%3/pub/docs")
-                                .arg(server->user(), server->password())
-                                .arg(server->port());
+        const QString url =
+            QString("ftp://%1:%2@127.0.0.1:%3/pub/docs").arg(server->user(), server->password()).arg(server->port());
         QVERIFY(f.window->remotePane().connectTo(url));
         QVERIFY(f.state.connected());
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/docs/"));

@@ -37,7 +37,8 @@ private slots:
         QCOMPARE(read(dir.filePath("a.txt")), QByteArray("second"));
         QCOMPARE(read(dir.filePath("target/a.txt")), QByteArray("A"));
 
-        QCOMPARE(LocalFileMove::moveInto(dir.filePath("a.txt"), dir.filePath("missing")), LocalFileMove::Result::Failed);
+        QCOMPARE(LocalFileMove::moveInto(dir.filePath("a.txt"), dir.filePath("missing")),
+                 LocalFileMove::Result::Failed);
         QCOMPARE(LocalFileMove::moveInto(dir.filePath("nothing.txt"), dir.filePath("target")),
                  LocalFileMove::Result::Failed);
         QCOMPARE(read(dir.filePath("a.txt")), QByteArray("second"));
