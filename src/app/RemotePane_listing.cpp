@@ -81,6 +81,8 @@ void RemotePane::fillList(const QList<FtpEntry> &entries)
     if (folder != QLatin1String("/"))
         rows.append(RemoteListing::parentRow(folder, icons));
     QStandardItem *node = treeNode(folder, true);
+    if (!node)
+        return; // no tree: the connection went while the listing ran
     node->removeRows(0, node->rowCount());
     QStringList files;
     qint64 count = 0, bytes = 0;
