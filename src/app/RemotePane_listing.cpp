@@ -75,15 +75,15 @@ void RemotePane::FtpGetDirectoryContents()
 void RemotePane::fillList(const QList<FtpEntry> &entries)
 {
     const QString folder = m_window.state().currentRemoteFolder;
+    QStandardItem *node = treeNode(folder, true);
+    if (!node)
+        return; // no tree: the connection went while the listing ran
+    node->removeRows(0, node->rowCount());
     FileIconCache &icons = m_window.iconCache();
     QList<QList<QStandardItem *>> rows;
     rows.reserve(entries.size() + 1);
     if (folder != QLatin1String("/"))
         rows.append(RemoteListing::parentRow(folder, icons));
-    QStandardItem *node = treeNode(folder, true);
-    if (!node)
-        return; // no tree: the connection went while the listing ran
-    node->removeRows(0, node->rowCount());
     QStringList files;
     qint64 count = 0, bytes = 0;
     for (const FtpEntry &entry : entries) {
