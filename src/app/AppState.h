@@ -28,9 +28,5 @@ public:
     QString localFilter = QStringLiteral("*.*");
     bool queueRunning = true;
     bool listingFree = true;
-    qint16 queueIconCounter = 2;
-    qint16 dragState = 0;
     bool splitterDragging = false;
-    int windowWidth = 0;  // twips
-    int windowHeight = 0; // twips
 };

@@ -146,16 +146,6 @@ bool PaneLayout::moveSplitter(int n, int offset)
     return true;
 }
 
-int PaneLayout::allowedOffset(int n, int offset) const
-{
-    if (n < 1 || n > 5)
-        return 0;
-    const Range range = offsetRange(n);
-    if (range.low > range.high)
-        return 0;
-    return std::clamp(offset, range.low, range.high);
-}
-
 // The checks of each move, solved for the offset.
 PaneLayout::Range PaneLayout::offsetRange(int n) const
 {

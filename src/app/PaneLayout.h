@@ -51,7 +51,6 @@ public:
     bool moveSplitter(int n, int offset);
 
     // The part of offset that splitter n can move by: offset clamped to the range its checks allow.
-    int allowedOffset(int n, int offset) const;
 
     // Keeps each splitter at the same fraction of the window, then clamps them into the move rules.
     void resize(int width, int height);

@@ -75,8 +75,6 @@ void formmain::createControls()
     timeKeep->setObjectName(QStringLiteral("timeKeep"));
     timeOut = new QTimer(this);
     timeOut->setObjectName(QStringLiteral("timeOut"));
-    timeQueue = new QTimer(this); // never started
-    timeQueue->setObjectName(QStringLiteral("timeQueue"));
 }
 
 void formmain::createQuickConnectBar(QWidget *central)
@@ -155,9 +153,6 @@ void formmain::createPanes(QWidget *central)
                 applyLayout();
         });
     }
-    Picture1 = new QWidget(central); // icon work area; icons come from a cache instead
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->hide();
 }
 
 void formmain::createToolbar(QWidget *central)
@@ -429,8 +424,6 @@ void formmain::load()
     // The whole screen, from its top left corner.
     if (QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
-    m_state.windowWidth = pixelsToTwips(width());
-    m_state.windowHeight = pixelsToTwips(height());
     layOut();
     createColumns();
     statusPanel(QStringLiteral("local"))->setText(QStringLiteral("Local: 0 files, 0 bytes"));

@@ -83,8 +83,7 @@ public:
     QTextEdit *RichTextBox1;
     QToolBar *Toolbar1;
     QStatusBar *StatusBar1;
-    QWidget *Picture1;
-    QTimer *timeKeep, *timeOut, *timeQueue;
+    QTimer *timeKeep, *timeOut;
     SplitterBar *splitter[5];
 
 public slots:

@@ -1,7 +1,7 @@
 #include "LogCommands.h"
 #include "LogFiles.h"
 #include "SessionLog.h"
-#include "app/ScriptedPrompter.h"
+#include "ScriptedPrompter.h"
 
 #include <QDir>
 #include <QTemporaryDir>
