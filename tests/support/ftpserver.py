@@ -2,17 +2,24 @@
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
+                    [--delay VERB SECONDS]... [--list-as NAME SHOWN]...
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
 --record F   appends the argument of every SITE PSWD to F; "SITE PSWD old new" answers 200.
 --refuse-rmd N  answers 550 to every RMD of a folder named N, empty or not.
+--delay V S  answers the command V (CWD, LIST, MLSD, DELE, ...) only after S seconds; the server
+             serves other connections meanwhile.
+--list-as N S  lists the entry named N under the name S (which may hold "/"), as a hostile server would.
 """
 
 import argparse
 import sys
 
+import os
+
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, proto_cmds
 from pyftpdlib.servers import FTPServer
 from pyftpdlib.handlers import DTPHandler
@@ -24,6 +31,27 @@ class FastDTPHandler(DTPHandler):
     ac_out_buffer_size = 1024 * 1024
 
 
+class TestFS(AbstractedFS):
+    # shown name -> name on disk
+    listed_as = {}
+
+    def listdir(self, path):
+        shown = {real: name for name, real in self.listed_as.items()}
+        return [shown.get(name, name) for name in AbstractedFS.listdir(self, path)]
+
+    def _on_disk(self, path):
+        for name, real in self.listed_as.items():
+            if path.endswith("/" + name):
+                return path[: -len(name)] + real
+        return path
+
+    def lstat(self, path):
+        return AbstractedFS.lstat(self, self._on_disk(path))
+
+    def stat(self, path):
+        return AbstractedFS.stat(self, self._on_disk(path))
+
+
 class TestHandler(FTPHandler):
     # Names that are not UTF-8 travel as their raw bytes, both ways.
     unicode_errors = "surrogateescape"
@@ -31,6 +59,17 @@ class TestHandler(FTPHandler):
     dtp_handler = FastDTPHandler
     record_file = None
     refused_rmd = None
+    delays = {}
+
+    def process_command(self, cmd, *args, **kwargs):
+        delay = self.delays.get(cmd)
+        if not delay:
+            return FTPHandler.process_command(self, cmd, *args, **kwargs)
+
+        def later():
+            FTPHandler.process_command(self, cmd, *args, **kwargs)  # nothing once closed
+
+        self.ioloop.call_later(delay, later)
 
     def ftp_RMD(self, path):
         if self.refused_rmd and path.rstrip("/").split("/")[-1] == self.refused_rmd:
@@ -58,6 +97,8 @@ def main():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--record")
     parser.add_argument("--refuse-rmd")
+    parser.add_argument("--delay", nargs=2, action="append", default=[], metavar=("VERB", "SECONDS"))
+    parser.add_argument("--list-as", nargs=2, action="append", default=[], metavar=("NAME", "SHOWN"))
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -68,6 +109,9 @@ def main():
     TestHandler.proto_cmds = cmds
     TestHandler.record_file = args.record
     TestHandler.refused_rmd = args.refuse_rmd
+    TestHandler.delays = {verb.upper(): float(seconds) for verb, seconds in args.delay}
+    TestFS.listed_as = {shown: name for name, shown in args.list_as}
+    TestHandler.abstracted_fs = TestFS
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
