@@ -1,10 +1,24 @@
 #pragma once
 
-#include <Qt>
+#include <QVariant>
 
 // Data roles of file list items, shared by the core that builds rows and the views that show them:
 // the row key (full path) on the first column, a value to sort by (sizes and dates sort by value,
-// not text), and the mark of the ".." row.
+// not text), the mark of the ".." row, and what the row stands for.
 namespace ListRoles {
-enum Role { Key = Qt::UserRole, Sort, ParentRow };
+enum Role { Key = Qt::UserRole, Sort, ParentRow, Kind };
+
+// Set on the first column when the row is built; every decision about a row (enter it, drop on
+// it, delete or rename it as a folder) reads this, never the text of a cell.
+enum class RowKind { File = 0, Folder = 1, Parent = 2 };
+
+inline RowKind kindOf(const QVariant &kind)
+{
+    return RowKind(kind.toInt());
 }
+// A folder row or "..": what can be entered and dropped on.
+inline bool isFolderLike(RowKind kind)
+{
+    return kind != RowKind::File;
+}
+} // namespace ListRoles

@@ -4,24 +4,42 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <unistd.h>
 
 namespace {
 
-// Copies beside the target, checks the copy, then gives it its name; nothing is left on failure.
+// Copies beside the target under a name made for it (none of the user's files can have it), checks
+// the copy, then gives it its name without replacing anything; nothing is left on failure.
 bool copyChecked(const QString &from, const QString &to)
 {
-    const QString partial = to + QStringLiteral(".part-move");
-    QFile::remove(partial);
-    if (!QFile::copy(from, partial))
-        return QFile::remove(partial) && false;
-    if (QFileInfo(partial).size() != QFileInfo(from).size() || QFileInfo::exists(to) || !QFile::rename(partial, to)) {
-        QFile::remove(partial);
+    QFile source(from);
+    QTemporaryFile partial(LocalPaths::parentFolder(to) + QStringLiteral(".vestrigal-move-XXXXXX"));
+    if (!source.open(QIODevice::ReadOnly) || !partial.open())
         return false;
-    }
-    return true;
+    QByteArray block;
+    while (!(block = source.read(1 << 20)).isEmpty())
+        if (partial.write(block) != block.size())
+            return false;
+    if (source.error() != QFileDevice::NoError || !partial.flush() || partial.size() != source.size())
+        return false;
+    partial.setPermissions(source.permissions());
+    // A hard link never replaces a file; the temporary name goes when `partial` does.
+    const QByteArray made = QFile::encodeName(partial.fileName());
+    const QByteArray target = QFile::encodeName(to);
+    if (::link(made.constData(), target.constData()) == 0)
+        return true;
+    if (errno == EEXIST || QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        return false;
+    // A file system without hard links: a rename, the target checked just before.
+    partial.setAutoRemove(false);
+    partial.close();
+    if (QFile::rename(partial.fileName(), to))
+        return true;
+    QFile::remove(partial.fileName());
+    return false;
 }
 
 } // namespace

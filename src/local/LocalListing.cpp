@@ -69,7 +69,8 @@ LocalListing LocalListing::of(const QString &folder, const QString &filter, File
 {
     LocalListing listing;
     const QString path = LocalPaths::asFolder(folder);
-    if (!LocalPaths::isVolumeRoot(path))
+    // Every folder but "/" has one, volume roots too: a separate /home must not trap the user.
+    if (path != QLatin1String("/"))
         listing.rows.append(parentRow(path, icons));
 
     QList<Entry> entries;

@@ -24,7 +24,7 @@ struct LocalRow
     bool parentRow = false;
 };
 
-// A listing of one local folder: the ".." row (none at a volume root), then every entry the filter
+// A listing of one local folder: the ".." row (none at "/"), then every entry the filter
 // lets through, hidden ones included, by name. Entries that cannot be examined still give a row.
 // Types and icons come from per-extension caches, so a large folder costs about one stat per entry.
 struct LocalListing

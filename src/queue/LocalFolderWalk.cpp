@@ -1,5 +1,7 @@
 #include "LocalFolderWalk.h"
 
+#include "ServerNames.h"
+
 #include <QDir>
 
 namespace {
@@ -21,7 +23,7 @@ QFileInfoList entriesOf(const QString &folder)
 
 // Depth first with a stack of its own, in name order: the entries of each folder are read once.
 bool LocalFolderWalk::walk(const QString &localFolder, const QString &remoteFolder, const FileFound &found,
-                           const Pump &pump)
+                           const Pump &pump, const Skipped &skipped)
 {
     QList<Level> stack{{entriesOf(localFolder), 0, remoteFolder}};
     while (!stack.isEmpty()) {
@@ -32,7 +34,10 @@ bool LocalFolderWalk::walk(const QString &localFolder, const QString &remoteFold
         }
         const QFileInfo entry = level.entries.at(level.next++);
         const QString remote = level.remoteFolder + entry.fileName();
-        if (entry.isDir()) {
+        if (!ServerNames::isServerName(entry.fileName())) {
+            if (skipped)
+                skipped(entry.absoluteFilePath());
+        } else if (entry.isDir()) {
             if (!entry.isSymLink() && stack.size() < MaxDepth)
                 stack.append({entriesOf(entry.absoluteFilePath()), 0, remote + QLatin1Char('/')});
         } else {

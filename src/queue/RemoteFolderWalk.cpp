@@ -1,7 +1,7 @@
 #include "RemoteFolderWalk.h"
 
 #include "FtpSession.h"
-#include "LocalPaths.h"
+#include "ServerNames.h"
 
 #include <QPointer>
 
@@ -14,17 +14,6 @@ struct Level
     QString remoteFolder;
     QString localFolder;
 };
-
-// A server name becomes part of a local path only when it names one entry inside the folder.
-bool isSafeLocalName(const QString &name)
-{
-    if (!LocalPaths::isPlainName(name) || name.contains(QLatin1Char('\\')))
-        return false;
-    for (const QChar c : name)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return false;
-    return true;
-}
 
 } // namespace
 
@@ -53,8 +42,9 @@ bool RemoteFolderWalk::walk(const QString &remoteFolder, const QString &localFol
         }
         const FtpEntry entry = level.entries.at(level.next++);
         const QString remote = level.remoteFolder + entry.name;
-        const QString local = level.localFolder + entry.name;
-        if (!isSafeLocalName(entry.name)) {
+        const std::optional<QString> localPath = ServerNames::localPathForServerName(level.localFolder, entry.name);
+        const QString local = localPath.value_or(QString());
+        if (!localPath) {
             skipped(remote);
         } else if (entry.isFolder) {
             if (stack.size() < MaxDepth) {

@@ -1,7 +1,7 @@
 #include "RemoteFolderRemover.h"
 
 #include "FtpSession.h"
-#include "RemotePaths.h"
+#include "ServerNames.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ bool RemoteFolderRemover::emptyCurrentFolder(int depth)
 
 bool RemoteFolderRemover::removeSubfolder(const QString &name, int depth)
 {
-    if (!RemotePaths::isSafeLocalName(name))
+    if (!ServerNames::isServerName(name))
         return false; // never sent to the server; the enclosing folder stays
     m_report.status(QStringLiteral("Removing directory ") + name + QStringLiteral("..."));
     if (m_session.command(QStringLiteral("rmd ") + name)) {

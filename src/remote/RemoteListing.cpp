@@ -4,6 +4,7 @@
 #include "ListRoles.h"
 #include "ListText.h"
 #include "RemotePaths.h"
+#include "ServerNames.h"
 #include "variousFunctions.h"
 
 #include <QDir>
@@ -42,6 +43,7 @@ QList<QStandardItem *> RemoteListing::parentRow(const QString &folder, FileIconC
     auto *name = new QStandardItem(icons.folderIcon(), QStringLiteral(".."));
     name->setData(RemotePaths::parentKey(folder), ListRoles::Key);
     name->setData(true, ListRoles::ParentRow);
+    name->setData(int(ListRoles::RowKind::Parent), ListRoles::Kind);
     return readOnly({name, sized(FolderSize), new QStandardItem(QStringLiteral("Parent directory")), dated({}),
                      new QStandardItem(QString::number(FolderSize))},
                     false);
@@ -52,6 +54,7 @@ QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpE
     const qint64 bytes = rowBytes(entry);
     auto *name = new QStandardItem(entry.isFolder ? icons.folderIcon() : icons.fileIcon(entry.name), entry.name);
     name->setData(folder + entry.name, ListRoles::Key);
+    name->setData(int(entry.isFolder ? ListRoles::RowKind::Folder : ListRoles::RowKind::File), ListRoles::Kind);
     const QString type =
         entry.isFolder ? QStringLiteral("Directory") : variousFunctions::GetFileTypeDescription(entry.name);
     return readOnly({name, sized(bytes), new QStandardItem(type), dated(entry.lastWrite),
@@ -74,7 +77,7 @@ void PlaceholderFiles::ensure(const QStringList &names)
     QStringList safe;
     safe.reserve(names.size());
     for (const QString &name : names)
-        if (RemotePaths::isSafeLocalName(name))
+        if (ServerNames::localPathForServerName(m_folder, name))
             safe.append(name);
     if (safe.isEmpty())
         return;

@@ -13,7 +13,8 @@ class QStandardItem;
 // The rows of the remote file list, built from a listing without any widget.
 namespace RemoteListing {
 
-// A folder row, and the ".." row, carry this in the hidden "tsize" column: it marks a folder.
+// A folder row, and the ".." row, show this in the hidden "tsize" column (for display: the row's
+// kind is its ListRoles::Kind).
 inline constexpr qint64 FolderSize = 4096;
 
 // Name, size, type, date, tsize; the key on the first item.

@@ -24,14 +24,3 @@ QString RemotePaths::fromTyped(QString typed)
         typed += QLatin1Char('/');
     return typed;
 }
-
-bool RemotePaths::isSafeLocalName(const QString &name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return false;
-    }
-    return true;
-}

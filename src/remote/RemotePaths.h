@@ -11,8 +11,5 @@ QString parentKey(const QString &folder);
 QString upOneLevel(const QString &folder);
 // A typed path as the current folder: trailing "//" folded, one final "/" added.
 QString fromTyped(QString typed);
-// Whether a name from the server may become a local file name: no "/", "\", control
-// character, and not "." or "..".
-bool isSafeLocalName(const QString &name);
 
 } // namespace RemotePaths
