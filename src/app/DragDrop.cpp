@@ -28,7 +28,6 @@
 namespace {
 
 const QString MimeType = QStringLiteral("application/x-vestrigal-rows");
-const QString FolderMark = QStringLiteral("4096");
 
 } // namespace
 
@@ -56,15 +55,13 @@ void DragDrop::beginDrag(Source source)
     m_source = source;
     m_rows.clear();
     const FileListView *list = source == Source::RemoteList ? m_window.ListView1 : m_window.ListView3;
-    const int tsize = list->column(QStringLiteral("tsize"));
     for (int r : list->selectedRows()) {
         const QStandardItem *name = list->model()->item(r, 0);
-        if (name->data(FileListView::ParentRowRole).toBool())
+        const ListRoles::RowKind kind = list->rowKind(r);
+        if (kind == ListRoles::RowKind::Parent || name->data(FileListView::ParentRowRole).toBool())
             continue; // ".." stands for the folder above: never dragged along
-        Row row{name->data(FileListView::KeyRole).toString(), name->text(), false, r};
-        row.folder = source == Source::RemoteList ? list->model()->item(r, tsize)->text() == FolderMark
-                                                  : QFileInfo(row.key).isDir();
-        m_rows.append(row);
+        m_rows.append(
+            {name->data(FileListView::KeyRole).toString(), name->text(), kind == ListRoles::RowKind::Folder, r});
     }
 }
 
@@ -78,15 +75,12 @@ void DragDrop::endDrag()
 
 bool DragDrop::acceptsRemoteRow(int row) const
 {
-    const FileListView *list = m_window.ListView1;
-    const QStandardItem *mark = list->model()->item(row, list->column(QStringLiteral("tsize")));
-    return mark && mark->text() == FolderMark;
+    return m_window.ListView1->model()->item(row, 0) && ListRoles::isFolderLike(m_window.ListView1->rowKind(row));
 }
 
 bool DragDrop::acceptsLocalRow(int row) const
 {
-    const QStandardItem *name = m_window.ListView3->model()->item(row, 0);
-    return name && QFileInfo(name->data(FileListView::KeyRole).toString()).isDir();
+    return m_window.ListView3->model()->item(row, 0) && ListRoles::isFolderLike(m_window.ListView3->rowKind(row));
 }
 
 bool DragDrop::acceptsLocalNode(const QStandardItem *node) const
@@ -182,15 +176,20 @@ void DragDrop::queueDownloads(const QString &localFolder, const QString &failure
     FtpSession *session = m_window.remotePane().session();
     if (!m_window.state().connected() || !session)
         return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // folders are listed
+    if (!turn)
+        return;
     BusyPointer busy;
     QueuePane &queue = m_window.queuePane();
     for (const Row &row : m_rows) {
+        const std::optional<QString> local = queue.localPathFor(localFolder, row.text, row.key);
+        if (!local)
+            continue;
         if (row.folder) {
-            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'),
-                                         localFolder + row.text + QLatin1Char('/')))
+            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), *local + QLatin1Char('/')))
                 m_window.prompter().message(failure, Prompter::Icon::Critical);
         } else {
-            queue.QueueRemoteFile(row.key, localFolder + row.text);
+            queue.QueueRemoteFile(row.key, *local);
         }
     }
     queue.startIfIdle();
@@ -203,6 +202,9 @@ void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
 {
     FtpSession *session = m_window.remotePane().session();
     if (!m_window.state().connected() || !session)
+        return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
     BusyPointer busy;
     m_window.SetStatusLine(QStringLiteral("Moving files..."));

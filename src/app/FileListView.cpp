@@ -183,6 +183,12 @@ QString FileListView::rowKey(int row) const
     return item ? item->data(KeyRole).toString() : QString();
 }
 
+ListRoles::RowKind FileListView::rowKind(int row) const
+{
+    const QStandardItem *item = m_model->item(row, 0);
+    return item ? ListRoles::kindOf(item->data(KindRole)) : ListRoles::RowKind::File;
+}
+
 QList<int> FileListView::selectedRows() const
 {
     QList<int> rows;

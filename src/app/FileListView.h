@@ -21,7 +21,12 @@ class FileListView : public QStackedWidget
 public:
     // The numbering of the list control's view property.
     enum ViewMode { Icons = 0, SmallIcons = 1, List = 2, Report = 3 };
-    enum Role { KeyRole = ListRoles::Key, SortRole = ListRoles::Sort, ParentRowRole = ListRoles::ParentRow };
+    enum Role {
+        KeyRole = ListRoles::Key,
+        SortRole = ListRoles::Sort,
+        ParentRowRole = ListRoles::ParentRow,
+        KindRole = ListRoles::Kind
+    };
 
     struct Column
     {
@@ -54,6 +59,8 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     // Rows in the order shown; the key of a row.
     QString rowKey(int row) const;
+    // What the row stands for, as it was built (a file when there is no such row).
+    ListRoles::RowKind rowKind(int row) const;
     QList<int> selectedRows() const;
 
 signals:

@@ -161,6 +161,10 @@ void LocalPane::showRows(const QList<LocalRow> &rows)
         auto *name = new QStandardItem(row.icon, row.name);
         name->setData(row.key, FileListView::KeyRole);
         name->setData(row.parentRow, FileListView::ParentRowRole);
+        name->setData(int(row.parentRow ? ListRoles::RowKind::Parent
+                          : row.folder  ? ListRoles::RowKind::Folder
+                                        : ListRoles::RowKind::File),
+                      FileListView::KindRole);
         name->setEditable(!row.parentRow);
         QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
                                   cell(row.lengthText, row.length)};
@@ -248,7 +252,7 @@ void LocalPane::ListView3_DblClick()
     if (row < 0)
         return;
     const QString key = m_window.ListView3->rowKey(row);
-    if (!QFileInfo(key).isDir()) {
+    if (!ListRoles::isFolderLike(m_window.ListView3->rowKind(row))) {
         // Whether a program started is not told: a file without one simply does not open.
         variousFunctions::OpenWithAssociatedProgram(key, *m_opener);
         return;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class FtpSession;
 class QFileInfo;
@@ -33,6 +34,9 @@ public:
     // Every file below a folder; both paths end with "/". False when the walk could not finish.
     bool QueueLocalFolder(const QString &localFolder, const QString &remoteFolder);
     bool QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder);
+    // The local path of a server's name in a local folder; nothing, and one log line, when the
+    // name could leave the folder or is no file name here. Every download path is made here.
+    std::optional<QString> localPathFor(const QString &localFolder, const QString &name, const QString &remotePath);
 
     // Starts the engine when the queue runs and no transfer is under way.
     void startIfIdle();

@@ -12,9 +12,8 @@
 #include "LocalPaths.h"
 #include "QueueModel.h"
 #include "RemoteFolderWalk.h"
-#include "RemoteListing.h"
 #include "RemotePane.h"
-#include "RemotePaths.h"
+#include "ServerNames.h"
 #include "SessionLog.h"
 #include "TransferEngine.h"
 #include "formmain.h"
@@ -39,6 +38,7 @@ struct ListRow
     QString bytes;
     QString type;
     bool parent = false;
+    ListRoles::RowKind kind = ListRoles::RowKind::File;
 };
 
 ListRow readRow(const FileListView &list, int row)
@@ -55,7 +55,8 @@ ListRow readRow(const FileListView &list, int row)
             cell("date"),
             cell("tsize"),
             cell("type"),
-            first->data(ListRoles::ParentRow).toBool() || first->text() == QLatin1String("..")};
+            first->data(ListRoles::ParentRow).toBool() || first->text() == QLatin1String(".."),
+            ListRoles::kindOf(first->data(ListRoles::Kind))};
 }
 
 QList<ListRow> selectedRows(const FileListView &list)
@@ -117,8 +118,16 @@ void QueuePane::addDownload(const QString &localPath, const QString &remotePath,
 
 void QueuePane::skipName(const QString &remotePath)
 {
-    m_window.LogLine(QStringLiteral("Skipped ") + remotePath + QStringLiteral(": not a possible local file name."),
-                     SessionLog::Event);
+    m_window.LogLine(ServerNames::refusalText(remotePath), SessionLog::Event);
+}
+
+std::optional<QString> QueuePane::localPathFor(const QString &localFolder, const QString &name,
+                                               const QString &remotePath)
+{
+    const std::optional<QString> path = ServerNames::localPathForServerName(localFolder, name);
+    if (!path)
+        skipName(remotePath);
+    return path;
 }
 
 void QueuePane::btnUpload_Click()
@@ -151,6 +160,9 @@ void QueuePane::btnDownload_Click()
 {
     if (!requireConnection())
         return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // folders are listed
+    if (!turn)
+        return;
     const QList<ListRow> rows = selectedRows(*m_window.ListView1);
     const QString localFolder = m_window.state().currentLocalFolder;
     m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
@@ -159,17 +171,18 @@ void QueuePane::btnDownload_Click()
     for (const ListRow &row : rows) {
         if (row.parent)
             continue;
-        if (!RemotePaths::isSafeLocalName(row.name)) {
-            skipName(row.key);
-        } else if (row.bytes == QString::number(RemoteListing::FolderSize) && row.type == QLatin1String("Directory")) {
-            if (!QueueRemoteFolder(m_window.state().session, row.key + '/', localFolder + row.name + '/')) {
+        const std::optional<QString> local = localPathFor(localFolder, row.name, row.key);
+        if (!local)
+            continue;
+        if (row.kind == ListRoles::RowKind::Folder) {
+            if (!QueueRemoteFolder(m_window.state().session, row.key + '/', *local + '/')) {
                 m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
                                             Prompter::Icon::Critical);
                 m_window.SetStatusLine(QStringLiteral("Ready."));
                 return;
             }
         } else {
-            addEntry({localFolder + row.name,
+            addEntry({*local,
                       row.key,
                       QueueEntry::Direction::Down,
                       row.sizeText,
@@ -229,12 +242,16 @@ bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remo
         [] {
             ::pumpEvents();
             return true;
-        });
+        },
+        [this](const QString &local) { m_window.LogLine(ServerNames::uploadRefusalText(local), SessionLog::Event); });
 }
 
 bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder)
 {
     if (!session)
+        return false;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // the walk lists folder after folder
+    if (!turn)
         return false;
     const QPointer<FtpSession> open(session);
     RemoteFolderWalk walk(*session, [this, open] {
@@ -262,9 +279,9 @@ void QueuePane::menu5_upload_Click()
     if (folder.isEmpty())
         return; // My computer
     QString name = node.data().toString();
-    if (!LocalPaths::isPlainName(name))
+    if (!ServerNames::isServerName(name))
         name = LocalPaths::fileName(folder); // a volume's label is not a folder name
-    if (!LocalPaths::isPlainName(name))
+    if (!ServerNames::isServerName(name))
         return;
     BusyPointer busy;
     m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
@@ -284,13 +301,15 @@ void QueuePane::menu6_download_Click()
     const QString name = node.data().toString();
     if (folder.isEmpty())
         return;
-    if (!RemotePaths::isSafeLocalName(name)) {
-        skipName(folder);
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
-    }
+    const std::optional<QString> local = localPathFor(m_window.state().currentLocalFolder, name, folder);
+    if (!local)
+        return;
     BusyPointer busy;
     m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
-    if (!QueueRemoteFolder(m_window.state().session, folder, m_window.state().currentLocalFolder + name + '/'))
+    if (!QueueRemoteFolder(m_window.state().session, folder, *local + '/'))
         m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
                                     Prompter::Icon::Critical);
     m_window.SetStatusLine(QStringLiteral("Ready."));

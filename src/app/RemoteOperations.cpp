@@ -7,6 +7,7 @@
 #include "RemoteFolderRemover.h"
 #include "RemotePane.h"
 #include "RemotePaths.h"
+#include "ServerNames.h"
 #include "SessionLog.h"
 #include "formmain.h"
 #include "formpass.h"
@@ -103,12 +104,12 @@ bool RemoteOperations::nameIsListed(const QString &name) const
 QList<QPair<QString, bool>> RemoteOperations::selectedRows() const
 {
     const FileListView *rows = m_window.ListView1;
-    const int tsize = rows->column(QStringLiteral("tsize"));
     QList<QPair<QString, bool>> chosen;
     for (int row : rows->selectedRows()) {
-        const QStandardItem *name = rows->model()->item(row, 0);
-        if (!name->data(FileListView::ParentRowRole).toBool())
-            chosen.append({name->text(), rows->model()->item(row, tsize)->text() == QLatin1String("4096")});
+        const ListRoles::RowKind kind = rows->rowKind(row);
+        if (kind != ListRoles::RowKind::Parent &&
+            !rows->model()->item(row, 0)->data(FileListView::ParentRowRole).toBool())
+            chosen.append({rows->model()->item(row, 0)->text(), kind == ListRoles::RowKind::Folder});
     }
     return chosen;
 }
@@ -117,21 +118,27 @@ void RemoteOperations::btnRename_Click()
 {
     if (!requireConnection())
         return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
+        return;
     BusyPointer busy;
     const QList<QPair<QString, bool>> chosen = selectedRows();
     for (const auto &[name, folder] : chosen) {
-        if (!renameRow(name, folder)) {
+        bool sent = false;
+        if (!renameRow(name, folder, sent)) {
             m_window.prompter().message(QStringLiteral("Error, could not rename file ") + name,
                                         Prompter::Icon::Critical);
-            logReply();
+            if (sent) // a rename refused before sending has no reply of its own
+                logReply();
             break;
         }
     }
     list();
 }
 
-// False when the rename was tried and failed; skipping a row is no failure.
-bool RemoteOperations::renameRow(const QString &name, bool folder)
+// False when the rename was refused or failed (sent: whether it reached the server); skipping a
+// row is no failure.
+bool RemoteOperations::renameRow(const QString &name, bool folder, bool &sent)
 {
     const QString prompt = (folder ? QStringLiteral("Please enter the new directory name for ")
                                    : QStringLiteral("Please enter the new file name for ")) +
@@ -148,6 +155,7 @@ bool RemoteOperations::renameRow(const QString &name, bool folder)
     pumpEvents();
     if (!s || s != session())
         return false;
+    sent = true;
     if (!s->renameFile(name, answer))
         return false;
     logReply();
@@ -163,19 +171,29 @@ void RemoteOperations::ListView1_AfterLabelEdit(QStandardItem *item)
     const QString after = item->text();
     if (before.isEmpty() || after == before)
         return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn) {
+        item->setText(before); // the list shows what the server has
+        return;
+    }
     int same = 0;
     for (int r = 0; r < m_window.ListView1->model()->rowCount(); ++r)
         same += m_window.ListView1->model()->item(r, 0)->text() == after;
-    const bool ok = !after.isEmpty() && same == 1 && session()->renameFile(before, after);
+    const bool send = !after.isEmpty() && same == 1;
+    const bool ok = send && session()->renameFile(before, after);
     if (!ok)
         m_window.prompter().message(QStringLiteral("The element could not be renamed."), Prompter::Icon::Critical);
-    logReply();
+    if (send)
+        logReply();
     list();
 }
 
 void RemoteOperations::btnDelete_Click()
 {
     if (!requireConnection())
+        return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
     BusyPointer busy;
     const QList<QPair<QString, bool>> chosen = selectedRows();
@@ -227,6 +245,9 @@ void RemoteOperations::btnMkdir_Click()
 {
     if (!requireConnection())
         return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
+        return;
     const QString name = m_window.prompter().input(
         QStringLiteral("Please enter the directory name to be created. Do not use the characters / \\ * ; :"));
     if (name.isEmpty())
@@ -272,8 +293,16 @@ void RemoteOperations::menu6_delete_Click()
     if (!requireConnection())
         return;
     QStandardItem *node = selectedNode();
-    if (!node || !node->parent())
-        return; // the server's root is never removed
+    if (!node)
+        return;
+    if (!node->parent()) {
+        m_window.prompter().message(QStringLiteral("The root folder of the server cannot be deleted."),
+                                    Prompter::Icon::Warning);
+        return;
+    }
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
+        return;
     const QString key = node->data(FileListView::KeyRole).toString();
     AppState &state = m_window.state();
     if (state.currentRemoteFolder.startsWith(key))
@@ -288,7 +317,15 @@ void RemoteOperations::menu6_rename_Click()
     if (!requireConnection())
         return;
     QStandardItem *node = selectedNode();
-    if (!node || !node->parent())
+    if (!node)
+        return;
+    if (!node->parent()) {
+        m_window.prompter().message(QStringLiteral("The root folder of the server cannot be renamed."),
+                                    Prompter::Icon::Warning);
+        return;
+    }
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
     const QString answer = m_window.prompter().input(QStringLiteral("Enter the new name for ") + node->text());
     if (answer.isEmpty())
@@ -303,11 +340,13 @@ void RemoteOperations::menu6_rename_Click()
     const bool listed = s->list(parentKey, QStringLiteral("*.*"), siblings);
     const bool taken =
         !listed || std::any_of(siblings.cbegin(), siblings.cend(), [&](const FtpEntry &e) { return e.name == answer; });
-    if (taken || answer.contains(QLatin1Char('/')) || !s->renameFile(oldPath, newPath))
+    const bool send = !taken && ServerNames::isServerName(answer);
+    if (!send || !s->renameFile(oldPath, newPath))
         m_window.prompter().message(QStringLiteral("There was an error renaming the directory."),
                                     Prompter::Icon::Critical);
     m_window.state().currentRemoteFolder = parentKey;
-    logReply();
+    if (send) // the check of the parent folder is no command of the user's
+        logReply();
     list();
 }
 
@@ -317,6 +356,9 @@ void RemoteOperations::menu6_mkdir_Click()
         return;
     QStandardItem *node = selectedNode();
     if (!node)
+        return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
     const QString answer = m_window.prompter().input(QStringLiteral("Enter the name for the new directory."));
     if (answer.isEmpty())
@@ -331,6 +373,9 @@ void RemoteOperations::menu6_mkdir_Click()
 void RemoteOperations::menu_cmd_Click()
 {
     if (!requireConnection())
+        return;
+    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    if (!turn)
         return;
     const QString command = m_window.prompter().input(QStringLiteral("Which command do you want to send?"));
     if (command.isEmpty())
@@ -352,6 +397,9 @@ void RemoteOperations::menu_pass_Click()
         auto send = [this](const QString &command, const QString &oldPassword, const QString &newPassword) {
             FtpSession *s = session();
             if (!s)
+                return false;
+            const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+            if (!turn)
                 return false;
             const bool changed = s->command(command);
             m_window.LogServerReply(masked(s->lastResponseInfo(), {oldPassword, newPassword}));

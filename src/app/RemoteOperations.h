@@ -40,7 +40,7 @@ private:
     bool nameIsListed(const QString &name) const;
     QList<QPair<QString, bool>> selectedRows() const;
     QStandardItem *selectedNode() const;
-    bool renameRow(const QString &name, bool folder);
+    bool renameRow(const QString &name, bool folder, bool &sent);
     bool deleteRow(int row);
     void wire();
 

@@ -31,6 +31,9 @@ const QString NotConnected = QStringLiteral("You must be connected to a remote s
 RemotePane::RemotePane(formmain &window)
     : QObject(&window), m_window(window), m_placeholders(window.state().folders.temp)
 {
+    // A transfer holds the connection too, from its first block to its last.
+    m_guard.setOtherwiseBusy([this] { return m_session && m_session->isBusy(); });
+    connect(&m_guard, &ConnectionGuard::listingDue, this, &RemotePane::FtpGetDirectoryContents);
     wireCommands();
 }
 
@@ -71,6 +74,15 @@ bool RemotePane::requireConnection()
     return false;
 }
 
+ConnectionGuard::Turn RemotePane::commandTurn()
+{
+    ConnectionGuard::Turn turn = m_guard.take();
+    if (!turn)
+        m_window.SetStatusLine(
+            QStringLiteral("The server is busy with another operation: try again when it has ended."));
+    return turn;
+}
+
 bool RemotePane::stillConnected(const FtpSession *session) const
 {
     return session && m_session == session && m_window.state().session == session;
@@ -92,6 +104,8 @@ void RemotePane::logReply()
 
 void RemotePane::closeSession()
 {
+    m_guard.reset(); // whatever held the old connection holds nothing now
+    m_lastListed.clear();
     m_window.state().session = nullptr;
     if (FtpSession *session = m_session) {
         m_session = nullptr;
@@ -148,6 +162,7 @@ void RemotePane::btnConnect_Click()
     BusyPointer busy;
     auto *session = new FtpSession(this);
     m_session = session;
+    const ConnectionGuard::Turn turn = m_guard.take(); // the new connection is ours until it has listed
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
     const FtpOptions options{
         QStringLiteral("Vestrigal"), settings->proxy,  settings->host, settings->port, settings->user,
@@ -245,7 +260,7 @@ void RemotePane::TimeKeep_Timer()
     if (m_window.ListView2->model()->rowCount() > 0 && state.queueRunning)
         return;
     // A keep-alive never disturbs an exchange in progress: that traffic keeps the connection alive.
-    if (!m_session || !state.connected() || m_session->isBusy())
+    if (!m_session || !state.connected() || m_guard.isBusy())
         return;
     m_session->command(QStringLiteral("PWD"));
     logReply();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionGuard.h"
 #include "FtpSession.h"
 #include "RemoteListing.h"
 
@@ -28,6 +29,10 @@ public:
     bool connectTo(const QString &url);
     // True when connected; otherwise tells the user so, as every remote command does.
     bool requireConnection();
+    // The connection for one remote command, held while the turn lives. An empty turn when
+    // another exchange holds it: the status line then says so, and the command does nothing.
+    ConnectionGuard::Turn commandTurn();
+    ConnectionGuard &guard() { return m_guard; }
 
 public slots:
     void btnConnect_Click();
@@ -53,11 +58,17 @@ private:
     void resetTree(const QString &host);
     QStandardItem *treeNode(const QString &key, bool create);
     void selectTreeNode(const QString &key);
-    void fillList(const QList<FtpEntry> &entries);
+    enum class Listing { Listed, NoFolder, NotListed, Gone };
+    Listing listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries);
+    void showListed(const QString &folder, const QList<FtpEntry> &entries);
+    void fillList(const QString &folder, const QList<FtpEntry> &entries);
+    void dropTreeNode(const QString &key);
     void wireCommands();
 
     formmain &m_window;
     QPointer<FtpSession> m_session;
     PlaceholderFiles m_placeholders;
+    ConnectionGuard m_guard;
+    QString m_lastListed;  // the folder the list shows, once a listing succeeded
     QString m_startFolder; // a folder asked for on the command line
 };

@@ -7,6 +7,7 @@
 #include "FtpSession.h"
 #include "RemoteFileWindow.h"
 #include "RemotePaths.h"
+#include "ServerNames.h"
 #include "SessionLog.h"
 #include "formmain.h"
 
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStandardItemModel>
-#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -31,50 +31,108 @@ struct ListingGuard
 void RemotePane::FtpGetDirectoryContents()
 {
     AppState &state = m_window.state();
-    if (!state.listingFree || !m_session)
+    if (!m_session)
         return;
-    // A transfer holds the connection: keep the list as it is rather than empty it for a
-    // listing the server cannot answer now, and list as soon as the connection is free.
-    if (m_session->isBusy()) {
-        m_window.SetStatusLine(QStringLiteral("A transfer is under way: the folder is listed as soon as it can be."));
-        QTimer::singleShot(250, this, [this, session = m_session.data()] {
-            if (stillConnected(session))
-                FtpGetDirectoryContents();
-        });
+    ConnectionGuard::Turn turn = m_guard.take(true);
+    if (!turn) {
+        // Another exchange holds the connection: this listing runs when it ends.
+        m_guard.requestListing();
+        if (m_session->isBusy())
+            m_window.SetStatusLine(
+                QStringLiteral("A transfer is under way: the folder is listed as soon as it can be."));
         return;
     }
     m_window.ListView1->setRows({});
     state.listingFree = false;
     ListingGuard guard{state};
-    const QString folder = state.currentRemoteFolder;
-    m_window.txtDirectory->setText(folder);
-    m_window.SetStatusLine(QStringLiteral("Getting directory contents..."));
     BusyPointer busy;
     FtpSession *session = m_session;
-    if (!announce(QStringLiteral("CWD ") + folder))
-        return;
-    session->setCurrentDirectory(folder);
-    logReply();
-    if (!announce(QStringLiteral("PWD")))
-        return;
-    session->command(QStringLiteral("PWD"));
-    logReply();
-    if (!announce(QStringLiteral("LIST")))
-        return;
-    QList<FtpEntry> entries;
-    session->list(state.remoteFilter, entries);
-    logReply();
-    m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
-    pumpEvents();
-    if (!stillConnected(session) || state.currentRemoteFolder != folder)
-        return;
-    fillList(entries);
+    // The folder asked for; when it cannot be listed, the one listed before, then the parents
+    // of that one up to "/": the list always shows a folder that exists.
+    const QString wanted = state.currentRemoteFolder;
+    QStringList candidates{wanted};
+    if (!m_lastListed.isEmpty() && m_lastListed != wanted)
+        candidates.append(m_lastListed);
+    for (QString folder = candidates.constLast();
+         folder != QLatin1String("/") && folder.startsWith(QLatin1Char('/'));) {
+        folder = RemotePaths::upOneLevel(folder);
+        candidates.append(folder);
+    }
+    for (const QString &folder : std::as_const(candidates)) {
+        state.currentRemoteFolder = folder;
+        QList<FtpEntry> entries;
+        const Listing outcome = listOnce(session, folder, entries);
+        if (outcome == Listing::Gone)
+            return;
+        if (m_guard.listingRequested())
+            return; // asked for again meanwhile: the latest request lists, once this one has let go
+        if (outcome == Listing::Listed) {
+            showListed(folder, entries);
+            return;
+        }
+        if (outcome == Listing::NoFolder)
+            dropTreeNode(folder);
+    }
+    // Not even "/" could be listed: the list stays empty, and says nothing false.
+    state.currentRemoteFolder = QStringLiteral("/");
+    m_lastListed.clear();
+    m_window.txtDirectory->setText(state.currentRemoteFolder);
     m_window.SetStatusLine(QStringLiteral("Ready."));
 }
 
-void RemotePane::fillList(const QList<FtpEntry> &entries)
+// CWD, PWD and LIST of one folder, each logged with its reply. Gone: the connection went, or
+// another listing was asked for meanwhile.
+RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries)
 {
-    const QString folder = m_window.state().currentRemoteFolder;
+    m_window.txtDirectory->setText(folder);
+    m_window.SetStatusLine(QStringLiteral("Getting directory contents..."));
+    if (!announce(QStringLiteral("CWD ") + folder))
+        return Listing::Gone;
+    const bool entered = session->setCurrentDirectory(folder);
+    if (!stillConnected(session))
+        return Listing::Gone; // another connection's reply is not this one's
+    logReply();
+    if (!entered)
+        return Listing::NoFolder;
+    if (!announce(QStringLiteral("PWD")))
+        return Listing::Gone;
+    session->command(QStringLiteral("PWD"));
+    if (!stillConnected(session))
+        return Listing::Gone;
+    logReply();
+    if (!announce(QStringLiteral("LIST")))
+        return Listing::Gone;
+    const bool listed = session->list(m_window.state().remoteFilter, entries);
+    if (!stillConnected(session))
+        return Listing::Gone;
+    logReply();
+    if (!listed)
+        return Listing::NotListed;
+    m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
+    pumpEvents();
+    return stillConnected(session) ? Listing::Listed : Listing::Gone;
+}
+
+// The list, the tree and the path field all show the folder just listed.
+void RemotePane::showListed(const QString &folder, const QList<FtpEntry> &entries)
+{
+    m_lastListed = folder;
+    fillList(folder, entries);
+    selectTreeNode(folder);
+    m_window.txtDirectory->setText(folder);
+    m_window.SetStatusLine(QStringLiteral("Ready."));
+}
+
+// A folder that could not be entered has no node: it may be gone from the server.
+void RemotePane::dropTreeNode(const QString &key)
+{
+    QStandardItem *node = treeNode(key, false);
+    if (node && node->parent())
+        node->parent()->removeRow(node->row());
+}
+
+void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
+{
     QStandardItem *node = treeNode(folder, true);
     if (!node)
         return; // no tree: the connection went while the listing ran
@@ -89,7 +147,9 @@ void RemotePane::fillList(const QList<FtpEntry> &entries)
     for (const FtpEntry &entry : entries) {
         if (entry.name == QLatin1String(".") || entry.name == QLatin1String(".."))
             continue;
-        if (entry.isFolder && RemotePaths::isSafeLocalName(entry.name))
+        // A name with "\" is an ordinary folder on the server; only what could never name one
+        // entry gets no node.
+        if (entry.isFolder && ServerNames::isServerName(entry.name))
             treeNode(folder + entry.name + QLatin1Char('/'), true);
         else if (!entry.isFolder)
             files.append(entry.name);
@@ -115,13 +175,13 @@ void RemotePane::ListView1_DblClick()
         return;
     const int row = current.isValid() && selected.contains(current.row()) ? current.row() : selected.first();
     const QString name = list->model()->item(row, 0)->text();
-    const QString mark = list->model()->item(row, list->column(QStringLiteral("tsize")))->text();
-    AppState &state = m_window.state();
-    if (mark == QString::number(RemoteListing::FolderSize) && m_session->setCurrentDirectory(name)) {
-        state.currentRemoteFolder = name == QLatin1String("..") ? RemotePaths::upOneLevel(state.currentRemoteFolder)
-                                                                : state.currentRemoteFolder + name + QLatin1Char('/');
-        selectTreeNode(state.currentRemoteFolder);
-        logReply();
+    const ListRoles::RowKind kind = list->rowKind(row);
+    if (ListRoles::isFolderLike(kind)) {
+        // The listing enters the folder; one that cannot be entered leaves the list where it was.
+        AppState &state = m_window.state();
+        state.currentRemoteFolder = kind == ListRoles::RowKind::Parent
+                                        ? RemotePaths::upOneLevel(state.currentRemoteFolder)
+                                        : state.currentRemoteFolder + name + QLatin1Char('/');
         FtpGetDirectoryContents();
         return;
     }
@@ -142,6 +202,11 @@ void RemotePane::txtDirectory_KeyPress()
     if (!requireConnection())
         return;
     AppState &state = m_window.state();
+    const ConnectionGuard::Turn turn = commandTurn();
+    if (!turn) {
+        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        return;
+    }
     const QString typed = m_window.txtDirectory->text();
     if (!m_session->setCurrentDirectory(typed)) {
         m_window.prompter().message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);

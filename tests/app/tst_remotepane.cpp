@@ -330,9 +330,6 @@ private slots:
         QCOMPARE(RemotePaths::upOneLevel("/pub/"), QString("/"));
         QCOMPARE(RemotePaths::fromTyped("/pub///"), QString("/pub/"));
         QCOMPARE(RemotePaths::fromTyped("/pub"), QString("/pub/"));
-        for (const char *bad : {"", ".", "..", "a/b", "a\\b", "x\ty"})
-            QVERIFY2(!RemotePaths::isSafeLocalName(bad), bad);
-        QVERIFY(RemotePaths::isSafeLocalName("..hidden and spaced é"));
     }
 };
 
