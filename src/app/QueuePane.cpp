@@ -4,6 +4,7 @@
 #include "Events.h"
 #include "FtpSession.h"
 #include "QueueModel.h"
+#include "RemotePane.h"
 #include "TransferEngine.h"
 #include "formmain.h"
 
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QTreeView>
 
 QueuePane::QueuePane(formmain &window)
@@ -75,6 +77,12 @@ void QueuePane::stopTransfer()
 
 void QueuePane::ProcessTransfer()
 {
+    // Another exchange holds the connection (a listing that lets events run): the queue starts
+    // once it has ended, never between two of its commands.
+    if (!m_engine->transferUnderWay() && m_window.remotePane().guard().isBusy()) {
+        QTimer::singleShot(250, this, &QueuePane::startIfIdle);
+        return;
+    }
     m_engine->ProcessTransfer();
 }
 

@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(f.window->statusPanel("remote")->text(),
                  QString("Remote: 6 files, %1 bytes").arg(2 * 4096 + 4096 + 2 + 1234567));
         QCOMPARE(f.window->txtDirectory->text(), QString("/pub/"));
-        // Double-clicking the 4096-byte file tries it as a folder, then leaves everything as it was.
+        // Double-clicking the 4096-byte file does not take it for a folder.
         f.selectRemote("exact.bin");
         f.window->remotePane().ListView1_DblClick();
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
