@@ -127,18 +127,14 @@ void formtemp::menu_clear_Click()
 
 bool formtemp::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ListView1 && event->type() == QEvent::Resize)
+        sizeColumns();
     if (watched == ListView1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
         menu_delete_Click();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void formtemp::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    sizeColumns();
 }
 
 // Each column a fifth of the list's width.

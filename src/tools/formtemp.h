@@ -34,7 +34,6 @@ public slots:
     void menu_clear_Click();
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -1,7 +1,13 @@
 // Every main-window menu item and toolbar button that opens a window opens it, once.
 #include "../app/MainWindowFixture.h"
 
+#include "formcalc.h"
+
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -74,6 +80,43 @@ private slots:
             QCOMPARE(windows(*f.window, QString::fromLatin1(o.window)).size(), 1);
         }
         QVERIFY(f.prompter->shown.isEmpty());
+    }
+
+    void calculatorWindowKeysAndKeyboard()
+    {
+        ScriptedPrompter prompter;
+        formcalc calc(prompter);
+        calc.show();
+        QCOMPARE(calc.txtCalc->text(), QString("0"));
+        QVERIFY(calc.optDec->isChecked());
+        QVERIFY(!calc.button("btnA")->isEnabled());
+        QTest::keyClicks(&calc, "7-2");
+        QTest::keyClick(&calc, Qt::Key_Return);
+        QCOMPARE(calc.txtCalc->text(), QString("5"));
+        calc.button("btnPlus")->click();
+        calc.button("btn3")->click();
+        calc.button("btnDo")->click();
+        QCOMPARE(calc.txtCalc->text(), QString("8"));
+        calc.button("btnCopy")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("8"));
+        QTest::keyClick(&calc, Qt::Key_Escape);
+        QVERIFY(calc.isVisible()); // Escape is "AC", not close
+        QCOMPARE(calc.txtCalc->text(), QString("0"));
+
+        QTest::keyClicks(&calc, "255");
+        calc.optHex->click();
+        QCOMPARE(calc.txtCalc->text(), QString("ff"));
+        QVERIFY(calc.button("btnF")->isEnabled());
+        QVERIFY(!calc.button("btnDec")->isEnabled());
+        calc.optBin->click();
+        QCOMPARE(calc.txtCalc->text(), QString("11111111"));
+        QVERIFY(!calc.button("btn2")->isEnabled());
+        QTest::keyClicks(&calc, "2a"); // keys of other bases do nothing
+        QCOMPARE(calc.txtCalc->text(), QString("11111111"));
+        calc.button("btnSqrt")->click();
+        QCOMPARE(prompter.messageTexts(), QStringList{"Decimal system only!"});
+        calc.button("btnExit")->click();
+        QVERIFY(!calc.isVisible());
     }
 };
 
