@@ -279,6 +279,7 @@ void formmain::wireMenus()
     connect(action(QStringLiteral("menu_temp")), &QAction::triggered, m_tools, &ToolWindows::showTemp);
     connect(action(QStringLiteral("menu_calc")), &QAction::triggered, m_tools, &ToolWindows::showCalc);
     connect(action(QStringLiteral("menu_gohelp")), &QAction::triggered, m_tools, &ToolWindows::showHelp);
+    connect(action(QStringLiteral("menu_http")), &QAction::triggered, m_tools, &ToolWindows::showHttp);
     wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
     wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
 }

@@ -2,6 +2,7 @@
 
 #include "formcalc.h"
 #include "formhelp.h"
+#include "formhttp.h"
 #include "formtemp.h"
 
 #include <QWidget>
@@ -24,6 +25,11 @@ formcalc *ToolWindows::calc() const
 formhelp *ToolWindows::help() const
 {
     return m_help;
+}
+
+formhttp *ToolWindows::http() const
+{
+    return m_http;
 }
 
 template <class Window, class Make> void ToolWindows::bringUp(QPointer<Window> &window, Make make)
@@ -50,4 +56,9 @@ void ToolWindows::showCalc()
 void ToolWindows::showHelp()
 {
     bringUp(m_help, [this] { return new formhelp(m_context.helpFile, m_owner); });
+}
+
+void ToolWindows::showHttp()
+{
+    bringUp(m_http, [this] { return new formhttp(*m_context.prompter, m_owner); });
 }

@@ -7,6 +7,7 @@
 class Prompter;
 class formcalc;
 class formhelp;
+class formhttp;
 class formtemp;
 class QWidget;
 
@@ -28,11 +29,13 @@ public:
     formtemp *temp() const;
     formcalc *calc() const;
     formhelp *help() const;
+    formhttp *http() const;
 
 public slots:
     void showTemp();
     void showCalc();
     void showHelp();
+    void showHttp();
 
 private:
     template <class Window, class Make> void bringUp(QPointer<Window> &window, Make make);
@@ -42,4 +45,5 @@ private:
     QPointer<formtemp> m_temp;
     QPointer<formcalc> m_calc;
     QPointer<formhelp> m_help;
+    QPointer<formhttp> m_http;
 };

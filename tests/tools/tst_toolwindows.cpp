@@ -32,6 +32,7 @@ class TestToolWindows : public QObject
             {"toolbar:calc", "formcalc", "Vestrigal - Calculator"},
             {"menu_gohelp", "formhelp", "Vestrigal - Help"},
             {"toolbar:help", "formhelp", "Vestrigal - Help"},
+            {"menu_http", "formhttp", "Vestrigal - HTTP download manager"},
             {"menu_news", "formnews", "Vestrigal - What's new"},
             {"menu_about", "formabout", "Vestrigal - About Us"},
         };
