@@ -66,6 +66,7 @@ formhttp::formhttp(Prompter &prompter, QWidget *parent)
     lvwFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvwFiles->viewport()->installEventFilter(this);
     layout->addWidget(lvwFiles, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -187,10 +188,11 @@ void formhttp::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-void formhttp::resizeEvent(QResizeEvent *event)
+bool formhttp::eventFilter(QObject *watched, QEvent *event)
 {
-    QWidget::resizeEvent(event);
-    sizeColumns();
+    if (watched == lvwFiles->viewport() && event->type() == QEvent::Resize)
+        sizeColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 // 11/32, 11/32, 5/32 and 5/32 of the list's width.
