@@ -13,7 +13,7 @@
 namespace {
 
 // What the network layer may hold for us while we do not read: beyond it, TCP holds the server.
-constexpr qint64 ReadBuffer = 256 * 1024;
+constexpr qint64 ReadBuffer = 1024 * 1024;
 constexpr int StallMs = 60 * 1000;
 
 QString pendingText(bool running)
