@@ -355,6 +355,33 @@ private slots:
         QCOMPARE(window.lblCurrent->text(), QString("Idle"));
         QCOMPARE(window.barCurrent->value(), 0);
         QVERIFY(prompter.shown.isEmpty());
+
+        prompter.fileNames = {dir.filePath("chosen.bin")};
+        window.btnBrowse->click();
+        QCOMPARE(window.txtLocal->text(), dir.filePath("chosen.bin"));
+        window.btnBrowse->click(); // cancelled: nothing changes
+        QCOMPARE(window.txtLocal->text(), dir.filePath("chosen.bin"));
+    }
+
+    void closingTheWindowStopsItsTransfer()
+    {
+        TestHttpServer server;
+        QTemporaryDir dir;
+        ScriptedPrompter prompter;
+        formhttp window(prompter);
+        window.show();
+        QVERIFY(window.queue().add(server.url("/slow/100000/1000/20/one"), dir.filePath("one.bin")));
+        QVERIFY(window.queue().add(server.url("/file/100/two"), dir.filePath("two.bin")));
+        QTRY_VERIFY(window.queue().received() > 0);
+        QTRY_VERIFY(window.lblCurrent->text().endsWith("%"));
+        QVERIFY(window.barCurrent->value() >= 0 && window.barCurrent->value() < 100);
+        window.close();
+        QVERIFY(!window.queue().isTransferring());
+        QTest::qWait(300);
+        QVERIFY(!window.queue().isTransferring());
+        const QByteArray part = Fixture::read(dir.filePath("one.bin"));
+        QVERIFY(part.size() > 0 && part.size() < 100000);
+        QVERIFY(!QFile::exists(dir.filePath("two.bin")));
     }
 };
 
