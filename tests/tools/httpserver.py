@@ -6,6 +6,7 @@ Prints "PORT <n>" when it listens. The path chooses the behaviour; bodies are th
   /nolength/N/name           N bytes, no length, the connection closes at the end
   /status/CODE/name          an error page with that status
   /redirect/K/rest...        K redirects, then /rest...
+  /to/PORT/rest...           a redirect to http://127.0.0.1:PORT/rest...
   /slow/N/CHUNK/MS/name      N bytes in chunks of CHUNK bytes, MS milliseconds apart
   /short/ANNOUNCED/SENT/name announces one length, sends fewer bytes and closes
   /long/ANNOUNCED/SENT/name  announces one length, sends more
@@ -93,6 +94,11 @@ class Handler(BaseHTTPRequestHandler):
                 target = "/redirect/%d/%s" % (k - 1, "/".join(parts[2:])) if k > 1 else "/" + "/".join(parts[2:])
                 self.send_response(302)
                 self.send_header("Location", target)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif kind == "to":
+                self.send_response(302)
+                self.send_header("Location", "http://127.0.0.1:%s/%s" % (parts[1], "/".join(parts[2:])))
                 self.send_header("Content-Length", "0")
                 self.end_headers()
             elif kind == "slow":

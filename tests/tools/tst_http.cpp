@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -302,13 +303,16 @@ private slots:
         QVERIFY(!QFile::exists(f.local("x.bin")));
     }
 
-    void certificateErrorsFailWithTheReason()
+    // https with the system's checks: an unknown certificate fails with the reason; trusted, the
+    // file arrives, and a redirect from https to http is not followed.
+    void httpsWithCertificateChecks()
     {
         QTemporaryDir keys;
         const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
         QProcess openssl;
         openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
-                                  "/CN=127.0.0.1", "-keyout", key, "-out", cert});
+                                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
+                                  "-out", cert});
         if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
             QSKIP("openssl could not make a certificate");
         Fixture f({"--tls", cert, key});
@@ -319,6 +323,24 @@ private slots:
         QVERIFY2(f.prompter.messageTexts().last().contains("certificate", Qt::CaseInsensitive),
                  qPrintable(f.prompter.messageTexts().last()));
         QVERIFY(!QFile::exists(f.local("s.bin")));
+
+        const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = system;
+        trusting.addCaCertificates(cert);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        TestHttpServer plain;
+        HttpQueue queue(f.prompter);
+        QStringList outcomes;
+        connect(&queue, &HttpQueue::finished, [&](const QString &, const QString &o) { outcomes << o; });
+        QVERIFY(queue.add(f.server.url("/file/5000/t.bin", "https"), f.local("t.bin")));
+        QVERIFY(queue.add(f.server.url(QString("/to/%1/file/10/u.bin").arg(plain.port()), "https"),
+                          f.local("u.bin")));
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 20000);
+        QSslConfiguration::setDefaultConfiguration(system);
+        QCOMPARE(outcomes, (QStringList{"done", "failed"}));
+        QCOMPARE(Fixture::read(f.local("t.bin")), TestHttpServer::pattern(5000));
+        QVERIFY(!QFile::exists(f.local("u.bin")));
+        QVERIFY(!plain.stats().contains("/file/10/u.bin"));
     }
 
     void windowDownloadsTwoFiles()
