@@ -37,7 +37,8 @@ int main(int argc, char **argv)
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
     if (outcome != QLatin1String("done")) {
-        std::fprintf(stderr, "bench_http: %s: %s\n", qPrintable(outcome), qPrintable(prompter.messageTexts().join(' ')));
+        std::fprintf(stderr, "bench_http: %s: %s\n", qPrintable(outcome),
+                     qPrintable(prompter.messageTexts().join(' ')));
         return 1;
     }
     rusage usage{};

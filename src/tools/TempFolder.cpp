@@ -72,9 +72,9 @@ TempFolder::Removal TempFolder::clear(const QString &folder)
 QString TempFolder::statusText(const Removal &removal)
 {
     if (removal.failed.isEmpty())
-        return removal.folders.isEmpty() ? QString()
-                                         : QStringLiteral("%1 is a folder; folders are not deleted here.")
-                                               .arg(removal.folders.first());
+        return removal.folders.isEmpty()
+                   ? QString()
+                   : QStringLiteral("%1 is a folder; folders are not deleted here.").arg(removal.folders.first());
     if (removal.failed.size() == 1)
         return QStringLiteral("Could not delete %1.").arg(removal.failed.first());
     return QStringLiteral("Could not delete %1 and %2 more files.")

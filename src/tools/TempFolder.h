@@ -17,7 +17,7 @@ struct Row
     qint64 size = 0;
     QString sizeText; // "0" for an empty file
     QString type;
-    QDateTime created; // invalid when unknown
+    QDateTime created;   // invalid when unknown
     QString createdText; // "-" when unknown
 };
 

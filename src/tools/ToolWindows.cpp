@@ -7,10 +7,7 @@
 
 #include <QWidget>
 
-ToolWindows::ToolWindows(const Context &context, QWidget *owner)
-    : QObject(owner), m_context(context), m_owner(owner)
-{
-}
+ToolWindows::ToolWindows(const Context &context, QWidget *owner) : QObject(owner), m_context(context), m_owner(owner) {}
 
 formtemp *ToolWindows::temp() const
 {

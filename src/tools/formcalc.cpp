@@ -65,20 +65,34 @@ formcalc::formcalc(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt::Wi
         place(b, row, column);
     };
     Calculator &c = m_calc;
-    key("btnDec", ",", [&c] { c.decimalSeparator(); }, 4, 1);
-    key("btnSign", "+/-", [&c] { c.changeSign(); }, 4, 2);
-    key("btnPlus", "+", [&c] { c.operation(Calculator::Plus); }, 1, 3);
-    key("btnMinus", "-", [&c] { c.operation(Calculator::Minus); }, 2, 3);
-    key("btnTimes", "*", [&c] { c.operation(Calculator::Times); }, 3, 3);
-    key("btnDivided", "/", [&c] { c.operation(Calculator::Divide); }, 4, 3);
-    key("btnDo", "=", [&c] { c.equals(); }, 4, 4);
-    key("btnAc", "AC", [&c] { c.allClear(); }, 0, 0);
-    key("btnSqrt", "Sqr", [&c] { c.squareRoot(); }, 0, 1);
-    key("btnMset", "SM", [&c] { c.memorySet(); }, 0, 2);
-    key("btnMrest", "M+", [&c] { c.memoryRecall(); }, 0, 3);
-    key("btnMclr", "CM", [&c] { c.memoryClear(); }, 0, 4);
-    key("btnCopy", "Copy", [this] { btnCopy_Click(); }, 1, 4);
-    key("btnExit", "Exit", [this] { close(); }, 2, 4);
+    key(
+        "btnDec", ",", [&c] { c.decimalSeparator(); }, 4, 1);
+    key(
+        "btnSign", "+/-", [&c] { c.changeSign(); }, 4, 2);
+    key(
+        "btnPlus", "+", [&c] { c.operation(Calculator::Plus); }, 1, 3);
+    key(
+        "btnMinus", "-", [&c] { c.operation(Calculator::Minus); }, 2, 3);
+    key(
+        "btnTimes", "*", [&c] { c.operation(Calculator::Times); }, 3, 3);
+    key(
+        "btnDivided", "/", [&c] { c.operation(Calculator::Divide); }, 4, 3);
+    key(
+        "btnDo", "=", [&c] { c.equals(); }, 4, 4);
+    key(
+        "btnAc", "AC", [&c] { c.allClear(); }, 0, 0);
+    key(
+        "btnSqrt", "Sqr", [&c] { c.squareRoot(); }, 0, 1);
+    key(
+        "btnMset", "SM", [&c] { c.memorySet(); }, 0, 2);
+    key(
+        "btnMrest", "M+", [&c] { c.memoryRecall(); }, 0, 3);
+    key(
+        "btnMclr", "CM", [&c] { c.memoryClear(); }, 0, 4);
+    key(
+        "btnCopy", "Copy", [this] { btnCopy_Click(); }, 1, 4);
+    key(
+        "btnExit", "Exit", [this] { close(); }, 2, 4);
     refresh();
 }
 

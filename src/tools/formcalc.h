@@ -3,8 +3,8 @@
 #include "Calculator.h"
 
 #include <QHash>
-#include <functional>
 #include <QWidget>
+#include <functional>
 
 class Prompter;
 class QLineEdit;

@@ -43,8 +43,8 @@ formhelp::formhelp(const QString &helpFile, QWidget *parent) : QWidget(parent, Q
     const QIcon image = QIcon::fromTheme(QStringLiteral("help-contents"), style()->standardIcon(QStyle::SP_FileIcon));
     QHash<QString, QTreeWidgetItem *> items;
     for (const HelpData::Node &n : HelpData::topicTree()) {
-        QTreeWidgetItem *item = n.parent.isEmpty() ? new QTreeWidgetItem(tvwHelp)
-                                                   : new QTreeWidgetItem(items.value(n.parent));
+        QTreeWidgetItem *item =
+            n.parent.isEmpty() ? new QTreeWidgetItem(tvwHelp) : new QTreeWidgetItem(items.value(n.parent));
         item->setText(0, n.text);
         item->setIcon(0, image);
         item->setData(0, KeyRole, n.key);

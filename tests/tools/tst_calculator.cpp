@@ -21,15 +21,31 @@ class TestCalculator : public QObject
         {
             for (const QChar k : keys) {
                 switch (k.unicode()) {
-                case '+': calc.operation(Calculator::Plus); break;
-                case '-': calc.operation(Calculator::Minus); break;
-                case '*': calc.operation(Calculator::Times); break;
-                case '/': calc.operation(Calculator::Divide); break;
-                case '=': calc.equals(); break;
-                case ',': calc.decimalSeparator(); break;
-                case 's': calc.changeSign(); break;
-                case ' ': break;
-                default: calc.digit(k);
+                case '+':
+                    calc.operation(Calculator::Plus);
+                    break;
+                case '-':
+                    calc.operation(Calculator::Minus);
+                    break;
+                case '*':
+                    calc.operation(Calculator::Times);
+                    break;
+                case '/':
+                    calc.operation(Calculator::Divide);
+                    break;
+                case '=':
+                    calc.equals();
+                    break;
+                case ',':
+                    calc.decimalSeparator();
+                    break;
+                case 's':
+                    calc.changeSign();
+                    break;
+                case ' ':
+                    break;
+                default:
+                    calc.digit(k);
                 }
             }
             return *this;
@@ -44,29 +60,69 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
         const QString big = "1" + QString(30, '0');
-        QTest::newRow("2^30 to binary") << "DecimalToBinary" << "1073741824" << big;
+        QTest::newRow("2^30 to binary") << "DecimalToBinary"
+                                        << "1073741824" << big;
         QTest::newRow("2^30 back") << "BinaryToDecimal" << big << "1073741824";
-        QTest::newRow("2^62 to binary") << "DecimalToBinary" << "4611686018427387904" << "1" + QString(62, '0');
-        QTest::newRow("255 to hex") << "DecimalToHex" << "255" << "ff";
-        QTest::newRow("-255 to hex") << "DecimalToHex" << "-255" << "-ff";
-        QTest::newRow("-ff to decimal") << "HexToDecimal" << "-ff" << "-255";
-        QTest::newRow("upper-case hex") << "HexToDecimal" << "FF" << "255";
-        QTest::newRow("zero to binary") << "DecimalToBinary" << "0" << "0";
-        QTest::newRow("empty to binary") << "DecimalToBinary" << "" << "0";
-        QTest::newRow("empty to hex") << "BinaryToHex" << "" << "0";
-        QTest::newRow("minus zero") << "DecimalToHex" << "-0" << "0";
-        QTest::newRow("leading zeros") << "HexToDecimal" << "000ff" << "255";
-        QTest::newRow("letters in binary") << "BinaryToDecimal" << "1a1" << "5";
-        QTest::newRow("letters in binary to hex") << "BinaryToHex" << "1x1x" << "a";
-        QTest::newRow("fraction dropped") << "DecimalToBinary" << "5,75" << "101";
-        QTest::newRow("hex to binary pads groups") << "HexToBinary" << "1f" << "11111";
-        QTest::newRow("hex to binary negative") << "HexToBinary" << "-a" << "-1010";
-        QTest::newRow("binary to hex") << "BinaryToHex" << "-11111111" << "-ff";
-        QTest::newRow("int64 max") << "DecimalToHex" << "9223372036854775807" << "7fffffffffffffff";
-        QTest::newRow("int64 min") << "DecimalToHex" << "-9223372036854775808" << "-8000000000000000";
-        QTest::newRow("hex int64 max") << "HexToDecimal" << "7fffffffffffffff" << "9223372036854775807";
+        QTest::newRow("2^62 to binary") << "DecimalToBinary"
+                                        << "4611686018427387904"
+                                        << "1" + QString(62, '0');
+        QTest::newRow("255 to hex") << "DecimalToHex"
+                                    << "255"
+                                    << "ff";
+        QTest::newRow("-255 to hex") << "DecimalToHex"
+                                     << "-255"
+                                     << "-ff";
+        QTest::newRow("-ff to decimal") << "HexToDecimal"
+                                        << "-ff"
+                                        << "-255";
+        QTest::newRow("upper-case hex") << "HexToDecimal"
+                                        << "FF"
+                                        << "255";
+        QTest::newRow("zero to binary") << "DecimalToBinary"
+                                        << "0"
+                                        << "0";
+        QTest::newRow("empty to binary") << "DecimalToBinary"
+                                         << ""
+                                         << "0";
+        QTest::newRow("empty to hex") << "BinaryToHex"
+                                      << ""
+                                      << "0";
+        QTest::newRow("minus zero") << "DecimalToHex"
+                                    << "-0"
+                                    << "0";
+        QTest::newRow("leading zeros") << "HexToDecimal"
+                                       << "000ff"
+                                       << "255";
+        QTest::newRow("letters in binary") << "BinaryToDecimal"
+                                           << "1a1"
+                                           << "5";
+        QTest::newRow("letters in binary to hex") << "BinaryToHex"
+                                                  << "1x1x"
+                                                  << "a";
+        QTest::newRow("fraction dropped") << "DecimalToBinary"
+                                          << "5,75"
+                                          << "101";
+        QTest::newRow("hex to binary pads groups") << "HexToBinary"
+                                                   << "1f"
+                                                   << "11111";
+        QTest::newRow("hex to binary negative") << "HexToBinary"
+                                                << "-a"
+                                                << "-1010";
+        QTest::newRow("binary to hex") << "BinaryToHex"
+                                       << "-11111111"
+                                       << "-ff";
+        QTest::newRow("int64 max") << "DecimalToHex"
+                                   << "9223372036854775807"
+                                   << "7fffffffffffffff";
+        QTest::newRow("int64 min") << "DecimalToHex"
+                                   << "-9223372036854775808"
+                                   << "-8000000000000000";
+        QTest::newRow("hex int64 max") << "HexToDecimal"
+                                       << "7fffffffffffffff"
+                                       << "9223372036854775807";
         QTest::newRow("63 binary ones") << "BinaryToDecimal" << QString(63, '1') << "9223372036854775807";
-        QTest::newRow("long hex to binary") << "HexToBinary" << "ffffffffffffffffff" << QString(72, '1');
+        QTest::newRow("long hex to binary") << "HexToBinary"
+                                            << "ffffffffffffffffff" << QString(72, '1');
     }
 
     void conversionTable()
@@ -75,12 +131,18 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, expected);
         QString (*f)(const QString &, bool *) = nullptr;
-        if (routine == "DecimalToBinary") f = DecimalToBinary;
-        if (routine == "DecimalToHex") f = DecimalToHex;
-        if (routine == "BinaryToDecimal") f = BinaryToDecimal;
-        if (routine == "BinaryToHex") f = BinaryToHex;
-        if (routine == "HexToDecimal") f = HexToDecimal;
-        if (routine == "HexToBinary") f = HexToBinary;
+        if (routine == "DecimalToBinary")
+            f = DecimalToBinary;
+        if (routine == "DecimalToHex")
+            f = DecimalToHex;
+        if (routine == "BinaryToDecimal")
+            f = BinaryToDecimal;
+        if (routine == "BinaryToHex")
+            f = BinaryToHex;
+        if (routine == "HexToDecimal")
+            f = HexToDecimal;
+        if (routine == "HexToBinary")
+            f = HexToBinary;
         bool ok = false;
         QCOMPARE(f(input, &ok), expected);
         QVERIFY(ok);

@@ -15,9 +15,9 @@
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QStandardItemModel>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTcpServer>
 #include <QTreeView>
 
 class TestHttp : public QObject
@@ -34,16 +34,12 @@ class TestHttp : public QObject
 
         Fixture(const QStringList &serverArgs = {}) : server(serverArgs)
         {
-            QObject::connect(&queue, &HttpQueue::finished,
-                             [this](const QString &path, const QString &outcome) {
-                                 outcomes << QFileInfo(path).fileName() + " " + outcome;
-                             });
+            QObject::connect(&queue, &HttpQueue::finished, [this](const QString &path, const QString &outcome) {
+                outcomes << QFileInfo(path).fileName() + " " + outcome;
+            });
         }
         QString local(const QString &name) const { return dir.filePath(name); }
-        bool add(const QString &path, const QString &name)
-        {
-            return queue.add(server.url(path), local(name));
-        }
+        bool add(const QString &path, const QString &name) { return queue.add(server.url(path), local(name)); }
         QString cell(int row, int column) const { return queue.model()->item(row, column)->text(); }
         QStringList statuses() const
         {
@@ -54,8 +50,7 @@ class TestHttp : public QObject
         }
         bool waitEmpty(int ms = 20000)
         {
-            return QTest::qWaitFor([this] { return queue.model()->rowCount() == 0 && !queue.isTransferring(); },
-                                   ms);
+            return QTest::qWaitFor([this] { return queue.model()->rowCount() == 0 && !queue.isTransferring(); }, ms);
         }
         static QByteArray read(const QString &path)
         {
@@ -99,7 +94,7 @@ private slots:
         QVERIFY(!f.queue.add(f.server.url("/file/1/a"), "relative"));
         QVERIFY(!f.queue.add(f.server.url(""), f.local("a")));
         QCOMPARE(f.prompter.messageTexts(), (QStringList{"The 2 fields must be filled!", "Invalid local file name.",
-                                                          "Invalid remote file name."}));
+                                                         "Invalid remote file name."}));
         QVERIFY(write(f.local("exists.bin"), "mine"));
         f.prompter.answers = {Prompter::Answer::Cancel};
         QVERIFY(!f.add("/file/10/x", "exists.bin"));
@@ -255,10 +250,14 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("404") << "/status/404/x" << "404";
-        QTest::newRow("500") << "/status/500/x" << "500";
-        QTest::newRow("cut short") << "/short/100000/40000/x" << "";
-        QTest::newRow("too many redirects") << "/redirect/11/file/10/x" << "";
+        QTest::newRow("404") << "/status/404/x"
+                             << "404";
+        QTest::newRow("500") << "/status/500/x"
+                             << "500";
+        QTest::newRow("cut short") << "/short/100000/40000/x"
+                                   << "";
+        QTest::newRow("too many redirects") << "/redirect/11/file/10/x"
+                                            << "";
     }
 
     void failuresLeaveTheFileAlone()
@@ -310,9 +309,9 @@ private slots:
         QTemporaryDir keys;
         const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
         QProcess openssl;
-        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
-                                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
-                                  "-out", cert});
+        openssl.start("openssl",
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                       "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
         if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
             QSKIP("openssl could not make a certificate");
         Fixture f({"--tls", cert, key});
@@ -333,8 +332,7 @@ private slots:
         QStringList outcomes;
         connect(&queue, &HttpQueue::finished, [&](const QString &, const QString &o) { outcomes << o; });
         QVERIFY(queue.add(f.server.url("/file/5000/t.bin", "https"), f.local("t.bin")));
-        QVERIFY(queue.add(f.server.url(QString("/to/%1/file/10/u.bin").arg(plain.port()), "https"),
-                          f.local("u.bin")));
+        QVERIFY(queue.add(f.server.url(QString("/to/%1/file/10/u.bin").arg(plain.port()), "https"), f.local("u.bin")));
         QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 20000);
         QSslConfiguration::setDefaultConfiguration(system);
         QCOMPARE(outcomes, (QStringList{"done", "failed"}));

@@ -70,9 +70,10 @@ private slots:
         QVERIFY(write(outside.filePath("keep.txt")));
         QVERIFY(QDir(dir.path()).mkpath("sub/inner"));
         QVERIFY(write(dir.filePath("sub/inner/deep.txt")));
-        const TempFolder::Removal r = TempFolder::remove(
-            dir.path(), {dir.filePath("a.txt"), outside.filePath("keep.txt"), dir.filePath("sub"),
-                         dir.filePath("sub/inner/deep.txt"), dir.filePath("../" + QFileInfo(outside.path()).fileName() + "/keep.txt")});
+        const TempFolder::Removal r =
+            TempFolder::remove(dir.path(), {dir.filePath("a.txt"), outside.filePath("keep.txt"), dir.filePath("sub"),
+                                            dir.filePath("sub/inner/deep.txt"),
+                                            dir.filePath("../" + QFileInfo(outside.path()).fileName() + "/keep.txt")});
         QCOMPARE(r.removed, 1);
         QVERIFY(QFile::exists(outside.filePath("keep.txt")));
         QVERIFY(QFile::exists(dir.filePath("sub/inner/deep.txt")));
