@@ -8,6 +8,8 @@ PACKAGES=(
   shared-mime-info adwaita-icon-theme fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-apps python3-pyftpdlib unrtf curl lftp
 )
+# openssl makes the certificate of the HTTP download manager's https tests.
+PACKAGES+=(openssl)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

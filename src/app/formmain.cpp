@@ -11,6 +11,7 @@
 #include "RemotePane.h"
 #include "SplitterBar.h"
 #include "TelnetLauncher.h"
+#include "ToolWindows.h"
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
@@ -42,6 +43,7 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
 {
     if (!m_prompter)
         m_prompter = std::make_unique<WidgetPrompter>(this);
+    m_tools = new ToolWindows({state.folders.temp, state.folders.helpFile, m_prompter.get()}, this);
     setObjectName(QStringLiteral("formmain"));
     setWindowTitle(QStringLiteral("Vestrigal"));
     createControls();
@@ -274,6 +276,10 @@ void formmain::wireMenus()
     onConnect(QStringLiteral("menu_telnet"), &formmain::menu_telnet_Click);
     onConnect(QStringLiteral("menu_news"), &formmain::menu_news_Click);
     onConnect(QStringLiteral("menu_about"), &formmain::menu_about_Click);
+    connect(action(QStringLiteral("menu_temp")), &QAction::triggered, m_tools, &ToolWindows::showTemp);
+    connect(action(QStringLiteral("menu_calc")), &QAction::triggered, m_tools, &ToolWindows::showCalc);
+    connect(action(QStringLiteral("menu_gohelp")), &QAction::triggered, m_tools, &ToolWindows::showHelp);
+    connect(action(QStringLiteral("menu_http")), &QAction::triggered, m_tools, &ToolWindows::showHttp);
     wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
     wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
 }
@@ -326,6 +332,15 @@ void formmain::Toolbar1_ButtonClick(int index)
         break;
     case 9:
         menu_telnet_Click();
+        break;
+    case 10:
+        m_tools->showCalc();
+        break;
+    case 11:
+        m_tools->showTemp();
+        break;
+    case 14:
+        m_tools->showHelp();
         break;
     default:
         break; // the windows and commands behind the other buttons are not built yet

@@ -32,6 +32,7 @@ class RemoteOperations;
 class RemotePane;
 class LogFileWriter;
 class SessionLog;
+class ToolWindows;
 class formabout;
 class formnews;
 
@@ -59,6 +60,7 @@ public:
     QueuePane &queuePane() { return *m_queuePane; }
     DragDrop &dragDrop() { return *m_dragDrop; }
     RemoteOperations &remoteOperations() { return *m_remoteOperations; }
+    ToolWindows &toolWindows() { return *m_tools; }
 
     // Shared routines of the window.
     bool SetStatusLine(const QString &text);
@@ -142,4 +144,5 @@ private:
     std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;
     QPointer<formabout> m_about;
+    ToolWindows *m_tools = nullptr;
 };

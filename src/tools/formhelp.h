@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The help viewer: the fixed topic tree; a click shows the topic, read again from the help file.
+class formhelp : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit formhelp(const QString &helpFile, QWidget *parent = nullptr);
+
+    QTreeWidget *tvwHelp;
+    QPlainTextEdit *txtHelp;
+    QPushButton *btnOk;
+
+    QTreeWidgetItem *node(const QString &key) const;
+
+public slots:
+    void tvwHelp_NodeClick(QTreeWidgetItem *node);
+
+private:
+    QString m_helpFile;
+};

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""An HTTP server for the download manager's tests, on 127.0.0.1 and a free port.
+
+Prints "PORT <n>" when it listens. The path chooses the behaviour; bodies are the bytes i % 251:
+  /file/N/name               N bytes with their length
+  /nolength/N/name           N bytes, no length, the connection closes at the end
+  /status/CODE/name          an error page with that status
+  /redirect/K/rest...        K redirects, then /rest...
+  /to/PORT/rest...           a redirect to http://127.0.0.1:PORT/rest...
+  /slow/N/CHUNK/MS/name      N bytes in chunks of CHUNK bytes, MS milliseconds apart
+  /short/ANNOUNCED/SENT/name announces one length, sends fewer bytes and closes
+  /long/ANNOUNCED/SENT/name  announces one length, sends more
+  /stats                     "started=N completed=M" and the paths asked for, one a line
+With --tls CERT KEY it serves https.
+"""
+import socketserver
+import ssl
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+BLOCK = bytes(i % 251 for i in range(251 * 261))
+lock = threading.Lock()
+stats = {"started": 0, "completed": 0, "paths": []}
+
+
+def body(n):
+    """Yields the first n bytes of the pattern in blocks."""
+    while n > 0:
+        chunk = BLOCK if n >= len(BLOCK) else BLOCK[:n]
+        yield chunk
+        n -= len(chunk)
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, n, announced=None, chunk=None, delay=0.0):
+        self.send_response(200)
+        if announced is not None:
+            self.send_header("Content-Length", str(announced))
+        else:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.send_header("Content-Type", "application/octet-stream")
+        self.end_headers()
+        with lock:
+            stats["started"] += 1
+        sent = 0
+        for block in body(n):
+            if chunk:
+                for i in range(0, len(block), chunk):
+                    self.wfile.write(block[i:i + chunk])
+                    self.wfile.flush()
+                    time.sleep(delay)
+            else:
+                self.wfile.write(block)
+            sent += len(block)
+        self.wfile.flush()
+        with lock:
+            stats["completed"] += 1
+
+    def do_GET(self):
+        with lock:
+            stats["paths"].append(self.path)
+        parts = self.path.strip("/").split("/")
+        kind = parts[0]
+        try:
+            if kind == "stats":
+                with lock:
+                    text = "started=%d completed=%d\n" % (stats["started"], stats["completed"])
+                    text += "\n".join(stats["paths"]) + "\n"
+                data = text.encode()
+                self.send_response(200)
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+            elif kind == "file":
+                self.send_body(int(parts[1]), announced=int(parts[1]))
+            elif kind == "nolength":
+                self.send_body(int(parts[1]))
+            elif kind == "status":
+                page = b"<html><body>error page</body></html>"
+                self.send_response(int(parts[1]))
+                self.send_header("Content-Length", str(len(page)))
+                self.end_headers()
+                self.wfile.write(page)
+            elif kind == "redirect":
+                k = int(parts[1])
+                target = "/redirect/%d/%s" % (k - 1, "/".join(parts[2:])) if k > 1 else "/" + "/".join(parts[2:])
+                self.send_response(302)
+                self.send_header("Location", target)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif kind == "to":
+                self.send_response(302)
+                self.send_header("Location", "http://127.0.0.1:%s/%s" % (parts[1], "/".join(parts[2:])))
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif kind == "slow":
+                n, chunk, ms = int(parts[1]), int(parts[2]), int(parts[3])
+                self.send_body(n, announced=n, chunk=chunk, delay=ms / 1000.0)
+            elif kind == "short":
+                self.send_body(int(parts[2]), announced=int(parts[1]))
+                self.close_connection = True
+            elif kind == "long":
+                self.send_body(int(parts[2]), announced=int(parts[1]))
+                self.close_connection = True
+            else:
+                self.send_error(404)
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
+            self.close_connection = True
+
+
+def main():
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    print("PORT %d" % server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()

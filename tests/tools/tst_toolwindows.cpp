@@ -1,0 +1,125 @@
+// Every main-window menu item and toolbar button that opens a window opens it, once.
+#include "../app/MainWindowFixture.h"
+
+#include "formcalc.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolBar>
+#include <QToolButton>
+
+class TestToolWindows : public QObject
+{
+    Q_OBJECT
+
+    struct Opener
+    {
+        const char *trigger; // a menu item's name, or "toolbar:" and a button's key
+        const char *window;  // the objectName of the window it opens
+        const char *title;
+    };
+
+    static QList<Opener> openers()
+    {
+        // One line per window command.
+        return {
+            {"menu_temp", "formtemp", "Vestrigal - Temp files browser"},
+            {"toolbar:temp", "formtemp", "Vestrigal - Temp files browser"},
+            {"menu_calc", "formcalc", "Vestrigal - Calculator"},
+            {"toolbar:calc", "formcalc", "Vestrigal - Calculator"},
+            {"menu_gohelp", "formhelp", "Vestrigal - Help"},
+            {"toolbar:help", "formhelp", "Vestrigal - Help"},
+            {"menu_http", "formhttp", "Vestrigal - HTTP download manager"},
+            {"menu_news", "formnews", "Vestrigal - What's new"},
+            {"menu_about", "formabout", "Vestrigal - About Us"},
+        };
+    }
+
+    static void fire(formmain &window, const QString &trigger)
+    {
+        if (trigger.startsWith("toolbar:")) {
+            QAction *a = window.Toolbar1->findChild<QAction *>(trigger.mid(8));
+            QVERIFY2(a, qPrintable(trigger));
+            auto *button = qobject_cast<QToolButton *>(window.Toolbar1->widgetForAction(a));
+            QVERIFY(button);
+            button->click();
+        } else {
+            QAction *a = window.action(trigger);
+            QVERIFY2(a, qPrintable(trigger));
+            a->trigger();
+        }
+    }
+
+    static QList<QWidget *> windows(formmain &main, const QString &name)
+    {
+        QList<QWidget *> found;
+        for (QWidget *w : main.findChildren<QWidget *>(name))
+            if (w->isWindow())
+                found << w;
+        return found;
+    }
+
+private slots:
+    void everyCommandOpensItsWindowOnce()
+    {
+        MainWindowFixture f;
+        f.window->show();
+        for (const Opener &o : openers()) {
+            fire(*f.window, QString::fromLatin1(o.trigger));
+            fire(*f.window, QString::fromLatin1(o.trigger));
+            const QList<QWidget *> open = windows(*f.window, QString::fromLatin1(o.window));
+            QVERIFY2(open.size() == 1, o.trigger);
+            QVERIFY2(open.first()->isVisible(), o.trigger);
+            QCOMPARE(open.first()->windowTitle(), QString::fromLatin1(o.title));
+            // Closed, it opens again as a new instance.
+            open.first()->close();
+            QTRY_VERIFY2(windows(*f.window, QString::fromLatin1(o.window)).isEmpty(), o.trigger);
+            fire(*f.window, QString::fromLatin1(o.trigger));
+            QCOMPARE(windows(*f.window, QString::fromLatin1(o.window)).size(), 1);
+        }
+        QVERIFY(f.prompter->shown.isEmpty());
+    }
+
+    void calculatorWindowKeysAndKeyboard()
+    {
+        ScriptedPrompter prompter;
+        formcalc calc(prompter);
+        calc.show();
+        QCOMPARE(calc.txtCalc->text(), QString("0"));
+        QVERIFY(calc.optDec->isChecked());
+        QVERIFY(!calc.button("btnA")->isEnabled());
+        QTest::keyClicks(&calc, "7-2");
+        QTest::keyClick(&calc, Qt::Key_Return);
+        QCOMPARE(calc.txtCalc->text(), QString("5"));
+        calc.button("btnPlus")->click();
+        calc.button("btn3")->click();
+        calc.button("btnDo")->click();
+        QCOMPARE(calc.txtCalc->text(), QString("8"));
+        calc.button("btnCopy")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("8"));
+        QTest::keyClick(&calc, Qt::Key_Escape);
+        QVERIFY(calc.isVisible()); // Escape is "AC", not close
+        QCOMPARE(calc.txtCalc->text(), QString("0"));
+
+        QTest::keyClicks(&calc, "255");
+        calc.optHex->click();
+        QCOMPARE(calc.txtCalc->text(), QString("ff"));
+        QVERIFY(calc.button("btnF")->isEnabled());
+        QVERIFY(!calc.button("btnDec")->isEnabled());
+        calc.optBin->click();
+        QCOMPARE(calc.txtCalc->text(), QString("11111111"));
+        QVERIFY(!calc.button("btn2")->isEnabled());
+        QTest::keyClicks(&calc, "2a"); // keys of other bases do nothing
+        QCOMPARE(calc.txtCalc->text(), QString("11111111"));
+        calc.button("btnSqrt")->click();
+        QCOMPARE(prompter.messageTexts(), QStringList{"Decimal system only!"});
+        calc.button("btnExit")->click();
+        QVERIFY(!calc.isVisible());
+    }
+};
+
+QTEST_MAIN(TestToolWindows)
+#include "tst_toolwindows.moc"
