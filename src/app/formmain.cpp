@@ -14,6 +14,7 @@
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
+#include "formprofiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -274,6 +275,7 @@ void formmain::wireMenus()
     onConnect(QStringLiteral("menu_telnet"), &formmain::menu_telnet_Click);
     onConnect(QStringLiteral("menu_news"), &formmain::menu_news_Click);
     onConnect(QStringLiteral("menu_about"), &formmain::menu_about_Click);
+    onConnect(QStringLiteral("menu_connect"), &formmain::menu_connect_Click);
     wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
     wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
 }
@@ -309,6 +311,9 @@ void formmain::setListViewMode(Side side, FileListView::ViewMode mode)
 void formmain::Toolbar1_ButtonClick(int index)
 {
     switch (index) {
+    case 1:
+        menu_connect_Click();
+        break;
     case 2:
         m_remotePane->btnConnect_Click();
         break;
@@ -375,6 +380,38 @@ void formmain::menu_news_Click()
 void formmain::menu_about_Click()
 {
     showSingle(m_about);
+}
+
+void formmain::menu_connect_Click()
+{
+    if (!m_profiles) {
+        m_profiles = new formprofiles(m_state.folders.profiles, *this, this);
+        m_profiles->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_profiles->show();
+    m_profiles->raise();
+    m_profiles->activateWindow();
+}
+
+void formmain::setConnectionFields(const ProfileConnection &c)
+{
+    txtServer->setText(c.server);
+    txtPort->setText(c.port);
+    txtUsername->setText(c.username);
+    txtPassword->setText(c.password);
+    txtProxy->setText(c.proxy);
+    txtTimeout->setText(c.timeout);
+    txtKeep->setText(c.keepAlive);
+}
+
+void formmain::setActiveMode(bool active)
+{
+    checkType->setChecked(active);
+}
+
+void formmain::runConnect(const QString &startFolder)
+{
+    m_remotePane->connectAt(startFolder);
 }
 
 void formmain::createColumns()

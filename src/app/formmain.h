@@ -2,6 +2,7 @@
 
 #include "FileListView.h"
 #include "PaneLayout.h"
+#include "ProfileHost.h"
 #include "Prompter.h"
 
 #include <QHash>
@@ -34,11 +35,12 @@ class LogFileWriter;
 class SessionLog;
 class formabout;
 class formnews;
+class formprofiles;
 
 // The main window: quick-connect bar, local and remote trees and lists, the queue, the
 // session log, menus, popups, toolbar and status bar. Its slots gather what the user gave
 // and call the core.
-class formmain : public QMainWindow
+class formmain : public QMainWindow, public ProfileHost
 {
     Q_OBJECT
 public:
@@ -48,7 +50,7 @@ public:
     ~formmain() override;
 
     AppState &state() { return m_state; }
-    Prompter &prompter() { return *m_prompter; }
+    Prompter &prompter() override { return *m_prompter; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
     QMenu *menu(const QString &name) const { return m_menus.value(name); }
     QLabel *statusPanel(const QString &key) const;
@@ -96,6 +98,13 @@ public slots:
     void menu_contlog_Click();
     void menu_clearlog_Click();
     void setLogFormat(qint16 format);
+    void menu_connect_Click(); // the profile manager
+
+public:
+    // ProfileHost: what the profile manager hands over.
+    void setConnectionFields(const ProfileConnection &connection) override;
+    void setActiveMode(bool active) override;
+    void runConnect(const QString &startFolder) override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -142,4 +151,5 @@ private:
     std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;
     QPointer<formabout> m_about;
+    QPointer<formprofiles> m_profiles;
 };
