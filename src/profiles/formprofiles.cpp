@@ -79,6 +79,7 @@ void formprofiles::createControls()
     field(txtUsername, "txtUsername", "Username:");
     field(txtPassword, "txtPassword", "Password:");
     txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     field(txtProxy, "txtProxy", "Proxy name:");
     field(txtKeep, "txtKeep", "Keep-alive delay:");
     field(txtTimeout, "txtTimeout", "Timeout:");
