@@ -14,6 +14,7 @@
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formnews.h"
+#include "formconfig.h"
 #include "formprofiles.h"
 
 #include <QAction>
@@ -276,6 +277,7 @@ void formmain::wireMenus()
     onConnect(QStringLiteral("menu_news"), &formmain::menu_news_Click);
     onConnect(QStringLiteral("menu_about"), &formmain::menu_about_Click);
     onConnect(QStringLiteral("menu_connect"), &formmain::menu_connect_Click);
+    onConnect(QStringLiteral("menu_config"), &formmain::menu_config_Click);
     wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
     wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
 }
@@ -331,6 +333,9 @@ void formmain::Toolbar1_ButtonClick(int index)
         break;
     case 9:
         menu_telnet_Click();
+        break;
+    case 12:
+        menu_config_Click();
         break;
     default:
         break; // the windows and commands behind the other buttons are not built yet
@@ -391,6 +396,22 @@ void formmain::menu_connect_Click()
     m_profiles->show();
     m_profiles->raise();
     m_profiles->activateWindow();
+}
+
+void formmain::menu_config_Click()
+{
+    if (!m_config) {
+        m_config = new formconfig(*this, this);
+        m_config->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_config->show();
+    m_config->raise();
+    m_config->activateWindow();
+}
+
+Settings &formmain::settings()
+{
+    return m_state.settings;
 }
 
 void formmain::setConnectionFields(const ProfileConnection &c)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileListView.h"
+#include "ConfigHost.h"
 #include "PaneLayout.h"
 #include "ProfileHost.h"
 #include "Prompter.h"
@@ -36,11 +37,12 @@ class SessionLog;
 class formabout;
 class formnews;
 class formprofiles;
+class formconfig;
 
 // The main window: quick-connect bar, local and remote trees and lists, the queue, the
 // session log, menus, popups, toolbar and status bar. Its slots gather what the user gave
 // and call the core.
-class formmain : public QMainWindow, public ProfileHost
+class formmain : public QMainWindow, public ProfileHost, public ConfigHost
 {
     Q_OBJECT
 public:
@@ -97,14 +99,17 @@ public slots:
     void menu_newlog_Click();
     void menu_contlog_Click();
     void menu_clearlog_Click();
-    void setLogFormat(qint16 format);
+    void setLogFormat(qint16 format) override;
     void menu_connect_Click(); // the profile manager
+    void menu_config_Click();
 
 public:
     // ProfileHost: what the profile manager hands over.
     void setConnectionFields(const ProfileConnection &connection) override;
     void setActiveMode(bool active) override;
     void runConnect(const QString &startFolder) override;
+    // ConfigHost: the settings record the configuration window edits.
+    Settings &settings() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -152,4 +157,5 @@ private:
     QPointer<formnews> m_news;
     QPointer<formabout> m_about;
     QPointer<formprofiles> m_profiles;
+    QPointer<formconfig> m_config;
 };
