@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QStorageInfo>
 #include <QTabWidget>
 #include <QTreeView>
@@ -118,6 +119,7 @@ QWidget *formconfig::createTypes()
     lvwExtensions->setHeaderLabels({QStringLiteral("Extension"), QStringLiteral("Description")});
     lvwExtensions->setRootIsDecorated(false);
     lvwExtensions->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvwExtensions->installEventFilter(this);
     txtAdd = new QLineEdit(frmTypes);
     txtAdd->setObjectName(QStringLiteral("txtAdd"));
     btnAdd = new QPushButton(QStringLiteral("<-- Add to ASCII list"), frmTypes);
@@ -236,14 +238,16 @@ void formconfig::load()
     showInChooser(f.logPath);
 }
 
-void formconfig::showEvent(QShowEvent *event)
+// A quarter and three quarters of the list, each less 200 twips, whenever the list is sized.
+bool formconfig::eventFilter(QObject *watched, QEvent *event)
 {
-    QDialog::showEvent(event);
-    // A quarter and three quarters of the list, each less 200 twips.
-    const int less = 200 * logicalDpiX() / 1440;
-    const int width = lvwExtensions->viewport()->width();
-    lvwExtensions->setColumnWidth(0, qMax(40, width / 4 - less));
-    lvwExtensions->setColumnWidth(1, qMax(40, width * 3 / 4 - less));
+    if (watched == lvwExtensions && event->type() == QEvent::Resize) {
+        const int less = 200 * logicalDpiX() / 1440;
+        const int width = static_cast<QResizeEvent *>(event)->size().width();
+        lvwExtensions->setColumnWidth(0, qMax(40, width / 4 - less));
+        lvwExtensions->setColumnWidth(1, qMax(40, width * 3 / 4 - less));
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 ConfigForm formconfig::form() const

@@ -49,7 +49,7 @@ public slots:
     void txtLog_KeyUp();
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *createTransfers();
