@@ -38,6 +38,56 @@ bool sameSettings(const Settings &a, const Settings &b)
            a.logPath == b.logPath;
 }
 
+// Pauses the next transfer while it runs, as a click would, resumes it and cancels it, recording
+// how far it got at each step.
+struct Steering
+{
+    QueueWindow &f;
+    QElapsedTimer sinceCancel;
+    qint64 atPause = -1, heldAt = -1, afterHold = -1, atCancel = -1, cancelMs = -1;
+    bool armed = false;
+    QMetaObject::Connection hook;
+
+    explicit Steering(QueueWindow &window) : f(window)
+    {
+        hook = QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(), [this] {
+            if (armed)
+                return;
+            armed = true;
+            QTimer::singleShot(20, f.window.get(), [this] {
+                f.window->queuePane().btnPause_Click();
+                atPause = f.engine().bytesDone();
+                QTimer::singleShot(100, f.window.get(), [this] { heldAt = f.engine().bytesDone(); });
+                QTimer::singleShot(300, f.window.get(), [this] {
+                    afterHold = f.engine().bytesDone();
+                    f.window->queuePane().btnResume_Click();
+                    QTimer::singleShot(20, f.window.get(), [this] {
+                        f.window->ListView2->selectionModel()->select(
+                            f.window->ListView2->model()->index(0, 0),
+                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                        atCancel = f.engine().bytesDone();
+                        sinceCancel.start();
+                        f.window->queuePane().menu_cancel_Click();
+                    });
+                });
+            });
+        });
+    }
+    ~Steering() { QObject::disconnect(hook); }
+
+    // Called when the transfer has returned.
+    void check()
+    {
+        cancelMs = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        // At most the block under way moves after Pause, and nothing from 100 ms on.
+        QVERIFY(atPause > 0);
+        QVERIFY(heldAt - atPause <= ConfigChecks::MaxBufferSize);
+        QCOMPARE(afterHold, heldAt);
+        // Cancel: the block under way is the last and the row is gone within 100 ms.
+        QVERIFY2(cancelMs >= 0 && cancelMs < 100, qPrintable(QString::number(cancelMs)));
+    }
+};
+
 } // namespace
 
 class TestFormConfig : public QObject
@@ -179,46 +229,25 @@ private slots:
         QueueWindow f;
         QVERIFY(f.connect(server));
         f.state.settings.downloadBufferSize = ConfigChecks::MaxBufferSize;
-        f.state.settings.downloadType = Settings::Binary;
-        QElapsedTimer sinceCancel;
-        qint64 atPause = -1, heldAt = -1, afterHold = -1, atCancel = -1;
-        bool armed = false;
-        QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(), [&] {
-            if (armed)
-                return;
-            armed = true;
-            // Asked while the transfer runs, as a click would be.
-            QTimer::singleShot(20, f.window.get(), [&] {
-                f.window->queuePane().btnPause_Click();
-                atPause = f.engine().bytesDone();
-                QTimer::singleShot(100, f.window.get(), [&] { heldAt = f.engine().bytesDone(); });
-                QTimer::singleShot(300, f.window.get(), [&] {
-                    afterHold = f.engine().bytesDone();
-                    f.window->queuePane().btnResume_Click();
-                    QTimer::singleShot(20, f.window.get(), [&] {
-                        f.window->ListView2->selectionModel()->select(
-                            f.window->ListView2->model()->index(0, 0),
-                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-                        atCancel = f.engine().bytesDone();
-                        sinceCancel.start();
-                        f.window->queuePane().menu_cancel_Click();
-                    });
-                });
-            });
-        });
+        f.state.settings.uploadBufferSize = ConfigChecks::MaxBufferSize;
+        f.state.settings.downloadType = f.state.settings.uploadType = Settings::Binary;
+
+        Steering down(f);
         QueueWindow::select(f.window->ListView1, {"big.bin"});
         f.window->queuePane().btnDownload_Click();
-        const qint64 cancelMs = sinceCancel.elapsed();
-        // At most the block under way moves after Pause, and nothing from 100 ms on.
-        QVERIFY(atPause > 0);
-        QVERIFY(heldAt - atPause <= ConfigChecks::MaxBufferSize);
-        QCOMPARE(afterHold, heldAt);
-        // Cancel: the block under way is the last, the row is gone within 100 ms, what arrived is kept.
-        QVERIFY2(cancelMs < 100, qPrintable(QString::number(cancelMs)));
-        const qint64 kept = readLocal(f.localPath("big.bin")).size();
-        QVERIFY2(kept >= atCancel && kept - atCancel <= ConfigChecks::MaxBufferSize,
-                 qPrintable(QString("%1 %2").arg(kept).arg(atCancel)));
+        down.check();
+        const qint64 kept = readLocal(f.localPath("big.bin")).size(); // what arrived is kept
+        QVERIFY2(kept >= down.atCancel && kept - down.atCancel <= ConfigChecks::MaxBufferSize,
+                 qPrintable(QString("%1 %2").arg(kept).arg(down.atCancel)));
         QVERIFY(kept < kBig);
+
+        QVERIFY(writeLocal(f.localPath("up.bin"), QByteArray(kBig / 2, 'u')));
+        f.showLocal(f.local.path());
+        Steering up(f);
+        QueueWindow::select(f.window->ListView3, {"up.bin"});
+        f.window->action("menu2_upload")->trigger();
+        up.check();
+        QVERIFY(QFileInfo(server.pathOf("up.bin")).size() < kBig / 2);
     }
 };
 
