@@ -13,8 +13,8 @@
 #include "TelnetLauncher.h"
 #include "WidgetPrompter.h"
 #include "formabout.h"
-#include "formnews.h"
 #include "formconfig.h"
+#include "formnews.h"
 #include "formprofiles.h"
 
 #include <QAction>

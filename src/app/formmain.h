@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileListView.h"
 #include "ConfigHost.h"
+#include "FileListView.h"
 #include "PaneLayout.h"
 #include "ProfileHost.h"
 #include "Prompter.h"

@@ -211,8 +211,8 @@ void formconfig::setLogControlsEnabled(bool enabled)
 
 void formconfig::addExtensionRow(const QString &extension)
 {
-    auto *row = new QTreeWidgetItem(
-        lvwExtensions, QStringList{extension, variousFunctions::GetFileTypeDescription(QStringLiteral("a.") + extension)});
+    auto *row = new QTreeWidgetItem(lvwExtensions, QStringList{extension, variousFunctions::GetFileTypeDescription(
+                                                                              QStringLiteral("a.") + extension)});
     row->setData(0, Qt::UserRole, extension); // the row's key
 }
 
@@ -253,8 +253,12 @@ bool formconfig::eventFilter(QObject *watched, QEvent *event)
 ConfigForm formconfig::form() const
 {
     ConfigForm f;
-    f.downloadType = optDAscii->isChecked() ? Settings::Ascii : optDBinary->isChecked() ? Settings::Binary : Settings::Auto;
-    f.uploadType = optUAscii->isChecked() ? Settings::Ascii : optUBinary->isChecked() ? Settings::Binary : Settings::Auto;
+    f.downloadType = optDAscii->isChecked()    ? Settings::Ascii
+                     : optDBinary->isChecked() ? Settings::Binary
+                                               : Settings::Auto;
+    f.uploadType = optUAscii->isChecked()    ? Settings::Ascii
+                   : optUBinary->isChecked() ? Settings::Binary
+                                             : Settings::Auto;
     f.down = txtDown->text();
     f.up = txtUp->text();
     for (int r = 0; r < lvwExtensions->topLevelItemCount(); ++r)

@@ -10,9 +10,10 @@ namespace ProfileFile {
 
 const QStringList &tags()
 {
-    static const QStringList names = {QStringLiteral("server"),   QStringLiteral("port"),     QStringLiteral("username"),
-                                      QStringLiteral("password"), QStringLiteral("proxy"),    QStringLiteral("comments"),
-                                      QStringLiteral("keepalive"), QStringLiteral("timeout"), QStringLiteral("active")};
+    static const QStringList names = {
+        QStringLiteral("server"),    QStringLiteral("port"),    QStringLiteral("username"),
+        QStringLiteral("password"),  QStringLiteral("proxy"),   QStringLiteral("comments"),
+        QStringLiteral("keepalive"), QStringLiteral("timeout"), QStringLiteral("active")};
     return names;
 }
 
@@ -20,8 +21,9 @@ namespace {
 
 QStringList valuesOf(const Profile &p)
 {
-    return {p.server,   p.port,      p.username, p.password, p.proxy,
-            p.comments, p.keepAlive, p.timeout,  p.active ? QStringLiteral("1") : QStringLiteral("0")};
+    return {p.server,    p.port,    p.username,
+            p.password,  p.proxy,   p.comments,
+            p.keepAlive, p.timeout, p.active ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
 // The value between the first opening and the first closing tag, by the positions alone:
@@ -61,7 +63,8 @@ QByteArray serialize(const Profile &profile)
     for (int i = 0; i < tags().size(); ++i) {
         QString value = values[i];
         if (i == 5) // a comment's lines end like the file's
-            value.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+            value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                .replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         text += QLatin1Char('<') + tags()[i] + QLatin1Char('>') + value + QStringLiteral("</") + tags()[i] +
                 QStringLiteral(">\r\n");
     }
@@ -113,7 +116,8 @@ QString tagInside(const Profile &profile)
 {
     for (const QString &value : valuesOf(profile)) {
         for (const QString &tag : tags()) {
-            for (const QString &mark : {QLatin1Char('<') + tag + QLatin1Char('>'), QStringLiteral("</") + tag + QLatin1Char('>')})
+            for (const QString &mark :
+                 {QLatin1Char('<') + tag + QLatin1Char('>'), QStringLiteral("</") + tag + QLatin1Char('>')})
                 if (value.contains(mark))
                     return mark;
         }

@@ -48,7 +48,8 @@ public:
     bool removeNode(const ProfileNode &node) const;
     // Deletes the nodes in order (the root never), skipping those already gone. After a node
     // that stays, `goOn` is asked whether to delete the rest. The names of the nodes that stayed.
-    QStringList removeNodes(const QList<ProfileNode> &nodes, const std::function<bool(const ProfileNode &)> &goOn) const;
+    QStringList removeNodes(const QList<ProfileNode> &nodes,
+                            const std::function<bool(const ProfileNode &)> &goOn) const;
     static bool stillThere(const ProfileNode &node);
 
     // Why a name cannot be a file or folder name here; empty when it can.

@@ -19,8 +19,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -166,16 +166,16 @@ QAction *formprofiles::action(const QString &name) const
 
 void formprofiles::setFieldsEnabled(bool enabled)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{txtServer, txtPort, txtUsername, txtPassword, txtProxy, txtKeep,
-                                                       txtTimeout, optActive, optPassive, txtComments, btnSave,
-                                                       btnConnect})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{txtServer, txtPort, txtUsername, txtPassword, txtProxy, txtKeep, txtTimeout,
+                                          optActive, optPassive, txtComments, btnSave, btnConnect})
         w->setEnabled(enabled);
 }
 
 QStandardItem *formprofiles::node(const QString &key) const
 {
-    const QModelIndexList found = profileTree->match(profileTree->index(0, 0), ListRoles::Key, key, 1,
-                                                     Qt::MatchExactly | Qt::MatchRecursive);
+    const QModelIndexList found =
+        profileTree->match(profileTree->index(0, 0), ListRoles::Key, key, 1, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : profileTree->itemFromIndex(found.first());
 }
 
@@ -240,9 +240,8 @@ void formprofiles::showProfile(const QString &path)
 
 Profile formprofiles::shownProfile() const
 {
-    return {txtServer->text(),   txtPort->text(), txtUsername->text(),
-            txtPassword->text(), txtProxy->text(), txtComments->toPlainText(),
-            txtKeep->text(),     txtTimeout->text(), optActive->isChecked()};
+    return {txtServer->text(),          txtPort->text(), txtUsername->text(), txtPassword->text(),   txtProxy->text(),
+            txtComments->toPlainText(), txtKeep->text(), txtTimeout->text(),  optActive->isChecked()};
 }
 
 bool formprofiles::eventFilter(QObject *watched, QEvent *event)
@@ -362,8 +361,9 @@ void formprofiles::btnSave_Click()
         return;
     }
     if (!QFileInfo::exists(m_shownProfile)) {
-        prompter.message(QStringLiteral("The profile \"%1\" no longer exists.").arg(QFileInfo(m_shownProfile).fileName()),
-                         Prompter::Icon::Warning);
+        prompter.message(
+            QStringLiteral("The profile \"%1\" no longer exists.").arg(QFileInfo(m_shownProfile).fileName()),
+            Prompter::Icon::Warning);
         return;
     }
     const Profile profile = shownProfile();

@@ -29,7 +29,7 @@ struct ConnectionUrl
     QString port = QStringLiteral("21");
     QString user;
     QString password;
-    QString path; // remote folder to open, "/" when none
+    QString path;           // remote folder to open, "/" when none
     bool portGiven = false; // the address named a port
     bool userGiven = false; // the address named a user (else anonymous)
 

@@ -62,9 +62,9 @@ struct Steering
                     afterHold = f.engine().bytesDone();
                     f.window->queuePane().btnResume_Click();
                     QTimer::singleShot(20, f.window.get(), [this] {
-                        f.window->ListView2->selectionModel()->select(
-                            f.window->ListView2->model()->index(0, 0),
-                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                        f.window->ListView2->selectionModel()->select(f.window->ListView2->model()->index(0, 0),
+                                                                      QItemSelectionModel::ClearAndSelect |
+                                                                          QItemSelectionModel::Rows);
                         atCancel = f.engine().bytesDone();
                         sinceCancel.start();
                         f.window->queuePane().menu_cancel_Click();
@@ -150,9 +150,9 @@ private slots:
         QVERIFY(!rows(c->lvwExtensions, 0).contains("html") && !rows(c->lvwExtensions, 0).contains("cfg"));
 
         c->optNolog->click();
-        for (QWidget *w : {static_cast<QWidget *>(c->txtLog), static_cast<QWidget *>(c->optTxt),
-                           static_cast<QWidget *>(c->optRtf), static_cast<QWidget *>(c->Dir1),
-                           static_cast<QWidget *>(c->Drive1)})
+        for (QWidget *w :
+             {static_cast<QWidget *>(c->txtLog), static_cast<QWidget *>(c->optTxt), static_cast<QWidget *>(c->optRtf),
+              static_cast<QWidget *>(c->Dir1), static_cast<QWidget *>(c->Drive1)})
             QVERIFY(!w->isEnabled());
         c->optLog->click();
         QVERIFY(c->txtLog->isEnabled() && c->Drive1->isEnabled());

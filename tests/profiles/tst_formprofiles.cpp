@@ -122,7 +122,8 @@ private slots:
         ManagerFixture::click(m, f.root() + "work/");
         QCOMPARE(m->currentFolder(), f.root() + "work/");
         QVERIFY(!m->txtServer->isEnabled() && !m->btnConnect->isEnabled() && !m->optPassive->isEnabled());
-        QVERIFY(m->txtServer->text().isEmpty() && m->txtPort->text().isEmpty() && m->txtComments->toPlainText().isEmpty());
+        QVERIFY(m->txtServer->text().isEmpty() && m->txtPort->text().isEmpty() &&
+                m->txtComments->toPlainText().isEmpty());
         QVERIFY(m->action("menu_add")->isEnabled());
 
         // A damaged file: the message, and the fields up to the damage.
@@ -150,9 +151,13 @@ private slots:
         QVERIFY(m->node(f.root() + "work/old/ftp.new.example.dat"));
         QCOMPARE(m->currentFolder(), f.root() + "work/old/"); // survives the rebuild
 
-        f.prompter->inputs << "ftp.new.example" << "a/b" << "sub" << "sub";
+        f.prompter->inputs << "ftp.new.example"
+                           << "a/b"
+                           << "sub"
+                           << "sub";
         m->action("menu_add")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("This profile already exists, please choose another name."));
+        QCOMPARE(f.prompter->messageTexts().last(),
+                 QString("This profile already exists, please choose another name."));
         m->action("menu_add")->trigger();
         QCOMPARE(f.prompter->messageTexts().last(), QString("The name cannot hold the character \"/\"."));
         m->action("menu_cfolder")->trigger();

@@ -89,8 +89,8 @@ private slots:
         QVERIFY(!QFileInfo::exists(root() + "Profiles.dat"));
         QCOMPARE(store.createProfile(root(), "profiles"), ProfileStore::Created::Done);
         QVERIFY(QFileInfo::exists(root() + "profiles.dat"));
-        for (const QString &bad : {QString("   "), QString("a/b"), QString("."), QString(".."), QString(300, 'x'),
-                                   QString("tab\there")}) {
+        for (const QString &bad :
+             {QString("   "), QString("a/b"), QString("."), QString(".."), QString(300, 'x'), QString("tab\there")}) {
             QCOMPARE(store.createProfile(root(), bad), ProfileStore::Created::BadName);
             QCOMPARE(store.createFolder(root(), bad), ProfileStore::Created::BadName);
             QVERIFY(!ProfileStore::nameProblem(bad).isEmpty());
@@ -112,9 +112,9 @@ private slots:
         QVERIFY(!r.damaged);
         QCOMPARE(r.values, QStringList({"h", "2121", "u", "p", "", "c", "7", "5", "1"}));
         // The first occurrence counts; a comment keeps its line breaks.
-        const QString twice = QString::fromUtf8(kNewFile).replace("<comments></comments>",
-                                                                  "<comments>line 1\r\nline 2\r\n</comments>") +
-                              "<server>second</server>";
+        const QString twice =
+            QString::fromUtf8(kNewFile).replace("<comments></comments>", "<comments>line 1\r\nline 2\r\n</comments>") +
+            "<server>second</server>";
         r = ProfileFile::parse(twice);
         QCOMPARE(r.values[0], QString());
         QCOMPARE(r.values[5], QString("line 1\r\nline 2\r\n"));
@@ -123,8 +123,8 @@ private slots:
     void damagedFilesFillUpToTheFailure()
     {
         // No "</port>": the server is read, nothing after it.
-        ProfileRead r = ProfileFile::parse(QString::fromUtf8(kNewFile).replace("<server></server>", "<server>s</server>")
-                                               .replace("</port>", ""));
+        ProfileRead r = ProfileFile::parse(
+            QString::fromUtf8(kNewFile).replace("<server></server>", "<server>s</server>").replace("</port>", ""));
         QVERIFY(r.damaged);
         QCOMPARE(r.values, QStringList{"s"});
         // A closing tag before its opening tag.
@@ -156,8 +156,8 @@ private slots:
         QFETCH(QString, value);
         QFETCH(bool, damaged);
         QFETCH(bool, active);
-        const ProfileRead r =
-            ProfileFile::parse(QString::fromUtf8(kNewFile).replace("<active>1</active>", "<active>" + value + "</active>"));
+        const ProfileRead r = ProfileFile::parse(
+            QString::fromUtf8(kNewFile).replace("<active>1</active>", "<active>" + value + "</active>"));
         QCOMPARE(r.damaged, damaged);
         QCOMPARE(r.values.size(), 9); // every other field was filled before the check
         if (!damaged)
@@ -241,7 +241,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         QTest::newRow("empty") << "" << QString(64, '0');
-        QTest::newRow("abc") << "abc" << "03" + QString("616263").repeated(10) + "61";
+        QTest::newRow("abc") << "abc"
+                             << "03" + QString("616263").repeated(10) + "61";
         const QString forty = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN";
         QString firstCodes;
         for (QChar c : forty.left(31))
