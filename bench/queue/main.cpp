@@ -1,7 +1,7 @@
 // Moves files through the main window's queue with the default settings (1024-byte blocks,
 // progress shown): downloads REMOTE_FILE into LOCAL_DIR/down.bin, uploads that file as
 // REMOTE_FILE.up, then downloads the remote folder TREE into LOCAL_DIR/tree/. Prints one line,
-// "download_s upload_s tree_s peak_rss_MiB".
+// "download_s upload_s tree_s peak_rss_MiB". VESTRIGAL_BENCH_BLOCK sets another block size for both ways.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR
 #include "AppState.h"
@@ -54,6 +54,8 @@ int main(int argc, char *argv[])
     AppState state(AppFolders::under(home.path()));
     state.folders.createMissing();
     auto *prompter = new ScriptedPrompter;
+    if (const int block = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_BLOCK"); block > 0)
+        state.settings.downloadBufferSize = state.settings.uploadBufferSize = block;
     formmain window(state, std::unique_ptr<Prompter>(prompter));
     window.txtServer->setText(args[1]);
     window.txtPort->setText(args[2]);

@@ -3,7 +3,8 @@
 # default settings, curl doing the same transfers in the same run; and a tree of 1,000 files in
 # 100 folders downloaded through the queue, against lftp's mirror of the same tree. Three runs;
 # the medians are printed (the peak memory: the largest).
-# VESTRIGAL_BENCH_QUEUE_MIB changes the size of the large file.
+# VESTRIGAL_BENCH_QUEUE_MIB changes the size of the large file; VESTRIGAL_BENCH_BLOCK the block size
+# (the configuration window's buffer sizes) of our transfers.
 #
 # run.sh BUILD_DIR
 set -euo pipefail

@@ -131,9 +131,15 @@ bool RemotePane::connectTo(const QString &text)
     m_window.txtPort->setText(url->port);
     m_window.txtUsername->setText(url->user);
     m_window.txtPassword->setText(url->password);
-    m_startFolder = RemotePaths::fromTyped(url->path);
-    btnConnect_Click();
+    connectAt(url->path);
     return true;
+}
+
+void RemotePane::connectAt(const QString &startFolder)
+{
+    m_startFolder = startFolder.isEmpty() ? QString() : RemotePaths::fromTyped(startFolder);
+    btnConnect_Click();
+    m_startFolder.clear(); // also when the connection did not open
 }
 
 void RemotePane::btnConnect_Click()

@@ -27,6 +27,8 @@ public:
     void forget();
     // Connects at start to a connection given on the command line; false when the text is none.
     bool connectTo(const QString &url);
+    // Connects with the fields as they stand and opens `startFolder` (when given) instead of "/".
+    void connectAt(const QString &startFolder);
     // True when connected; otherwise tells the user so, as every remote command does.
     bool requireConnection();
     // The connection for one remote command, held while the turn lives. An empty turn when

@@ -14,7 +14,9 @@
 #include "ToolWindows.h"
 #include "WidgetPrompter.h"
 #include "formabout.h"
+#include "formconfig.h"
 #include "formnews.h"
+#include "formprofiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -280,6 +282,8 @@ void formmain::wireMenus()
     connect(action(QStringLiteral("menu_calc")), &QAction::triggered, m_tools, &ToolWindows::showCalc);
     connect(action(QStringLiteral("menu_gohelp")), &QAction::triggered, m_tools, &ToolWindows::showHelp);
     connect(action(QStringLiteral("menu_http")), &QAction::triggered, m_tools, &ToolWindows::showHttp);
+    onConnect(QStringLiteral("menu_connect"), &formmain::menu_connect_Click);
+    onConnect(QStringLiteral("menu_config"), &formmain::menu_config_Click);
     wireViewModes(Side::Client, QStringLiteral("menu_client_"), QStringLiteral("menu2_"));
     wireViewModes(Side::Server, QStringLiteral("menu_server_"), QStringLiteral("menu1_"));
 }
@@ -315,6 +319,9 @@ void formmain::setListViewMode(Side side, FileListView::ViewMode mode)
 void formmain::Toolbar1_ButtonClick(int index)
 {
     switch (index) {
+    case 1:
+        menu_connect_Click();
+        break;
     case 2:
         m_remotePane->btnConnect_Click();
         break;
@@ -341,6 +348,9 @@ void formmain::Toolbar1_ButtonClick(int index)
         break;
     case 14:
         m_tools->showHelp();
+        break;
+    case 12:
+        menu_config_Click();
         break;
     default:
         break; // the windows and commands behind the other buttons are not built yet
@@ -390,6 +400,54 @@ void formmain::menu_news_Click()
 void formmain::menu_about_Click()
 {
     showSingle(m_about);
+}
+
+void formmain::menu_connect_Click()
+{
+    if (!m_profiles) {
+        m_profiles = new formprofiles(m_state.folders.profiles, *this, this);
+        m_profiles->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_profiles->show();
+    m_profiles->raise();
+    m_profiles->activateWindow();
+}
+
+void formmain::menu_config_Click()
+{
+    if (!m_config) {
+        m_config = new formconfig(*this, this);
+        m_config->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_config->show();
+    m_config->raise();
+    m_config->activateWindow();
+}
+
+Settings &formmain::settings()
+{
+    return m_state.settings;
+}
+
+void formmain::setConnectionFields(const ProfileConnection &c)
+{
+    txtServer->setText(c.server);
+    txtPort->setText(c.port);
+    txtUsername->setText(c.username);
+    txtPassword->setText(c.password);
+    txtProxy->setText(c.proxy);
+    txtTimeout->setText(c.timeout);
+    txtKeep->setText(c.keepAlive);
+}
+
+void formmain::setActiveMode(bool active)
+{
+    checkType->setChecked(active);
+}
+
+void formmain::runConnect(const QString &startFolder)
+{
+    m_remotePane->connectAt(startFolder);
 }
 
 void formmain::createColumns()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ConfigHost.h"
 #include "FileListView.h"
 #include "PaneLayout.h"
+#include "ProfileHost.h"
 #include "Prompter.h"
 
 #include <QHash>
@@ -35,11 +37,13 @@ class SessionLog;
 class ToolWindows;
 class formabout;
 class formnews;
+class formprofiles;
+class formconfig;
 
 // The main window: quick-connect bar, local and remote trees and lists, the queue, the
 // session log, menus, popups, toolbar and status bar. Its slots gather what the user gave
 // and call the core.
-class formmain : public QMainWindow
+class formmain : public QMainWindow, public ProfileHost, public ConfigHost
 {
     Q_OBJECT
 public:
@@ -49,7 +53,7 @@ public:
     ~formmain() override;
 
     AppState &state() { return m_state; }
-    Prompter &prompter() { return *m_prompter; }
+    Prompter &prompter() override { return *m_prompter; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
     QMenu *menu(const QString &name) const { return m_menus.value(name); }
     QLabel *statusPanel(const QString &key) const;
@@ -97,7 +101,17 @@ public slots:
     void menu_newlog_Click();
     void menu_contlog_Click();
     void menu_clearlog_Click();
-    void setLogFormat(qint16 format);
+    void setLogFormat(qint16 format) override;
+    void menu_connect_Click(); // the profile manager
+    void menu_config_Click();
+
+public:
+    // ProfileHost: what the profile manager hands over.
+    void setConnectionFields(const ProfileConnection &connection) override;
+    void setActiveMode(bool active) override;
+    void runConnect(const QString &startFolder) override;
+    // ConfigHost: the settings record the configuration window edits.
+    Settings &settings() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -145,4 +159,6 @@ private:
     QPointer<formnews> m_news;
     QPointer<formabout> m_about;
     ToolWindows *m_tools = nullptr;
+    QPointer<formprofiles> m_profiles;
+    QPointer<formconfig> m_config;
 };

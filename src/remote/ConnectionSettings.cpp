@@ -51,9 +51,11 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString &text)
         return std::nullopt;
     ConnectionUrl c;
     c.host = url.host();
-    if (url.port() > 0)
+    c.portGiven = url.port() > 0;
+    if (c.portGiven)
         c.port = QString::number(url.port());
     c.user = url.userName(QUrl::FullyDecoded);
+    c.userGiven = !c.user.isEmpty();
     c.password = url.password(QUrl::FullyDecoded);
     if (c.user.isEmpty()) {
         c.user = QStringLiteral("anonymous");

@@ -29,7 +29,9 @@ struct ConnectionUrl
     QString port = QStringLiteral("21");
     QString user;
     QString password;
-    QString path; // remote folder to open, "/" when none
+    QString path;           // remote folder to open, "/" when none
+    bool portGiven = false; // the address named a port
+    bool userGiven = false; // the address named a user (else anonymous)
 
     static std::optional<ConnectionUrl> parse(const QString &text);
 };

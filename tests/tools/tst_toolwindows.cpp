@@ -35,6 +35,10 @@ class TestToolWindows : public QObject
             {"menu_http", "formhttp", "Vestrigal - HTTP download manager"},
             {"menu_news", "formnews", "Vestrigal - What's new"},
             {"menu_about", "formabout", "Vestrigal - About Us"},
+            {"menu_connect", "formprofiles", "Vestrigal - FTP Profiles"},
+            {"toolbar:profiles", "formprofiles", "Vestrigal - FTP Profiles"},
+            {"menu_config", "formconfig", "Vestrigal - Configuration"},
+            {"toolbar:config", "formconfig", "Vestrigal - Configuration"},
         };
     }
 
