@@ -8,6 +8,7 @@
 
 class QModelIndex;
 class QStandardItem;
+class formimage;
 class formmain;
 
 // The remote side of the main window: connecting and disconnecting, the timers, the remote
@@ -28,6 +29,8 @@ public:
     bool connectTo(const QString &url);
     // True when connected; otherwise tells the user so, as every remote command does.
     bool requireConnection();
+    // The open image viewer, if any (one at a time).
+    formimage *imageViewer() const;
 
 public slots:
     void btnConnect_Click();
@@ -55,9 +58,11 @@ private:
     void selectTreeNode(const QString &key);
     void fillList(const QList<FtpEntry> &entries);
     void wireCommands();
+    void openImageViewer(const QString &name);
 
     formmain &m_window;
     QPointer<FtpSession> m_session;
     PlaceholderFiles m_placeholders;
     QString m_startFolder; // a folder asked for on the command line
+    QPointer<formimage> m_viewer;
 };

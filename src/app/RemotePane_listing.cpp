@@ -8,6 +8,7 @@
 #include "RemoteFileWindow.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
+#include "formimage.h"
 #include "formmain.h"
 
 #include <QApplication>
@@ -125,8 +126,28 @@ void RemotePane::ListView1_DblClick()
         FtpGetDirectoryContents();
         return;
     }
-    // The image viewer and the text editor open such files once they exist; other files do nothing.
-    Q_UNUSED(remoteFileWindowFor(name));
+    switch (remoteFileWindowFor(name)) {
+    case RemoteFileWindow::ImageViewer: openImageViewer(name); break;
+    case RemoteFileWindow::TextEditor: break; // the text editor opens such files once it exists
+    case RemoteFileWindow::None: break;
+    }
+}
+
+void RemotePane::openImageViewer(const QString &name)
+{
+    // One viewer at a time: opening another picture brings the open one to the front.
+    if (!m_viewer) {
+        auto *viewer = new formimage(m_session, m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        viewer->setWindowFlag(Qt::Window);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
+        m_viewer = viewer;
+        viewer->show();
+        viewer->load();
+        return;
+    }
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->activateWindow();
 }
 
 void RemotePane::TreeView2_NodeClick(const QModelIndex &index)
@@ -178,4 +199,9 @@ void RemotePane::menu_showcustom_server_Click()
         return;
     m_window.state().remoteFilter = QStringLiteral("*.") + extension;
     FtpGetDirectoryContents();
+}
+
+formimage *RemotePane::imageViewer() const
+{
+    return m_viewer;
 }
