@@ -218,17 +218,6 @@ private slots:
         matchesOracle(file, ImageDecoders::decodeTga(t.bytes()));
     }
 
-    // The right-to-left flag mirrors each row; the top-left origin flag turns rows around.
-    void tgaRightToLeftMirrorsTheRows()
-    {
-        Tga t = tgaOf(10, 24, 7, 4, 5);
-        const QImage plain = ImageDecoders::decodeTga(t.bytes());
-        t.descriptor = 0x10;
-        QCOMPARE(ImageDecoders::decodeTga(t.bytes()), plain.mirrored(true, false));
-        t.descriptor = 0x30;
-        QCOMPARE(ImageDecoders::decodeTga(t.bytes()), plain.mirrored(true, true));
-    }
-
     // 32-bit pixels whose alpha byte is 0 everywhere, with no alpha bits declared, are opaque;
     // with alpha bits declared they are as transparent as they say.
     void tgaUnusedAlphaByteIsOpaque()
