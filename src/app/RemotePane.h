@@ -8,6 +8,7 @@
 
 class QModelIndex;
 class QStandardItem;
+class formascii;
 class formimage;
 class formmain;
 
@@ -31,6 +32,8 @@ public:
     bool requireConnection();
     // The open image viewer, if any (one at a time).
     formimage *imageViewer() const;
+    // The open text editor, if any (one at a time).
+    formascii *textEditor() const;
 
 public slots:
     void btnConnect_Click();
@@ -59,10 +62,12 @@ private:
     void fillList(const QList<FtpEntry> &entries);
     void wireCommands();
     void openImageViewer(const QString &name);
+    void openTextEditor(const QString &name);
 
     formmain &m_window;
     QPointer<FtpSession> m_session;
     PlaceholderFiles m_placeholders;
     QString m_startFolder; // a folder asked for on the command line
     QPointer<formimage> m_viewer;
+    QPointer<formascii> m_editor;
 };

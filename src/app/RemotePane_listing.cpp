@@ -8,6 +8,7 @@
 #include "RemoteFileWindow.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
+#include "formascii.h"
 #include "formimage.h"
 #include "formmain.h"
 
@@ -128,7 +129,7 @@ void RemotePane::ListView1_DblClick()
     }
     switch (remoteFileWindowFor(name)) {
     case RemoteFileWindow::ImageViewer: openImageViewer(name); break;
-    case RemoteFileWindow::TextEditor: break; // the text editor opens such files once it exists
+    case RemoteFileWindow::TextEditor: openTextEditor(name); break;
     case RemoteFileWindow::None: break;
     }
 }
@@ -204,4 +205,24 @@ void RemotePane::menu_showcustom_server_Click()
 formimage *RemotePane::imageViewer() const
 {
     return m_viewer;
+}
+
+formascii *RemotePane::textEditor() const
+{
+    return m_editor;
+}
+
+void RemotePane::openTextEditor(const QString &name)
+{
+    // One editor at a time: opening another file brings the open one to the front. The editor
+    // loads its file a second after it opens.
+    if (!m_editor) {
+        auto *editor = new formascii(m_session, m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        editor->setWindowFlag(Qt::Window);
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        m_editor = editor;
+    }
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
 }
