@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -85,7 +84,10 @@ void formascii::createControls()
     column->addLayout(buttons);
     txtArea = new QPlainTextEdit(central);
     txtArea->setObjectName(QStringLiteral("txtArea"));
-    txtArea->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
+    txtArea->setFont(mono);
     txtArea->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtArea->installEventFilter(this);
     column->addWidget(txtArea);
