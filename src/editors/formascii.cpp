@@ -133,9 +133,30 @@ QString formascii::text() const
 
 void formascii::setText(const QString &text)
 {
+    // Only the part that differs is edited, as one step the user can undo. A change of many
+    // megabytes is put in as a new text instead: the text box takes it far faster that way.
+    const QString old = this->text();
+    const qsizetype most = std::min(old.size(), text.size());
+    qsizetype head = 0;
+    while (head < most && old[head] == text[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < most - head && old[old.size() - 1 - tail] == text[text.size() - 1 - tail])
+        ++tail;
+    const qsizetype removed = old.size() - head - tail;
+    const QString inserted = text.mid(head, text.size() - head - tail);
+    if (removed + inserted.size() > MaxUndoableChange) {
+        const int caret = txtArea->textCursor().position();
+        txtArea->setPlainText(text);
+        QTextCursor cursor = txtArea->textCursor();
+        cursor.setPosition(std::min<int>(caret, int(text.size())));
+        txtArea->setTextCursor(cursor);
+        return;
+    }
     QTextCursor cursor(txtArea->document());
-    cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
+    cursor.setPosition(int(head));
+    cursor.setPosition(int(head + removed), QTextCursor::KeepAnchor);
+    cursor.insertText(inserted);
 }
 
 void formascii::setInfo(qint64 count)

@@ -28,8 +28,9 @@ public:
     const RemoteTextFile &file() const { return m_file; }
     // The plain text as typed (line ends as "\n").
     QString text() const;
-    // Replaces the whole text as one step the user can undo.
+    // Replaces the text; a change of up to MaxUndoableChange characters is one step the user can undo.
     void setText(const QString &text);
+    static constexpr qsizetype MaxUndoableChange = 1 << 20;
     formsearch *searchWindow() const { return m_search; }
     formreplace *replaceWindow() const { return m_replace; }
 
