@@ -55,6 +55,9 @@ private slots:
         QVERIFY(server->writeFile("latin.txt", "caf\xE9 \x80 \x81 na\xEFve\xA0!\nchange me\nlast \x92 line\n"));
         QVERIFY(server->writeFile("gone.txt", "soon removed"));
         QVERIFY(server->writeFile("other.txt", "another file\n"));
+        // Larger than the editor takes; sparse, and never fetched.
+        QFile huge(server->pathOf("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
     }
 
     void opensLoadsEditsAndSavesOnTheServer()
@@ -123,6 +126,10 @@ private slots:
         QVERIFY(!open(f, "gone.txt"));
         QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open ASCII file for viewing."});
         QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::Critical);
+
+        QVERIFY(!open(f, "huge.txt"));
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The file is larger than 64 MiB, too large to edit here."));
+        QCOMPARE(QFileInfo(f.state.folders.temp + "huge.txt").size(), 0); // only the listing's placeholder
 
         formascii *editor = open(f, "other.txt");
         QVERIFY(editor);
