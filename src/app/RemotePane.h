@@ -2,6 +2,7 @@
 
 #include "FtpSession.h"
 #include "RemoteListing.h"
+#include "SessionSource.h"
 
 #include <QObject>
 #include <QPointer>
@@ -63,6 +64,8 @@ private:
     void wireCommands();
     void openImageViewer(const QString &name);
     void openTextEditor(const QString &name);
+    // The connection as the tool windows see it: whatever is open when they need it.
+    SessionSource sessionSource();
 
     formmain &m_window;
     QPointer<FtpSession> m_session;

@@ -128,9 +128,14 @@ void RemotePane::ListView1_DblClick()
         return;
     }
     switch (remoteFileWindowFor(name)) {
-    case RemoteFileWindow::ImageViewer: openImageViewer(name); break;
-    case RemoteFileWindow::TextEditor: openTextEditor(name); break;
-    case RemoteFileWindow::None: break;
+    case RemoteFileWindow::ImageViewer:
+        openImageViewer(name);
+        break;
+    case RemoteFileWindow::TextEditor:
+        openTextEditor(name);
+        break;
+    case RemoteFileWindow::None:
+        break;
     }
 }
 
@@ -138,7 +143,7 @@ void RemotePane::openImageViewer(const QString &name)
 {
     // One viewer at a time: opening another picture brings the open one to the front.
     if (!m_viewer) {
-        auto *viewer = new formimage(m_session, m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        auto *viewer = new formimage(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
         viewer->setWindowFlag(Qt::Window);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
         m_viewer = viewer;
@@ -217,7 +222,7 @@ void RemotePane::openTextEditor(const QString &name)
     // One editor at a time: opening another file brings the open one to the front. The editor
     // loads its file a second after it opens.
     if (!m_editor) {
-        auto *editor = new formascii(m_session, m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        auto *editor = new formascii(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
         editor->setWindowFlag(Qt::Window);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor = editor;
@@ -225,4 +230,9 @@ void RemotePane::openTextEditor(const QString &name)
     m_editor->show();
     m_editor->raise();
     m_editor->activateWindow();
+}
+
+SessionSource RemotePane::sessionSource()
+{
+    return [pane = QPointer<RemotePane>(this)]() -> FtpSession * { return pane ? pane->session() : nullptr; };
 }

@@ -50,8 +50,7 @@ Replaced replaceAll(const QString &find, const QString &replacement, const QStri
     const stringFunctions::Replaced r = stringFunctions::replaceAllCounted(find, replacement, text);
     // When the replacement went once over the original occurrences, those are what was replaced.
     const qsizetype reported = r.singlePass ? r.replacements : n;
-    return {true, r.text,
-            QStringLiteral("The text has been replaced. %1 occurences were found.").arg(reported)};
+    return {true, r.text, QStringLiteral("The text has been replaced. %1 occurences were found.").arg(reported)};
 }
 
 } // namespace FindReplace

@@ -42,28 +42,35 @@ bool readHeader(QByteArrayView file, Header &h)
     if (h.mapType == 1 && (h.mapLength == 0 || !validColourBits(h.mapEntryBits)))
         return false;
     switch (h.kind()) {
-    case 1: return h.mapType == 1 && (h.bits == 8 || h.bits == 16);
-    case 2: return validColourBits(h.bits);
-    default: return h.bits == 8;
+    case 1:
+        return h.mapType == 1 && (h.bits == 8 || h.bits == 16);
+    case 2:
+        return validColourBits(h.bits);
+    default:
+        return h.bits == 8;
     }
 }
 
 // Five bits to eight, rounding down as the common readers do.
-const uchar Scale5[32] = {0, 8, 16, 24, 32, 41, 49, 57, 65, 74, 82, 90, 98, 106, 115, 123, 131, 139, 148, 156, 164, 172, 180, 189, 197, 205, 213, 222, 230, 238, 246, 255};
+const uchar Scale5[32] = {0,   8,   16,  24,  32,  41,  49,  57,  65,  74,  82,  90,  98,  106, 115, 123,
+                          131, 139, 148, 156, 164, 172, 180, 189, 197, 205, 213, 222, 230, 238, 246, 255};
 
 // One pixel or colour-map entry of the given size as a colour.
 QRgb colour(const uchar *p, int bits, bool alpha)
 {
     switch (bits) {
-    case 8: return qRgb(p[0], p[0], p[0]);
+    case 8:
+        return qRgb(p[0], p[0], p[0]);
     case 15:
     case 16: {
         const int v = p[0] | (p[1] << 8);
         return qRgba(Scale5[(v >> 10) & 31], Scale5[(v >> 5) & 31], Scale5[v & 31],
                      alpha && bits == 16 && !(v & 0x8000) ? 0 : 255);
     }
-    case 24: return qRgb(p[2], p[1], p[0]);
-    default: return qRgba(p[2], p[1], p[0], p[3]);
+    case 24:
+        return qRgb(p[2], p[1], p[0]);
+    default:
+        return qRgba(p[2], p[1], p[0], p[3]);
     }
 }
 

@@ -44,9 +44,9 @@ struct Busy
 
 } // namespace
 
-formascii::formascii(FtpSession *session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
+formascii::formascii(SessionSource session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
                      QWidget *parent)
-    : QMainWindow(parent), m_session(session), m_prompter(prompter), m_fileName(fileName), m_file(tempFolder)
+    : QMainWindow(parent), m_session(std::move(session)), m_prompter(prompter), m_fileName(fileName), m_file(tempFolder)
 {
     setObjectName(QStringLiteral("formascii"));
     setWindowTitle(Caption + QStringLiteral("Loading..."));
@@ -109,7 +109,8 @@ void formascii::createMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("menu_file"));
     item(file, "menu_open", QStringLiteral("Open"), &formascii::btnOpen_Click);
-    item(file, "menu_save", QStringLiteral("Save on server"), &formascii::btnSave_Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, "menu_save", QStringLiteral("Save on server"), &formascii::btnSave_Click,
+         QKeySequence(Qt::CTRL | Qt::Key_S));
     item(file, "menu_saveas", QStringLiteral("Save copy as..."), &formascii::btnSaveas_Click);
     file->addSeparator()->setObjectName(QStringLiteral("sep1"));
     item(file, "menu_exit", QStringLiteral("Exit"), &QWidget::close);
@@ -172,7 +173,7 @@ void formascii::timeLoad_Timer()
         Busy busy(m_busy);
         setWindowTitle(Caption + QStringLiteral("Loading..."));
         timeLoad->stop();
-        const RemoteTextFile::Loaded loaded = m_file.load(m_session, m_fileName);
+        const RemoteTextFile::Loaded loaded = m_file.load(m_session(), m_fileName);
         if (loaded == RemoteTextFile::Loaded::Ok) {
             setInfo(m_file.bytes());
             txtArea->setPlainText(m_file.text());
@@ -208,7 +209,7 @@ void formascii::btnSave_Click()
     const QString current = text();
     {
         Busy busy(m_busy);
-        saved = m_file.save(m_session, current, &problem);
+        saved = m_file.save(m_session(), current, &problem);
     }
     if (!saved) {
         m_prompter.message(problem.isEmpty() ? QStringLiteral("Could not save file to server.") : problem,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RemoteTextFile.h"
+#include "SessionSource.h"
 #include "formreplace.h"
 #include "formsearch.h"
 
@@ -21,7 +22,7 @@ class formascii : public QMainWindow
 {
     Q_OBJECT
 public:
-    formascii(FtpSession *session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
+    formascii(SessionSource session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
               QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
@@ -59,7 +60,7 @@ private:
     void createMenus();
     void setInfo(qint64 count);
 
-    QPointer<FtpSession> m_session;
+    SessionSource m_session;
     Prompter &m_prompter;
     QString m_fileName;
     RemoteTextFile m_file;

@@ -24,10 +24,9 @@ constexpr QSize ViewingArea(560, 400);
 
 } // namespace
 
-formimage::formimage(FtpSession *session, Prompter &prompter, const QString &remoteName, const QString &tempFolder,
+formimage::formimage(SessionSource session, Prompter &prompter, const QString &remoteName, const QString &tempFolder,
                      QWidget *parent)
-    : QMainWindow(parent), m_session(session), m_prompter(prompter), m_remoteName(remoteName),
-      m_tempFolder(tempFolder)
+    : QMainWindow(parent), m_session(std::move(session)), m_prompter(prompter), m_remoteName(remoteName), m_tempFolder(tempFolder)
 {
     setObjectName(QStringLiteral("formimage"));
     setWindowTitle(QStringLiteral("Vestrigal - Image Viewer"));
@@ -97,7 +96,8 @@ bool formimage::load()
     // A server name becomes a local file name only when it is safe as one.
     const bool safe = RemotePaths::isSafeLocalName(m_remoteName);
     const QString path = m_tempFolder + m_remoteName;
-    const bool fetched = safe && m_session && m_session->getFile(m_remoteName, path, FtpTransferType::Binary);
+    FtpSession *session = m_session();
+    const bool fetched = safe && session && session->getFile(m_remoteName, path, FtpTransferType::Binary);
     QApplication::restoreOverrideCursor();
     if (!fetched)
         return fail();
@@ -138,8 +138,8 @@ void formimage::showPicture(const QImage &image)
 void formimage::applyZoom()
 {
     const QSize size = m_original * m_zoom;
-    Image1->setGeometry((Picture1->width() - size.width()) / 2, (Picture1->height() - size.height()) / 2,
-                        size.width(), size.height());
+    Image1->setGeometry((Picture1->width() - size.width()) / 2, (Picture1->height() - size.height()) / 2, size.width(),
+                        size.height());
 }
 
 void formimage::btnZoomPlus_Click()

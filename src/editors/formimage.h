@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SessionSource.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -16,7 +18,7 @@ class formimage : public QMainWindow
 {
     Q_OBJECT
 public:
-    formimage(FtpSession *session, Prompter &prompter, const QString &remoteName, const QString &tempFolder,
+    formimage(SessionSource session, Prompter &prompter, const QString &remoteName, const QString &tempFolder,
               QWidget *parent = nullptr);
 
     // Fetches and shows the picture; on failure tells the user and closes. False on failure.
@@ -45,7 +47,7 @@ private:
     void showPicture(const QImage &image);
     void applyZoom();
 
-    QPointer<FtpSession> m_session;
+    SessionSource m_session;
     Prompter &m_prompter;
     QString m_remoteName;
     QString m_tempFolder;

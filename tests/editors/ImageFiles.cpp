@@ -135,7 +135,8 @@ bool convert(const QStringList &arguments, QString *error)
     QProcess p;
     p.start(QStringLiteral("convert"), arguments);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        *error = QStringLiteral("convert %1: %2").arg(arguments.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
+        *error =
+            QStringLiteral("convert %1: %2").arg(arguments.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
         return false;
     }
     return true;
@@ -153,8 +154,8 @@ QImage oracle(const QString &path, QString *error)
     }
     QProcess p;
     // ImageMagick keeps a TGA origin as an orientation tag rather than turning the rows around.
-    p.start(QStringLiteral("convert"),
-            {path, QStringLiteral("-auto-orient"), QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgba:-")});
+    p.start(QStringLiteral("convert"), {path, QStringLiteral("-auto-orient"), QStringLiteral("-depth"),
+                                        QStringLiteral("8"), QStringLiteral("rgba:-")});
     p.waitForFinished(60000);
     const QByteArray rgba = p.readAllStandardOutput();
     const int w = wh[0].toInt(), h = wh[1].toInt();
@@ -180,14 +181,20 @@ QString difference(const QImage &ours, const QImage &theirs)
         return QStringLiteral("ours did not decode");
     if (ours.size() != theirs.size())
         return QStringLiteral("size %1x%2, expected %3x%4")
-            .arg(ours.width()).arg(ours.height()).arg(theirs.width()).arg(theirs.height());
+            .arg(ours.width())
+            .arg(ours.height())
+            .arg(theirs.width())
+            .arg(theirs.height());
     const QImage a = ours.convertToFormat(QImage::Format_RGBA8888);
     const QImage b = theirs.convertToFormat(QImage::Format_RGBA8888);
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
             if (a.pixel(x, y) != b.pixel(x, y))
                 return QStringLiteral("at %1,%2: #%3, expected #%4")
-                    .arg(x).arg(y).arg(a.pixel(x, y), 8, 16, QLatin1Char('0')).arg(b.pixel(x, y), 8, 16, QLatin1Char('0'));
+                    .arg(x)
+                    .arg(y)
+                    .arg(a.pixel(x, y), 8, 16, QLatin1Char('0'))
+                    .arg(b.pixel(x, y), 8, 16, QLatin1Char('0'));
     return {};
 }
 

@@ -33,7 +33,7 @@ struct Tga
     int width = 0, height = 0;
     QByteArray id;
     int mapFirst = 0, mapEntryBits = 0;
-    QByteArray map; // entries of mapEntryBits
+    QByteArray map;    // entries of mapEntryBits
     QByteArray pixels; // raw pixels in file order
     bool footer = false;
     QByteArray bytes() const;

@@ -139,6 +139,11 @@ private slots:
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
         QCOMPARE(editor->text(), QString("kept text"));
         QCOMPARE(server->readFile("other.txt"), QByteArray("another file\n"));
+        // Connected again, the same editor saves through the new connection.
+        QVERIFY(f.connect(*server));
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("other.txt"), QByteArray("kept text\n"));
+        QVERIFY(QFile::remove(server->pathOf("other.txt")) && server->writeFile("other.txt", "another file\n"));
     }
 
     void openAsksForAName()

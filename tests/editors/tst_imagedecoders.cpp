@@ -47,8 +47,7 @@ class TestImageDecoders : public QObject
     static QByteArray palette16()
     {
         QByteArray p;
-        for (int i = 0; i < 16; ++i)
-            {
+        for (int i = 0; i < 16; ++i) {
             p += char(i * 16 + 1);
             p += char(255 - i * 16);
             p += char((i * 37) % 256);
@@ -64,7 +63,7 @@ class TestImageDecoders : public QObject
         t.width = w;
         t.height = h;
         // Few distinct values so that the run-length forms have runs as well as raw packets.
-        t.pixels = noise(w * h * ((bits + 7) / 8), seed, alphabet) ;
+        t.pixels = noise(w * h * ((bits + 7) / 8), seed, alphabet);
         if (alphabet < 256)
             for (auto &c : t.pixels)
                 c = char(uchar(c) * 51);
@@ -154,7 +153,7 @@ private slots:
         pcx.bitsPerPixel = 1;
         pcx.width = 19;
         pcx.height = 5;
-        pcx.bytesPerLine = 4; // odd padding too
+        pcx.bytesPerLine = 4;            // odd padding too
         pcx.headerPalette = palette16(); // not used by monochrome pictures
         pcx.pixels = noise(pcx.bytesPerLine * pcx.height, 3);
         const QString file = path("mono.pcx");

@@ -139,8 +139,8 @@ private slots:
     // The helpers take time in proportion to the text, not to the text times the occurrences.
     void largeTextsTakeLinearTime()
     {
-        const QString text = QString("ab").repeated(1'000'000) + QString("a").repeated(500'000) +
-                             QString("b").repeated(500'000);
+        const QString text =
+            QString("ab").repeated(1'000'000) + QString("a").repeated(500'000) + QString("b").repeated(500'000);
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(CountOccurrences("ab", text), 1'500'000);
@@ -188,7 +188,8 @@ private slots:
     {
         using namespace TextEncoding;
         Encoding e;
-        const QByteArray utf8 = "\xEF\xBB\xBF" "caf\xC3\xA9 \xE2\x82\xAC\n";
+        const QByteArray utf8 = "\xEF\xBB\xBF"
+                                "caf\xC3\xA9 \xE2\x82\xAC\n";
         QCOMPARE(decode(utf8, e), QChar(0xFEFF) + QString::fromUtf8(utf8.mid(3)));
         QCOMPARE(e, Encoding::Utf8);
         QByteArray out;
