@@ -19,15 +19,20 @@ QImageIOPlugin::Capabilities EditorsImagePlugin::capabilities(QIODevice *device,
         return CanRead;
     if (!format.isEmpty() || !device || !device->isReadable())
         return {};
-    // Asked by content: only PCX has a header worth recognising.
-    return ImageDecoders::looksLikePcx(device->peek(128)) ? CanRead : Capabilities{};
+    // Asked by content, after the plugins of formats with a signature have declined: this is
+    // also how a run-length TGA that the platform's TGA plugin refuses reaches our decoder.
+    const QByteArray head = device->peek(128);
+    return ImageDecoders::looksLikePcx(head) || ImageDecoders::looksLikeTga(head) ? CanRead : Capabilities{};
 }
 
 QImageIOHandler *EditorsImagePlugin::create(QIODevice *device, const QByteArray &format) const
 {
-    auto *handler = new DecoderHandler(format.isEmpty() ? QByteArray("pcx") : format);
+    QByteArray chosen = format;
+    if (chosen.isEmpty())
+        chosen = device && ImageDecoders::looksLikePcx(device->peek(128)) ? "pcx" : "tga";
+    auto *handler = new DecoderHandler(chosen);
     handler->setDevice(device);
-    handler->setFormat(format.isEmpty() ? QByteArray("pcx") : format);
+    handler->setFormat(chosen);
     return handler;
 }
 

@@ -55,9 +55,4 @@ QImage loadPicture(const QString &path)
     return readWithPlugins(buffer);
 }
 
-void registerPlugin()
-{
-    // Q_IMPORT_PLUGIN above registers it when this file is linked in; calling this links it in.
-}
-
 } // namespace PictureFormats

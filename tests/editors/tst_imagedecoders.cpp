@@ -333,6 +333,7 @@ private slots:
         const QString tgaFile = path("loader.tga");
         QVERIFY(writeFile(tgaFile, tga.bytes()));
         QCOMPARE(PictureFormats::loadPicture(tgaFile), ImageDecoders::decodeTga(tga.bytes()));
+        QCOMPARE(QImageReader(tgaFile).read(), ImageDecoders::decodeTga(tga.bytes()));
 
         QImage png(4, 3, QImage::Format_RGB32);
         png.fill(Qt::red);
