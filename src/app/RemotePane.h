@@ -3,12 +3,15 @@
 #include "ConnectionGuard.h"
 #include "FtpSession.h"
 #include "RemoteListing.h"
+#include "SessionSource.h"
 
 #include <QObject>
 #include <QPointer>
 
 class QModelIndex;
 class QStandardItem;
+class formascii;
+class formimage;
 class formmain;
 
 // The remote side of the main window: connecting and disconnecting, the timers, the remote
@@ -35,6 +38,10 @@ public:
     // another exchange holds it: the status line then says so, and the command does nothing.
     ConnectionGuard::Turn commandTurn();
     ConnectionGuard &guard() { return m_guard; }
+    // The open image viewer, if any (one at a time).
+    formimage *imageViewer() const;
+    // The open text editor, if any (one at a time).
+    formascii *textEditor() const;
 
 public slots:
     void btnConnect_Click();
@@ -66,6 +73,10 @@ private:
     void fillList(const QString &folder, const QList<FtpEntry> &entries);
     void dropTreeNode(const QString &key);
     void wireCommands();
+    void openImageViewer(const QString &name);
+    void openTextEditor(const QString &name);
+    // The connection as the tool windows see it: whatever is open when they need it.
+    SessionSource sessionSource();
 
     formmain &m_window;
     QPointer<FtpSession> m_session;
@@ -73,4 +84,6 @@ private:
     ConnectionGuard m_guard;
     QString m_lastListed;  // the folder the list shows, once a listing succeeded
     QString m_startFolder; // a folder asked for on the command line
+    QPointer<formimage> m_viewer;
+    QPointer<formascii> m_editor;
 };

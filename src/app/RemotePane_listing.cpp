@@ -9,6 +9,8 @@
 #include "RemotePaths.h"
 #include "ServerNames.h"
 #include "SessionLog.h"
+#include "formascii.h"
+#include "formimage.h"
 #include "formmain.h"
 
 #include <QApplication>
@@ -185,8 +187,33 @@ void RemotePane::ListView1_DblClick()
         FtpGetDirectoryContents();
         return;
     }
-    // The image viewer and the text editor open such files once they exist; other files do nothing.
-    Q_UNUSED(remoteFileWindowFor(name));
+    switch (remoteFileWindowFor(name)) {
+    case RemoteFileWindow::ImageViewer:
+        openImageViewer(name);
+        break;
+    case RemoteFileWindow::TextEditor:
+        openTextEditor(name);
+        break;
+    case RemoteFileWindow::None:
+        break;
+    }
+}
+
+void RemotePane::openImageViewer(const QString &name)
+{
+    // One viewer at a time: opening another picture brings the open one to the front.
+    if (!m_viewer) {
+        auto *viewer = new formimage(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        viewer->setWindowFlag(Qt::Window);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
+        m_viewer = viewer;
+        viewer->show();
+        viewer->load();
+        return;
+    }
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->activateWindow();
 }
 
 void RemotePane::TreeView2_NodeClick(const QModelIndex &index)
@@ -243,4 +270,34 @@ void RemotePane::menu_showcustom_server_Click()
         return;
     m_window.state().remoteFilter = QStringLiteral("*.") + extension;
     FtpGetDirectoryContents();
+}
+
+formimage *RemotePane::imageViewer() const
+{
+    return m_viewer;
+}
+
+formascii *RemotePane::textEditor() const
+{
+    return m_editor;
+}
+
+void RemotePane::openTextEditor(const QString &name)
+{
+    // One editor at a time: opening another file brings the open one to the front. The editor
+    // loads its file a second after it opens.
+    if (!m_editor) {
+        auto *editor = new formascii(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        editor->setWindowFlag(Qt::Window);
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        m_editor = editor;
+    }
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
+}
+
+SessionSource RemotePane::sessionSource()
+{
+    return [pane = QPointer<RemotePane>(this)]() -> FtpSession * { return pane ? pane->session() : nullptr; };
 }

@@ -1,0 +1,87 @@
+#include "RemoteTextFile.h"
+
+#include "FtpSession.h"
+#include "ServerNames.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+// The size the server lists for the file, or -1 when it does not say.
+qint64 listedSize(FtpSession &session, const QString &name)
+{
+    QList<FtpEntry> entries;
+    if (!session.list(QString(), name, entries))
+        return -1;
+    for (const FtpEntry &entry : entries)
+        if (entry.name == name && !entry.isFolder)
+            return entry.size;
+    return -1;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace
+
+RemoteTextFile::Loaded RemoteTextFile::load(FtpSession *session, const QString &name)
+{
+    // A server name becomes a local file name only when it is safe as one.
+    const std::optional<QString> local = ServerNames::localPathForServerName(m_tempFolder, name);
+    if (!session || !local)
+        return Loaded::Failed;
+    if (listedSize(*session, name) > MaxBytes)
+        return Loaded::TooLarge;
+    const QString path = *local;
+    if (!session->getFile(name, path, FtpTransferType::Ascii))
+        return Loaded::Failed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxBytes)
+        return file.isOpen() ? Loaded::TooLarge : Loaded::Failed;
+    const QByteArray bytes = file.readAll();
+    m_name = name;
+    m_bytes = bytes.size();
+    m_text = TextEncoding::decode(bytes, m_encoding);
+    return Loaded::Ok;
+}
+
+bool RemoteTextFile::encoded(const QString &text, QByteArray &out, QString *problem) const
+{
+    QChar bad;
+    if (TextEncoding::encode(text, m_encoding, out, &bad))
+        return true;
+    *problem = QStringLiteral("The text holds a character (%1, U+%2) that this file's encoding, Windows-1252, "
+                              "cannot store. Remove it and save again.")
+                   .arg(bad)
+                   .arg(bad.unicode(), 4, 16, QLatin1Char('0'));
+    return false;
+}
+
+bool RemoteTextFile::save(FtpSession *session, const QString &text, QString *problem)
+{
+    problem->clear();
+    QByteArray bytes;
+    if (m_name.isEmpty() || !encoded(text, bytes, problem))
+        return false;
+    // One line end at the end, not one more at every save.
+    if (!bytes.endsWith('\n'))
+        bytes.append('\n');
+    if (!writeFile(tempPath(), bytes) || !session)
+        return false;
+    return session->putFile(tempPath(), m_name, FtpTransferType::Ascii);
+}
+
+bool RemoteTextFile::saveCopy(const QString &path, const QString &text, QString *problem)
+{
+    QByteArray bytes;
+    if (!encoded(text, bytes, problem))
+        return false;
+    if (writeFile(path, bytes))
+        return true;
+    *problem = QStringLiteral("Could not write %1.").arg(path);
+    return false;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "TextEncoding.h"
+
+#include <QString>
+
+class FtpSession;
+
+// A text file of the server edited through a copy in the temp folder: fetched and stored in
+// ASCII mode by the FTP client's whole-file calls, decoded and encoded by TextEncoding.
+class RemoteTextFile
+{
+public:
+    static constexpr qint64 MaxBytes = qint64(64) << 20; // larger files are not fetched
+
+    enum class Loaded { Ok, Failed, TooLarge };
+
+    explicit RemoteTextFile(const QString &tempFolder) : m_tempFolder(tempFolder) {}
+
+    // Fetches `name` (relative to the server's current folder) and reads it.
+    Loaded load(FtpSession *session, const QString &name);
+    // Writes the text to the temp copy, with a line end at the end unless it has one, and
+    // stores it on the server. False with a reason for the user when the text cannot be
+    // written in the file's encoding; false without one when the transfer failed.
+    bool save(FtpSession *session, const QString &text, QString *problem);
+    // Writes the text to a local file in the file's encoding, as it is.
+    bool saveCopy(const QString &path, const QString &text, QString *problem);
+
+    QString name() const { return m_name; }
+    QString tempPath() const { return m_tempFolder + m_name; }
+    QString text() const { return m_text; }
+    qint64 bytes() const { return m_bytes; }
+    TextEncoding::Encoding encoding() const { return m_encoding; }
+
+private:
+    bool encoded(const QString &text, QByteArray &out, QString *problem) const;
+
+    QString m_tempFolder;
+    QString m_name;
+    QString m_text;
+    qint64 m_bytes = 0;
+    TextEncoding::Encoding m_encoding = TextEncoding::Encoding::Utf8;
+};

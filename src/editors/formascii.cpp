@@ -1,0 +1,310 @@
+#include "formascii.h"
+
+#include "Events.h"
+#include "FtpSession.h"
+#include "Prompter.h"
+#include "formreplace.h"
+#include "formsearch.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Caption = QStringLiteral("Vestrigal - ASCII Editor - ");
+
+// Marks long work: the busy pointer, and a close asked for meanwhile waits until it ends.
+struct Busy
+{
+    explicit Busy(bool &flag) : flag(flag)
+    {
+        flag = true;
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    ~Busy()
+    {
+        flag = false;
+        QApplication::restoreOverrideCursor();
+    }
+    bool &flag;
+};
+
+} // namespace
+
+formascii::formascii(SessionSource session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
+                     QWidget *parent)
+    : QMainWindow(parent), m_session(std::move(session)), m_prompter(prompter), m_fileName(fileName), m_file(tempFolder)
+{
+    setObjectName(QStringLiteral("formascii"));
+    setWindowTitle(Caption + QStringLiteral("Loading..."));
+    createControls();
+    createMenus();
+    timeLoad = new QTimer(this);
+    timeLoad->setObjectName(QStringLiteral("timeLoad"));
+    timeLoad->setSingleShot(true);
+    timeLoad->setInterval(1000);
+    connect(timeLoad, &QTimer::timeout, this, &formascii::timeLoad_Timer);
+    timeLoad->start();
+}
+
+void formascii::createControls()
+{
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    auto *buttons = new QHBoxLayout;
+    auto button = [&](const char *name, const QString &text, void (formascii::*slot)()) {
+        auto *b = new QPushButton(text, central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFocusPolicy(Qt::NoFocus); // the text keeps the focus, and with it its selection
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+        return b;
+    };
+    btnCut = button("btnCut", QStringLiteral("Cut"), &formascii::btnCut_Click);
+    btnCopy = button("btnCopy", QStringLiteral("Copy"), &formascii::btnCopy_Click);
+    btnPaste = button("btnPaste", QStringLiteral("Paste"), &formascii::btnPaste_Click);
+    btnSearch = button("btnSearch", QStringLiteral("Search"), &formascii::btnSearch_Click);
+    btnOpen = button("btnOpen", QStringLiteral("Open"), &formascii::btnOpen_Click);
+    btnSave = button("btnSave", QStringLiteral("Save on server"), &formascii::btnSave_Click);
+    btnSaveas = button("btnSaveas", QStringLiteral("Save copy as"), &formascii::btnSaveas_Click);
+    buttons->addStretch();
+    column->addLayout(buttons);
+    txtArea = new QPlainTextEdit(central);
+    txtArea->setObjectName(QStringLiteral("txtArea"));
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
+    txtArea->setFont(mono);
+    txtArea->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtArea->installEventFilter(this);
+    column->addWidget(txtArea);
+    lblInfo = new QLabel(central);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    column->addWidget(lblInfo);
+    setCentralWidget(central);
+    resize(760, 560);
+}
+
+void formascii::createMenus()
+{
+    auto item = [this](QMenu *menu, const char *name, const QString &text, auto slot, QKeySequence keys = {}) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menu_file"));
+    item(file, "menu_open", QStringLiteral("Open"), &formascii::btnOpen_Click);
+    item(file, "menu_save", QStringLiteral("Save on server"), &formascii::btnSave_Click,
+         QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, "menu_saveas", QStringLiteral("Save copy as..."), &formascii::btnSaveas_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("sep1"));
+    item(file, "menu_exit", QStringLiteral("Exit"), &QWidget::close);
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("menu_edit"));
+    item(edit, "menu_cut", QStringLiteral("Cut"), &formascii::btnCut_Click, QKeySequence(Qt::CTRL | Qt::Key_X));
+    item(edit, "menu_copy", QStringLiteral("Copy"), &formascii::btnCopy_Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    item(edit, "menu_paste", QStringLiteral("Paste"), &formascii::btnPaste_Click, QKeySequence(Qt::CTRL | Qt::Key_V));
+    edit->addSeparator()->setObjectName(QStringLiteral("sep2"));
+    item(edit, "menu_search", QStringLiteral("Search"), &formascii::btnSearch_Click);
+    item(edit, "menu_replace", QStringLiteral("Replace"), &formascii::menu_replace_Click);
+}
+
+QString formascii::text() const
+{
+    // The raw text keeps no-break spaces (the plain-text export turns them into blanks).
+    QString raw = txtArea->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return raw;
+}
+
+void formascii::setText(const QString &text)
+{
+    // Only the part that differs is edited, as one step the user can undo. A change of many
+    // megabytes is put in as a new text instead: the text box takes it far faster that way.
+    const QString old = this->text();
+    const qsizetype most = std::min(old.size(), text.size());
+    qsizetype head = 0;
+    while (head < most && old[head] == text[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < most - head && old[old.size() - 1 - tail] == text[text.size() - 1 - tail])
+        ++tail;
+    const qsizetype removed = old.size() - head - tail;
+    const QString inserted = text.mid(head, text.size() - head - tail);
+    if (removed + inserted.size() > MaxUndoableChange) {
+        const int caret = txtArea->textCursor().position();
+        txtArea->setPlainText(text);
+        QTextCursor cursor = txtArea->textCursor();
+        cursor.setPosition(std::min<int>(caret, int(text.size())));
+        txtArea->setTextCursor(cursor);
+        return;
+    }
+    QTextCursor cursor(txtArea->document());
+    cursor.setPosition(int(head));
+    cursor.setPosition(int(head + removed), QTextCursor::KeepAnchor);
+    cursor.insertText(inserted);
+}
+
+void formascii::setInfo(qint64 count)
+{
+    lblInfo->setText(QStringLiteral("%1 file, %2 characters").arg(QFileInfo(m_fileName).suffix().toUpper()).arg(count));
+}
+
+void formascii::timeLoad_Timer()
+{
+    if (m_busy)
+        return;
+    {
+        Busy busy(m_busy);
+        setWindowTitle(Caption + QStringLiteral("Loading..."));
+        timeLoad->stop();
+        const RemoteTextFile::Loaded loaded = m_file.load(m_session(), m_fileName);
+        if (loaded == RemoteTextFile::Loaded::Ok) {
+            setInfo(m_file.bytes());
+            txtArea->setPlainText(m_file.text());
+            pumpEvents();
+            setWindowTitle(Caption + m_fileName);
+            if (!m_closeWhenDone)
+                return;
+        } else if (loaded == RemoteTextFile::Loaded::TooLarge) {
+            m_prompter.message(QStringLiteral("The file is larger than 64 MiB, too large to edit here."),
+                               Prompter::Icon::Critical);
+        } else {
+            m_prompter.message(QStringLiteral("Could not open ASCII file for viewing."), Prompter::Icon::Critical);
+        }
+    }
+    close();
+}
+
+void formascii::btnOpen_Click()
+{
+    const QString name = m_prompter.input(QStringLiteral("Please enter the name of the remote file to be loaded."));
+    if (name.isEmpty())
+        return;
+    m_fileName = name;
+    timeLoad_Timer();
+}
+
+void formascii::btnSave_Click()
+{
+    if (m_busy)
+        return;
+    QString problem;
+    bool saved = false;
+    const QString current = text();
+    {
+        Busy busy(m_busy);
+        saved = m_file.save(m_session(), current, &problem);
+    }
+    if (!saved) {
+        m_prompter.message(problem.isEmpty() ? QStringLiteral("Could not save file to server.") : problem,
+                           Prompter::Icon::Critical);
+        show(); // the text stays
+    } else {
+        setInfo(current.size());
+    }
+    if (m_closeWhenDone)
+        close();
+}
+
+void formascii::btnSaveas_Click()
+{
+    const QString path = m_prompter.saveFileName(QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QString problem;
+    if (!m_file.saveCopy(path, text(), &problem))
+        m_prompter.message(problem, Prompter::Icon::Critical);
+}
+
+// Cut, copy and paste act on the control that has the focus; they fail silently.
+void formascii::btnCut_Click()
+{
+    if (auto *line = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        line->cut();
+    else
+        txtArea->cut();
+}
+
+void formascii::btnCopy_Click()
+{
+    if (auto *line = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        line->copy();
+    else
+        txtArea->copy();
+}
+
+void formascii::btnPaste_Click()
+{
+    if (auto *line = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        line->paste();
+    else
+        txtArea->paste();
+}
+
+void formascii::btnSearch_Click()
+{
+    if (!m_search)
+        m_search = new formsearch(*this, m_prompter);
+    m_search->show();
+    m_search->raise();
+    m_search->activateWindow();
+}
+
+void formascii::menu_replace_Click()
+{
+    if (!m_replace)
+        m_replace = new formreplace(*this, m_prompter);
+    m_replace->show();
+    m_replace->raise();
+    m_replace->activateWindow();
+}
+
+bool formascii::eventFilter(QObject *watched, QEvent *event)
+{
+    // Tab puts three blanks at the start of the selection, which stays as it was.
+    if (watched == txtArea && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Tab) {
+        QTextCursor cursor = txtArea->textCursor();
+        if (!cursor.hasSelection()) {
+            cursor.insertText(QStringLiteral("   ")); // the caret goes after them
+            txtArea->setTextCursor(cursor);
+            return true;
+        }
+        QTextCursor at(txtArea->document());
+        at.setPosition(cursor.selectionStart());
+        at.insertText(QStringLiteral("   "));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void formascii::closeEvent(QCloseEvent *event)
+{
+    // A transfer lets events run; the window goes once it has finished.
+    if (m_busy) {
+        m_closeWhenDone = true;
+        event->ignore();
+        return;
+    }
+    if (m_search)
+        m_search->close();
+    if (m_replace)
+        m_replace->close();
+    QMainWindow::closeEvent(event);
+}

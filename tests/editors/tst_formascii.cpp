@@ -1,0 +1,230 @@
+// The text editor and its find and replace windows, opened from the remote list, against a real
+// local FTP server.
+#include "app/MainWindowFixture.h"
+#include "formascii.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextBlock>
+#include <QTimer>
+
+class TestFormAscii : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestFtpServer> server;
+
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    // Double-clicks the file and lets the editor's one-second timer fire at once.
+    static formascii *open(MainWindowFixture &f, const QString &name)
+    {
+        f.selectRemote(name);
+        f.window->remotePane().ListView1_DblClick();
+        formascii *editor = f.window->remotePane().textEditor();
+        if (editor && editor->timeLoad->isActive())
+            editor->timeLoad_Timer();
+        flushDeletes();
+        return f.window->remotePane().textEditor();
+    }
+
+    // The file's bytes as another client fetches them.
+    QByteArray curl(const QString &name) const
+    {
+        QProcess p;
+        p.start("curl", {"-sS", QStringLiteral("ftp://%1:%2@%3:%4/%5")
+                                    .arg(server->user(), server->password(), server->host())
+                                    .arg(server->port())
+                                    .arg(name)});
+        p.waitForFinished(30000);
+        return p.readAllStandardOutput();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server = std::make_unique<TestFtpServer>();
+        QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+        QVERIFY(server->writeFile("notes.txt", "first line\nsecond line\n"));
+        QVERIFY(server->writeFile("page.HTML", "<p>Text and text</p>"));
+        QVERIFY(server->writeFile("latin.txt", "caf\xE9 \x80 \x81 na\xEFve\xA0!\nchange me\nlast \x92 line\n"));
+        QVERIFY(server->writeFile("gone.txt", "soon removed"));
+        QVERIFY(server->writeFile("other.txt", "another file\n"));
+        // Larger than the editor takes; sparse, and never fetched.
+        QFile huge(server->pathOf("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
+    }
+
+    void opensLoadsEditsAndSavesOnTheServer()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        f.selectRemote("notes.txt");
+        f.window->remotePane().ListView1_DblClick();
+        formascii *editor = f.window->remotePane().textEditor();
+        QVERIFY(editor);
+        QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - Loading..."));
+        QVERIFY(editor->timeLoad->isActive());
+        QCOMPARE(editor->timeLoad->interval(), 1000);
+        QVERIFY(QTest::qWaitFor([&] { return editor->windowTitle().endsWith("notes.txt"); }, 5000));
+        QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - notes.txt"));
+        QCOMPARE(editor->lblInfo->text(), QString("TXT file, 23 characters")); // bytes of the copy
+        QCOMPARE(editor->text(), QString("first line\nsecond line\n"));
+        QVERIFY(QFile::exists(f.state.folders.temp + "notes.txt"));
+        QVERIFY(QFontInfo(editor->txtArea->font()).fixedPitch());
+
+        // One editor at a time: another text file only brings it to the front.
+        QCOMPARE(open(f, "other.txt"), editor);
+        QCOMPARE(editor->fileName(), QString("notes.txt"));
+
+        // Saved back unchanged, the file stays as it was: no line end is added to one that has it.
+        editor->btnSave_Click();
+        QCOMPARE(curl("notes.txt"), QByteArray("first line\nsecond line\n"));
+        editor->setText("first line\nchanged\nthird");
+        editor->findChild<QAction *>("menu_save")->trigger();
+        QVERIFY(f.prompter->shown.isEmpty());
+        QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
+        QCOMPARE(editor->lblInfo->text(), QString("TXT file, 24 characters")); // the text, without the added end
+        // Saving again adds no second line end.
+        editor->btnSave_Click();
+        QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
+        QCOMPARE(editor->findChild<QAction *>("menu_save")->shortcut(), QKeySequence("Ctrl+S"));
+    }
+
+    void windows1252KeepsTheBytesOfOtherLines()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "latin.txt");
+        QVERIFY(editor);
+        QCOMPARE(editor->file().encoding(), TextEncoding::Encoding::Windows1252);
+        QVERIFY(editor->text().startsWith(QString::fromUtf8("café € ")));
+        QTextCursor line(editor->txtArea->document()->findBlockByNumber(1));
+        line.select(QTextCursor::BlockUnderCursor);
+        line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        line.insertText(u"\nchanged \u00E9"_qs); // é from the keyboard
+        editor->btnSave_Click();
+        QCOMPARE(curl("latin.txt"), QByteArray("caf\xE9 \x80 \x81 na\xEFve\xA0!\nchanged \xE9\nlast \x92 line\n"));
+        // A character the encoding cannot hold is not saved, and the text stays.
+        editor->setText(editor->text() + QString::fromUtf8("π"));
+        editor->btnSave_Click();
+        QVERIFY(f.prompter->messageTexts().last().contains("Windows-1252"));
+        QVERIFY(editor->text().endsWith(QString::fromUtf8("π")));
+        QVERIFY(!curl("latin.txt").contains("\xCF\x80"));
+    }
+
+    void failedFetchClosesFailedSaveKeepsTheText()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        QVERIFY(QFile::remove(server->pathOf("gone.txt")));
+        QVERIFY(!open(f, "gone.txt"));
+        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open ASCII file for viewing."});
+        QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::Critical);
+
+        QVERIFY(!open(f, "huge.txt"));
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The file is larger than 64 MiB, too large to edit here."));
+        QCOMPARE(QFileInfo(f.state.folders.temp + "huge.txt").size(), 0); // only the listing's placeholder
+
+        formascii *editor = open(f, "other.txt");
+        QVERIFY(editor);
+        editor->setText("kept text");
+        f.window->remotePane().btnDisconnect_Click();
+        editor->btnSave_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
+        QCOMPARE(editor->text(), QString("kept text"));
+        QCOMPARE(server->readFile("other.txt"), QByteArray("another file\n"));
+        // Connected again, the same editor saves through the new connection.
+        QVERIFY(f.connect(*server));
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("other.txt"), QByteArray("kept text\n"));
+        QVERIFY(QFile::remove(server->pathOf("other.txt")) && server->writeFile("other.txt", "another file\n"));
+    }
+
+    void openAsksForAName()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "other.txt");
+        QVERIFY(editor);
+        editor->btnOpen_Click(); // an empty answer changes nothing
+        QCOMPARE(f.prompter->prompts, QStringList{"Please enter the name of the remote file to be loaded."});
+        QCOMPARE(editor->fileName(), QString("other.txt"));
+        QCOMPARE(editor->text(), QString("another file\n"));
+        f.prompter->inputs << "page.HTML";
+        editor->btnOpen_Click();
+        QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - page.HTML"));
+        QCOMPARE(editor->lblInfo->text(), QString("HTML file, 20 characters"));
+        QCOMPARE(editor->text(), QString("<p>Text and text</p>"));
+
+        // Save copy as writes the text to a local file.
+        const QString copy = f.home.filePath("copy.html");
+        f.prompter->fileNames << copy;
+        editor->btnSaveas_Click();
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("<p>Text and text</p>"));
+    }
+
+    void tabFindAndReplace()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "page.HTML");
+        QVERIFY(editor);
+        // Tab: three blanks at the start of the selection, which is kept.
+        QTextCursor c = editor->txtArea->textCursor();
+        c.setPosition(3);
+        c.setPosition(7, QTextCursor::KeepAnchor);
+        editor->txtArea->setTextCursor(c);
+        QTest::keyClick(editor->txtArea, Qt::Key_Tab);
+        QCOMPARE(editor->text(), QString("<p>   Text and text</p>"));
+        QCOMPARE(editor->txtArea->textCursor().selectedText(), QString("Text"));
+
+        editor->btnSearch_Click();
+        formsearch *search = editor->searchWindow();
+        QVERIFY(search && search->isVisible());
+        QCOMPARE(search->windowTitle(), QString("Search for text..."));
+        QVERIFY(search->optDown->isChecked());
+        search->txtSearch->setText("text");
+        search->btnNext_Click(); // without Search: the first
+        QCOMPARE(editor->txtArea->textCursor().selectionStart(), 15);
+        QVERIFY(!search->isVisible());
+        search->btnSearch_Click();
+        QCOMPARE(search->counter(), 1);
+        search->optUp->click();
+        search->btnNext_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("There are no more occurences this direction."));
+        QCOMPARE(search->counter(), 1);
+        QVERIFY(search->isVisible() && editor->isVisible());
+        search->txtSearch->setText("TEXT");
+        search->btnSearch_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text you entered was not found."));
+
+        editor->findChild<QAction *>("menu_replace")->trigger();
+        formreplace *replace = editor->replaceWindow();
+        QVERIFY(replace && replace->isVisible());
+        QCOMPARE(replace->windowTitle(), QString("Replace text..."));
+        replace->txtSearch->setText("t");
+        replace->txtReplace->setText("T");
+        replace->btnReplaceall_Click();
+        QCOMPARE(editor->text(), QString("<p>   TexT and TexT</p>"));
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 3 occurences were found."));
+        editor->txtArea->undo(); // one step
+        QCOMPARE(editor->text(), QString("<p>   Text and text</p>"));
+        replace->btnReplace_Click();
+        QCOMPARE(editor->text(), QString("<p>   TexT and text</p>"));
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced one time."));
+        editor->findChild<QAction *>("menu_exit")->trigger();
+        flushDeletes();
+        QVERIFY(!f.window->remotePane().textEditor());
+    }
+};
+
+QTEST_MAIN(TestFormAscii)
+#include "tst_formascii.moc"

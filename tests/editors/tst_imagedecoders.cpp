@@ -1,0 +1,349 @@
+// The PCX and TGA decoders against ImageMagick as the oracle, their refusals of damaged and
+// oversized files, and the image plugin that gives them to every image reader.
+#include "ImageDecoders.h"
+#include "ImageFiles.h"
+#include "PictureFormats.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ImageFiles;
+
+class TestImageDecoders : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    static QByteArray readAll(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Our decoding of the file equals ImageMagick's.
+    static void matchesOracle(const QString &file, const QImage &ours)
+    {
+        QString error;
+        const QImage theirs = oracle(file, &error);
+        QVERIFY2(!theirs.isNull(), qPrintable(error));
+        const QString diff = difference(ours, theirs);
+        QVERIFY2(diff.isEmpty(), qPrintable(file + ": " + diff));
+    }
+
+    // A random picture as a PPM, for ImageMagick to turn into the format under test.
+    QString randomPpm(int w, int h, quint32 seed, int levels = 256)
+    {
+        QByteArray ppm = QStringLiteral("P6 %1 %2 255\n").arg(w).arg(h).toLatin1();
+        ppm += noise(w * h * 3, seed, levels);
+        const QString file = path(QStringLiteral("in%1.ppm").arg(seed));
+        return writeFile(file, ppm) ? file : QString();
+    }
+
+    static QByteArray palette16()
+    {
+        QByteArray p;
+        for (int i = 0; i < 16; ++i) {
+            p += char(i * 16 + 1);
+            p += char(255 - i * 16);
+            p += char((i * 37) % 256);
+        }
+        return p;
+    }
+
+    static Tga tgaOf(int type, int bits, int w, int h, quint32 seed, int alphabet = 6)
+    {
+        Tga t;
+        t.type = type;
+        t.bits = bits;
+        t.width = w;
+        t.height = h;
+        // Few distinct values so that the run-length forms have runs as well as raw packets.
+        t.pixels = noise(w * h * ((bits + 7) / 8), seed, alphabet);
+        if (alphabet < 256)
+            for (auto &c : t.pixels)
+                c = char(uchar(c) * 51);
+        return t;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void pcxWrittenByImageMagick_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("bitsPerPixel");
+        QTest::addColumn<int>("planes");
+        QTest::addRow("8-bit palette") << QStringList{"-colors", "200"} << 8 << 1;
+        QTest::addRow("8-bit, few colours") << QStringList{"-colors", "5"} << 8 << 1;
+        QTest::addRow("24-bit as three planes") << QStringList{"-type", "TrueColor"} << 8 << 3;
+    }
+    void pcxWrittenByImageMagick()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, bitsPerPixel);
+        QFETCH(int, planes);
+        for (const QSize size : {QSize(37, 23), QSize(64, 3), QSize(1, 1)}) {
+            const QString in = randomPpm(size.width(), size.height(), quint32(size.width() + planes), 5);
+            const QString out = path(QStringLiteral("im%1.pcx").arg(QTest::currentDataTag()).replace(' ', '_'));
+            QString error;
+            QVERIFY2(convert(QStringList{in} + options + QStringList{out}, &error), qPrintable(error));
+            const QByteArray bytes = readAll(out);
+            QCOMPARE(int(bytes[3]), bitsPerPixel);
+            QCOMPARE(int(bytes[65]), planes);
+            matchesOracle(out, ImageDecoders::decodePcx(bytes));
+        }
+    }
+
+    void pcxWrittenByHand_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("bitsPerPixel");
+        QTest::addColumn<int>("planes");
+        QTest::addColumn<int>("extraLineBytes");
+        QTest::addColumn<bool>("acrossLines");
+        for (int version : {0, 2, 3, 4, 5}) {
+            QTest::addRow("1-bit 4 planes v%d", version) << version << 1 << 4 << 0 << false;
+            QTest::addRow("4-bit packed v%d", version) << version << 4 << 1 << 0 << false;
+        }
+        QTest::addRow("1-bit 2 planes") << 5 << 1 << 2 << 0 << false;
+        QTest::addRow("1-bit 3 planes") << 5 << 1 << 3 << 0 << false;
+        QTest::addRow("2-bit packed") << 5 << 2 << 1 << 0 << false;
+        QTest::addRow("4-bit, odd padded lines") << 5 << 4 << 1 << 3 << false;
+        QTest::addRow("1-bit 4 planes, odd padded lines") << 5 << 1 << 4 << 1 << false;
+        QTest::addRow("8-bit, odd padded lines") << 5 << 8 << 1 << 1 << false;
+        QTest::addRow("24-bit, odd padded lines") << 5 << 8 << 3 << 1 << false;
+        QTest::addRow("8-bit, runs across lines") << 5 << 8 << 1 << 0 << true;
+    }
+    void pcxWrittenByHand()
+    {
+        QFETCH(int, version);
+        QFETCH(int, bitsPerPixel);
+        QFETCH(int, planes);
+        QFETCH(int, extraLineBytes);
+        QFETCH(bool, acrossLines);
+        Pcx pcx;
+        pcx.version = version;
+        pcx.bitsPerPixel = bitsPerPixel;
+        pcx.planes = planes;
+        pcx.width = 21;
+        pcx.height = 9;
+        pcx.bytesPerLine = (pcx.width * bitsPerPixel + 7) / 8 + extraLineBytes;
+        pcx.headerPalette = palette16();
+        if (bitsPerPixel == 8 && planes == 1)
+            pcx.vgaPalette = noise(768, 7);
+        pcx.runsAcrossScanlines = acrossLines;
+        pcx.pixels = noise(pcx.lineBytes() * planes * pcx.height, quint32(version * 10 + planes), 4);
+        for (auto &c : pcx.pixels)
+            c = char(uchar(c) * 85); // 0x00, 0x55, 0xAA, 0xFF: runs, and bytes that need a run byte
+        const QString file = path(QStringLiteral("hand-%1.pcx").arg(QTest::currentDataTag()).replace(' ', '_'));
+        QVERIFY(writeFile(file, pcx.bytes()));
+        matchesOracle(file, ImageDecoders::decodePcx(pcx.bytes()));
+    }
+
+    // ImageMagick 6 shows a set bit of a monochrome PCX as black; the format's own programs show it
+    // as white (the foreground), and so do we: our picture is ImageMagick's with black and white swapped.
+    void pcxMonochromeIsImageMagicksInverse()
+    {
+        Pcx pcx;
+        pcx.bitsPerPixel = 1;
+        pcx.width = 19;
+        pcx.height = 5;
+        pcx.bytesPerLine = 4;            // odd padding too
+        pcx.headerPalette = palette16(); // not used by monochrome pictures
+        pcx.pixels = noise(pcx.bytesPerLine * pcx.height, 3);
+        const QString file = path("mono.pcx");
+        QVERIFY(writeFile(file, pcx.bytes()));
+        QImage ours = ImageDecoders::decodePcx(pcx.bytes());
+        QVERIFY(!ours.isNull());
+        QCOMPARE(ours.pixel(0, 0), (uchar(pcx.pixels[0]) & 0x80) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        ours.invertPixels();
+        matchesOracle(file, ours);
+    }
+
+    void tgaWrittenByHand_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("descriptor");
+        QTest::addColumn<int>("mapEntryBits");
+        QTest::addColumn<int>("mapFirst");
+        QTest::addColumn<bool>("footer");
+        for (int rle : {0, 8}) {
+            const char *form = rle ? "RLE" : "raw";
+            QTest::addRow("%s true colour 24", form) << 2 + rle << 24 << 0 << 0 << 0 << false;
+            QTest::addRow("%s true colour 32 with alpha", form) << 2 + rle << 32 << 8 << 0 << 0 << false;
+            QTest::addRow("%s true colour 32 without alpha bits", form) << 2 + rle << 32 << 0 << 0 << 0 << false;
+            QTest::addRow("%s true colour 16 with alpha bit", form) << 2 + rle << 16 << 1 << 0 << 0 << false;
+            QTest::addRow("%s true colour 15", form) << 2 + rle << 15 << 0 << 0 << 0 << false;
+            QTest::addRow("%s true colour 16 no alpha", form) << 2 + rle << 16 << 0 << 0 << 0 << false;
+            QTest::addRow("%s greyscale", form) << 3 + rle << 8 << 0 << 0 << 0 << false;
+            QTest::addRow("%s colour-mapped 24", form) << 1 + rle << 8 << 0 << 24 << 0 << false;
+            QTest::addRow("%s colour-mapped 16, first entry 3", form) << 1 + rle << 8 << 0 << 16 << 3 << false;
+            QTest::addRow("%s colour-mapped 32 with alpha", form) << 1 + rle << 8 << 8 << 32 << 0 << false;
+            QTest::addRow("%s colour-mapped 15", form) << 1 + rle << 8 << 0 << 15 << 0 << false;
+            QTest::addRow("%s top-left origin", form) << 2 + rle << 24 << 0x20 << 0 << 0 << false;
+            QTest::addRow("%s bottom-right origin", form) << 2 + rle << 24 << 0x10 << 0 << 0 << false;
+            QTest::addRow("%s top-right origin", form) << 2 + rle << 24 << 0x30 << 0 << 0 << false;
+            QTest::addRow("%s with version 2 footer", form) << 2 + rle << 24 << 0 << 0 << 0 << true;
+        }
+    }
+    void tgaWrittenByHand()
+    {
+        QFETCH(int, type);
+        QFETCH(int, bits);
+        QFETCH(int, descriptor);
+        QFETCH(int, mapEntryBits);
+        QFETCH(int, mapFirst);
+        QFETCH(bool, footer);
+        Tga t = tgaOf(type, bits, 23, 11, quint32(type * 100 + bits + descriptor));
+        t.descriptor = descriptor;
+        t.footer = footer;
+        t.id = "an image ID";
+        if (mapEntryBits) {
+            const int entries = 6;
+            t.mapEntryBits = mapEntryBits;
+            t.mapFirst = mapFirst;
+            t.map = noise(entries * ((mapEntryBits + 7) / 8), 11);
+            for (auto &c : t.pixels)
+                c = char(mapFirst + uchar(c) / 51); // indices mapFirst .. mapFirst + 5
+        }
+        const QString file = path(QStringLiteral("hand-%1.tga").arg(QTest::currentDataTag()).replace(' ', '_'));
+        QVERIFY(writeFile(file, t.bytes()));
+        matchesOracle(file, ImageDecoders::decodeTga(t.bytes()));
+    }
+
+    // 32-bit pixels whose alpha byte is 0 everywhere, with no alpha bits declared, are opaque;
+    // with alpha bits declared they are as transparent as they say.
+    void tgaUnusedAlphaByteIsOpaque()
+    {
+        Tga t = tgaOf(2, 32, 3, 2, 8);
+        for (int i = 3; i < t.pixels.size(); i += 4)
+            t.pixels[i] = 0;
+        const QImage opaque = ImageDecoders::decodeTga(t.bytes());
+        QVERIFY(!opaque.hasAlphaChannel());
+        QCOMPARE(opaque.pixel(0, 1), qRgb(uchar(t.pixels[2]), uchar(t.pixels[1]), uchar(t.pixels[0])));
+        t.descriptor = 8;
+        QCOMPARE(qAlpha(ImageDecoders::decodeTga(t.bytes()).pixel(0, 1)), 0);
+    }
+
+    // Every prefix of a file is a damaged file: a null picture, never a read past the end.
+    void truncationAtEveryOffsetFails()
+    {
+        QList<QPair<QString, QByteArray>> files;
+        Pcx pcx;
+        pcx.width = 13;
+        pcx.height = 7;
+        pcx.vgaPalette = noise(768, 1);
+        pcx.pixels = noise(pcx.lineBytes() * pcx.height, 2, 3);
+        files.append({"pcx 8-bit", pcx.bytes()});
+        pcx.planes = 3;
+        pcx.vgaPalette.clear();
+        pcx.pixels = noise(pcx.lineBytes() * 3 * pcx.height, 2, 3);
+        files.append({"pcx 24-bit", pcx.bytes()});
+        pcx.planes = 4;
+        pcx.bitsPerPixel = 1;
+        pcx.headerPalette = palette16();
+        pcx.pixels = noise(pcx.lineBytes() * 4 * pcx.height, 4);
+        files.append({"pcx 4 planes", pcx.bytes()});
+        files.append({"tga raw", tgaOf(2, 24, 9, 5, 1).bytes()});
+        files.append({"tga rle", tgaOf(10, 32, 9, 5, 2).bytes()});
+        Tga mapped = tgaOf(9, 8, 9, 5, 3);
+        mapped.mapEntryBits = 24;
+        mapped.map = noise(6 * 3, 4);
+        mapped.id = "id";
+        files.append({"tga mapped rle", mapped.bytes()});
+        for (const auto &[name, bytes] : files) {
+            const bool isPcx = name.startsWith("pcx");
+            const QImage whole = isPcx ? ImageDecoders::decodePcx(bytes) : ImageDecoders::decodeTga(bytes);
+            QVERIFY2(!whole.isNull(), qPrintable(name));
+            for (qsizetype n = 0; n < bytes.size(); ++n) {
+                // A copy of exactly n bytes, so that a read past it is caught by the sanitizers.
+                const QByteArray prefix(bytes.constData(), n);
+                const QImage part = isPcx ? ImageDecoders::decodePcx(prefix) : ImageDecoders::decodeTga(prefix);
+                QVERIFY2(part.isNull(), qPrintable(QStringLiteral("%1 cut at %2").arg(name).arg(n)));
+            }
+        }
+    }
+
+    void oversizedAndMalformedHeadersFail()
+    {
+        Tga t = tgaOf(2, 24, 1, 1, 1);
+        QByteArray tga = t.bytes() + QByteArray(1000, 'x');
+        tga[12] = tga[13] = tga[14] = tga[15] = char(0xFF); // 65535 × 65535
+        QVERIFY(ImageDecoders::decodeTga(tga).isNull());
+        tga[2] = 10; // the RLE form too
+        QVERIFY(ImageDecoders::decodeTga(tga).isNull());
+        // 16385 wide is over the limit; 16384 passes the header and then lacks the data.
+        tga[12] = char(0x01);
+        tga[13] = char(0x40);
+        tga[14] = 1;
+        tga[15] = 0;
+        QVERIFY(ImageDecoders::decodeTga(tga).isNull());
+
+        Pcx pcx;
+        pcx.width = pcx.height = 2;
+        pcx.pixels = noise(4, 1);
+        pcx.vgaPalette = noise(768, 1);
+        QByteArray bytes = pcx.bytes();
+        QVERIFY(!ImageDecoders::decodePcx(bytes).isNull());
+        QByteArray huge = bytes;
+        huge[8] = huge[9] = huge[10] = huge[11] = char(0xFE); // 65535 × 65535
+        huge[66] = huge[67] = char(0xFF);
+        QVERIFY(ImageDecoders::decodePcx(huge).isNull());
+        QByteArray noMarker = bytes;
+        noMarker[noMarker.size() - 769] = 0;
+        QVERIFY(ImageDecoders::decodePcx(noMarker).isNull());
+        QByteArray shortLines = bytes;
+        shortLines[66] = 1; // fewer bytes per line than the width needs
+        shortLines[67] = 0;
+        QVERIFY(ImageDecoders::decodePcx(shortLines).isNull());
+        QByteArray badDepth = bytes;
+        badDepth[3] = 3;
+        QVERIFY(ImageDecoders::decodePcx(badDepth).isNull());
+        QVERIFY(ImageDecoders::decodePcx(QByteArray(200, 'x')).isNull());
+        QVERIFY(ImageDecoders::decodeTga(QByteArray(17, '\0')).isNull());
+    }
+
+    // The plugin lets any image reader read PCX, by name and by content; the program's loader
+    // reads both formats, run-length TGA included, and refuses what it cannot decode.
+    void imageReadersGetTheDecoders()
+    {
+        QVERIFY(QImageReader::supportedImageFormats().contains("pcx"));
+        Pcx pcx;
+        pcx.planes = 3;
+        pcx.width = 5;
+        pcx.height = 4;
+        pcx.pixels = noise(5 * 3 * 4, 9);
+        const QString file = path("reader.pcx");
+        QVERIFY(writeFile(file, pcx.bytes()));
+        const QImage expected = ImageDecoders::decodePcx(pcx.bytes());
+        QCOMPARE(QImageReader(file).read(), expected);
+        QBuffer buffer;
+        buffer.setData(pcx.bytes());
+        QImageReader byContent(&buffer);
+        QCOMPARE(byContent.read(), expected);
+        QCOMPARE(PictureFormats::loadPicture(file), expected);
+
+        const Tga tga = tgaOf(10, 24, 6, 6, 3);
+        const QString tgaFile = path("loader.tga");
+        QVERIFY(writeFile(tgaFile, tga.bytes()));
+        QCOMPARE(PictureFormats::loadPicture(tgaFile), ImageDecoders::decodeTga(tga.bytes()));
+        QCOMPARE(QImageReader(tgaFile).read(), ImageDecoders::decodeTga(tga.bytes()));
+
+        QImage png(4, 3, QImage::Format_RGB32);
+        png.fill(Qt::red);
+        QVERIFY(png.save(path("plain.png")));
+        QCOMPARE(PictureFormats::loadPicture(path("plain.png")).pixel(1, 1), qRgb(255, 0, 0));
+        QVERIFY(writeFile(path("damaged.png"), QByteArray("\x89PNG\r\n\x1a\n garbage")));
+        QVERIFY(PictureFormats::loadPicture(path("damaged.png")).isNull());
+        QVERIFY(PictureFormats::loadPicture(path("missing.png")).isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImageDecoders)
+#include "tst_imagedecoders.moc"

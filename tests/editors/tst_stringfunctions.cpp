@@ -1,0 +1,216 @@
+// The text helpers of find and replace against a direct transcription of the classic loops,
+// the find and replace commands, and the text encodings of the editor.
+#include "FindReplace.h"
+#include "TextEncoding.h"
+#include "stringFunctions.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+#include <optional>
+
+using namespace stringFunctions;
+
+namespace Classic {
+
+// The loops as written: search from the start after every change. nullopt when they run on.
+std::optional<QString> replaceAll(const QString &s, const QString &r, QString t)
+{
+    for (int steps = 0; t.contains(s); ++steps) {
+        if (steps > 2000 || t.size() > 20000)
+            return std::nullopt;
+        const qsizetype i = t.indexOf(s);
+        t = t.left(i) + r + t.mid(i + s.size());
+    }
+    return t;
+}
+
+qsizetype count(const QString &s, QString t)
+{
+    qsizetype n = 0;
+    for (; t.contains(s); ++n)
+        t.remove(t.indexOf(s), s.size());
+    return n;
+}
+
+qsizetype position(const QString &s, qsizetype n, QString t)
+{
+    qsizetype result = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype p = t.indexOf(s) + 1; // 1-based, 0 when absent
+        if (p > 0) {
+            result = p + i * s.size();
+            t.remove(p - 1, s.size());
+        } else {
+            result = 0;
+        }
+    }
+    return result;
+}
+
+} // namespace Classic
+
+class TestStringFunctions : public QObject
+{
+    Q_OBJECT
+
+    static QString randomWord(QRandomGenerator &random, int minLength, int maxLength)
+    {
+        QString w;
+        const int n = random.bounded(minLength, maxLength + 1);
+        for (int i = 0; i < n; ++i)
+            w += random.bounded(2) ? QLatin1Char('a') : QLatin1Char('b');
+        return w;
+    }
+
+private slots:
+    void theClassicExamples()
+    {
+        QCOMPARE(ReplaceAll("a", "b", "banana"), QString("bbnbnb"));
+        QCOMPARE(CountOccurrences("a", "banana"), 3);
+        // The second occurrence is formed by the first replacement; the count removes only one.
+        QCOMPARE(ReplaceAll("ab", "a", "abb"), QString("a"));
+        QCOMPARE(CountOccurrences("ab", "abb"), 1);
+        QCOMPARE(CountOccurrences("ab", "aabb"), 2); // joined by the removal
+        QCOMPARE(PositionOfOccurrence("ab", 2, "aabb"), 3);
+        QCOMPARE(PositionOfOccurrence("an", 2, "banana"), 4);
+        QCOMPARE(PositionOfOccurrence("an", 3, "banana"), 0);
+        QCOMPARE(PositionOfOccurrence("an", 0, "banana"), 0);
+        QCOMPARE(ReplaceFirst("an", "AN", "banana"), QString("bANana"));
+        QCOMPARE(ReplaceFirst("x", "y", "banana"), QString("banana"));
+        QCOMPARE(CountOccurrences("Text", "some text"), 0);
+        QCOMPARE(PositionOfOccurrence("Text", 1, "text Text"), 6);
+    }
+
+    // Many random short texts over two letters: every helper gives the classic loops' result.
+    void equalToTheClassicLoops()
+    {
+        QRandomGenerator random(20261206);
+        int compared = 0;
+        for (int round = 0; round < 20000; ++round) {
+            const QString s = randomWord(random, 1, 3);
+            const QString r = randomWord(random, 0, 4);
+            const QString t = randomWord(random, 0, 12);
+            const QString where = QStringLiteral("s=%1 r=%2 t=%3").arg(s, r, t);
+            const qsizetype n = Classic::count(s, t);
+            QVERIFY2(CountOccurrences(s, t) == n, qPrintable(where));
+            for (qsizetype k = 0; k <= n + 1; ++k)
+                QVERIFY2(PositionOfOccurrence(s, k, t) == Classic::position(s, k, t), qPrintable(where));
+            QVERIFY2(ReplaceFirst(s, r, t) == (t.contains(s) ? QString(t).replace(t.indexOf(s), s.size(), r) : t),
+                     qPrintable(where));
+            const Replaced ours = replaceAllCounted(s, r, t);
+            const std::optional<QString> classic = r.contains(s) ? std::nullopt : Classic::replaceAll(s, r, t);
+            if (classic) {
+                ++compared;
+                QVERIFY2(!ours.singlePass && ours.text == *classic, qPrintable(where + " gave " + ours.text));
+            } else if (ours.singlePass) {
+                QVERIFY2(ours.text == QString(t).replace(s, r), qPrintable(where));
+            }
+        }
+        QVERIFY(compared > 5000);
+    }
+
+    // Nothing hangs: an empty search text finds nothing; replacements that would go on for ever
+    // replace each original occurrence once, and the message counts those.
+    void neverHangs()
+    {
+        QCOMPARE(CountOccurrences("", "abc"), 0);
+        QCOMPARE(PositionOfOccurrence("", 1, "abc"), 0);
+        QCOMPARE(ReplaceAll("", "x", "abc"), QString("abc"));
+        QCOMPARE(ReplaceFirst("", "x", "abc"), QString("abc"));
+        const Replaced contains = replaceAllCounted("a", "aa", "aXa");
+        QVERIFY(contains.singlePass);
+        QCOMPARE(contains.text, QString("aaXaa"));
+        QCOMPARE(FindReplace::replaceAll("a", "aa", "aXa").message,
+                 QString("The text has been replaced. 2 occurences were found."));
+        // ab -> baa doubles the a's each time a b passes them: 2^30 of them would be the end.
+        const QString t = "a" + QString("b").repeated(30);
+        const Replaced grows = replaceAllCounted("ab", "baa", t);
+        QVERIFY(grows.singlePass);
+        QCOMPARE(grows.text, "baa" + QString("b").repeated(29));
+        for (const QString &empty : {QString(), QString("")}) {
+            QCOMPARE(FindReplace::search(empty, "abc", 0).message, FindReplace::NotFound);
+            QCOMPARE(FindReplace::findNext(empty, "abc", 0, false).message, FindReplace::NotFound);
+            QCOMPARE(FindReplace::replace(empty, "x", "abc").message, FindReplace::NotFound);
+            QCOMPARE(FindReplace::replaceAll(empty, "x", "abc").message, FindReplace::NotFound);
+        }
+    }
+
+    // The helpers take time in proportion to the text, not to the text times the occurrences.
+    void largeTextsTakeLinearTime()
+    {
+        const QString text =
+            QString("ab").repeated(1'000'000) + QString("a").repeated(500'000) + QString("b").repeated(500'000);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(CountOccurrences("ab", text), 1'500'000);
+        QCOMPARE(ReplaceAll("ab", "", text), QString());
+        QCOMPARE(ReplaceAll("b", "c", text).count('c'), 1'500'000);
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void findAndReplaceCommands()
+    {
+        const QString text = "one two one two one";
+        FindReplace::Found f = FindReplace::search("one", text, 5);
+        QVERIFY(f.found);
+        QCOMPARE(f.counter, 1);
+        QCOMPARE(f.start, 0);
+        QCOMPARE(f.length, 3);
+        f = FindReplace::findNext("one", text, f.counter, false);
+        QCOMPARE(f.start, 8);
+        QCOMPARE(f.counter, 2);
+        f = FindReplace::findNext("one", text, 1, true);
+        QVERIFY(!f.found);
+        QCOMPARE(f.message, FindReplace::NoMore);
+        QCOMPARE(f.counter, 1);
+        f = FindReplace::findNext("one", text, 0, false); // no Search before: the first
+        QCOMPARE(f.start, 0);
+        QCOMPARE(FindReplace::findNext("one", text, 3, false).message, FindReplace::NoMore);
+        QCOMPARE(FindReplace::findNext("One", text, 0, false).message, FindReplace::NotFound);
+        QCOMPARE(FindReplace::findNext("one", text, 32767, false).message, FindReplace::NoMore);
+
+        FindReplace::Replaced r = FindReplace::replace("two", "2", text);
+        QCOMPARE(r.text, QString("one 2 one two one"));
+        QCOMPARE(r.message, QString("The text has been replaced one time."));
+        r = FindReplace::replaceAll("a", "b", "banana");
+        QCOMPARE(r.text, QString("bbnbnb"));
+        QCOMPARE(r.message, QString("The text has been replaced. 3 occurences were found."));
+        r = FindReplace::replaceAll("ab", "a", "abb");
+        QCOMPARE(r.text, QString("a"));
+        QCOMPARE(r.message, QString("The text has been replaced. 1 occurences were found."));
+        r = FindReplace::replaceAll("x", "y", "banana");
+        QVERIFY(!r.changed);
+        QCOMPARE(r.message, FindReplace::NotFound);
+    }
+
+    void encodingsRoundTrip()
+    {
+        using namespace TextEncoding;
+        Encoding e;
+        const QByteArray utf8 = "\xEF\xBB\xBF"
+                                "caf\xC3\xA9 \xE2\x82\xAC\n";
+        QCOMPARE(decode(utf8, e), QChar(0xFEFF) + QString::fromUtf8(utf8.mid(3)));
+        QCOMPARE(e, Encoding::Utf8);
+        QByteArray out;
+        QVERIFY(encode(decode(utf8, e), e, out));
+        QCOMPARE(out, utf8); // the byte order mark too
+
+        QByteArray all(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        const QString text = decode(all, e);
+        QCOMPARE(e, Encoding::Windows1252);
+        QCOMPARE(text[0x80], QChar(0x20AC));
+        QCOMPARE(text[0x81], QChar(0x81));
+        QCOMPARE(text[0xE9], QChar(0xE9));
+        QVERIFY(encode(text, e, out));
+        QCOMPARE(out, all);
+        QChar bad;
+        QVERIFY(!encode("pi is \u03C0", Encoding::Windows1252, out, &bad));
+        QCOMPARE(bad, QChar(0x03C0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStringFunctions)
+#include "tst_stringfunctions.moc"
