@@ -8,6 +8,8 @@ PACKAGES=(
   shared-mime-info adwaita-icon-theme fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-apps python3-pyftpdlib unrtf curl lftp
 )
+# The install test validates the desktop entry and the AppStream metainfo.
+PACKAGES+=(desktop-file-utils appstream)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
