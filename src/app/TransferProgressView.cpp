@@ -90,7 +90,12 @@ void TransferProgressView::engineStopped()
         return;
     m_ticks.stop();
     const QString summary = m_progress.finish(m_clock.elapsed());
-    // A paused or broken-off queue keeps what it said; a finished one says what it did.
-    if (!summary.isEmpty() && m_queue.count() == 0)
-        m_window.SetStatusLine(summary);
+    // A paused or broken-off queue keeps what it said; a finished one says what it did, after
+    // the command that started it has ended (it may close with "Ready.").
+    if (summary.isEmpty() || m_queue.count() > 0)
+        return;
+    QTimer::singleShot(0, this, [this, summary] {
+        if (!m_engine.isActive() && m_queue.count() == 0)
+            m_window.SetStatusLine(summary);
+    });
 }

@@ -101,9 +101,9 @@ private slots:
         QVERIFY(rates.size() <= 8); // refreshed at most twice a second: about six times in three seconds
         QVERIFY2(!tooltips.isEmpty() && tooltips.constLast().endsWith(" of 921 600 bytes"),
                  qPrintable(tooltips.join(" | ")));
-        QVERIFY(QRegularExpression(R"(^Transferred 1 file, 900\.0 KB in 0:0\d\.$)")
-                    .match(f.window->statusPanel("")->text())
-                    .hasMatch());
+        QTRY_VERIFY(QRegularExpression(R"(^Transferred 1 file, 900\.0 KB in 0:0\d\.$)")
+                        .match(f.window->statusPanel("")->text())
+                        .hasMatch());
 
         // The bar: filled on the left of the cell, empty on the right, over the whole cell.
         QVERIFY(!painted.isNull() && cell.isValid());

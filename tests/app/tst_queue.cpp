@@ -85,10 +85,10 @@ private slots:
         // The local list was listed again once the queue had run.
         QCOMPARE(f.window->ListView3->model()->rowCount(), 4); // "..", three files
         // The status line tells what the queue moved.
-        QVERIFY2(QRegularExpression(R"(^Transferred 3 files, 101\.0 KB in 0:0\d\.$)")
-                     .match(f.window->statusPanel("")->text())
-                     .hasMatch(),
-                 qPrintable(f.window->statusPanel("")->text()));
+        QTRY_VERIFY2(QRegularExpression(R"(^Transferred 3 files, 101\.0 KB in 0:0\d\.$)")
+                         .match(f.window->statusPanel("")->text())
+                         .hasMatch(),
+                     qPrintable(f.window->statusPanel("")->text()));
     }
 
     void autoModeChoosesAsciiByTheExactExtension()
