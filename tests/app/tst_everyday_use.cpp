@@ -2,6 +2,7 @@
 // readable in every view, the keyboard, drops on the empty part of a list, a question before a
 // server deletion, a masked password, a log file that keeps its lines, downloads that replace a
 // file through the trash, and the paused-queue hint after a reconnect.
+#include "CommandLine.h"
 #include "DragDrop.h"
 #include "RemoteOperations.h"
 #include "TreeKeyFollow.h"
@@ -269,6 +270,26 @@ private slots:
         while (it.hasNext())
             trashed << readLocal(it.next());
         QCOMPARE(trashed, QStringList({"the user's own"}));
+    }
+
+    void theCommandLineAnswersHelpVersionAndRefusesSecureLinks()
+    {
+        using A = CommandLine::Action;
+        QCOMPARE(CommandLine::parse({"vestrigal", "--help"}).action, A::Help);
+        QCOMPARE(CommandLine::parse({"vestrigal", "ftp://h/", "-v"}).action, A::Version);
+        QVERIFY(CommandLine::versionText().startsWith("Vestrigal 5."));
+        QCOMPARE(CommandLine::parse({"vestrigal", "--frobnicate"}).action, A::Error);
+        QCOMPARE(CommandLine::parse({"vestrigal", "ftp://a/", "ftp://b/"}).action, A::Error);
+        const CommandLine plain = CommandLine::parse({"vestrigal", "ftp://u:p@host:2121/pub/"});
+        QCOMPARE(plain.action, A::Run);
+        QCOMPARE(plain.url, QString("ftp://u:p@host:2121/pub/"));
+        // Without TLS a secure link is not opened in clear text: the user is told instead.
+        for (const char *link : {"ftps://u:p@host/", "FTPES://host/"}) {
+            const CommandLine secure = CommandLine::parse({"vestrigal", link});
+            QCOMPARE(secure.action, A::Run);
+            QVERIFY(secure.url.isEmpty());
+            QVERIFY(secure.message.contains("not opened"));
+        }
     }
 
     void installedProgramsKeepTheirDataInTheUsersDataFolder()
