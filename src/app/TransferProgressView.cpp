@@ -1,5 +1,6 @@
 #include "TransferProgressView.h"
 
+#include "AppState.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
 #include "formmain.h"
@@ -63,7 +64,8 @@ void TransferProgressView::onProgressed(int percent, qint64)
 // Between the engine's own steps: the status line at most twice a second, the tooltip with it.
 void TransferProgressView::tick()
 {
-    if (!m_engine.transferUnderWay() || m_queue.count() == 0)
+    // A held transfer keeps "42% Paused" and the status line as they are.
+    if (!m_engine.transferUnderWay() || m_queue.count() == 0 || !m_window.state().queueRunning)
         return;
     const qint64 done = m_engine.bytesDone();
     const qint64 total = m_queue.entry(0).bytes;
