@@ -18,8 +18,7 @@ AppFolders AppFolders::locate()
 
 AppFolders AppFolders::forProgramIn(const QString &programFolder, const QString &dataHome)
 {
-    const QString installedHelp =
-        QDir::cleanPath(programFolder + QStringLiteral("/../share/vestrigal/help/help.dat"));
+    const QString installedHelp = QDir::cleanPath(programFolder + QStringLiteral("/../share/vestrigal/help/help.dat"));
     const bool besideProgram = QFileInfo::exists(programFolder + QStringLiteral("/help/help.dat"));
     if (besideProgram || !QFileInfo::exists(installedHelp) || dataHome.isEmpty())
         return under(programFolder);

@@ -103,7 +103,8 @@ void FileListView::activate(const QModelIndex &index)
     if (!index.isValid())
         return;
     const QModelIndex row = index.siblingAtColumn(0);
-    if (!selectionModel()->isRowSelected(row.row(), row.parent()) || selectionModel()->currentIndex().row() != row.row())
+    if (!selectionModel()->isRowSelected(row.row(), row.parent()) ||
+        selectionModel()->currentIndex().row() != row.row())
         selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     emit activated(row);
 }

@@ -17,17 +17,17 @@ formnews::formnews(QWidget *parent) : QDialog(parent)
     layout->addWidget(heading);
     // What this version does, and nothing it does not.
     const char *notes[] = {
-        "- A transfer queue that shows the progress, speed and time left of each file, and can be paused, "
-        "resumed and cancelled.",
+        "- A transfer queue that shows each file's progress, speed and time left, and can be paused, resumed "
+        "and cancelled.",
         "- Drag and drop of several files and folders at once, onto a folder or the empty part of a list.",
-        "- Deleting on the server asks first; local deletions go to the trash.",
-        "- A local file replaced by a download goes to the trash first.",
+        "- Deleting on the server asks first; local deletions, and local files a download replaces, go to "
+        "the trash.",
+        "- Profiles for your servers, and a configuration window for transfer types, block sizes and logs.",
+        "- A text editor and an image viewer for remote files, an HTTP download manager, a calculator and help.",
         "- A Logs menu to start, continue and clear log files; clearing the window keeps the log file whole.",
         "- Keyboard: Enter connects, Backspace goes up a folder, the arrow keys browse the folder trees.",
-        "- Logs, profiles and temporary files are kept in your data folder when the program is installed.",
     };
-    for (const char *note : notes)
-    {
+    for (const char *note : notes) {
         auto *line = new QLabel(QString::fromUtf8(note), this);
         line->setWordWrap(true);
         layout->addWidget(line);

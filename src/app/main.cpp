@@ -41,8 +41,7 @@ int main(int argc, char *argv[])
     if (!line.url.isEmpty())
         QTimer::singleShot(0, &window, [&window, url = line.url] { window.remotePane().connectTo(url); });
     else if (!line.message.isEmpty())
-        QTimer::singleShot(0, &window, [&window, text = line.message] {
-            window.prompter().message(text, Prompter::Icon::Warning);
-        });
+        QTimer::singleShot(
+            0, &window, [&window, text = line.message] { window.prompter().message(text, Prompter::Icon::Warning); });
     return app.exec();
 }

@@ -28,9 +28,9 @@ public:
     // The run has ended: "Transferred 3 files, 12.0 MB in 0:07."; empty when no file moved.
     QString finish(qint64 nowMs);
 
-    static QString speedText(double bytesPerSecond); // "2.1 MB/s"
-    static QString amountText(qint64 bytes);         // "512 bytes", "12.0 MB"
-    static QString durationText(qint64 seconds);     // "0:42", "1:02:03"
+    static QString speedText(double bytesPerSecond);       // "2.1 MB/s"
+    static QString amountText(qint64 bytes);               // "512 bytes", "12.0 MB"
+    static QString durationText(qint64 seconds);           // "0:42", "1:02:03"
     static QString bytesOfText(qint64 done, qint64 total); // "1 048 576 of 4 194 304 bytes"
 
 private:

@@ -39,7 +39,7 @@ private slots:
         TransferProgress p;
         p.begin(0);
         QVERIFY(p.sample(0, 0, 4 << 20));
-        QVERIFY(p.rateText().isEmpty()); // no speed from one sample
+        QVERIFY(p.rateText().isEmpty());           // no speed from one sample
         QVERIFY(!p.sample(400, 1 << 20, 4 << 20)); // at most twice a second
         QVERIFY(p.sample(1000, 2 << 20, 4 << 20));
         QCOMPARE(p.rateText(), QString("2.0 MB/s, 0:01 left"));

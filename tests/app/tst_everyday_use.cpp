@@ -184,11 +184,10 @@ private slots:
         QMimeData data;
         data.setData("application/x-vestrigal-rows", "local");
         for (QEvent::Type type : {QEvent::DragEnter, QEvent::DragMove, QEvent::Drop}) {
-            QDropEvent *event = type == QEvent::DragEnter
-                                    ? new QDragEnterEvent(below, Qt::CopyAction, &data, Qt::LeftButton, {})
-                                : type == QEvent::DragMove
-                                    ? new QDragMoveEvent(below, Qt::CopyAction, &data, Qt::LeftButton, {})
-                                    : new QDropEvent(QPointF(below), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent *event =
+                type == QEvent::DragEnter  ? new QDragEnterEvent(below, Qt::CopyAction, &data, Qt::LeftButton, {})
+                : type == QEvent::DragMove ? new QDragMoveEvent(below, Qt::CopyAction, &data, Qt::LeftButton, {})
+                                           : new QDropEvent(QPointF(below), Qt::CopyAction, &data, Qt::LeftButton, {});
             QCoreApplication::sendEvent(remote->viewport(), event);
             QVERIFY2(event->isAccepted(), qPrintable(QString::number(type)));
             delete event;
