@@ -64,9 +64,13 @@ void TransferProgressView::onProgressed(int percent, qint64)
 // Between the engine's own steps: the status line at most twice a second, the tooltip with it.
 void TransferProgressView::tick()
 {
-    // A held transfer keeps "42% Paused" and the status line as they are.
-    if (!m_engine.transferUnderWay() || m_queue.count() == 0 || !m_window.state().queueRunning)
+    if (!m_engine.transferUnderWay() || m_queue.count() == 0)
         return;
+    // A held transfer keeps "42% Paused" and the status line as they are.
+    if (!m_window.state().queueRunning) {
+        m_progress.held();
+        return;
+    }
     const qint64 done = m_engine.bytesDone();
     const qint64 total = m_queue.entry(0).bytes;
     if (!m_progress.sample(m_clock.elapsed(), done, total))

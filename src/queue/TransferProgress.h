@@ -23,6 +23,8 @@ public:
     bool sample(qint64 nowMs, qint64 done, qint64 total);
     // "2.1 MB/s, 0:42 left"; empty until a speed is known.
     QString rateText() const;
+    // The transfer was held: the speed is measured afresh once it moves again.
+    void held() { m_samples.clear(); }
     // A file has been transferred whole.
     void fileDone(qint64 bytes);
     // The run has ended: "Transferred 3 files, 12.0 MB in 0:07."; empty when no file moved.

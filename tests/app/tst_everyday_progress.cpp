@@ -47,6 +47,10 @@ private slots:
         p.sample(3000, 2 << 20, 4 << 20);
         QVERIFY(p.sample(6000, (2 << 20) + (1 << 20), 4 << 20));
         QCOMPARE(p.rateText(), QString("341.3 KB/s, 0:03 left"));
+        // After a pause the measure starts afresh, not from before it.
+        p.held();
+        QVERIFY(p.sample(60000, (2 << 20) + (1 << 20), 4 << 20));
+        QVERIFY(p.rateText().isEmpty());
         // A new file starts its own measure.
         p.fileDone(4 << 20);
         p.sample(6600, 0, 100);
