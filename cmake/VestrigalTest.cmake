@@ -1,5 +1,6 @@
 # vestrigal_add_test(NAME SOURCES a.cpp ... LIBS lib ...)
-# One Qt Test executable, registered with CTest, run on the offscreen platform.
+# One Qt Test executable, registered with CTest, run on the offscreen platform. Its data home
+# (where the desktop's trash lives) is in the build folder, never the user's.
 function(vestrigal_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -11,5 +12,5 @@ function(vestrigal_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;VESTRIGAL_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data-home;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;VESTRIGAL_SOURCE_DIR=${CMAKE_SOURCE_DIR};LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp")
 endfunction()

@@ -10,6 +10,8 @@ PACKAGES=(
 )
 # openssl makes the certificate of the HTTP download manager's https tests.
 PACKAGES+=(openssl)
+# The install test validates the desktop entry and the AppStream metainfo.
+PACKAGES+=(desktop-file-utils appstream)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -4,11 +4,27 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 AppFolders AppFolders::locate()
 {
     const QString home = qEnvironmentVariable("VESTRIGAL_HOME");
-    return under(home.isEmpty() ? QCoreApplication::applicationDirPath() : home);
+    if (!home.isEmpty())
+        return under(home);
+    return forProgramIn(QCoreApplication::applicationDirPath(),
+                        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+AppFolders AppFolders::forProgramIn(const QString &programFolder, const QString &dataHome)
+{
+    const QString installedHelp = QDir::cleanPath(programFolder + QStringLiteral("/../share/vestrigal/help/help.dat"));
+    const bool besideProgram = QFileInfo::exists(programFolder + QStringLiteral("/help/help.dat"));
+    if (besideProgram || !QFileInfo::exists(installedHelp) || dataHome.isEmpty())
+        return under(programFolder);
+    AppFolders f = under(dataHome + QStringLiteral("/vestrigal"));
+    f.helpFile = installedHelp;
+    return f;
 }
 
 AppFolders AppFolders::under(const QString &appFolder)

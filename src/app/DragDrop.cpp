@@ -93,6 +93,16 @@ bool DragDrop::acceptsRemoteNode(const QStandardItem *node) const
     return node && !node->data(FileListView::KeyRole).toString().isEmpty();
 }
 
+bool DragDrop::acceptsRemoteList() const
+{
+    return m_source == Source::LocalList && m_window.state().connected();
+}
+
+bool DragDrop::acceptsLocalList() const
+{
+    return m_source == Source::RemoteList;
+}
+
 bool DragDrop::draggedOnto(const QString &key) const
 {
     for (const Row &row : m_rows)
@@ -150,6 +160,20 @@ void DragDrop::dropOnRemoteNode(QStandardItem *node)
     } else if (m_source == Source::RemoteList && !draggedOnto(folder)) {
         moveRemote(folder, QStringLiteral("Could not move all files."));
     }
+}
+
+void DragDrop::dropOnRemoteList()
+{
+    if (acceptsRemoteList())
+        queueUploads(m_window.state().currentRemoteFolder, QStringLiteral("Some files could not be added to queue."));
+}
+
+void DragDrop::dropOnLocalList()
+{
+    if (!acceptsLocalList())
+        return;
+    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    queueDownloads(m_window.state().currentLocalFolder, QStringLiteral("Some items could not be added to queue."));
 }
 
 void DragDrop::queueUploads(const QString &remoteFolder, const QString &failure)
@@ -350,6 +374,8 @@ bool DragDrop::onDrag(QAbstractItemView *view, QEvent *event)
     else if (target.isValid())
         accepted =
             view->parentWidget() == m_window.ListView1 ? acceptsRemoteRow(target.row()) : acceptsLocalRow(target.row());
+    else
+        accepted = view->parentWidget() == m_window.ListView1 ? acceptsRemoteList() : acceptsLocalList();
     if (event->type() == QEvent::DragEnter) {
         dragEvent->acceptProposedAction(); // moves over the control follow
         return true;
@@ -369,9 +395,9 @@ void DragDrop::drop(QAbstractItemView *view, const QModelIndex &target)
     else if (view == m_window.TreeView2)
         dropOnRemoteNode(m_window.remoteTree->itemFromIndex(target));
     else if (view->parentWidget() == m_window.ListView1)
-        dropOnRemoteRow(target.row());
+        target.isValid() ? dropOnRemoteRow(target.row()) : dropOnRemoteList();
     else
-        dropOnLocalRow(target.row());
+        target.isValid() ? dropOnLocalRow(target.row()) : dropOnLocalList();
 }
 
 // The drop highlight: a row or node painted as selected while the pointer is over it.

@@ -40,12 +40,17 @@ public:
     bool acceptsLocalRow(int row) const;
     bool acceptsLocalNode(const QStandardItem *node) const;
     bool acceptsRemoteNode(const QStandardItem *node) const;
+    // The empty area of a list stands for the folder the list shows: rows of the other side only.
+    bool acceptsRemoteList() const;
+    bool acceptsLocalList() const;
 
     // The drops, as a real drop calls them.
     void dropOnRemoteRow(int row);
     void dropOnLocalRow(int row);
     void dropOnLocalNode(QStandardItem *node);
     void dropOnRemoteNode(QStandardItem *node);
+    void dropOnRemoteList();
+    void dropOnLocalList();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,9 +1,13 @@
 #include "FileListView.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -27,6 +31,24 @@ public:
     }
 };
 
+namespace {
+
+constexpr int kMaxTextWidth = 240; // beyond it, names are elided in the middle
+
+// Items of the icon views no wider than the longest name they may show whole.
+class BoundedItemDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
+        return {qMin(hint.width(), kMaxTextWidth + option.decorationSize.width() + 12), hint.height()};
+    }
+};
+
+} // namespace
+
 FileListView::FileListView(const QString &name, QWidget *parent)
     : QStackedWidget(parent), m_model(new FileRowsModel(this)), m_report(new QTreeView(this)),
       m_icons(new QListView(this))
@@ -45,6 +67,17 @@ FileListView::FileListView(const QString &name, QWidget *parent)
     connect(m_report->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setUniformItemSizes(true);
+    m_icons->setTextElideMode(Qt::ElideMiddle);
+    m_icons->setItemDelegate(new BoundedItemDelegate(m_icons));
+    m_report->setTextElideMode(Qt::ElideMiddle);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileListView::fitItemsToNames);
+    // Rows come one by one when they are sorted: the sizes follow once they are all in.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_mode != Report && !m_fitDue) {
+            m_fitDue = true;
+            QTimer::singleShot(0, this, &FileListView::fitItemsToNames);
+        }
+    });
     for (QAbstractItemView *view :
          {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)})
         wireView(view);
@@ -60,7 +93,67 @@ void FileListView::wireView(QAbstractItemView *view)
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this,
             [this, view](const QPoint &pos) { emit contextMenuRequested(view->viewport()->mapToGlobal(pos)); });
-    connect(view, &QAbstractItemView::activated, this, &FileListView::activated);
+    connect(view, &QAbstractItemView::activated, this, &FileListView::activate);
+    view->installEventFilter(this);
+}
+
+// The row activated is the row acted on, whatever the selection held before.
+void FileListView::activate(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const QModelIndex row = index.siblingAtColumn(0);
+    if (!selectionModel()->isRowSelected(row.row(), row.parent()) ||
+        selectionModel()->currentIndex().row() != row.row())
+        selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    emit activated(row);
+}
+
+bool FileListView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == m_report || watched == m_icons)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool up = (key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier) ||
+                        (key->key() == Qt::Key_Up && key->modifiers() == Qt::AltModifier);
+        if (up) {
+            activateParentRow();
+            return true;
+        }
+    }
+    return QStackedWidget::eventFilter(watched, event);
+}
+
+int FileListView::parentRow() const
+{
+    for (int r = 0; r < m_model->rowCount(); ++r)
+        if (rowKind(r) == ListRoles::RowKind::Parent)
+            return r;
+    return -1;
+}
+
+void FileListView::activateParentRow()
+{
+    const int row = parentRow();
+    if (row >= 0)
+        activate(m_model->index(row, 0));
+}
+
+void FileListView::fitItemsToNames()
+{
+    m_fitDue = false;
+    if (m_mode == Report)
+        return;
+    const QFontMetrics metrics(m_icons->font());
+    int widest = 0;
+    for (int r = 0; r < m_model->rowCount() && widest < kMaxTextWidth; ++r)
+        widest = qMax(widest, metrics.horizontalAdvance(m_model->item(r, 0)->text()));
+    const int text = qMin(widest, kMaxTextWidth);
+    if (m_mode == Icons) {
+        // Room for the icon above two lines of text.
+        m_icons->setGridSize(QSize(qMax(96, text / 2 + 24), 40 + 2 * metrics.height()));
+        return;
+    }
+    m_icons->setGridSize(QSize(16 + 12 + text, qMax(18, metrics.height() + 4)));
 }
 
 QStandardItemModel *FileListView::model() const
@@ -119,8 +212,9 @@ void FileListView::setViewMode(ViewMode mode)
     m_icons->setFlow(mode == SmallIcons || mode == Icons ? QListView::LeftToRight : QListView::TopToBottom);
     m_icons->setWrapping(true);
     m_icons->setIconSize(mode == Icons ? QSize(32, 32) : QSize(16, 16));
-    m_icons->setGridSize(mode == Icons ? QSize(96, 64) : QSize());
+    m_icons->setWordWrap(mode == Icons);
     m_icons->setMovement(QListView::Static);
+    fitItemsToNames();
     setCurrentWidget(m_icons);
 }
 

@@ -62,13 +62,24 @@ public:
     // What the row stands for, as it was built (a file when there is no such row).
     ListRoles::RowKind rowKind(int row) const;
     QList<int> selectedRows() const;
+    // The ".." row; -1 when the list has none (a root folder).
+    int parentRow() const;
+    // Goes to the parent folder as a double-click on ".." does (Backspace, Alt+Up).
+    void activateParentRow();
 
 signals:
     void contextMenuRequested(const QPoint &globalPos);
     void activated(const QModelIndex &index);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void wireView(QAbstractItemView *view);
+    void activate(const QModelIndex &index);
+    // In the icon views, item sizes follow the longest name, up to a maximum; longer names are
+    // elided in the middle, so no name is cut to its first letter.
+    void fitItemsToNames();
     void sortRows();
 
     FileRowsModel *m_model;
@@ -76,6 +87,7 @@ private:
     QListView *m_icons;
     QStringList m_keys;
     ViewMode m_mode = Report;
+    bool m_fitDue = false;
     int m_sortColumn = 0; // as if the name column had been clicked last: a first click there reverses
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

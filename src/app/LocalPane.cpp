@@ -6,6 +6,7 @@
 #include "FileOpener.h"
 #include "LocalPaths.h"
 #include "LocalTrash.h"
+#include "TreeKeyFollow.h"
 #include "formmain.h"
 #include "variousFunctions.h"
 
@@ -74,6 +75,7 @@ void LocalPane::wireTree()
     QTreeView *tree = m_window.TreeView1;
     tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     connect(tree, &QTreeView::clicked, this, &LocalPane::TreeView1_NodeClick);
+    connect(new TreeKeyFollow(tree), &TreeKeyFollow::settled, this, &LocalPane::TreeView1_NodeClick);
     connect(tree, &QTreeView::expanded, this, &LocalPane::TreeView1_Expand);
     connect(tree, &QTreeView::collapsed, this, &LocalPane::TreeView1_Collapse);
     connect(m_window.localTree, &QStandardItemModel::itemChanged, this, &LocalPane::TreeView1_AfterLabelEdit);

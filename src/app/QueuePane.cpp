@@ -6,6 +6,7 @@
 #include "QueueModel.h"
 #include "RemotePane.h"
 #include "TransferEngine.h"
+#include "TransferProgressView.h"
 #include "formmain.h"
 
 #include <QAction>
@@ -20,7 +21,8 @@
 
 QueuePane::QueuePane(formmain &window)
     : QObject(&window), m_window(window), m_queue(new QueueModel(*window.ListView2->model(), this)),
-      m_engine(new TransferEngine(*m_queue, *this, this))
+      m_engine(new TransferEngine(*m_queue, *this, this)),
+      m_progress(new TransferProgressView(window, *m_engine, *m_queue))
 {
     wireCommands();
     connect(m_queue, &QueueModel::changed, this, &QueuePane::showQueueState);

@@ -11,6 +11,7 @@ class FtpSession;
 class QFileInfo;
 class QueueModel;
 class TransferEngine;
+class TransferProgressView;
 class formmain;
 struct FtpEntry;
 struct QueueEntry;
@@ -89,6 +90,7 @@ private:
     formmain &m_window;
     QueueModel *m_queue;
     TransferEngine *m_engine;
+    TransferProgressView *m_progress;
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;
 };

@@ -7,6 +7,7 @@
 #include "QueueModel.h"
 #include "RemotePane.h"
 #include "SessionLog.h"
+#include "TransferProgressView.h"
 #include "formmain.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ void QueuePane::logCommand(const QString &command)
 void QueuePane::logEvent(const QString &text)
 {
     m_window.LogLine(text, SessionLog::Event);
+    if (text == QLatin1String("Transfer complete."))
+        m_progress->fileDone();
 }
 
 void QueuePane::logReply(const QString &reply)
@@ -97,6 +100,7 @@ void QueuePane::idle()
 {
     if (m_localRefreshDue)
         refreshLocalList();
+    m_progress->engineStopped();
 }
 
 void QueuePane::pumpEvents()

@@ -195,8 +195,10 @@ void RemoteOperations::btnDelete_Click()
     const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
     if (!turn)
         return;
-    BusyPointer busy;
     const QList<QPair<QString, bool>> chosen = selectedRows();
+    if (chosen.isEmpty() || !confirmServerDelete(int(chosen.size())))
+        return;
+    BusyPointer busy;
     for (const auto &[name, folder] : chosen) {
         FtpSession *s = session();
         if (!s)
@@ -223,6 +225,17 @@ void RemoteOperations::btnDelete_Click()
         logReply();
     }
     list();
+}
+
+// A deletion on the server cannot be undone, and the Delete key alone starts one: every remote
+// delete asks once, before anything is sent.
+bool RemoteOperations::confirmServerDelete(int count)
+{
+    const QString what = count == 1 ? QStringLiteral("1 item") : QString::number(count) + QStringLiteral(" items");
+    return m_window.prompter().message(QStringLiteral("Delete ") + what +
+                                           QStringLiteral(" from the server? Folders are deleted with everything in "
+                                                          "them. This cannot be undone."),
+                                       Prompter::Icon::Warning, Prompter::Buttons::OkCancel) == Prompter::Answer::Ok;
 }
 
 bool RemoteOperations::RemoveRemoteFolder(const QString &folder)
@@ -300,6 +313,8 @@ void RemoteOperations::menu6_delete_Click()
                                     Prompter::Icon::Warning);
         return;
     }
+    if (!confirmServerDelete(1))
+        return;
     const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
     if (!turn)
         return;

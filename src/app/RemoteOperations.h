@@ -42,6 +42,7 @@ private:
     QStandardItem *selectedNode() const;
     bool renameRow(const QString &name, bool folder, bool &sent);
     bool deleteRow(int row);
+    bool confirmServerDelete(int count);
     void wire();
 
     formmain &m_window;

@@ -10,6 +10,7 @@
 #include "QueuePane.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
+#include "TreeKeyFollow.h"
 #include "formmain.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
@@ -25,6 +27,23 @@
 namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
+
+// What to tell the user about a failed connection: the server's last final reply ("530 Login
+// incorrect."), else the last line there is (the socket's "Connection refused").
+QString failureReason(const QString &info)
+{
+    static const QRegularExpression finalReply(QStringLiteral("^[0-9]{3} "));
+    QString fallback;
+    const QStringList lines = info.split(QLatin1Char('\n'));
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        const QString text = line->trimmed();
+        if (finalReply.match(text).hasMatch())
+            return text;
+        if (fallback.isEmpty())
+            fallback = text;
+    }
+    return fallback;
+}
 
 } // namespace
 
@@ -50,6 +69,9 @@ void RemotePane::wireCommands()
         connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
     };
     connect(m_window.btnConnect, &QAbstractButton::clicked, this, &RemotePane::btnConnect_Click);
+    // Enter in any quick-connect field connects, as the button does.
+    for (QLineEdit *field : {m_window.txtServer, m_window.txtUsername, m_window.txtPassword, m_window.txtPort})
+        connect(field, &QLineEdit::returnPressed, this, &RemotePane::btnConnect_Click);
     on("menu_qconnect", &RemotePane::btnConnect_Click);
     on("menu_disconnect", &RemotePane::btnDisconnect_Click);
     on("menu_refresh_server", &RemotePane::menu_refresh_server_Click);
@@ -63,6 +85,7 @@ void RemotePane::wireCommands()
     connect(m_window.timeOut, &QTimer::timeout, this, &RemotePane::TimeOut_Timer);
     connect(m_window.ListView1, &FileListView::activated, this, &RemotePane::ListView1_DblClick);
     connect(m_window.TreeView2, &QTreeView::clicked, this, &RemotePane::TreeView2_NodeClick);
+    connect(new TreeKeyFollow(m_window.TreeView2), &TreeKeyFollow::settled, this, &RemotePane::TreeView2_NodeClick);
     connect(m_window.txtDirectory, &QLineEdit::returnPressed, this, &RemotePane::txtDirectory_KeyPress);
 }
 
@@ -177,12 +200,18 @@ void RemotePane::btnConnect_Click()
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;
     if (!opened) {
-        m_window.prompter().message(QStringLiteral("There was an error connecting to the remote server. Please verify "
-                                                   "your login info. Look at the status window for more details."),
-                                    Prompter::Icon::Warning);
+        // The reason goes to the log before the box opens, and into the box: the user sees at once
+        // whether the host, the port or the password was wrong.
+        const QString reason = failureReason(session->lastResponseInfo());
         m_window.SetStatusLine(QStringLiteral("Not logged in."));
         logReply();
-        closeSession();
+        QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
+                                      "info. Look at the status window for more details.");
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n\n") + reason;
+        m_window.prompter().message(text, Prompter::Icon::Warning);
+        if (m_session == session)
+            closeSession();
         return;
     }
     state.session = session;
@@ -209,8 +238,12 @@ void RemotePane::btnConnect_Click()
         selectTreeNode(state.currentRemoteFolder);
     }
     FtpGetDirectoryContents();
-    if (stillConnected(session))
-        m_window.EnableConnectionCommands(true);
+    if (!stillConnected(session))
+        return;
+    m_window.EnableConnectionCommands(true);
+    // After a disconnect the queue stays paused; without a word, a new transfer would just wait.
+    if (!state.queueRunning)
+        m_window.SetStatusLine(QStringLiteral("The queue is paused: Queue > Resume starts it."));
 }
 
 void RemotePane::btnDisconnect_Click()

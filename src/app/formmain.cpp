@@ -100,6 +100,8 @@ void formmain::createQuickConnectBar(QWidget *central)
     field(Label3, QStringLiteral("Label3"), QStringLiteral("Username:"), txtUsername, QStringLiteral("txtUsername"));
     field(Label4, QStringLiteral("Label4"), QStringLiteral("Password:"), txtPassword, QStringLiteral("txtPassword"));
     field(Label2, QStringLiteral("Label2"), QStringLiteral("Port #:"), txtPort, QStringLiteral("txtPort"));
+    // Masked: a screen share or a screenshot must not show it.
+    txtPassword->setEchoMode(QLineEdit::Password);
     txtPort->setText(QStringLiteral("21"));
     txtPort->setMaximumWidth(70);
     btnConnect = new QPushButton(QStringLiteral("Connect"), m_quickConnect);

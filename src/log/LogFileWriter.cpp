@@ -26,8 +26,8 @@ LogFileWriter::LogFileWriter(const SessionLog &log, TargetSource target, QObject
     : QObject(parent), m_log(log), m_target(std::move(target))
 {
     connect(&log, &SessionLog::runAppended, this, &LogFileWriter::onRunAppended);
-    // A cleared or loaded window is written whole by the next line, not before.
-    connect(&log, &SessionLog::reset, this, [this] { m_fileMatches = false; });
+    // A cleared or loaded window changes nothing in the file: the next line is added after
+    // what the file holds.
 }
 
 QByteArray LogFileWriter::fileContent(const SessionLog &log, LogFormat format)
@@ -45,6 +45,15 @@ QString LogFileWriter::failureText(const QString &fileName)
 void LogFileWriter::onRunAppended(const QString &text, const QColor &colour)
 {
     const LogTarget target = m_target();
+    // Another file became current (a new log, a continued one, or the old file was deleted with
+    // all logs): it starts with the window as it is.
+    if (target.fileName != m_fileName || !QFile::exists(target.fileName)) {
+        m_written = m_log.runs();
+        m_fileName = target.fileName;
+        m_fileMatches = false;
+    } else {
+        m_written.append({text, colour});
+    }
     if (!target.keepLog || target.fileName.isEmpty()) {
         m_fileMatches = false; // what is shown now is no longer what the file holds
         return;
@@ -79,18 +88,23 @@ bool LogFileWriter::append(const LogTarget &target, const QString &text, const Q
 
 bool LogFileWriter::rewrite(const LogTarget &target)
 {
-    QByteArray bytes;
-    if (target.format == LogFormat::Rtf) {
-        m_rtf = RtfWriter(RtfWriter::extraColours(m_log.runs()));
-        bytes = m_rtf.write(m_log.runs()) + lineEnd;
-    } else {
-        bytes = fileContent(m_log, LogFormat::Text);
-    }
+    const QByteArray bytes = writtenContent(target.format);
     m_fileMatches = LogFiles::writeFile(target.fileName, bytes);
-    m_fileName = target.fileName;
     m_format = target.format;
     m_size = bytes.size();
     return m_fileMatches;
+}
+
+QByteArray LogFileWriter::writtenContent(LogFormat format)
+{
+    if (format == LogFormat::Rtf) {
+        m_rtf = RtfWriter(RtfWriter::extraColours(m_written));
+        return m_rtf.write(m_written) + lineEnd;
+    }
+    QString text;
+    for (const LogRun &run : m_written)
+        text += run.text;
+    return textBytes(text) + lineEnd;
 }
 
 void LogFileWriter::report(bool written, const QString &fileName)

@@ -14,11 +14,14 @@ struct LogTarget
     bool keepLog = true;
 };
 
-// Keeps the current log file equal to the session log after every line: the plain text or the
-// RTF document, followed by CR LF. While the file is known to hold exactly what the log held
-// at the last write, a new line is appended (for RTF, only the closing tail is rewritten), so a
-// line costs the same however long the log is; otherwise the whole file is written again.
-// A file that cannot be written is reported once, and brought up to date by the next success.
+// Keeps the current log file complete after every line: the plain text or the RTF document,
+// followed by CR LF. A file that becomes current starts with what the window shows; from then
+// on it holds every line added, also after the window was cleared or loaded: the file never
+// loses what it holds until another file becomes current. While the file is known to hold
+// exactly what was written, a new line is appended (for RTF, only the closing tail is
+// rewritten), so a line costs the same however long the log is; otherwise the file is written
+// again from the lines it holds. A file that cannot be written is reported once, and brought up
+// to date by the next success.
 class LogFileWriter : public QObject
 {
     Q_OBJECT
@@ -45,6 +48,7 @@ private:
     bool append(const LogTarget &target, const QString &text, const QColor &colour);
     bool rewrite(const LogTarget &target);
     void report(bool written, const QString &fileName);
+    QByteArray writtenContent(LogFormat format); // sets up m_rtf for the appends after it
 
     const SessionLog &m_log;
     TargetSource m_target;
@@ -54,5 +58,6 @@ private:
     LogFormat m_format = LogFormat::Rtf;
     qint64 m_size = 0;
     RtfWriter m_rtf; // its colour table and current colour are those of the file
+    LogRuns m_written; // what the file m_fileName holds, or will hold once it can be written
     bool m_failing = false;
 };

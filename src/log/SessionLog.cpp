@@ -38,11 +38,37 @@ bool SessionLog::logLine(const QString &text, int kind)
     return true;
 }
 
+namespace {
+
+// "530 ..." or "230-...": a line that begins a reply of its own.
+bool beginsReply(QStringView line)
+{
+    return line.size() >= 4 && line[0].isDigit() && line[1].isDigit() && line[2].isDigit() &&
+           (line[3] == QLatin1Char(' ') || line[3] == QLatin1Char('-'));
+}
+
+} // namespace
+
+// The last response may hold several replies (a greeting, then the login's 331 and 530): each
+// takes the colour of its own code, so a refusal after a welcome still shows as an error.
 bool SessionLog::logServerReply(const QString &reply)
 {
     if (reply.isEmpty())
         return false;
-    append(reply, replyColour(reply));
+    QColor colour = replyColour(reply);
+    qsizetype start = 0;
+    for (qsizetype pos = 0; pos < reply.size();) {
+        const qsizetype newline = reply.indexOf(QLatin1Char('\n'), pos);
+        const qsizetype next = newline < 0 ? reply.size() : newline + 1;
+        const QStringView line = QStringView(reply).mid(pos, next - pos);
+        if (pos > start && beginsReply(line) && replyColour(line) != colour) {
+            append(reply.mid(start, pos - start), colour);
+            start = pos;
+            colour = replyColour(line);
+        }
+        pos = next;
+    }
+    append(reply.mid(start), colour);
     return true;
 }
 

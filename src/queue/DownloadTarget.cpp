@@ -1,6 +1,7 @@
 #include "DownloadTarget.h"
 
 #include "LocalPaths.h"
+#include "LocalTrash.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -115,12 +116,18 @@ bool DownloadTarget::finish(End how)
     return true;
 }
 
-// One rename: the target is either the old file or the new one, never half of either.
+// One rename: the target is either the old file or the new one, never half of either. The old
+// file goes to the trash first, as a local delete would, so an unintended overwrite can be undone;
+// where there is no trash it is replaced as before.
 bool DownloadTarget::replaceTarget()
 {
     const QFileInfo old(m_path);
-    if (old.exists())
+    if (old.exists()) {
         QFile::setPermissions(m_part, old.permissions());
+        LocalTrash trash;
+        if (old.isFile() && trash.volumeHasTrash(m_path))
+            trash.moveToTrash(m_path);
+    }
     std::error_code error;
     std::filesystem::rename(QFile::encodeName(m_part).toStdString(), QFile::encodeName(m_path).toStdString(), error);
     return !error;

@@ -75,8 +75,10 @@ private slots:
         QCOMPARE(f.state.currentRemoteFolder, QString("/k/"));
         // Deleting deletes the file.
         QueueWindow::select(list, {"gone.bin"});
+        const qsizetype asked = f.prompter->shown.size();
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         f.window->remoteOperations().btnDelete_Click();
-        QVERIFY2(f.prompter->shown.isEmpty(), qPrintable(f.prompter->messageTexts().join('|')));
+        QVERIFY2(f.prompter->shown.size() == asked + 1, qPrintable(f.prompter->messageTexts().join('|')));
         QVERIFY(!QFileInfo::exists(server->pathOf("k/gone.bin")));
         QVERIFY(f.logLines().contains("Command: RM gone.bin"));
     }

@@ -69,9 +69,10 @@ private slots:
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         select(f, {"t"});
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         f.window->action("menu1_delete")->trigger();
         QVERIFY(!exists("t"));
-        QVERIFY(f.prompter->shown.isEmpty());
+        QCOMPARE(f.prompter->shown.size(), 1); // the question, nothing else
         QCOMPARE(f.logLines().filter(QRegularExpression("^Command: RM ")).size(), 5);
         QVERIFY(f.remoteRow("t") < 0);
         QCOMPARE(f.state.currentRemoteFolder, QString("/"));
@@ -86,7 +87,9 @@ private slots:
         QVERIFY(f.connect(*server));
         goTo(f, "/p/");
         select(f, {"..", "one.txt", "two.txt"});
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         f.window->remoteOperations().btnDelete_Click();
+        QVERIFY(f.prompter->messageTexts().constLast().startsWith("Delete 2 items from the server?"));
         QVERIFY(!exists("p/one.txt"));
         QVERIFY(!exists("p/two.txt"));
         QVERIFY(exists("p/keep.txt"));
@@ -150,10 +153,11 @@ private slots:
         // Deleting the listed folder (from below it) lists its parent.
         goTo(f, "/pub/new/inner/");
         selectNode(f, "/pub/new/");
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         ops(f).menu6_delete_Click();
         QVERIFY(!exists("pub/new"));
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
-        QVERIFY(f.prompter->shown.isEmpty());
+        QCOMPARE(f.prompter->shown.size(), 1);
         // Making a folder from the tree.
         selectNode(f, "/pub/");
         f.prompter->inputs = {"made"};
@@ -170,6 +174,7 @@ private slots:
         QVERIFY(f.connect(*server));
         goTo(f, "/f/");
         select(f, {"keep"});
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         ops(f).btnDelete_Click();
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not delete directory keep"));
         QVERIFY(exists("f/keep/stubborn"));
@@ -188,6 +193,7 @@ private slots:
         f.window->remotePane().menu_refresh_server_Click();
         QFile::remove(server->pathOf("f/gone.txt"));
         select(f, {"gone.txt"});
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         ops(f).btnDelete_Click();
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not delete file gone.txt"));
         QVERIFY(f.logText().contains("550"));

@@ -78,21 +78,26 @@ private slots:
         QVERIFY(!m_writer->isFailing());
     }
 
-    void fileIsWrittenWholeWhenItNoLongerMatches()
+    void fileKeepsItsLinesUntilAnotherBecomesCurrent()
     {
         m_log->logLine(QStringLiteral("one"), SessionLog::Event);
-        m_log->clear(); // "Clear window": the file waits for the next line
+        m_log->clear(); // "Clear window": the file keeps its lines, the next ones follow them
         QCOMPARE(onDisk(), QByteArray(RtfWriter::document({{"one\n", LogColours::black()}}) + "\r\n"));
+        m_log->logServerReply(QStringLiteral("550 new colour\r\n"));
+        QCOMPARE(onDisk(), QByteArray(RtfWriter::document({{"one\n", LogColours::black()},
+                                                           {"550 new colour\n", LogColours::red()}}) +
+                                      "\r\n"));
+        m_log->loadRtf("loaded"); // neither does a loaded window replace them
         m_log->logLine(QStringLiteral("two"), SessionLog::Event);
-        QCOMPARE(onDisk(), expected(LogFormat::Rtf));
+        QVERIFY(onDisk().contains("one") && !onDisk().contains("loaded") && onDisk().contains("two"));
 
         m_target.format = LogFormat::Text; // same name, new format
         m_log->logLine(QStringLiteral("three"), SessionLog::Event);
-        QCOMPARE(onDisk(), QByteArray("two\r\nthree\r\n\r\n"));
+        QCOMPARE(onDisk(), QByteArray("one\r\n550 new colour\r\ntwo\r\nthree\r\n\r\n"));
 
-        QFile::resize(m_target.fileName, 3); // changed behind our back
+        QFile::resize(m_target.fileName, 3); // changed behind our back: written again, whole
         m_log->logLine(QStringLiteral("four"), SessionLog::Event);
-        QCOMPARE(onDisk(), expected(LogFormat::Text));
+        QCOMPARE(onDisk(), QByteArray("one\r\n550 new colour\r\ntwo\r\nthree\r\nfour\r\n\r\n"));
 
         m_target.fileName = m_logs + "continued.txt"; // "Continue previous log"
         QFile old(m_target.fileName);

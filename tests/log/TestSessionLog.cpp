@@ -58,6 +58,19 @@ private slots:
         QCOMPARE(appended.at(1).at(0).toString(), QStringLiteral("150 Here it comes.\n226-Done\n226 Bye\n"));
     }
 
+    void eachReplyOfAResponseTakesTheColourOfItsCode()
+    {
+        SessionLog log;
+        // A welcome, the password question and the refusal, as one failed login leaves them.
+        log.logServerReply(QStringLiteral("220-Welcome\r\n 550 inside a text\r\n220 ready\r\n331 Password?\r\n"
+                                          "530 Login incorrect.\r\nLogin failed.\r\n"));
+        QCOMPARE(log.runs().size(), 2);
+        QCOMPARE(log.runs().at(0).text, QStringLiteral("220-Welcome\n 550 inside a text\n220 ready\n331 Password?\n"));
+        QCOMPARE(log.runs().at(0).colour.rgb(), LogColours::darkGreen().rgb());
+        QCOMPARE(log.runs().at(1).text, QStringLiteral("530 Login incorrect.\nLogin failed.\n"));
+        QCOMPARE(log.runs().at(1).colour.rgb(), LogColours::red().rgb());
+    }
+
     void emptyReplyAddsNothing()
     {
         SessionLog log;

@@ -2,7 +2,7 @@
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
-                    [--delay VERB SECONDS]... [--list-as NAME SHOWN]...
+                    [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -11,6 +11,7 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --delay V S  answers the command V (CWD, LIST, MLSD, DELE, ...) only after S seconds; the server
              serves other connections meanwhile.
 --list-as N S  lists the entry named N under the name S (which may hold "/"), as a hostile server would.
+--throttle B moves at most B bytes a second on each data connection, both ways (a slow line).
 """
 
 import argparse
@@ -22,7 +23,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, proto_cmds
 from pyftpdlib.servers import FTPServer
-from pyftpdlib.handlers import DTPHandler
+from pyftpdlib.handlers import DTPHandler, ThrottledDTPHandler
 
 
 class FastDTPHandler(DTPHandler):
@@ -99,6 +100,7 @@ def main():
     parser.add_argument("--refuse-rmd")
     parser.add_argument("--delay", nargs=2, action="append", default=[], metavar=("VERB", "SECONDS"))
     parser.add_argument("--list-as", nargs=2, action="append", default=[], metavar=("NAME", "SHOWN"))
+    parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -112,6 +114,12 @@ def main():
     TestHandler.delays = {verb.upper(): float(seconds) for verb, seconds in args.delay}
     TestFS.listed_as = {shown: name for name, shown in args.list_as}
     TestHandler.abstracted_fs = TestFS
+    if args.throttle > 0:
+        class SlowDTPHandler(ThrottledDTPHandler):
+            read_limit = args.throttle
+            write_limit = args.throttle
+
+        TestHandler.dtp_handler = SlowDTPHandler
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")

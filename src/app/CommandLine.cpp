@@ -1,0 +1,52 @@
+#include "CommandLine.h"
+
+#include <QUrl>
+
+#ifndef VESTRIGAL_VERSION
+#define VESTRIGAL_VERSION "5.0"
+#endif
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    CommandLine line;
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help"))
+            return {Action::Help, {}, {}};
+        if (arg == QLatin1String("-v") || arg == QLatin1String("--version"))
+            return {Action::Version, {}, {}};
+        if (arg.startsWith(QLatin1Char('-')))
+            return {Action::Error, {}, QStringLiteral("Unknown option %1. Try --help.").arg(arg)};
+        if (!line.url.isEmpty())
+            return {Action::Error, {}, QStringLiteral("Only one link can be opened at a time.")};
+        line.url = arg;
+    }
+    // The desktop hands secure links over too; without TLS they are refused rather than
+    // opened in clear text, which would send the password unencrypted.
+    const QString scheme = QUrl(line.url).scheme().toLower();
+    if (scheme == QLatin1String("ftps") || scheme == QLatin1String("ftpes")) {
+        line.message = QStringLiteral("Secure connections (%1://) are not supported by this version. The link was "
+                                      "not opened, so that no password is sent unencrypted.")
+                           .arg(scheme);
+        line.url.clear();
+    }
+    return line;
+}
+
+QString CommandLine::helpText()
+{
+    return QStringLiteral("Usage: vestrigal [ftp://[user[:password]@]host[:port][/folder]]\n"
+                          "\n"
+                          "A desktop FTP client. Given a link, it connects to that server at start.\n"
+                          "\n"
+                          "Options:\n"
+                          "  -h, --help     show this help and exit\n"
+                          "  -v, --version  show the version and exit\n"
+                          "\n"
+                          "Environment:\n"
+                          "  VESTRIGAL_HOME  folder for logs, profiles and temporary files\n");
+}
+
+QString CommandLine::versionText()
+{
+    return QStringLiteral("Vestrigal " VESTRIGAL_VERSION "\n");
+}

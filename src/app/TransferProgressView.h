@@ -1,0 +1,48 @@
+#pragma once
+
+#include "TransferProgress.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+class QueueModel;
+class TransferEngine;
+class formmain;
+
+// Paints a progress bar behind the queue's Status text ("58% Transferring") on rows that carry
+// a percentage.
+class ProgressDelegate : public QStyledItemDelegate
+{
+public:
+    static constexpr int PercentRole = Qt::UserRole + 20;
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
+
+// Shows what the queue is doing while it works: the bar in the row under way, bytes done of its
+// total as the row's tooltip, speed and time left in the status line, and at the end of a run
+// what moved and how long it took.
+class TransferProgressView : public QObject
+{
+    Q_OBJECT
+public:
+    TransferProgressView(formmain &window, TransferEngine &engine, QueueModel &queue);
+
+    // A file has been transferred whole (the engine said "Transfer complete.").
+    void fileDone();
+    // The engine has stopped working the queue.
+    void engineStopped();
+
+private:
+    void onProgressed(int percent, qint64 bytesDone);
+    void tick();
+
+    formmain &m_window;
+    TransferEngine &m_engine;
+    QueueModel &m_queue;
+    TransferProgress m_progress;
+    QElapsedTimer m_clock;
+    QTimer m_ticks;
+};
