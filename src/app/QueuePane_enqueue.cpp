@@ -229,7 +229,8 @@ bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remo
         [] {
             ::pumpEvents();
             return true;
-        });
+        },
+        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); });
 }
 
 bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder)
@@ -248,7 +249,8 @@ bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFold
             addDownload(local, remote, file);
             names.append(file.name);
         },
-        [this](const QString &remote) { skipName(remote); });
+        [this](const QString &remote) { skipName(remote); },
+        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); });
     m_window.remotePane().placeholders().ensure(names); // the temporary files browser lists them
     return ended;
 }

@@ -2,6 +2,8 @@
 
 #include "DownloadTarget.h"
 #include "FtpSession.h"
+#include "FtpUploadTarget.h"
+#include "LocalPaths.h"
 #include "QueueModel.h"
 #include "TransferHost.h"
 #include "UploadSource.h"
@@ -105,6 +107,12 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
 {
     const QPointer<TransferEngine> self(this);
     startBlocks(job.blockSize);
+    // A name the local file system cannot hold is refused before anything is asked of the server.
+    if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
+        m_host.logEvent(why);
+        m_host.openFailed(job.local);
+        return Outcome::OpenFailed;
+    }
     m_host.logCommand(QStringLiteral("RETR ") + job.remote);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
@@ -114,6 +122,7 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     logReply();
     if (!file)
         return openFailure(job.remote);
+    file->setExpectedSize(job.size); // fewer bytes than listed is a failure, in either mode
     DownloadTarget target(job.local);
     if (!target.open()) {
         closeRemote(file);
@@ -130,9 +139,7 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    // In binary mode every byte the listing announced must have arrived.
-    const bool whole = job.type == FtpTransferType::Ascii || moved.bytes >= job.size;
-    return keepDownload(target, decide(moved, closed && whole), job.local);
+    return keepDownload(target, decide(moved, closed), job.local);
 }
 
 TransferEngine::Moved TransferEngine::receive(FtpFile &file, DownloadTarget &target, qint64 size)
@@ -177,6 +184,8 @@ TransferEngine::Outcome TransferEngine::decide(const Moved &moved, bool closedWe
     return moved.failed || moved.gate == Gate::Lost || !closedWell ? Outcome::Failed : Outcome::Done;
 }
 
+// The file goes to a temporary name beside the target and takes its place only when it is whole,
+// so a refused, failed or stopped upload leaves the server's copy as it was.
 TransferEngine::Outcome TransferEngine::upload(const Job &job)
 {
     const QPointer<TransferEngine> self(this);
@@ -187,28 +196,54 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
-    if (!connectionUsable())
-        return Outcome::Gone;
-    m_session->deleteFile(job.remote); // the result is not looked at, and nothing is logged
-    if (!self || !pump())
-        return Outcome::Gone;
     m_host.logCommand(QStringLiteral("STOR ") + job.local);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
-    std::unique_ptr<FtpFile> file = openForUpload(job);
+    FtpUploadTarget target(*m_session, job.remote, job.type, [this, self](const QString &text) {
+        if (self)
+            m_host.logEvent(text);
+    });
+    std::unique_ptr<FtpFile> file = openForUpload(job, target);
     if (!self)
         return Outcome::Gone;
     if (!file)
         return openFailure(job.remote);
-    const Moved moved = send(source, *file);
-    if (moved.gate == Gate::Destroyed)
+    Outcome outcome = sendAll(source, file);
+    if (outcome == Outcome::Done && !target.place()) {
+        // The server would not rename: the plain way, the whole file once more.
+        if (!self || !connectionUsable())
+            return Outcome::Gone;
+        file = source.rewind() ? target.openDirect() : nullptr;
+        if (!self)
+            return Outcome::Gone;
+        logReply();
+        outcome = file ? sendAll(source, file) : Outcome::Failed;
+    }
+    if (!self || outcome == Outcome::Gone)
         return Outcome::Gone;
+    if (connectionUsable())
+        target.end(outcome == Outcome::Done);
+    if (!self)
+        return Outcome::Gone;
+    report(outcome);
+    return outcome;
+}
+
+// The blocks, then the close; a stopped upload is broken off, not completed.
+TransferEngine::Outcome TransferEngine::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
+{
+    const QPointer<TransferEngine> self(this);
+    m_bytesDone = 0;
+    m_shownPercent = -1;
+    const Moved moved = send(source, *file);
+    if (moved.gate == Gate::Destroyed || !self)
+        return Outcome::Gone;
+    if (moved.gate == Gate::Stop)
+        file->abort();
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    const Outcome outcome = decide(moved, closed);
-    report(outcome);
-    return outcome;
+    return decide(moved, closed);
 }
 
 TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
@@ -234,10 +269,11 @@ TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
 }
 
 // A first open that fails may only lack the folders: they are made and the open tried once more.
-std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job)
+// A server that still refuses the temporary name gets the plain way.
+std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job, FtpUploadTarget &target)
 {
     const QPointer<TransferEngine> self(this);
-    std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    std::unique_ptr<FtpFile> file = target.open();
     if (!self)
         return nullptr;
     logReply();
@@ -246,7 +282,13 @@ std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job)
     makeRemoteFolders(job.remote);
     if (!self || !connectionUsable())
         return nullptr;
-    file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    file = target.open();
+    if (!self)
+        return nullptr;
+    logReply();
+    if (file || !connectionUsable() || !target.nameRefused())
+        return file;
+    file = target.openDirect();
     if (!self)
         return nullptr;
     logReply();
@@ -286,6 +328,7 @@ void TransferEngine::logReply()
 
 void TransferEngine::report(Outcome outcome)
 {
-    m_host.logEvent(outcome == Outcome::Failed ? QStringLiteral("Transfer failed.")
-                                               : QStringLiteral("Transfer complete."));
+    m_host.logEvent(outcome == Outcome::Failed    ? QStringLiteral("Transfer failed.")
+                    : outcome == Outcome::Stopped ? QStringLiteral("Transfer stopped.")
+                                                  : QStringLiteral("Transfer complete."));
 }

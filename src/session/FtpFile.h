@@ -25,8 +25,15 @@ public:
 
     qint64 read(char *buffer, qint64 maxSize);   // bytes read; 0 at the end; -1 on failure
     qint64 write(const char *data, qint64 size); // size, or -1 on failure
-    // True only when the server's final reply is 2xx and all of the data arrived or left.
+    // True only when the server's final reply is 2xx and all of the data arrived or left: a
+    // download shorter than the size announced (150 reply, or expectedSize) has failed.
     bool close();
+    // Ends the transfer without sending or reading the rest (a stopped transfer); the server's
+    // final reply is still read, so the connection stays usable.
+    void abort();
+    // What the caller knows of a download's size (SIZE, a listing); -1 for nothing.
+    void setExpectedSize(qint64 size);
+    qint64 bytesOnWire() const { return m_wire; }
 
     bool isOpen() const { return m_open; }
     Mode mode() const { return m_mode; }
@@ -51,6 +58,9 @@ private:
     Wait waitDisconnected();
     bool pump(); // lets events run; false when this file was destroyed meanwhile
     bool reachedEnd();
+    Wait stalled(const char *what);
+    int graceMs() const;
+    bool finish(bool complete);
 
     QPointer<FtpSession> m_session;
     QPointer<FtpTransferOperation> m_operation;
@@ -61,6 +71,8 @@ private:
     bool m_open = true;
     bool m_end = false;
     bool m_failed = false;
+    QString m_stall;         // why the data stopped moving, when it did
+    qint64 m_wire = 0;       // bytes read from the data connection, before any ASCII conversion
     bool m_pendingCr = false; // ASCII read: a CR that may start a CR LF
     bool m_lastWasCr = false; // ASCII write
     std::vector<char> m_out;  // writes gather here and leave in large chunks
