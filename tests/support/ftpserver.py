@@ -2,11 +2,13 @@
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
+                    [--refuse-stor]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
 --record F   appends the argument of every SITE PSWD to F; "SITE PSWD old new" answers 200.
 --refuse-rmd N  answers 550 to every RMD of a folder named N, empty or not.
+--refuse-stor   answers 550 to every STOR, whatever the name (deleting stays allowed).
 """
 
 import argparse
@@ -31,6 +33,13 @@ class TestHandler(FTPHandler):
     dtp_handler = FastDTPHandler
     record_file = None
     refused_rmd = None
+    refuse_stor = False
+
+    def ftp_STOR(self, file, mode="w"):
+        if self.refuse_stor:
+            self.respond("550 Uploads are not allowed here.")
+            return
+        return FTPHandler.ftp_STOR(self, file, mode)
 
     def ftp_RMD(self, path):
         if self.refused_rmd and path.rstrip("/").split("/")[-1] == self.refused_rmd:
@@ -58,6 +67,7 @@ def main():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--record")
     parser.add_argument("--refuse-rmd")
+    parser.add_argument("--refuse-stor", action="store_true")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -68,6 +78,7 @@ def main():
     TestHandler.proto_cmds = cmds
     TestHandler.record_file = args.record
     TestHandler.refused_rmd = args.refuse_rmd
+    TestHandler.refuse_stor = args.refuse_stor
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
