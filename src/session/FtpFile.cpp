@@ -161,10 +161,24 @@ qint64 FtpFile::write(const char *data, qint64 size)
     for (qint64 done = 0; done < size;) {
         if (m_outSize >= kOutChunk - 1 && !sendGathered())
             return -1;
+        // A large binary block goes as it is: gathering it would only copy it once more.
+        if (m_type == FtpTransferType::Binary && m_outSize == 0 && size - done >= kOutChunk)
+            return sendDirect(data + done, size - done) ? size : -1;
         done += m_type == FtpTransferType::Binary ? gatherBinary(data + done, size - done)
                                                   : gatherAscii(data + done, size - done);
     }
     return size;
+}
+
+bool FtpFile::sendDirect(const char *data, qint64 size)
+{
+    if (drain(0) != Wait::Ready)
+        return false;
+    if (m_socket->write(data, size) != size) {
+        m_failed = true;
+        return false;
+    }
+    return true;
 }
 
 qint64 FtpFile::gatherBinary(const char *data, qint64 size)

@@ -13,7 +13,8 @@ class QTcpSocket;
 
 // A remote file open for reading (RETR) or writing (STOR), moved in blocks of any size.
 // Reads are served from the data socket's own buffer (up to 1 MiB) and writes gather in a buffer of
-// 256 KiB that leaves in one system call, so a small block costs a copy and no system call. ASCII mode turns the wire's
+// 256 KiB that leaves in one system call, so a small block costs a copy and no system call; a block
+// of that size or more leaves without the copy. ASCII mode turns the wire's
 // CR LF into LF and back. While it is open the session refuses every other call.
 class FtpFile : public QObject
 {
@@ -54,6 +55,7 @@ private:
     qint64 gatherBinary(const char *data, qint64 size);
     qint64 gatherAscii(const char *data, qint64 size);
     bool sendGathered();
+    bool sendDirect(const char *data, qint64 size);
     Wait drain(qint64 limit);
     Wait waitDisconnected();
     bool pump(); // lets events run; false when this file was destroyed meanwhile
