@@ -113,6 +113,10 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
+    // The size now, not as listed: the file may have changed since, and a link lists its own length.
+    const qint64 size = m_session->fileSize(job.remote);
+    if (!self)
+        return Outcome::Gone;
     m_host.logCommand(QStringLiteral("RETR ") + job.remote);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
@@ -122,7 +126,7 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     logReply();
     if (!file)
         return openFailure(job.remote);
-    file->setExpectedSize(job.size); // fewer bytes than listed is a failure, in either mode
+    file->setExpectedSize(size >= 0 ? size : job.size); // fewer bytes is a failure, in either mode
     DownloadTarget target(job.local);
     if (!target.open()) {
         closeRemote(file);

@@ -151,6 +151,28 @@ private slots:
         QCOMPARE(run.queue.count(), 0);
     }
 
+    // A link lists the length of its target's path, a file may have shrunk since it was listed: the
+    // size the server gives now is what the download is held to, the listed one only when there is none.
+    void theServersSizeNowWinsOverTheListedOne()
+    {
+        Peer peer;
+        peer.on("SIZE", {Peer::reply("213 10\r\n")});
+        peer.on("RETR", listing("0123456789"));
+        FtpSession session;
+        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
+        QTemporaryDir dir;
+        Run run;
+        run.host.connection = &session;
+        run.queue.append({dir.filePath("link"), "/link", QueueEntry::Direction::Down, "", "", "-", "Pending", 26},
+                         QIcon());
+        TransferEngine engine(run.queue, run.host);
+        engine.ProcessTransfer();
+        QCOMPARE(run.host.log.last(), QString("Transfer complete."));
+        QFile file(dir.filePath("link"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("0123456789"));
+    }
+
     // 300 folders deep, one file on every level (listed, and named, before the folder): every
     // file is found; a refused folder ends the walk as failed, with what was found before kept.
     void aRemoteTreeOfAnyDepthIsWalkedWhole_data()

@@ -18,6 +18,7 @@ ScriptedFtpPeer::ScriptedFtpPeer()
     on("PASS", {reply("230 Logged in.\r\n")});
     on("FEAT", {reply("500 Unknown.\r\n")});
     on("TYPE", {reply("200 Type set.\r\n")});
+    on("SIZE", {reply("550 No size here.\r\n")});
     on("EPSV", {reply("229 Extended passive (|||" + QByteArray::number(p) + "|)\r\n")});
     on("PASV",
        {reply("227 Passive (127,0,0,1," + QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 255) + ").\r\n")});
