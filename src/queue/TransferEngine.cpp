@@ -113,10 +113,6 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
-    // The size now, not as listed: the file may have changed since, and a link lists its own length.
-    const qint64 size = m_session->fileSize(job.remote);
-    if (!self)
-        return Outcome::Gone;
     m_host.logCommand(QStringLiteral("RETR ") + job.remote);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
@@ -126,7 +122,6 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     logReply();
     if (!file)
         return openFailure(job.remote);
-    file->setExpectedSize(size >= 0 ? size : job.size); // fewer bytes is a failure, in either mode
     DownloadTarget target(job.local);
     if (!target.open()) {
         closeRemote(file);
@@ -140,10 +135,30 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     const Moved moved = receive(*file, target, job.size);
     if (moved.gate == Gate::Destroyed)
         return Outcome::Gone;
-    const bool closed = closeRemote(file);
+    const qint64 announced = file->announcedSize(); // a short 150 count is failed by the close itself
+    const qint64 wire = file->bytesOnWire();
+    bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
+    if (closed && moved.gate == Gate::Go && announced < 0 && wire < job.size) {
+        closed = wholeAsListed(job, wire);
+        if (!self)
+            return Outcome::Gone;
+    }
     return keepDownload(target, decide(moved, closed), job.local);
+}
+
+// Fewer bytes than listed, in either mode (ASCII only adds CRs on the wire). The listing may be out
+// of date, and a link lists the length of its target's name: the server's size now decides, the
+// listed one only when the server gives none. Asked only then, so a whole file costs nothing more.
+bool TransferEngine::wholeAsListed(const Job &job, qint64 wire)
+{
+    const qint64 now = connectionUsable() ? m_session->fileSize(job.remote) : -1;
+    const qint64 expected = now >= 0 ? now : job.size;
+    if (wire >= expected)
+        return true;
+    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    return false;
 }
 
 TransferEngine::Moved TransferEngine::receive(FtpFile &file, DownloadTarget &target, qint64 size)

@@ -79,6 +79,7 @@ private:
     void afterEntry(Outcome outcome, const Job &job);
     Outcome download(const Job &job);
     Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
+    bool wholeAsListed(const Job &job, qint64 wire);
     Outcome keepDownload(DownloadTarget &target, Outcome outcome, const QString &path);
     Outcome upload(const Job &job);
     Outcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);

@@ -35,6 +35,10 @@ public:
     // What the caller knows of a download's size (SIZE, a listing); -1 for nothing.
     void setExpectedSize(qint64 size);
     qint64 bytesOnWire() const { return m_wire; }
+    // The size the server announced in its 150 reply; -1 when it said none.
+    qint64 announcedSize() const;
+    // The text a download short of its size fails with.
+    static QString shortfall(qint64 received, qint64 expected);
 
     bool isOpen() const { return m_open; }
     Mode mode() const { return m_mode; }

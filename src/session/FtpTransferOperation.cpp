@@ -16,7 +16,7 @@ QByteArray FtpTransferOperation::transferCommand() const
 void FtpTransferOperation::onTransferReply(const FtpReply &reply)
 {
     if (reply.isPreliminary()) {
-        if (const qint64 size = announcedSize(reply.text); size >= 0)
+        if (const qint64 size = sizeIn(reply.text); size >= 0)
             m_announced = size;
         if (!m_open)
             keep(reply);
@@ -68,12 +68,17 @@ void FtpTransferOperation::tryOpen()
 }
 
 // "150 Opening BINARY mode data connection for f.bin (1000000 bytes)."
-qint64 FtpTransferOperation::announcedSize(const QByteArray &reply)
+qint64 FtpTransferOperation::sizeIn(const QByteArray &reply)
 {
     static const QRegularExpression bytes(QStringLiteral("\\((\\d{1,18}) bytes?\\)"),
                                           QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = bytes.match(QString::fromLatin1(reply));
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+QString FtpTransferOperation::shortfall(qint64 received, qint64 expected)
+{
+    return QStringLiteral("Only %1 of %2 bytes arrived: the transfer is incomplete.").arg(received).arg(expected);
 }
 
 void FtpTransferOperation::closeFile(bool dataComplete, qint64 received)
@@ -115,9 +120,7 @@ void FtpTransferOperation::decide()
         return fail();
     const qint64 expected = expectedSize();
     if (m_direction == Direction::Read && m_received >= 0 && expected > m_received)
-        return fail(QStringLiteral("Only %1 of %2 bytes arrived: the transfer is incomplete.")
-                        .arg(m_received)
-                        .arg(expected));
+        return fail(shortfall(m_received, expected));
     if (!m_dataComplete)
         return fail(QStringLiteral("The transfer ended before all of the data was moved."));
     succeed();

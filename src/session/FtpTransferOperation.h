@@ -20,6 +20,8 @@ public:
     // What the caller knows of the size (SIZE, a listing); -1 when nothing. The 150 reply's count wins.
     void setExpectedSize(qint64 size) { m_expected = size; }
     qint64 expectedSize() const { return m_announced >= 0 ? m_announced : m_expected; }
+    qint64 announcedSize() const { return m_announced; } // by the 150 reply; -1 when it said nothing
+    static QString shortfall(qint64 received, qint64 expected);
     // received: the bytes that came over the wire (a download), -1 for an upload.
     void closeFile(bool dataComplete, qint64 received = -1);
     // The data stopped moving: the data connection is dropped, and the final reply is waited for
@@ -45,7 +47,7 @@ private:
     void timedOut() override;
     void tryOpen();
     void decide();
-    static qint64 announcedSize(const QByteArray &reply);
+    static qint64 sizeIn(const QByteArray &reply);
 
     QByteArray m_path;
     Direction m_direction;
