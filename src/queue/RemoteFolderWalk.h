@@ -19,7 +19,7 @@ public:
     using FileFound = std::function<void(const QString &remotePath, const QString &localPath, const FtpEntry &entry)>;
     using Skipped = std::function<void(const QString &remotePath)>;
     using Problem = std::function<void(const QString &text)>; // a line for the log
-    using Pump = std::function<bool()>; // lets events run; false when the walk must end as failed
+    using Pump = std::function<bool()>;                       // lets events run; false when the walk must end as failed
 
     RemoteFolderWalk(FtpSession &session, Pump pump) : m_session(session), m_pump(std::move(pump)) {}
 

@@ -77,8 +77,8 @@ private:
     bool m_open = true;
     bool m_end = false;
     bool m_failed = false;
-    QString m_stall;         // why the data stopped moving, when it did
-    qint64 m_wire = 0;       // bytes read from the data connection, before any ASCII conversion
+    QString m_stall;          // why the data stopped moving, when it did
+    qint64 m_wire = 0;        // bytes read from the data connection, before any ASCII conversion
     bool m_pendingCr = false; // ASCII read: a CR that may start a CR LF
     bool m_lastWasCr = false; // ASCII write
     std::vector<char> m_out;  // writes gather here and leave in large chunks

@@ -111,7 +111,8 @@ bool FtpFileCopy::send(QFile &source, FtpFile &file)
     }
     if (n < 0) {
         file.abort();
-        return session && localFailure(QStringLiteral("Could not read %1: %2").arg(source.fileName(), source.errorString()));
+        return session &&
+               localFailure(QStringLiteral("Could not read %1: %2").arg(source.fileName(), source.errorString()));
     }
     return file.close() && sent;
 }

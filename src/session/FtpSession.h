@@ -60,7 +60,7 @@ public:
     bool putFile(const QString &localPath, const QString &remotePath, FtpTransferType type);
 
 signals:
-    void connectionClosed(); // the server ended the connection, or a call found it unusable
+    void connectionClosed();          // the server ended the connection, or a call found it unusable
     void notice(const QString &text); // something the user should read in the log (a fallback taken)
 
 private:

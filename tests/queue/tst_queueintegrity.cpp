@@ -234,8 +234,8 @@ private slots:
         QStringList problems;
         RemoteFolderWalk walk(session, [] { return true; });
         QVERIFY(!walk.walk(
-            "/", dir.path() + "/", [](const QString &, const QString &, const FtpEntry &) {},
-            [](const QString &) {}, [&](const QString &text) { problems << text; }));
+            "/", dir.path() + "/", [](const QString &, const QString &, const FtpEntry &) {}, [](const QString &) {},
+            [&](const QString &text) { problems << text; }));
         QCOMPARE(problems.size(), 1);
         QVERIFY2(problems[0].startsWith("The path ") && problems[0].contains("too long"), qPrintable(problems[0]));
         QVERIFY(listings > 10 && listings < 25);

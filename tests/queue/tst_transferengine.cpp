@@ -4,8 +4,8 @@
 // because its CRs were taken out is whole.
 #include "FtpSession.h"
 #include "QueueModel.h"
-#include "TransferEngine.h"
 #include "RecordingTransferHost.h"
+#include "TransferEngine.h"
 #include "session/ScriptedFtpPeer.h"
 
 #include <QCoreApplication>
@@ -46,8 +46,8 @@ private slots:
             << QByteArray();
         QTest::newRow("short of the 150 reply")
             << "f.bin" << qint64(0)
-            << QList<Peer::Step>{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"),
-                                 Peer::closeData(), Peer::reply("226 Done.\r\n")}
+            << QList<Peer::Step>{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"), Peer::closeData(),
+                                 Peer::reply("226 Done.\r\n")}
             << QByteArray();
         QTest::newRow("ascii is shorter") << "f.txt" << qint64(4)
                                           << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("a\r\nb"),

@@ -84,8 +84,8 @@ private slots:
             const char *mode = ascii ? "ascii" : "binary";
             QTest::addRow("%s, SIZE", mode) << ascii << QByteArray("213 1000\r\n") << plain150 << qint64(-1);
             QTest::addRow("%s, 150", mode) << ascii << QByteArray("550 No SIZE here.\r\n") << sized150 << qint64(-1);
-            QTest::addRow("%s, listing", mode) << ascii << QByteArray("550 No SIZE here.\r\n") << plain150
-                                               << qint64(1000);
+            QTest::addRow("%s, listing", mode)
+                << ascii << QByteArray("550 No SIZE here.\r\n") << plain150 << qint64(1000);
         }
     }
     void shortDownloadsFail()
@@ -259,14 +259,11 @@ private slots:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("expected"); // the commands after login, without TYPE/EPSV
         const QString temp = "/d/.f.bin.vestrigal-upload";
-        QTest::newRow("renamed") << "plain" << true
-                                 << QStringList{"STOR " + temp, "RNFR " + temp, "RNTO /d/f.bin"};
+        QTest::newRow("renamed") << "plain" << true << QStringList{"STOR " + temp, "RNFR " + temp, "RNTO /d/f.bin"};
         QTest::newRow("no rename over a file")
-            << "no-overwrite" << true
-            << QStringList{"STOR " + temp, "RNFR " + temp, "RNTO /d/f.bin", "DELE /d/f.bin", "RNFR " + temp,
-                           "RNTO /d/f.bin"};
-        QTest::newRow("temporary name refused")
-            << "no-temp" << true << QStringList{"STOR " + temp, "STOR /d/f.bin"};
+            << "no-overwrite" << true << QStringList{"STOR " + temp,  "RNFR " + temp, "RNTO /d/f.bin",
+                                                     "DELE /d/f.bin", "RNFR " + temp, "RNTO /d/f.bin"};
+        QTest::newRow("temporary name refused") << "no-temp" << true << QStringList{"STOR " + temp, "STOR /d/f.bin"};
         QTest::newRow("every STOR refused") << "no-stor" << false << QStringList{"STOR " + temp, "STOR /d/f.bin"};
         QTest::newRow("no room") << "full" << false << QStringList{"STOR " + temp};
         QTest::newRow("no rename at all")
@@ -291,8 +288,8 @@ private slots:
         peer.on("RNFR", {Peer::reply(server == "no-rename" ? "550 Not allowed.\r\n" : "350 Ready.\r\n")});
         int renames = 0;
         peer.onLine("RNTO", [&](const QByteArray &) {
-            return Steps{Peer::reply(server == "no-overwrite" && ++renames == 1 ? "550 File exists.\r\n"
-                                                                                  : "250 Renamed.\r\n")};
+            return Steps{
+                Peer::reply(server == "no-overwrite" && ++renames == 1 ? "550 File exists.\r\n" : "250 Renamed.\r\n")};
         });
         peer.on("DELE", {Peer::reply("250 Deleted.\r\n")});
         FtpSession session;
@@ -310,7 +307,8 @@ private slots:
             QCOMPARE(peer.received(), QByteArray("new contents"));
         else
             QVERIFY(session.lastResponseInfo().startsWith(server == "full" ? "452" : "550"));
-        QCOMPARE(notices.size(), server == "no-temp" || server == "no-stor" || server == "no-rename" ? 1 + (server == "no-rename") : 0);
+        QCOMPARE(notices.size(),
+                 server == "no-temp" || server == "no-stor" || server == "no-rename" ? 1 + (server == "no-rename") : 0);
     }
 };
 
