@@ -137,8 +137,8 @@ private slots:
         QCOMPARE(fileText(dir.filePath("t.txt")), QByteArray("ab\ncd\nef"));
     }
 
-    // Data that stops coming, with no final reply either: the call ends within the time limit,
-    // saying that the data stopped.
+    // Data that stops coming, with no final reply either: the call ends within the time limit (the
+    // margin is for a loaded machine; before, it took twice the limit), saying that the data stopped.
     void aStalledDataConnectionEndsWithinTheLimit()
     {
         const int limit = 1500;
@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(n, -1);
         QVERIFY(!file->close());
         const qint64 elapsed = clock.elapsed();
-        QVERIFY2(elapsed >= limit / 2 && elapsed < limit + 250, qPrintable(QString::number(elapsed)));
+        QVERIFY2(elapsed >= limit / 2 && elapsed < limit + 500, qPrintable(QString::number(elapsed)));
         QVERIFY2(session.lastResponseInfo().contains("The data connection stopped"),
                  qPrintable(session.lastResponseInfo()));
     }
