@@ -186,6 +186,10 @@ private slots:
         QList<FtpEntry> entries;
         QVERIFY2(session.list("/", "*.*", entries), qPrintable(session.lastResponseInfo()));
         QCOMPARE(entries.size(), 1);
+        // A raw PASV typed by the user, then a raw LIST: its data is drained from the peer too (the
+        // peer sends the listing, and so its 226, only once the data connection reached it).
+        QVERIFY(session.command("PASV"));
+        QVERIFY2(session.command("LIST"), qPrintable(session.lastResponseInfo()));
         QVERIFY(!decoy.hasPendingConnections());
     }
 
