@@ -5,7 +5,8 @@
 # receive chunks for uploads). Each run pairs our transfer with curl's, in alternating order, and
 # every transfer starts after a sync so that none pays for another's write-back. The files are kept
 # in /dev/shm when it has room. Five runs; the
-# medians are printed (the ratios are the medians of the per-run ratios).
+# medians are printed (the ratios are the medians of the per-run ratios), and for uploads the
+# slowest run's ratio as well.
 #
 # run.sh BUILD_DIR
 set -euo pipefail
@@ -61,4 +62,5 @@ printf 'ftp_download_MBps %s MB/s\n' "$(cut -d' ' -f1 "$work/results" | median)"
 printf 'ftp_upload_MBps %s MB/s\n' "$(cut -d' ' -f2 "$work/results" | median)"
 printf 'ftp_download_vs_curl %.2f ratio\n' "$(cut -d' ' -f4 "$work/results" | median)"
 printf 'ftp_upload_vs_curl %.2f ratio\n' "$(cut -d' ' -f5 "$work/results" | median)"
+printf 'ftp_upload_vs_curl_min %.2f ratio\n' "$(cut -d' ' -f5 "$work/results" | sort -g | head -1)"
 printf 'ftp_download_peak_rss_MiB %s MiB\n' "$(cut -d' ' -f3 "$work/results" | sort -g | tail -1)"

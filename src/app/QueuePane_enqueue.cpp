@@ -243,6 +243,7 @@ bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remo
             ::pumpEvents();
             return true;
         },
+        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); },
         [this](const QString &local) { m_window.LogLine(ServerNames::uploadRefusalText(local), SessionLog::Event); });
 }
 
@@ -265,7 +266,8 @@ bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFold
             addDownload(local, remote, file);
             names.append(file.name);
         },
-        [this](const QString &remote) { skipName(remote); });
+        [this](const QString &remote) { skipName(remote); },
+        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); });
     m_window.remotePane().placeholders().ensure(names); // the temporary files browser lists them
     return ended;
 }

@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
+#include "FtpSecrets.h"
 #include "FtpSession.h"
 #include "RemoteFolderRemover.h"
 #include "RemotePane.h"
@@ -20,19 +21,6 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <algorithm>
-
-namespace {
-
-// The password never reaches the log, even when a server echoes it back.
-QString masked(QString text, const QStringList &secrets)
-{
-    for (const QString &secret : secrets)
-        if (!secret.isEmpty())
-            text.replace(secret, QStringLiteral("****"));
-    return text;
-}
-
-} // namespace
 
 RemoteOperations::RemoteOperations(formmain &window) : QObject(&window), m_window(window)
 {
@@ -417,7 +405,8 @@ void RemoteOperations::menu_pass_Click()
             if (!turn)
                 return false;
             const bool changed = s->command(command);
-            m_window.LogServerReply(masked(s->lastResponseInfo(), {oldPassword, newPassword}));
+            // The password never reaches the log, even when a server echoes it back.
+            m_window.LogServerReply(FtpSecrets::masked(s->lastResponseInfo(), {oldPassword, newPassword}));
             return changed;
         };
         m_pass = new formpass(m_window.prompter(), send, &m_window);

@@ -1,13 +1,31 @@
 #include "LocalPaths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStorageInfo>
+
+#include <unistd.h>
 
 namespace LocalPaths {
 
 namespace {
 const QChar Slash = QLatin1Char('/');
+
+// What the file system holding the folder allows, or the usual figures when it does not say.
+void limitsAt(QString folder, long &nameMax, long &pathMax)
+{
+    while (!QFileInfo(folder).isDir() && folder != Slash)
+        folder = parentFolder(withoutSlash(folder));
+    const QByteArray encoded = QFile::encodeName(folder);
+    nameMax = pathconf(encoded.constData(), _PC_NAME_MAX);
+    pathMax = pathconf(encoded.constData(), _PC_PATH_MAX);
+    if (nameMax <= 0)
+        nameMax = 255;
+    if (pathMax <= 0)
+        pathMax = 4096;
 }
+} // namespace
 
 QString asFolder(QString path)
 {
@@ -68,6 +86,27 @@ bool isPlainName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && !name.contains(Slash) &&
            !name.contains(QChar(0));
+}
+
+QString lengthProblem(const QString &path)
+{
+    long nameMax = 0, pathMax = 0;
+    limitsAt(parentFolder(path), nameMax, pathMax);
+    for (const QString &name : path.split(Slash, Qt::SkipEmptyParts)) {
+        const qsizetype bytes = QFile::encodeName(name).size();
+        if (bytes > nameMax)
+            return QStringLiteral("The name %1 is too long for the local file system (%2 bytes, at most %3).")
+                .arg(name)
+                .arg(bytes)
+                .arg(nameMax);
+    }
+    const qsizetype bytes = QFile::encodeName(path).size();
+    if (bytes >= pathMax)
+        return QStringLiteral("The path %1 is too long for the local file system (%2 bytes, at most %3).")
+            .arg(path)
+            .arg(bytes)
+            .arg(pathMax - 1);
+    return {};
 }
 
 } // namespace LocalPaths

@@ -27,4 +27,8 @@ QStringList levels(const QString &folder);
 // A name that stays in its folder: not empty, not "." or "..", no "/" and no NUL.
 bool isPlainName(const QString &name);
 
+// Empty when the local file system can hold the path; else a sentence saying what is too long
+// (one name, or the whole path).
+QString lengthProblem(const QString &path);
+
 } // namespace LocalPaths

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class FtpSession;
 
@@ -11,23 +12,31 @@ class FtpSession;
 // under the folder. Each folder is listed once and its entries remembered before any of its
 // sub-folders is listed, so every file is found exactly once whatever order the server lists in.
 // A name that could not be a local file name is passed to skipped() instead and goes no further.
+// The walk keeps its own stack; a tree deeper than the local file system can hold ends at the
+// first path too long for it.
 class RemoteFolderWalk
 {
 public:
     using FileFound = std::function<void(const QString &remotePath, const QString &localPath, const FtpEntry &entry)>;
     using Skipped = std::function<void(const QString &remotePath)>;
-    using Pump = std::function<bool()>; // lets events run; false when the walk must end as failed
-
-    static constexpr int MaxDepth = 64;
+    using Problem = std::function<void(const QString &text)>; // a line for the log
+    using Pump = std::function<bool()>;                       // lets events run; false when the walk must end as failed
 
     RemoteFolderWalk(FtpSession &session, Pump pump) : m_session(session), m_pump(std::move(pump)) {}
 
-    // remoteFolder and localFolder end with "/". A folder the server will not list counts as
-    // empty; false when the connection could not be used (closed, lost, or busy with a transfer).
-    bool walk(const QString &remoteFolder, const QString &localFolder, const FileFound &found, const Skipped &skipped);
+    // remoteFolder and localFolder end with "/". False, after telling problem() why, at the first
+    // folder the server will not list or whose local path would be too long; false too when the
+    // connection could not be used (closed, lost, or busy with a transfer). Entries found before stay.
+    bool walk(const QString &remoteFolder, const QString &localFolder, const FileFound &found, const Skipped &skipped,
+              const Problem &problem = {});
 
 private:
-    bool listed(const QString &folder, QList<FtpEntry> &entries);
+    struct Level;
+
+    bool listed(const QString &folder, QList<FtpEntry> &entries, const Problem &problem);
+    // The one place where a name from the server becomes part of a local path.
+    // The one place a server's name becomes a local path; nothing for a name that could not be one.
+    static std::optional<QString> localChild(const QString &localFolder, const FtpEntry &entry);
 
     FtpSession &m_session;
     Pump m_pump;

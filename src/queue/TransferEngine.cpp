@@ -2,6 +2,8 @@
 
 #include "DownloadTarget.h"
 #include "FtpSession.h"
+#include "FtpUploadTarget.h"
+#include "LocalPaths.h"
 #include "QueueModel.h"
 #include "TransferHost.h"
 #include "UploadSource.h"
@@ -105,6 +107,12 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
 {
     const QPointer<TransferEngine> self(this);
     startBlocks(job.blockSize);
+    // A name the local file system cannot hold is refused before anything is asked of the server.
+    if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
+        m_host.logEvent(why);
+        m_host.openFailed(job.local);
+        return Outcome::OpenFailed;
+    }
     m_host.logCommand(QStringLiteral("RETR ") + job.remote);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
@@ -127,12 +135,30 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
     const Moved moved = receive(*file, target, job.size);
     if (moved.gate == Gate::Destroyed)
         return Outcome::Gone;
-    const bool closed = closeRemote(file);
+    const qint64 announced = file->announcedSize(); // a short 150 count is failed by the close itself
+    const qint64 wire = file->bytesOnWire();
+    bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    // In binary mode every byte the listing announced must have arrived.
-    const bool whole = job.type == FtpTransferType::Ascii || moved.bytes >= job.size;
-    return keepDownload(target, decide(moved, closed && whole), job.local);
+    if (closed && moved.gate == Gate::Go && announced < 0 && wire < job.size) {
+        closed = wholeAsListed(job, wire);
+        if (!self)
+            return Outcome::Gone;
+    }
+    return keepDownload(target, decide(moved, closed), job.local);
+}
+
+// Fewer bytes than listed, in either mode (ASCII only adds CRs on the wire). The listing may be out
+// of date, and a link lists the length of its target's name: the server's size now decides, the
+// listed one only when the server gives none. Asked only then, so a whole file costs nothing more.
+bool TransferEngine::wholeAsListed(const Job &job, qint64 wire)
+{
+    const qint64 now = connectionUsable() ? m_session->fileSize(job.remote) : -1;
+    const qint64 expected = now >= 0 ? now : job.size;
+    if (wire >= expected)
+        return true;
+    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    return false;
 }
 
 TransferEngine::Moved TransferEngine::receive(FtpFile &file, DownloadTarget &target, qint64 size)
@@ -177,6 +203,8 @@ TransferEngine::Outcome TransferEngine::decide(const Moved &moved, bool closedWe
     return moved.failed || moved.gate == Gate::Lost || !closedWell ? Outcome::Failed : Outcome::Done;
 }
 
+// The file goes to a temporary name beside the target and takes its place only when it is whole,
+// so a refused, failed or stopped upload leaves the server's copy as it was.
 TransferEngine::Outcome TransferEngine::upload(const Job &job)
 {
     const QPointer<TransferEngine> self(this);
@@ -187,28 +215,54 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
-    if (!connectionUsable())
-        return Outcome::Gone;
-    m_session->deleteFile(job.remote); // the result is not looked at, and nothing is logged
-    if (!self || !pump())
-        return Outcome::Gone;
     m_host.logCommand(QStringLiteral("STOR ") + job.local);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
-    std::unique_ptr<FtpFile> file = openForUpload(job);
+    FtpUploadTarget target(*m_session, job.remote, job.type, [this, self](const QString &text) {
+        if (self)
+            m_host.logEvent(text);
+    });
+    std::unique_ptr<FtpFile> file = openForUpload(job, target);
     if (!self)
         return Outcome::Gone;
     if (!file)
         return openFailure(job.remote);
-    const Moved moved = send(source, *file);
-    if (moved.gate == Gate::Destroyed)
+    Outcome outcome = sendAll(source, file);
+    if (outcome == Outcome::Done && !target.place()) {
+        // The server would not rename: the plain way, the whole file once more.
+        if (!self || !connectionUsable())
+            return Outcome::Gone;
+        file = source.rewind() ? target.openDirect() : nullptr;
+        if (!self)
+            return Outcome::Gone;
+        logReply();
+        outcome = file ? sendAll(source, file) : Outcome::Failed;
+    }
+    if (!self || outcome == Outcome::Gone)
         return Outcome::Gone;
+    if (connectionUsable())
+        target.end(outcome == Outcome::Done);
+    if (!self)
+        return Outcome::Gone;
+    report(outcome);
+    return outcome;
+}
+
+// The blocks, then the close; a stopped upload is broken off, not completed.
+TransferEngine::Outcome TransferEngine::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
+{
+    const QPointer<TransferEngine> self(this);
+    m_bytesDone = 0;
+    m_shownPercent = -1;
+    const Moved moved = send(source, *file);
+    if (moved.gate == Gate::Destroyed || !self)
+        return Outcome::Gone;
+    if (moved.gate == Gate::Stop)
+        file->abort();
     const bool closed = closeRemote(file);
     if (!self)
         return Outcome::Gone;
-    const Outcome outcome = decide(moved, closed);
-    report(outcome);
-    return outcome;
+    return decide(moved, closed);
 }
 
 TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
@@ -234,10 +288,11 @@ TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
 }
 
 // A first open that fails may only lack the folders: they are made and the open tried once more.
-std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job)
+// A server that still refuses the temporary name gets the plain way.
+std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job, FtpUploadTarget &target)
 {
     const QPointer<TransferEngine> self(this);
-    std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    std::unique_ptr<FtpFile> file = target.open();
     if (!self)
         return nullptr;
     logReply();
@@ -246,7 +301,13 @@ std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job)
     makeRemoteFolders(job.remote);
     if (!self || !connectionUsable())
         return nullptr;
-    file = m_session->openFile(job.remote, FtpFile::Write, job.type);
+    file = target.open();
+    if (!self)
+        return nullptr;
+    logReply();
+    if (file || !connectionUsable() || !target.nameRefused())
+        return file;
+    file = target.openDirect();
     if (!self)
         return nullptr;
     logReply();
@@ -286,6 +347,7 @@ void TransferEngine::logReply()
 
 void TransferEngine::report(Outcome outcome)
 {
-    m_host.logEvent(outcome == Outcome::Failed ? QStringLiteral("Transfer failed.")
-                                               : QStringLiteral("Transfer complete."));
+    m_host.logEvent(outcome == Outcome::Failed    ? QStringLiteral("Transfer failed.")
+                    : outcome == Outcome::Stopped ? QStringLiteral("Transfer stopped.")
+                                                  : QStringLiteral("Transfer complete."));
 }

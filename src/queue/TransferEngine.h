@@ -12,6 +12,7 @@
 class DownloadTarget;
 class FtpFile;
 class FtpSession;
+class FtpUploadTarget;
 class QueueModel;
 class TransferHost;
 class UploadSource;
@@ -78,11 +79,13 @@ private:
     void afterEntry(Outcome outcome, const Job &job);
     Outcome download(const Job &job);
     Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
+    bool wholeAsListed(const Job &job, qint64 wire);
     Outcome keepDownload(DownloadTarget &target, Outcome outcome, const QString &path);
     Outcome upload(const Job &job);
+    Outcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);
     Moved send(UploadSource &source, FtpFile &file);
     static Outcome decide(const Moved &moved, bool closedWell);
-    std::unique_ptr<FtpFile> openForUpload(const Job &job);
+    std::unique_ptr<FtpFile> openForUpload(const Job &job, FtpUploadTarget &target);
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
     Outcome openFailure(const QString &path);

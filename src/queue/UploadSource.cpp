@@ -37,3 +37,9 @@ qint64 UploadSource::next(const char *&data, qint64 maxSize)
     m_used += n;
     return n;
 }
+
+bool UploadSource::rewind()
+{
+    m_used = m_filled = 0;
+    return m_file.seek(0);
+}

@@ -16,6 +16,8 @@ public:
     qint64 read(char *data, qint64 maxSize);
     // The same without a copy: the bytes stay valid until the next call.
     qint64 next(const char *&data, qint64 maxSize);
+    // Back to the first byte, to send the file once more.
+    bool rewind();
 
 private:
     static constexpr qint64 kChunk = 1024 * 1024;

@@ -76,8 +76,7 @@ void FtpCommandOperation::rememberPassive(const FtpReply &reply, const QByteArra
     const QHostAddress peer = m_ctx.control.peerAddress();
     if (reply.code == 227 && verb == "PASV") {
         if (auto endpoint = FtpDataAddress::parsePasv(reply.text)) {
-            if (FtpDataAddress::isUnroutable(endpoint->address) && !FtpDataAddress::isUnroutable(peer))
-                endpoint->address = peer;
+            endpoint->address = peer; // only the port counts: the data goes where the control goes
             m_ctx.rawPassive = endpoint;
         }
     } else if (reply.code == 229 && verb.startsWith("EPSV")) {

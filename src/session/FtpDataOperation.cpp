@@ -68,12 +68,9 @@ void FtpDataOperation::onPassiveReply(const FtpReply &reply)
     const auto endpoint = FtpDataAddress::parsePasv(reply.text);
     if (reply.code != 227 || !endpoint)
         return fail(reply);
-    // A server behind NAT names its private address (or none: 0.0.0.0); the control connection's
-    // peer is the one to use.
-    if (endpoint->address == QHostAddress(QHostAddress::AnyIPv4) ||
-        (FtpDataAddress::isUnroutable(endpoint->address) && !FtpDataAddress::isUnroutable(peer)))
-        return connectData(control.hostName(), peer, endpoint->port);
-    connectData(endpoint->address.toString(), endpoint->address, endpoint->port);
+    // Only the port is taken: the address in the reply could send us to any host (a server behind
+    // NAT names its private one; a hostile one, a third party).
+    connectData(control.hostName(), peer, endpoint->port);
 }
 
 void FtpDataOperation::connectData(const QString &host, const QHostAddress &address, quint16 port)

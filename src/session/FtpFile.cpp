@@ -47,8 +47,10 @@ qint64 FtpFile::readRaw(char *buffer, qint64 maxSize)
 {
     for (;;) {
         const qint64 n = m_socket->read(buffer, maxSize);
-        if (n > 0)
+        if (n > 0) {
+            m_wire += n;
             return n;
+        }
         if (m_end)
             return 0;
         switch (waitForData()) {
@@ -107,15 +109,31 @@ qint64 FtpFile::readHeldCr(char *buffer)
             return -1;
     }
     char next = 0;
-    if (m_socket->peek(&next, 1) == 1 && next == '\n')
-        m_socket->read(&next, 1);
+    if (m_socket->peek(&next, 1) == 1 && next == '\n' && m_socket->read(&next, 1) == 1)
+        ++m_wire;
     buffer[0] = next == '\n' ? '\n' : '\r';
     return 1;
 }
 
+// Part of the time limit is kept for the server's final reply, so that a transfer whose data
+// stops ends, final reply and all, within the limit.
+int FtpFile::graceMs() const
+{
+    return qBound(1, m_timeoutMs / 5, 2000);
+}
+
+FtpFile::Wait FtpFile::stalled(const char *what)
+{
+    m_failed = true;
+    m_stall = QStringLiteral("The data connection stopped: %1 for %2 s.")
+                  .arg(QLatin1String(what))
+                  .arg((m_timeoutMs - graceMs()) / 1000.0);
+    return Wait::Failed;
+}
+
 FtpFile::Wait FtpFile::waitForData()
 {
-    QDeadlineTimer deadline(m_timeoutMs);
+    QDeadlineTimer deadline(m_timeoutMs - graceMs());
     for (;;) {
         if (m_socket->bytesAvailable() > 0)
             return Wait::Ready;
@@ -131,10 +149,8 @@ FtpFile::Wait FtpFile::waitForData()
             return Wait::Destroyed;
         if (!usable())
             return Wait::Failed;
-        if (deadline.hasExpired()) {
-            m_failed = true;
-            return Wait::Failed;
-        }
+        if (deadline.hasExpired())
+            return stalled("no data arrived");
     }
 }
 
@@ -145,10 +161,24 @@ qint64 FtpFile::write(const char *data, qint64 size)
     for (qint64 done = 0; done < size;) {
         if (m_outSize >= kOutChunk - 1 && !sendGathered())
             return -1;
+        // A large binary block goes as it is: gathering it would only copy it once more.
+        if (m_type == FtpTransferType::Binary && m_outSize == 0 && size - done >= kOutChunk)
+            return sendDirect(data + done, size - done) ? size : -1;
         done += m_type == FtpTransferType::Binary ? gatherBinary(data + done, size - done)
                                                   : gatherAscii(data + done, size - done);
     }
     return size;
+}
+
+bool FtpFile::sendDirect(const char *data, qint64 size)
+{
+    if (drain(0) != Wait::Ready)
+        return false;
+    if (m_socket->write(data, size) != size) {
+        m_failed = true;
+        return false;
+    }
+    return true;
 }
 
 qint64 FtpFile::gatherBinary(const char *data, qint64 size)
@@ -190,22 +220,24 @@ bool FtpFile::sendGathered()
 // Blocks until at most limit bytes wait in the socket's buffer.
 FtpFile::Wait FtpFile::drain(qint64 limit)
 {
-    QDeadlineTimer deadline(m_timeoutMs);
+    QDeadlineTimer deadline(m_timeoutMs - graceMs());
     while (m_socket->bytesToWrite() > limit) {
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             m_failed = true;
             return Wait::Failed;
         }
         if (m_socket->waitForBytesWritten(kSliceMs)) {
-            deadline.setRemainingTime(m_timeoutMs);
+            deadline.setRemainingTime(m_timeoutMs - graceMs());
             continue;
         }
         if (!pump())
             return Wait::Destroyed;
-        if (!usable() || deadline.hasExpired()) {
+        if (!usable()) {
             m_failed = true;
             return Wait::Failed;
         }
+        if (deadline.hasExpired())
+            return stalled("the server took no data");
     }
     return Wait::Ready;
 }
@@ -262,6 +294,37 @@ bool FtpFile::close()
             complete = reachedEnd();
         }
     }
+    return finish(complete);
+}
+
+void FtpFile::abort()
+{
+    if (m_open)
+        finish(false);
+}
+
+qint64 FtpFile::announcedSize() const
+{
+    return m_operation ? m_operation->announcedSize() : -1;
+}
+
+QString FtpFile::shortfall(qint64 received, qint64 expected)
+{
+    return FtpTransferOperation::shortfall(received, expected);
+}
+
+void FtpFile::setExpectedSize(qint64 size)
+{
+    if (m_operation)
+        m_operation->setExpectedSize(size);
+}
+
+bool FtpFile::finish(bool complete)
+{
     m_open = false;
-    return m_session && m_operation ? m_session->finishFile(m_operation, complete) : false;
+    if (!m_session || !m_operation)
+        return false;
+    if (!m_stall.isEmpty())
+        m_operation->dataStalled(m_stall, graceMs());
+    return m_session->finishFile(m_operation, complete, m_mode == Read ? m_wire : -1);
 }

@@ -1,6 +1,7 @@
 #include "FtpFileCopy.h"
 
 #include "FtpSession.h"
+#include "FtpUploadTarget.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,9 +38,13 @@ bool FtpFileCopy::download(const QString &remotePath, const QString &localPath, 
     if (!target.open(QIODevice::WriteOnly))
         return localFailure(QStringLiteral("Could not write %1: %2").arg(localPath, target.errorString()));
     QPointer<FtpSession> session(&m_session);
+    const qint64 size = m_session.fileSize(remotePath); // a short transfer is then told from a whole one
+    if (!session)
+        return false;
     auto file = m_session.openFile(remotePath, FtpFile::Read, type);
     if (!file)
         return false;
+    file->setExpectedSize(size);
     std::vector<char> buffer(kBlock);
     QElapsedTimer clock;
     clock.start();
@@ -66,21 +71,48 @@ bool FtpFileCopy::upload(const QString &localPath, const QString &remotePath, Ft
     if (!source.open(QIODevice::ReadOnly))
         return localFailure(QStringLiteral("Could not read %1: %2").arg(localPath, source.errorString()));
     QPointer<FtpSession> session(&m_session);
-    auto file = m_session.openFile(remotePath, FtpFile::Write, type);
+    FtpUploadTarget target(m_session, remotePath, type, [session](const QString &text) {
+        if (session)
+            emit session->notice(text);
+    });
+    auto file = target.open();
+    if (!file && session && target.nameRefused())
+        file = target.openDirect();
     if (!file)
         return false;
+    bool ok = send(source, *file);
+    if (ok && session && !target.place()) {
+        file = source.seek(0) && session ? target.openDirect() : nullptr;
+        ok = file && send(source, *file);
+    }
+    if (!session)
+        return false;
+    // The clean-up's replies must not hide why the upload failed.
+    const QString reply = m_session.lastResponseInfo();
+    const int code = m_session.lastReplyCode();
+    target.end(ok);
+    if (session && !ok)
+        m_session.setLastResponse(reply.toUtf8(), code);
+    return ok;
+}
+
+bool FtpFileCopy::send(QFile &source, FtpFile &file)
+{
+    QPointer<FtpSession> session(&m_session);
     std::vector<char> buffer(kBlock);
     QElapsedTimer clock;
     clock.start();
     qint64 n = 0;
     bool sent = true;
     while (sent && (n = source.read(buffer.data(), kBlock)) > 0) {
-        sent = file->write(buffer.data(), n) == n;
+        sent = file.write(buffer.data(), n) == n;
         if (!pumpNowAndThen(clock, session))
             return false;
     }
-    const bool ok = file->close() && sent && n == 0;
-    if (session && n < 0)
-        return localFailure(QStringLiteral("Could not read %1: %2").arg(localPath, source.errorString()));
-    return ok;
+    if (n < 0) {
+        file.abort();
+        return session &&
+               localFailure(QStringLiteral("Could not read %1: %2").arg(source.fileName(), source.errorString()));
+    }
+    return file.close() && sent;
 }

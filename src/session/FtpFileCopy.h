@@ -2,12 +2,16 @@
 
 #include "FtpTypes.h"
 
+#include <QFile>
+
 #include <QString>
 
+class FtpFile;
 class FtpSession;
 
 // Whole-file get and put over the session's block API. A download goes to a temporary file
-// beside the target and replaces it only when the transfer succeeded.
+// beside the target and replaces it only when all of the file arrived; an upload goes to a
+// temporary name on the server first (FtpUploadTarget).
 class FtpFileCopy
 {
 public:
@@ -18,6 +22,7 @@ public:
 
 private:
     bool localFailure(const QString &why);
+    bool send(QFile &source, FtpFile &file);
 
     FtpSession &m_session;
 };

@@ -3,9 +3,12 @@
 FtpOperation::FtpOperation(FtpContext &context, QObject *parent) : QObject(parent), m_ctx(context)
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("No answer from the server within %1 s.").arg(m_ctx.options.timeoutMs / 1000.0), true);
-    });
+    connect(&m_timer, &QTimer::timeout, this, &FtpOperation::timedOut);
+}
+
+void FtpOperation::timedOut()
+{
+    fail(QStringLiteral("No answer from the server within %1 s.").arg(m_ctx.options.timeoutMs / 1000.0), true);
 }
 
 void FtpOperation::begin()
@@ -43,9 +46,9 @@ void FtpOperation::send(const QByteArray &command)
     armTimer();
 }
 
-void FtpOperation::armTimer()
+void FtpOperation::armTimer(int ms)
 {
-    m_timer.start(qMax(1, m_ctx.options.timeoutMs));
+    m_timer.start(qMax(1, ms));
 }
 
 void FtpOperation::succeed()

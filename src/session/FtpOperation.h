@@ -35,7 +35,10 @@ protected:
     virtual void cleanup() {}
 
     void send(const QByteArray &command);
-    void armTimer(); // waiting for the server: a reply or data
+    void armTimer() { armTimer(m_ctx.options.timeoutMs); } // waiting for the server: a reply or data
+    void armTimer(int ms);
+    // The wait armed last has run out; by default the server is taken as gone.
+    virtual void timedOut();
     void stopTimer() { m_timer.stop(); }
     void keep(const FtpReply &reply)
     {

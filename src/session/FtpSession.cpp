@@ -7,6 +7,7 @@
 #include "FtpLoginOperation.h"
 #include "FtpPattern.h"
 #include "FtpRenameOperation.h"
+#include "FtpSecrets.h"
 #include "FtpTransferOperation.h"
 
 #include <QEventLoop>
@@ -87,6 +88,8 @@ bool FtpSession::encodeCommand(const QString &verb, const QString &argument, QBy
         out += ' ' + m_ctx.names.encode(argument);
     if (out.contains('\r') || out.contains('\n') || out.contains('\0'))
         return refuse(QStringLiteral("Refused: the command contains a line break or a NUL character."));
+    if (out.size() > MaxCommandBytes)
+        return refuse(QStringLiteral("Refused: the command is longer than %1 bytes.").arg(MaxCommandBytes));
     return true;
 }
 
@@ -156,8 +159,10 @@ bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEn
     bool ok = run(operation);
     if (!self)
         return false;
-    // A server that announced MLSD but does not know it after all: LIST from now on.
-    if (!ok && operation->usedMlsd() && m_open && operation->lastCode() >= 500 && operation->lastCode() <= 502) {
+    // A server that announced MLSD but does not know it after all: LIST from now on. Other refusals
+    // (501, 550) are about this folder, not about the command.
+    const int code = operation->lastCode();
+    if (!ok && operation->usedMlsd() && m_open && (code == 500 || code == 502)) {
         m_ctx.mlsd = false;
         operation = new FtpListOperation(m_ctx, path, false, this);
         ok = run(operation);
@@ -197,11 +202,11 @@ std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile
     return std::unique_ptr<FtpFile>(new FtpFile(this, operation, mode, type, m_ctx.options.timeoutMs));
 }
 
-bool FtpSession::finishFile(FtpTransferOperation *operation, bool dataComplete)
+bool FtpSession::finishFile(FtpTransferOperation *operation, bool dataComplete, qint64 received)
 {
     if (!operation || m_current != operation)
         return false;
-    operation->closeFile(dataComplete);
+    operation->closeFile(dataComplete, received);
     return run(operation);
 }
 
@@ -251,9 +256,7 @@ void FtpSession::setLastResponse(const QByteArray &text, int code)
     m_lastResponse = FtpNameCodec::decodeText(text);
     m_lastCode = code;
     // A server that echoes the password (some do in error replies) must not put it in the log.
-    const QString &password = m_ctx.options.password;
-    if (password.size() >= 3)
-        m_lastResponse.replace(password, QStringLiteral("********"));
+    m_lastResponse = FtpSecrets::masked(m_lastResponse, {m_ctx.options.password});
 }
 
 void FtpSession::onReply(const FtpReply &reply)
@@ -280,6 +283,21 @@ void FtpSession::onLost(const QString &why)
         m_open = false;
         emit connectionClosed();
     }
+}
+
+qint64 FtpSession::fileSize(const QString &path)
+{
+    QByteArray line;
+    if (!ready() || !encodeCommand(QStringLiteral("SIZE"), path, line))
+        return -1;
+    auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this);
+    QPointer<FtpSession> self(this);
+    const bool ok = run(operation);
+    if (!self || !ok || m_lastCode != 213)
+        return -1;
+    bool number = false;
+    const qint64 size = m_lastResponse.section(QLatin1Char('\n'), -2, -2).mid(4).trimmed().toLongLong(&number);
+    return number && size >= 0 ? size : -1;
 }
 
 bool FtpSession::getFile(const QString &remotePath, const QString &localPath, FtpTransferType type)

@@ -23,6 +23,9 @@ class FtpSession : public QObject
 {
     Q_OBJECT
 public:
+    // Longer commands are refused, not sent: servers cut them or drop the connection.
+    static constexpr int MaxCommandBytes = 4096;
+
     explicit FtpSession(QObject *parent = nullptr);
     ~FtpSession() override;
 
@@ -50,12 +53,15 @@ public:
     bool list(const QString &pathPattern, QList<FtpEntry> &out);
     bool list(const QString &folder, const QString &pattern, QList<FtpEntry> &out);
 
+    // SIZE: the file's size in bytes, -1 when the server does not tell.
+    qint64 fileSize(const QString &path);
     std::unique_ptr<FtpFile> openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type);
     bool getFile(const QString &remotePath, const QString &localPath, FtpTransferType type);
     bool putFile(const QString &localPath, const QString &remotePath, FtpTransferType type);
 
 signals:
-    void connectionClosed(); // the server ended the connection, or a call found it unusable
+    void connectionClosed();          // the server ended the connection, or a call found it unusable
+    void notice(const QString &text); // something the user should read in the log (a fallback taken)
 
 private:
     friend class FtpFile;
@@ -67,7 +73,7 @@ private:
     bool simple(const QString &verb, const QString &argument);
     bool run(FtpOperation *operation, bool untilOpened = false);
     void conclude(FtpOperation *operation);
-    bool finishFile(FtpTransferOperation *operation, bool dataComplete);
+    bool finishFile(FtpTransferOperation *operation, bool dataComplete, qint64 received);
     void setLastResponse(const QByteArray &text, int code);
     void dropConnection();
     void onReply(const FtpReply &reply);

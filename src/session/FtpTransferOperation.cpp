@@ -1,5 +1,7 @@
 #include "FtpTransferOperation.h"
 
+#include <QRegularExpression>
+
 FtpTransferOperation::FtpTransferOperation(FtpContext &context, const QByteArray &path, Direction direction,
                                            FtpTransferType type, QObject *parent)
     : FtpDataOperation(context, type, parent), m_path(path), m_direction(direction)
@@ -14,6 +16,8 @@ QByteArray FtpTransferOperation::transferCommand() const
 void FtpTransferOperation::onTransferReply(const FtpReply &reply)
 {
     if (reply.isPreliminary()) {
+        if (const qint64 size = sizeIn(reply.text); size >= 0)
+            m_announced = size;
         if (!m_open)
             keep(reply);
         m_accepted = true;
@@ -63,25 +67,60 @@ void FtpTransferOperation::tryOpen()
     emit opened();
 }
 
-void FtpTransferOperation::closeFile(bool dataComplete)
+// "150 Opening BINARY mode data connection for f.bin (1000000 bytes)."
+qint64 FtpTransferOperation::sizeIn(const QByteArray &reply)
+{
+    static const QRegularExpression bytes(QStringLiteral("\\((\\d{1,18}) bytes?\\)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = bytes.match(QString::fromLatin1(reply));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+QString FtpTransferOperation::shortfall(qint64 received, qint64 expected)
+{
+    return QStringLiteral("Only %1 of %2 bytes arrived: the transfer is incomplete.").arg(received).arg(expected);
+}
+
+void FtpTransferOperation::closeFile(bool dataComplete, qint64 received)
 {
     if (isFinished() || m_closing)
         return;
     m_closing = true;
     m_dataComplete = dataComplete;
+    m_received = received;
     clearInfo();
     if (!dataComplete && dataSocket())
         dataSocket()->abort();
     if (m_final.code)
         return decide();
-    armTimer();
+    m_stall.isEmpty() ? armTimer() : armTimer(m_graceMs);
+}
+
+void FtpTransferOperation::dataStalled(const QString &why, int graceMs)
+{
+    m_stall = why;
+    m_graceMs = graceMs;
+    if (dataSocket())
+        dataSocket()->abort();
+}
+
+void FtpTransferOperation::timedOut()
+{
+    if (m_closing && !m_stall.isEmpty())
+        return fail(m_stall, true); // no final reply either: the connection is out of step
+    FtpDataOperation::timedOut();
 }
 
 void FtpTransferOperation::decide()
 {
     keep(m_final);
+    if (!m_stall.isEmpty())
+        return fail(m_stall);
     if (!m_final.isPositive())
         return fail();
+    const qint64 expected = expectedSize();
+    if (m_direction == Direction::Read && m_received >= 0 && expected > m_received)
+        return fail(shortfall(m_received, expected));
     if (!m_dataComplete)
         return fail(QStringLiteral("The transfer ended before all of the data was moved."));
     succeed();

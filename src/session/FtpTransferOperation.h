@@ -4,7 +4,9 @@
 
 // RETR or STOR of one file. Once the server has accepted the transfer the operation is "open":
 // an FtpFile then reads or writes the data connection itself, and the operation only notes the
-// final reply. Closing waits for that reply; success needs a 2xx and all of the data.
+// final reply. Closing waits for that reply; success needs a 2xx and all of the data: a download
+// that brought fewer bytes than announced (by the 150 reply, or by the caller from SIZE or a
+// listing) has failed, whatever the final reply says.
 class FtpTransferOperation : public FtpDataOperation
 {
     Q_OBJECT
@@ -15,7 +17,16 @@ public:
                          QObject *parent = nullptr);
 
     bool isOpen() const { return m_open; }
-    void closeFile(bool dataComplete);
+    // What the caller knows of the size (SIZE, a listing); -1 when nothing. The 150 reply's count wins.
+    void setExpectedSize(qint64 size) { m_expected = size; }
+    qint64 expectedSize() const { return m_announced >= 0 ? m_announced : m_expected; }
+    qint64 announcedSize() const { return m_announced; } // by the 150 reply; -1 when it said nothing
+    static QString shortfall(qint64 received, qint64 expected);
+    // received: the bytes that came over the wire (a download), -1 for an upload.
+    void closeFile(bool dataComplete, qint64 received = -1);
+    // The data stopped moving: the data connection is dropped, and the final reply is waited for
+    // only graceMs more before the control connection is given up as out of step.
+    void dataStalled(const QString &why, int graceMs);
 
 signals:
     void opened();
@@ -33,8 +44,10 @@ protected:
     }
 
 private:
+    void timedOut() override;
     void tryOpen();
     void decide();
+    static qint64 sizeIn(const QByteArray &reply);
 
     QByteArray m_path;
     Direction m_direction;
@@ -43,5 +56,10 @@ private:
     bool m_open = false;
     bool m_closing = false;
     bool m_dataComplete = false;
+    qint64 m_received = -1;
+    qint64 m_expected = -1;
+    qint64 m_announced = -1;
+    QString m_stall; // why the data stopped; empty while it moves
+    int m_graceMs = 0;
     FtpReply m_final;
 };

@@ -1,10 +1,11 @@
 // The engine against a scripted server: downloads that end badly (a 4xx reply after part of the
-// data, fewer bytes than the listing announced) are reported as failed and never touch the file
-// that was there; an ASCII download shorter than listed is whole.
+// data, fewer bytes than the listing or the 150 reply announced, in either mode) are reported as
+// failed and never touch the file that was there; an ASCII download that is shorter here only
+// because its CRs were taken out is whole.
 #include "FtpSession.h"
 #include "QueueModel.h"
+#include "RecordingTransferHost.h"
 #include "TransferEngine.h"
-#include "TransferHost.h"
 #include "session/ScriptedFtpPeer.h"
 
 #include <QCoreApplication>
@@ -17,32 +18,7 @@
 
 using Peer = ScriptedFtpPeer;
 
-namespace {
-
-class RecordingHost : public TransferHost
-{
-public:
-    FtpSession *connection = nullptr;
-    QStringList log;
-    QStringList messages;
-
-    FtpSession *session() override { return connection; }
-    bool queueRunning() const override { return true; }
-    TransferSettings settings() const override { return {0, 0, 1024, 1024, {"txt"}}; }
-    void logCommand(const QString &command) override { log << "Command: " + command; }
-    void logEvent(const QString &text) override { log << text; }
-    void logReply(const QString &reply) override { log << reply.trimmed(); }
-    void showTotals() override {}
-    void openFailed(const QString &path) override { messages << path; }
-    void localFoldersMade(const QString &) override {}
-    void localFileWritten(const QString &) override {}
-    void remoteQueueDone() override {}
-    void idle() override {}
-    void pumpEvents() override { QCoreApplication::processEvents(); }
-    void waitForEvents(int) override { QCoreApplication::processEvents(); }
-};
-
-} // namespace
+using RecordingHost = RecordingTransferHost;
 
 class TestTransferEngine : public QObject
 {
@@ -63,6 +39,16 @@ private slots:
                                          << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("abc"),
                                                               Peer::closeData(), Peer::reply("226 Done.\r\n")}
                                          << QByteArray();
+        QTest::newRow("ascii short of listed")
+            << "f.txt" << qint64(10)
+            << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("a\r\nb"), Peer::closeData(),
+                                 Peer::reply("226 Done.\r\n")}
+            << QByteArray();
+        QTest::newRow("short of the 150 reply")
+            << "f.bin" << qint64(0)
+            << QList<Peer::Step>{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"), Peer::closeData(),
+                                 Peer::reply("226 Done.\r\n")}
+            << QByteArray();
         QTest::newRow("ascii is shorter") << "f.txt" << qint64(4)
                                           << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("a\r\nb"),
                                                                Peer::closeData(), Peer::reply("226 Done.\r\n")}

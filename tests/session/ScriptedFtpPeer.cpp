@@ -7,13 +7,18 @@ ScriptedFtpPeer::ScriptedFtpPeer()
     m_control.listen(QHostAddress::LocalHost);
     m_data.listen(QHostAddress::LocalHost);
     connect(&m_control, &QTcpServer::newConnection, this, &ScriptedFtpPeer::onControlConnection);
-    connect(&m_data, &QTcpServer::newConnection, this, [this] { m_dataClient = m_data.nextPendingConnection(); });
+    connect(&m_data, &QTcpServer::newConnection, this, [this] {
+        m_dataClient = m_data.nextPendingConnection();
+        QTcpSocket *socket = m_dataClient;
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { m_received += socket->readAll(); });
+    });
     const quint16 p = dataPort();
     m_greeting = {reply("220 Scripted peer.\r\n")};
     on("USER", {reply("331 Password please.\r\n")});
     on("PASS", {reply("230 Logged in.\r\n")});
     on("FEAT", {reply("500 Unknown.\r\n")});
     on("TYPE", {reply("200 Type set.\r\n")});
+    on("SIZE", {reply("550 No size here.\r\n")});
     on("EPSV", {reply("229 Extended passive (|||" + QByteArray::number(p) + "|)\r\n")});
     on("PASV",
        {reply("227 Passive (127,0,0,1," + QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 255) + ").\r\n")});
@@ -34,7 +39,11 @@ void ScriptedFtpPeer::onCommandBytes()
         const QByteArray line = m_partial.left(end);
         m_partial.remove(0, end + 2);
         m_commands.append(line);
-        play(m_script.value(line.split(' ').value(0).toUpper()));
+        const QByteArray verb = line.split(' ').value(0).toUpper();
+        if (verb == "STOR")
+            m_received.clear();
+        const auto handler = m_handlers.constFind(verb);
+        play(handler != m_handlers.constEnd() ? (*handler)(line) : m_script.value(verb));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <functional>
 
 // A tiny FTP server inside a test that plays exact byte sequences, split and delayed as the
 // test says, and records the commands it receives. One control client, one data listener.
@@ -33,6 +34,11 @@ public:
     void setGreeting(const QList<Step> &steps) { m_greeting = steps; }
     // The steps played when a command starting with verb (upper case) arrives; none = silence.
     void on(const QByteArray &verb, const QList<Step> &steps) { m_script.insert(verb, steps); }
+    // The steps are chosen when the command arrives, from its whole line; this wins over on().
+    using Handler = std::function<QList<Step>(const QByteArray &line)>;
+    void onLine(const QByteArray &verb, Handler handler) { m_handlers.insert(verb, std::move(handler)); }
+    // What the client sent over data connections since the last STOR (an upload's bytes).
+    QByteArray received() const { return m_received; }
     QList<QByteArray> commands() const { return m_commands; }
     bool dataConnected() const { return m_dataClient != nullptr; }
 
@@ -49,6 +55,8 @@ private:
     QByteArray m_partial;
     QList<Step> m_greeting;
     QHash<QByteArray, QList<Step>> m_script;
+    QHash<QByteArray, Handler> m_handlers;
+    QByteArray m_received;
     QList<Step> m_playing;
     QList<QByteArray> m_commands;
 };

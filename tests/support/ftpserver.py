@@ -3,6 +3,7 @@
 
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
                     [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
+                    [--refuse-stor]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -12,6 +13,7 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
              serves other connections meanwhile.
 --list-as N S  lists the entry named N under the name S (which may hold "/"), as a hostile server would.
 --throttle B moves at most B bytes a second on each data connection, both ways (a slow line).
+--refuse-stor   answers 550 to every STOR, whatever the name (deleting stays allowed).
 """
 
 import argparse
@@ -71,6 +73,13 @@ class TestHandler(FTPHandler):
             FTPHandler.process_command(self, cmd, *args, **kwargs)  # nothing once closed
 
         self.ioloop.call_later(delay, later)
+    refuse_stor = False
+
+    def ftp_STOR(self, file, mode="w"):
+        if self.refuse_stor:
+            self.respond("550 Uploads are not allowed here.")
+            return
+        return FTPHandler.ftp_STOR(self, file, mode)
 
     def ftp_RMD(self, path):
         if self.refused_rmd and path.rstrip("/").split("/")[-1] == self.refused_rmd:
@@ -101,6 +110,7 @@ def main():
     parser.add_argument("--delay", nargs=2, action="append", default=[], metavar=("VERB", "SECONDS"))
     parser.add_argument("--list-as", nargs=2, action="append", default=[], metavar=("NAME", "SHOWN"))
     parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND")
+    parser.add_argument("--refuse-stor", action="store_true")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -120,6 +130,7 @@ def main():
             write_limit = args.throttle
 
         TestHandler.dtp_handler = SlowDTPHandler
+    TestHandler.refuse_stor = args.refuse_stor
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
