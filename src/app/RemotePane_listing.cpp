@@ -64,6 +64,8 @@ void RemotePane::FtpGetDirectoryContents()
     QList<FtpEntry> entries;
     session->list(state.remoteFilter, entries);
     logReply();
+    if (const int unreadable = session->unreadableLines())
+        m_window.LogLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
     m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
     pumpEvents();
     if (!stillConnected(session) || state.currentRemoteFolder != folder)

@@ -49,6 +49,8 @@ public:
     // "folder/*.txt", "*.*", "folder" (everything); the pattern is matched here, not by the server.
     bool list(const QString &pathPattern, QList<FtpEntry> &out);
     bool list(const QString &folder, const QString &pattern, QList<FtpEntry> &out);
+    // Lines of the last listing that were neither an entry nor a line servers write around entries.
+    int unreadableLines() const { return m_unreadableLines; }
 
     std::unique_ptr<FtpFile> openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type);
     bool getFile(const QString &remotePath, const QString &localPath, FtpTransferType type);
@@ -81,4 +83,5 @@ private:
     bool m_open = false;
     QString m_lastResponse;
     int m_lastCode = 0;
+    int m_unreadableLines = 0;
 };

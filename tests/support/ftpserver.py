@@ -2,11 +2,13 @@
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
+                    [--list-line TEXT]...
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
 --record F   appends the argument of every SITE PSWD to F; "SITE PSWD old new" answers 200.
 --refuse-rmd N  answers 550 to every RMD of a folder named N, empty or not.
+--list-line T   ends every LIST with the line T (repeatable): lines no client can read.
 """
 
 import argparse
@@ -16,6 +18,16 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, proto_cmds
 from pyftpdlib.servers import FTPServer
 from pyftpdlib.handlers import DTPHandler
+from pyftpdlib.filesystems import AbstractedFS
+
+
+class TestFS(AbstractedFS):
+    extra_lines = []
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        yield from AbstractedFS.format_list(self, basedir, listing, ignore_err)
+        for line in self.extra_lines:
+            yield (line + "\r\n").encode("utf-8")
 
 
 class FastDTPHandler(DTPHandler):
@@ -58,6 +70,7 @@ def main():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--record")
     parser.add_argument("--refuse-rmd")
+    parser.add_argument("--list-line", action="append", default=[])
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -68,6 +81,8 @@ def main():
     TestHandler.proto_cmds = cmds
     TestHandler.record_file = args.record
     TestHandler.refused_rmd = args.refuse_rmd
+    TestFS.extra_lines = args.list_line
+    TestHandler.abstracted_fs = TestFS
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
