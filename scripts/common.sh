@@ -8,6 +8,8 @@ PACKAGES=(
   shared-mime-info adwaita-icon-theme fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-apps python3-pyftpdlib unrtf curl lftp
 )
+# scripts/fuzz: clang, with libFuzzer and the sanitizer runtimes (not pulled in without recommends).
+PACKAGES+=(clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

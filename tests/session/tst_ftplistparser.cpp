@@ -299,7 +299,9 @@ private slots:
     void oddLinesNeverCrash()
     {
         QRandomGenerator random(7);
-        const QByteArray base = "-rw-r--r--   1 o g 12 Mar 10 10:05 n\r\n01-31-24  10:05AM  <DIR>  d";
+        const QByteArray base = "-rw-r--r--   1 o g 12 Mar 10 10:05 n\r\n01-31-24  10:05AM  <DIR>  d\r\n"
+                                "+m825718503,r,s280,\tx\r\nA.TXT;1\r\n 2/3  12-MAR-2024 10:05:33\r\n"
+                                "- [RWCEAFMS] o 5 10 M\xc3\xa4r 24:00 y";
         for (int i = 0; i < 2000; ++i) {
             QByteArray line = base;
             for (int k = 0; k < 6; ++k)
@@ -307,6 +309,7 @@ private slots:
             line.truncate(random.bounded(int(line.size()) + 1));
             FtpListParser::parseList(line, kNow);
             FtpListParser::parseMlsd(line);
+            FtpListParser::parseListing(line, false, kNow);
         }
     }
 
