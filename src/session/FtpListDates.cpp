@@ -77,13 +77,12 @@ bool readClock(const QByteArray &word, Clock &clock)
     const qsizetype colon = word.indexOf(':');
     if (colon < 1 || !isNumber(word.left(colon)) || !isNumber(word.mid(colon + 1)))
         return false;
-    const int hour = word.left(colon).toInt(), minute = word.mid(colon + 1).toInt();
-    if (hour == 24 && minute == 0) {
+    if (word == "24:00") {
         clock.time = QTime(0, 0);
         clock.endOfDay = true;
         return true;
     }
-    clock.time = QTime(hour, minute);
+    clock.time = QTime(word.left(colon).toInt(), word.mid(colon + 1).toInt());
     return clock.time.isValid();
 }
 

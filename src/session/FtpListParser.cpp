@@ -36,10 +36,10 @@ QList<Token> tokenize(const QByteArray &line)
 }
 
 // Where a file's size stands, a device lists "major,minor" (or "major," and "minor").
-bool isSizeOrDevice(const QByteArray &word)
+bool isSizeOrDevice(const QByteArray &word, bool device)
 {
     const qsizetype comma = word.indexOf(',');
-    if (comma < 0)
+    if (comma < 0 || !device)
         return isNumber(word);
     return isNumber(word.left(comma)) && (comma + 1 == word.size() || isNumber(word.mid(comma + 1)));
 }
@@ -99,11 +99,12 @@ struct UnixDate
 
 // "Mar 10 10:05" and "2023-07-08 09:10": the forms most servers write. The first place that
 // looks like one decides, even when its date does not exist.
-std::optional<UnixDate> monthFirstDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now)
+std::optional<UnixDate> monthFirstDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now,
+                                       bool device)
 {
     auto word = [&](qsizetype i) { return line.mid(t[i].begin, t[i].end - t[i].begin); };
     for (qsizetype m = 2; m + 2 < t.size(); ++m) {
-        if (!isSizeOrDevice(word(m - 1)))
+        if (!isSizeOrDevice(word(m - 1), device))
             continue;
         Clock clock;
         if (const int month = monthOf(word(m)); month && isNumber(word(m + 1)) && readClock(word(m + 2), clock))
@@ -120,12 +121,12 @@ std::optional<UnixDate> monthFirstDate(const QByteArray &line, const QList<Token
 // "10 Mär 10:05", "10. Mär 2023" and the numeric "3 10 10:05" (month first unless the first
 // number cannot be a month). Numeric dates only after owner and size, so that they are not
 // taken from the link count or a numeric owner.
-std::optional<UnixDate> otherDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now)
+std::optional<UnixDate> otherDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now, bool device)
 {
     auto word = [&](qsizetype i) { return line.mid(t[i].begin, t[i].end - t[i].begin); };
     for (qsizetype m = 2; m + 2 < t.size(); ++m) {
         Clock clock;
-        if (!isSizeOrDevice(word(m - 1)) || !readClock(word(m + 2), clock))
+        if (!isSizeOrDevice(word(m - 1), device) || !readClock(word(m + 2), clock))
             continue;
         int day = dayOf(word(m));
         int month = monthOf(word(m + 1));
@@ -266,17 +267,16 @@ std::optional<Line> parseUnix(const QByteArray &line, const QDateTime &now)
     auto word = [&](qsizetype i) { return line.mid(t[i].begin, t[i].end - t[i].begin); };
     if (!isPermissions(word(0)) && !isNetwareStart(word(0), word(1)))
         return std::nullopt;
-    std::optional<UnixDate> date = monthFirstDate(line, t, now);
+    const char type = line[t[0].begin];
+    const bool device = type == 'b' || type == 'c';
+    std::optional<UnixDate> date = monthFirstDate(line, t, now, device);
     if (!date)
-        date = otherDate(line, t, now);
+        date = otherDate(line, t, now, device);
     if (!date || !date->when.isValid() || t[date->last].end + 1 >= line.size())
         return std::nullopt;
-    const char type = line[t[0].begin];
     Line entry;
     entry.name = line.mid(t[date->last].end + 1);
     entry.isFolder = type == 'd';
-    // A device lists "major, minor" where a file lists its size.
-    const bool device = type == 'b' || type == 'c';
     entry.size = entry.isFolder || device ? 0 : word(date->sizeToken).toLongLong();
     entry.lastWrite = date->when;
     if (type == 'l') {

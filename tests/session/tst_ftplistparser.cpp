@@ -122,6 +122,8 @@ QList<Sample> unixForms()
         {"japanese", "-rw-r--r-- 1 owner group 100  3月 14 09:30 資料.txt", entry("資料.txt", false, 100, at(2024, 3, 14, 9, 30))},
         {"korean", "-rw-r--r-- 1 owner group 100 12월 31  2023 k.txt", entry("k.txt", false, 100, at(2023, 12, 31))},
         {"no such day", "-rw-r--r-- 1 owner group 100 31 02 2023 x", std::nullopt},
+        {"24:000 is no time", "-rw-r--r-- 1 owner group 12 Mar 10 24:000 x", std::nullopt},
+        {"major, minor only for devices", "srwxr-xr-x 1 owner group 1, Mar 10 10:05 x", std::nullopt},
     };
 }
 
@@ -286,6 +288,7 @@ private slots:
         QVERIFY(!FtpListParser::parseMlsd("type=pdir; .."));
         QVERIFY(!FtpListParser::parseMlsd("size=12; no type"));
         QVERIFY(!FtpListParser::parseMlsd("nonsense"));
+        QCOMPARE(FtpListParser::parseMlsd("type=file;size=-5; minus")->size, 0);
         auto link = FtpListParser::parseMlsd("type=OS.unix=slink:/x;size=3; link");
         QVERIFY(link && !link->isFolder && !link->lastWrite.isValid());
     }
