@@ -170,6 +170,20 @@ bool isVmsName(const QByteArray &word)
     return semicolon > 0 && isNumber(word.mid(semicolon + 1));
 }
 
+// Whether the first word holds ";digits", without copying: most lines of a listing are not VMS.
+bool startsWithVmsName(const QByteArray &line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    qsizetype semicolon = -1;
+    for (; i < line.size() && line[i] != ' ' && line[i] != '\t'; ++i) {
+        if (line[i] == ';')
+            semicolon = i;
+    }
+    return semicolon >= 0 && isVmsName(firstWord(line.trimmed()));
+}
+
 // "12-MAR-2024" and "10:05", "10:05:33" or "10:05:33.12".
 QDateTime vmsDate(const QByteArray &date, const QByteArray &time)
 {
@@ -403,7 +417,8 @@ Listing parseListing(const QByteArray &data, bool mlsd, const QDateTime &now)
             entry = parseMlsd(line);
             if (!entry && isMlsdSelf(line))
                 continue;
-        } else if (const QByteArray first = line.trimmed(); isVmsName(firstWord(first))) {
+        } else if (startsWithVmsName(line)) {
+            const QByteArray first = line.trimmed();
             entry = parseVms(line);
             // A long name stands on a line of its own, the rest of the entry on the next.
             if (!entry && isVmsName(first) && i + 1 < lines.size() &&
