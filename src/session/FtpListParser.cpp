@@ -99,8 +99,7 @@ struct UnixDate
 
 // "Mar 10 10:05" and "2023-07-08 09:10": the forms most servers write. The first place that
 // looks like one decides, even when its date does not exist.
-std::optional<UnixDate> monthFirstDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now,
-                                       bool device)
+std::optional<UnixDate> monthFirstDate(const QByteArray &line, const QList<Token> &t, const QDateTime &now, bool device)
 {
     auto word = [&](qsizetype i) { return line.mid(t[i].begin, t[i].end - t[i].begin); };
     for (qsizetype m = 2; m + 2 < t.size(); ++m) {
@@ -149,9 +148,9 @@ std::optional<UnixDate> otherDate(const QByteArray &line, const QList<Token> &t,
 // DOS and IIS: "01-31-24  10:05AM  <DIR>  name", "2024-01-31  22:05  1,234,567 name".
 const QRegularExpression &dosLine()
 {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^(?:(\d{1,2})[-/](\d{1,2})[-/](\d{2}|\d{4})|(\d{4})[-/](\d{1,2})[-/](\d{1,2}))[ \t]+)"
-        R"((\d{1,2}):(\d{2})[ \t]*([AaPp][Mm])?[ \t]+(<DIR>|\d{1,3}(?:[,.]\d{3})+|\d+)([ \t]+)(.+)$)"));
+    static const QRegularExpression re(
+        QStringLiteral(R"(^(?:(\d{1,2})[-/](\d{1,2})[-/](\d{2}|\d{4})|(\d{4})[-/](\d{1,2})[-/](\d{1,2}))[ \t]+)"
+                       R"((\d{1,2}):(\d{2})[ \t]*([AaPp][Mm])?[ \t]+(<DIR>|\d{1,3}(?:[,.]\d{3})+|\d+)([ \t]+)(.+)$)"));
     return re;
 }
 

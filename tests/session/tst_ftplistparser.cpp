@@ -77,7 +77,8 @@ QList<Sample> vms()
 QList<Sample> dos()
 {
     return {
-        {"iso date folder", "2024-03-10  14:22       <DIR>          Projects", entry("Projects", true, 0, at(2024, 3, 10, 14, 22))},
+        {"iso date folder", "2024-03-10  14:22       <DIR>          Projects",
+         entry("Projects", true, 0, at(2024, 3, 10, 14, 22))},
         {"iso date, thousands with commas", "2024-03-10  02:22PM          1,234,567 setup.exe",
          entry("setup.exe", false, 1234567, at(2024, 3, 10, 14, 22))},
         {"thousands with dots", "03-10-2024  09:01AM          5.000.000 data.bin",
@@ -86,7 +87,8 @@ QList<Sample> dos()
          entry(" lead.txt", false, 42, at(2024, 1, 31, 10, 5))},
         {"leading blank of a folder", "01-31-24  10:05AM       <DIR>           lead folder",
          entry(" lead folder", true, 0, at(2024, 1, 31, 10, 5))},
-        {"folder of a narrower server", "01-31-24  10:05AM  <DIR>    short", entry("short", true, 0, at(2024, 1, 31, 10, 5))},
+        {"folder of a narrower server", "01-31-24  10:05AM  <DIR>    short",
+         entry("short", true, 0, at(2024, 1, 31, 10, 5))},
         {"broken thousands", "01-31-24  10:05AM  1,23 x", std::nullopt},
     };
 }
@@ -112,14 +114,20 @@ QList<Sample> unixForms()
          entry("sda", false, 0, at(2023, 2, 2))},
         {"french", "-rw-r--r-- 1 owner group 1234 févr. 29 10:05 fevrier.txt",
          entry("fevrier.txt", false, 1234, at(2024, 2, 29, 10, 5))},
-        {"german in latin-1", "-rw-r--r-- 1 owner group 5 M\xe4r  3  2022 alt.txt", entry("alt.txt", false, 5, at(2022, 3, 3))},
-        {"spanish folder", "drwxr-xr-x 2 owner group 4096 dic 24  2023 navidad", entry("navidad", true, 0, at(2023, 12, 24))},
-        {"italian", "-rw-r--r-- 1 owner group 9 giu 14  2023 estate.txt", entry("estate.txt", false, 9, at(2023, 6, 14))},
+        {"german in latin-1", "-rw-r--r-- 1 owner group 5 M\xe4r  3  2022 alt.txt",
+         entry("alt.txt", false, 5, at(2022, 3, 3))},
+        {"spanish folder", "drwxr-xr-x 2 owner group 4096 dic 24  2023 navidad",
+         entry("navidad", true, 0, at(2023, 12, 24))},
+        {"italian", "-rw-r--r-- 1 owner group 9 giu 14  2023 estate.txt",
+         entry("estate.txt", false, 9, at(2023, 6, 14))},
         {"dutch", "-rw-r--r-- 1 owner group 100 mrt  5  2023 nl.txt", entry("nl.txt", false, 100, at(2023, 3, 5))},
-        {"portuguese", "-rw-r--r-- 1 owner group 100 out  5  2023 pt.txt", entry("pt.txt", false, 100, at(2023, 10, 5))},
+        {"portuguese", "-rw-r--r-- 1 owner group 100 out  5  2023 pt.txt",
+         entry("pt.txt", false, 100, at(2023, 10, 5))},
         {"polish", "-rw-r--r-- 1 owner group 100 paź  5  2023 pl.txt", entry("pl.txt", false, 100, at(2023, 10, 5))},
-        {"russian", "-rw-r--r-- 1 owner group 100 янв 15 09:00 ru.txt", entry("ru.txt", false, 100, at(2024, 1, 15, 9, 0))},
-        {"japanese", "-rw-r--r-- 1 owner group 100  3月 14 09:30 資料.txt", entry("資料.txt", false, 100, at(2024, 3, 14, 9, 30))},
+        {"russian", "-rw-r--r-- 1 owner group 100 янв 15 09:00 ru.txt",
+         entry("ru.txt", false, 100, at(2024, 1, 15, 9, 0))},
+        {"japanese", "-rw-r--r-- 1 owner group 100  3月 14 09:30 資料.txt",
+         entry("資料.txt", false, 100, at(2024, 3, 14, 9, 30))},
         {"korean", "-rw-r--r-- 1 owner group 100 12월 31  2023 k.txt", entry("k.txt", false, 100, at(2023, 12, 31))},
         {"no such day", "-rw-r--r-- 1 owner group 100 31 02 2023 x", std::nullopt},
         {"24:000 is no time", "-rw-r--r-- 1 owner group 12 Mar 10 24:000 x", std::nullopt},
@@ -262,7 +270,8 @@ private slots:
                                 "\r\nTotal of 4 files, 57/66 blocks.\r\n";
         const auto listing = FtpListParser::parseListing(data, false, kNow);
         QCOMPARE(listing.entries.size(), 2);
-        compare(listing.entries[0], *entry("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", false, 45 * 512, at(2024, 2, 1, 23, 59, 59)));
+        compare(listing.entries[0],
+                *entry("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", false, 45 * 512, at(2024, 2, 1, 23, 59, 59)));
         compare(listing.entries[1], *entry("NOTES.TXT", false, 7 * 512, at(2024, 3, 3, 8, 0)));
         QCOMPARE(listing.unreadable, 1); // the name without the rest of its entry
     }
