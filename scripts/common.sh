@@ -12,6 +12,8 @@ PACKAGES=(
 PACKAGES+=(openssl)
 # The install test validates the desktop entry and the AppStream metainfo.
 PACKAGES+=(desktop-file-utils appstream)
+# scripts/fuzz: clang, with libFuzzer and the sanitizer runtimes (not pulled in without recommends).
+PACKAGES+=(clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

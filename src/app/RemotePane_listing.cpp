@@ -110,6 +110,8 @@ RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &fol
     logReply();
     if (!listed)
         return Listing::NotListed;
+    if (const int unreadable = session->unreadableLines())
+        m_window.LogLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
     m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
     pumpEvents();
     return stillConnected(session) ? Listing::Listed : Listing::Gone;

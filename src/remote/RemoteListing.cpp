@@ -38,6 +38,12 @@ QList<QStandardItem *> readOnly(QList<QStandardItem *> row, bool nameEditable)
 
 } // namespace
 
+QString RemoteListing::unreadableNote(int lines)
+{
+    return lines == 1 ? QStringLiteral("1 line of the listing could not be read.")
+                      : QStringLiteral("%1 lines of the listing could not be read.").arg(lines);
+}
+
 QList<QStandardItem *> RemoteListing::parentRow(const QString &folder, FileIconCache &icons)
 {
     auto *name = new QStandardItem(icons.folderIcon(), QStringLiteral(".."));

@@ -26,6 +26,9 @@ inline qint64 rowBytes(const FtpEntry &entry)
     return entry.isFolder ? FolderSize : entry.size;
 }
 
+// The log line for a listing with lines that were no entry the parser knows.
+QString unreadableNote(int lines);
+
 } // namespace RemoteListing
 
 // The empty files in the temp folder that stand for remote files (the temporary files browser

@@ -150,6 +150,7 @@ bool FtpSession::list(const QString &pathPattern, QList<FtpEntry> &out)
 bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEntry> &out)
 {
     out.clear();
+    m_unreadableLines = 0;
     QByteArray line;
     if (!ready() || !encodeCommand(QStringLiteral("LIST"), folder.isEmpty() ? QString() : folder, line))
         return false;
@@ -175,13 +176,12 @@ bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEn
 bool FtpSession::collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out)
 {
     const FtpPattern match(pattern);
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const QByteArray &line : FtpListParser::splitLines(listing)) {
-        const auto parsed = mlsd ? FtpListParser::parseMlsd(line) : FtpListParser::parseList(line, now);
-        if (!parsed || parsed->name == "." || parsed->name == "..")
+    const FtpListParser::Listing parsed = FtpListParser::parseListing(listing, mlsd, QDateTime::currentDateTime());
+    m_unreadableLines = parsed.unreadable;
+    for (const FtpListParser::Line &line : parsed.entries) {
+        if (line.name == "." || line.name == "..")
             continue;
-        FtpEntry entry{m_ctx.names.decode(parsed->name), parsed->name, parsed->isFolder, parsed->size,
-                       parsed->lastWrite};
+        FtpEntry entry{m_ctx.names.decode(line.name), line.name, line.isFolder, line.size, line.lastWrite};
         if (match.matches(entry.name))
             out.append(entry);
     }

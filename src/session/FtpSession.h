@@ -52,6 +52,8 @@ public:
     // "folder/*.txt", "*.*", "folder" (everything); the pattern is matched here, not by the server.
     bool list(const QString &pathPattern, QList<FtpEntry> &out);
     bool list(const QString &folder, const QString &pattern, QList<FtpEntry> &out);
+    // Lines of the last listing that were neither an entry nor a line servers write around entries.
+    int unreadableLines() const { return m_unreadableLines; }
 
     // SIZE: the file's size in bytes, -1 when the server does not tell.
     qint64 fileSize(const QString &path);
@@ -87,4 +89,5 @@ private:
     bool m_open = false;
     QString m_lastResponse;
     int m_lastCode = 0;
+    int m_unreadableLines = 0;
 };

@@ -290,6 +290,23 @@ private slots:
         QCOMPARE(QDir(f.home.path()).entryList(QDir::Files), QStringList());
     }
 
+    // Lines nobody can read still leave the readable rows, and the log says how many there were.
+    void unreadableListingLinesAreReported()
+    {
+        TestFtpServer odd({"--no-mlsd", "--list-line", "?? garbage ??", "--list-line", "total 3", "--list-line",
+                           "-rw-r--r-- 1 a b 12 Smarch 40 10:05 cut"});
+        QVERIFY(odd.isRunning());
+        QVERIFY(odd.writeFile("fine.txt", "x"));
+        MainWindowFixture f;
+        QVERIFY(f.connect(odd));
+        QCOMPARE(f.remoteNames(), QStringList({"fine.txt"}));
+        const QStringList lines = f.logLines();
+        QVERIFY2(lines.filter("could not be read").size() == 1, qPrintable(f.logText()));
+        const qsizetype note = lines.indexOf("2 lines of the listing could not be read.");
+        QVERIFY2(note > 0, qPrintable(f.logText()));
+        QCOMPARE(lines.at(note + 1), QString("Directory listing successfully completed."));
+    }
+
     void everyRemoteCommandNeedsAConnection()
     {
         MainWindowFixture f;

@@ -1,4 +1,4 @@
-// Listing lines of real server families, the addresses of data connections, patterns and names.
+// Listing lines of every server family, the addresses of data connections, patterns and names.
 
 #include "FtpDataAddress.h"
 #include "FtpListParser.h"
@@ -20,9 +20,119 @@ std::optional<Line> entry(const QByteArray &name, bool folder, qint64 size, cons
     return Line{name, folder, size, when};
 }
 
-QDateTime at(int y, int mo, int d, int h = 0, int mi = 0)
+QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi));
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+QDateTime utc(qint64 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC).toLocalTime();
+}
+
+struct Sample
+{
+    const char *tag;
+    QByteArray line;
+    std::optional<Line> expected;
+};
+
+// Our own lines, written from the formats' published descriptions.
+QList<Sample> eplf()
+{
+    return {
+        {"folder", "+i8388621.29609,m824255902,/,\tdocs", entry("docs", true, 0, utc(824255902))},
+        {"file", "+i8388621.44468,m839956783,r,s10376,\tRFC959.txt", entry("RFC959.txt", false, 10376, utc(839956783))},
+        {"above 4 GiB, unknown facts", "+m1709900000,s5000000000,r,up644,\tbig.iso",
+         entry("big.iso", false, 5000000000LL, utc(1709900000))},
+        {"name with blanks, no date", "+r,s0,\t two  words ", entry(" two  words ", false, 0, {})},
+    };
+}
+
+QList<Sample> netware()
+{
+    return {
+        {"folder", "d [RWCEAFMS] supervisor                512 Mar 12 10:15 SYSTEM",
+         entry("SYSTEM", true, 0, at(2024, 3, 12, 10, 15))},
+        {"file with year", "- [R----F--] jdoe                   145324 Jan 05  2023 report.doc",
+         entry("report.doc", false, 145324, at(2023, 1, 5))},
+        {"leap day", "- [RWCEAFMS] jdoe 7 Feb 29 23:59 leap year.txt",
+         entry("leap year.txt", false, 7, at(2024, 2, 29, 23, 59))},
+    };
+}
+
+QList<Sample> vms()
+{
+    return {
+        {"file with version", "LOGIN.COM;3          2/3        12-MAR-2024 10:05:33  [JOHN]  (RWED,RWED,RE,)",
+         entry("LOGIN.COM", false, 1024, at(2024, 3, 12, 10, 5, 33))},
+        {"folder", "SUBDIR.DIR;1         1/3        10-JAN-2024 09:00  [GROUP,JOHN]  (RWE,RWE,RE,E)",
+         entry("SUBDIR", true, 0, at(2024, 1, 10, 9, 0))},
+        {"hundredths, blocks only", "DATA.BIN;12  40000  1-FEB-2024 23:59:59.12",
+         entry("DATA.BIN", false, 40000 * 512, at(2024, 2, 1, 23, 59, 59))},
+        {"bad month", "X.TXT;1  1/1  12-FOO-2024 10:00:00", std::nullopt},
+    };
+}
+
+QList<Sample> dos()
+{
+    return {
+        {"iso date folder", "2024-03-10  14:22       <DIR>          Projects",
+         entry("Projects", true, 0, at(2024, 3, 10, 14, 22))},
+        {"iso date, thousands with commas", "2024-03-10  02:22PM          1,234,567 setup.exe",
+         entry("setup.exe", false, 1234567, at(2024, 3, 10, 14, 22))},
+        {"thousands with dots", "03-10-2024  09:01AM          5.000.000 data.bin",
+         entry("data.bin", false, 5000000, at(2024, 3, 10, 9, 1))},
+        {"leading blank of a file", "01-31-24  10:05AM                   42  lead.txt",
+         entry(" lead.txt", false, 42, at(2024, 1, 31, 10, 5))},
+        {"leading blank of a folder", "01-31-24  10:05AM       <DIR>           lead folder",
+         entry(" lead folder", true, 0, at(2024, 1, 31, 10, 5))},
+        {"folder of a narrower server", "01-31-24  10:05AM  <DIR>    short",
+         entry("short", true, 0, at(2024, 1, 31, 10, 5))},
+        {"broken thousands", "01-31-24  10:05AM  1,23 x", std::nullopt},
+    };
+}
+
+QList<Sample> unixForms()
+{
+    return {
+        {"numeric month", "-rw-r--r--   1 owner    group        1234  3 10 10:05 numeric.txt",
+         entry("numeric.txt", false, 1234, at(2024, 3, 10, 10, 5))},
+        {"numeric, day first", "-rw-r--r-- 1 owner group 1234 25 12 2023 dayfirst.txt",
+         entry("dayfirst.txt", false, 1234, at(2023, 12, 25))},
+        {"day before month", "-rw-r--r--   1 owner    group        1234 10 Mär 10:05 tag.txt",
+         entry("tag.txt", false, 1234, at(2024, 3, 10, 10, 5))},
+        {"day with a dot", "-rw-r--r-- 1 owner group 1234 10. Okt 2023 punkt.txt",
+         entry("punkt.txt", false, 1234, at(2023, 10, 10))},
+        {"24:00 is the next midnight", "-rw-r--r-- 1 owner group 12 Mar 10 24:00 midnight.txt",
+         entry("midnight.txt", false, 12, at(2024, 3, 11))},
+        {"no group, numeric owner", "-rw-r--r--   1 1001          77 Mar  1  2020 nogroup",
+         entry("nogroup", false, 77, at(2020, 3, 1))},
+        {"character device", "crw-rw-rw-   1 root     root       1,   3 Mar  1 09:00 null",
+         entry("null", false, 0, at(2024, 3, 1, 9, 0))},
+        {"block device without a blank", "brw-rw----   1 root     disk     8,0 Feb  2  2023 sda",
+         entry("sda", false, 0, at(2023, 2, 2))},
+        {"french", "-rw-r--r-- 1 owner group 1234 févr. 29 10:05 fevrier.txt",
+         entry("fevrier.txt", false, 1234, at(2024, 2, 29, 10, 5))},
+        {"german in latin-1", "-rw-r--r-- 1 owner group 5 M\xe4r  3  2022 alt.txt",
+         entry("alt.txt", false, 5, at(2022, 3, 3))},
+        {"spanish folder", "drwxr-xr-x 2 owner group 4096 dic 24  2023 navidad",
+         entry("navidad", true, 0, at(2023, 12, 24))},
+        {"italian", "-rw-r--r-- 1 owner group 9 giu 14  2023 estate.txt",
+         entry("estate.txt", false, 9, at(2023, 6, 14))},
+        {"dutch", "-rw-r--r-- 1 owner group 100 mrt  5  2023 nl.txt", entry("nl.txt", false, 100, at(2023, 3, 5))},
+        {"portuguese", "-rw-r--r-- 1 owner group 100 out  5  2023 pt.txt",
+         entry("pt.txt", false, 100, at(2023, 10, 5))},
+        {"polish", "-rw-r--r-- 1 owner group 100 paź  5  2023 pl.txt", entry("pl.txt", false, 100, at(2023, 10, 5))},
+        {"russian", "-rw-r--r-- 1 owner group 100 янв 15 09:00 ru.txt",
+         entry("ru.txt", false, 100, at(2024, 1, 15, 9, 0))},
+        {"japanese", "-rw-r--r-- 1 owner group 100  3月 14 09:30 資料.txt",
+         entry("資料.txt", false, 100, at(2024, 3, 14, 9, 30))},
+        {"korean", "-rw-r--r-- 1 owner group 100 12월 31  2023 k.txt", entry("k.txt", false, 100, at(2023, 12, 31))},
+        {"no such day", "-rw-r--r-- 1 owner group 100 31 02 2023 x", std::nullopt},
+        {"24:000 is no time", "-rw-r--r-- 1 owner group 12 Mar 10 24:000 x", std::nullopt},
+        {"major, minor only for devices", "srwxr-xr-x 1 owner group 1, Mar 10 10:05 x", std::nullopt},
+    };
 }
 
 } // namespace
@@ -30,6 +140,17 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0)
 class TestFtpListParser : public QObject
 {
     Q_OBJECT
+
+    static void compare(const std::optional<Line> &parsed, const std::optional<Line> &expected)
+    {
+        QCOMPARE(parsed.has_value(), expected.has_value());
+        if (!expected)
+            return;
+        QCOMPARE(parsed->name, expected->name);
+        QCOMPARE(parsed->isFolder, expected->isFolder);
+        QCOMPARE(parsed->size, expected->size);
+        QCOMPARE(parsed->lastWrite, expected->lastWrite);
+    }
 
 private slots:
     void listLines_data()
@@ -83,14 +204,84 @@ private slots:
     {
         QFETCH(QByteArray, line);
         QFETCH(std::optional<Line>, expected);
-        const auto parsed = FtpListParser::parseList(line, kNow);
-        QCOMPARE(parsed.has_value(), expected.has_value());
-        if (!expected)
-            return;
-        QCOMPARE(parsed->name, expected->name);
-        QCOMPARE(parsed->isFolder, expected->isFolder);
-        QCOMPARE(parsed->size, expected->size);
-        QCOMPARE(parsed->lastWrite, expected->lastWrite);
+        compare(FtpListParser::parseList(line, kNow), expected);
+    }
+
+    void formats_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<std::optional<Line>>("expected");
+        const std::pair<const char *, QList<Sample>> tables[] = {
+            {"eplf", eplf()}, {"netware", netware()}, {"vms", vms()}, {"dos", dos()}, {"unix", unixForms()}};
+        for (const auto &[format, samples] : tables) {
+            for (const Sample &sample : samples)
+                QTest::addRow("%s: %s", format, sample.tag) << sample.line << sample.expected;
+        }
+    }
+    // Each line alone; then cut at every offset (a data connection may end anywhere), when it
+    // reads as anything it is the same kind of entry under a name the whole line holds.
+    void formats()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(std::optional<Line>, expected);
+        compare(FtpListParser::parseList(line, kNow), expected);
+        for (qsizetype at = 0; at < line.size(); ++at) {
+            const auto cut = FtpListParser::parseList(line.left(at), kNow);
+            if (!cut)
+                continue;
+            QVERIFY2(expected && !cut->name.isEmpty() && line.contains(cut->name), line.left(at).constData());
+            QCOMPARE(cut->isFolder, expected->isFolder);
+        }
+    }
+
+    // Each table as one listing, with the lines servers write around entries: every entry comes
+    // out in order, the lines that are no entry are counted, the frame lines are not.
+    void wholeListings()
+    {
+        for (const QList<Sample> &samples : {eplf(), netware(), vms(), dos(), unixForms()}) {
+            QByteArray data = "total 42\r\nDirectory DISK$USER:[JOHN]\r\n\r\n";
+            QList<Line> expected;
+            int unreadable = 0;
+            for (const Sample &sample : samples) {
+                data += sample.line + "\r\n";
+                if (sample.expected)
+                    expected.append(*sample.expected);
+                else
+                    ++unreadable;
+            }
+            data += "Total of 3 files, 48/54 blocks.\r\nls: cannot open directory: Permission denied";
+            const auto listing = FtpListParser::parseListing(data, false, kNow);
+            QCOMPARE(listing.unreadable, unreadable + 1);
+            QCOMPARE(listing.entries.size(), expected.size());
+            for (qsizetype i = 0; i < expected.size(); ++i)
+                compare(listing.entries[i], expected[i]);
+        }
+    }
+
+    // A long VMS name stands on a line of its own; older versions of a file follow the newest.
+    void vmsListing()
+    {
+        const QByteArray data = "Directory USERS:[JOHN]\r\n\r\n"
+                                "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT;12\r\n"
+                                "                     45/48      1-FEB-2024 23:59:59.12  [JOHN]  (RWED,RWED,,)\r\n"
+                                "NOTES.TXT;2          7/9        3-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
+                                "NOTES.TXT;1          5/9        2-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
+                                "ORPHAN.TXT;1\r\n"
+                                "\r\nTotal of 4 files, 57/66 blocks.\r\n";
+        const auto listing = FtpListParser::parseListing(data, false, kNow);
+        QCOMPARE(listing.entries.size(), 2);
+        compare(listing.entries[0],
+                *entry("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", false, 45 * 512, at(2024, 2, 1, 23, 59, 59)));
+        compare(listing.entries[1], *entry("NOTES.TXT", false, 7 * 512, at(2024, 3, 3, 8, 0)));
+        QCOMPARE(listing.unreadable, 1); // the name without the rest of its entry
+    }
+
+    void mlsdListingCountsOnlyBrokenLines()
+    {
+        const auto listing = FtpListParser::parseListing(
+            "type=cdir; /pub\r\ntype=pdir; /\r\ntype=file;size=3; a\r\nsize=4; no type\r\nnonsense\r\n", true, kNow);
+        QCOMPARE(listing.entries.size(), 1);
+        QCOMPARE(listing.unreadable, 2);
     }
 
     void mlsdLines()
@@ -106,6 +297,7 @@ private slots:
         QVERIFY(!FtpListParser::parseMlsd("type=pdir; .."));
         QVERIFY(!FtpListParser::parseMlsd("size=12; no type"));
         QVERIFY(!FtpListParser::parseMlsd("nonsense"));
+        QCOMPARE(FtpListParser::parseMlsd("type=file;size=-5; minus")->size, 0);
         auto link = FtpListParser::parseMlsd("type=OS.unix=slink:/x;size=3; link");
         QVERIFY(link && !link->isFolder && !link->lastWrite.isValid());
     }
@@ -119,7 +311,9 @@ private slots:
     void oddLinesNeverCrash()
     {
         QRandomGenerator random(7);
-        const QByteArray base = "-rw-r--r--   1 o g 12 Mar 10 10:05 n\r\n01-31-24  10:05AM  <DIR>  d";
+        const QByteArray base = "-rw-r--r--   1 o g 12 Mar 10 10:05 n\r\n01-31-24  10:05AM  <DIR>  d\r\n"
+                                "+m825718503,r,s280,\tx\r\nA.TXT;1\r\n 2/3  12-MAR-2024 10:05:33\r\n"
+                                "- [RWCEAFMS] o 5 10 M\xc3\xa4r 24:00 y";
         for (int i = 0; i < 2000; ++i) {
             QByteArray line = base;
             for (int k = 0; k < 6; ++k)
@@ -127,6 +321,7 @@ private slots:
             line.truncate(random.bounded(int(line.size()) + 1));
             FtpListParser::parseList(line, kNow);
             FtpListParser::parseMlsd(line);
+            FtpListParser::parseListing(line, false, kNow);
         }
     }
 

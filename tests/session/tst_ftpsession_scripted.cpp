@@ -169,6 +169,28 @@ private slots:
         QCOMPARE(peer.commands(), expected);
     }
 
+    // A listing nobody could read is not an empty folder: the session counts its lines; the next
+    // listing starts counting afresh.
+    void unreadableLinesAreCounted()
+    {
+        Peer peer;
+        peer.on("EPSV", {Peer::reply("229 (|||" + QByteArray::number(peer.dataPort()) + "|)\r\n")});
+        peer.on("LIST", {Peer::reply("150 Here.\r\n"),
+                         Peer::data("total 2\r\n<html>\r\n-rw-r--r-- 1 a b 5 Mar  1  2020 one.txt\r\n\x01\x02\r\n"
+                                    "Not a listing at all\r\n"),
+                         Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        FtpSession session;
+        QVERIFY(session.open(optionsFor(peer)));
+        QList<FtpEntry> entries;
+        QVERIFY2(session.list(QStringLiteral("*.*"), entries), qPrintable(session.lastResponseInfo()));
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(session.unreadableLines(), 3);
+        peer.on("LIST", {Peer::reply("150 Here.\r\n"), Peer::data("-rw-r--r-- 1 a b 5 Mar  1  2020 one.txt\r\n"),
+                         Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        QVERIFY(session.list(QStringLiteral("*.*"), entries));
+        QCOMPARE(session.unreadableLines(), 0);
+    }
+
     // Every transfer sets its type itself, whatever a raw command did before.
     void transfersWithoutPreliminaryReply()
     {

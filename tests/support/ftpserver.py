@@ -4,6 +4,7 @@
 Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
                     [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
                     [--refuse-stor]
+                    [--list-line TEXT]...
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -14,6 +15,7 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --list-as N S  lists the entry named N under the name S (which may hold "/"), as a hostile server would.
 --throttle B moves at most B bytes a second on each data connection, both ways (a slow line).
 --refuse-stor   answers 550 to every STOR, whatever the name (deleting stays allowed).
+--list-line T   ends every LIST with the line T (repeatable): lines no client can read.
 """
 
 import argparse
@@ -37,6 +39,12 @@ class FastDTPHandler(DTPHandler):
 class TestFS(AbstractedFS):
     # shown name -> name on disk
     listed_as = {}
+    extra_lines = []
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        yield from AbstractedFS.format_list(self, basedir, listing, ignore_err)
+        for line in self.extra_lines:
+            yield (line + "\r\n").encode("utf-8")
 
     def listdir(self, path):
         shown = {real: name for name, real in self.listed_as.items()}
@@ -111,6 +119,7 @@ def main():
     parser.add_argument("--list-as", nargs=2, action="append", default=[], metavar=("NAME", "SHOWN"))
     parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND")
     parser.add_argument("--refuse-stor", action="store_true")
+    parser.add_argument("--list-line", action="append", default=[])
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -131,6 +140,7 @@ def main():
 
         TestHandler.dtp_handler = SlowDTPHandler
     TestHandler.refuse_stor = args.refuse_stor
+    TestFS.extra_lines = args.list_line
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
