@@ -34,7 +34,8 @@ bool FtpFileCopy::localFailure(const QString &why)
 bool FtpFileCopy::download(const QString &remotePath, const QString &localPath, FtpTransferType type)
 {
     QSaveFile target(localPath);
-    if (!target.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered QSaveFile commits a file cut short by a full disk as if it were whole.
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return localFailure(QStringLiteral("Could not write %1: %2").arg(localPath, target.errorString()));
     QPointer<FtpSession> session(&m_session);
     auto file = m_session.openFile(remotePath, FtpFile::Read, type);

@@ -7,7 +7,11 @@ ScriptedFtpPeer::ScriptedFtpPeer()
     m_control.listen(QHostAddress::LocalHost);
     m_data.listen(QHostAddress::LocalHost);
     connect(&m_control, &QTcpServer::newConnection, this, &ScriptedFtpPeer::onControlConnection);
-    connect(&m_data, &QTcpServer::newConnection, this, [this] { m_dataClient = m_data.nextPendingConnection(); });
+    connect(&m_data, &QTcpServer::newConnection, this, [this] {
+        m_dataClient = m_data.nextPendingConnection();
+        QTcpSocket *client = m_dataClient;
+        connect(client, &QTcpSocket::readyRead, this, [this, client] { m_received += client->readAll(); });
+    });
     const quint16 p = dataPort();
     m_greeting = {reply("220 Scripted peer.\r\n")};
     on("USER", {reply("331 Password please.\r\n")});

@@ -35,6 +35,8 @@ public:
     void on(const QByteArray &verb, const QList<Step> &steps) { m_script.insert(verb, steps); }
     QList<QByteArray> commands() const { return m_commands; }
     bool dataConnected() const { return m_dataClient != nullptr; }
+    // Every byte the client sent on data connections (uploads), in order.
+    QByteArray received() const { return m_received; }
 
 private:
     void onControlConnection();
@@ -51,4 +53,5 @@ private:
     QHash<QByteArray, QList<Step>> m_script;
     QList<Step> m_playing;
     QList<QByteArray> m_commands;
+    QByteArray m_received;
 };
