@@ -1,6 +1,7 @@
 // The queue where things go wrong or sit at an edge: a disk that fills up while a download is
 // written, a stop in the middle, part names and permissions of the user's files, buffer sizes at
 // their bounds, progress, totals, and the depth bounds of both folder walks.
+#include "DownloadTarget.h"
 #include "FtpSession.h"
 #include "LocalFolderWalk.h"
 #include "QueueModel.h"
@@ -198,6 +199,26 @@ private slots:
         d.run(deep, 11);
         QCOMPARE(contentOf(deep), QByteArray("new content"));
         QCOMPARE(d.host.foldersMade, QStringList{dir.path() + "/"});
+    }
+
+    // A part name is looked for among 100 ("name.part", "name.part2" ... "name.part100"), never more.
+    void partNamesAtTheirBound()
+    {
+        QTemporaryDir dir;
+        const QString local = dir.filePath("f.bin");
+        writeFile(local + ".part", "taken");
+        for (int n = 2; n <= 99; ++n)
+            writeFile(local + ".part" + QString::number(n), "taken");
+        {
+            DownloadTarget target(local);
+            QVERIFY(target.open());
+            QCOMPARE(target.partPath(), local + ".part100");
+            QVERIFY(target.finish(DownloadTarget::End::Failed));
+        }
+        writeFile(local + ".part100", "taken");
+        DownloadTarget target(local);
+        QVERIFY(!target.open());
+        QCOMPARE(contentOf(local + ".part100"), QByteArray("taken"));
     }
 
     // A buffer size of 0 or 1 would mean "held" or "stop": the engine reads at least 2 bytes a block.
