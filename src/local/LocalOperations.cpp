@@ -95,7 +95,7 @@ bool entriesCanGo(const QString &folder)
     const QByteArray path = QFile::encodeName(folder);
     if (::access(path.constData(), W_OK | X_OK) == 0)
         return true;
-    struct stat st{};
+    struct stat st = {};
     return ::stat(path.constData(), &st) == 0 && st.st_uid == ::geteuid() && !isLocked(path);
 }
 

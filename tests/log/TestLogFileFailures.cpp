@@ -84,7 +84,7 @@ private slots:
         log.logLine(QStringLiteral("two"), SessionLog::Event);
         // A line is appended, not the whole file written again (a new file would have a new inode).
         const auto inode = [&] {
-            struct stat st{};
+            struct stat st = {};
             return ::stat(QFile::encodeName(target.fileName).constData(), &st) == 0 ? st.st_ino : ino_t(0);
         };
         const ino_t first = inode();

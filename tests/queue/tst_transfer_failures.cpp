@@ -155,8 +155,8 @@ private slots:
         for (const bool hadFile : {false, true}) {
             Download d;
             d.host.transfer.downloadBufferSize = 4;
-            d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data("abcd"), Peer::wait(300),
-                               Peer::data("efgh"), Peer::closeData(), Peer::reply("226 Done.\r\n")});
+            d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data("abcd"), Peer::wait(300), Peer::data("efgh"),
+                               Peer::closeData(), Peer::reply("226 Done.\r\n")});
             QVERIFY(d.start());
             QObject::connect(&d.engine, &TransferEngine::progressed, &d.engine, [&d] { d.engine.stop(); });
             QTemporaryDir dir;

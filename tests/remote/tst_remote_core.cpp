@@ -58,16 +58,36 @@ private slots:
         QTest::addColumn<QString>("timeout");
         QTest::addColumn<QString>("keep");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("port 0") << "0" << "0" << "0" << false;
-        QTest::newRow("port 1") << "1" << "0" << "0" << true;
-        QTest::newRow("port 65535") << "65535" << "0" << "0" << true;
-        QTest::newRow("port 65536") << "65536" << "0" << "0" << false;
-        QTest::newRow("time limit -1") << "21" << "-1" << "0" << false;
-        QTest::newRow("time limit max") << "21" << "2147483647" << "0" << true;
-        QTest::newRow("time limit max+1") << "21" << "2147483648" << "0" << false;
-        QTest::newRow("keep-alive -1") << "21" << "0" << "-1" << false;
-        QTest::newRow("keep-alive max") << "21" << "0" << "2147483647" << true;
-        QTest::newRow("keep-alive max+1") << "21" << "0" << "2147483648" << false;
+        QTest::newRow("port 0") << "0"
+                                << "0"
+                                << "0" << false;
+        QTest::newRow("port 1") << "1"
+                                << "0"
+                                << "0" << true;
+        QTest::newRow("port 65535") << "65535"
+                                    << "0"
+                                    << "0" << true;
+        QTest::newRow("port 65536") << "65536"
+                                    << "0"
+                                    << "0" << false;
+        QTest::newRow("time limit -1") << "21"
+                                       << "-1"
+                                       << "0" << false;
+        QTest::newRow("time limit max") << "21"
+                                        << "2147483647"
+                                        << "0" << true;
+        QTest::newRow("time limit max+1") << "21"
+                                          << "2147483648"
+                                          << "0" << false;
+        QTest::newRow("keep-alive -1") << "21"
+                                       << "0"
+                                       << "-1" << false;
+        QTest::newRow("keep-alive max") << "21"
+                                        << "0"
+                                        << "2147483647" << true;
+        QTest::newRow("keep-alive max+1") << "21"
+                                          << "0"
+                                          << "2147483648" << false;
     }
     void connectionFieldsAtTheirBounds()
     {
@@ -76,8 +96,7 @@ private slots:
         QFETCH(QString, keep);
         QFETCH(bool, valid);
         QString error;
-        const auto settings =
-            ConnectionSettings::fromFields("host", port, "u", "p", "", timeout, keep, false, &error);
+        const auto settings = ConnectionSettings::fromFields("host", port, "u", "p", "", timeout, keep, false, &error);
         QCOMPARE(settings.has_value(), valid);
         QCOMPARE(error.isEmpty(), valid);
         if (valid)
@@ -146,7 +165,8 @@ private slots:
         options.password = "pw-pw";
         options.timeoutMs = 5000;
         QVERIFY(session.open(options));
-        RemoteFolderRemover remover(session, {[](const QString &) {}, [](const QString &) {}, [] {}, [] { return true; }});
+        RemoteFolderRemover remover(session,
+                                    {[](const QString &) {}, [](const QString &) {}, [] {}, [] { return true; }});
         QVERIFY(!remover.RemoveRemoteFolder("/top"));
         for (const QByteArray &command : peer.commands())
             QVERIFY2(!command.contains("a\\b"), command.constData());

@@ -72,8 +72,10 @@ private slots:
                 got.append(buffer.constData(), n);
             QCOMPARE(n, qint64(0));
             QVERIFY(file->close());
-            QVERIFY2(got == kLocalText, qPrintable(QStringLiteral("block %1: %2").arg(blockSize).arg(
-                                            QString::fromLatin1(got.toPercentEncoding()))));
+            QVERIFY2(
+                got == kLocalText,
+                qPrintable(
+                    QStringLiteral("block %1: %2").arg(blockSize).arg(QString::fromLatin1(got.toPercentEncoding()))));
             QVERIFY(peer.commands().contains("TYPE A"));
         }
     }
@@ -150,9 +152,10 @@ private slots:
     {
         Peer peer;
         peer.on("FEAT", {Peer::reply("211-Extensions:\r\n MLST type*;size*;modify*;\r\n211 End.\r\n")});
-        peer.on("MLSD", {Peer::reply("150 Here.\r\n"),
-                         Peer::data("type=cdir; .\r\ntype=pdir; ..\r\ntype=file;size=7;modify=20200101120000; a.txt\r\n"),
-                         Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        peer.on("MLSD",
+                {Peer::reply("150 Here.\r\n"),
+                 Peer::data("type=cdir; .\r\ntype=pdir; ..\r\ntype=file;size=7;modify=20200101120000; a.txt\r\n"),
+                 Peer::closeData(), Peer::reply("226 Done.\r\n")});
         FtpSession session;
         QVERIFY(session.open(optionsFor(peer)));
         QList<FtpEntry> entries;
@@ -190,8 +193,8 @@ private slots:
         QFETCH(int, room);
         const QByteArray remote(size, 'x');
         Peer peer;
-        peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(remote), Peer::closeData(),
-                         Peer::reply("226 Done.\r\n")});
+        peer.on("RETR",
+                {Peer::reply("150 Sending.\r\n"), Peer::data(remote), Peer::closeData(), Peer::reply("226 Done.\r\n")});
         FtpSession session;
         QVERIFY(session.open(optionsFor(peer)));
         QTemporaryDir dir;
@@ -234,10 +237,9 @@ private slots:
     {
         QTest::addColumn<QList<Peer::Step>>("script");
         QTest::addColumn<int>("opens"); // 0: opens, -1: refused at once
-        QTest::newRow("451 after the data")
-            << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("abc"), Peer::closeData(),
-                                 Peer::reply("451 Local error.\r\n")}
-            << 0;
+        QTest::newRow("451 after the data") << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("abc"),
+                                                                 Peer::closeData(), Peer::reply("451 Local error.\r\n")}
+                                            << 0;
         QTest::newRow("425 at open") << QList<Peer::Step>{Peer::reply("425 Can't open data connection.\r\n")} << -1;
     }
     void transfersThatEndBadly()

@@ -100,8 +100,7 @@ private slots:
     {
         const QDateTime now(QDate(2024, 3, 10), QTime(12, 0));
         auto yearOf = [&](const char *date) {
-            const auto line = FtpListParser::parseList(
-                QByteArray("-rw-r--r-- 1 o g 5 ") + date + " 10:05 f.txt", now);
+            const auto line = FtpListParser::parseList(QByteArray("-rw-r--r-- 1 o g 5 ") + date + " 10:05 f.txt", now);
             return line ? line->lastWrite.date().year() : 0;
         };
         QCOMPARE(yearOf("Mar 10"), 2024);
@@ -127,7 +126,7 @@ private slots:
     void proxyPorts()
     {
         for (const auto &[proxy, valid] : {std::pair{"127.0.0.1:0", false}, std::pair{"127.0.0.1:65536", false},
-                                          std::pair{"127.0.0.1:1", true}, std::pair{"127.0.0.1:65535", true}}) {
+                                           std::pair{"127.0.0.1:1", true}, std::pair{"127.0.0.1:65535", true}}) {
             FtpSession session;
             FtpOptions options;
             options.host = QStringLiteral("127.0.0.1");

@@ -19,7 +19,7 @@ class ReadOnlyPath
 public:
     explicit ReadOnlyPath(const QString &path) : m_path(QFile::encodeName(path))
     {
-        struct stat st{};
+        struct stat st = {};
         if (::lstat(m_path.constData(), &st) != 0) {
             m_why = QStringLiteral("%1 does not exist").arg(path);
             return;
@@ -74,7 +74,7 @@ private:
 };
 
 // Declares a read-only path for the rest of the scope, or skips the test saying why it cannot.
-#define READ_ONLY_OR_SKIP(var, path)                                                                           \
-    ReadOnlyPath var(path);                                                                                    \
-    if (!var.ok())                                                                                             \
+#define READ_ONLY_OR_SKIP(var, path)                                                                                   \
+    ReadOnlyPath var(path);                                                                                            \
+    if (!var.ok())                                                                                                     \
     QSKIP(qPrintable(var.why()))
