@@ -103,7 +103,9 @@ bool entriesCanGo(const QString &folder)
 // copy is made, so that a move that cannot finish changes nothing.
 bool treeCanGo(const QString &folder)
 {
-    if (!entriesCanGo(LocalPaths::parentFolder(folder)) || !entriesCanGo(folder))
+    // The parent is not opened up by the removal: it must take the change as it is.
+    const QByteArray parent = QFile::encodeName(LocalPaths::parentFolder(folder));
+    if (::access(parent.constData(), W_OK | X_OK) != 0 || !entriesCanGo(folder))
         return false;
     QDirIterator it(folder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks,
                     QDirIterator::Subdirectories);

@@ -48,6 +48,9 @@ public:
     ReadOnlyPath &operator=(const ReadOnlyPath &) = delete;
 
     bool ok() const { return m_chmod || m_immutable; }
+    // Whether even the owner cannot change it: code that gives an owner's folder its write
+    // rights back (as a recursive delete does) is stopped only then.
+    bool stopsOwner() const { return m_immutable; }
     QString why() const { return m_why; }
 
 private:
