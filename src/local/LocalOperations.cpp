@@ -9,6 +9,14 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
 using LocalPaths::asFolder;
 using LocalPaths::withoutSlash;
 
@@ -62,6 +70,61 @@ bool copyFile(const QString &from, const QString &to)
     if (copy.open(QIODevice::ReadOnly))
         copy.setFileTime(QFileInfo(from).lastModified(), QFileDevice::FileModificationTime);
     return true;
+}
+
+// Immutable or append-only: not even the owner (or root) can take entries out.
+bool isLocked(const QByteArray &path)
+{
+#ifdef Q_OS_LINUX
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    const bool locked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL));
+    ::close(fd);
+    return locked;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+// Whether entries can be removed from the folder: it is writable, or ours to open up (see openUp).
+bool entriesCanGo(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::access(path.constData(), W_OK | X_OK) == 0)
+        return true;
+    struct stat st = {};
+    return ::stat(path.constData(), &st) == 0 && st.st_uid == ::geteuid() && !isLocked(path);
+}
+
+// Whether the folder and every folder inside it could be deleted after a copy: checked before the
+// copy is made, so that a move that cannot finish changes nothing.
+bool treeCanGo(const QString &folder)
+{
+    // The parent is not opened up by the removal: it must take the change as it is.
+    const QByteArray parent = QFile::encodeName(LocalPaths::parentFolder(folder));
+    if (::access(parent.constData(), W_OK | X_OK) != 0 || !entriesCanGo(folder))
+        return false;
+    QDirIterator it(folder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (!entriesCanGo(it.next()))
+            return false;
+    }
+    return true;
+}
+
+// The relative paths of everything below a folder, links not followed.
+QStringList treeOf(const QString &folder)
+{
+    QStringList paths;
+    QDirIterator it(folder, Everything, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next().mid(folder.size());
+    paths.sort();
+    return paths;
 }
 
 bool copyTree(const QString &from, const QString &to, const QString &top, const QString &topCopy)
@@ -169,14 +232,21 @@ bool moveByCopy(const QString &source, const QString &destination)
 {
     const QString from = withoutSlash(source);
     const QString to = withoutSlash(destination);
-    if (!isRealFolder(QFileInfo(from)) || taken(to) || !QFileInfo(LocalPaths::parentFolder(to)).isDir())
+    if (!isRealFolder(QFileInfo(from)) || taken(to) || !QFileInfo(LocalPaths::parentFolder(to)).isDir() ||
+        !treeCanGo(from))
         return false;
     if (!copyTree(from, to, from, to)) {
         if (taken(to))
             RemoveLocalFolder(to);
         return false;
     }
-    return RemoveLocalFolder(from);
+    if (RemoveLocalFolder(from))
+        return true;
+    // Never the files in both places: the copy goes again while the original is whole; once part
+    // of the original has gone, the copy is the only whole one and stays.
+    if (treeOf(from) == treeOf(to))
+        RemoveLocalFolder(to);
+    return false;
 }
 
 } // namespace LocalOperations

@@ -29,7 +29,8 @@ bool createFolder(const QString &folder, const QString &name);
 // with "/"): a rename, or across volumes a copy and then the deletion of the original.
 bool placerDossier(const QString &source, const QString &destination);
 // The second way: copies the folder tree (files keep their times and permissions), then deletes the
-// original; a copy that fails is taken away again and the original stays.
+// original; a copy that fails is taken away again and the original stays. A tree that could not be
+// deleted afterwards (a read-only folder in it or above it) is refused before anything is copied.
 bool moveByCopy(const QString &source, const QString &destination);
 
 } // namespace LocalOperations

@@ -56,7 +56,8 @@ bool writeFile(const QString &fileName, const QByteArray &bytes)
 {
     QSaveFile file(fileName);
     file.setDirectWriteFallback(true); // a folder we may not create files in, but the file is writable
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered QSaveFile commits a file cut short by a full disk as if it were whole.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes) != bytes.size())
         return false; // the temporary file goes with the object

@@ -35,7 +35,8 @@ bool FtpFileCopy::localFailure(const QString &why)
 bool FtpFileCopy::download(const QString &remotePath, const QString &localPath, FtpTransferType type)
 {
     QSaveFile target(localPath);
-    if (!target.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered QSaveFile commits a file cut short by a full disk as if it were whole.
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return localFailure(QStringLiteral("Could not write %1: %2").arg(localPath, target.errorString()));
     QPointer<FtpSession> session(&m_session);
     const qint64 size = m_session.fileSize(remotePath); // a short transfer is then told from a whole one
