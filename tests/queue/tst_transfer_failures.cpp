@@ -325,7 +325,7 @@ private slots:
         peer.on("LIST", sending("-rw-r--r-- 1 u g 5 Jan 01  2020 f\r\n"
                                 "-rw-r--r-- 1 u g 5 Jan 01  2020 bad\x1fname\r\n"
                                 "-rw-r--r-- 1 u g 5 Jan 01  2020 a b\r\n"
-                                "drwxr-xr-x 2 u g 4096 Jan 01  2020 d\r\n"));
+                                "drwxr-xr-x 2 u g 4096 Jan 01  2020 " + QByteArray(50, 'd') + "\r\n"));
         FtpSession session;
         QVERIFY(session.open(optionsFor(peer)));
         RemoteFolderWalk walker(session, [] { return true; });
@@ -333,8 +333,8 @@ private slots:
         QVERIFY(!walker.walk(
             "/top/", "/local/", [&](const QString &, const QString &local, const FtpEntry &) { found << local; },
             [&](const QString &remote) { skipped << remote; }, [&](const QString &text) { problems << text; }));
-        QVERIFY(skipped.size() > 64);
-        QCOMPARE(found.size(), 2 * skipped.size());
+        QVERIFY(skipped.size() > 64); // deeper than any bound there was
+        QVERIFY(found.size() >= 2 * skipped.size() - 2); // the last level ends at the limit
         QCOMPARE(problems.size(), 1);
         QVERIFY(found.contains("/local/a b"));
         QVERIFY(skipped.first().endsWith("bad\x1fname"));

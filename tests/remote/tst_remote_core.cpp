@@ -143,13 +143,13 @@ private slots:
         QVERIFY(!QFile::exists(dir.path() + "/escaped.txt"));
     }
 
-    // A folder whose listing holds ".." or a name with a slash: nothing is sent for those names.
+    // A folder whose listing holds a name with a control character: nothing is sent for it.
     void removerNeverSendsAHostileName()
     {
         ScriptedFtpPeer peer;
         peer.on("CWD", {ScriptedFtpPeer::reply("250 Ok.\r\n")});
         peer.on("LIST", {ScriptedFtpPeer::reply("150 Here.\r\n"),
-                         ScriptedFtpPeer::data("drwxr-xr-x 2 u g 4096 Jan 01  2020 a\\b\r\n"),
+                         ScriptedFtpPeer::data("drwxr-xr-x 2 u g 4096 Jan 01  2020 a\x01b\r\n"),
                          ScriptedFtpPeer::closeData(), ScriptedFtpPeer::reply("226 Done.\r\n")});
         peer.on("RMD", {ScriptedFtpPeer::reply("550 Not empty.\r\n")});
         FtpSession session;
@@ -164,7 +164,7 @@ private slots:
                                     {[](const QString &) {}, [](const QString &) {}, [] {}, [] { return true; }});
         QVERIFY(!remover.RemoveRemoteFolder("/top"));
         for (const QByteArray &command : peer.commands())
-            QVERIFY2(!command.contains("a\\b"), command.constData());
+            QVERIFY2(!command.contains("a\x01b"), command.constData());
     }
 };
 
