@@ -50,8 +50,6 @@ public:
     // its checks changes nothing and returns false.
     bool moveSplitter(int n, int offset);
 
-    // The part of offset that splitter n can move by: offset clamped to the range its checks allow.
-
     // Keeps each splitter at the same fraction of the window, then clamps them into the move rules.
     void resize(int width, int height);
 

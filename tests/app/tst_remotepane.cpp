@@ -190,7 +190,7 @@ private slots:
         QVERIFY(f.prompter->shown[0].text.contains("port"));
         QVERIFY(f.prompter->shown[5].text.contains("keep-alive"));
         QVERIFY(f.logText().isEmpty());
-        // A wrong password fails with the server's reason in the log and the Part's message.
+        // A wrong password fails with the server's reason in the log and the program's message.
         f.window->txtKeep->setText("0");
         f.window->txtPassword->setText("wrong");
         f.window->remotePane().btnConnect_Click();
