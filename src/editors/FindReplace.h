@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // What the find and replace windows do with the editor's text; the windows only show the results.
@@ -21,11 +22,22 @@ Found search(const QString &find, const QString &text, int counter);
 // Find next: the occurrence one after (or before, going up) the counter's.
 Found findNext(const QString &find, const QString &text, int counter, bool up);
 
+// Spans of the old text, each `length` long, in order and apart, that the change replaces, each
+// by the same text. Empty when the new text is not the old one with such spans replaced (a
+// replacement that formed a new occurrence).
+struct Spans
+{
+    QList<qsizetype> starts;
+    qsizetype length = 0;
+    QString replacement;
+};
+
 struct Replaced
 {
     bool changed = false;
     QString text;
     QString message;
+    Spans spans; // what changed, for an editor that edits in place
 };
 
 Replaced replace(const QString &find, const QString &replacement, const QString &text);

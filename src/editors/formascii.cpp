@@ -132,10 +132,16 @@ QString formascii::text() const
     return raw;
 }
 
-void formascii::setText(const QString &text)
+void formascii::setText(const QString &text, const FindReplace::Spans &spans)
 {
-    // Only the part that differs is edited, as one step the user can undo. A change of many
-    // megabytes is put in as a new text instead: the text box takes it far faster that way.
+    // Only what differs is edited, as one step the user can undo. Spans are edited one by one
+    // when there are no more of them than lines: an edit costs the text box about what a line
+    // of a new text does. Otherwise the part between the first and the last difference is
+    // edited, and a change of many megabytes is put in as a new text, which is far quicker.
+    if (!spans.starts.isEmpty() && spans.starts.size() <= txtArea->document()->blockCount()) {
+        replaceSpans(spans);
+        return;
+    }
     const QString old = this->text();
     const qsizetype most = std::min(old.size(), text.size());
     qsizetype head = 0;
@@ -158,6 +164,23 @@ void formascii::setText(const QString &text)
     cursor.setPosition(int(head));
     cursor.setPosition(int(head + removed), QTextCursor::KeepAnchor);
     cursor.insertText(inserted);
+}
+
+void formascii::replaceSpans(const FindReplace::Spans &spans)
+{
+    QTextCursor cursor(txtArea->document());
+    cursor.beginEditBlock();
+    qsizetype shift = 0; // how much the edits before have moved the text
+    for (const qsizetype start : spans.starts) {
+        cursor.setPosition(int(start + shift));
+        cursor.setPosition(int(start + shift + spans.length), QTextCursor::KeepAnchor);
+        if (spans.replacement.isEmpty())
+            cursor.removeSelectedText();
+        else
+            cursor.insertText(spans.replacement);
+        shift += spans.replacement.size() - spans.length;
+    }
+    cursor.endEditBlock();
 }
 
 void formascii::setInfo(qint64 count)

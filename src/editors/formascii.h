@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FindReplace.h"
 #include "RemoteTextFile.h"
 #include "SessionSource.h"
 #include "formreplace.h"
@@ -29,8 +30,10 @@ public:
     const RemoteTextFile &file() const { return m_file; }
     // The plain text as typed (line ends as "\n").
     QString text() const;
-    // Replaces the text; a change of up to MaxUndoableChange characters is one step the user can undo.
-    void setText(const QString &text);
+    // Replaces the text; `spans`, when given, say what changed. A change of up to MaxUndoableChange
+    // characters is one step the user can undo, and so is one of no more spans than the text
+    // has lines.
+    void setText(const QString &text, const FindReplace::Spans &spans = {});
     static constexpr qsizetype MaxUndoableChange = 1 << 20;
     formsearch *searchWindow() const { return m_search; }
     formreplace *replaceWindow() const { return m_replace; }
@@ -59,6 +62,7 @@ private:
     void createControls();
     void createMenus();
     void setInfo(qint64 count);
+    void replaceSpans(const FindReplace::Spans &spans);
 
     SessionSource m_session;
     Prompter &m_prompter;

@@ -49,7 +49,7 @@ void formreplace::apply(bool all)
     const FindReplace::Replaced r = all ? FindReplace::replaceAll(txtSearch->text(), txtReplace->text(), text)
                                         : FindReplace::replace(txtSearch->text(), txtReplace->text(), text);
     if (r.changed)
-        m_editor.setText(r.text);
+        m_editor.setText(r.text, r.spans);
     m_prompter.message(r.message, Prompter::Icon::Warning);
     m_editor.show();
     show();

@@ -220,6 +220,17 @@ private slots:
         replace->btnReplace_Click();
         QCOMPARE(editor->text(), QString("<p>   TexT and text</p>"));
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced one time."));
+        // With fewer replacements than lines only the replaced spans are edited, as one step,
+        // and a replacement may make lines.
+        editor->setText("a, b\nc, d\ne\nf\n");
+        replace->txtSearch->setText(", ");
+        replace->txtReplace->setText("\n");
+        replace->btnReplaceall_Click();
+        QCOMPARE(editor->text(), QString("a\nb\nc\nd\ne\nf\n"));
+        QCOMPARE(editor->txtArea->document()->blockCount(), 7);
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 2 occurences were found."));
+        editor->txtArea->undo();
+        QCOMPARE(editor->text(), QString("a, b\nc, d\ne\nf\n"));
         editor->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
         QVERIFY(!f.window->remotePane().textEditor());

@@ -110,6 +110,47 @@ private slots:
         QVERIFY(compared > 5000);
     }
 
+    // The spans a replacement reports give its text when each is replaced, and are there
+    // whenever replacing the original occurrences once is the result (the editor then edits only
+    // them); a replacement that formed new occurrences reports none.
+    void replacementsComeAsSpans()
+    {
+        auto applied = [](const QString &t, const FindReplace::Spans &spans) {
+            QString out;
+            qsizetype from = 0;
+            for (const qsizetype start : spans.starts) {
+                if (start < from)
+                    return QStringLiteral("<spans out of order>");
+                out += t.mid(from, start - from) + spans.replacement;
+                from = start + spans.length;
+            }
+            return out + t.mid(from);
+        };
+        QRandomGenerator random(20261207);
+        int withSpans = 0;
+        for (int round = 0; round < 20000; ++round) {
+            const QString s = randomWord(random, 1, 3);
+            const QString r = randomWord(random, 0, 4);
+            const QString t = randomWord(random, 0, 12);
+            const QString where = QStringLiteral("s=%1 r=%2 t=%3").arg(s, r, t);
+            for (const FindReplace::Replaced &done : {FindReplace::replace(s, r, t), FindReplace::replaceAll(s, r, t)}) {
+                if (!done.changed)
+                    continue;
+                if (done.spans.starts.isEmpty()) {
+                    QVERIFY2(done.text != QString(t).replace(s, r), qPrintable(where));
+                    continue;
+                }
+                ++withSpans;
+                QVERIFY2(done.spans.length == s.size() && done.spans.replacement == r, qPrintable(where));
+                QVERIFY2(applied(t, done.spans) == done.text, qPrintable(where));
+            }
+        }
+        QVERIFY(withSpans > 10000);
+        QCOMPARE(FindReplace::replaceAll("a", "b", "banana").spans.starts, (QList<qsizetype>{1, 3, 5}));
+        QVERIFY(FindReplace::replaceAll("ab", "a", "abb").spans.starts.isEmpty());
+        QCOMPARE(FindReplace::replace("na", "", "banana").spans.starts, QList<qsizetype>{2});
+    }
+
     // Nothing hangs: an empty search text finds nothing; replacements that would go on for ever
     // replace each original occurrence once, and the message counts those.
     void neverHangs()
