@@ -339,6 +339,11 @@ private slots:
         // The name decides whatever its case (the plugins cannot read run-length TGA themselves).
         QVERIFY(writeFile(path("UPPER.TGA"), tga.bytes()));
         QCOMPARE(PictureFormats::loadPicture(path("UPPER.TGA")), ImageDecoders::decodeTga(tga.bytes()));
+        Tga unusedAlpha = tgaOf(2, 32, 3, 2, 8);
+        for (int i = 3; i < unusedAlpha.pixels.size(); i += 4)
+            unusedAlpha.pixels[i] = 0;
+        QVERIFY(writeFile(path("ALPHA.TGA"), unusedAlpha.bytes()));
+        QCOMPARE(PictureFormats::loadPicture(path("ALPHA.TGA")), ImageDecoders::decodeTga(unusedAlpha.bytes()));
 
         QImage png(4, 3, QImage::Format_RGB32);
         png.fill(Qt::red);
