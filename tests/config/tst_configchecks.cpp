@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 class TestConfigChecks : public QObject
 {
@@ -91,6 +92,18 @@ private slots:
             QCOMPARE(settings.logPath, dir.path() + "/new/logs/");
         }
         QVERIFY(!QFileInfo::exists(dir.path() + "/a\tb"));
+
+        // The check alone, before anything is made: a folder that is there or can be made below
+        // one that takes new folders.
+        QVERIFY(ConfigChecks::logPathValid(dir.path()));
+        QVERIFY(ConfigChecks::logPathValid(dir.path() + "/not/yet/there"));
+        QVERIFY(!ConfigChecks::logPathValid(dir.path() + "/afile"));
+        QVERIFY(QDir().mkpath(dir.path() + "/locked"));
+        QVERIFY(QFile::setPermissions(dir.path() + "/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        if (geteuid() != 0) // root may write anywhere
+            QVERIFY(!ConfigChecks::logPathValid(dir.path() + "/locked/logs"));
+        QVERIFY(QFile::setPermissions(dir.path() + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                                  QFileDevice::ExeOwner));
     }
 
     void storeTakesEverythingAtOnce()
@@ -124,6 +137,7 @@ private slots:
         QString message;
         QCOMPARE(ConfigChecks::extensionToAdd(".cfg", list, &message).value_or("?"), QString("cfg"));
         QCOMPARE(ConfigChecks::extensionToAdd("INI", list, &message).value_or("?"), QString("INI"));
+        QCOMPARE(ConfigChecks::extensionToAdd("..bak", list, &message).value_or("?"), QString("bak"));
         for (const QString &typed : {QString("txt"), QString(".txt"), QString(" html ")}) {
             QVERIFY(!ConfigChecks::extensionToAdd(typed, list, &message));
             QCOMPARE(message, QString("This extension is already in the list."));

@@ -125,6 +125,18 @@ private slots:
         c->btnCancel->click();
         QTRY_VERIFY(c.isNull());
         QVERIFY(sameSettings(f.state.settings, before));
+
+        // Every other choice is shown as stored, the last of each group too.
+        f.state.settings.downloadType = Settings::Binary;
+        f.state.settings.uploadType = Settings::Ascii;
+        f.state.settings.keepLog = false;
+        f.state.settings.logFormat = 0;
+        c = openConfig(f);
+        QVERIFY(c);
+        QVERIFY(c->optDBinary->isChecked() && c->optUAscii->isChecked());
+        QVERIFY(c->optTxt->isChecked() && c->optNolog->isChecked() && !c->txtLog->isEnabled());
+        c->btnCancel->click();
+        QTRY_VERIFY(c.isNull());
     }
 
     void messagesAndEnabling()

@@ -97,6 +97,12 @@ private slots:
         }
         QCOMPARE(QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{"profiles.dat"});
+        // The longest name is counted with ".dat" for a profile, without it for a folder.
+        QCOMPARE(store.createProfile(root(), QString(252, 'p')), ProfileStore::Created::BadName);
+        QCOMPARE(store.createProfile(root(), QString(251, 'p')), ProfileStore::Created::Done);
+        QVERIFY(ProfileStore::nameProblem(QString(255, 'f')).isEmpty());
+        QVERIFY(!ProfileStore::nameProblem(QString(256, 'f')).isEmpty());
+        QVERIFY(QFile::remove(root() + QString(251, 'p') + ".dat"));
         QCOMPARE(store.createFolder(root(), "work"), ProfileStore::Created::Done);
         QCOMPARE(store.createFolder(root(), "work"), ProfileStore::Created::Failed);
         QCOMPARE(unixMode(root() + "work"), 0700);
@@ -210,6 +216,18 @@ private slots:
         QCOMPARE(store.GetProfiles()[6].parentKey, root() + "Work/");
     }
 
+    void listingStopsAtTheDepthLimit()
+    {
+        // 70 folders one inside the other: the first 64 levels are listed, nothing deeper.
+        QString path = root();
+        for (int level = 0; level < 70; ++level)
+            path += "d/";
+        QVERIFY(QDir().mkpath(path));
+        const QList<ProfileNode> nodes = ProfileStore(root()).GetProfiles();
+        QCOMPARE(nodes.size(), 1 + 64);
+        QCOMPARE(nodes.last().key, root() + QString("d/").repeated(64));
+    }
+
     void removingReportsWhatStayed()
     {
         QVERIFY(QDir().mkpath(root() + "f/g"));
@@ -234,6 +252,10 @@ private slots:
         QVERIFY(stayed.isEmpty());
         QCOMPARE(describe(store.GetProfiles(), root()), QStringList{"|Profiles|1"});
         QVERIFY(QFileInfo(root()).isDir());
+        // The profiles folder itself is never deleted, even asked for directly.
+        QVERIFY(writeBytes(root() + "kept.dat", "x"));
+        QVERIFY(!store.removeNode(store.GetProfiles().first()));
+        QVERIFY(QFileInfo::exists(root() + "kept.dat"));
     }
 
     void encodeHex64_data()
@@ -278,6 +300,14 @@ private slots:
         QCOMPARE(c->port, QString("21"));
         QCOMPARE(c->username, QString("ann"));
         QCOMPARE(c->password, QString("s@cret"));
+        // The profile's port where the address names none; anonymous where neither names a user.
+        p.port = "990";
+        p.username.clear();
+        p.server = "ftp://files.example.org/";
+        c = ProfileConnection::from(p, nullptr);
+        QCOMPARE(c->port, QString("990"));
+        QCOMPARE(c->username, QString("anonymous"));
+        QCOMPARE(c->password, QString("anonymous@"));
         p.server = "ftp.example.org";
         QCOMPARE(ProfileConnection::from(p, nullptr)->server, QString("ftp.example.org"));
         p.server = "http://example.org/";

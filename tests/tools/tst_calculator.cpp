@@ -291,8 +291,14 @@ private slots:
         Keys negative;
         negative.type("4s");
         negative.calc.squareRoot();
-        QCOMPARE(negative.messages().size(), 1);
+        QCOMPARE(negative.messages(), QStringList{"A negative number has no square root."});
         QCOMPARE(negative.calc.display(), QString("-4"));
+        // Zero is the edge: it has a root.
+        Keys zero;
+        zero.type("0");
+        zero.calc.squareRoot();
+        QVERIFY(zero.messages().isEmpty());
+        QCOMPARE(zero.calc.display(), QString("0"));
     }
 };
 
