@@ -317,6 +317,19 @@ private slots:
         QVERIFY(!remotes.contains("/up/link/secret"));
     }
 
+    // A folder that cannot be read (here: gone before the walk reaches it) is reported, and the
+    // walk says it was not whole.
+    void unreadableLocalFolderFailsTheWalk()
+    {
+        QTemporaryDir dir;
+        QStringList problems;
+        QVERIFY(!LocalFolderWalk::walk(
+            dir.filePath("gone") + "/", "/up/", [](const QString &, const QString &, const QFileInfo &) {},
+            [] { return true; }, [&](const QString &text) { problems << text; }));
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(problems.first().contains("gone"));
+    }
+
     // A server whose every folder holds itself again: the walk goes down until the local path
     // would be too long, then fails; names with control characters never become local names.
     void endlessRemoteTreeStopsAtThePathLimitAndSkipsUnsafeNames()
