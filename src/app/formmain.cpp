@@ -348,11 +348,11 @@ void formmain::Toolbar1_ButtonClick(int index)
     case 11:
         m_tools->showTemp();
         break;
-    case 14:
-        m_tools->showHelp();
-        break;
     case 12:
         menu_config_Click();
+        break;
+    case 14:
+        m_tools->showHelp();
         break;
     default:
         break; // the windows and commands behind the other buttons are not built yet
