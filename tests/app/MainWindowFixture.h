@@ -72,3 +72,19 @@ struct MainWindowFixture
                                                                         QItemSelectionModel::Rows);
     }
 };
+
+// The tree node whose key is the given path, searched breadth first from the root.
+inline QStandardItem *nodeWithKey(QStandardItemModel *tree, const QString &key)
+{
+    QList<QStandardItem *> pending{tree->item(0)};
+    while (!pending.isEmpty()) {
+        QStandardItem *node = pending.takeFirst();
+        if (!node)
+            continue;
+        if (node->data(FileListView::KeyRole).toString() == key)
+            return node;
+        for (int r = 0; r < node->rowCount(); ++r)
+            pending << node->child(r);
+    }
+    return nullptr;
+}

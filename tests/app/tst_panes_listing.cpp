@@ -11,21 +11,6 @@
 
 namespace {
 
-QStandardItem *nodeWithKey(QStandardItemModel *tree, const QString &key)
-{
-    QList<QStandardItem *> pending{tree->item(0)};
-    while (!pending.isEmpty()) {
-        QStandardItem *node = pending.takeFirst();
-        if (!node)
-            continue;
-        if (node->data(FileListView::KeyRole).toString() == key)
-            return node;
-        for (int r = 0; r < node->rowCount(); ++r)
-            pending << node->child(r);
-    }
-    return nullptr;
-}
-
 // The lines logged after the last line equal to `command`, up to the next command line.
 QStringList answerTo(const QStringList &lines, const QString &command)
 {

@@ -26,21 +26,6 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-QStandardItem *nodeWithKey(QStandardItemModel *tree, const QString &key)
-{
-    QList<QStandardItem *> pending{tree->item(0)};
-    while (!pending.isEmpty()) {
-        QStandardItem *node = pending.takeFirst();
-        if (!node)
-            continue;
-        if (node->data(FileListView::KeyRole).toString() == key)
-            return node;
-        for (int r = 0; r < node->rowCount(); ++r)
-            pending << node->child(r);
-    }
-    return nullptr;
-}
-
 } // namespace
 
 class TestPaneNames : public QObject
