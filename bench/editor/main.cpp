@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -57,8 +56,8 @@ int main(int argc, char *argv[])
             RemoteTextFile file(temp.path() + QLatin1Char('/'));
             file.load(&session, args[5]);
             const qint64 fetched = part.nsecsElapsed();
-            QPlainTextEdit box;
-            box.setPlainText(file.text());
+            TextArea box;
+            box.setText(file.text());
             std::fprintf(stderr, "fetch and decode %.3f s, text box %.3f s\n", fetched / 1e9,
                          (part.nsecsElapsed() - fetched) / 1e9);
         }

@@ -16,9 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -82,13 +80,12 @@ void formascii::createControls()
     btnSaveas = button("btnSaveas", QStringLiteral("Save copy as"), &formascii::btnSaveas_Click);
     buttons->addStretch();
     column->addLayout(buttons);
-    txtArea = new QPlainTextEdit(central);
+    txtArea = new TextArea(central);
     txtArea->setObjectName(QStringLiteral("txtArea"));
     QFont mono(QStringLiteral("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     mono.setFixedPitch(true);
     txtArea->setFont(mono);
-    txtArea->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtArea->installEventFilter(this);
     column->addWidget(txtArea);
     lblInfo = new QLabel(central);
@@ -126,61 +123,29 @@ void formascii::createMenus()
 
 QString formascii::text() const
 {
-    // The raw text keeps no-break spaces (the plain-text export turns them into blanks).
-    QString raw = txtArea->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return raw;
+    return txtArea->text();
 }
 
 void formascii::setText(const QString &text, const FindReplace::Spans &spans)
 {
-    // Only what differs is edited, as one step the user can undo. Spans are edited one by one
-    // when there are no more of them than lines: an edit costs the text box about what a line
-    // of a new text does. Otherwise the part between the first and the last difference is
-    // edited, and a change of many megabytes is put in as a new text, which is far quicker.
-    if (!spans.starts.isEmpty() && spans.starts.size() <= txtArea->document()->blockCount()) {
-        replaceSpans(spans);
-        return;
+    QList<TextBuffer::Edit> edits;
+    if (!spans.starts.isEmpty()) {
+        edits.reserve(spans.starts.size());
+        for (const qsizetype start : spans.starts)
+            edits.append({start, spans.length, spans.replacement});
+    } else {
+        // Only the part between the first and the last difference is edited.
+        const QString old = this->text();
+        const qsizetype most = std::min(old.size(), text.size());
+        qsizetype head = 0;
+        while (head < most && old[head] == text[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < most - head && old[old.size() - 1 - tail] == text[text.size() - 1 - tail])
+            ++tail;
+        edits.append({head, old.size() - head - tail, text.mid(head, text.size() - head - tail)});
     }
-    const QString old = this->text();
-    const qsizetype most = std::min(old.size(), text.size());
-    qsizetype head = 0;
-    while (head < most && old[head] == text[head])
-        ++head;
-    qsizetype tail = 0;
-    while (tail < most - head && old[old.size() - 1 - tail] == text[text.size() - 1 - tail])
-        ++tail;
-    const qsizetype removed = old.size() - head - tail;
-    const QString inserted = text.mid(head, text.size() - head - tail);
-    if (removed + inserted.size() > MaxUndoableChange) {
-        const int caret = txtArea->textCursor().position();
-        txtArea->setPlainText(text);
-        QTextCursor cursor = txtArea->textCursor();
-        cursor.setPosition(std::min<int>(caret, int(text.size())));
-        txtArea->setTextCursor(cursor);
-        return;
-    }
-    QTextCursor cursor(txtArea->document());
-    cursor.setPosition(int(head));
-    cursor.setPosition(int(head + removed), QTextCursor::KeepAnchor);
-    cursor.insertText(inserted);
-}
-
-void formascii::replaceSpans(const FindReplace::Spans &spans)
-{
-    QTextCursor cursor(txtArea->document());
-    cursor.beginEditBlock();
-    qsizetype shift = 0; // how much the edits before have moved the text
-    for (const qsizetype start : spans.starts) {
-        cursor.setPosition(int(start + shift));
-        cursor.setPosition(int(start + shift + spans.length), QTextCursor::KeepAnchor);
-        if (spans.replacement.isEmpty())
-            cursor.removeSelectedText();
-        else
-            cursor.insertText(spans.replacement);
-        shift += spans.replacement.size() - spans.length;
-    }
-    cursor.endEditBlock();
+    txtArea->applyEdits(edits);
 }
 
 void formascii::setInfo(qint64 count)
@@ -199,7 +164,7 @@ void formascii::timeLoad_Timer()
         const RemoteTextFile::Loaded loaded = m_file.load(m_session(), m_fileName);
         if (loaded == RemoteTextFile::Loaded::Ok) {
             setInfo(m_file.bytes());
-            txtArea->setPlainText(m_file.text());
+            txtArea->setText(m_file.text());
             pumpEvents();
             setWindowTitle(Caption + m_fileName);
             if (!m_closeWhenDone)
@@ -300,18 +265,11 @@ void formascii::menu_replace_Click()
 
 bool formascii::eventFilter(QObject *watched, QEvent *event)
 {
-    // Tab puts three blanks at the start of the selection, which stays as it was.
+    // Tab puts three blanks at the start of the selection, which stays as it was; without one
+    // the caret goes after them.
     if (watched == txtArea && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Tab) {
-        QTextCursor cursor = txtArea->textCursor();
-        if (!cursor.hasSelection()) {
-            cursor.insertText(QStringLiteral("   ")); // the caret goes after them
-            txtArea->setTextCursor(cursor);
-            return true;
-        }
-        QTextCursor at(txtArea->document());
-        at.setPosition(cursor.selectionStart());
-        at.insertText(QStringLiteral("   "));
+        txtArea->insertAt(txtArea->selectionStart(), QStringLiteral("   "));
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

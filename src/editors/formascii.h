@@ -3,6 +3,7 @@
 #include "FindReplace.h"
 #include "RemoteTextFile.h"
 #include "SessionSource.h"
+#include "TextArea.h"
 #include "formreplace.h"
 #include "formsearch.h"
 
@@ -12,7 +13,6 @@
 class FtpSession;
 class Prompter;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -30,15 +30,13 @@ public:
     const RemoteTextFile &file() const { return m_file; }
     // The plain text as typed (line ends as "\n").
     QString text() const;
-    // Replaces the text; `spans`, when given, say what changed. A change of up to MaxUndoableChange
-    // characters is one step the user can undo, and so is one of no more spans than the text
-    // has lines.
+    // Replaces the text as one step the user can undo; `spans`, when given, say what changed,
+    // and only they are edited.
     void setText(const QString &text, const FindReplace::Spans &spans = {});
-    static constexpr qsizetype MaxUndoableChange = 1 << 20;
     formsearch *searchWindow() const { return m_search; }
     formreplace *replaceWindow() const { return m_replace; }
 
-    QPlainTextEdit *txtArea;
+    TextArea *txtArea;
     QLabel *lblInfo;
     QTimer *timeLoad;
     QPushButton *btnCut, *btnCopy, *btnPaste, *btnSearch, *btnOpen, *btnSave, *btnSaveas;
@@ -62,7 +60,6 @@ private:
     void createControls();
     void createMenus();
     void setInfo(qint64 count);
-    void replaceSpans(const FindReplace::Spans &spans);
 
     SessionSource m_session;
     Prompter &m_prompter;

@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -65,10 +64,7 @@ void formsearch::btnNext_Click()
 void formsearch::selectInEditor(qsizetype start, qsizetype length)
 {
     hide();
-    QTextCursor cursor = m_editor.txtArea->textCursor();
-    cursor.setPosition(int(start));
-    cursor.setPosition(int(start + length), QTextCursor::KeepAnchor);
-    m_editor.txtArea->setTextCursor(cursor);
+    m_editor.txtArea->setSelection(start, length);
     m_editor.txtArea->setFocus();
 }
 
