@@ -69,12 +69,13 @@ Replaced replaceAll(const QString &find, const QString &replacement, const QStri
     const qsizetype n = stringFunctions::CountOccurrences(find, text);
     if (n < 1)
         return {false, text, NotFound, {}};
-    const stringFunctions::Replaced r = stringFunctions::replaceAllCounted(find, replacement, text);
+    stringFunctions::Replaced r = stringFunctions::replaceAllCounted(find, replacement, text);
     // When the replacement went once over the original occurrences, those are what was replaced.
     const qsizetype reported = r.singlePass ? r.replacements : n;
-    Spans spans = spansOf(find, replacement, text, r.text);
-    return {true, r.text, QStringLiteral("The text has been replaced. %1 occurences were found.").arg(reported),
-            std::move(spans)};
+    Spans spans = !r.starts.isEmpty() ? Spans{std::move(r.starts), find.size(), replacement}
+                                      : spansOf(find, replacement, text, r.text);
+    return {true, std::move(r.text),
+            QStringLiteral("The text has been replaced. %1 occurences were found.").arg(reported), std::move(spans)};
 }
 
 } // namespace FindReplace

@@ -132,7 +132,7 @@ void TextArea::insertAt(qsizetype position, const QString &text)
     emit selectionChanged();
 }
 
-void TextArea::applyEdits(const QList<TextBuffer::Edit> &edits)
+void TextArea::applyEdits(QList<TextBuffer::Edit> edits)
 {
     // The caret and the anchor follow the text around them; inside a replaced span they go to
     // its end.
@@ -148,7 +148,7 @@ void TextArea::applyEdits(const QList<TextBuffer::Edit> &edits)
         return position + shift;
     };
     const qsizetype caret = follow(m_caret), anchor = follow(m_anchor);
-    if (m_buffer.apply(edits) < 0)
+    if (m_buffer.apply(std::move(edits)) < 0)
         return;
     m_caret = std::clamp<qsizetype>(caret, 0, m_buffer.size());
     m_anchor = std::clamp<qsizetype>(anchor, 0, m_buffer.size());

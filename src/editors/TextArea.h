@@ -36,7 +36,7 @@ public:
     // after it.
     void insertAt(qsizetype position, const QString &text);
     // Applies edits (in order, apart, positions in the current text) as one step to undo.
-    void applyEdits(const QList<TextBuffer::Edit> &edits);
+    void applyEdits(QList<TextBuffer::Edit> edits);
 
     bool isModified() const { return m_buffer.isModified(); }
     void setModified(bool modified);

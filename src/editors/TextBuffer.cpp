@@ -96,6 +96,8 @@ QString TextBuffer::mid(qsizetype start, qsizetype length) const
 
 qsizetype TextBuffer::columns(QStringView line)
 {
+    if (!line.contains(QLatin1Char('\t')))
+        return line.size();
     qsizetype column = 0;
     for (const QChar c : line)
         column = c == QLatin1Char('\t') ? (column / TabWidth + 1) * TabWidth : column + 1;
@@ -124,37 +126,41 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
         inverse->clear();
         inverse->reserve(edits.size());
     }
-    // Edits are gathered into groups of lines they touch; each group's lines are written anew.
-    struct Group
-    {
-        qsizetype firstLine, lastLine, firstEdit, endEdit;
+    // The line holding a position; edits come in order, so the search walks forward.
+    const auto lineCount = qsizetype(m_lines.size());
+    qsizetype walk = 0;
+    auto lineAt = [&](qsizetype position) {
+        if (walk + 64 < lineCount && m_starts[size_t(walk + 64)] <= position)
+            walk = lineOf(position);
+        while (walk + 1 < lineCount && m_starts[size_t(walk + 1)] <= position)
+            ++walk;
+        return walk;
     };
-    std::vector<Group> groups;
-    for (qsizetype i = 0; i < edits.size(); ++i) {
-        const qsizetype a = lineOf(edits[i].start), b = lineOf(edits[i].start + edits[i].length);
-        if (!groups.empty() && a <= groups.back().lastLine) {
-            groups.back().lastLine = std::max(groups.back().lastLine, b);
-            groups.back().endEdit = i + 1;
-        } else {
-            groups.push_back({a, b, i, i + 1});
-        }
-    }
-    qsizetype shift = 0, end = -1;
+    qsizetype shift = 0, end = -1, firstChanged = -1;
     QString lastRemoved;
+    // Lines are replaced where they are while no line count changes; after that the rest is
+    // written into a new list, which `copied` says how far the old one has been taken over into.
     QList<QString> rebuilt;
-    const bool inPlace = groups.size() == 1;
-    if (!inPlace)
-        rebuilt.reserve(m_lines.size() + edits.size());
-    qsizetype copied = 0; // lines of m_lines already taken over into `rebuilt`
-    for (const Group &g : groups) {
-        QString joined = m_lines[g.firstLine];
-        for (qsizetype l = g.firstLine + 1; l <= g.lastLine; ++l)
+    bool rebuilding = false;
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < edits.size();) {
+        // A group: the edits that touch the same lines, joined into one piece of text.
+        const qsizetype firstLine = lineAt(edits[i].start);
+        qsizetype lastLine = firstLine, endEdit = i;
+        while (endEdit < edits.size() && lineAt(edits[endEdit].start) <= lastLine) {
+            lastLine = std::max(lastLine, lineAt(edits[endEdit].start + edits[endEdit].length));
+            ++endEdit;
+        }
+        if (firstChanged < 0)
+            firstChanged = firstLine;
+        QString joined = m_lines[firstLine];
+        for (qsizetype l = firstLine + 1; l <= lastLine; ++l)
             joined.append(QLatin1Char('\n')).append(m_lines[l]);
-        const qsizetype base = m_starts[size_t(g.firstLine)];
+        const qsizetype base = m_starts[size_t(firstLine)];
         QString result;
-        result.reserve(joined.size());
+        result.reserve(joined.size() + edits[i].text.size());
         qsizetype from = 0;
-        for (qsizetype i = g.firstEdit; i < g.endEdit; ++i) {
+        for (; i < endEdit; ++i) {
             const Edit &e = edits[i];
             const qsizetype at = e.start - base;
             result.append(QStringView(joined).mid(from, at - from)).append(e.text);
@@ -171,38 +177,42 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
         }
         result.append(QStringView(joined).mid(from));
         if (m_widest >= 0) {
-            for (qsizetype l = g.firstLine; l <= g.lastLine && m_widest >= 0; ++l)
+            for (qsizetype l = firstLine; l <= lastLine && m_widest >= 0; ++l)
                 if (columns(m_lines[l]) >= m_widest)
                     m_widest = -1; // the widest may be gone: found again when asked
         }
-        QList<QString> lines = result.contains(QLatin1Char('\n')) ? result.split(QLatin1Char('\n'))
-                                                                   : QList<QString>{result};
+        const qsizetype oldCount = lastLine - firstLine + 1;
+        if (!result.contains(QLatin1Char('\n')) && oldCount == 1 && !rebuilding) {
+            if (m_widest >= 0)
+                m_widest = std::max(m_widest, columns(result));
+            m_lines[firstLine] = std::move(result);
+            continue;
+        }
+        const QList<QString> lines = result.split(QLatin1Char('\n'));
         if (m_widest >= 0)
             for (const QString &line : lines)
                 m_widest = std::max(m_widest, columns(line));
-        if (inPlace) {
-            const qsizetype count = g.lastLine - g.firstLine + 1;
-            const qsizetype common = std::min(count, lines.size());
-            for (qsizetype k = 0; k < common; ++k)
-                m_lines[g.firstLine + k] = std::move(lines[k]);
-            if (count > common)
-                m_lines.remove(g.firstLine + common, count - common);
-            else if (lines.size() > common)
-                m_lines.insert(g.firstLine + common, lines.size() - common, QString());
-            for (qsizetype k = common; k < lines.size(); ++k)
-                m_lines[g.firstLine + k] = std::move(lines[k]);
-        } else {
-            rebuilt.append(m_lines.mid(copied, g.firstLine - copied));
-            rebuilt.append(std::move(lines));
-            copied = g.lastLine + 1;
+        if (!rebuilding && qsizetype(lines.size()) == oldCount) {
+            for (qsizetype k = 0; k < oldCount; ++k)
+                m_lines[firstLine + k] = lines[k];
+            continue;
         }
+        if (!rebuilding) {
+            rebuilding = true;
+            rebuilt.reserve(m_lines.size() + lines.size());
+        }
+        for (; copied < firstLine; ++copied)
+            rebuilt.append(m_lines[copied]);
+        rebuilt.append(lines);
+        copied = lastLine + 1;
     }
-    if (!inPlace && !groups.empty()) {
-        rebuilt.append(m_lines.mid(copied));
+    if (rebuilding) {
+        for (; copied < lineCount; ++copied)
+            rebuilt.append(m_lines[copied]);
         m_lines = std::move(rebuilt);
     }
-    if (!groups.empty())
-        linesChanged(groups.front().firstLine);
+    if (firstChanged >= 0)
+        linesChanged(firstChanged);
     return end;
 }
 
@@ -210,18 +220,25 @@ qsizetype TextBuffer::apply(QList<Edit> edits, bool typing)
 {
     // Keep only well-formed edits: inside the text, in order, apart, each changing something.
     const qsizetype total = size();
-    QList<Edit> valid;
-    valid.reserve(edits.size());
-    qsizetype previousEnd = 0;
+    qsizetype previousEnd = 0, kept = 0;
+    QString lastGiven, lastNormalized; // Replace all puts the same text everywhere
     for (Edit &e : edits) {
         e.start = std::clamp<qsizetype>(e.start, previousEnd, total);
         e.length = std::clamp<qsizetype>(e.length, 0, total - e.start);
-        e.text = normalized(e.text);
+        if (!e.text.isSharedWith(lastGiven) || e.text.isNull()) {
+            lastGiven = e.text;
+            lastNormalized = normalized(e.text);
+        }
+        e.text = lastNormalized;
         if (e.length == 0 && e.text.isEmpty())
             continue;
         previousEnd = e.start + e.length;
-        valid.append(std::move(e));
+        if (&edits[kept] != &e)
+            edits[kept] = std::move(e);
+        ++kept;
     }
+    edits.resize(kept);
+    QList<Edit> &valid = edits;
     if (valid.isEmpty())
         return -1;
     m_steps.resize(size_t(m_done));

@@ -145,7 +145,7 @@ void formascii::setText(const QString &text, const FindReplace::Spans &spans)
             ++tail;
         edits.append({head, old.size() - head - tail, text.mid(head, text.size() - head - tail)});
     }
-    txtArea->applyEdits(edits);
+    txtArea->applyEdits(std::move(edits));
 }
 
 void formascii::setInfo(qint64 count)

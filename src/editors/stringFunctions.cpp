@@ -47,6 +47,10 @@ struct Scan
     qsizetype matches = 0;   // occurrences removed (and replaced)
     qsizetype lastStart = 0; // 1-based start of the last one in the text as it was then
     bool overBudget = false;
+    // Every removal so far took an occurrence found whole in the original text with nothing
+    // pending before it: at `starts`, as a single left-to-right pass would.
+    bool plain = true;
+    QList<qsizetype> starts;
 };
 
 // Removes the first occurrence again and again (putting the replacement in its place) until
@@ -97,6 +101,8 @@ Scan scan(const QString &s, const QString &r, const QString &t, qsizetype stopAf
                     result.overBudget = true;
                     return result;
                 }
+                if (result.plain)
+                    result.starts.append(next);
                 if (removed())
                     return result;
                 continue;
@@ -116,6 +122,8 @@ Scan scan(const QString &s, const QString &r, const QString &t, qsizetype stopAf
         out.append(c);
         if (k == m) {
             out.chop(m);
+            result.plain = false;
+            result.starts.clear();
             if (removed())
                 return result;
         }
@@ -154,13 +162,20 @@ QString ReplaceFirst(const QString &search, const QString &replacement, const QS
 Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text)
 {
     if (search.isEmpty())
-        return {text, 0, false};
+        return {text, 0, false, {}};
+    // Each occurrence of the original text once, left to right; written out in one go, as a
+    // replacement in place would move the rest of a long text at every occurrence.
     auto singlePass = [&] {
-        Replaced r{text, 0, true};
-        for (qsizetype at = r.text.indexOf(search); at >= 0; at = r.text.indexOf(search, at + replacement.size())) {
-            r.text.replace(at, search.size(), replacement);
-            ++r.replacements;
+        Replaced r{QString(), 0, true, {}};
+        r.text.reserve(text.size());
+        qsizetype from = 0;
+        for (qsizetype at = text.indexOf(search); at >= 0; at = text.indexOf(search, from)) {
+            r.text.append(QStringView(text).mid(from, at - from)).append(replacement);
+            r.starts.append(at);
+            from = at + search.size();
         }
+        r.text.append(QStringView(text).mid(from));
+        r.replacements = r.starts.size();
         return r;
     };
     if (replacement.contains(search))
@@ -171,7 +186,10 @@ Replaced replaceAllCounted(const QString &search, const QString &replacement, co
     Scan done = scan(search, replacement, text, -1, budget);
     if (done.overBudget)
         return singlePass();
-    return {std::move(done.text), done.matches, false};
+    Replaced r{std::move(done.text), done.matches, false, {}};
+    if (done.plain)
+        r.starts = std::move(done.starts);
+    return r;
 }
 
 QString ReplaceAll(const QString &search, const QString &replacement, const QString &text)

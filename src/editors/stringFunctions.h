@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The text helpers of find and replace. Every comparison is exact (case-sensitive). They give
@@ -26,6 +27,9 @@ struct Replaced
     QString text;
     qsizetype replacements = 0; // replacements made
     bool singlePass = false;    // the repeated replacement would not end: each original occurrence once
+    // When every replacement took an occurrence of the original text (none was formed by an
+    // earlier replacement), their 0-based starts in it, in order; otherwise empty.
+    QList<qsizetype> starts;
 };
 Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text);
 
