@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -44,9 +45,10 @@ int TextArea::lineHeight() const
     return std::max(1, fontMetrics().height());
 }
 
-int TextArea::charWidth() const
+qreal TextArea::charWidth() const
 {
-    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    // Fractional, as the glyphs are laid out: a rounded width drifts from them along a line.
+    return std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
 }
 
 int TextArea::visibleLines() const
@@ -248,13 +250,13 @@ qsizetype TextArea::positionAt(const QPoint &point) const
     const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + point.y() / lineHeight(), 0,
                                                  m_buffer.lineCount() - 1);
     const int x = std::max(0, point.x() + horizontalScrollBar()->value());
-    return positionAtColumn(line, (x + charWidth() / 2) / charWidth()); // the nearest cell edge
+    return positionAtColumn(line, qsizetype(x / charWidth() + 0.5)); // the nearest cell edge
 }
 
 QRect TextArea::caretRect() const
 {
     const qsizetype line = m_buffer.lineOf(m_caret);
-    const int x = int(columnOf(m_caret) * charWidth()) - horizontalScrollBar()->value();
+    const int x = int(std::lround(qreal(columnOf(m_caret)) * charWidth())) - horizontalScrollBar()->value();
     const int y = int(line - verticalScrollBar()->value()) * lineHeight();
     return {x, y, 2, lineHeight()};
 }
@@ -366,8 +368,8 @@ void TextArea::updateScrollBars()
     const int page = visibleLines();
     verticalScrollBar()->setPageStep(page);
     verticalScrollBar()->setRange(0, int(std::max<qsizetype>(0, m_buffer.lineCount() - page)));
-    const qint64 width = qint64(m_buffer.widestLine() + 1) * charWidth();
-    horizontalScrollBar()->setSingleStep(charWidth());
+    const auto width = qint64(qreal(m_buffer.widestLine() + 1) * charWidth());
+    horizontalScrollBar()->setSingleStep(int(std::ceil(charWidth())));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(0, int(std::clamp<qint64>(width - viewport()->width(), 0, INT_MAX)));
 }
@@ -380,13 +382,14 @@ void TextArea::ensureCaretVisible()
         v->setValue(int(line));
     else if (line >= v->value() + visibleLines())
         v->setValue(int(line - visibleLines() + 1));
-    const qint64 x = qint64(columnOf(m_caret)) * charWidth();
+    const auto x = qint64(qreal(columnOf(m_caret)) * charWidth());
+    const auto cell = qint64(std::ceil(charWidth()));
     QScrollBar *h = horizontalScrollBar();
-    const int margin = 4 * charWidth();
+    const qint64 margin = 4 * cell;
     if (x < h->value())
         h->setValue(int(std::max<qint64>(0, x - margin)));
-    else if (x + charWidth() > h->value() + viewport()->width())
-        h->setValue(int(std::min<qint64>(INT_MAX, x + charWidth() + margin - viewport()->width())));
+    else if (x + cell > h->value() + viewport()->width())
+        h->setValue(int(std::min<qint64>(INT_MAX, x + cell + margin - viewport()->width())));
 }
 
 void TextArea::resizeEvent(QResizeEvent *event)
@@ -409,10 +412,11 @@ void TextArea::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
     painter.setFont(font());
-    const int lh = lineHeight(), cw = charWidth(), ascent = fontMetrics().ascent();
+    const int lh = lineHeight(), ascent = fontMetrics().ascent();
+    const qreal cw = charWidth();
     const int xOffset = horizontalScrollBar()->value();
-    const qsizetype firstColumn = xOffset / cw;
-    const qsizetype endColumn = (xOffset + viewport()->width()) / cw + 1;
+    const auto firstColumn = qsizetype(xOffset / cw);
+    const auto endColumn = qsizetype((xOffset + viewport()->width()) / cw) + 1;
     const qsizetype selStart = selectionStart(), selEnd = selStart + selectionLength();
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     const QColor textColor = palette().color(group, QPalette::Text);
@@ -450,12 +454,12 @@ void TextArea::paintEvent(QPaintEvent *)
             selTo = selEnd > end ? TextBuffer::columns(text) + 1
                                  : TextBuffer::columns(QStringView(text).left(selEnd - start));
         }
-        const QPoint at(int(cellsFrom * cw) - xOffset, y + ascent);
+        const QPointF at(qreal(cellsFrom) * cw - xOffset, y + ascent);
         painter.setPen(textColor);
         if (cellsFrom >= 0)
             painter.drawText(at, cells);
         if (selFrom >= 0 && selTo > selFrom) {
-            const QRect band(int(selFrom * cw) - xOffset, y, int((selTo - selFrom) * cw), lh);
+            const QRectF band(qreal(selFrom) * cw - xOffset, y, qreal(selTo - selFrom) * cw, lh);
             painter.fillRect(band, selectedBrush);
             if (cellsFrom >= 0) {
                 painter.save();
@@ -622,6 +626,11 @@ void TextArea::mouseMoveEvent(QMouseEvent *event)
 {
     if (event->buttons() & Qt::LeftButton)
         moveTo(positionAt(event->position().toPoint()), true);
+}
+
+void TextArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->setAccepted(event->button() == Qt::LeftButton);
 }
 
 void TextArea::mouseDoubleClickEvent(QMouseEvent *event)

@@ -67,6 +67,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -88,7 +89,7 @@ private:
     void ensureCaretVisible();
     void restartBlink();
     int lineHeight() const;
-    int charWidth() const;
+    qreal charWidth() const;
     int visibleLines() const;
     qsizetype columnOf(qsizetype position) const;
     qsizetype positionAtColumn(qsizetype line, qsizetype column) const;

@@ -187,6 +187,11 @@ private slots:
         QCOMPARE(CountOccurrences("ab", text), 1'500'000);
         QCOMPARE(ReplaceAll("ab", "", text), QString());
         QCOMPARE(ReplaceAll("b", "c", text).count('c'), 1'500'000);
+        // A replacement holding the search text goes once over the occurrences, also linearly.
+        const Replaced doubled = replaceAllCounted("b", "bb", text);
+        QVERIFY(doubled.singlePass);
+        QCOMPARE(doubled.text.size(), text.size() + 1'500'000);
+        QCOMPARE(doubled.starts.size(), 1'500'000);
         QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     }
 
