@@ -172,6 +172,13 @@ private slots:
         QCOMPARE(area->caret(), area->buffer().lineStart(2) + 2);
         area->undo();
         QCOMPARE(area->text(), text);
+        // A caret inside a replaced span goes to the end of its replacement.
+        area->setText("abcdef");
+        area->setSelection(5, -2);
+        area->applyEdits({{1, 3, "X"}, {4, 1, "YZ"}});
+        QCOMPARE(area->text(), QString("aXYZf"));
+        QCOMPARE(area->caret(), 2);
+        QCOMPARE(area->selectedText(), QString("YZ"));
     }
 };
 
