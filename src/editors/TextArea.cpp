@@ -247,8 +247,8 @@ qsizetype TextArea::positionAtColumn(qsizetype line, qsizetype column) const
 
 qsizetype TextArea::positionAt(const QPoint &point) const
 {
-    const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + point.y() / lineHeight(), 0,
-                                                 m_buffer.lineCount() - 1);
+    const qsizetype line =
+        std::clamp<qsizetype>(verticalScrollBar()->value() + point.y() / lineHeight(), 0, m_buffer.lineCount() - 1);
     const int x = std::max(0, point.x() + horizontalScrollBar()->value());
     return positionAtColumn(line, qsizetype(x / charWidth() + 0.5)); // the nearest cell edge
 }
@@ -434,8 +434,8 @@ void TextArea::paintEvent(QPaintEvent *)
         qsizetype column = 0, cellsFrom = -1;
         for (qsizetype i = 0; i < text.size() && column < endColumn; ++i) {
             const QChar c = text[i];
-            const qsizetype next = c == QLatin1Char('\t') ? (column / TextBuffer::TabWidth + 1) * TextBuffer::TabWidth
-                                                          : column + 1;
+            const qsizetype next =
+                c == QLatin1Char('\t') ? (column / TextBuffer::TabWidth + 1) * TextBuffer::TabWidth : column + 1;
             if (next > firstColumn) {
                 if (cellsFrom < 0)
                     cellsFrom = column;
@@ -593,7 +593,11 @@ void TextArea::keyPressEvent(QKeyEvent *event)
         paste();
     else if (event->matches(QKeySequence::Delete))
         deleteForward();
-    else if (event->key() == Qt::Key_Backspace)
+    else if (event->matches(QKeySequence::DeleteStartOfWord) || event->matches(QKeySequence::DeleteEndOfWord)) {
+        if (!hasSelection())
+            moveCaret(event->matches(QKeySequence::DeleteStartOfWord) ? Move::WordLeft : Move::WordRight, true);
+        insertText(QString());
+    } else if (event->key() == Qt::Key_Backspace)
         deleteBack();
     else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         insertText(QStringLiteral("\n"));
@@ -661,8 +665,7 @@ void TextArea::contextMenuEvent(QContextMenuEvent *event)
     menu.addSeparator();
     menu.addAction(tr("Cu&t"), this, &TextArea::cut)->setEnabled(hasSelection());
     menu.addAction(tr("&Copy"), this, &TextArea::copy)->setEnabled(hasSelection());
-    menu.addAction(tr("&Paste"), this, &TextArea::paste)
-        ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+    menu.addAction(tr("&Paste"), this, &TextArea::paste)->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
     menu.addSeparator();
     menu.addAction(tr("Select All"), this, &TextArea::selectAll);
     menu.exec(event->globalPos());

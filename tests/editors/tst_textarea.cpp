@@ -74,6 +74,9 @@ private slots:
         QCOMPARE(area->caret(), 4);
         QTest::keyClick(area.get(), Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(area->selectedText(), QString("two, "));
+        QTest::keyClick(area.get(), Qt::Key_Backspace, Qt::ControlModifier); // the selection goes
+        QTest::keyClick(area.get(), Qt::Key_Backspace, Qt::ControlModifier); // then the word before
+        QCOMPARE(area->text(), QString("three"));
         // A tab is text here, and takes the caret to the next stop.
         area->setText("ab");
         QTest::keyClick(area.get(), Qt::Key_Tab);

@@ -211,7 +211,9 @@ private slots:
         QString text;
         text.reserve(400000 * 50);
         for (int i = 0; i < 400000; ++i)
-            text += QStringLiteral("line %1 %2 lorem ipsum dolor sit amet\n").arg(i, 6, 10, QLatin1Char('0')).arg(i % 2 ? "qux" : "foo");
+            text += QStringLiteral("line %1 %2 lorem ipsum dolor sit amet\n")
+                        .arg(i, 6, 10, QLatin1Char('0'))
+                        .arg(i % 2 ? "qux" : "foo");
         TextBuffer b;
         b.setText(text);
         QCOMPARE(b.lineCount(), 400001);
