@@ -205,6 +205,7 @@ void formascii::btnSave_Click()
         show(); // the text stays
     } else {
         setInfo(current.size());
+        txtArea->setModified(false);
     }
     if (m_closeWhenDone)
         close();

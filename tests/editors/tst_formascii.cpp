@@ -84,10 +84,12 @@ private slots:
         editor->btnSave_Click();
         QCOMPARE(curl("notes.txt"), QByteArray("first line\nsecond line\n"));
         editor->setText("first line\nchanged\nthird");
+        QVERIFY(editor->txtArea->isModified());
         editor->findChild<QAction *>("menu_save")->trigger();
         QVERIFY(f.prompter->shown.isEmpty());
         QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
         QCOMPARE(editor->lblInfo->text(), QString("TXT file, 24 characters")); // the text, without the added end
+        QVERIFY(!editor->txtArea->isModified());
         // Saving again adds no second line end.
         editor->btnSave_Click();
         QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
