@@ -14,6 +14,8 @@ PACKAGES+=(openssl)
 PACKAGES+=(desktop-file-utils appstream)
 # scripts/fuzz: clang, with libFuzzer and the sanitizer runtimes (not pulled in without recommends).
 PACKAGES+=(clang libclang-rt-14-dev)
+# The transfer benchmarks' server: a native one, so that they measure the client, not the server's noise.
+PACKAGES+=(vsftpd)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -33,3 +33,98 @@ stop_local_ftp() {
 }
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+# The transfer benchmarks keep the server and the clients on separate cores when there are two or
+# more, so that neither takes the other's time slices. pin_cores sets CLIENT_PIN, the command prefix
+# for clients (empty without taskset or with one core); pin_server then moves the running server
+# there (the processes it forks for sessions inherit the core).
+pin_cores() {
+  CLIENT_PIN=()
+  PIN_SERVER_CORE=""
+  if command -v taskset >/dev/null && [ "$(nproc)" -ge 2 ]; then
+    CLIENT_PIN=(taskset -c 0)
+    PIN_SERVER_CORE=1
+  fi
+}
+pin_server() {
+  [ -z "$PIN_SERVER_CORE" ] || taskset -a -p -c "$PIN_SERVER_CORE" "$LOCAL_FTP_PID" >/dev/null
+}
+
+# start_native_ftp SERVED_FOLDER WORK_FOLDER
+# vsftpd on 127.0.0.1 with a free port, anonymous login, its configuration and log in WORK_FOLDER.
+# Its receiving side is C, so a transfer benchmark measures the client rather than the server.
+# vsftpd refuses a root its user can write to: SERVED_FOLDER is made read-only to it, and its
+# subfolder "up" (created here) takes the uploads. Needs root
+# (vsftpd changes its root folder and user per session); sets LOCAL_FTP_PORT and LOCAL_FTP_PID, and
+# stop_local_ftp stops it.
+start_native_ftp() {
+  local served="$1" work="$2"
+  if [ "$(id -u)" -ne 0 ] || [ ! -x /usr/sbin/vsftpd ]; then
+    echo "start_native_ftp: needs root and vsftpd" >&2
+    return 1
+  fi
+  mkdir -p "$served/up" "$work/vsftpd-empty"
+  chmod 755 "$served" "$work/vsftpd-empty"
+  chmod 777 "$served/up"
+  LOCAL_FTP_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  # seccomp and the network namespace of vsftpd's sandbox are off: containers often refuse them.
+  cat >"$work/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$LOCAL_FTP_PORT
+background=NO
+anonymous_enable=YES
+local_enable=NO
+no_anon_password=YES
+anon_root=$served
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+secure_chroot_dir=$work/vsftpd-empty
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+connect_from_port_20=NO
+xferlog_enable=NO
+vsftpd_log_file=$work/vsftpd.log
+max_clients=0
+max_per_ip=0
+CONF
+  /usr/sbin/vsftpd "$work/vsftpd.conf" >"$work/ftp-server.log" 2>&1 &
+  LOCAL_FTP_PID=$!
+  local line=""
+  for _ in $(seq 50); do
+    # A subshell: a failed redirection on exec would end the script itself.
+    line="$( (exec 3<>"/dev/tcp/127.0.0.1/$LOCAL_FTP_PORT" && read -r -t 2 greeting <&3 && echo "$greeting") 2>/dev/null || true)"
+    [ -n "$line" ] && break
+    sleep 0.1
+  done
+  if [[ "$line" != 220* ]]; then
+    echo "the local FTP server (vsftpd) did not start: ${line:-no greeting}" >&2
+    cat "$work/ftp-server.log" >&2
+    stop_local_ftp
+    return 1
+  fi
+}
+
+# start_bench_ftp SERVED_FOLDER WORK_FOLDER
+# The transfer benchmarks' server: vsftpd (start_native_ftp), or pyftpdlib when
+# VESTRIGAL_BENCH_SERVER=pyftpdlib or vsftpd cannot run here; pinned as pin_cores decides. Sets
+# BENCH_SERVER, BENCH_USER, BENCH_PASSWORD and BENCH_UP, the remote folder uploads go to ("up/" or "").
+start_bench_ftp() {
+  local served="$1" work="$2"
+  pin_cores
+  BENCH_SERVER="${VESTRIGAL_BENCH_SERVER:-vsftpd}"
+  if [ "$BENCH_SERVER" = vsftpd ] && start_native_ftp "$served" "$work"; then
+    BENCH_USER=anonymous BENCH_PASSWORD=bench BENCH_UP=up/
+  else
+    [ "$BENCH_SERVER" = vsftpd ] && echo "vsftpd could not run: the server is pyftpdlib" >&2
+    BENCH_SERVER=pyftpdlib BENCH_USER=bench BENCH_PASSWORD=bench-pw BENCH_UP=""
+    start_local_ftp "$served" "$BENCH_USER" "$BENCH_PASSWORD" "$work"
+  fi
+  pin_server
+  echo "server: $BENCH_SERVER on 127.0.0.1:$LOCAL_FTP_PORT${PIN_SERVER_CORE:+, core $PIN_SERVER_CORE; clients on core 0}" >&2
+}
