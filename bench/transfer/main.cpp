@@ -97,15 +97,16 @@ int main(int argc, char **argv)
     options.password = args[5];
     const qint64 block = args.size() > 8 ? args[8].toLongLong() : 1024;
 
-    FtpSession session;
-    if (!session.open(options))
-        return fail("login", session) ? 0 : 1;
     QFile local(args[7]);
     if (!local.open((down ? QIODevice::WriteOnly : QIODevice::ReadOnly) | QIODevice::Unbuffered))
         return 1;
+    // The clock runs from the connection on, as curl's total time does.
     QElapsedTimer clock;
     clock.start();
     const double cpu = cpuSeconds();
+    FtpSession session;
+    if (!session.open(options))
+        return fail("login", session) ? 0 : 1;
     qint64 total = 0;
     if (!(down ? download(session, args[6], local, block, total) : upload(session, local, args[6], block, total)))
         return 1;
