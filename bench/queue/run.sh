@@ -67,6 +67,11 @@ mirror() {
   rm -rf "$work/local/lftp"
 }
 
+# One transfer each way first, not timed: the first pays for memory the machine must free for the
+# files and for the server's first session, and whichever client went first would carry that.
+curl_down
+curl_up
+
 : >"$work/results"
 for run in $(seq "$RUNS"); do
   if [ $((run % 2)) -eq 1 ]; then curl_down; ours; curl_up; mirror; else mirror; curl_up; ours; curl_down; fi

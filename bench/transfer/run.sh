@@ -70,6 +70,10 @@ curl_up() {
 }
 check() { cmp -s "$work/root/big.bin" "$1" || { echo "transfer: $1 differs" >&2; exit 1; }; }
 
+# One transfer each way first, not timed: the first pays for memory the machine must free for the
+# files and for the server's first session, and whichever client went first would carry that.
+curl_down; curl_up; : >"$work/times"
+
 # A run is two of ours and two of curl's per direction, in the order ABBA (BAAB in the next run):
 # a drift in the machine's load then weighs on both alike, and the run's ratio is of the summed
 # times. The results hold per run: download MB/s, upload MB/s, peak RSS, download ratio, upload ratio.
