@@ -15,6 +15,7 @@ set -euo pipefail
 BUILD="$1"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 source "$ROOT/scripts/local-ftp.sh"
+bench_session "$0" "$@"
 MIB="${VESTRIGAL_BENCH_QUEUE_MIB:-1024}"
 RUNS="${VESTRIGAL_BENCH_RUNS:-7}"
 

@@ -14,6 +14,7 @@ set -euo pipefail
 BUILD="$1"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 source "$ROOT/scripts/local-ftp.sh"
+bench_session "$0" "$@"
 MIB="${VESTRIGAL_BENCH_TRANSFER_MIB:-1024}"
 RUNS="${VESTRIGAL_BENCH_RUNS:-9}"
 BENCH="$BUILD/bench/transfer/bench_transfer"
