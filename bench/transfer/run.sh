@@ -22,7 +22,7 @@ BENCH="$BUILD/bench/transfer/bench_transfer"
 # Files live in memory (/dev/shm) when there is room, so that the disk's write-back, which swings
 # widely on a shared machine, is not what decides the figures.
 place="${TMPDIR:-/tmp}"
-if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 7)) ]; then place=/dev/shm; fi
+if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 9)) ]; then place=/dev/shm; fi
 work="$(mktemp -d "$place/bench-transfer-XXXXXX")"
 cleanup() {
   stop_local_ftp
@@ -40,36 +40,37 @@ login=(127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD")
 uploaded="$work/root/$BENCH_UP"
 
 bytes=$((MIB * 1048576))
-# Each appends "seconds [client CPU seconds]" to $work/times.
+# Each appends "seconds [client CPU seconds]" to $work/times. Ours' files are compared with the
+# original at the end of the run, not between transfers, so that no comparison's reading of 2 GiB
+# runs right before a timed transfer; curl's are removed at once.
 ours_down() {
   sync
-  "${CLIENT_PIN[@]}" "$BENCH" down "${login[@]}" big.bin "$work/local/ours.bin" >"$work/ours.txt"
-  check "$work/local/ours.bin"
-  rm -f "$work/local/ours.bin"
+  "${CLIENT_PIN[@]}" "$BENCH" down "${login[@]}" big.bin "$work/local/ours$1.bin" >"$work/ours.txt"
   awk -v b="$bytes" '/^ftp_download_MBps/ {printf "%.4f ", b / ($2 * 1e6)} /^ftp_download_cpu_s/ {c = $2}
     /^ftp_download_peak_rss_MiB/ {r = $2} END {print c, r}' "$work/ours.txt" >>"$work/times"
 }
 curl_down() {
   sync
   "${CLIENT_PIN[@]}" curl -sS -o "$work/local/curl.bin" -w '%{time_total}\n' "$url/big.bin" >>"$work/times"
-  check "$work/local/curl.bin"
   rm -f "$work/local/curl.bin"
 }
 ours_up() {
   sync
-  "${CLIENT_PIN[@]}" "$BENCH" up "${login[@]}" "${BENCH_UP}ours.up" "$work/local/source.bin" >"$work/ours.txt"
-  check "$uploaded/ours.up"
-  rm -f "$uploaded/ours.up"
+  "${CLIENT_PIN[@]}" "$BENCH" up "${login[@]}" "${BENCH_UP}ours$1.up" "$work/local/source.bin" >"$work/ours.txt"
   awk -v b="$bytes" '/^ftp_upload_MBps/ {printf "%.4f ", b / ($2 * 1e6)} /^ftp_upload_cpu_s/ {c = $2} END {print c}' \
     "$work/ours.txt" >>"$work/times"
 }
 curl_up() {
   sync
   "${CLIENT_PIN[@]}" curl -sS -T "$work/local/source.bin" -w '%{time_total}\n' "$url/${BENCH_UP}curl.up" >>"$work/times"
-  check "$uploaded/curl.up"
   rm -f "$uploaded/curl.up"
 }
-check() { cmp -s "$work/root/big.bin" "$1" || { echo "transfer: $1 differs" >&2; exit 1; }; }
+check() {
+  for f in "$@"; do
+    cmp -s "$work/root/big.bin" "$f" || { echo "transfer: $f differs" >&2; exit 1; }
+    rm -f "$f"
+  done
+}
 
 # One transfer each way first, not timed: the first pays for memory the machine must free for the
 # files and for the server's first session, and whichever client went first would carry that.
@@ -82,10 +83,11 @@ curl_down; curl_up; : >"$work/times"
 for run in $(seq "$RUNS"); do
   : >"$work/times"
   if [ $((run % 2)) -eq 1 ]; then
-    ours_down; curl_down; curl_down; ours_down; ours_up; curl_up; curl_up; ours_up
+    ours_down 1; curl_down; curl_down; ours_down 2; ours_up 1; curl_up; curl_up; ours_up 2
   else
-    curl_down; ours_down; ours_down; curl_down; curl_up; ours_up; ours_up; curl_up
+    curl_down; ours_down 1; ours_down 2; curl_down; curl_up; ours_up 1; ours_up 2; curl_up
   fi
+  check "$work/local/ours1.bin" "$work/local/ours2.bin" "$uploaded/ours1.up" "$uploaded/ours2.up"
   # times: 8 lines in the order run; ours' carry the CPU time (and the download the RSS).
   awk -v run="$run" -v odd=$((run % 2)) -v b="$bytes" -v results="$work/results" '
     { t[NR] = $1; c[NR] = $2; if ($3 != "") rss = rss > $3 ? rss : $3 }
