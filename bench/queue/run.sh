@@ -71,10 +71,12 @@ mirror() {
   rm -rf "$work/local/lftp"
 }
 
-# One transfer each way first, not timed: the first pays for memory the machine must free for the
-# files and for the server's first session, and whichever client went first would carry that.
+# One round of each first, not timed: the first pays for memory the machine must find for the
+# files and for the server's first sessions, and whichever client went first would carry that.
 curl_down
 curl_up
+ours 2>/dev/null
+check_ours
 
 : >"$work/results"
 for run in $(seq "$RUNS"); do

@@ -72,9 +72,10 @@ check() {
   done
 }
 
-# One transfer each way first, not timed: the first pays for memory the machine must free for the
-# files and for the server's first session, and whichever client went first would carry that.
-curl_down; curl_up; : >"$work/times"
+# One transfer each way with each client first, not timed: the first pays for memory the machine
+# must find for the files and for the server's first sessions, and whichever went first would carry that.
+curl_down; ours_down 1; curl_up; ours_up 1
+check "$work/local/ours1.bin" "$uploaded/ours1.up"
 
 # A run is two of ours and two of curl's per direction, in the order ABBA (BAAB in the next run):
 # a drift in the machine's load then weighs on both alike, and the run's ratio is of the summed
