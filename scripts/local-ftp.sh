@@ -145,6 +145,7 @@ CONF
 # The transfer benchmarks' server: vsftpd (start_native_ftp), or pyftpdlib when
 # VESTRIGAL_BENCH_SERVER=pyftpdlib or vsftpd cannot run here; pinned as pin_cores decides. Sets
 # BENCH_SERVER, BENCH_USER, BENCH_PASSWORD and BENCH_UP, the remote folder uploads go to ("up/" or "").
+# shellcheck disable=SC2034 # BENCH_* are for the scripts that source this
 start_bench_ftp() {
   local served="$1" work="$2"
   pin_cores
