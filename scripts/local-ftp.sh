@@ -85,9 +85,8 @@ pin_server() {
 # vsftpd on 127.0.0.1 with a free port, anonymous login, its configuration and log in WORK_FOLDER.
 # Its receiving side is C, so a transfer benchmark measures the client rather than the server.
 # vsftpd refuses a root its user can write to: SERVED_FOLDER is made read-only to it, and its
-# subfolder "up" (created here) takes the uploads. Needs root
-# (vsftpd changes its root folder and user per session); sets LOCAL_FTP_PORT and LOCAL_FTP_PID, and
-# stop_local_ftp stops it.
+# subfolder "up" (created here) takes the uploads. Needs root (vsftpd changes its root folder and
+# user per session); sets LOCAL_FTP_PORT and LOCAL_FTP_PID, and stop_local_ftp stops it.
 start_native_ftp() {
   local served="$1" work="$2"
   if [ "$(id -u)" -ne 0 ] || [ ! -x /usr/sbin/vsftpd ]; then
