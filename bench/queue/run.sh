@@ -54,10 +54,8 @@ ours() {
   sync
   read -r down up tree rss < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" "$BUILD/bench/queue/bench_queue" \
     127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" big.bin tree "$work/local" "${BENCH_UP}big.bin.up")
-}
-# Ours' files are compared at the end of the run, so that no comparison runs right before a timed
-# transfer.
-check_ours() {
+  # Compared and removed at once: files kept longer would make the next transfers wait while the
+  # machine frees memory for them.
   cmp -s "$work/root/big.bin" "$work/local/down.bin" || { echo "queue: download differs" >&2; exit 1; }
   cmp -s "$work/root/big.bin" "$uploaded/big.bin.up" || { echo "queue: upload differs" >&2; exit 1; }
   diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
@@ -76,12 +74,10 @@ mirror() {
 curl_down
 curl_up
 ours 2>/dev/null
-check_ours
 
 : >"$work/results"
 for run in $(seq "$RUNS"); do
   if [ $((run % 2)) -eq 1 ]; then curl_down; ours; curl_up; mirror; else mirror; curl_up; ours; curl_down; fi
-  check_ours
   echo "run $run: ours down $down up $up tree $tree s, rss $rss MiB; curl down $curl_down_s up $curl_up_s s; lftp $lftp_s s" >&2
   # Ratios of speeds for the transfers (higher is better), of times for the tree (lower is better).
   awk -v d="$down" -v u="$up" -v t="$tree" -v r="$rss" -v cd="$curl_down_s" -v cu="$curl_up_s" -v l="$lftp_s" \

@@ -22,7 +22,7 @@ BENCH="$BUILD/bench/transfer/bench_transfer"
 # Files live in memory (/dev/shm) when there is room, so that the disk's write-back, which swings
 # widely on a shared machine, is not what decides the figures.
 place="${TMPDIR:-/tmp}"
-if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 9)) ]; then place=/dev/shm; fi
+if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 7)) ]; then place=/dev/shm; fi
 work="$(mktemp -d "$place/bench-transfer-XXXXXX")"
 cleanup() {
   stop_local_ftp
@@ -41,11 +41,12 @@ uploaded="$work/root/$BENCH_UP"
 
 bytes=$((MIB * 1048576))
 # Each appends "seconds [client CPU seconds]" to $work/times. Ours' files are compared with the
-# original at the end of the run, not between transfers, so that no comparison's reading of 2 GiB
-# runs right before a timed transfer; curl's are removed at once.
+# original and removed right after the transfer, curl's removed: files kept for the end of the run
+# would make the later transfers wait while the machine frees memory for them.
 ours_down() {
   sync
-  "${CLIENT_PIN[@]}" "$BENCH" down "${login[@]}" big.bin "$work/local/ours$1.bin" >"$work/ours.txt"
+  "${CLIENT_PIN[@]}" "$BENCH" down "${login[@]}" big.bin "$work/local/ours.bin" >"$work/ours.txt"
+  check "$work/local/ours.bin"
   awk -v b="$bytes" '/^ftp_download_MBps/ {printf "%.4f ", b / ($2 * 1e6)} /^ftp_download_cpu_s/ {c = $2}
     /^ftp_download_peak_rss_MiB/ {r = $2} END {print c, r}' "$work/ours.txt" >>"$work/times"
 }
@@ -56,7 +57,8 @@ curl_down() {
 }
 ours_up() {
   sync
-  "${CLIENT_PIN[@]}" "$BENCH" up "${login[@]}" "${BENCH_UP}ours$1.up" "$work/local/source.bin" >"$work/ours.txt"
+  "${CLIENT_PIN[@]}" "$BENCH" up "${login[@]}" "${BENCH_UP}ours.up" "$work/local/source.bin" >"$work/ours.txt"
+  check "$uploaded/ours.up"
   awk -v b="$bytes" '/^ftp_upload_MBps/ {printf "%.4f ", b / ($2 * 1e6)} /^ftp_upload_cpu_s/ {c = $2} END {print c}' \
     "$work/ours.txt" >>"$work/times"
 }
@@ -66,16 +68,13 @@ curl_up() {
   rm -f "$uploaded/curl.up"
 }
 check() {
-  for f in "$@"; do
-    cmp -s "$work/root/big.bin" "$f" || { echo "transfer: $f differs" >&2; exit 1; }
-    rm -f "$f"
-  done
+  cmp -s "$work/root/big.bin" "$1" || { echo "transfer: $1 differs" >&2; exit 1; }
+  rm -f "$1"
 }
 
 # One transfer each way with each client first, not timed: the first pays for memory the machine
 # must find for the files and for the server's first sessions, and whichever went first would carry that.
-curl_down; ours_down 1; curl_up; ours_up 1
-check "$work/local/ours1.bin" "$uploaded/ours1.up"
+curl_down; ours_down; curl_up; ours_up
 
 # A run is two of ours and two of curl's per direction, in the order ABBA (BAAB in the next run):
 # a drift in the machine's load then weighs on both alike, and the run's ratio is of the summed
@@ -84,11 +83,10 @@ check "$work/local/ours1.bin" "$uploaded/ours1.up"
 for run in $(seq "$RUNS"); do
   : >"$work/times"
   if [ $((run % 2)) -eq 1 ]; then
-    ours_down 1; curl_down; curl_down; ours_down 2; ours_up 1; curl_up; curl_up; ours_up 2
+    ours_down; curl_down; curl_down; ours_down; ours_up; curl_up; curl_up; ours_up
   else
-    curl_down; ours_down 1; ours_down 2; curl_down; curl_up; ours_up 1; ours_up 2; curl_up
+    curl_down; ours_down; ours_down; curl_down; curl_up; ours_up; ours_up; curl_up
   fi
-  check "$work/local/ours1.bin" "$work/local/ours2.bin" "$uploaded/ours1.up" "$uploaded/ours2.up"
   # times: 8 lines in the order run; ours' carry the CPU time (and the download the RSS).
   awk -v run="$run" -v odd=$((run % 2)) -v b="$bytes" -v results="$work/results" '
     { t[NR] = $1; c[NR] = $2; if ($3 != "") rss = rss > $3 ? rss : $3 }
