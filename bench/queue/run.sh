@@ -81,7 +81,7 @@ for run in $(seq "$RUNS"); do
   echo "run $run: ours down $down up $up tree $tree s, rss $rss MiB; curl down $curl_down_s up $curl_up_s s; lftp $lftp_s s" >&2
   # Ratios of speeds for the transfers (higher is better), of times for the tree (lower is better).
   awk -v d="$down" -v u="$up" -v t="$tree" -v r="$rss" -v cd="$curl_down_s" -v cu="$curl_up_s" -v l="$lftp_s" \
-    'BEGIN {printf "%.4f %.4f %.4f %s\n", cd / d, cu / u, t / l, r}' >>"$work/results"
+    'BEGIN {printf "%.6f %.6f %.6f %s\n", cd / d, cu / u, t / l, r}' >>"$work/results"
   awk -v run="$run" '{printf "run %d ratios: download %.2f, upload %.2f, tree %.2f\n", run, $1, $2, $3}' \
     <(tail -1 "$work/results") >&2
 done

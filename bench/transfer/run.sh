@@ -102,7 +102,7 @@ for run in $(seq "$RUNS"); do
       }
       printf "run %d: download%s s (ratio %.2f); upload%s s (ratio %.2f, our CPU %.3f of %.3f s); rss %s MiB\n",
         run, s[0], p[0] / o[0], s[1], p[1] / o[1], cpu[1], o[1], rss > "/dev/stderr"
-      printf "%.1f %.1f %s %.4f %.4f\n", 2 * b / 1e6 / o[0], 2 * b / 1e6 / o[1], rss, p[0] / o[0], p[1] / o[1] >> results
+      printf "%.1f %.1f %s %.6f %.6f\n", 2 * b / 1e6 / o[0], 2 * b / 1e6 / o[1], rss, p[0] / o[0], p[1] / o[1] >> results
     }' "$work/times"
 done
 
