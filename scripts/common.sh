@@ -14,6 +14,8 @@ PACKAGES+=(openssl)
 PACKAGES+=(desktop-file-utils appstream)
 # scripts/fuzz: clang, with libFuzzer and the sanitizer runtimes (not pulled in without recommends).
 PACKAGES+=(clang libclang-rt-14-dev)
+# The transfer benchmarks' server: a native one, so that they measure the client, not the server's noise.
+PACKAGES+=(vsftpd)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -29,6 +31,11 @@ ensure_packages() {
   echo "Installing: ${missing[*]}" >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # The benchmarks start vsftpd themselves, on 127.0.0.1 only: the system-wide service the package
+  # starts and enables (port 21, every address) is not wanted where this installed it.
+  if [[ " ${missing[*]} " == *" vsftpd "* ]] && command -v systemctl >/dev/null; then
+    as_root systemctl disable --now vsftpd >/dev/null 2>&1 || true
+  fi
 }
 
 # configure BUILD_DIR [cmake options...]

@@ -21,6 +21,14 @@ namespace {
 // the client's block API, not QFile's small buffer.
 constexpr qint64 kLocalChunk = 1024 * 1024;
 
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 double peakRssMiB()
 {
     rusage usage{};
@@ -89,19 +97,23 @@ int main(int argc, char **argv)
     options.password = args[5];
     const qint64 block = args.size() > 8 ? args[8].toLongLong() : 1024;
 
-    FtpSession session;
-    if (!session.open(options))
-        return fail("login", session) ? 0 : 1;
     QFile local(args[7]);
     if (!local.open((down ? QIODevice::WriteOnly : QIODevice::ReadOnly) | QIODevice::Unbuffered))
         return 1;
+    // The clock runs from the connection on, as curl's total time does.
     QElapsedTimer clock;
     clock.start();
+    const double cpu = cpuSeconds();
+    FtpSession session;
+    if (!session.open(options))
+        return fail("login", session) ? 0 : 1;
     qint64 total = 0;
     if (!(down ? download(session, args[6], local, block, total) : upload(session, local, args[6], block, total)))
         return 1;
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::printf("%s %.1f MB/s\n", down ? "ftp_download_MBps" : "ftp_upload_MBps", double(total) / 1e6 / seconds);
+    // Far less processor time than wall time means the client waited (for the server, or for a core).
+    std::printf("%s %.3f s\n", down ? "ftp_download_cpu_s" : "ftp_upload_cpu_s", cpuSeconds() - cpu);
     if (down)
         std::printf("ftp_download_peak_rss_MiB %.1f MiB\n", peakRssMiB());
     return 0;

@@ -22,7 +22,9 @@ bool DownloadTarget::open()
 {
     if (QFileInfo(m_path).isDir() || !makeFolders() || !openPart())
         return false;
-    m_buffer.resize(size_t(kChunk));
+    // Small at first: most files of a folder are small, and a 1 MiB buffer for each costs more to
+    // clear than the file takes to arrive. It grows to kChunk as a file proves larger.
+    m_buffer.resize(size_t(kFirstChunk));
     return true;
 }
 
@@ -65,7 +67,7 @@ bool DownloadTarget::write(const char *data, qint64 size)
         m_used += n;
         data += n;
         size -= n;
-        if (m_used == qint64(m_buffer.size()) && !flush())
+        if (m_used == qint64(m_buffer.size()) && !makeRoom(1))
             return false;
     }
     return true;
@@ -73,11 +75,26 @@ bool DownloadTarget::write(const char *data, qint64 size)
 
 char *DownloadTarget::room(qint64 maxSize)
 {
-    if (m_used + maxSize > qint64(m_buffer.size()) && !flush())
+    if (m_used + maxSize > qint64(m_buffer.size()) && !makeRoom(maxSize))
         return nullptr;
-    if (maxSize > qint64(m_buffer.size()))
-        m_buffer.resize(size_t(maxSize)); // a block larger than the chunk
     return m_buffer.data() + m_used;
+}
+
+// Grows the buffer up to kChunk (or to one block larger than that), and writes it out once it
+// is that large.
+bool DownloadTarget::makeRoom(qint64 size)
+{
+    const qint64 have = qint64(m_buffer.size());
+    if (have < kChunk) {
+        m_buffer.resize(size_t(qMin(qMax(2 * have, m_used + size), qMax(kChunk, m_used + size))));
+        if (m_used + size <= qint64(m_buffer.size()))
+            return true;
+    }
+    if (!flush())
+        return false;
+    if (size > qint64(m_buffer.size()))
+        m_buffer.resize(size_t(size)); // a block larger than the chunk
+    return true;
 }
 
 bool DownloadTarget::kept(qint64 size)

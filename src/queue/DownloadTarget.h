@@ -36,10 +36,12 @@ private:
     bool makeFolders();
     bool openPart();
     bool flush();
+    bool makeRoom(qint64 size);
     bool replaceTarget();
     void discard();
 
     static constexpr qint64 kChunk = 1024 * 1024;
+    static constexpr qint64 kFirstChunk = 64 * 1024;
 
     QString m_path;
     QString m_part;

@@ -11,7 +11,9 @@ bool UploadSource::open()
     if (QFileInfo(m_file.fileName()).isDir() || !m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     m_size = m_file.size();
-    m_buffer.resize(size_t(kChunk));
+    // No larger than the file: clearing 1 MiB for each small file of a folder costs more than
+    // reading it.
+    m_buffer.resize(size_t(qBound(kMinChunk, m_size, kChunk)));
     return true;
 }
 
@@ -27,7 +29,7 @@ qint64 UploadSource::read(char *data, qint64 maxSize)
 qint64 UploadSource::next(const char *&data, qint64 maxSize)
 {
     if (m_used == m_filled) {
-        m_filled = m_file.read(m_buffer.data(), kChunk);
+        m_filled = m_file.read(m_buffer.data(), qint64(m_buffer.size()));
         m_used = 0;
         if (m_filled <= 0)
             return m_filled < 0 ? -1 : 0;

@@ -21,6 +21,7 @@ public:
 
 private:
     static constexpr qint64 kChunk = 1024 * 1024;
+    static constexpr qint64 kMinChunk = 64 * 1024;
 
     QFile m_file;
     qint64 m_size = 0;

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
 namespace {
 
 QueueEntry entry(const QString &name, qint64 bytes, QueueEntry::Direction d = QueueEntry::Direction::Down)
@@ -179,6 +181,47 @@ private slots:
         QVERIFY(!DownloadTarget(target + "/below").open());
     }
 
+    // The engine reads straight into the part file's buffer, which starts small and grows: every
+    // byte must land in order across the growth, a flush, and a block larger than the buffer.
+    void downloadTargetTakesBlocksOfAnySizeInPlace()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("f.bin");
+        QByteArray data(5 * 1024 * 1024 + 3, Qt::Uninitialized);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char((i * 13) ^ (i >> 11));
+        DownloadTarget t(target);
+        QVERIFY(t.open());
+        const qsizetype sizes[] = {100, 70'000, 1, 65'536, 200'000, 3 * 1024 * 1024, 1000, 4096};
+        qsizetype at = 0;
+        for (int i = 0; at < data.size(); ++i) {
+            const qsizetype n = qMin(sizes[i % 8], data.size() - at);
+            if (i % 5 == 4) { // now and then the copying way
+                QVERIFY(t.write(data.constData() + at, n));
+            } else {
+                char *room = t.room(sizes[i % 8]); // as much room as a full block, fewer bytes kept
+                QVERIFY(room);
+                std::memcpy(room, data.constData() + at, size_t(n));
+                QVERIFY(t.kept(n));
+            }
+            at += n;
+        }
+        QVERIFY(t.finish(DownloadTarget::End::Complete));
+        QCOMPARE(read(target), data);
+
+        // A file smaller than the first buffer, and an empty one.
+        for (const QByteArray &small : {QByteArray("tiny"), QByteArray()}) {
+            DownloadTarget s(target);
+            QVERIFY(s.open());
+            char *room = s.room(1024);
+            QVERIFY(room);
+            std::memcpy(room, small.constData(), size_t(small.size()));
+            QVERIFY(s.kept(small.size()));
+            QVERIFY(s.finish(DownloadTarget::End::Complete));
+            QCOMPARE(read(target), small);
+        }
+    }
+
     void uploadSourceHandsOutTheFileInBlocks()
     {
         QTemporaryDir dir;
@@ -194,6 +237,19 @@ private slots:
         for (qint64 n; (n = source.read(block, sizeof block)) > 0;)
             got.append(block, n);
         QCOMPARE(got, data);
+        // Files smaller than any buffer: whole, then the end; an empty one ends at once.
+        QVERIFY(write(dir.filePath("small.bin"), "small"));
+        QVERIFY(write(dir.filePath("empty.bin"), {}));
+        UploadSource small(dir.filePath("small.bin"));
+        QVERIFY(small.open());
+        QCOMPARE(small.read(block, sizeof block), 5);
+        QCOMPARE(QByteArray(block, 5), QByteArray("small"));
+        QCOMPARE(small.read(block, sizeof block), 0);
+        QVERIFY(small.rewind());
+        QCOMPARE(small.read(block, 2), 2);
+        UploadSource empty(dir.filePath("empty.bin"));
+        QVERIFY(empty.open());
+        QCOMPARE(empty.read(block, sizeof block), 0);
         QVERIFY(!UploadSource(dir.filePath("missing")).open());
         QVERIFY(!UploadSource(dir.path()).open());
     }
