@@ -30,11 +30,11 @@ namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
 
-// What to tell the user about a failed connection: the server's last final reply ("530 Login
-// incorrect."), else the last line there is (the socket's "Connection refused").
+// What to tell the user about a failed connection: the server's last refusal ("530 Login
+// incorrect."), else the last line there is (the socket's "Connection refused", a TLS problem).
 QString failureReason(const QString &info)
 {
-    static const QRegularExpression finalReply(QStringLiteral("^[0-9]{3} "));
+    static const QRegularExpression finalReply(QStringLiteral("^[45][0-9]{2} "));
     QString fallback;
     const QStringList lines = info.split(QLatin1Char('\n'));
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {

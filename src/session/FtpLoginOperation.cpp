@@ -135,6 +135,13 @@ void FtpLoginOperation::onGreeting(const FtpReply &reply)
 
 void FtpLoginOperation::onAuth(const FtpReply &reply)
 {
+    if (tlsRequired() && reply.code != 234 && !reply.isPreliminary()) {
+        // The user is told why in our words, with the server's answer inside them.
+        show(reply);
+        return fail(QStringLiteral("The server does not support FTP over TLS, which this connection requires "
+                                   "(ftpes://); it answered: %1. Nothing else was sent.")
+                        .arg(QString::fromUtf8(reply.text.trimmed())));
+    }
     keep(reply);
     if (reply.code == 234) {
         m_state = State::Handshake;
@@ -143,9 +150,6 @@ void FtpLoginOperation::onAuth(const FtpReply &reply)
     }
     if (reply.isPreliminary())
         return armTimer();
-    if (tlsRequired())
-        return fail(QStringLiteral("The server does not support FTP over TLS, which this connection requires "
-                                   "(ftpes://). Nothing else was sent."));
     warn(QStringLiteral("The server does not support FTP over TLS: the password was sent unencrypted, and files "
                         "travel unencrypted too."));
     sendUser();

@@ -56,6 +56,7 @@ protected:
         m_lastCode = reply.code ? reply.code : m_lastCode;
         m_transcript.append({Line::Reply, reply.text});
     }
+    void show(const FtpReply &reply) { m_transcript.append({Line::Reply, reply.text}); } // the log only
     void sendShown(const QByteArray &command) // sent, and shown in the transcript
     {
         m_transcript.append({Line::Command, command});
