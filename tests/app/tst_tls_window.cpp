@@ -4,6 +4,7 @@
 
 #include "KnownCertificates.h"
 #include "MainWindowFixture.h"
+#include "tst_queue_fixture.h"
 #include "TestCertificate.h"
 
 #include <QFile>
@@ -120,6 +121,31 @@ private slots:
         QVERIFY(changed.contains(FtpCertificate::fingerprintText(m_renewed.sha256)));
         // Cancel keeps the old entry.
         QCOMPARE(KnownCertificates(knownFile(f)).find(QStringLiteral("127.0.0.1"), server->port()), m_cert.sha256);
+    }
+
+    void queueOverProtectedDataWithSessionReuse()
+    {
+        // The server refuses data connections that do not resume the control connection's session.
+        TestFtpServer server({QStringLiteral("--tls"), m_cert.pemPath, QStringLiteral("--reuse-required")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        QVERIFY(server.writeFile(QStringLiteral("pub/one.bin"), pattern(300 * 1024, 1)));
+        QVERIFY(server.writeFile(QStringLiteral("pub/two.bin"), pattern(1000, 2)));
+        QueueWindow f;
+        QVERIFY(KnownCertificates(knownFile(f)).remember(QStringLiteral("127.0.0.1"), server.port(), m_cert.sha256));
+        QVERIFY(connectTo(f, server, QStringLiteral("ftpes://127.0.0.1")));
+        QVERIFY(f.prompter->choiceButtons.isEmpty()); // trusted before: not asked
+        f.showRemote(QStringLiteral("/pub/"));
+        QCOMPARE(f.remoteNames().filter(QStringLiteral(".bin")).size(), 2);
+        QueueWindow::select(f.window->ListView1, {QStringLiteral("one.bin"), QStringLiteral("two.bin")});
+        f.window->action(QStringLiteral("menu1_download"))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(readLocal(f.localPath(QStringLiteral("two.bin"))), pattern(1000, 2), 20000);
+        QCOMPARE(readLocal(f.localPath(QStringLiteral("one.bin"))), pattern(300 * 1024, 1));
+        QVERIFY(writeLocal(f.localPath(QStringLiteral("up.bin")), pattern(200 * 1024, 3)));
+        f.showLocal(f.local.path());
+        f.window->queuePane().QueueLocalFile(f.localPath(QStringLiteral("up.bin")), QStringLiteral("/pub/up.bin"));
+        f.window->queuePane().ProcessTransfer();
+        QTRY_COMPARE_WITH_TIMEOUT(server.readFile(QStringLiteral("pub/up.bin")), pattern(200 * 1024, 3), 20000);
+        QVERIFY(f.logLines().filter(QLatin1String("522")).isEmpty());
     }
 
     void schemesInTheServerField()

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(FtpSecurity)
 
 class TestTlsSettings : public QObject
@@ -93,6 +95,9 @@ private slots:
         QVERIFY(known.remember("HOST.example", 21, c));      // replaced, not added
         QCOMPARE(known.find("host.example", 21), c);
         QCOMPARE(known.find("other", 990), b);
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600)); // the user's alone
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray text = f.readAll();
