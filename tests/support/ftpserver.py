@@ -238,6 +238,11 @@ def main():
     handler.authorizer = authorizer
     handler.banner = "Test server ready."
 
+    if os.environ.get("VESTRIGAL_FTP_DEBUG_LOG"):  # a trace of the server's side, for debugging tests
+        import logging
+        from pyftpdlib.log import config_logging
+        config_logging(level=logging.DEBUG)
+        logging.getLogger().addHandler(logging.FileHandler(os.environ["VESTRIGAL_FTP_DEBUG_LOG"]))
     server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
     print("PORT %d" % server.address[1], flush=True)
