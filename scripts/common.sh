@@ -10,6 +10,8 @@ PACKAGES=(
 )
 # openssl makes the certificate of the HTTP download manager's https tests.
 PACKAGES+=(openssl)
+# The FTP over TLS tests: pyftpdlib's TLS handler needs pyOpenSSL; Qt's TLS goes through libssl3.
+PACKAGES+=(python3-openssl libssl3)
 # The install test validates the desktop entry and the AppStream metainfo.
 PACKAGES+=(desktop-file-utils appstream)
 # scripts/fuzz: clang, with libFuzzer and the sanitizer runtimes (not pulled in without recommends).

@@ -1,6 +1,5 @@
 #include "CommandLine.h"
 
-#include <QUrl>
 
 #ifndef VESTRIGAL_VERSION
 #define VESTRIGAL_VERSION "5.0"
@@ -20,23 +19,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             return {Action::Error, {}, QStringLiteral("Only one link can be opened at a time.")};
         line.url = arg;
     }
-    // The desktop hands secure links over too; without TLS they are refused rather than
-    // opened in clear text, which would send the password unencrypted.
-    const QString scheme = QUrl(line.url).scheme().toLower();
-    if (scheme == QLatin1String("ftps") || scheme == QLatin1String("ftpes")) {
-        line.message = QStringLiteral("Secure connections (%1://) are not supported by this version. The link was "
-                                      "not opened, so that no password is sent unencrypted.")
-                           .arg(scheme);
-        line.url.clear();
-    }
     return line;
 }
 
 QString CommandLine::helpText()
 {
-    return QStringLiteral("Usage: vestrigal [ftp://[user[:password]@]host[:port][/folder]]\n"
+    return QStringLiteral("Usage: vestrigal [ftp|ftpes|ftps://[user[:password]@]host[:port][/folder]]\n"
                           "\n"
-                          "A desktop FTP client. Given a link, it connects to that server at start.\n"
+                          "A desktop FTP client. Given a link, it connects to that server at start:\n"
+                          "ftp:// with TLS when the server offers it, ftpes:// only with TLS,\n"
+                          "ftps:// with TLS from the first byte (port 990 unless given).\n"
                           "\n"
                           "Options:\n"
                           "  -h, --help     show this help and exit\n"

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "BusyPointer.h"
+#include "CertificateQuestion.h"
 #include "ConnectionSettings.h"
 #include "Events.h"
 #include "FileIconCache.h"
@@ -9,6 +10,7 @@
 #include "QueueModel.h"
 #include "QueuePane.h"
 #include "RemotePaths.h"
+#include "LogRun.h"
 #include "SessionLog.h"
 #include "TreeKeyFollow.h"
 #include "formmain.h"
@@ -28,11 +30,11 @@ namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
 
-// What to tell the user about a failed connection: the server's last final reply ("530 Login
-// incorrect."), else the last line there is (the socket's "Connection refused").
+// What to tell the user about a failed connection: the server's last refusal ("530 Login
+// incorrect."), else the last line there is (the socket's "Connection refused", a TLS problem).
 QString failureReason(const QString &info)
 {
-    static const QRegularExpression finalReply(QStringLiteral("^[0-9]{3} "));
+    static const QRegularExpression finalReply(QStringLiteral("^[45][0-9]{2} "));
     QString fallback;
     const QStringList lines = info.split(QLatin1Char('\n'));
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
@@ -125,6 +127,30 @@ void RemotePane::logReply()
         m_window.LogServerReply(m_session->lastResponseInfo());
 }
 
+// The login as it went: the TLS commands in the colour of commands, the replies in theirs, and a
+// server without TLS in red.
+void RemotePane::logLogin()
+{
+    if (!m_session)
+        return;
+    for (const FtpSession::LogLine &line : m_session->loginLog()) {
+        switch (line.kind) {
+        case FtpSession::LogLine::Command:
+            m_window.LogLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
+            break;
+        case FtpSession::LogLine::Reply:
+            m_window.LogServerReply(line.text);
+            break;
+        case FtpSession::LogLine::Warning:
+            m_window.sessionLog().append(line.text + QLatin1Char('\n'), LogColours::red());
+            break;
+        case FtpSession::LogLine::Note:
+            m_window.LogLine(line.text, SessionLog::Event);
+            break;
+        }
+    }
+}
+
 void RemotePane::closeSession()
 {
     m_guard.reset(); // whatever held the old connection holds nothing now
@@ -150,7 +176,7 @@ bool RemotePane::connectTo(const QString &text)
     const auto url = ConnectionUrl::parse(text);
     if (!url)
         return false;
-    m_window.txtServer->setText(url->host);
+    m_window.txtServer->setText(url->serverField());
     m_window.txtPort->setText(url->port);
     m_window.txtUsername->setText(url->user);
     m_window.txtPassword->setText(url->password);
@@ -193,9 +219,19 @@ void RemotePane::btnConnect_Click()
     m_session = session;
     const ConnectionGuard::Turn turn = m_guard.take(); // the new connection is ours until it has listed
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
-    const FtpOptions options{
+    FtpOptions options{
         QStringLiteral("Vestrigal"), settings->proxy,  settings->host, settings->port, settings->user,
         settings->password,          !settings->active};
+    options.security = settings->security;
+    const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
+    options.trustedCertificate = known.find(settings->host, settings->port);
+    session->setCertificateCheck([this, known](const FtpCertificate &certificate) {
+        QString storeError;
+        const FtpTrust trust = CertificateQuestion::ask(certificate, known, m_window.prompter(), &storeError);
+        if (!storeError.isEmpty())
+            m_window.LogLine(storeError, SessionLog::Event);
+        return trust;
+    });
     const bool opened = session->open(options);
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;
@@ -204,7 +240,7 @@ void RemotePane::btnConnect_Click()
         // whether the host, the port or the password was wrong.
         const QString reason = failureReason(session->lastResponseInfo());
         m_window.SetStatusLine(QStringLiteral("Not logged in."));
-        logReply();
+        logLogin();
         QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
                                       "info. Look at the status window for more details.");
         if (!reason.isEmpty())
@@ -215,7 +251,7 @@ void RemotePane::btnConnect_Click()
         return;
     }
     state.session = session;
-    logReply();
+    logLogin();
     for (const char *command : {"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV"}) {
         if (!announce(QString::fromLatin1(command)))
             return;

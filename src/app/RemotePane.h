@@ -61,6 +61,7 @@ private:
     // Logs "Command: " & text, lets events run; false when the connection went meanwhile.
     bool announce(const QString &command);
     void logReply();
+    void logLogin();
     void closeSession();
     void clearConnection(bool keepQueue);
     void onConnectionLost();

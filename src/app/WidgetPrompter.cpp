@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 
 namespace {
@@ -53,6 +55,21 @@ Prompter::Answer WidgetPrompter::message(const QString &text, Icon icon, Buttons
     default:
         return Answer::Cancel;
     }
+}
+
+int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon icon)
+{
+    QMessageBox box(boxIcon(icon), title(), text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton *> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        const bool last = i + 1 == buttons.size();
+        added.append(box.addButton(buttons[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (!added.isEmpty())
+        box.setEscapeButton(added.last());
+    box.exec();
+    const qsizetype chosen = added.indexOf(box.clickedButton());
+    return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);
 }
 
 QString WidgetPrompter::input(const QString &prompt, const QString &defaultText)

@@ -11,6 +11,7 @@ public:
     explicit WidgetPrompter(QWidget *parent) : m_parent(parent) {}
 
     Answer message(const QString &text, Icon icon, Buttons buttons) override;
+    int choose(const QString &text, const QStringList &buttons, Icon icon) override;
     QString input(const QString &prompt, const QString &defaultText) override;
     QString openFileName(const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &filter, const QString &folder) override;

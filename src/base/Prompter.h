@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every message box, input box and file dialog goes through here, titled "Vestrigal".
 // Windows get a widget implementation; tests script the answers.
@@ -15,6 +16,9 @@ public:
 
     virtual Answer message(const QString &text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok) = 0;
     // The typed text; an empty text when the user cancelled.
+    // A question with buttons of its own, the last one being the way out (Escape, closing the
+    // box). The index of the button chosen.
+    virtual int choose(const QString &text, const QStringList &buttons, Icon icon = Icon::Question) = 0;
     virtual QString input(const QString &prompt, const QString &defaultText = {}) = 0;
     // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").
     virtual QString openFileName(const QString &filter, const QString &folder = {}) = 0;

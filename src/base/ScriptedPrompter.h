@@ -18,11 +18,13 @@ public:
     };
 
     QList<Answer> answers;
+    QList<int> choices; // indexes for choose(); when empty, the last button (the way out)
     QStringList inputs;
     QStringList fileNames;
 
     QList<Shown> shown;  // every message, in order
     QStringList prompts; // every input prompt and file filter, in order
+    QList<QStringList> choiceButtons; // the buttons of every choose(), its text is in shown
 
     Answer message(const QString &text, Icon icon, Buttons buttons) override
     {
@@ -30,6 +32,15 @@ public:
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+    int choose(const QString &text, const QStringList &buttons, Icon icon) override
+    {
+        shown.append({text, icon, Buttons::Ok});
+        choiceButtons.append(buttons);
+        const int last = int(buttons.size()) - 1;
+        if (!choices.isEmpty())
+            return qBound(0, choices.takeFirst(), last);
+        return last;
     }
     QString input(const QString &prompt, const QString &) override
     {

@@ -10,11 +10,11 @@ std::optional<ProfileConnection> ProfileConnection::from(const Profile &p, QStri
     const auto url = ConnectionUrl::parse(p.server.trimmed());
     if (!url) {
         if (error)
-            *error = QStringLiteral("The server address \"%1\" is not a valid ftp:// address.").arg(p.server);
+            *error = QStringLiteral("The server address \"%1\" is not a valid ftp://, ftpes:// or ftps:// address.").arg(p.server);
         return std::nullopt;
     }
-    c.server = url->host;
-    if (url->portGiven)
+    c.server = url->serverField(); // the scheme stays: it says how the connection is protected
+    if (url->portGiven || url->security == FtpSecurity::Implicit)
         c.port = url->port;
     if (url->userGiven || p.username.isEmpty()) {
         c.username = url->user;

@@ -15,7 +15,70 @@ std::optional<qint64> wholeNumber(const QString &text, qint64 min, qint64 max)
     return value;
 }
 
+// "host", "host:port", "[v6]", "[v6]:port", "v6" (more than one colon, no brackets), with
+// anything from the first "/" on dropped (a pasted "host/folder/").
+bool splitHostPort(QString text, QString &host, std::optional<qint64> &port)
+{
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        text.truncate(slash);
+    port.reset();
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return false;
+        host = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (rest.isEmpty())
+            return true;
+        if (!rest.startsWith(QLatin1Char(':')))
+            return false;
+        port = wholeNumber(rest.mid(1), 1, 65535);
+        return port.has_value();
+    }
+    if (text.count(QLatin1Char(':')) == 1) {
+        const qsizetype colon = text.indexOf(QLatin1Char(':'));
+        host = text.left(colon);
+        port = wholeNumber(text.mid(colon + 1), 1, 65535);
+        return port.has_value();
+    }
+    host = text;
+    return true;
+}
+
 } // namespace
+
+bool ConnectionSchemes::securityOf(const QString &text, FtpSecurity &security, qsizetype &schemeLength)
+{
+    security = FtpSecurity::Auto;
+    schemeLength = 0;
+    const qsizetype mark = text.indexOf(QLatin1String("://"));
+    if (mark < 0)
+        return true;
+    const QString scheme = text.left(mark).toLower();
+    if (scheme == QLatin1String("ftp"))
+        security = FtpSecurity::Auto;
+    else if (scheme == QLatin1String("ftpes"))
+        security = FtpSecurity::Explicit;
+    else if (scheme == QLatin1String("ftps"))
+        security = FtpSecurity::Implicit;
+    else
+        return false;
+    schemeLength = mark + 3;
+    return true;
+}
+
+QString ConnectionSchemes::prefixFor(FtpSecurity security)
+{
+    switch (security) {
+    case FtpSecurity::Explicit:
+        return QStringLiteral("ftpes://");
+    case FtpSecurity::Implicit:
+        return QStringLiteral("ftps://");
+    default:
+        return QString();
+    }
+}
 
 std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &host, const QString &port,
                                                                  const QString &user, const QString &password,
@@ -27,7 +90,17 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
     const auto timeLimit = wholeNumber(timeout, 0, maxInterval);
     const auto keepAlive = wholeNumber(keep, 0, maxInterval);
     QString problem;
-    if (!portNumber)
+    FtpSecurity security = FtpSecurity::Auto;
+    qsizetype schemeLength = 0;
+    QString hostName = host.trimmed();
+    std::optional<qint64> hostPort;
+    if (!ConnectionSchemes::securityOf(hostName, security, schemeLength))
+        problem = QStringLiteral("\"%1\" is not an address this program can connect to: use ftp://, ftpes:// or "
+                                 "ftps://, or just the server's name.")
+                      .arg(hostName.left(hostName.indexOf(QLatin1String("://")) + 3));
+    else if (!splitHostPort(hostName.mid(schemeLength), hostName, hostPort))
+        problem = QStringLiteral("The port in the server address must be a whole number from 1 to 65535.");
+    else if (!portNumber)
         problem = QStringLiteral("The port must be a whole number from 1 to 65535.");
     else if (!timeLimit)
         problem =
@@ -40,17 +113,26 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
             *error = problem;
         return std::nullopt;
     }
-    return ConnectionSettings{host.trimmed(),  quint16(*portNumber), user,  password, proxy.trimmed(),
-                              int(*timeLimit), int(*keepAlive),      active};
+    qint64 chosenPort = hostPort ? *hostPort : *portNumber;
+    if (!hostPort && security == FtpSecurity::Implicit && chosenPort == 21)
+        chosenPort = 990; // implicit TLS has its own port; 21 there is the field's default, not a choice
+    return ConnectionSettings{hostName,        quint16(chosenPort),    user,   password, proxy.trimmed(),
+                              int(*timeLimit), int(*keepAlive), active, security};
 }
 
 std::optional<ConnectionUrl> ConnectionUrl::parse(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().compare(QLatin1String("ftp"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())
+    FtpSecurity security = FtpSecurity::Auto;
+    qsizetype schemeLength = 0;
+    if (!url.isValid() || url.host().isEmpty() || !text.contains(QLatin1String("://")) ||
+        !ConnectionSchemes::securityOf(text.trimmed(), security, schemeLength))
         return std::nullopt;
     ConnectionUrl c;
+    c.security = security;
     c.host = url.host();
+    if (security == FtpSecurity::Implicit)
+        c.port = QStringLiteral("990");
     c.portGiven = url.port() > 0;
     if (c.portGiven)
         c.port = QString::number(url.port());

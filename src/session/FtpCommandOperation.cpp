@@ -1,5 +1,7 @@
 #include "FtpCommandOperation.h"
 
+#include "FtpDataSocket.h"
+
 #include <algorithm>
 
 FtpCommandOperation::FtpCommandOperation(FtpContext &context, const QByteArray &command, Kind kind, QObject *parent)
@@ -60,8 +62,9 @@ void FtpCommandOperation::drainRawData()
         return;
     const auto endpoint = *m_ctx.rawPassive;
     m_ctx.rawPassive.reset();
-    m_drain = new QTcpSocket(this);
+    m_drain = FtpDataSocket::create(m_ctx.protectData, m_ctx.control, this);
     m_drain->setProxy(m_ctx.control.proxy());
+    connect(m_drain, &QTcpSocket::connected, m_drain, [this] { FtpDataSocket::startTls(m_drain); });
     connect(m_drain, &QTcpSocket::readyRead, this, [this] {
         m_drain->readAll();
         armTimer();

@@ -1,6 +1,7 @@
 #include "FtpDataOperation.h"
 
 #include "FtpDataListener.h"
+#include "FtpDataSocket.h"
 
 namespace {
 
@@ -76,11 +77,12 @@ void FtpDataOperation::onPassiveReply(const FtpReply &reply)
 void FtpDataOperation::connectData(const QString &host, const QHostAddress &address, quint16 port)
 {
     m_state = State::Connecting;
-    m_data = new QTcpSocket(this);
+    m_data = FtpDataSocket::create(m_ctx.protectData, m_ctx.control, this);
     m_data->setProxy(m_ctx.control.proxy());
     m_data->setReadBufferSize(kSocketBuffer);
     watchData();
     connect(m_data, &QTcpSocket::connected, this, [this] {
+        FtpDataSocket::startTls(m_data);
         onDataConnected();
         sendTransferCommand();
     });
@@ -94,7 +96,7 @@ void FtpDataOperation::connectData(const QString &host, const QHostAddress &addr
 
 void FtpDataOperation::startActive()
 {
-    m_listener = new FtpDataListener(dataOpenMode(), this);
+    m_listener = new FtpDataListener(dataOpenMode(), m_ctx.protectData ? &m_ctx.control : nullptr, this);
     m_listener->setProxy(m_ctx.control.proxy());
     m_listener->setMaxPendingConnections(1);
     connect(m_listener, &QTcpServer::newConnection, this, &FtpDataOperation::onAccepted);
@@ -130,6 +132,7 @@ void FtpDataOperation::onAccepted()
     m_data->setReadBufferSize(kSocketBuffer);
     m_listener->close();
     watchData();
+    FtpDataSocket::startTls(m_data);
     armTimer();
     onDataConnected();
 }

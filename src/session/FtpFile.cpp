@@ -5,9 +5,15 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 #include <cstring>
+
+#ifdef __linux__
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace {
 
@@ -242,6 +248,39 @@ FtpFile::Wait FtpFile::drain(qint64 limit)
     return Wait::Ready;
 }
 
+// Until the server's system has taken every byte. Closing a socket that then receives anything
+// (a TLS server's session tickets come when its handshake is done, which may be late) answers with a
+// reset, and a reset throws away what had not yet been delivered: the server would store a cut file.
+FtpFile::Wait FtpFile::waitDelivered()
+{
+#ifdef __linux__
+    // Only a TLS server sends anything on an upload's connection.
+    if (!qobject_cast<QSslSocket *>(m_socket.data()))
+        return Wait::Ready;
+    QDeadlineTimer deadline(m_timeoutMs - graceMs());
+    for (int slice = 1;; slice = qMin(slice * 2, kSliceMs)) {
+        int unsent = 0;
+        if (!m_socket || ::ioctl(int(m_socket->socketDescriptor()), SIOCOUTQ, &unsent) != 0 || unsent <= 0)
+            return Wait::Ready;
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
+            m_failed = true;
+            return Wait::Failed;
+        }
+        m_socket->waitForReadyRead(slice); // reads what the server sends meanwhile (TLS records)
+        if (!pump())
+            return Wait::Destroyed;
+        if (!usable()) {
+            m_failed = true;
+            return Wait::Failed;
+        }
+        if (deadline.hasExpired())
+            return stalled("the server took no data");
+    }
+#else
+    return Wait::Ready;
+#endif
+}
+
 FtpFile::Wait FtpFile::waitDisconnected()
 {
     QDeadlineTimer deadline(m_timeoutMs);
@@ -284,6 +323,11 @@ bool FtpFile::close()
             if (drained == Wait::Destroyed)
                 return false;
             if (drained == Wait::Ready && m_socket) {
+                const Wait delivered = waitDelivered();
+                if (delivered == Wait::Destroyed)
+                    return false;
+                if (delivered != Wait::Ready)
+                    return finish(false);
                 m_socket->disconnectFromHost();
                 const Wait closed = waitDisconnected();
                 if (closed == Wait::Destroyed)

@@ -61,6 +61,7 @@ private:
     bool sendGathered();
     bool sendDirect(const char *data, qint64 size);
     Wait drain(qint64 limit);
+    Wait waitDelivered();
     Wait waitDisconnected();
     bool pump(); // lets events run; false when this file was destroyed meanwhile
     bool reachedEnd();

@@ -69,6 +69,7 @@ void FtpOperation::fail(const QString &why, bool fatal)
     if (!m_info.isEmpty() && !m_info.endsWith('\n'))
         m_info += "\r\n";
     m_info += why.toUtf8() + "\r\n";
+    m_transcript.append({Line::Reply, why.toUtf8() + "\r\n"});
     m_fatal = m_fatal || fatal;
     finish(false);
 }

@@ -3,6 +3,7 @@
 #include "FtpContext.h"
 #include "FtpReply.h"
 
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -26,6 +27,15 @@ public:
     QByteArray info() const { return m_info; }
     int lastCode() const { return m_lastCode; } // of the last reply kept in info()
 
+    // What the log shows of this exchange, in order: commands worth showing, the replies kept,
+    // texts that stand for a reply (a failure without one), warnings and notes.
+    struct Line
+    {
+        enum Kind { Command, Reply, Warning, Note } kind;
+        QByteArray text;
+    };
+    const QList<Line> &transcript() const { return m_transcript; }
+
 signals:
     void finished();
 
@@ -44,8 +54,21 @@ protected:
     {
         m_info += reply.text;
         m_lastCode = reply.code ? reply.code : m_lastCode;
+        m_transcript.append({Line::Reply, reply.text});
     }
-    void clearInfo() { m_info.clear(); }
+    void show(const FtpReply &reply) { m_transcript.append({Line::Reply, reply.text}); } // the log only
+    void sendShown(const QByteArray &command) // sent, and shown in the transcript
+    {
+        m_transcript.append({Line::Command, command});
+        send(command);
+    }
+    void warn(const QString &text) { m_transcript.append({Line::Warning, text.toUtf8()}); }
+    void note(const QString &text) { m_transcript.append({Line::Note, text.toUtf8()}); }
+    void clearInfo()
+    {
+        m_info.clear();
+        m_transcript.clear();
+    }
     void succeed();
     void fail(const FtpReply &reply);
     void fail() { finish(false); } // the reason is already kept
@@ -58,6 +81,7 @@ private:
 
     QTimer m_timer;
     QByteArray m_info;
+    QList<Line> m_transcript;
     int m_lastCode = 0;
     bool m_finished = false;
     bool m_ok = false;

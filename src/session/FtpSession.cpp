@@ -1,5 +1,7 @@
 #include "FtpSession.h"
 
+#include "FtpNameCodec.h"
+
 #include "FtpCommandOperation.h"
 #include "FtpFileCopy.h"
 #include "FtpListOperation.h"
@@ -38,14 +40,54 @@ bool FtpSession::open(const FtpOptions &options)
         if (field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')) || field.contains(QChar(0)))
             return refuse(QStringLiteral("Refused: a connection field contains a line break or a NUL character."));
     }
+    m_loginLog.clear();
+    m_ctx.control.setTrustedCertificate({});
     QPointer<FtpSession> self(this);
-    const bool ok = run(new FtpLoginOperation(m_ctx, this));
-    if (!self)
-        return false;
+    QByteArray trusted = options.trustedCertificate;
+    bool ok = false;
+    // A certificate the user accepts after the first attempt failed on it is trusted on a new
+    // connection: the old one broke off in the handshake, before USER and PASS.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_ctx.options.trustedCertificate = trusted;
+        m_ctx.protectData = false;
+        auto *login = new FtpLoginOperation(m_ctx, this);
+        ok = run(login);
+        if (!self)
+            return false;
+        const std::optional<FtpCertificate> refused =
+            login->stoppedAtCertificate() ? m_ctx.control.refusedCertificate() : std::nullopt;
+        QList<FtpOperation::Line> lines = login->transcript();
+        if (refused && !ok && !lines.isEmpty())
+            lines.removeLast(); // the broken handshake: what follows says what became of it
+        appendLoginLog(lines);
+        if (ok || !refused)
+            break;
+        dropConnection();
+        const FtpTrust answer = m_certificateCheck ? m_certificateCheck(*refused) : FtpTrust::Cancel;
+        if (!self)
+            return false;
+        if (answer == FtpTrust::Cancel) {
+            refuse(QStringLiteral("The server's certificate was not accepted: the connection was closed before the "
+                                  "user name and password were sent."));
+            m_loginLog.append({LogLine::Reply, m_lastResponse});
+            break;
+        }
+        trusted = refused->sha256;
+        m_loginLog.append({LogLine::Note, QStringLiteral("The certificate %1 was accepted; connecting again.")
+                                              .arg(refused->fingerprint())});
+    }
     if (!ok)
         dropConnection();
     m_open = ok;
     return ok;
+}
+
+void FtpSession::appendLoginLog(const QList<FtpOperation::Line> &lines)
+{
+    for (const FtpOperation::Line &line : lines) {
+        const QString text = FtpSecrets::masked(FtpNameCodec::decodeText(line.text), {m_ctx.options.password});
+        m_loginLog.append({LogLine::Kind(line.kind), text});
+    }
 }
 
 void FtpSession::close()
@@ -290,8 +332,13 @@ qint64 FtpSession::fileSize(const QString &path)
     QByteArray line;
     if (!ready() || !encodeCommand(QStringLiteral("SIZE"), path, line))
         return -1;
-    auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this);
+    // The size in bytes is the binary size; some servers refuse SIZE altogether in ASCII mode, the
+    // type a connection starts in. Every transfer sets its own type again.
     QPointer<FtpSession> self(this);
+    run(new FtpCommandOperation(m_ctx, "TYPE I", FtpCommandOperation::Kind::Checked, this));
+    if (!self || !ready())
+        return -1;
+    auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this);
     const bool ok = run(operation);
     if (!self || !ok || m_lastCode != 213)
         return -1;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "FtpCertificate.h"
 #include "FtpContext.h"
 #include "FtpControl.h"
 #include "FtpFile.h"
+#include "FtpOperation.h"
 #include "FtpTypes.h"
 
 #include <QList>
@@ -30,6 +32,11 @@ public:
     ~FtpSession() override;
 
     bool open(const FtpOptions &options); // connect and log in
+    // Asked when the server's certificate cannot be verified, before anything secret is sent; no
+    // check means such a certificate is refused. The check may run events (a question box).
+    void setCertificateCheck(FtpCertificateCheck check) { m_certificateCheck = std::move(check); }
+    bool isEncrypted() const { return m_open && m_control.isEncrypted(); }
+    bool protectsData() const { return m_open && m_ctx.protectData; }
     void close();                         // sends nothing; ends any call in progress
     bool isOpen() const { return m_open; }
     bool isBusy() const { return m_current != nullptr; }
@@ -41,6 +48,15 @@ public:
     // that text, 0 when it holds none.
     QString lastResponseInfo() const { return m_lastResponse; }
     int lastReplyCode() const { return m_lastCode; }
+
+    // The last open() as the log shows it: the security commands (AUTH TLS, PBSZ, PROT), every reply
+    // kept (greeting, login) and the warnings (no TLS), in order; never a password.
+    struct LogLine
+    {
+        enum Kind { Command, Reply, Warning, Note } kind;
+        QString text;
+    };
+    QList<LogLine> loginLog() const { return m_loginLog; }
 
     bool command(const QString &text); // raw: success is a final reply below 400
     bool setCurrentDirectory(const QString &path);
@@ -78,6 +94,7 @@ private:
     bool finishFile(FtpTransferOperation *operation, bool dataComplete, qint64 received);
     void setLastResponse(const QByteArray &text, int code);
     void dropConnection();
+    void appendLoginLog(const QList<FtpOperation::Line> &lines);
     void onReply(const FtpReply &reply);
     void onLost(const QString &why);
     bool collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out);
@@ -90,4 +107,6 @@ private:
     QString m_lastResponse;
     int m_lastCode = 0;
     int m_unreadableLines = 0;
+    FtpCertificateCheck m_certificateCheck;
+    QList<LogLine> m_loginLog;
 };

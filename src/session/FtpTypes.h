@@ -4,6 +4,11 @@
 #include <QDateTime>
 #include <QString>
 
+// How a connection is protected. Auto: TLS when the server offers it, plain FTP with a warning when
+// not (ftp://). Explicit: AUTH TLS or no connection (ftpes://). Implicit: TLS from the first byte
+// (ftps://). Off: plain FTP without asking (for peers that must not see AUTH at all).
+enum class FtpSecurity { Auto, Explicit, Implicit, Off };
+
 // What a connection needs: open (agent, proxy) and connect (host .. passive) in one record.
 struct FtpOptions
 {
@@ -15,6 +20,10 @@ struct FtpOptions
     QString password;
     bool passive = true;
     int timeoutMs = 30000; // connect and every reply
+    FtpSecurity security = FtpSecurity::Auto;
+    // SHA-256 of a certificate the user already trusts for this host and port (raw bytes): it is
+    // accepted although it cannot be verified (self-signed, another name, expired).
+    QByteArray trustedCertificate;
 };
 
 enum class FtpTransferType { Ascii, Binary };

@@ -51,7 +51,12 @@ private slots:
         for (const QString &line : lines)
             if (line.startsWith("Command: "))
                 commands << line.mid(9);
-        QCOMPARE(commands, QStringList({"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV", "CWD /", "PWD", "LIST"}));
+        QCOMPARE(commands,
+                 QStringList({"AUTH TLS", "CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV", "CWD /", "PWD", "LIST"}));
+        // This server has no TLS: the log says, in red, that the password went in clear.
+        const qsizetype warning = lines.indexOf(QRegularExpression("^The server does not support FTP over TLS.*"));
+        QVERIFY(warning > lines.indexOf("Command: AUTH TLS"));
+        QVERIFY(lines[warning].contains("unencrypted"));
         const int connected = lines.indexOf("Connected to remote host.");
         QVERIFY(connected > lines.indexOf("Command: PASV"));
         QCOMPARE(lines.last(), QString("Directory listing successfully completed."));
@@ -63,6 +68,8 @@ private slots:
             const QColor colour = b.begin().fragment().charFormat().foreground().color();
             if (b.text().startsWith("Command: "))
                 QCOMPARE(colour, QColor(0, 0, 64));
+            else if (b.text().startsWith("The server does not support FTP over TLS"))
+                QCOMPARE(colour, QColor(255, 0, 0));
             else if (b.text().startsWith("2"))
                 QCOMPARE(colour, QColor(0, 64, 0));
         }

@@ -14,6 +14,7 @@ ScriptedFtpPeer::ScriptedFtpPeer()
     });
     const quint16 p = dataPort();
     m_greeting = {reply("220 Scripted peer.\r\n")};
+    on("AUTH", {reply("502 No TLS here.\r\n")});
     on("USER", {reply("331 Password please.\r\n")});
     on("PASS", {reply("230 Logged in.\r\n")});
     on("FEAT", {reply("500 Unknown.\r\n")});

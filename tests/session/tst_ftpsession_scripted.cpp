@@ -49,8 +49,9 @@ private slots:
         QVERIFY2(session.open(optionsFor(peer)), qPrintable(session.lastResponseInfo()));
         QCOMPARE(session.lastResponseInfo(),
                  QStringLiteral("120 Wait a moment.\r\n220-Welcome\r\n220-123 inner line\r\n220 Ready.\r\n"
-                                "331 Send it.\r\n230-Hello ********\r\n230 In.\r\n"));
-        QCOMPARE(peer.commands(), (QList<QByteArray>{"USER user", "PASS pass-word", "FEAT"}));
+                                "502 No TLS here.\r\n331 Send it.\r\n230-Hello ********\r\n230 In.\r\n"));
+        // TLS is asked for first; without it the login goes on in clear.
+        QCOMPARE(peer.commands(), (QList<QByteArray>{"AUTH TLS", "USER user", "PASS pass-word", "FEAT"}));
     }
 
     void loginFailuresExplainThemselves()
@@ -164,8 +165,8 @@ private slots:
         QCOMPARE(entries[1].size, 7);
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Here it comes.\r\n226 Done.\r\n"));
         QVERIFY(session.list(QStringLiteral("*.*"), entries));
-        const QList<QByteArray> expected{"USER user", "PASS pass-word", "FEAT",   "TYPE A", "EPSV",
-                                         "PASV",      "LIST /pub/",     "TYPE A", "PASV",   "LIST"};
+        const QList<QByteArray> expected{"AUTH TLS", "USER user", "PASS pass-word", "FEAT", "TYPE A", "EPSV",
+                                         "PASV",     "LIST /pub/", "TYPE A",         "PASV", "LIST"};
         QCOMPARE(peer.commands(), expected);
     }
 
@@ -204,7 +205,7 @@ private slots:
         QCOMPARE(readAll(*file), QByteArray("abc\r\ndef"));
         QVERIFY(file->close());
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("226 Sent.\r\n"));
-        QCOMPARE(peer.commands().mid(3), (QList<QByteArray>{"TYPE A", "TYPE I", "EPSV", "RETR f.bin"}));
+        QCOMPARE(peer.commands().mid(4), (QList<QByteArray>{"TYPE A", "TYPE I", "EPSV", "RETR f.bin"}));
     }
 
     void brokenTransferFails()

@@ -5,6 +5,8 @@ Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record 
                     [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
                     [--refuse-stor]
                     [--list-line TEXT]...
+                    [--tls CERT [--implicit] [--tls-required] [--reuse-required] [--cut-tls-retr BYTES]]
+                    [--commands FILE]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -16,9 +18,18 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --throttle B moves at most B bytes a second on each data connection, both ways (a slow line).
 --refuse-stor   answers 550 to every STOR, whatever the name (deleting stays allowed).
 --list-line T   ends every LIST with the line T (repeatable): lines no client can read.
+--tls CERT   offers FTP over TLS (AUTH TLS, PBSZ, PROT) with the certificate and key in the PEM file CERT.
+--implicit   with --tls: TLS from the first byte (implicit FTPS), the greeting comes encrypted.
+--tls-required  with --tls: USER/PASS and data connections only under TLS.
+--reuse-required  with --tls: a protected data connection that does not resume the control
+             connection's TLS session is refused with 522, as many servers do.
+--cut-tls-retr N  with --tls: a protected RETR sends N bytes, drops the connection without a TLS
+             close_notify and answers 226 all the same (a truncation an attacker could cause).
+--commands F appends every command line the server receives to F (PASS with its argument hidden).
 """
 
 import argparse
+import socket
 import sys
 
 import os
@@ -28,6 +39,12 @@ from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, proto_cmds
 from pyftpdlib.servers import FTPServer
 from pyftpdlib.handlers import DTPHandler, ThrottledDTPHandler
+
+try:  # python3-openssl: only needed with --tls
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+    from OpenSSL.SSL import _lib as openssl_lib
+except ImportError:
+    TLS_FTPHandler = None
 
 
 class FastDTPHandler(DTPHandler):
@@ -95,6 +112,15 @@ class TestHandler(FTPHandler):
             return
         return FTPHandler.ftp_RMD(self, path)
 
+    def pre_process_command(self, line, cmd, arg):
+        if self.commands_file:
+            shown = "PASS ****" if cmd == "PASS" else line
+            with open(self.commands_file, "a", encoding="utf-8", errors="surrogateescape") as f:
+                f.write(shown + "\n")
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+    commands_file = None
+
     def ftp_SITE_PSWD(self, line):
         if self.record_file:
             with open(self.record_file, "a", encoding="utf-8", errors="surrogateescape") as f:
@@ -103,6 +129,56 @@ class TestHandler(FTPHandler):
             self.respond("200 Password changed.")
         else:
             self.respond("501 Syntax: SITE PSWD old new.")
+
+
+def tls_handlers(base, implicit, reuse_required, cut_retr):
+    class DataHandler(TLS_DTPHandler):
+        ac_in_buffer_size = 1024 * 1024
+        ac_out_buffer_size = 1024 * 1024
+
+        sent_so_far = 0
+
+        def readable(self):
+            # A client may start the data connection's handshake before it sends RETR; pyftpdlib
+            # would take that early ClientHello for a closed connection.
+            if self._ssl_accepting:
+                return True
+            return TLS_DTPHandler.readable(self)
+
+        def handle_ssl_established(self):
+            if reuse_required and not openssl_lib.SSL_session_reused(self.socket._ssl):
+                self.cmd_channel.respond("522 SSL connection failed: session reuse required.")
+                self._error = True  # no TLS shutdown: just drop it
+                self.close()
+
+        def send(self, data):
+            if cut_retr is None or self.receive or not self._ssl_established:
+                return TLS_DTPHandler.send(self, data)
+            room = cut_retr - self.sent_so_far
+            sent = TLS_DTPHandler.send(self, bytes(data)[:room]) if room > 0 else 0
+            self.sent_so_far += sent
+            if self.sent_so_far >= cut_retr:
+                # The TCP connection ends under TLS's feet: no close_notify.
+                self.socket.sock_shutdown(socket.SHUT_RDWR)
+                channel = self.cmd_channel
+                channel.data_channel = None
+                self._error = True
+                DTPHandler.close(self)
+                channel.respond("226 Transfer complete.")
+            return sent
+
+    class Handler(TLS_FTPHandler, base):
+        dtp_handler = DataHandler
+
+        def handle(self):
+            if implicit:
+                self.secure_connection(self.ssl_context)
+            TLS_FTPHandler.handle(self)
+
+        def pre_process_command(self, line, cmd, arg):
+            return base.pre_process_command(self, line, cmd, arg)
+
+    return Handler
 
 
 def main():
@@ -120,6 +196,12 @@ def main():
     parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND")
     parser.add_argument("--refuse-stor", action="store_true")
     parser.add_argument("--list-line", action="append", default=[])
+    parser.add_argument("--tls", metavar="CERT")
+    parser.add_argument("--implicit", action="store_true")
+    parser.add_argument("--tls-required", action="store_true")
+    parser.add_argument("--reuse-required", action="store_true")
+    parser.add_argument("--cut-tls-retr", type=int, metavar="BYTES")
+    parser.add_argument("--commands")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -141,13 +223,27 @@ def main():
         TestHandler.dtp_handler = SlowDTPHandler
     TestHandler.refuse_stor = args.refuse_stor
     TestFS.extra_lines = args.list_line
+    TestHandler.commands_file = args.commands
+    handler = TestHandler
+    if args.tls:
+        if TLS_FTPHandler is None:
+            sys.exit("--tls needs python3-openssl")
+        handler = tls_handlers(TestHandler, args.implicit, args.reuse_required, args.cut_tls_retr)
+        handler.certfile = args.tls
+        handler.tls_control_required = args.tls_required
+        handler.tls_data_required = args.tls_required
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    TestHandler.authorizer = authorizer
-    TestHandler.banner = "Test server ready."
+    handler.authorizer = authorizer
+    handler.banner = "Test server ready."
 
-    server = FTPServer((args.host, args.port), TestHandler)
+    if os.environ.get("VESTRIGAL_FTP_DEBUG_LOG"):  # a trace of the server's side, for debugging tests
+        import logging
+        from pyftpdlib.log import config_logging
+        config_logging(level=logging.DEBUG)
+        logging.getLogger().addHandler(logging.FileHandler(os.environ["VESTRIGAL_FTP_DEBUG_LOG"]))
+    server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
     print("PORT %d" % server.address[1], flush=True)
     server.serve_forever(handle_exit=True)

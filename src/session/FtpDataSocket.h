@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QTcpSocket>
+
+class FtpControl;
+class QSslSocket;
+
+// Sockets for data connections: plain, or TLS client sockets that resume the control
+// connection's session and accept the certificate the control connection accepted.
+namespace FtpDataSocket {
+
+QTcpSocket *create(bool protect, const FtpControl &control, QObject *parent);
+void protect(QSslSocket *socket, const FtpControl &control);
+// Once the connection is made: the handshake starts (the server may wait for the transfer
+// command before it answers; nothing is written before the handshake is done).
+void startTls(QTcpSocket *socket);
+
+} // namespace FtpDataSocket
