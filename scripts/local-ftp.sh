@@ -87,6 +87,8 @@ pin_server() {
 # vsftpd refuses a root its user can write to: SERVED_FOLDER is made read-only to it, and its
 # subfolder "up" (created here) takes the uploads. Needs root (vsftpd changes its root folder and
 # user per session); sets LOCAL_FTP_PORT and LOCAL_FTP_PID, and stop_local_ftp stops it.
+# With LOCAL_FTP_TLS_CERT and LOCAL_FTP_TLS_KEY set (PEM files), it offers FTP over TLS and requires it
+# for the login and the data, with the data connections resuming the control connection's session.
 start_native_ftp() {
   local served="$1" work="$2"
   if [ "$(id -u)" -ne 0 ] || [ ! -x /usr/sbin/vsftpd ]; then
@@ -123,6 +125,17 @@ vsftpd_log_file=$work/vsftpd.log
 max_clients=0
 max_per_ip=0
 CONF
+  if [ -n "${LOCAL_FTP_TLS_CERT:-}" ]; then
+    cat >>"$work/vsftpd.conf" <<CONF
+ssl_enable=YES
+rsa_cert_file=$LOCAL_FTP_TLS_CERT
+rsa_private_key_file=$LOCAL_FTP_TLS_KEY
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+require_ssl_reuse=YES
+CONF
+  fi
   /usr/sbin/vsftpd "$work/vsftpd.conf" >"$work/ftp-server.log" 2>&1 &
   LOCAL_FTP_PID=$!
   local line=""
@@ -154,7 +167,12 @@ start_bench_ftp() {
   else
     [ "$BENCH_SERVER" = vsftpd ] && echo "vsftpd could not run: the server is pyftpdlib" >&2
     BENCH_SERVER=pyftpdlib BENCH_USER=bench BENCH_PASSWORD=bench-pw BENCH_UP=""
-    start_local_ftp "$served" "$BENCH_USER" "$BENCH_PASSWORD" "$work"
+    local tls=()
+    if [ -n "${LOCAL_FTP_TLS_CERT:-}" ]; then
+      cat "$LOCAL_FTP_TLS_CERT" "$LOCAL_FTP_TLS_KEY" >"$work/tls.pem"
+      tls=(--tls "$work/tls.pem" --tls-required --reuse-required)
+    fi
+    start_local_ftp "$served" "$BENCH_USER" "$BENCH_PASSWORD" "$work" "${tls[@]}"
   fi
   pin_server
   echo "server: $BENCH_SERVER on 127.0.0.1:$LOCAL_FTP_PORT${PIN_SERVER_CORE:+, core $PIN_SERVER_CORE; clients on core 0}${PIN_NICE:+; nice $PIN_NICE}; scheduling group: $(cat /proc/self/autogroup 2>/dev/null)" >&2

@@ -95,6 +95,10 @@ int main(int argc, char **argv)
     options.port = quint16(args[3].toUInt());
     options.user = args[4];
     options.password = args[5];
+    // bench/ftps: TLS required, and the test certificate trusted as "Always trust" would.
+    if (qEnvironmentVariable("VESTRIGAL_BENCH_SECURITY") == QLatin1String("explicit"))
+        options.security = FtpSecurity::Explicit;
+    options.trustedCertificate = QByteArray::fromHex(qgetenv("VESTRIGAL_BENCH_TRUST"));
     const qint64 block = args.size() > 8 ? args[8].toLongLong() : 1024;
 
     QFile local(args[7]);

@@ -219,9 +219,14 @@ void RemotePane::btnConnect_Click()
     m_session = session;
     const ConnectionGuard::Turn turn = m_guard.take(); // the new connection is ours until it has listed
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
-    FtpOptions options{
-        QStringLiteral("Vestrigal"), settings->proxy,  settings->host, settings->port, settings->user,
-        settings->password,          !settings->active};
+    FtpOptions options;
+    options.agent = QStringLiteral("Vestrigal");
+    options.proxy = settings->proxy;
+    options.host = settings->host;
+    options.port = settings->port;
+    options.user = settings->user;
+    options.password = settings->password;
+    options.passive = !settings->active;
     options.security = settings->security;
     const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
     options.trustedCertificate = known.find(settings->host, settings->port);

@@ -3,6 +3,8 @@
 #include "FtpDataListener.h"
 #include "FtpDataSocket.h"
 
+#include <QTimer>
+
 namespace {
 
 constexpr qint64 kSocketBuffer = 1024 * 1024; // bounds the memory of one data connection
@@ -145,8 +147,13 @@ void FtpDataOperation::watchData()
     });
     connect(m_data, &QTcpSocket::disconnected, this, [this] { onDataClosed(); });
     connect(m_data, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError)
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            // Over TLS the server may wait for our close_notify before it closes: answer it, and
+            // "disconnected" follows. Not from inside the socket's own reporting.
+            if (FtpDataSocket::tlsEnded(m_data))
+                QTimer::singleShot(0, m_data, [socket = m_data] { socket->disconnectFromHost(); });
             return; // "disconnected" follows
+        }
         // Before the transfer command the control connection is still in step; after it, a lost
         // data connection still gets its final reply.
         if (m_state != State::Transfer)

@@ -6,6 +6,10 @@
 
 namespace FtpDataSocket {
 
+namespace {
+constexpr char kTlsEnded[] = "vestrigalTlsEnded";
+}
+
 QTcpSocket *create(bool protectData, const FtpControl &control, QObject *parent)
 {
     if (!protectData)
@@ -25,6 +29,16 @@ void protect(QSslSocket *socket, const FtpControl &control)
         if (!accepted.isEmpty() && FtpCertificate::digest(socket->peerCertificate()) == accepted)
             socket->ignoreSslErrors();
     });
+    // Qt reports the peer's close_notify as "remote host closed" on a connection that stays open.
+    QObject::connect(socket, &QSslSocket::errorOccurred, socket, [socket](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError && socket->isEncrypted())
+            socket->setProperty(kTlsEnded, true);
+    });
+}
+
+bool tlsEnded(const QTcpSocket *socket)
+{
+    return socket && socket->property(kTlsEnded).toBool();
 }
 
 void startTls(QTcpSocket *socket)

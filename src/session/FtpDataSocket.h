@@ -14,5 +14,8 @@ void protect(QSslSocket *socket, const FtpControl &control);
 // Once the connection is made: the handshake starts (the server may wait for the transfer
 // command before it answers; nothing is written before the handshake is done).
 void startTls(QTcpSocket *socket);
+// The server ended TLS (close_notify) and waits for ours: the data is complete although the
+// connection is still open. Some servers (vsftpd) close only after both sides said so.
+bool tlsEnded(const QTcpSocket *socket);
 
 } // namespace FtpDataSocket

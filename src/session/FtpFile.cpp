@@ -1,5 +1,6 @@
 #include "FtpFile.h"
 
+#include "FtpDataSocket.h"
 #include "FtpSession.h"
 #include "FtpTransferOperation.h"
 
@@ -145,6 +146,11 @@ FtpFile::Wait FtpFile::waitForData()
             return Wait::Ready;
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             m_end = true;
+            return Wait::End;
+        }
+        if (FtpDataSocket::tlsEnded(m_socket)) {
+            m_end = true;
+            m_socket->disconnectFromHost(); // our close_notify: the server waits for it
             return Wait::End;
         }
         if (m_socket->waitForReadyRead(kSliceMs))
@@ -309,7 +315,8 @@ bool FtpFile::reachedEnd()
         return m_end;
     if (m_socket->bytesAvailable() == 0 && m_socket->state() == QAbstractSocket::ConnectedState)
         m_socket->waitForReadyRead(0);
-    return !m_pendingCr && m_socket->bytesAvailable() == 0 && m_socket->state() != QAbstractSocket::ConnectedState;
+    const bool ended = m_socket->state() != QAbstractSocket::ConnectedState || FtpDataSocket::tlsEnded(m_socket);
+    return !m_pendingCr && m_socket->bytesAvailable() == 0 && ended;
 }
 
 bool FtpFile::close()
