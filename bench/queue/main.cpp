@@ -5,6 +5,7 @@
 // size for both ways.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
+#include "ProcessMemory.h"
 #include "AppState.h"
 #include "FileIconCache.h"
 #include "LocalPane.h"
@@ -56,6 +57,7 @@ double runQueue(formmain &window, const char *what)
 
 int main(int argc, char *argv[])
 {
+    tuneProcessMemory(); // as the program does
     QApplication app(argc, argv);
     setUpIconTheme();
     const QStringList args = QApplication::arguments();

@@ -5,6 +5,7 @@
 // bench_transfer up   HOST PORT USER PASSWORD REMOTE LOCAL [BLOCK]   LOCAL -> REMOTE
 
 #include "FtpSession.h"
+#include "ProcessMemory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -83,6 +84,7 @@ bool upload(FtpSession &session, QFile &local, const QString &remote, qint64 blo
 
 int main(int argc, char **argv)
 {
+    tuneProcessMemory(); // as the program does
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool down = args.value(1) == QLatin1String("down");

@@ -2,6 +2,7 @@
 #include "AppState.h"
 #include "CommandLine.h"
 #include "FileIconCache.h"
+#include "ProcessMemory.h"
 #include "RemotePane.h"
 #include "formmain.h"
 
@@ -12,6 +13,7 @@
 
 int main(int argc, char *argv[])
 {
+    tuneProcessMemory();
     // --help and --version answer before any window system is needed.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -150,6 +150,13 @@ bool FtpSession::command(const QString &text)
         return false;
     if (line.trimmed().isEmpty())
         return refuse(QStringLiteral("Refused: the command is empty."));
+    // The protection is the connection's, chosen by its address: a typed AUTH, PBSZ, PROT or CCC
+    // would leave client and server disagreeing about what is encrypted.
+    const QByteArray verb = line.trimmed().split(' ').value(0).toUpper();
+    if (verb == "AUTH" || verb == "PBSZ" || verb == "PROT" || verb == "CCC")
+        return refuse(QStringLiteral("Refused: %1 is sent by the program itself; choose the protection with the "
+                                     "address (ftp://, ftpes://, ftps://).")
+                          .arg(QString::fromLatin1(verb)));
     return run(new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Raw, this));
 }
 

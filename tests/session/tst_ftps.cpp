@@ -176,6 +176,13 @@ private slots:
         QVERIFY2(replies.contains(QLatin1String("234 ")) && replies.contains(QLatin1String("230 ")), qPrintable(replies));
         QVERIFY(!replies.contains(server.password()));
         exerciseData(session, server, passive);
+        // Typed protection commands would leave the two sides disagreeing: refused, not sent.
+        for (const char *typed : {"PROT C", "ccc", "AUTH TLS"}) {
+            QVERIFY(!session.command(QString::fromLatin1(typed)));
+            QVERIFY(session.lastResponseInfo().startsWith(QLatin1String("Refused:")));
+        }
+        QList<FtpEntry> still;
+        QVERIFY(session.list(QString(), still));
         const QStringList commands = commandsIn(record);
         // The rejected first attempt stops at AUTH TLS; the accepted one goes on under TLS.
         QVERIFY2(commands.size() > 6, qPrintable(commands.join(QLatin1Char(','))));
