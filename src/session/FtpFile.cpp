@@ -242,15 +242,23 @@ FtpFile::Wait FtpFile::drain(qint64 limit)
             deadline.setRemainingTime(m_timeoutMs - graceMs());
             continue;
         }
-        if (!pump())
-            return Wait::Destroyed;
-        if (!usable()) {
-            m_failed = true;
-            return Wait::Failed;
-        }
-        if (deadline.hasExpired())
-            return stalled("the server took no data");
+        if (const Wait next = afterIdleSlice(deadline); next != Wait::Ready)
+            return next;
     }
+    return Wait::Ready;
+}
+
+// After a wait that moved nothing: events run, then whether waiting may go on.
+FtpFile::Wait FtpFile::afterIdleSlice(const QDeadlineTimer &deadline)
+{
+    if (!pump())
+        return Wait::Destroyed;
+    if (!usable()) {
+        m_failed = true;
+        return Wait::Failed;
+    }
+    if (deadline.hasExpired())
+        return stalled("the server took no data");
     return Wait::Ready;
 }
 
@@ -273,14 +281,8 @@ FtpFile::Wait FtpFile::waitDelivered()
             return Wait::Failed;
         }
         m_socket->waitForReadyRead(slice); // reads what the server sends meanwhile (TLS records)
-        if (!pump())
-            return Wait::Destroyed;
-        if (!usable()) {
-            m_failed = true;
-            return Wait::Failed;
-        }
-        if (deadline.hasExpired())
-            return stalled("the server took no data");
+        if (const Wait next = afterIdleSlice(deadline); next != Wait::Ready)
+            return next;
     }
 #else
     return Wait::Ready;

@@ -3,6 +3,7 @@
 #include "FtpTypes.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <vector>
@@ -62,6 +63,7 @@ private:
     bool sendDirect(const char *data, qint64 size);
     Wait drain(qint64 limit);
     Wait waitDelivered();
+    Wait afterIdleSlice(const QDeadlineTimer &deadline);
     Wait waitDisconnected();
     bool pump(); // lets events run; false when this file was destroyed meanwhile
     bool reachedEnd();
