@@ -327,6 +327,21 @@ private slots:
         }
     }
 
+    void dataConnectionWithAnotherCertificateIsRefused()
+    {
+        // The user accepted the control connection's certificate; a data connection showing another
+        // one (someone in between) must not carry the listing.
+        TestFtpServer server({QStringLiteral("--tls"), m_cert.pemPath, QStringLiteral("--data-cert"), m_other.pemPath});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        FtpSession session;
+        FtpOptions o = optionsFor(server, FtpSecurity::Explicit);
+        o.trustedCertificate = m_cert.sha256;
+        QVERIFY2(session.open(o), qPrintable(session.lastResponseInfo()));
+        QList<FtpEntry> entries;
+        QVERIFY(!session.list(QString(), entries));
+        QVERIFY(entries.isEmpty());
+    }
+
     void cutDataConnectionIsATruncation()
     {
         TestFtpServer server({QStringLiteral("--tls"), m_cert.pemPath, QStringLiteral("--cut-tls-retr"),

@@ -5,7 +5,8 @@ Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record 
                     [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
                     [--refuse-stor]
                     [--list-line TEXT]...
-                    [--tls CERT [--implicit] [--tls-required] [--reuse-required] [--cut-tls-retr BYTES]]
+                    [--tls CERT [--implicit] [--tls-required] [--reuse-required] [--cut-tls-retr BYTES]
+                     [--data-cert CERT]]
                     [--commands FILE]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
@@ -25,6 +26,7 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
              connection's TLS session is refused with 522, as many servers do.
 --cut-tls-retr N  with --tls: a protected RETR sends N bytes, drops the connection without a TLS
              close_notify and answers 226 all the same (a truncation an attacker could cause).
+--data-cert C  with --tls: data connections present the certificate in C instead (a machine in between).
 --commands F appends every command line the server receives to F (PASS with its argument hidden).
 """
 
@@ -131,10 +133,20 @@ class TestHandler(FTPHandler):
             self.respond("501 Syntax: SITE PSWD old new.")
 
 
-def tls_handlers(base, implicit, reuse_required, cut_retr):
+def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert):
+    data_context = None
+    if data_cert:
+        from OpenSSL import SSL
+        data_context = SSL.Context(SSL.TLS_SERVER_METHOD)
+        data_context.use_certificate_chain_file(data_cert)
+        data_context.use_privatekey_file(data_cert)
+
     class DataHandler(TLS_DTPHandler):
         ac_in_buffer_size = 1024 * 1024
         ac_out_buffer_size = 1024 * 1024
+
+        def secure_connection(self, ssl_context):
+            TLS_DTPHandler.secure_connection(self, data_context or ssl_context)
 
         sent_so_far = 0
 
@@ -201,6 +213,7 @@ def main():
     parser.add_argument("--tls-required", action="store_true")
     parser.add_argument("--reuse-required", action="store_true")
     parser.add_argument("--cut-tls-retr", type=int, metavar="BYTES")
+    parser.add_argument("--data-cert", metavar="CERT")
     parser.add_argument("--commands")
     args = parser.parse_args()
 
@@ -228,7 +241,7 @@ def main():
     if args.tls:
         if TLS_FTPHandler is None:
             sys.exit("--tls needs python3-openssl")
-        handler = tls_handlers(TestHandler, args.implicit, args.reuse_required, args.cut_tls_retr)
+        handler = tls_handlers(TestHandler, args.implicit, args.reuse_required, args.cut_tls_retr, args.data_cert)
         handler.certfile = args.tls
         handler.tls_control_required = args.tls_required
         handler.tls_data_required = args.tls_required
