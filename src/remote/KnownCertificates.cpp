@@ -67,11 +67,11 @@ bool KnownCertificates::remember(const QString &host, quint16 port, const QByteA
     };
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    // Only the user: another local user must not be able to make us trust a server.
+    // Only the user: another local user must not be able to make us trust a server. Set on the
+    // temporary file, so the new file is never readable by others, not even for a moment.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
     if (!file.commit())
         return fail(file.errorString());
-    QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }
