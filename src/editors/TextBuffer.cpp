@@ -138,8 +138,9 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
     };
     qsizetype shift = 0, end = -1, firstChanged = -1;
     QString lastRemoved;
-    // Lines are replaced where they are while no line count changes; after that the rest is
-    // written into a new list, which `copied` says how far the old one has been taken over into.
+    // Lines are replaced where they are when their count stays; once a count changes, the rest is
+    // written into a new list, which `copied` says how far the old one has been taken over into (lines
+    // replaced in place beyond that are taken over as they are then).
     QList<QString> rebuilt;
     bool rebuilding = false;
     qsizetype copied = 0;
@@ -182,7 +183,7 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
                     m_widest = -1; // the widest may be gone: found again when asked
         }
         const qsizetype oldCount = lastLine - firstLine + 1;
-        if (!result.contains(QLatin1Char('\n')) && oldCount == 1 && !rebuilding) {
+        if (!result.contains(QLatin1Char('\n')) && oldCount == 1) {
             if (m_widest >= 0)
                 m_widest = std::max(m_widest, columns(result));
             m_lines[firstLine] = std::move(result);
@@ -192,7 +193,7 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
         if (m_widest >= 0)
             for (const QString &line : lines)
                 m_widest = std::max(m_widest, columns(line));
-        if (!rebuilding && qsizetype(lines.size()) == oldCount) {
+        if (qsizetype(lines.size()) == oldCount) {
             for (qsizetype k = 0; k < oldCount; ++k)
                 m_lines[firstLine + k] = lines[k];
             continue;

@@ -161,6 +161,20 @@ private slots:
         QCOMPARE(b.widestLine(), 18);
     }
 
+    void undoPutsTheCaretAfterWhatCameBack()
+    {
+        TextBuffer b;
+        b.setText(QStringLiteral("abcdef\nghi"));
+        b.replace(2, 1, QStringLiteral("hello"));
+        QCOMPARE(b.text(), QStringLiteral("abhellodef\nghi"));
+        QCOMPARE(b.undo(), qsizetype(3)); // after the "c" that came back
+        // Replace all: after the first occurrence restored.
+        b.apply({{1, 1, QStringLiteral("X\nY")}, {8, 1, QStringLiteral("Z")}});
+        QCOMPARE(b.text(), QStringLiteral("aX\nYcdef\ngZi"));
+        QCOMPARE(b.undo(), qsizetype(2));
+        QCOMPARE(b.text(), QStringLiteral("abcdef\nghi"));
+    }
+
     void randomEditsMatchAPlainString()
     {
         // Many random edit lists over short texts rich in line ends, each undone and redone.
