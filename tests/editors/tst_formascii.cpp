@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -53,6 +54,7 @@ private slots:
         QVERIFY(server->writeFile("latin.txt", "caf\xE9 \x80 \x81 na\xEFve\xA0!\nchange me\nlast \x92 line\n"));
         QVERIFY(server->writeFile("gone.txt", "soon removed"));
         QVERIFY(server->writeFile("other.txt", "another file\n"));
+        QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
         // Larger than the editor takes; sparse, and never fetched.
         QFile huge(server->pathOf("huge.txt"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
@@ -148,6 +150,111 @@ private slots:
         QVERIFY(QFile::remove(server->pathOf("other.txt")) && server->writeFile("other.txt", "another file\n"));
     }
 
+    // Decided on the whole file: a last byte that could begin a UTF-8 sequence makes it Windows-1252.
+    void lastByteOfAWindows1252FileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("é") << QByteArray("caf\xE9") << QString::fromUtf8("café");
+        QTest::newRow("ß") << QByteArray("Stra\xDF") << QString::fromUtf8("Straß");
+        QTest::newRow("half of UTF-8 é") << QByteArray("caf\xC3") << QString::fromUtf8("cafÃ");
+    }
+    void lastByteOfAWindows1252FileIsKept()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QVERIFY(server->writeFile("ending.txt", bytes));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "ending.txt");
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), text);
+        editor->btnSave_Click();
+        QCOMPARE(curl("ending.txt"), bytes + '\n');
+    }
+
+    // The file stays the one opened, in its folder, whatever folder is listed later.
+    void saveGoesToTheFolderTheFileCameFrom()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "index.html");
+        QVERIFY(editor);
+        f.selectRemote("sub");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/sub/"));
+        editor->setText("edited top");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
+        QCOMPARE(server->readFile("sub/index.html"), QByteArray("below\n"));
+        // A name typed into Open is in the folder listed at that moment.
+        f.prompter->inputs << "index.html";
+        editor->btnOpen_Click();
+        QCOMPARE(editor->text(), QString("below\n"));
+        f.selectRemote("..");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        editor->setText("edited below");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("sub/index.html"), QByteArray("edited below\n"));
+        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
+        QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
+    }
+
+    // Edits are never dropped without a question: a failed Open keeps them, closing asks.
+    void editsAreKeptUntilTheUserLetsThemGo()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        QPointer<formascii> editor = open(f, "index.html");
+        QVERIFY(editor);
+        editor->setText("my edits");
+        f.prompter->inputs << "misspelt.html";
+        f.prompter->choices << 1; // Discard, should Open ask first
+        editor->btnOpen_Click();
+        flushDeletes();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not open ASCII file for viewing."));
+        QCOMPARE(editor->text(), QString("my edits"));
+        QCOMPARE(editor->fileName(), QString("index.html"));
+
+        // Cancel keeps the editor; Save that fails keeps it; Save that works closes it.
+        f.prompter->choices = {2};
+        editor->close();
+        flushDeletes();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(f.prompter->choiceButtons.last(), (QStringList{"Save", "Discard", "Cancel"}));
+        QVERIFY(f.prompter->messageTexts().last().contains("index.html"));
+        f.window->remotePane().btnDisconnect_Click();
+        f.prompter->choices = {0};
+        editor->close();
+        flushDeletes();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
+        QVERIFY(f.connect(*server));
+        f.prompter->choices = {0};
+        editor->close();
+        flushDeletes();
+        QVERIFY(!editor);
+        QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
+
+        // Discard closes without saving; unmodified text closes without a question.
+        editor = open(f, "index.html");
+        editor->setText("dropped");
+        f.prompter->choices = {1};
+        editor->close();
+        flushDeletes();
+        QVERIFY(!editor);
+        QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
+        const qsizetype asked = f.prompter->choiceButtons.size();
+        editor = open(f, "index.html");
+        editor->close();
+        flushDeletes();
+        QVERIFY(!editor);
+        QCOMPARE(f.prompter->choiceButtons.size(), asked);
+        QVERIFY(server->writeFile("index.html", "top\n"));
+    }
+
     void openAsksForAName()
     {
         MainWindowFixture f;
@@ -231,6 +338,7 @@ private slots:
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 2 occurences were found."));
         editor->txtArea->undo();
         QCOMPARE(editor->text(), QString("a, b\nc, d\ne\nf\n"));
+        f.prompter->choices << 1; // Discard the changes
         editor->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
         QVERIFY(!f.window->remotePane().textEditor());
