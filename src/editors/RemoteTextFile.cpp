@@ -66,12 +66,12 @@ bool RemoteTextFile::encoded(const QString &text, QByteArray &out, QString *prob
 bool RemoteTextFile::save(FtpSession *session, const QString &text, QString *problem)
 {
     problem->clear();
+    // One line end at the end, not one more at every save: any line end counts.
+    const bool ended = text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')) ||
+                       text.endsWith(QChar::ParagraphSeparator);
     QByteArray bytes;
-    if (m_path.isEmpty() || !encoded(text, bytes, problem))
+    if (m_path.isEmpty() || !encoded(ended ? text : text + QLatin1Char('\n'), bytes, problem))
         return false;
-    // One line end at the end, not one more at every save.
-    if (!bytes.endsWith('\n'))
-        bytes.append('\n');
     if (!writeFile(tempPath(), bytes) || !session)
         return false;
     return session->putFile(tempPath(), m_path, FtpTransferType::Ascii);

@@ -20,7 +20,8 @@ public:
     // Fetches the file at `path` (from the server's root, or relative to its current folder)
     // and reads it; it is stored back to that path.
     Loaded load(FtpSession *session, const QString &path);
-    // Writes the text to the temp copy, with a line end at the end unless it has one, and
+    // Writes the text (line ends as they are to be stored) to the temp copy, with a line end at
+    // the end unless it has one, and
     // stores it on the server. False with a reason for the user when the text cannot be
     // written in the file's encoding; false without one when the transfer failed.
     bool save(FtpSession *session, const QString &text, QString *problem);

@@ -215,7 +215,7 @@ bool formascii::save()
         return false;
     QString problem;
     bool saved = false;
-    const QString current = text();
+    const QString current = txtArea->buffer().textWithLineEnds();
     {
         Busy busy(m_busy);
         saved = m_file.save(m_session(), current, &problem);
@@ -248,7 +248,7 @@ void formascii::btnSaveas_Click()
     if (path.isEmpty())
         return;
     QString problem;
-    if (!m_file.saveCopy(path, text(), &problem))
+    if (!m_file.saveCopy(path, txtArea->buffer().textWithLineEnds(), &problem))
         m_prompter.message(problem, Prompter::Icon::Critical);
 }
 

@@ -255,6 +255,56 @@ private slots:
         QVERIFY(server->writeFile("index.html", "top\n"));
     }
 
+    // Every line end the text box shows as a break is written back as it came, edited or not.
+    void lineEndsAreWrittenBackAsTheyCame()
+    {
+        const QByteArray bytes = "one\rtwo\xE2\x80\xA9three\nfour\rfive\xE2\x80\xA9";
+        QVERIFY(server->writeFile("ends.txt", bytes));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "ends.txt");
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("one\ntwo\nthree\nfour\nfive\n"));
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), bytes);
+        // Line three retyped, and a line added after line one; the other ends stay.
+        editor->txtArea->setSelection(editor->txtArea->buffer().lineStart(2), 5);
+        QTest::keyClicks(editor->txtArea, "THREE");
+        editor->txtArea->setSelection(3, 0);
+        QTest::keyClick(editor->txtArea, Qt::Key_Return);
+        QTest::keyClicks(editor->txtArea, "new");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), QByteArray("one\nnew\rtwo\xE2\x80\xA9THREE\nfour\rfive\xE2\x80\xA9"));
+        editor->txtArea->undo();
+        editor->txtArea->undo();
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), QByteArray("one\rtwo\xE2\x80\xA9THREE\nfour\rfive\xE2\x80\xA9"));
+    }
+
+    // Replace all gives what replacing from the start again and again gives, however long that
+    // takes, as long as it ends: a at the front of each b, a thousand times over.
+    void replaceAllFinishesEveryLoopThatEnds()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "other.txt");
+        QVERIFY(editor);
+        editor->menu_replace_Click();
+        formreplace *replace = editor->replaceWindow();
+        editor->setText(QString("a").repeated(1000) + QString("b").repeated(1000));
+        replace->txtSearch->setText("ab");
+        replace->txtReplace->setText("ba");
+        replace->btnReplaceall_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 1000 occurences were found."));
+        QCOMPARE(editor->text(), QString("b").repeated(1000) + QString("a").repeated(1000));
+        // One that never ends (each replacement makes the next occurrence) is stopped.
+        editor->setText("aaba");
+        replace->txtSearch->setText("aba");
+        replace->txtReplace->setText("baab");
+        replace->btnReplaceall_Click();
+        QCOMPARE(editor->text(), QString("abaab"));
+    }
+
     void openAsksForAName()
     {
         MainWindowFixture f;
