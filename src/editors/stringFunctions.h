@@ -32,7 +32,7 @@ struct Replaced
     QList<qsizetype> starts;
 };
 // A replacement no shorter than the search text may form a new occurrence every time; past
-// `maxWork` characters read back from replacements (about a quarter of a second by default) such
+// `maxWork` characters read back from replacements (about half a second by default) such
 // a loop is taken to be endless, like one found to repeat itself.
 constexpr qint64 MaxReplacementWork = qint64(1) << 25;
 Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text,
