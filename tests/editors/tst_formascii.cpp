@@ -32,6 +32,21 @@ class TestFormAscii : public QObject
         return f.window->remotePane().textEditor();
     }
 
+    // Closes the editor with `choice` ready for the question; true when it went.
+    static bool closedAnswering(QPointer<formascii> &editor, MainWindowFixture &f, int choice)
+    {
+        f.prompter->choices = {choice};
+        editor->close();
+        flushDeletes();
+        return !editor;
+    }
+
+    static void enter(MainWindowFixture &f, const QString &folder)
+    {
+        f.selectRemote(folder);
+        f.window->remotePane().ListView1_DblClick();
+    }
+
     // The file's bytes as another client fetches them.
     QByteArray curl(const QString &name) const
     {
@@ -180,8 +195,7 @@ private slots:
         QVERIFY(f.connect(*server));
         formascii *editor = open(f, "index.html");
         QVERIFY(editor);
-        f.selectRemote("sub");
-        f.window->remotePane().ListView1_DblClick();
+        enter(f, "sub");
         QCOMPARE(f.state.currentRemoteFolder, QString("/sub/"));
         editor->setText("edited top");
         editor->btnSave_Click();
@@ -191,8 +205,7 @@ private slots:
         f.prompter->inputs << "index.html";
         editor->btnOpen_Click();
         QCOMPARE(editor->text(), QString("below\n"));
-        f.selectRemote("..");
-        f.window->remotePane().ListView1_DblClick();
+        enter(f, "..");
         QCOMPARE(f.state.currentRemoteFolder, QString("/"));
         editor->setText("edited below");
         editor->btnSave_Click();
@@ -210,47 +223,31 @@ private slots:
         QVERIFY(editor);
         editor->setText("my edits");
         f.prompter->inputs << "misspelt.html";
-        f.prompter->choices << 1; // Discard, should Open ask first
+        f.prompter->choices << 1; // Discard, asked before Open
         editor->btnOpen_Click();
         flushDeletes();
         QVERIFY(editor && editor->isVisible());
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not open ASCII file for viewing."));
         QCOMPARE(editor->text(), QString("my edits"));
         QCOMPARE(editor->fileName(), QString("index.html"));
-
-        // Cancel keeps the editor; Save that fails keeps it; Save that works closes it.
-        f.prompter->choices = {2};
-        editor->close();
-        flushDeletes();
-        QVERIFY(editor && editor->isVisible());
+        // Cancel keeps the editor, so does a Save that fails; a Save that works closes it.
+        QVERIFY(!closedAnswering(editor, f, 2));
         QCOMPARE(f.prompter->choiceButtons.last(), (QStringList{"Save", "Discard", "Cancel"}));
         QVERIFY(f.prompter->messageTexts().last().contains("index.html"));
         f.window->remotePane().btnDisconnect_Click();
-        f.prompter->choices = {0};
-        editor->close();
-        flushDeletes();
-        QVERIFY(editor && editor->isVisible());
+        QVERIFY(!closedAnswering(editor, f, 0));
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
         QVERIFY(f.connect(*server));
-        f.prompter->choices = {0};
-        editor->close();
-        flushDeletes();
-        QVERIFY(!editor);
+        QVERIFY(closedAnswering(editor, f, 0));
         QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
-
         // Discard closes without saving; unmodified text closes without a question.
         editor = open(f, "index.html");
         editor->setText("dropped");
-        f.prompter->choices = {1};
-        editor->close();
-        flushDeletes();
-        QVERIFY(!editor);
+        QVERIFY(closedAnswering(editor, f, 1));
         QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
         const qsizetype asked = f.prompter->choiceButtons.size();
         editor = open(f, "index.html");
-        editor->close();
-        flushDeletes();
-        QVERIFY(!editor);
+        QVERIFY(closedAnswering(editor, f, 2));
         QCOMPARE(f.prompter->choiceButtons.size(), asked);
         QVERIFY(server->writeFile("index.html", "top\n"));
     }
