@@ -61,7 +61,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "fetch and decode %.3f s, text box %.3f s\n", fetched / 1e9,
                          (part.nsecsElapsed() - fetched) / 1e9);
         }
-        formascii editor([&session] { return &session; }, prompter, args[5], temp.path() + QLatin1Char('/'));
+        formascii editor([&session] { return &session; }, [] { return QString(); }, prompter, args[5],
+                         temp.path() + QLatin1Char('/'));
         editor.timeLoad->stop();
         QElapsedTimer timer;
         timer.start();

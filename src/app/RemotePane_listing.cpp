@@ -289,7 +289,11 @@ void RemotePane::openTextEditor(const QString &name)
     // One editor at a time: opening another file brings the open one to the front. The editor
     // loads its file a second after it opens.
     if (!m_editor) {
-        auto *editor = new formascii(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        const FolderSource folder = [pane = QPointer<RemotePane>(this)] {
+            return pane ? pane->m_window.state().currentRemoteFolder : QString();
+        };
+        auto *editor = new formascii(sessionSource(), folder, m_window.prompter(), name, m_window.state().folders.temp,
+                                     &m_window);
         editor->setWindowFlag(Qt::Window);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor = editor;

@@ -64,12 +64,12 @@ Replaced replace(const QString &find, const QString &replacement, const QString 
             {{text.indexOf(find)}, find.size(), replacement}};
 }
 
-Replaced replaceAll(const QString &find, const QString &replacement, const QString &text)
+Replaced replaceAll(const QString &find, const QString &replacement, const QString &text, qint64 maxWork)
 {
     const qsizetype n = stringFunctions::CountOccurrences(find, text);
     if (n < 1)
         return {false, text, NotFound, {}};
-    stringFunctions::Replaced r = stringFunctions::replaceAllCounted(find, replacement, text);
+    stringFunctions::Replaced r = stringFunctions::replaceAllCounted(find, replacement, text, maxWork);
     // When the replacement went once over the original occurrences, those are what was replaced.
     const qsizetype reported = r.singlePass ? r.replacements : n;
     Spans spans = !r.starts.isEmpty() ? Spans{std::move(r.starts), find.size(), replacement}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stringFunctions.h"
+
 #include <QList>
 #include <QString>
 
@@ -41,6 +43,7 @@ struct Replaced
 };
 
 Replaced replace(const QString &find, const QString &replacement, const QString &text);
-Replaced replaceAll(const QString &find, const QString &replacement, const QString &text);
+Replaced replaceAll(const QString &find, const QString &replacement, const QString &text,
+                    qint64 maxWork = stringFunctions::MaxReplacementWork);
 
 } // namespace FindReplace

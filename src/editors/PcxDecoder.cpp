@@ -1,5 +1,6 @@
-// PCX: a 128-byte header, then run-length encoded scanlines (each scanline holds every plane
-// one after the other, bytesPerLine bytes each), then for 8-bit pictures the marker 12 and a
+// PCX: a 128-byte header, then the scanlines, run-length encoded (encoding 1) or stored as they
+// are (encoding 0); each scanline holds every plane one after the other, bytesPerLine bytes each;
+// then for 8-bit pictures the marker 12 and a
 // 256-colour palette in the last 769 bytes.
 #include "ImageDecoders.h"
 
@@ -26,13 +27,21 @@ qint64 mostUnpacked(qint64 n)
 }
 
 // Unpacks run-length bytes one scanline at a time; a run may go on into the next scanline.
+// Without run-length encoding the bytes are the scanlines.
 class RunReader
 {
 public:
-    RunReader(const uchar *begin, const uchar *end) : m_p(begin), m_end(end) {}
+    RunReader(const uchar *begin, const uchar *end, bool runLength) : m_p(begin), m_end(end), m_runLength(runLength) {}
 
     bool fill(uchar *out, qsizetype n)
     {
+        if (!m_runLength) {
+            if (m_end - m_p < n)
+                return false;
+            std::memcpy(out, m_p, size_t(n));
+            m_p += n;
+            return true;
+        }
         while (n > 0) {
             if (m_runLeft > 0) {
                 const qsizetype k = std::min<qsizetype>(n, m_runLeft);
@@ -61,6 +70,7 @@ public:
 private:
     const uchar *m_p;
     const uchar *m_end;
+    bool m_runLength;
     int m_runLeft = 0;
     uchar m_runValue = 0;
 };
@@ -83,7 +93,7 @@ bool readHeader(QByteArrayView file, Header &h)
     const int xmin = le16(d + 4), ymin = le16(d + 6), xmax = le16(d + 8), ymax = le16(d + 10);
     h.planes = d[65];
     h.bytesPerLine = le16(d + 66);
-    if (h.version > 5 || h.version == 1 || h.encoding != 1 || xmax < xmin || ymax < ymin)
+    if (h.version > 5 || h.version == 1 || (h.encoding != 0 && h.encoding != 1) || xmax < xmin || ymax < ymin)
         return false;
     h.width = xmax - xmin + 1;
     h.height = ymax - ymin + 1;
@@ -156,14 +166,15 @@ QImage decodePcx(QByteArrayView file)
         palette[1] = qRgb(255, 255, 255);
     }
     const qsizetype lineBytes = qsizetype(h.bytesPerLine) * h.planes;
-    if (qint64(lineBytes) * h.height > mostUnpacked(dataEnd - d - HeaderSize))
+    const qint64 stored = dataEnd - d - HeaderSize;
+    if (qint64(lineBytes) * h.height > (h.encoding == 1 ? mostUnpacked(stored) : stored))
         return {}; // the file is too short for what it declares: allocate nothing
     QImage image(h.width, h.height, QImage::Format_RGB32);
     if (image.isNull())
         return {};
     std::vector<uchar> line(static_cast<size_t>(lineBytes));
     std::vector<uchar> index(static_cast<size_t>(h.width));
-    RunReader runs(d + HeaderSize, dataEnd);
+    RunReader runs(d + HeaderSize, dataEnd, h.encoding == 1);
     for (int y = 0; y < h.height; ++y) {
         if (!runs.fill(line.data(), lineBytes))
             return {};

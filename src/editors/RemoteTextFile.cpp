@@ -9,10 +9,10 @@
 namespace {
 
 // The size the server lists for the file, or -1 when it does not say.
-qint64 listedSize(FtpSession &session, const QString &name)
+qint64 listedSize(FtpSession &session, const QString &folder, const QString &name)
 {
     QList<FtpEntry> entries;
-    if (!session.list(QString(), name, entries))
+    if (!session.list(folder, name, entries))
         return -1;
     for (const FtpEntry &entry : entries)
         if (entry.name == name && !entry.isFolder)
@@ -28,22 +28,24 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-RemoteTextFile::Loaded RemoteTextFile::load(FtpSession *session, const QString &name)
+RemoteTextFile::Loaded RemoteTextFile::load(FtpSession *session, const QString &path)
 {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1), name = path.mid(slash + 1);
     // A server name becomes a local file name only when it is safe as one.
     const std::optional<QString> local = ServerNames::localPathForServerName(m_tempFolder, name);
     if (!session || !local)
         return Loaded::Failed;
-    if (listedSize(*session, name) > MaxBytes)
+    if (listedSize(*session, folder, name) > MaxBytes)
         return Loaded::TooLarge;
-    const QString path = *local;
-    if (!session->getFile(name, path, FtpTransferType::Ascii))
+    if (!session->getFile(path, *local, FtpTransferType::Ascii))
         return Loaded::Failed;
-    QFile file(path);
+    QFile file(*local);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxBytes)
         return file.isOpen() ? Loaded::TooLarge : Loaded::Failed;
     const QByteArray bytes = file.readAll();
     m_name = name;
+    m_path = path;
     m_bytes = bytes.size();
     m_text = TextEncoding::decode(bytes, m_encoding);
     return Loaded::Ok;
@@ -64,15 +66,15 @@ bool RemoteTextFile::encoded(const QString &text, QByteArray &out, QString *prob
 bool RemoteTextFile::save(FtpSession *session, const QString &text, QString *problem)
 {
     problem->clear();
+    // One line end at the end, not one more at every save: any line end counts.
+    const bool ended = text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')) ||
+                       text.endsWith(QChar::ParagraphSeparator);
     QByteArray bytes;
-    if (m_name.isEmpty() || !encoded(text, bytes, problem))
+    if (m_path.isEmpty() || !encoded(ended ? text : text + QLatin1Char('\n'), bytes, problem))
         return false;
-    // One line end at the end, not one more at every save.
-    if (!bytes.endsWith('\n'))
-        bytes.append('\n');
     if (!writeFile(tempPath(), bytes) || !session)
         return false;
-    return session->putFile(tempPath(), m_name, FtpTransferType::Ascii);
+    return session->putFile(tempPath(), m_path, FtpTransferType::Ascii);
 }
 
 bool RemoteTextFile::saveCopy(const QString &path, const QString &text, QString *problem)

@@ -17,9 +17,11 @@ public:
 
     explicit RemoteTextFile(const QString &tempFolder) : m_tempFolder(tempFolder) {}
 
-    // Fetches `name` (relative to the server's current folder) and reads it.
-    Loaded load(FtpSession *session, const QString &name);
-    // Writes the text to the temp copy, with a line end at the end unless it has one, and
+    // Fetches the file at `path` (from the server's root, or relative to its current folder)
+    // and reads it; it is stored back to that path.
+    Loaded load(FtpSession *session, const QString &path);
+    // Writes the text (line ends as they are to be stored) to the temp copy, with a line end at
+    // the end unless it has one, and
     // stores it on the server. False with a reason for the user when the text cannot be
     // written in the file's encoding; false without one when the transfer failed.
     bool save(FtpSession *session, const QString &text, QString *problem);
@@ -27,6 +29,7 @@ public:
     bool saveCopy(const QString &path, const QString &text, QString *problem);
 
     QString name() const { return m_name; }
+    QString path() const { return m_path; }
     QString tempPath() const { return m_tempFolder + m_name; }
     QString text() const { return m_text; }
     qint64 bytes() const { return m_bytes; }
@@ -36,7 +39,8 @@ private:
     bool encoded(const QString &text, QByteArray &out, QString *problem) const;
 
     QString m_tempFolder;
-    QString m_name;
+    QString m_name; // the temp copy's name: the last part of the path
+    QString m_path;
     QString m_text;
     qint64 m_bytes = 0;
     TextEncoding::Encoding m_encoding = TextEncoding::Encoding::Utf8;

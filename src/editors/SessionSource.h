@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 class FtpSession;
@@ -7,3 +8,7 @@ class FtpSession;
 // The connection a tool window fetches and stores through, asked for at the moment it is
 // needed: null while not connected, and a new one after reconnecting.
 using SessionSource = std::function<FtpSession *()>;
+
+// The server folder the user is in (ending with "/"), asked for at the moment a name typed or
+// chosen is taken as being in it.
+using FolderSource = std::function<QString()>;

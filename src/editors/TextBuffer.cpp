@@ -2,7 +2,27 @@
 
 #include <algorithm>
 
-TextBuffer::TextBuffer() : m_lines{QString()} {}
+TextBuffer::TextBuffer() : m_lines{QString()}, m_ends(1, Lf) {}
+
+namespace {
+
+const QString EndTexts[] = {QStringLiteral("\n"), QStringLiteral("\r"), QStringLiteral("\r\n"),
+                            QString(QChar::ParagraphSeparator)};
+
+// `count` line end kinds: those of `given` when it has them, otherwise those of `replaced` in
+// order, then "\n".
+QByteArray endsFor(const QByteArray &given, QByteArrayView replaced, qsizetype count)
+{
+    if (count == 0)
+        return {};
+    if (given.size() == count)
+        return given;
+    QByteArray ends(count, TextBuffer::Lf);
+    std::copy_n(replaced.begin(), std::min(count, replaced.size()), ends.begin());
+    return ends;
+}
+
+} // namespace
 
 QString TextBuffer::normalized(const QString &text)
 {
@@ -28,7 +48,33 @@ QString TextBuffer::normalized(const QString &text)
 
 void TextBuffer::setText(const QString &text)
 {
-    m_lines = normalized(text).split(QLatin1Char('\n'));
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QChar::ParagraphSeparator)) {
+        m_lines = text.split(QLatin1Char('\n'));
+        m_ends = QByteArray(m_lines.size(), Lf);
+    } else {
+        m_lines.clear();
+        m_ends.clear();
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            LineEnd end;
+            if (c == QLatin1Char('\n'))
+                end = Lf;
+            else if (c == QChar::ParagraphSeparator)
+                end = Paragraph;
+            else if (c != QLatin1Char('\r'))
+                continue;
+            else
+                end = i + 1 < text.size() && text[i + 1] == QLatin1Char('\n') ? CrLf : Cr;
+            m_lines.append(text.mid(from, i - from));
+            m_ends.append(end);
+            if (end == CrLf)
+                ++i;
+            from = i + 1;
+        }
+        m_lines.append(text.mid(from));
+        m_ends.append(Lf);
+    }
     m_steps.clear();
     m_done = m_clean = 0;
     m_startsValid = 0;
@@ -38,6 +84,22 @@ void TextBuffer::setText(const QString &text)
 QString TextBuffer::text() const
 {
     return m_lines.join(QLatin1Char('\n'));
+}
+
+QString TextBuffer::textWithLineEnds() const
+{
+    QString out;
+    out.reserve(size() + m_ends.count(CrLf));
+    const auto last = qsizetype(m_lines.size()) - 1;
+    // A lone CR right before a written LF (an empty line ended by LF) would read back as one
+    // CR LF: it is written as LF, from the end back, as the next one's choice decides.
+    QByteArray ends = m_ends;
+    for (qsizetype i = last - 2; i >= 0; --i)
+        if (ends[i] == Cr && m_lines[i + 1].isEmpty() && ends[i + 1] == Lf)
+            ends[i] = Lf;
+    for (qsizetype i = 0; i < last; ++i)
+        out.append(m_lines[i]).append(EndTexts[int(ends[i])]);
+    return out.append(m_lines[last]);
 }
 
 void TextBuffer::ensureStarts() const
@@ -142,6 +204,7 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
     // written into a new list, which `copied` says how far the old one has been taken over into (lines
     // replaced in place beyond that are taken over as they are then).
     QList<QString> rebuilt;
+    QByteArray rebuiltEnds;
     bool rebuilding = false;
     qsizetype copied = 0;
     for (qsizetype i = 0; i < edits.size();) {
@@ -160,23 +223,40 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
         const qsizetype base = m_starts[size_t(firstLine)];
         QString result;
         result.reserve(joined.size() + edits[i].text.size());
+        // The line ends of the breaks in `result`, from those of `joined` (at `breaks` so far)
+        // and of the edits' texts.
+        QByteArray resultEnds;
+        qsizetype breaks = firstLine;
+        auto kept = [&](QStringView part) {
+            if (lastLine == firstLine)
+                return;
+            const qsizetype n = part.count(QLatin1Char('\n'));
+            resultEnds.append(QByteArrayView(m_ends).sliced(breaks, n));
+            breaks += n;
+        };
         qsizetype from = 0;
         for (; i < endEdit; ++i) {
             const Edit &e = edits[i];
             const qsizetype at = e.start - base;
+            kept(QStringView(joined).mid(from, at - from));
             result.append(QStringView(joined).mid(from, at - from)).append(e.text);
+            const QStringView removed = QStringView(joined).mid(at, e.length);
+            const qsizetype removedBreaks = lastLine > firstLine ? removed.count(QLatin1Char('\n')) : 0;
+            const QByteArrayView removedEnds = QByteArrayView(m_ends).sliced(breaks, removedBreaks);
+            breaks += removedBreaks;
+            resultEnds.append(endsFor(e.ends, removedEnds, e.text.count(QLatin1Char('\n'))));
             if (inverse) {
-                const QStringView removed = QStringView(joined).mid(at, e.length);
                 // Replace all removes the same text everywhere: keep one copy of it.
                 if (removed != lastRemoved)
                     lastRemoved = removed.toString();
-                inverse->append(Edit{e.start + shift, e.text.size(), lastRemoved});
+                inverse->append(Edit{e.start + shift, e.text.size(), lastRemoved, removedEnds.toByteArray()});
             }
             from = at + e.length;
             end = e.start + shift + e.text.size();
             shift += e.text.size() - e.length;
         }
         result.append(QStringView(joined).mid(from));
+        kept(QStringView(joined).mid(from));
         if (m_widest >= 0) {
             for (qsizetype l = firstLine; l <= lastLine && m_widest >= 0; ++l)
                 if (columns(m_lines[l]) >= m_widest)
@@ -193,24 +273,33 @@ qsizetype TextBuffer::applyRaw(const QList<Edit> &edits, QList<Edit> *inverse)
         if (m_widest >= 0)
             for (const QString &line : lines)
                 m_widest = std::max(m_widest, columns(line));
+        // The group's last line end stays; the breaks inside it get `resultEnds`.
         if (qsizetype(lines.size()) == oldCount) {
             for (qsizetype k = 0; k < oldCount; ++k)
                 m_lines[firstLine + k] = lines[k];
+            std::copy(resultEnds.begin(), resultEnds.end(), m_ends.begin() + firstLine);
             continue;
         }
         if (!rebuilding) {
             rebuilding = true;
             rebuilt.reserve(m_lines.size() + lines.size());
+            rebuiltEnds.reserve(m_ends.size() + resultEnds.size());
         }
-        for (; copied < firstLine; ++copied)
+        for (; copied < firstLine; ++copied) {
             rebuilt.append(m_lines[copied]);
+            rebuiltEnds.append(m_ends[copied]);
+        }
         rebuilt.append(lines);
+        rebuiltEnds.append(resultEnds).append(m_ends[lastLine]);
         copied = lastLine + 1;
     }
     if (rebuilding) {
-        for (; copied < lineCount; ++copied)
+        for (; copied < lineCount; ++copied) {
             rebuilt.append(m_lines[copied]);
+            rebuiltEnds.append(m_ends[copied]);
+        }
         m_lines = std::move(rebuilt);
+        m_ends = std::move(rebuiltEnds);
     }
     if (firstChanged >= 0)
         linesChanged(firstChanged);

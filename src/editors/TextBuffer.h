@@ -5,7 +5,9 @@
 #include <vector>
 
 // The text of the editor as a list of lines, with edits and undo. Positions are 0-based
-// character offsets into the text with "\n" between lines. Replacing many spans at once costs
+// character offsets into the text with "\n" between lines; each line also keeps the line end it
+// had in the file ("\n", "\r", "\r\n" or U+2029), so that lines not edited are written back as
+// they came. Replacing many spans at once costs
 // about what writing the touched lines does, so Replace all over a large file is quick and one
 // step to undo.
 class TextBuffer
@@ -17,13 +19,19 @@ public:
         qsizetype start = 0;
         qsizetype length = 0;
         QString text;
+        // The kinds (LineEnd) of the line ends "\n" in `text` stands for, in order; when empty, a
+        // break takes the kind of the break it replaces, in order, and new ones are "\n".
+        QByteArray ends = {};
     };
+    enum LineEnd : char { Lf, Cr, CrLf, Paragraph };
 
     TextBuffer();
 
     // A new text: no undo history, not modified. Line ends "\r\n", "\r" and U+2029 become "\n".
     void setText(const QString &text);
     QString text() const;
+    // The text with every line end as the file had it ("\n" for lines made here).
+    QString textWithLineEnds() const;
     QString mid(qsizetype start, qsizetype length) const;
 
     qsizetype size() const;
@@ -69,6 +77,7 @@ private:
     void linesChanged(qsizetype from);
 
     QList<QString> m_lines;
+    QByteArray m_ends; // LineEnd after each line (the last one's unused)
     std::vector<Step> m_steps;
     qsizetype m_done = 0;  // steps in m_steps that are applied
     qsizetype m_clean = 0; // m_done when the text was last unmodified; -1 when unreachable

@@ -19,8 +19,10 @@ bool undefinedIn1252(char16_t c)
 
 QString decode(const QByteArray &bytes, Encoding &encoding)
 {
-    // A byte order mark stays in the text, so that it is written back.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // A byte order mark stays in the text, so that it is written back. Stateless: the file is
+    // whole, so a sequence cut off at its end is an error, not something to wait for.
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
     QString text = utf8(bytes);
     if (!utf8.hasError()) {
         encoding = Encoding::Utf8;

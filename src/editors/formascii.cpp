@@ -42,9 +42,10 @@ struct Busy
 
 } // namespace
 
-formascii::formascii(SessionSource session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
-                     QWidget *parent)
-    : QMainWindow(parent), m_session(std::move(session)), m_prompter(prompter), m_fileName(fileName), m_file(tempFolder)
+formascii::formascii(SessionSource session, FolderSource folder, Prompter &prompter, const QString &fileName,
+                     const QString &tempFolder, QWidget *parent)
+    : QMainWindow(parent), m_session(std::move(session)), m_folder(std::move(folder)), m_prompter(prompter),
+      m_fileName(fileName), m_path(m_folder() + fileName), m_file(tempFolder)
 {
     setObjectName(QStringLiteral("formascii"));
     setWindowTitle(Caption + QStringLiteral("Loading..."));
@@ -157,44 +158,64 @@ void formascii::timeLoad_Timer()
 {
     if (m_busy)
         return;
+    timeLoad->stop();
+    if (!load(m_fileName, m_path) || m_closeWhenDone)
+        close();
+}
+
+// Fetches the file at `path` and shows it; when it cannot, says why and keeps what was there.
+bool formascii::load(const QString &name, const QString &path)
+{
+    RemoteTextFile::Loaded loaded;
     {
         Busy busy(m_busy);
         setWindowTitle(Caption + QStringLiteral("Loading..."));
-        timeLoad->stop();
-        const RemoteTextFile::Loaded loaded = m_file.load(m_session(), m_fileName);
+        loaded = m_file.load(m_session(), path);
         if (loaded == RemoteTextFile::Loaded::Ok) {
+            m_fileName = name;
+            m_path = path;
             setInfo(m_file.bytes());
             txtArea->setText(m_file.text());
             pumpEvents();
-            setWindowTitle(Caption + m_fileName);
-            if (!m_closeWhenDone)
-                return;
-        } else if (loaded == RemoteTextFile::Loaded::TooLarge) {
-            m_prompter.message(QStringLiteral("The file is larger than 64 MiB, too large to edit here."),
-                               Prompter::Icon::Critical);
-        } else {
-            m_prompter.message(QStringLiteral("Could not open ASCII file for viewing."), Prompter::Icon::Critical);
         }
+        setWindowTitle(Caption + m_fileName);
     }
-    close();
+    if (loaded == RemoteTextFile::Loaded::TooLarge)
+        m_prompter.message(QStringLiteral("The file is larger than 64 MiB, too large to edit here."),
+                           Prompter::Icon::Critical);
+    else if (loaded == RemoteTextFile::Loaded::Failed)
+        m_prompter.message(QStringLiteral("Could not open ASCII file for viewing."), Prompter::Icon::Critical);
+    return loaded == RemoteTextFile::Loaded::Ok;
 }
 
 void formascii::btnOpen_Click()
 {
-    const QString name = m_prompter.input(QStringLiteral("Please enter the name of the remote file to be loaded."));
-    if (name.isEmpty())
+    if (m_busy)
         return;
-    m_fileName = name;
-    timeLoad_Timer();
+    const QString name = m_prompter.input(QStringLiteral("Please enter the name of the remote file to be loaded."));
+    if (name.isEmpty() || !changesSettled())
+        return;
+    // A name is in the folder the user is in now; the path is kept whatever is listed later.
+    load(name, name.startsWith(QLatin1Char('/')) ? name : m_folder() + name);
+    if (m_closeWhenDone)
+        close();
 }
 
 void formascii::btnSave_Click()
 {
+    save();
+    if (m_closeWhenDone)
+        close();
+}
+
+// Stores the text on the server; a failure is told and the text stays.
+bool formascii::save()
+{
     if (m_busy)
-        return;
+        return false;
     QString problem;
     bool saved = false;
-    const QString current = text();
+    const QString current = txtArea->buffer().textWithLineEnds();
     {
         Busy busy(m_busy);
         saved = m_file.save(m_session(), current, &problem);
@@ -203,12 +224,22 @@ void formascii::btnSave_Click()
         m_prompter.message(problem.isEmpty() ? QStringLiteral("Could not save file to server.") : problem,
                            Prompter::Icon::Critical);
         show(); // the text stays
-    } else {
-        setInfo(current.size());
-        txtArea->setModified(false);
+        return false;
     }
-    if (m_closeWhenDone)
-        close();
+    setInfo(current.size());
+    txtArea->setModified(false);
+    return true;
+}
+
+// True when the text may be let go: unchanged, saved, or the user chose to discard it.
+bool formascii::changesSettled()
+{
+    if (!txtArea->isModified())
+        return true;
+    const int choice = m_prompter.choose(
+        QStringLiteral("The text of %1 has been changed. Save it on the server first?").arg(m_fileName),
+        {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, Prompter::Icon::Question);
+    return choice == 1 || (choice == 0 && save());
 }
 
 void formascii::btnSaveas_Click()
@@ -217,7 +248,7 @@ void formascii::btnSaveas_Click()
     if (path.isEmpty())
         return;
     QString problem;
-    if (!m_file.saveCopy(path, text(), &problem))
+    if (!m_file.saveCopy(path, txtArea->buffer().textWithLineEnds(), &problem))
         m_prompter.message(problem, Prompter::Icon::Critical);
 }
 
@@ -281,6 +312,10 @@ void formascii::closeEvent(QCloseEvent *event)
     // A transfer lets events run; the window goes once it has finished.
     if (m_busy) {
         m_closeWhenDone = true;
+        event->ignore();
+        return;
+    }
+    if (!changesSettled()) {
         event->ignore();
         return;
     }

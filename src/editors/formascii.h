@@ -23,10 +23,13 @@ class formascii : public QMainWindow
 {
     Q_OBJECT
 public:
-    formascii(SessionSource session, Prompter &prompter, const QString &fileName, const QString &tempFolder,
-              QWidget *parent = nullptr);
+    // `fileName` is in the folder `folder` gives now; the file is loaded and saved by its full path,
+    // so listing another folder meanwhile does not move it.
+    formascii(SessionSource session, FolderSource folder, Prompter &prompter, const QString &fileName,
+              const QString &tempFolder, QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
+    QString remotePath() const { return m_path; }
     const RemoteTextFile &file() const { return m_file; }
     // The plain text as typed (line ends as "\n").
     QString text() const;
@@ -60,10 +63,15 @@ private:
     void createControls();
     void createMenus();
     void setInfo(qint64 count);
+    bool load(const QString &name, const QString &path);
+    bool save();
+    bool changesSettled();
 
     SessionSource m_session;
+    FolderSource m_folder;
     Prompter &m_prompter;
     QString m_fileName;
+    QString m_path;
     RemoteTextFile m_file;
     QPointer<formsearch> m_search;
     QPointer<formreplace> m_replace;

@@ -4,6 +4,7 @@
 // (Knuth-Morris-Pratt) carries the part of the search text that is pending across them.
 #include "stringFunctions.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -41,12 +42,55 @@ qsizetype stateAt(const QString &s, const std::vector<qsizetype> &border, QStrin
     return k;
 }
 
+// Spots a replacement loop that repeats itself for ever. A removal B repeats an earlier one A
+// when, with the original text still at the same place, the matched length and the last m - 1
+// characters are A's, nothing was removed below the text as it was at A, and the replacements
+// fed back in that were read since A (the top of the stack, from the lowest one read) are at
+// B's top as they were at A's. What follows B reads only these, as what followed A did, so it
+// does the same again and again, each round adding the same characters and pending ones, or none.
+class Repeats
+{
+public:
+    explicit Repeats(qsizetype m) : m_window(m - 1) {}
+
+    void chopped(qsizetype size) { m_lowest = std::min(m_lowest, size); }
+    void readFrom(qsizetype frame) { m_lowFrame = std::min(m_lowFrame, frame); }
+
+    bool seen(qsizetype matches, qsizetype pos, qsizetype k, const std::vector<qsizetype> &fed, QStringView out)
+    {
+        const QStringView tail = out.last(std::min(out.size(), m_window));
+        const auto depth = qsizetype(m_fed.size());
+        const qsizetype read = depth - std::min(m_lowFrame, depth); // A's frames read since A
+        if (m_taken && pos == m_pos && k == m_k && m_lowest >= m_size && qsizetype(fed.size()) >= depth &&
+            tail == m_tail && std::equal(m_fed.end() - read, m_fed.end(), fed.end() - read))
+            return true;
+        // Compared with the 1st, 2nd, 4th, 8th... removal, so that a round of any length is found.
+        if ((matches & (matches - 1)) == 0) {
+            m_taken = true;
+            m_pos = pos;
+            m_k = k;
+            m_fed = fed;
+            m_lowFrame = qsizetype(fed.size());
+            m_size = m_lowest = out.size();
+            m_tail = tail.toString();
+        }
+        return false;
+    }
+
+private:
+    qsizetype m_window;
+    bool m_taken = false;
+    qsizetype m_pos = 0, m_k = 0, m_size = 0, m_lowest = 0, m_lowFrame = 0;
+    std::vector<qsizetype> m_fed;
+    QString m_tail;
+};
+
 struct Scan
 {
     QString text;            // what is left, with the replacements in
     qsizetype matches = 0;   // occurrences removed (and replaced)
     qsizetype lastStart = 0; // 1-based start of the last one in the text as it was then
-    bool overBudget = false;
+    bool overBudget = false; // stopped as endless: past the budget, or found to repeat itself
     // Every removal so far took an occurrence found whole in the original text with nothing
     // pending before it: at `starts`, as a single left-to-right pass would.
     bool plain = true;
@@ -69,13 +113,16 @@ Scan scan(const QString &s, const QString &r, const QString &t, qsizetype stopAf
     qsizetype pos = 0;          // next character of the original text
     std::vector<qsizetype> fed; // read positions inside replacements fed back in, innermost last
     qint64 work = 0;
+    Repeats repeats(m);
     auto removed = [&] {
         ++result.matches;
         result.lastStart = out.size() + 1;
         k = stateAt(s, border, out);
-        if (!r.isEmpty())
+        if (!r.isEmpty()) {
             fed.push_back(0);
-        return result.matches == stopAfter;
+            result.overBudget = repeats.seen(result.matches, pos, k, fed, out);
+        }
+        return result.matches == stopAfter || result.overBudget;
     };
     while (true) {
         QChar c;
@@ -84,6 +131,7 @@ Scan scan(const QString &s, const QString &r, const QString &t, qsizetype stopAf
                 fed.pop_back();
                 continue;
             }
+            repeats.readFrom(qsizetype(fed.size()) - 1);
             c = r[fed.back()++];
         } else if (pos < t.size()) {
             if (k == 0) {
@@ -122,6 +170,7 @@ Scan scan(const QString &s, const QString &r, const QString &t, qsizetype stopAf
         out.append(c);
         if (k == m) {
             out.chop(m);
+            repeats.chopped(out.size());
             result.plain = false;
             result.starts.clear();
             if (removed())
@@ -159,7 +208,7 @@ QString ReplaceFirst(const QString &search, const QString &replacement, const QS
     return out;
 }
 
-Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text)
+Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text, qint64 maxWork)
 {
     if (search.isEmpty())
         return {text, 0, false, {}};
@@ -180,9 +229,13 @@ Replaced replaceAllCounted(const QString &search, const QString &replacement, co
     };
     if (replacement.contains(search))
         return singlePass();
-    // Some replacements make new occurrences faster than they use them up; past this much work
-    // the repeated replacement is taken to be endless.
-    const qint64 budget = 16 * (qint64(text.size()) + replacement.size()) + 1'000'000;
+    // A shorter replacement shortens the text every time, so the loop ends. A longer or equal one
+    // may go on for ever, each replacement forming the next occurrence ("aba" by "baab"): one
+    // that repeats itself is stopped when found; otherwise the limit is on the work beyond
+    // reading the text (at most twice), whatever its length, so that a loop that ends within it,
+    // however many replacements that takes, gives its own result.
+    const qint64 budget = replacement.size() < search.size() ? std::numeric_limits<qint64>::max()
+                                                             : 2 * qint64(text.size()) + maxWork;
     Scan done = scan(search, replacement, text, -1, budget);
     if (done.overBudget)
         return singlePass();

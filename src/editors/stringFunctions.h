@@ -7,8 +7,8 @@
 // the results of the classic loops that search again from the start after each change (so
 // occurrences formed by a replacement, or joined by a removal, count too), in linear time.
 // They never hang: an empty search text finds nothing, and a replacement that would go on for
-// ever (one that contains the search text, or grows without end) replaces each occurrence of
-// the original text once, left to right.
+// ever (one that contains the search text, or one that forms a new occurrence each time, past
+// a fixed amount of work) replaces each occurrence of the original text once, left to right.
 namespace stringFunctions {
 
 // The text with every occurrence replaced, again and again from the start until none is left.
@@ -31,6 +31,11 @@ struct Replaced
     // earlier replacement), their 0-based starts in it, in order; otherwise empty.
     QList<qsizetype> starts;
 };
-Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text);
+// A replacement no shorter than the search text may form a new occurrence every time; past
+// `maxWork` characters read back from replacements (about half a second by default) such
+// a loop is taken to be endless, like one found to repeat itself.
+constexpr qint64 MaxReplacementWork = qint64(1) << 25;
+Replaced replaceAllCounted(const QString &search, const QString &replacement, const QString &text,
+                           qint64 maxWork = MaxReplacementWork);
 
 } // namespace stringFunctions

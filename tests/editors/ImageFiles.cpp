@@ -63,7 +63,7 @@ QByteArray Pcx::bytes() const
     QByteArray b(128, '\0');
     b[0] = 0x0A;
     b[1] = char(version);
-    b[2] = 1;
+    b[2] = char(runLength ? 1 : 0);
     b[3] = char(bitsPerPixel);
     put16(b, 8, width - 1);
     put16(b, 10, height - 1);
@@ -75,7 +75,9 @@ QByteArray Pcx::bytes() const
     put16(b, 66, lineBytes());
     b[68] = 1;
     const int line = lineBytes() * planes;
-    if (runsAcrossScanlines) {
+    if (!runLength) {
+        b.append(pixels);
+    } else if (runsAcrossScanlines) {
         pcxRuns(b, pixels.constData(), int(pixels.size()));
     } else {
         for (int y = 0; y < height; ++y)

@@ -21,6 +21,7 @@ struct Pcx
     QByteArray vgaPalette;            // 768 bytes for 8-bit pictures with one plane
     QByteArray pixels;                // every scanline unpacked: planes × bytesPerLine bytes each
     bool runsAcrossScanlines = false; // encode the picture as one stream rather than line by line
+    bool runLength = true;            // false: the scanlines as they are (encoding 0)
     QByteArray bytes() const;
     int lineBytes() const;
 };

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,6 +32,21 @@ class TestFormAscii : public QObject
         return f.window->remotePane().textEditor();
     }
 
+    // Closes the editor with `choice` ready for the question; true when it went.
+    static bool closedAnswering(QPointer<formascii> &editor, MainWindowFixture &f, int choice)
+    {
+        f.prompter->choices = {choice};
+        editor->close();
+        flushDeletes();
+        return !editor;
+    }
+
+    static void enter(MainWindowFixture &f, const QString &folder)
+    {
+        f.selectRemote(folder);
+        f.window->remotePane().ListView1_DblClick();
+    }
+
     // The file's bytes as another client fetches them.
     QByteArray curl(const QString &name) const
     {
@@ -53,6 +69,7 @@ private slots:
         QVERIFY(server->writeFile("latin.txt", "caf\xE9 \x80 \x81 na\xEFve\xA0!\nchange me\nlast \x92 line\n"));
         QVERIFY(server->writeFile("gone.txt", "soon removed"));
         QVERIFY(server->writeFile("other.txt", "another file\n"));
+        QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
         // Larger than the editor takes; sparse, and never fetched.
         QFile huge(server->pathOf("huge.txt"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
@@ -148,6 +165,143 @@ private slots:
         QVERIFY(QFile::remove(server->pathOf("other.txt")) && server->writeFile("other.txt", "another file\n"));
     }
 
+    // Decided on the whole file: a last byte that could begin a UTF-8 sequence makes it Windows-1252.
+    void lastByteOfAWindows1252FileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("é") << QByteArray("caf\xE9") << QString::fromUtf8("café");
+        QTest::newRow("ß") << QByteArray("Stra\xDF") << QString::fromUtf8("Straß");
+        QTest::newRow("half of UTF-8 é") << QByteArray("caf\xC3") << QString::fromUtf8("cafÃ");
+    }
+    void lastByteOfAWindows1252FileIsKept()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QVERIFY(server->writeFile("ending.txt", bytes));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "ending.txt");
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), text);
+        editor->btnSave_Click();
+        QCOMPARE(curl("ending.txt"), bytes + '\n');
+    }
+
+    // The file stays the one opened, in its folder, whatever folder is listed later.
+    void saveGoesToTheFolderTheFileCameFrom()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "index.html");
+        QVERIFY(editor);
+        enter(f, "sub");
+        QCOMPARE(f.state.currentRemoteFolder, QString("/sub/"));
+        editor->setText("edited top");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
+        QCOMPARE(server->readFile("sub/index.html"), QByteArray("below\n"));
+        // A name typed into Open is in the folder listed at that moment.
+        f.prompter->inputs << "index.html";
+        editor->btnOpen_Click();
+        QCOMPARE(editor->text(), QString("below\n"));
+        enter(f, "..");
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        editor->setText("edited below");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("sub/index.html"), QByteArray("edited below\n"));
+        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
+        QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
+    }
+
+    // Edits are never dropped without a question: a failed Open keeps them, closing asks.
+    void editsAreKeptUntilTheUserLetsThemGo()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        QPointer<formascii> editor = open(f, "index.html");
+        QVERIFY(editor);
+        editor->setText("my edits");
+        f.prompter->inputs << "misspelt.html";
+        f.prompter->choices << 1; // Discard, asked before Open
+        editor->btnOpen_Click();
+        flushDeletes();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not open ASCII file for viewing."));
+        QCOMPARE(editor->text(), QString("my edits"));
+        QCOMPARE(editor->fileName(), QString("index.html"));
+        // Cancel keeps the editor, so does a Save that fails; a Save that works closes it.
+        QVERIFY(!closedAnswering(editor, f, 2));
+        QCOMPARE(f.prompter->choiceButtons.last(), (QStringList{"Save", "Discard", "Cancel"}));
+        QVERIFY(f.prompter->messageTexts().last().contains("index.html"));
+        f.window->remotePane().btnDisconnect_Click();
+        QVERIFY(!closedAnswering(editor, f, 0));
+        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
+        QVERIFY(f.connect(*server));
+        QVERIFY(closedAnswering(editor, f, 0));
+        QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
+        // Discard closes without saving; unmodified text closes without a question.
+        editor = open(f, "index.html");
+        editor->setText("dropped");
+        QVERIFY(closedAnswering(editor, f, 1));
+        QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
+        const qsizetype asked = f.prompter->choiceButtons.size();
+        editor = open(f, "index.html");
+        QVERIFY(closedAnswering(editor, f, 2));
+        QCOMPARE(f.prompter->choiceButtons.size(), asked);
+        QVERIFY(server->writeFile("index.html", "top\n"));
+    }
+
+    // Every line end the text box shows as a break is written back as it came, edited or not.
+    void lineEndsAreWrittenBackAsTheyCame()
+    {
+        const QByteArray bytes = "one\rtwo\xE2\x80\xA9three\nfour\rfive\xE2\x80\xA9";
+        QVERIFY(server->writeFile("ends.txt", bytes));
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "ends.txt");
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("one\ntwo\nthree\nfour\nfive\n"));
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), bytes);
+        // Line three retyped, and a line added after line one; the other ends stay.
+        editor->txtArea->setSelection(editor->txtArea->buffer().lineStart(2), 5);
+        QTest::keyClicks(editor->txtArea, "THREE");
+        editor->txtArea->setSelection(3, 0);
+        QTest::keyClick(editor->txtArea, Qt::Key_Return);
+        QTest::keyClicks(editor->txtArea, "new");
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), QByteArray("one\nnew\rtwo\xE2\x80\xA9THREE\nfour\rfive\xE2\x80\xA9"));
+        editor->txtArea->undo();
+        editor->txtArea->undo();
+        editor->btnSave_Click();
+        QCOMPARE(server->readFile("ends.txt"), QByteArray("one\rtwo\xE2\x80\xA9THREE\nfour\rfive\xE2\x80\xA9"));
+    }
+
+    // Replace all gives what replacing from the start again and again gives, however long that
+    // takes, as long as it ends: a at the front of each b, a thousand times over.
+    void replaceAllFinishesEveryLoopThatEnds()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        formascii *editor = open(f, "other.txt");
+        QVERIFY(editor);
+        editor->menu_replace_Click();
+        formreplace *replace = editor->replaceWindow();
+        editor->setText(QString("a").repeated(1000) + QString("b").repeated(1000));
+        replace->txtSearch->setText("ab");
+        replace->txtReplace->setText("ba");
+        replace->btnReplaceall_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 1000 occurences were found."));
+        QCOMPARE(editor->text(), QString("b").repeated(1000) + QString("a").repeated(1000));
+        // One that never ends (each replacement makes the next occurrence) is stopped.
+        editor->setText("aaba");
+        replace->txtSearch->setText("aba");
+        replace->txtReplace->setText("baab");
+        replace->btnReplaceall_Click();
+        QCOMPARE(editor->text(), QString("abaab"));
+    }
+
     void openAsksForAName()
     {
         MainWindowFixture f;
@@ -231,6 +385,7 @@ private slots:
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 2 occurences were found."));
         editor->txtArea->undo();
         QCOMPARE(editor->text(), QString("a, b\nc, d\ne\nf\n"));
+        f.prompter->choices << 1; // Discard the changes
         editor->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
         QVERIFY(!f.window->remotePane().textEditor());

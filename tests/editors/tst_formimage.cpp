@@ -55,6 +55,13 @@ private slots:
         tga.height = 5;
         tga.pixels = ImageFiles::noise(7 * 5 * 3, 1, 2);
         QVERIFY(server->writeFile("SHOT.TGA", tga.bytes()));
+        ImageFiles::Pcx pcx; // stored as it is, without runs
+        pcx.runLength = false;
+        pcx.bitsPerPixel = 4;
+        pcx.width = 9;
+        pcx.height = 4;
+        pcx.pixels = ImageFiles::noise(5 * 4, 2);
+        QVERIFY(server->writeFile("plain.pcx", pcx.bytes()));
     }
 
     void zoomStepsInWholeMultiplesInsideTheArea()
@@ -139,6 +146,12 @@ private slots:
         QVERIFY(viewer);
         QVERIFY(f.prompter->shown.isEmpty());
         QCOMPARE(viewer->lblImgInfo->text(), QString("TGA image, 7x5 pixels"));
+        viewer->close();
+        flushDeletes();
+        viewer = open(f, "plain.pcx");
+        QVERIFY(viewer);
+        QVERIFY(f.prompter->shown.isEmpty());
+        QCOMPARE(viewer->lblImgInfo->text(), QString("PCX image, 9x4 pixels"));
     }
 
     // A picture that cannot be decoded, or fetched, is reported and the viewer closes; the

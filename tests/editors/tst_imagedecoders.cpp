@@ -81,6 +81,8 @@ private slots:
         QTest::addRow("8-bit palette") << QStringList{"-colors", "200"} << 8 << 1;
         QTest::addRow("8-bit, few colours") << QStringList{"-colors", "5"} << 8 << 1;
         QTest::addRow("24-bit as three planes") << QStringList{"-type", "TrueColor"} << 8 << 3;
+        QTest::addRow("8-bit, not run-length") << QStringList{"-colors", "200", "-compress", "None"} << 8 << 1;
+        QTest::addRow("24-bit, not run-length") << QStringList{"-type", "TrueColor", "-compress", "None"} << 8 << 3;
     }
     void pcxWrittenByImageMagick()
     {
@@ -95,6 +97,7 @@ private slots:
             const QByteArray bytes = readAll(out);
             QCOMPARE(int(bytes[3]), bitsPerPixel);
             QCOMPARE(int(bytes[65]), planes);
+            QCOMPARE(int(bytes[2]), options.contains("None") ? 0 : 1); // the encoding asked for
             matchesOracle(out, ImageDecoders::decodePcx(bytes));
         }
     }
@@ -106,18 +109,21 @@ private slots:
         QTest::addColumn<int>("planes");
         QTest::addColumn<int>("extraLineBytes");
         QTest::addColumn<bool>("acrossLines");
+        QTest::addColumn<bool>("runLength");
         for (int version : {0, 2, 3, 4, 5}) {
-            QTest::addRow("1-bit 4 planes v%d", version) << version << 1 << 4 << 0 << false;
-            QTest::addRow("4-bit packed v%d", version) << version << 4 << 1 << 0 << false;
+            QTest::addRow("1-bit 4 planes v%d", version) << version << 1 << 4 << 0 << false << true;
+            QTest::addRow("4-bit packed v%d", version) << version << 4 << 1 << 0 << false << true;
         }
-        QTest::addRow("1-bit 2 planes") << 5 << 1 << 2 << 0 << false;
-        QTest::addRow("1-bit 3 planes") << 5 << 1 << 3 << 0 << false;
-        QTest::addRow("2-bit packed") << 5 << 2 << 1 << 0 << false;
-        QTest::addRow("4-bit, odd padded lines") << 5 << 4 << 1 << 3 << false;
-        QTest::addRow("1-bit 4 planes, odd padded lines") << 5 << 1 << 4 << 1 << false;
-        QTest::addRow("8-bit, odd padded lines") << 5 << 8 << 1 << 1 << false;
-        QTest::addRow("24-bit, odd padded lines") << 5 << 8 << 3 << 1 << false;
-        QTest::addRow("8-bit, runs across lines") << 5 << 8 << 1 << 0 << true;
+        QTest::addRow("1-bit 2 planes") << 5 << 1 << 2 << 0 << false << true;
+        QTest::addRow("1-bit 3 planes") << 5 << 1 << 3 << 0 << false << true;
+        QTest::addRow("2-bit packed") << 5 << 2 << 1 << 0 << false << true;
+        QTest::addRow("4-bit, odd padded lines") << 5 << 4 << 1 << 3 << false << true;
+        QTest::addRow("1-bit 4 planes, odd padded lines") << 5 << 1 << 4 << 1 << false << true;
+        QTest::addRow("8-bit, odd padded lines") << 5 << 8 << 1 << 1 << false << true;
+        QTest::addRow("24-bit, odd padded lines") << 5 << 8 << 3 << 1 << false << true;
+        QTest::addRow("8-bit, runs across lines") << 5 << 8 << 1 << 0 << true << true;
+        QTest::addRow("1-bit 4 planes, not run-length") << 5 << 1 << 4 << 1 << false << false;
+        QTest::addRow("4-bit, not run-length") << 5 << 4 << 1 << 0 << false << false;
     }
     void pcxWrittenByHand()
     {
@@ -126,7 +132,9 @@ private slots:
         QFETCH(int, planes);
         QFETCH(int, extraLineBytes);
         QFETCH(bool, acrossLines);
+        QFETCH(bool, runLength);
         Pcx pcx;
+        pcx.runLength = runLength;
         pcx.version = version;
         pcx.bitsPerPixel = bitsPerPixel;
         pcx.planes = planes;

@@ -11,6 +11,9 @@
 
 using namespace stringFunctions;
 
+// Work enough for every loop of the random tables that ends before the classic loops give up.
+constexpr qint64 QuickWork = 1 << 20;
+
 namespace Classic {
 
 // The loops as written: search from the start after every change. nullopt when they run on.
@@ -98,7 +101,7 @@ private slots:
                 QVERIFY2(PositionOfOccurrence(s, k, t) == Classic::position(s, k, t), qPrintable(where));
             QVERIFY2(ReplaceFirst(s, r, t) == (t.contains(s) ? QString(t).replace(t.indexOf(s), s.size(), r) : t),
                      qPrintable(where));
-            const Replaced ours = replaceAllCounted(s, r, t);
+            const Replaced ours = replaceAllCounted(s, r, t, QuickWork);
             const std::optional<QString> classic = r.contains(s) ? std::nullopt : Classic::replaceAll(s, r, t);
             if (classic) {
                 ++compared;
@@ -133,7 +136,7 @@ private slots:
             const QString r = randomWord(random, 0, 4);
             const QString t = randomWord(random, 0, 12);
             const QString where = QStringLiteral("s=%1 r=%2 t=%3").arg(s, r, t);
-            for (const FindReplace::Replaced &done : {FindReplace::replace(s, r, t), FindReplace::replaceAll(s, r, t)}) {
+            for (const FindReplace::Replaced &done : {FindReplace::replace(s, r, t), FindReplace::replaceAll(s, r, t, QuickWork)}) {
                 if (!done.changed)
                     continue;
                 if (done.spans.starts.isEmpty()) {
@@ -169,6 +172,14 @@ private slots:
         const Replaced grows = replaceAllCounted("ab", "baa", t);
         QVERIFY(grows.singlePass);
         QCOMPARE(grows.text, "baa" + QString("b").repeated(29));
+        // Each replacement forms the next occurrence for ever (aaba, abaab, ababab, ...): found to
+        // repeat itself long before the work limit.
+        QElapsedTimer timer;
+        timer.start();
+        const Replaced endless = replaceAllCounted("aba", "baab", "aaba", qint64(1) << 27);
+        QVERIFY(endless.singlePass);
+        QCOMPARE(endless.text, QString("abaab"));
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
         for (const QString &empty : {QString(), QString("")}) {
             QCOMPARE(FindReplace::search(empty, "abc", 0).message, FindReplace::NotFound);
             QCOMPARE(FindReplace::findNext(empty, "abc", 0, false).message, FindReplace::NotFound);

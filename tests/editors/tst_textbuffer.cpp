@@ -87,9 +87,14 @@ private slots:
         QCOMPARE(b.text(), QString("one\ntwo\n"));
         b.setText(u"a\r\nb\rc\u2029d\r\n\r\n"_qs);
         QCOMPARE(b.text(), QString("a\nb\nc\nd\n\n"));
+        QCOMPARE(b.textWithLineEnds(), u"a\r\nb\rc\u2029d\r\n\r\n"_qs); // each line keeps its own
         b.replace(1, 0, "\r\nx\r");
         QCOMPARE(b.text(), QString("a\nx\n\nb\nc\nd\n\n"));
         checkLines(b, b.text());
+        // Breaks typed in are "\n"; one that replaces another takes its kind; the edited line keeps its end.
+        QCOMPARE(b.textWithLineEnds(), u"a\nx\n\r\nb\rc\u2029d\r\n\r\n"_qs);
+        b.replace(5, 3, "B\nC");
+        QCOMPARE(b.textWithLineEnds(), u"a\nx\n\r\nB\rC\u2029d\r\n\r\n"_qs);
         QCOMPARE(TextBuffer::normalized("no line ends"), QString("no line ends"));
     }
 
@@ -177,10 +182,10 @@ private slots:
 
     void randomEditsMatchAPlainString()
     {
-        // Many random edit lists over short texts rich in line ends, each undone and redone.
+        // Many random edit lists over short texts rich in line ends of every kind, each undone
+        // and redone: undo gives back the line ends too.
         QRandomGenerator random(1234);
-        const QString alphabet = QStringLiteral("ab\n\n");
-        auto randomText = [&](int most) {
+        auto randomText = [&](int most, const QString &alphabet = QStringLiteral("ab\n\n")) {
             QString s;
             for (int n = int(random.bounded(most + 1)); n > 0; --n)
                 s.append(alphabet[random.bounded(int(alphabet.size()))]);
@@ -188,9 +193,9 @@ private slots:
         };
         for (int round = 0; round < 400; ++round) {
             TextBuffer b;
-            const QString start = randomText(30);
+            const QString start = randomText(30, u"ab\n\n\r\u2029"_qs);
             b.setText(start);
-            QStringList history{start};
+            QStringList history{TextBuffer::normalized(start)}, withEnds{start};
             for (int step = 0; step < 4; ++step) {
                 const QString before = b.text();
                 QList<TextBuffer::Edit> edits;
@@ -205,17 +210,22 @@ private slots:
                 const bool stepped = b.apply(edits) >= 0;
                 QCOMPARE(b.text(), after);
                 checkLines(b, after);
-                if (stepped)
+                if (stepped) {
                     history.append(after);
+                    withEnds.append(b.textWithLineEnds());
+                }
+                QCOMPARE(TextBuffer::normalized(b.textWithLineEnds()), after);
             }
             for (qsizetype i = history.size() - 1; i > 0; --i) {
                 QCOMPARE(b.text(), history[i]);
                 b.undo();
                 checkLines(b, history[i - 1]);
             }
+            QCOMPARE(b.textWithLineEnds(), start);
             while (b.canRedo())
                 b.redo();
             QCOMPARE(b.text(), history.last());
+            QCOMPARE(b.textWithLineEnds(), withEnds.last());
         }
     }
 
