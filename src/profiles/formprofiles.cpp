@@ -395,8 +395,9 @@ void formprofiles::btnSave_Click()
     case ProfileStore::Saved::Done:
         break;
     case ProfileStore::Saved::NotAProfile:
-        prompter.message(QStringLiteral("The file \"%1\" is not a whole profile any more. Nothing was saved.").arg(file),
-                         Prompter::Icon::Warning);
+        prompter.message(
+            QStringLiteral("The file \"%1\" is not a whole profile any more. Nothing was saved.").arg(file),
+            Prompter::Icon::Warning);
         return;
     case ProfileStore::Saved::Failed:
         prompter.message(QStringLiteral("Could not save the profile \"%1\".").arg(file), Prompter::Icon::Critical);

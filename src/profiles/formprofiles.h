@@ -67,7 +67,7 @@ private:
     ProfileStore m_store;
     ProfileHost &m_host;
     QString m_currentFolder;
-    QString m_shownProfile; // the file whose fields are shown; empty after a folder click
+    QString m_shownProfile;    // the file whose fields are shown; empty after a folder click
     bool m_shownWhole = false; // its read was not damaged: the fields hold its values alone
     QList<ProfileNode> m_nodes;
     QMenu *m_profilesMenu = nullptr;

@@ -75,8 +75,8 @@ QString Calculator::writeDecimal(long double value)
     const QString scientific = QString::number(v, 'e', 14);
     const qsizetype at = scientific.indexOf(QLatin1Char('e'));
     const int exponent = at < 0 ? 0 : scientific.mid(at + 1).toInt();
-    QString text = at < 0 || exponent < -18 || exponent >= 15 ? QString::number(v, 'g', 15)
-                                                              : withoutExponent(scientific);
+    QString text =
+        at < 0 || exponent < -18 || exponent >= 15 ? QString::number(v, 'g', 15) : withoutExponent(scientific);
     text.replace(QLatin1Char('.'), QLatin1Char(','));
     return text;
 }

@@ -230,9 +230,9 @@ private slots:
         QVERIFY(QFile::link(root(), root() + "Work/loop")); // a link back up is listed, not entered
         ProfileStore store(root());
         QCOMPARE(describe(store.GetProfiles(), root()),
-                 QStringList({"|Profiles|1", ".hidden.dat|.hidden|3", "a.pr||3", "archive/|archive|2", "notes.txt|notes|3",
-                              "Work/|Work|2", "Work/b.dat|b|3", "Work/deep/|deep|2", "Work/deep/A.dat|A|3",
-                              "Work/loop/|loop|2"}));
+                 QStringList({"|Profiles|1", ".hidden.dat|.hidden|3", "a.pr||3", "archive/|archive|2",
+                              "notes.txt|notes|3", "Work/|Work|2", "Work/b.dat|b|3", "Work/deep/|deep|2",
+                              "Work/deep/A.dat|A|3", "Work/loop/|loop|2"}));
         QCOMPARE(store.GetProfiles().first().key, root());
         QCOMPARE(store.GetProfiles()[7].parentKey, root() + "Work/");
     }
