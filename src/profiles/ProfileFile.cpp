@@ -6,6 +6,12 @@
 #include <QLocale>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ProfileFile {
 
 const QStringList &tags()
@@ -101,15 +107,47 @@ QString decode(const QByteArray &bytes)
     return latin;
 }
 
+namespace {
+
+// The whole content of a regular file of at most kMaxBytes. Opened without waiting, so that a
+// FIFO put in its place does not block; a device or an endless file is never read.
+std::optional<QByteArray> readRegularFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxBytes) {
+        QByteArray data(qsizetype(st.st_size) + 1, Qt::Uninitialized); // one more shows a file that grew
+        qsizetype have = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, data.data() + have, size_t(data.size() - have));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            have += n;
+            if (have == data.size())
+                break;
+        }
+        if (have <= st.st_size) {
+            data.truncate(have);
+            bytes = data;
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
 ProfileRead read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = readRegularFile(path);
+    if (!bytes)
         return {{}, true, false};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {{}, true, false};
-    return parse(decode(bytes));
+    return parse(decode(*bytes));
 }
 
 QString tagInside(const Profile &profile)

@@ -39,7 +39,10 @@ QByteArray serialize(const Profile &profile);
 ProfileRead parse(const QString &text);
 // UTF-8 when the bytes are valid UTF-8, else Windows-1252 (files of the older Windows program).
 QString decode(const QByteArray &bytes);
-// Reads a file; one that cannot be opened reads as damaged with nothing filled.
+// A profile is never larger than this: a bigger file is not one.
+constexpr qint64 kMaxBytes = 1024 * 1024;
+// Reads a regular file of at most kMaxBytes; any other, or one that cannot be read, reads as
+// damaged with nothing filled.
 ProfileRead read(const QString &path);
 // The text of a tag found inside a value; such a value would not read back as written.
 QString tagInside(const Profile &profile);

@@ -53,7 +53,7 @@ void ProfileStore::ListSubProfiles(const QString &hdir, QList<ProfileNode> &node
             nodes.append({key, hdir, name, ProfileNode::Folder});
             if (!entry.isSymLink()) // a link may lead back up the tree
                 ListSubProfiles(key, nodes, depth + 1);
-        } else if (name.size() >= 4) {
+        } else if (entry.isFile() && name.size() >= 4) { // a FIFO or a device is no profile
             nodes.append({hdir + name, hdir, name.chopped(4), ProfileNode::File});
         }
     }
@@ -106,22 +106,24 @@ ProfileStore::Created ProfileStore::createFolder(const QString &folder, const QS
     return QDir().mkdir(Paths::asFolder(folder) + name, kPrivateFolder) ? Created::Done : Created::Failed;
 }
 
-bool ProfileStore::writeProfile(const QString &path, const Profile &profile) const
+ProfileStore::Saved ProfileStore::writeProfile(const QString &path, const Profile &profile) const
 {
+    if (ProfileFile::read(path).damaged)
+        return Saved::NotAProfile;
     // Written beside the file and renamed over it, so the file is whole whatever happens;
     // the temporary file is private from the start.
     QTemporaryFile temp(QFileInfo(path).absolutePath() + QStringLiteral("/.profile-XXXXXX"));
     temp.setAutoRemove(true);
     if (!temp.open())
-        return false;
+        return Saved::Failed;
     const QByteArray bytes = ProfileFile::serialize(profile);
     if (temp.write(bytes) != bytes.size() || !temp.flush() || !temp.setPermissions(kPrivateFile))
-        return false;
+        return Saved::Failed;
     temp.close();
     if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-        return false;
+        return Saved::Failed;
     temp.setAutoRemove(false);
-    return true;
+    return Saved::Done;
 }
 
 bool ProfileStore::removeNode(const ProfileNode &node) const

@@ -26,6 +26,7 @@ class ProfileStore
 {
 public:
     enum class Created { Done, Ignored, Exists, BadName, Failed };
+    enum class Saved { Done, NotAProfile, Failed };
 
     explicit ProfileStore(const QString &profilesFolder); // ends with "/"
 
@@ -42,8 +43,10 @@ public:
     // would refuse the name.
     Created createProfile(const QString &folder, const QString &name) const;
     Created createFolder(const QString &folder, const QString &name) const;
-    // Replaces a profile file's content as a whole; the file stays private.
-    bool writeProfile(const QString &path, const Profile &profile) const;
+    // Replaces a profile file's content as a whole; the file stays private. Only a file that reads
+    // as a whole profile is replaced: a damaged one, a missing one or another kind of file
+    // (notes.txt in the folder) is NotAProfile and left as it is.
+    Saved writeProfile(const QString &path, const Profile &profile) const;
     // Deletes a profile file or a folder with everything in it; true when it is gone.
     bool removeNode(const ProfileNode &node) const;
     // Deletes the nodes in order (the root never), skipping those already gone. After a node

@@ -223,6 +223,7 @@ void formprofiles::showProfile(const QString &path)
 {
     m_shownProfile = path;
     const ProfileRead read = ProfileFile::read(path);
+    m_shownWhole = !read.damaged;
     QLineEdit *edits[] = {txtServer, txtPort, txtUsername, txtPassword, txtProxy, nullptr, txtKeep, txtTimeout};
     for (int i = 0; i < read.values.size() && i < 8; ++i) {
         if (edits[i])
@@ -236,6 +237,19 @@ void formprofiles::showProfile(const QString &path)
         return;
     }
     (read.active ? optActive : optPassive)->setChecked(true);
+}
+
+// After a damaged read the fields mix what was read with the profile shown before: that mixture
+// is neither written to the file nor handed to a server. Every Save info and Connect asks here.
+bool formprofiles::shownProfileIsWhole(const QString &consequence)
+{
+    if (m_shownProfile.isEmpty() || m_shownWhole)
+        return true;
+    m_host.prompter().message(QStringLiteral("The profile \"%1\" could not be read whole, so the fields do not hold "
+                                             "its information. %2")
+                                  .arg(QFileInfo(m_shownProfile).fileName(), consequence),
+                              Prompter::Icon::Warning);
+    return false;
 }
 
 Profile formprofiles::shownProfile() const
@@ -360,6 +374,8 @@ void formprofiles::btnSave_Click()
                          Prompter::Icon::Warning);
         return;
     }
+    if (!shownProfileIsWhole(QStringLiteral("Nothing was saved.")))
+        return;
     if (!QFileInfo::exists(m_shownProfile)) {
         prompter.message(
             QStringLiteral("The profile \"%1\" no longer exists.").arg(QFileInfo(m_shownProfile).fileName()),
@@ -374,9 +390,17 @@ void formprofiles::btnSave_Click()
                          Prompter::Icon::Warning);
         return;
     }
-    if (!m_store.writeProfile(m_shownProfile, profile)) {
-        prompter.message(QStringLiteral("Could not save the profile \"%1\".").arg(QFileInfo(m_shownProfile).fileName()),
-                         Prompter::Icon::Critical);
+    const QString file = QFileInfo(m_shownProfile).fileName();
+    switch (m_store.writeProfile(m_shownProfile, profile)) {
+    case ProfileStore::Saved::Done:
+        break;
+    case ProfileStore::Saved::NotAProfile:
+        prompter.message(
+            QStringLiteral("The file \"%1\" is not a whole profile any more. Nothing was saved.").arg(file),
+            Prompter::Icon::Warning);
+        return;
+    case ProfileStore::Saved::Failed:
+        prompter.message(QStringLiteral("Could not save the profile \"%1\".").arg(file), Prompter::Icon::Critical);
         return;
     }
     prompter.message(EncodeHex64(txtUsername->text()));
@@ -384,6 +408,8 @@ void formprofiles::btnSave_Click()
 
 void formprofiles::btnConnect_Click()
 {
+    if (!shownProfileIsWhole(QStringLiteral("Re-create the profile to connect with it.")))
+        return;
     QString problem;
     const auto connection = ProfileConnection::from(shownProfile(), &problem);
     if (!connection) {

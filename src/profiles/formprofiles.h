@@ -60,13 +60,15 @@ private:
     void setFieldsEnabled(bool enabled);
     void showProfile(const QString &path);
     Profile shownProfile() const;
+    bool shownProfileIsWhole(const QString &consequence);
     void removeNodes(const QList<ProfileNode> &nodes);
     QList<ProfileNode> selectedNodes() const;
 
     ProfileStore m_store;
     ProfileHost &m_host;
     QString m_currentFolder;
-    QString m_shownProfile; // the file whose fields are shown; empty after a folder click
+    QString m_shownProfile;    // the file whose fields are shown; empty after a folder click
+    bool m_shownWhole = false; // its read was not damaged: the fields hold its values alone
     QList<ProfileNode> m_nodes;
     QMenu *m_profilesMenu = nullptr;
 };

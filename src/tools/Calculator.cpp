@@ -35,14 +35,48 @@ long double Calculator::readDecimal(const QString &text)
     return ok ? w : 0.0L;
 }
 
+namespace {
+
+constexpr long double kTwoTo63 = 9223372036854775808.0L;
+
+// The 15 significant digits of `scientific` ("-1.23450000000000e-07") written out without an
+// exponent, "." as the mark.
+QString withoutExponent(const QString &scientific)
+{
+    const bool negative = scientific.startsWith(QLatin1Char('-'));
+    const qsizetype at = scientific.indexOf(QLatin1Char('e'));
+    const int exponent = scientific.mid(at + 1).toInt();
+    QString digits = scientific.mid(negative ? 1 : 0, at - (negative ? 1 : 0)).remove(QLatin1Char('.'));
+    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+    QString text;
+    if (exponent < 0)
+        text = QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + digits;
+    else if (digits.size() <= exponent + 1)
+        text = digits + QString(exponent + 1 - digits.size(), QLatin1Char('0'));
+    else
+        text = digits.left(exponent + 1) + QLatin1Char('.') + digits.mid(exponent + 1);
+    return negative ? QLatin1Char('-') + text : text;
+}
+
+} // namespace
+
 QString Calculator::writeDecimal(long double value)
 {
     if (value == 0)
         return QStringLiteral("0");
-    // Integers are written in full as far as they are exact; the rest with 15 significant digits.
-    if (std::fabs(value) < 1e18L && value == std::trunc(value))
+    // Whole numbers of the 64-bit range in full: every digit is exact, and a change of base reads
+    // them whole.
+    if (value == std::trunc(value) && value >= -kTwoTo63 && value < kTwoTo63)
         return QString::number(static_cast<qint64>(value));
-    QString text = QString::number(static_cast<double>(value), 'g', 15);
+    // The rest with 15 significant digits, written out from 10^-18 to 10^15 and with an exponent
+    // beyond, which readDecimal reads back.
+    const double v = static_cast<double>(value);
+    const QString scientific = QString::number(v, 'e', 14);
+    const qsizetype at = scientific.indexOf(QLatin1Char('e'));
+    const int exponent = at < 0 ? 0 : scientific.mid(at + 1).toInt();
+    QString text =
+        at < 0 || exponent < -18 || exponent >= 15 ? QString::number(v, 'g', 15) : withoutExponent(scientific);
     text.replace(QLatin1Char('.'), QLatin1Char(','));
     return text;
 }
@@ -70,18 +104,23 @@ bool Calculator::toDecimal(const QString &text, long double &value)
 
 bool Calculator::fromDecimal(long double value, QString &text)
 {
-    if (m_mode == Decimal) {
+    return fromDecimal(value, m_mode, text);
+}
+
+bool Calculator::fromDecimal(long double value, Mode mode, QString &text)
+{
+    if (mode == Decimal) {
         text = writeDecimal(value);
         return true;
     }
     // Whole numbers only in these bases; the fraction is dropped.
     const long double whole = std::trunc(value);
-    if (!std::isfinite(whole) || whole >= 9223372036854775808.0L || whole < -9223372036854775808.0L) {
+    if (!std::isfinite(whole) || whole >= kTwoTo63 || whole < -kTwoTo63) {
         tooLarge();
         return false;
     }
     const QString decimal = QString::number(static_cast<qint64>(whole));
-    text = m_mode == Hexadecimal ? numberFunctions::DecimalToHex(decimal) : numberFunctions::DecimalToBinary(decimal);
+    text = mode == Hexadecimal ? numberFunctions::DecimalToHex(decimal) : numberFunctions::DecimalToBinary(decimal);
     return true;
 }
 
@@ -230,14 +269,15 @@ bool Calculator::setMode(Mode mode)
     bool ok = true;
     QString converted;
     using namespace numberFunctions;
-    if (mode == Decimal)
+    if (m_mode == Decimal) // the whole number, its exponent too (a result may carry one)
+        ok = fromDecimal(readDecimal(from), mode, converted);
+    else if (mode == Decimal)
         converted = m_mode == Hexadecimal ? HexToDecimal(from, &ok) : BinaryToDecimal(from, &ok);
-    else if (mode == Hexadecimal)
-        converted = m_mode == Decimal ? DecimalToHex(from, &ok) : BinaryToHex(from, &ok);
     else
-        converted = m_mode == Decimal ? DecimalToBinary(from, &ok) : HexToBinary(from, &ok);
+        converted = mode == Hexadecimal ? BinaryToHex(from, &ok) : HexToBinary(from, &ok);
     if (!ok) {
-        tooLarge();
+        if (m_mode != Decimal) // fromDecimal has said so
+            tooLarge();
         return false;
     }
     m_mode = mode;

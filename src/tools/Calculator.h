@@ -42,12 +42,14 @@ public:
     // The number at the start of a text: an optional "-", digits, an optional "," or "." and
     // digits, an optional exponent; 0 when there is none.
     static long double readDecimal(const QString &text);
-    // As the entry writes numbers: up to 15 significant digits, "," as the decimal separator.
+    // As the entry writes numbers, "," as the decimal separator: whole numbers of the 64-bit range
+    // in full, others with 15 significant digits and an exponent only beyond 10^-18 to 10^15.
     static QString writeDecimal(long double value);
 
 private:
     bool toDecimal(const QString &text, long double &value);
     bool fromDecimal(long double value, QString &text);
+    bool fromDecimal(long double value, Mode mode, QString &text);
     bool compute(Operation op, long double a, long double b, long double &result);
     void tooLarge();
 

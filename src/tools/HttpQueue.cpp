@@ -184,7 +184,13 @@ bool HttpQueue::begin()
 {
     Transfer &t = *m_transfer;
     const QVariant status = t.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300)) {
+    // Nothing is a success before its status line has come (a Resume may ask that early).
+    if (!status.isValid()) {
+        if (t.reply->isFinished())
+            fail(QStringLiteral("The server sent no status."));
+        return false;
+    }
+    if (status.toInt() < 200 || status.toInt() >= 300) {
         if (t.reply->isRunning()) {
             t.reply->readAll(); // the error page is not kept; the row fails once the reply is over
             return false;
@@ -197,14 +203,30 @@ bool HttpQueue::begin()
     t.announced = length.isValid() ? length.toLongLong() : -1;
     m_model->item(t.row.row(), SizeColumn)
         ->setText(t.announced >= 0 ? ListText::sizeText(t.announced) : QStringLiteral("Unknown"));
-    t.part.setFileName(partName(t.target));
-    if (!t.part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!openPart()) {
         fail(QStringLiteral("Could not write %1: %2").arg(t.part.fileName(), t.part.errorString()));
         return false;
     }
     t.begun = true;
     setStatus(t.row, QStringLiteral("Downloading..."));
     return true;
+}
+
+// The part file is made new: a file of that name is the user's, never emptied nor deleted, and
+// the next name is tried.
+bool HttpQueue::openPart()
+{
+    Transfer &t = *m_transfer;
+    for (int n = 0; n < 1000; ++n) {
+        t.part.setFileName(n == 0 ? t.target + QStringLiteral(".part")
+                                  : t.target + QLatin1Char('.') + QString::number(n) + QStringLiteral(".part"));
+        if (t.part.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        const QFileInfo taken(t.part.fileName());
+        if (!taken.exists() && !taken.isSymLink())
+            return false;
+    }
+    return false;
 }
 
 // Writes what has arrived; false when the transfer failed on the way.

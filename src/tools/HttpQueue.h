@@ -15,8 +15,9 @@ class QNetworkReply;
 class QStandardItemModel;
 
 // The HTTP download manager's queue and its transfers, without widgets. The queue is the rows of
-// model(); the first row is the one being downloaded, one file at a time. A body goes to
-// "name.part" beside its target as it arrives and takes the target's place only when complete;
+// model(); the first row is the one being downloaded, one file at a time. A body goes to a part
+// file of its own beside its target ("name.part", or "name.1.part" and so on when a file of that
+// name is there) as it arrives and takes the target's place only when complete;
 // a failed one leaves any existing file untouched, a stopped one becomes the file only where
 // there was none. Pausing stops reading, so the server is held back by TCP, not by our memory.
 class HttpQueue : public QObject
@@ -50,7 +51,6 @@ public:
 
     // No data for this long while running fails the transfer.
     void setStallTimeout(int ms) { m_stall.setInterval(ms); }
-    static QString partName(const QString &target) { return target + QStringLiteral(".part"); }
 
 signals:
     void progressChanged();
@@ -66,6 +66,7 @@ private:
     void onReadyRead();
     void onFinished();
     bool begin();
+    bool openPart();
     bool drain();
     void complete();
     void fail(const QString &message);

@@ -8,12 +8,18 @@
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QTreeView>
+#include <atomic>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +33,12 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 QByteArray profileBytes(const QString &server, const QString &port, const QString &user, const QString &active,
@@ -234,6 +246,79 @@ private slots:
         m->action("menu_save")->trigger();
         QVERIFY(f.prompter->messageTexts().last().contains("</server>"));
         QCOMPARE(ProfileFile::toProfile(ProfileFile::read(f.root() + "work/office.dat")).username, QString());
+    }
+
+    // After a damaged read the fields mix the damaged file's values with the previous profile's:
+    // Save info and Connect refuse them, and a file that is not a profile is never written.
+    void damagedReadIsNeitherSavedNorConnected()
+    {
+        ManagerFixture f;
+        makeStore(f);
+        const QByteArray bad = "<server>evil.example</server><port>99", notes = "my own notes";
+        QVERIFY(writeBytes(f.root() + "bad.dat", bad));
+        QVERIFY(writeBytes(f.root() + "notes.txt", notes));
+        f.window->txtServer->setText("before");
+        f.window->txtPassword->setText("before");
+        formprofiles *m = f.open();
+        for (const QString &name : {QString("bad.dat"), QString("notes.txt")}) {
+            ManagerFixture::click(m, f.root() + "home.dat"); // fills every field with home's values
+            ManagerFixture::click(m, f.root() + name);
+            m->btnSave->click();
+            QVERIFY2(f.prompter->messageTexts().last().contains("could not be read whole"), qPrintable(name));
+            m->action("menu_connect")->trigger();
+            QVERIFY2(f.prompter->messageTexts().last().contains("could not be read whole"), qPrintable(name));
+            QVERIFY(m->isVisible());
+        }
+        QCOMPARE(readBytes(f.root() + "bad.dat"), bad);
+        QCOMPARE(readBytes(f.root() + "notes.txt"), notes);
+        QCOMPARE(f.window->txtServer->text() + f.window->txtPassword->text(), QString("beforebefore"));
+
+        // A profile read whole that is no profile any more by the time of saving is left alone.
+        ManagerFixture::click(m, f.root() + "home.dat");
+        QVERIFY(writeBytes(f.root() + "home.dat", notes));
+        m->btnSave->click();
+        QCOMPARE(readBytes(f.root() + "home.dat"), notes);
+        QVERIFY(f.prompter->messageTexts().last().contains("not a whole profile"));
+    }
+
+    // Only regular files of a sensible size are listed and read: a FIFO would block the read for
+    // ever and a link to a device would fill the memory. Swapped in after the listing, they are
+    // refused when clicked as well.
+    void fifosDevicesAndHugeFilesAreNotRead()
+    {
+        ManagerFixture f;
+        makeStore(f);
+        QVERIFY(::mkfifo(QFile::encodeName(f.root() + "pipe.dat").constData(), 0600) == 0);
+        QVERIFY(QFile::link("/dev/zero", f.root() + "zero.dat"));
+        QVERIFY(writeBytes(f.root() + "huge.dat", profileBytes("h", "21", "u", "1") + QByteArray(2 << 20, '\n')));
+        formprofiles *m = f.open();
+        QVERIFY(!m->node(f.root() + "pipe.dat") && !m->node(f.root() + "zero.dat"));
+        QVERIFY(m->node(f.root() + "huge.dat") && m->node(f.root() + "home.dat"));
+        ManagerFixture::click(m, f.root() + "huge.dat");
+        QCOMPARE(f.prompter->shown.size(), 1);
+
+        QVERIFY(QFile::remove(f.root() + "home.dat"));
+        QVERIFY(::mkfifo(QFile::encodeName(f.root() + "home.dat").constData(), 0600) == 0);
+        QVERIFY(QFile::remove(f.root() + "work/office.dat"));
+        QVERIFY(QFile::link("/dev/zero", f.root() + "work/office.dat"));
+        // Should the read block on the FIFO, a writer comes along to end the test instead of hanging.
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int i = 0; i < 50 && !done; ++i)
+                QThread::msleep(100);
+            const int fd = ::open(QFile::encodeName(f.root() + "home.dat").constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        ManagerFixture::click(m, f.root() + "home.dat");
+        ManagerFixture::click(m, f.root() + "work/office.dat");
+        done = true;
+        writer.join();
+        QVERIFY2(clock.elapsed() < 3000, "the read waited for a writer");
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(3, "Error, information file is damaged. Please re-create the profile."));
     }
 
     void connectWithPassiveFillsTheMainWindowFirst()

@@ -4,6 +4,7 @@
 #include "ProfileConnection.h"
 #include "ProfileFile.h"
 #include "ProfileStore.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,7 +187,9 @@ private slots:
         p.password = QString::fromUtf8("пароль");
         p.active = false;
         ProfileStore store(root());
-        QVERIFY(store.writeProfile(root() + "new.dat", p));
+        QCOMPARE(store.writeProfile(root() + "new.dat", p), ProfileStore::Saved::NotAProfile); // not there
+        QCOMPARE(store.createProfile(root(), "new"), ProfileStore::Created::Done);
+        QCOMPARE(store.writeProfile(root() + "new.dat", p), ProfileStore::Saved::Done);
         QVERIFY(readBytes(root() + "new.dat").contains("<comments>one\r\ntwo</comments>\r\n"));
         QCOMPARE(unixMode(root() + "new.dat"), 0600);
         r = ProfileFile::read(root() + "new.dat");
@@ -197,23 +200,41 @@ private slots:
         QCOMPARE(QDir(root()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left behind
     }
 
+    // Saving goes through a file beside the profile: when the disk refuses the write, the old
+    // profile is still whole.
+    void aFailedSaveLeavesTheOldProfile()
+    {
+        ProfileStore store(root());
+        QCOMPARE(store.createProfile(root(), "p"), ProfileStore::Created::Done);
+        Profile p;
+        p.comments = QString(4000, 'c');
+        {
+            FileSizeLimit full(200);
+            QVERIFY(full.ok());
+            QCOMPARE(store.writeProfile(root() + "p.dat", p), ProfileStore::Saved::Failed);
+        }
+        QCOMPARE(readBytes(root() + "p.dat"), kNewFile);
+        QCOMPARE(QDir(root()).entryList(QDir::Files | QDir::Hidden), QStringList{"p.dat"});
+    }
+
     void listingIsSortedAndWhole()
     {
         QVERIFY(QDir().mkpath(root() + "Work/deep"));
         QVERIFY(QDir().mkpath(root() + "archive"));
         QVERIFY(writeBytes(root() + "notes.txt", "x"));
         QVERIFY(writeBytes(root() + "ab", "x"));
+        QVERIFY(writeBytes(root() + "a.pr", "x")); // four characters: listed, without a name
         QVERIFY(writeBytes(root() + ".hidden.dat", "x"));
         QVERIFY(writeBytes(root() + "Work/b.dat", "x"));
         QVERIFY(writeBytes(root() + "Work/deep/A.dat", "x"));
         QVERIFY(QFile::link(root(), root() + "Work/loop")); // a link back up is listed, not entered
         ProfileStore store(root());
         QCOMPARE(describe(store.GetProfiles(), root()),
-                 QStringList({"|Profiles|1", ".hidden.dat|.hidden|3", "archive/|archive|2", "notes.txt|notes|3",
-                              "Work/|Work|2", "Work/b.dat|b|3", "Work/deep/|deep|2", "Work/deep/A.dat|A|3",
-                              "Work/loop/|loop|2"}));
+                 QStringList({"|Profiles|1", ".hidden.dat|.hidden|3", "a.pr||3", "archive/|archive|2",
+                              "notes.txt|notes|3", "Work/|Work|2", "Work/b.dat|b|3", "Work/deep/|deep|2",
+                              "Work/deep/A.dat|A|3", "Work/loop/|loop|2"}));
         QCOMPARE(store.GetProfiles().first().key, root());
-        QCOMPARE(store.GetProfiles()[6].parentKey, root() + "Work/");
+        QCOMPARE(store.GetProfiles()[7].parentKey, root() + "Work/");
     }
 
     void listingStopsAtTheDepthLimit()

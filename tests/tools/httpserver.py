@@ -10,6 +10,9 @@ Prints "PORT <n>" when it listens. The path chooses the behaviour; bodies are th
   /slow/N/CHUNK/MS/name      N bytes in chunks of CHUNK bytes, MS milliseconds apart
   /short/ANNOUNCED/SENT/name announces one length, sends fewer bytes and closes
   /long/ANNOUNCED/SENT/name  announces one length, sends more
+  /stall/ANNOUNCED/SENT/name announces one length, sends fewer bytes and then nothing for a minute
+  /chunked/N/CHUNK/name      N bytes in chunks of CHUNK bytes, chunked transfer encoding
+  /delay/MS/rest...          waits MS milliseconds before answering as /rest... does
   /stats                     "started=N completed=M" and the paths asked for, one a line
 With --tls CERT KEY it serves https.
 """
@@ -64,10 +67,24 @@ class Handler(BaseHTTPRequestHandler):
         with lock:
             stats["completed"] += 1
 
+    def send_chunked(self, n, chunk):
+        self.send_response(200)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        for block in body(n):
+            for i in range(0, len(block), chunk):
+                piece = block[i:i + chunk]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        self.wfile.write(b"0\r\n\r\n")
+        self.wfile.flush()
+
     def do_GET(self):
         with lock:
             stats["paths"].append(self.path)
         parts = self.path.strip("/").split("/")
+        while parts[0] == "delay":
+            time.sleep(int(parts[1]) / 1000.0)
+            parts = parts[2:]
         kind = parts[0]
         try:
             if kind == "stats":
@@ -107,6 +124,17 @@ class Handler(BaseHTTPRequestHandler):
             elif kind == "short":
                 self.send_body(int(parts[2]), announced=int(parts[1]))
                 self.close_connection = True
+            elif kind == "stall":
+                self.send_response(200)
+                self.send_header("Content-Length", parts[1])
+                self.end_headers()
+                for block in body(int(parts[2])):
+                    self.wfile.write(block)
+                self.wfile.flush()
+                time.sleep(60)
+                self.close_connection = True
+            elif kind == "chunked":
+                self.send_chunked(int(parts[1]), int(parts[2]))
             elif kind == "long":
                 self.send_body(int(parts[2]), announced=int(parts[1]))
                 self.close_connection = True

@@ -217,8 +217,15 @@ private slots:
         QCOMPARE(f.read(f.local("three.bin")), TestHttpServer::pattern(10));
     }
 
+    void unknownLength_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("closed at the end") << "/nolength/3000000/n.bin";
+        QTest::newRow("chunked") << "/chunked/3000000/777/n.bin";
+    }
     void unknownLength()
     {
+        QFETCH(QString, path);
         Fixture f;
         QStringList seen;
         QObject::connect(&f.queue, &HttpQueue::progressChanged, [&] {
@@ -226,7 +233,7 @@ private slots:
                 seen << f.cell(0, HttpQueue::SizeColumn) + "|" + f.cell(0, HttpQueue::StatusColumn) + "|" +
                             f.queue.currentText() + "|" + QString::number(f.queue.barValue());
         });
-        QVERIFY(f.add("/nolength/3000000/n.bin", "n.bin"));
+        QVERIFY(f.add(path, "n.bin"));
         QVERIFY(f.waitEmpty());
         QVERIFY(!seen.isEmpty());
         QCOMPARE(seen.first(), QString("Unknown|Downloading...|???|100"));
@@ -277,6 +284,82 @@ private slots:
         QCOMPARE(f.prompter.shown.last().icon, Prompter::Icon::Critical);
         QCOMPARE(f.read(f.local("mine.bin")), QByteArray("mine"));
         QVERIFY(!QFile::exists(f.local("mine.bin.part")));
+    }
+
+    // Pause and Resume before the status line has come: the answer is judged when it arrives,
+    // also when it arrives while paused.
+    void pauseWhileConnecting_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("error page") << "/delay/300/status/300/x" << "failed" << QByteArray("mine");
+        QTest::newRow("file") << "/delay/300/file/5000/x" << "done" << TestHttpServer::pattern(5000);
+    }
+    void pauseWhileConnecting()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, outcome);
+        QFETCH(QByteArray, content);
+        Fixture f;
+        QVERIFY(write(f.local("mine.bin"), "mine"));
+        f.prompter.answers = {Prompter::Answer::Ok};
+        QVERIFY(f.add(path, "mine.bin"));
+        QCOMPARE(f.statuses(), QStringList{"Connecting..."});
+        f.queue.pause();
+        f.queue.resume();
+        f.queue.pause();
+        QTest::qWait(800); // the answer comes while paused
+        f.queue.resume();
+        QVERIFY(f.waitEmpty());
+        QCOMPARE(f.outcomes, QStringList{"mine.bin " + outcome});
+        QCOMPARE(f.read(f.local("mine.bin")), content);
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"mine.bin"});
+    }
+
+    // A file of the user's that bears the part file's name is neither emptied nor deleted; a
+    // stopped download keeps its part under a name of its own beside it.
+    void partFilesNeverTakeAUsersFile()
+    {
+        Fixture f;
+        const QStringList mine{"a.bin", "a.bin.part", "b.bin.part", "c.bin", "c.bin.part"};
+        for (const QString &name : mine)
+            QVERIFY(write(f.local(name), name.toUtf8()));
+        f.prompter.answers = {Prompter::Answer::Ok};
+        QVERIFY(f.add("/status/404/a", "a.bin"));
+        QVERIFY(f.add("/file/3000/b", "b.bin"));
+        QVERIFY(f.waitEmpty());
+        f.prompter.answers = {Prompter::Answer::Ok};
+        QVERIFY(f.add("/slow/100000/1000/20/c", "c.bin"));
+        QTRY_VERIFY(f.queue.received() > 0);
+        f.queue.cancel({0});
+        QCOMPARE(f.outcomes, (QStringList{"a.bin failed", "b.bin done", "c.bin stopped"}));
+        for (const QString &name : mine)
+            QCOMPARE(f.read(f.local(name)), name.toUtf8());
+        QCOMPARE(f.read(f.local("b.bin")), TestHttpServer::pattern(3000));
+        QStringList parts = QDir(f.dir.path()).entryList({"c.bin*.part"}, QDir::Files);
+        parts.removeOne("c.bin.part");
+        QCOMPARE(parts.size(), 1);
+        const QByteArray partial = f.read(f.local(parts.first()));
+        QVERIFY(partial.size() > 0 && partial.size() < 100000);
+        QCOMPARE(partial, TestHttpServer::pattern(partial.size()));
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), mine.size() + 2);
+    }
+
+    // The time limit counts from the last data: a slow body that keeps moving arrives, one that
+    // stops fails the row and the next starts.
+    void stalledBodiesFailMovingOnesArrive()
+    {
+        Fixture f;
+        f.queue.setStallTimeout(400);
+        QVERIFY(f.add("/slow/12000/1000/100/s", "slow.bin")); // 1.2 s in all, 0.1 s between chunks
+        QVERIFY(f.add("/stall/10000/4000/t", "stalled.bin"));
+        QVERIFY(f.add("/file/10/n", "next.bin"));
+        QVERIFY(f.waitEmpty());
+        QCOMPARE(f.outcomes, (QStringList{"slow.bin done", "stalled.bin failed", "next.bin done"}));
+        QCOMPARE(f.read(f.local("slow.bin")), TestHttpServer::pattern(12000));
+        QVERIFY(f.prompter.messageTexts().last().contains("No data arrived"));
+        QVERIFY(!QFile::exists(f.local("stalled.bin")));
     }
 
     void redirectsAreFollowed()

@@ -123,6 +123,42 @@ private slots:
         calc.button("btnExit")->click();
         QVERIFY(!calc.isVisible());
     }
+
+    // Results are shown as numbers the calculator reads back: integers in full over the 64-bit
+    // range, fractions without an exponent; a change of base reads the whole number or refuses it.
+    void calculatorResultsReadBackTheSame_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("hex"); // the display after choosing Hexadecimal
+        QTest::newRow("past 10^18") << "999999999999999999+2" << "1000000000000000001" << "de0b6b3a7640001";
+        QTest::newRow("10^18 as a product") << "1000000000*1000000000" << "1000000000000000000" << "de0b6b3a7640000";
+        QTest::newRow("the largest") << "9223372036854775806+1" << "9223372036854775807" << "7fffffffffffffff";
+        QTest::newRow("the smallest") << "1-9223372036854775807-2" << "-9223372036854775808" << "-8000000000000000";
+        QTest::newRow("small fraction") << "1/10000000" << "0,0000001" << "0";
+        QTest::newRow("fraction") << "10/4" << "2,5" << "2";
+        QTest::newRow("tiny") << "1/1000000000000000000" << "0,000000000000000001" << "0";
+        QTest::newRow("tinier") << "1/1000000000000000000/1000" << "1e-21" << "0";
+        QTest::newRow("beyond 64 bits") << "9223372036854775807*10" << "9,22337203685478e+19" << "";
+    }
+    void calculatorResultsReadBackTheSame()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, shown);
+        QFETCH(QString, hex);
+        ScriptedPrompter prompter;
+        formcalc calc(prompter);
+        QTest::keyClicks(&calc, keys);
+        QTest::keyClick(&calc, Qt::Key_Return);
+        QCOMPARE(calc.txtCalc->text(), shown);
+        calc.optHex->click();
+        QCOMPARE(calc.txtCalc->text(), hex.isEmpty() ? shown : hex);
+        QCOMPARE(calc.optHex->isChecked(), !hex.isEmpty());
+        QCOMPARE(prompter.messageTexts(), hex.isEmpty() ? QStringList{"The number is too large."} : QStringList());
+        calc.optDec->click();
+        if (!hex.isEmpty() && hex != "0" && !shown.contains(','))
+            QCOMPARE(calc.txtCalc->text(), shown); // an integer comes back the same
+    }
 };
 
 QTEST_MAIN(TestToolWindows)
