@@ -2,8 +2,10 @@
 // answered Cancel, Trust once and Always trust (stored, private, asked again when it changes), the
 // log, and a queued download and upload over protected data.
 
+#include "CertificateQuestion.h"
 #include "KnownCertificates.h"
 #include "MainWindowFixture.h"
+#include "WidgetPrompter.h"
 #include "tst_queue_fixture.h"
 #include "TestCertificate.h"
 
@@ -121,6 +123,36 @@ private slots:
         QVERIFY(changed.contains(FtpCertificate::fingerprintText(m_renewed.sha256)));
         // Cancel keeps the old entry.
         QCOMPARE(KnownCertificates(knownFile(f)).find(QStringLiteral("127.0.0.1"), server->port()), m_cert.sha256);
+    }
+
+    // The real box: Enter and Escape both mean Cancel, even for a certificate that CHANGED;
+    // trusting takes a deliberate click.
+    void enterAndEscapeOnTheCertificateBoxCancel_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+    void enterAndEscapeOnTheCertificateBoxCancel()
+    {
+        QFETCH(int, key);
+        FtpCertificate certificate;
+        certificate.host = QStringLiteral("example.org");
+        certificate.port = 21;
+        certificate.sha256 = QByteArray(32, '\x5a');
+        const KnownCertificates known(m_dir.filePath(QStringLiteral("box-known")));
+        QVERIFY(known.remember(certificate.host, certificate.port, QByteArray(32, '\x11')));
+        WidgetPrompter prompter(nullptr);
+        bool pressed = false;
+        QTimer::singleShot(50, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
+            pressed = true;
+        });
+        QCOMPARE(CertificateQuestion::ask(certificate, known, prompter), FtpTrust::Cancel);
+        QVERIFY(pressed);
+        QCOMPARE(known.find(certificate.host, certificate.port), QByteArray(32, '\x11'));
     }
 
     void queueOverProtectedDataWithSessionReuse()
