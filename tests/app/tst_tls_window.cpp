@@ -207,6 +207,18 @@ private slots:
                  qPrintable(f.prompter->shown.last().text));
         QCOMPARE(commandsIn(record), QStringList{QStringLiteral("AUTH TLS")});
 
+        // ftpes:// to a server that refuses PROT P: no connection, and no data connection in clear.
+        const QString noProt = m_dir.filePath(QStringLiteral("noprot.txt"));
+        TestFtpServer clearData({QStringLiteral("--tls"), m_cert.pemPath, QStringLiteral("--refuse-prot"),
+                                 QStringLiteral("--commands"), noProt});
+        QVERIFY2(clearData.isRunning(), qPrintable(clearData.errorText()));
+        QVERIFY(KnownCertificates(knownFile(f)).remember(QStringLiteral("127.0.0.1"), clearData.port(), m_cert.sha256));
+        f.prompter->shown.clear();
+        QVERIFY(!connectTo(f, clearData, QStringLiteral("ftpes://127.0.0.1")));
+        QVERIFY2(f.prompter->shown.last().text.contains(QLatin1String("534 ")), qPrintable(f.prompter->shown.last().text));
+        QVERIFY(f.logText().contains(QLatin1String("data connections would not be encrypted")));
+        QCOMPARE(commandsIn(noProt).last(), QStringLiteral("PROT P")); // nothing after it
+
         // A scheme this program does not speak is refused before anything is sent.
         f.prompter->shown.clear();
         QVERIFY(!connectTo(f, plain, QStringLiteral("sftp://127.0.0.1")));

@@ -114,6 +114,26 @@ private slots:
         QVERIFY(session.isOpen());
     }
 
+    // The boundary: one byte short of the size announced fails, the size exactly succeeds.
+    void oneByteShortOfTheSizeFails_data()
+    {
+        QTest::addColumn<int>("sent");
+        QTest::newRow("999 of 1000") << 999;
+        QTest::newRow("1000 of 1000") << 1000;
+    }
+    void oneByteShortOfTheSizeFails()
+    {
+        QFETCH(int, sent);
+        Peer peer;
+        peer.on("SIZE", {Peer::reply("213 1000\r\n")});
+        peer.on("RETR", sending("150 Opening data connection.\r\n", QByteArray(sent, 'x')));
+        FtpSession session;
+        QVERIFY(session.open(optionsFor(peer)));
+        QTemporaryDir dir;
+        QCOMPARE(session.getFile("f", dir.filePath("f"), FtpTransferType::Binary), sent == 1000);
+        QCOMPARE(fileText(dir.filePath("f")), sent == 1000 ? QByteArray(1000, 'x') : QByteArray("<missing>"));
+    }
+
     // ASCII mode only adds CRs on the wire: a text file whose lines lose their CR here is whole
     // when the wire brought as many bytes as announced.
     void asciiConversionIsNotTruncation()
