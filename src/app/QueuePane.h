@@ -80,6 +80,7 @@ private:
     void logReply(const QString &reply) override;
     void showTotals() override;
     void openFailed(const QString &path) override;
+    Prompter &prompter() override;
     void localFoldersMade(const QString &below) override;
     void localFileWritten(const QString &path) override;
     void remoteQueueDone() override;

@@ -65,6 +65,11 @@ void QueuePane::openFailed(const QString &path)
     m_window.prompter().message(QStringLiteral("Could not open file ") + path, Prompter::Icon::Critical);
 }
 
+Prompter &QueuePane::prompter()
+{
+    return m_window.prompter();
+}
+
 // The tree shows the new folders: the node they were made under is listed again and opened.
 void QueuePane::localFoldersMade(const QString &below)
 {

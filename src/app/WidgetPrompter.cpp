@@ -65,8 +65,12 @@ int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon
         const bool last = i + 1 == buttons.size();
         added.append(box.addButton(buttons[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
-    if (!added.isEmpty())
+    // The way out is also the default: Enter must never pick a choice with consequences (trusting a
+    // certificate), which a box would otherwise give to its first accepting button.
+    if (!added.isEmpty()) {
         box.setEscapeButton(added.last());
+        box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
+    }
     box.exec();
     const qsizetype chosen = added.indexOf(box.clickedButton());
     return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);

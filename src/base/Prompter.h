@@ -15,10 +15,11 @@ public:
     virtual ~Prompter() = default;
 
     virtual Answer message(const QString &text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok) = 0;
-    // The typed text; an empty text when the user cancelled.
-    // A question with buttons of its own, the last one being the way out (Escape, closing the
-    // box). The index of the button chosen.
+    // A question with buttons of its own, the last one being the way out: Escape, closing the box
+    // and Enter all choose it, so that only a deliberate click takes one of the others (trusting a
+    // certificate, say). The index of the button chosen.
     virtual int choose(const QString &text, const QStringList &buttons, Icon icon = Icon::Question) = 0;
+    // The typed text; an empty text when the user cancelled.
     virtual QString input(const QString &prompt, const QString &defaultText = {}) = 0;
     // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").
     virtual QString openFileName(const QString &filter, const QString &folder = {}) = 0;

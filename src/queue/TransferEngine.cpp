@@ -4,6 +4,7 @@
 #include "FtpSession.h"
 #include "FtpUploadTarget.h"
 #include "LocalPaths.h"
+#include "Prompter.h"
 #include "QueueModel.h"
 #include "TransferHost.h"
 #include "UploadSource.h"
@@ -35,6 +36,7 @@ void TransferEngine::ProcessTransfer()
     if (m_active)
         return;
     m_active = true;
+    m_replaceInPlace.reset();
     const QPointer<TransferEngine> self(this);
     Job job;
     while (take(job)) {
@@ -218,34 +220,59 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
     m_host.logCommand(QStringLiteral("STOR ") + job.local);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
-    FtpUploadTarget target(*m_session, job.remote, job.type, [this, self](const QString &text) {
-        if (self)
-            m_host.logEvent(text);
-    });
+    FtpUploadTarget target(
+        *m_session, job.remote, job.type,
+        [this, self](const QString &text) {
+            if (self)
+                m_host.logEvent(text);
+        },
+        [this, self](const QString &question) { return self && replaceInPlace(question); });
     std::unique_ptr<FtpFile> file = openForUpload(job, target);
     if (!self)
         return Outcome::Gone;
-    if (!file)
+    if (!file && !target.declined())
         return openFailure(job.remote);
-    Outcome outcome = sendAll(source, file);
-    if (outcome == Outcome::Done && !target.place()) {
-        // The server would not rename: the plain way, the whole file once more.
-        if (!self || !connectionUsable())
-            return Outcome::Gone;
-        file = source.rewind() ? target.openDirect() : nullptr;
-        if (!self)
-            return Outcome::Gone;
-        logReply();
-        outcome = file ? sendAll(source, file) : Outcome::Failed;
-    }
-    if (!self || outcome == Outcome::Gone)
-        return Outcome::Gone;
-    if (connectionUsable())
-        target.end(outcome == Outcome::Done);
+    Outcome outcome = file ? sendAll(source, file) : Outcome::Failed;
+    if (outcome == Outcome::Done)
+        outcome = placeUpload(source, target, file);
     if (!self)
+        return Outcome::Gone;
+    target.end(); // also after a lost connection: the temporary file is then named in the log
+    if (!self || outcome == Outcome::Gone)
         return Outcome::Gone;
     report(outcome);
     return outcome;
+}
+
+TransferEngine::Outcome TransferEngine::placeUpload(UploadSource &source, FtpUploadTarget &target,
+                                                    std::unique_ptr<FtpFile> &file)
+{
+    const QPointer<TransferEngine> self(this);
+    const FtpUploadTarget::Placed placed = target.place(source.size());
+    if (!self || !connectionUsable())
+        return Outcome::Gone;
+    if (placed != FtpUploadTarget::Placed::Refused)
+        return placed == FtpUploadTarget::Placed::Yes ? Outcome::Done : Outcome::Failed;
+    // The server would not rename: the plain way, the whole file once more (asked for first).
+    file = source.rewind() ? target.openDirect() : nullptr;
+    if (!self)
+        return Outcome::Gone;
+    logReply();
+    return file ? sendAll(source, file) : Outcome::Failed;
+}
+
+// Replacing a file in place risks the server's copy: asked once a run, the answer kept for the rest.
+bool TransferEngine::replaceInPlace(const QString &question)
+{
+    if (m_replaceInPlace)
+        return *m_replaceInPlace;
+    const QPointer<TransferEngine> self(this);
+    const int chosen = m_host.prompter().choose(
+        question, {QStringLiteral("Replace in place"), QStringLiteral("Cancel")}, Prompter::Icon::Warning);
+    if (!self)
+        return false;
+    m_replaceInPlace = chosen == 0;
+    return *m_replaceInPlace;
 }
 
 // The blocks, then the close; a stopped upload is broken off, not completed.
@@ -287,12 +314,12 @@ TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
     return moved;
 }
 
-// A first open that fails may only lack the folders: they are made and the open tried once more.
-// A server that still refuses the temporary name gets the plain way.
+// A first open that fails may only lack the folders: they are made and the open tried once more,
+// with the other temporary names and, as the last resort, the target's own name.
 std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job, FtpUploadTarget &target)
 {
     const QPointer<TransferEngine> self(this);
-    std::unique_ptr<FtpFile> file = target.open();
+    std::unique_ptr<FtpFile> file = target.openFirst();
     if (!self)
         return nullptr;
     logReply();
@@ -302,12 +329,6 @@ std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job, FtpUpload
     if (!self || !connectionUsable())
         return nullptr;
     file = target.open();
-    if (!self)
-        return nullptr;
-    logReply();
-    if (file || !connectionUsable() || !target.nameRefused())
-        return file;
-    file = target.openDirect();
     if (!self)
         return nullptr;
     logReply();

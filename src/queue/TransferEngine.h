@@ -8,6 +8,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class DownloadTarget;
 class FtpFile;
@@ -86,6 +87,8 @@ private:
     Moved send(UploadSource &source, FtpFile &file);
     static Outcome decide(const Moved &moved, bool closedWell);
     std::unique_ptr<FtpFile> openForUpload(const Job &job, FtpUploadTarget &target);
+    Outcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<FtpFile> &file);
+    bool replaceInPlace(const QString &question);
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
     Outcome openFailure(const QString &path);
@@ -110,4 +113,5 @@ private:
     int m_shownPercent = -1;
     qint64 m_sinceClock = 0;
     QElapsedTimer m_sincePump;
+    std::optional<bool> m_replaceInPlace; // the user's answer, for this run of the queue
 };

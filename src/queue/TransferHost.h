@@ -5,6 +5,7 @@
 #include <QString>
 
 class FtpSession;
+class Prompter;
 
 // What the engine needs of the program around it: the connection, the queue state and settings,
 // the session log, the user, and the panes to refresh. The window implements it; tests too.
@@ -22,6 +23,7 @@ public:
     virtual void logReply(const QString &reply) = 0;
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
     virtual void openFailed(const QString &path) = 0; // "Could not open file " & path
+    virtual Prompter &prompter() = 0;                 // questions only the user can answer
 
     virtual void localFoldersMade(const QString &below) = 0; // new folders under this one
     virtual void localFileWritten(const QString &path) = 0;

@@ -2,13 +2,21 @@
 
 #include "FtpControl.h"
 
+#include <QCoreApplication>
 #include <QSslSocket>
 
 namespace FtpDataSocket {
 
 namespace {
 constexpr char kTlsEnded[] = "vestrigalTlsEnded";
+
+// Qt reports the peer's close_notify and the end of the TCP connection under one error code; only
+// the text tells them apart: this one for close_notify, the plain socket's for a TCP end.
+QString closeNotifyText()
+{
+    return QCoreApplication::translate("QSslSocket", "The TLS/SSL connection has been closed");
 }
+} // namespace
 
 QTcpSocket *create(bool protectData, const FtpControl &control, QObject *parent)
 {
@@ -29,9 +37,9 @@ void protect(QSslSocket *socket, const FtpControl &control)
         if (!accepted.isEmpty() && FtpCertificate::digest(socket->peerCertificate()) == accepted)
             socket->ignoreSslErrors();
     });
-    // Qt reports the peer's close_notify as "remote host closed" on a connection that stays open.
     QObject::connect(socket, &QSslSocket::errorOccurred, socket, [socket](QAbstractSocket::SocketError error) {
-        if (error == QAbstractSocket::RemoteHostClosedError && socket->isEncrypted())
+        if (error == QAbstractSocket::RemoteHostClosedError && socket->isEncrypted() &&
+            socket->errorString() == closeNotifyText())
             socket->setProperty(kTlsEnded, true);
     });
 }
@@ -39,6 +47,18 @@ void protect(QSslSocket *socket, const FtpControl &control)
 bool tlsEnded(const QTcpSocket *socket)
 {
     return socket && socket->property(kTlsEnded).toBool();
+}
+
+bool cutShort(const QTcpSocket *socket)
+{
+    const auto *secure = qobject_cast<const QSslSocket *>(socket);
+    return secure && secure->mode() != QSslSocket::UnencryptedMode && !tlsEnded(socket);
+}
+
+QString cutShortText()
+{
+    return QStringLiteral("The encrypted data connection ended without the server's TLS close_notify: the data was "
+                          "cut short (a truncation), whatever the server's reply says.");
 }
 
 void startTls(QTcpSocket *socket)

@@ -17,5 +17,9 @@ void startTls(QTcpSocket *socket);
 // The server ended TLS (close_notify) and waits for ours: the data is complete although the
 // connection is still open. Some servers (vsftpd) close only after both sides said so.
 bool tlsEnded(const QTcpSocket *socket);
+// Once the connection has ended: it was protected and ended without close_notify, so what arrived
+// may be any part of the data (anyone on the path can end a TCP connection). Never for plain FTP.
+bool cutShort(const QTcpSocket *socket);
+QString cutShortText();
 
 } // namespace FtpDataSocket

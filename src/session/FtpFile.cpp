@@ -345,6 +345,11 @@ bool FtpFile::close()
             }
         } else {
             complete = reachedEnd();
+            // Without a size to hold the data to, close_notify is the only sign that all of it came.
+            if (complete && FtpDataSocket::cutShort(m_socket)) {
+                complete = false;
+                m_operation->setIncomplete(FtpDataSocket::cutShortText());
+            }
         }
     }
     return finish(complete);

@@ -66,6 +66,8 @@ bool FtpFileCopy::download(const QString &remotePath, const QString &localPath, 
     return ok;
 }
 
+// Without anyone to ask, a file the server holds is never replaced in place: where the server
+// takes neither a temporary name nor the rename, putFile fails and the server's file stays.
 bool FtpFileCopy::upload(const QString &localPath, const QString &remotePath, FtpTransferType type)
 {
     QFile source(localPath);
@@ -77,36 +79,41 @@ bool FtpFileCopy::upload(const QString &localPath, const QString &remotePath, Ft
             emit session->notice(text);
     });
     auto file = target.open();
-    if (!file && session && target.nameRefused())
-        file = target.openDirect();
     if (!file)
         return false;
-    bool ok = send(source, *file);
-    if (ok && session && !target.place()) {
-        file = source.seek(0) && session ? target.openDirect() : nullptr;
-        ok = file && send(source, *file);
+    qint64 sent = 0;
+    bool ok = send(source, *file, sent);
+    if (ok && session) {
+        const FtpUploadTarget::Placed placed = target.place(sent);
+        if (placed == FtpUploadTarget::Placed::Refused) {
+            file = source.seek(0) && session ? target.openDirect() : nullptr;
+            ok = file && send(source, *file, sent);
+        }
+        ok = ok && placed != FtpUploadTarget::Placed::Unconfirmed;
     }
     if (!session)
         return false;
     // The clean-up's replies must not hide why the upload failed.
     const QString reply = m_session.lastResponseInfo();
     const int code = m_session.lastReplyCode();
-    target.end(ok);
+    target.end();
     if (session && !ok)
         m_session.setLastResponse(reply.toUtf8(), code);
     return ok;
 }
 
-bool FtpFileCopy::send(QFile &source, FtpFile &file)
+bool FtpFileCopy::send(QFile &source, FtpFile &file, qint64 &sent)
 {
     QPointer<FtpSession> session(&m_session);
     std::vector<char> buffer(kBlock);
     QElapsedTimer clock;
     clock.start();
     qint64 n = 0;
-    bool sent = true;
-    while (sent && (n = source.read(buffer.data(), kBlock)) > 0) {
-        sent = file.write(buffer.data(), n) == n;
+    bool written = true;
+    sent = 0;
+    while (written && (n = source.read(buffer.data(), kBlock)) > 0) {
+        written = file.write(buffer.data(), n) == n;
+        sent += n;
         if (!pumpNowAndThen(clock, session))
             return false;
     }
@@ -115,5 +122,5 @@ bool FtpFileCopy::send(QFile &source, FtpFile &file)
         return session &&
                localFailure(QStringLiteral("Could not read %1: %2").arg(source.fileName(), source.errorString()));
     }
-    return file.close() && sent;
+    return file.close() && written;
 }

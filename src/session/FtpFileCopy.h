@@ -22,7 +22,7 @@ public:
 
 private:
     bool localFailure(const QString &why);
-    bool send(QFile &source, FtpFile &file);
+    bool send(QFile &source, FtpFile &file, qint64 &sent);
 
     FtpSession &m_session;
 };

@@ -1,5 +1,7 @@
 #include "FtpListOperation.h"
 
+#include "FtpDataSocket.h"
+
 FtpListOperation::FtpListOperation(FtpContext &context, const QByteArray &folder, bool mlsd, QObject *parent)
     : FtpDataOperation(context, FtpTransferType::Ascii, parent), m_folder(folder), m_mlsd(mlsd)
 {
@@ -38,12 +40,16 @@ void FtpListOperation::onDataClosed()
         return;
     m_listing += dataSocket()->readAll();
     m_dataDone = true;
+    m_cut = FtpDataSocket::cutShort(dataSocket());
     finishWhenComplete();
 }
 
+// A cut listing fails only once its final reply is in, so that the connection stays in step.
 void FtpListOperation::finishWhenComplete()
 {
-    if (m_finalOk && m_dataDone)
+    if (m_finalOk && m_dataDone && m_cut)
+        fail(FtpDataSocket::cutShortText());
+    else if (m_finalOk && m_dataDone)
         succeed();
     else
         armTimer();

@@ -3,7 +3,7 @@
 #include "FtpDataOperation.h"
 
 // MLSD or LIST of one folder; collects the raw listing. Done when the final reply is 2xx and the
-// data connection has ended, in whichever order the two come.
+// data connection has ended, in whichever order the two come; over TLS only with close_notify.
 class FtpListOperation : public FtpDataOperation
 {
     Q_OBJECT
@@ -28,4 +28,5 @@ private:
     QByteArray m_listing;
     bool m_finalOk = false;
     bool m_dataDone = false;
+    bool m_cut = false; // the data ended without TLS close_notify
 };

@@ -84,6 +84,7 @@ signals:
 private:
     friend class FtpFile;
     friend class FtpFileCopy;
+    friend class FtpUploadTarget;
 
     bool ready();
     bool refuse(const QString &why);

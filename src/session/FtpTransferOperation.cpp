@@ -122,6 +122,7 @@ void FtpTransferOperation::decide()
     if (m_direction == Direction::Read && m_received >= 0 && expected > m_received)
         return fail(shortfall(m_received, expected));
     if (!m_dataComplete)
-        return fail(QStringLiteral("The transfer ended before all of the data was moved."));
+        return fail(m_incomplete.isEmpty() ? QStringLiteral("The transfer ended before all of the data was moved.")
+                                           : m_incomplete);
     succeed();
 }

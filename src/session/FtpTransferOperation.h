@@ -24,6 +24,8 @@ public:
     static QString shortfall(qint64 received, qint64 expected);
     // received: the bytes that came over the wire (a download), -1 for an upload.
     void closeFile(bool dataComplete, qint64 received = -1);
+    // What was wrong with the data, for the failure of an incomplete one (a TLS truncation).
+    void setIncomplete(const QString &why) { m_incomplete = why; }
     // The data stopped moving: the data connection is dropped, and the final reply is waited for
     // only graceMs more before the control connection is given up as out of step.
     void dataStalled(const QString &why, int graceMs);
@@ -60,6 +62,7 @@ private:
     qint64 m_expected = -1;
     qint64 m_announced = -1;
     QString m_stall; // why the data stopped; empty while it moves
+    QString m_incomplete;
     int m_graceMs = 0;
     FtpReply m_final;
 };

@@ -1,86 +1,180 @@
 #include "FtpUploadTarget.h"
 
+#include "FtpRemoteItem.h"
 #include "FtpSession.h"
 
-FtpUploadTarget::FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note)
-    : m_session(session), m_path(remotePath), m_temporary(temporaryPath(remotePath)), m_type(type),
-      m_note(std::move(note))
+#include <QRandomGenerator>
+
+FtpUploadTarget::FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
+                                 Consent consent)
+    : m_session(&session), m_path(remotePath), m_names(temporaryNames(remotePath, randomPart())), m_type(type),
+      m_note(std::move(note)), m_consent(std::move(consent))
 {
 }
 
-// "/pub/a.txt" is sent as "/pub/.a.txt.vestrigal-upload": same folder (a rename never crosses file
-// systems), hidden from most listings while it grows, and a name nobody else uses.
-QString FtpUploadTarget::temporaryPath(const QString &remotePath)
+// "/pub/a.txt" is first sent as "/pub/.a.txt.<random>.vestrigal-upload": in the same folder (a
+// rename never crosses file systems), hidden from most listings while it grows, and this upload's
+// own, so that neither a file already there nor another client's upload of the same file is hit.
+QStringList FtpUploadTarget::temporaryNames(const QString &remotePath, const QString &random)
 {
     const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
-    return remotePath.left(slash + 1) + QLatin1Char('.') + remotePath.mid(slash + 1) +
-           QStringLiteral(".vestrigal-upload");
+    const QString folder = remotePath.left(slash + 1);
+    const QString name = remotePath.mid(slash + 1);
+    const QString tail = QLatin1Char('.') + random + QStringLiteral(".vestrigal-upload");
+    return {folder + QLatin1Char('.') + name + tail, folder + name + tail,
+            folder + random.left(8) + QStringLiteral(".tmp")};
+}
+
+// Twelve letters and digits from the system's generator: about 62 bits, 41 in the short name.
+QString FtpUploadTarget::randomPart()
+{
+    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString out;
+    for (int i = 0; i < 12; ++i)
+        out += QLatin1Char(kDigits[QRandomGenerator::system()->bounded(36)]);
+    return out;
 }
 
 bool FtpUploadTarget::usable() const
 {
-    return m_session.isOpen() && !m_session.isBusy();
+    return m_session && m_session->isOpen() && !m_session->isBusy();
+}
+
+// A permanent refusal, but not one for want of room: a transient one or a full disk would refuse
+// every other name just as well.
+bool FtpUploadTarget::nameRefused() const
+{
+    const int code = usable() ? m_session->lastReplyCode() : 0;
+    return code >= 500 && code != 552 && code != 532;
+}
+
+std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state)
+{
+    if (!usable())
+        return nullptr;
+    auto file = m_session->openFile(path, FtpFile::Write, m_type);
+    if (file) {
+        m_state = state;
+        m_leftOver = m_leftOver || state == State::Temporary;
+    }
+    return file;
+}
+
+std::unique_ptr<FtpFile> FtpUploadTarget::openFirst()
+{
+    m_tried = 0;
+    m_declined = false;
+    return store(m_names.first(), State::Temporary);
 }
 
 std::unique_ptr<FtpFile> FtpUploadTarget::open()
 {
-    auto file = m_session.openFile(m_temporary, FtpFile::Write, m_type);
-    if (file)
-        m_state = State::Temporary;
-    return file;
+    m_declined = false;
+    for (m_tried = 0; m_tried < m_names.size(); ++m_tried) {
+        if (auto file = store(m_names[m_tried], State::Temporary))
+            return file;
+        if (!nameRefused())
+            return nullptr;
+    }
+    m_tried = 0;
+    m_why = Why::NamesRefused;
+    return openDirect();
 }
 
-// A permanent refusal, but not one for want of room: a transient one or a full disk would refuse
-// the real name just as well, after the old file had been deleted for nothing.
-bool FtpUploadTarget::nameRefused() const
-{
-    const int code = m_session.lastReplyCode();
-    return usable() && code >= 500 && code != 552 && code != 532;
-}
-
-// Straight under the real name, which overwrites the old file on nearly every server. The old file
-// is not deleted first: were the real name refused too, it would be lost for nothing.
 std::unique_ptr<FtpFile> FtpUploadTarget::openDirect()
 {
-    m_note(m_unplaced ? QStringLiteral("Sending %1 again, under its own name.").arg(m_path)
-                      : QStringLiteral("The server refused the temporary name %1; storing under %2 instead.")
-                            .arg(m_temporary, m_path));
-    auto file = m_session.openFile(m_path, FtpFile::Write, m_type);
-    if (file)
-        m_state = State::Direct;
-    return file;
+    m_declined = false;
+    const FtpRemoteItem target = usable() ? FtpRemoteItem::probe(*m_session, m_path) : FtpRemoteItem{};
+    if (!usable())
+        return nullptr;
+    if (target.kind == FtpRemoteItem::Folder) {
+        m_session->refuse(QStringLiteral("%1 is a folder on the server: the file was not sent.").arg(m_path));
+        return nullptr;
+    }
+    // A new name costs nothing if the upload fails; an existing file would be lost with it.
+    if (target.kind != FtpRemoteItem::Absent && !mayReplace(m_why == Why::NamesRefused
+                                                                ? QStringLiteral("The server refuses temporary names")
+                                                                : QStringLiteral("The server refuses the rename"))) {
+        m_declined = usable();
+        if (m_declined)
+            m_session->refuse(QStringLiteral("%1 was left as it was: the server takes the file only under its "
+                                             "own name, and replacing it in place was not allowed.")
+                                  .arg(m_path));
+        return nullptr;
+    }
+    m_note(m_why == Why::RenameRefused
+               ? QStringLiteral("Sending %1 again, under its own name.").arg(m_path)
+               : QStringLiteral("The server refused the temporary names; storing under %1 instead.").arg(m_path));
+    return store(m_path, State::Direct);
 }
 
-bool FtpUploadTarget::place()
+bool FtpUploadTarget::mayReplace(const QString &why)
 {
-    if (m_state != State::Temporary)
-        return m_state == State::Direct;
-    if (m_session.renameFile(m_temporary, m_path)) {
-        m_state = State::Placed;
-        return true;
-    }
+    const QString question = QStringLiteral("%1: uploading over %2 replaces it in place; if the upload fails, the "
+                                            "server's copy is lost.")
+                                 .arg(why, m_path);
+    return m_consent && m_consent(question) && usable();
+}
+
+bool FtpUploadTarget::rename()
+{
+    return usable() && m_session->renameFile(temporaryPath(), m_path);
+}
+
+FtpUploadTarget::Placed FtpUploadTarget::place(qint64 sentBytes)
+{
+    if (m_state == State::Direct)
+        return Placed::Yes;
+    if (m_state != State::Temporary || !usable())
+        return Placed::Refused;
+    // In ASCII mode the server may store other line ends than were sent: the target must hold what
+    // the server holds under the temporary name.
+    const qint64 expected = m_type == FtpTransferType::Binary ? sentBytes
+                                                              : FtpRemoteItem::probe(*m_session, temporaryPath()).size;
+    if (rename())
+        return confirm(expected);
     // RNFR accepted but RNTO refused: some servers do not rename over an existing file, so the old
-    // one goes, now that the new one is whole on the server.
-    const bool overExisting = m_session.lastResponseInfo().startsWith(QLatin1String("350"));
-    if (overExisting && usable() && m_session.deleteFile(m_path) && m_session.renameFile(m_temporary, m_path)) {
-        m_state = State::Placed;
-        return true;
-    }
+    // one goes, now that the new one is whole on the server; but only a file, never a folder.
+    const QString refusal = usable() ? m_session->lastResponseInfo().trimmed() : QString();
+    if (refusal.startsWith(QLatin1String("350")) &&
+        FtpRemoteItem::probe(*m_session, m_path).kind == FtpRemoteItem::File && usable() &&
+        m_session->deleteFile(m_path) && rename())
+        return confirm(expected);
     m_state = State::Unplaced;
-    m_unplaced = true;
+    m_why = Why::RenameRefused;
     if (usable())
-        m_note(QStringLiteral("The server would not rename %1 to %2: %3")
-                   .arg(m_temporary, m_path, m_session.lastResponseInfo().trimmed()));
-    return false;
+        m_note(QStringLiteral("The server would not rename %1 to %2: %3").arg(temporaryPath(), m_path, refusal));
+    return Placed::Refused;
 }
 
-void FtpUploadTarget::end(bool sent)
+// A server may answer 250 to a rename it did not make: the target must show the size sent.
+FtpUploadTarget::Placed FtpUploadTarget::confirm(qint64 expected)
 {
-    const bool partial = m_state == State::Temporary;
-    if (m_unplaced && !sent) {
-        m_note(QStringLiteral("The file sent is on the server as %1.").arg(m_temporary));
+    const FtpRemoteItem now = usable() ? FtpRemoteItem::probe(*m_session, m_path) : FtpRemoteItem{};
+    if (now.kind == FtpRemoteItem::Unknown ||
+        (now.kind == FtpRemoteItem::File && (expected < 0 || now.size == expected))) {
+        m_state = State::Placed;
+        m_leftOver = false;
+        return Placed::Yes;
+    }
+    m_state = State::Unconfirmed;
+    const QString why = QStringLiteral("The server answered that %1 was renamed to %2, but %2 does not hold the %3 "
+                                       "bytes sent: the upload failed. The file sent may still be on the server "
+                                       "as %1.")
+                            .arg(temporaryPath(), m_path)
+                            .arg(expected);
+    m_note(why);
+    m_session->refuse(why);
+    return Placed::Unconfirmed;
+}
+
+void FtpUploadTarget::end()
+{
+    if (!m_leftOver || m_state == State::Unconfirmed)
+        return; // nothing there, or named already
+    if (usable() && m_session->deleteFile(temporaryPath())) {
+        m_leftOver = false;
         return;
     }
-    if ((partial || m_unplaced) && usable())
-        m_session.deleteFile(m_temporary);
+    m_note(QStringLiteral("The temporary file %1 was left on the server.").arg(temporaryPath()));
 }

@@ -3,51 +3,75 @@
 #include "FtpFile.h"
 #include "FtpTypes.h"
 
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 class FtpSession;
 
-// Where an upload goes while it is sent: a temporary name in the target's folder, renamed onto the
-// target once the whole file is there, so that a failed or stopped upload never costs the server's
-// copy. Where the server will not rename over an existing file, the old one is deleted just before
-// the rename. A server that refuses the temporary name or the rename gets the plain way (store
-// under the real name), and the log says so.
+// Where an upload goes while it is sent: a temporary name of its own in the target's folder,
+// renamed onto the target once the whole file is there, so that a failed or stopped upload never
+// costs the server's copy. A server that refuses the first temporary name is offered others; only
+// when it refuses them all (or the rename) does the file go straight under the target's name, and
+// over an existing file only with the user's consent, since a failure then loses the server's copy.
 class FtpUploadTarget
 {
 public:
     using Note = std::function<void(const QString &text)>; // a line for the session log
+    // Asked, with the risk in words, before a file the server holds is replaced in place; true to
+    // go ahead. Without one, such an upload fails and the server's file stays.
+    using Consent = std::function<bool(const QString &question)>;
+    enum class Placed { Yes, Refused, Unconfirmed };
 
-    FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note);
+    FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
+                    Consent consent = {});
     FtpUploadTarget(const FtpUploadTarget &) = delete;
     FtpUploadTarget &operator=(const FtpUploadTarget &) = delete;
 
-    static QString temporaryPath(const QString &remotePath);
+    // The temporary names in the order tried: hidden, the same without the dot, and a short one
+    // for servers that want short names. random makes them this upload's own.
+    static QStringList temporaryNames(const QString &remotePath, const QString &random);
+    static QString randomPart();
+    QString temporaryPath() const { return m_names.value(m_tried); }
 
-    // STOR under the temporary name.
+    // STOR under the first temporary name only (a refusal may be for want of the folders).
+    std::unique_ptr<FtpFile> openFirst();
+    // Each temporary name in turn while the server refuses them as names; then the target's own
+    // name, as the last resort.
     std::unique_ptr<FtpFile> open();
-    // Whether a failed open() was the server refusing the name, so that the plain way may work.
-    bool nameRefused() const;
-    // The plain way: STOR under the target's own name.
+    // Straight under the target's own name; over an existing file only with consent.
     std::unique_ptr<FtpFile> openDirect();
-    // After a complete transfer: the temporary file becomes the target. False when the server would
-    // not rename it; the upload then has to be sent again with openDirect().
-    bool place();
-    // Always last: sent tells whether the file reached the target. A temporary file that is not
-    // needed any more is deleted; one that holds the only complete copy is kept and named in the log.
-    void end(bool sent);
+    // Whether the last open failed because the user would not have the file replaced in place.
+    bool declined() const { return m_declined; }
+    // After a complete transfer of sentBytes: the temporary file becomes the target, which must
+    // then hold what was sent. Refused: the server would not rename (openDirect() may send it
+    // again). Unconfirmed: the server says it renamed, but the target does not show it.
+    Placed place(qint64 sentBytes);
+    // Always last: a temporary file that is not needed any more is deleted, or named in the log.
+    void end();
 
 private:
-    enum class State { Idle, Temporary, Unplaced, Placed, Direct };
+    enum class State { Idle, Temporary, Unplaced, Unconfirmed, Placed, Direct };
+    enum class Why { NamesRefused, RenameRefused };
 
     bool usable() const;
+    bool nameRefused() const;
+    std::unique_ptr<FtpFile> store(const QString &path, State state);
+    bool rename();
+    Placed confirm(qint64 expected);
+    bool mayReplace(const QString &why);
 
-    FtpSession &m_session;
+    QPointer<FtpSession> m_session;
     QString m_path;
-    QString m_temporary;
+    QStringList m_names;
+    qsizetype m_tried = 0;
     FtpTransferType m_type;
     Note m_note;
+    Consent m_consent;
     State m_state = State::Idle;
-    bool m_unplaced = false; // a complete copy waits under the temporary name
+    Why m_why = Why::NamesRefused;
+    bool m_leftOver = false; // the temporary file exists on the server
+    bool m_declined = false;
 };

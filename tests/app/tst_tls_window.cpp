@@ -2,8 +2,10 @@
 // answered Cancel, Trust once and Always trust (stored, private, asked again when it changes), the
 // log, and a queued download and upload over protected data.
 
+#include "CertificateQuestion.h"
 #include "KnownCertificates.h"
 #include "MainWindowFixture.h"
+#include "WidgetPrompter.h"
 #include "tst_queue_fixture.h"
 #include "TestCertificate.h"
 
@@ -123,6 +125,36 @@ private slots:
         QCOMPARE(KnownCertificates(knownFile(f)).find(QStringLiteral("127.0.0.1"), server->port()), m_cert.sha256);
     }
 
+    // The real box: Enter and Escape both mean Cancel, even for a certificate that CHANGED;
+    // trusting takes a deliberate click.
+    void enterAndEscapeOnTheCertificateBoxCancel_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+    void enterAndEscapeOnTheCertificateBoxCancel()
+    {
+        QFETCH(int, key);
+        FtpCertificate certificate;
+        certificate.host = QStringLiteral("example.org");
+        certificate.port = 21;
+        certificate.sha256 = QByteArray(32, '\x5a');
+        const KnownCertificates known(m_dir.filePath(QStringLiteral("box-known")));
+        QVERIFY(known.remember(certificate.host, certificate.port, QByteArray(32, '\x11')));
+        WidgetPrompter prompter(nullptr);
+        bool pressed = false;
+        QTimer::singleShot(50, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
+            pressed = true;
+        });
+        QCOMPARE(CertificateQuestion::ask(certificate, known, prompter), FtpTrust::Cancel);
+        QVERIFY(pressed);
+        QCOMPARE(known.find(certificate.host, certificate.port), QByteArray(32, '\x11'));
+    }
+
     void queueOverProtectedDataWithSessionReuse()
     {
         // The server refuses data connections that do not resume the control connection's session.
@@ -174,6 +206,18 @@ private slots:
         QVERIFY2(f.prompter->shown.last().text.contains(QLatin1String("does not support FTP over TLS")),
                  qPrintable(f.prompter->shown.last().text));
         QCOMPARE(commandsIn(record), QStringList{QStringLiteral("AUTH TLS")});
+
+        // ftpes:// to a server that refuses PROT P: no connection, and no data connection in clear.
+        const QString noProt = m_dir.filePath(QStringLiteral("noprot.txt"));
+        TestFtpServer clearData({QStringLiteral("--tls"), m_cert.pemPath, QStringLiteral("--refuse-prot"),
+                                 QStringLiteral("--commands"), noProt});
+        QVERIFY2(clearData.isRunning(), qPrintable(clearData.errorText()));
+        QVERIFY(KnownCertificates(knownFile(f)).remember(QStringLiteral("127.0.0.1"), clearData.port(), m_cert.sha256));
+        f.prompter->shown.clear();
+        QVERIFY(!connectTo(f, clearData, QStringLiteral("ftpes://127.0.0.1")));
+        QVERIFY2(f.prompter->shown.last().text.contains(QLatin1String("534 ")), qPrintable(f.prompter->shown.last().text));
+        QVERIFY(f.logText().contains(QLatin1String("data connections would not be encrypted")));
+        QCOMPARE(commandsIn(noProt).last(), QStringLiteral("PROT P")); // nothing after it
 
         // A scheme this program does not speak is refused before anything is sent.
         f.prompter->shown.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScriptedPrompter.h"
 #include "TransferHost.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@ public:
     TransferSettings transferSettings{0, 0, 1024, 1024, {"txt"}};
     QStringList log;
     QStringList messages;
+    ScriptedPrompter questions; // answers Cancel unless told otherwise
 
     FtpSession *session() override { return connection; }
     bool queueRunning() const override { return true; }
@@ -23,6 +25,7 @@ public:
     void logReply(const QString &reply) override { log << reply.trimmed(); }
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
+    Prompter &prompter() override { return questions; }
     void localFoldersMade(const QString &) override {}
     void localFileWritten(const QString &) override {}
     void remoteQueueDone() override {}

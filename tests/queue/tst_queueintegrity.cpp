@@ -9,11 +9,12 @@
 #include "RemoteFolderWalk.h"
 #include "TestFtpServer.h"
 #include "TransferEngine.h"
-#include "session/ScriptedFtpPeer.h"
+#include "session/FakeFolderPeer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,9 +127,68 @@ private slots:
             QCOMPARE(run.host.log.last(), QString("Transfer stopped."));
             QVERIFY(run.host.messages.isEmpty());
         } else {
-            QCOMPARE(run.host.messages, QStringList{"/up/f.bin"}); // "Could not open file /up/f.bin"
-            QVERIFY(run.host.log.filter("refused the temporary name").size() == 1);
+            // Every name refused: replacing in place was asked for, and Cancel (the default) kept the file.
+            QCOMPARE(run.host.questions.shown.size(), 1);
+            QCOMPARE(run.host.log.last(), QString("Transfer failed."));
         }
+    }
+
+    // A server that takes no temporary name: replacing its files in place is asked once for the whole
+    // queue, with the risk said; declined, every such entry fails and the server's files stay.
+    void replacingInPlaceIsAskedOncePerQueue_data()
+    {
+        QTest::addColumn<int>("answer"); // 0 replace in place, 1 cancel
+        QTest::newRow("declined") << 1;
+        QTest::newRow("accepted") << 0;
+    }
+    void replacingInPlaceIsAskedOncePerQueue()
+    {
+        QFETCH(int, answer);
+        FakeFolderPeer peer;
+        peer.quirks = {"no-temp"};
+        peer.files = {{"/d/a.bin", "old a"}, {"/d/b.bin", "old b"}};
+        peer.targets = {"/d/a.bin", "/d/b.bin"};
+        FtpSession session;
+        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
+        QTemporaryDir dir;
+        Run run;
+        run.host.connection = &session;
+        run.host.questions.choices = {answer};
+        for (const char *name : {"a.bin", "b.bin"}) {
+            QVERIFY(writeFile(dir.filePath(name), QByteArray("new ") + name));
+            queueUpload(run, dir.filePath(name), "/d/" + QString(name));
+        }
+        TransferEngine engine(run.queue, run.host);
+        engine.ProcessTransfer();
+        QCOMPARE(run.host.questions.messageTexts(),
+                 QStringList{"The server refuses temporary names: uploading over /d/a.bin replaces it in place; "
+                             "if the upload fails, the server's copy is lost."});
+        QVERIFY(run.host.messages.isEmpty());
+        QCOMPARE(run.host.log.count(answer == 0 ? "Transfer complete." : "Transfer failed."), 2);
+        QCOMPARE(peer.contents("/d/a.bin"), answer == 0 ? QByteArray("new a.bin") : QByteArray("old a"));
+        QCOMPARE(peer.contents("/d/b.bin"), answer == 0 ? QByteArray("new b.bin") : QByteArray("old b"));
+        QCOMPARE(peer.transcript().filter(QRegularExpression("^STOR /d/[ab].bin$")).size(), answer == 0 ? 2 : 0);
+    }
+
+    // The connection goes in the middle of the upload: the temporary file cannot be deleted, so the
+    // log names it.
+    void aTemporaryFileLeftByALostConnectionIsNamed()
+    {
+        FakeFolderPeer peer;
+        peer.quirks = {"drop-stor"};
+        FtpSession session;
+        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("f.bin"), pattern(16 * 1024 * 1024)));
+        Run run;
+        run.host.connection = &session;
+        queueUpload(run, dir.filePath("f.bin"), "/d/f.bin");
+        TransferEngine engine(run.queue, run.host);
+        engine.ProcessTransfer();
+        QVERIFY(!run.host.log.contains("Transfer complete."));
+        const QStringList named = run.host.log.filter(QRegularExpression(
+            "^The temporary file /d/\\.f\\.bin\\.[a-z0-9]{12}\\.vestrigal-upload was left on the server\\.$"));
+        QVERIFY2(named.size() == 1, qPrintable(run.host.log.join('\n')));
     }
 
     // Refused before the server is asked for anything: the user's message, a line saying why.

@@ -6,6 +6,7 @@
 #include "LocalFolderWalk.h"
 #include "QueueModel.h"
 #include "RemoteFolderWalk.h"
+#include "ScriptedPrompter.h"
 #include "TransferEngine.h"
 #include "TransferHost.h"
 #include "session/ScriptedFtpPeer.h"
@@ -32,6 +33,7 @@ public:
     QStringList log;
     QStringList messages;
     QStringList foldersMade;
+    ScriptedPrompter questions;
 
     FtpSession *session() override { return connection; }
     bool queueRunning() const override { return true; }
@@ -41,6 +43,7 @@ public:
     void logReply(const QString &reply) override { log << reply.trimmed(); }
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
+    Prompter &prompter() override { return questions; }
     void localFoldersMade(const QString &below) override { foldersMade << below; }
     void localFileWritten(const QString &) override {}
     void remoteQueueDone() override {}

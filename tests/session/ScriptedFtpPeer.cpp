@@ -41,10 +41,11 @@ void ScriptedFtpPeer::onCommandBytes()
         m_partial.remove(0, end + 2);
         m_commands.append(line);
         const QByteArray verb = line.split(' ').value(0).toUpper();
-        if (verb == "STOR")
-            m_received.clear();
         const auto handler = m_handlers.constFind(verb);
-        play(handler != m_handlers.constEnd() ? (*handler)(line) : m_script.value(verb));
+        const QList<Step> steps = handler != m_handlers.constEnd() ? (*handler)(line) : m_script.value(verb);
+        if (verb == "STOR") // after the handler, which may still look at the last upload
+            m_received.clear();
+        play(steps);
     }
 }
 

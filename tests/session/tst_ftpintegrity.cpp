@@ -1,10 +1,8 @@
 // The client against servers that lie or misbehave, played by a scripted peer: a final 226 after
 // part of the data, a data connection that stops, a PASV reply naming another host, MLSD refused
-// for one folder; uploads that go through a temporary name and survive refusals; commands too long
-// to send; a short password echoed back.
+// for one folder; commands too long to send; a short password echoed back. Uploads: tst_ftpuploads.
 
 #include "FtpSession.h"
-#include "FtpUploadTarget.h"
 #include "ScriptedFtpPeer.h"
 
 #include <QDir>
@@ -47,12 +45,6 @@ Steps sending(const QByteArray &preliminary, const QByteArray &data)
 {
     return {Peer::reply(preliminary), Peer::data(data), Peer::closeData(), Peer::wait(30),
             Peer::reply("226 Transfer complete.\r\n")};
-}
-
-// An upload: the server takes whatever comes, and answers once the client has closed.
-Steps receiving()
-{
-    return {Peer::reply("150 Ok to send data.\r\n"), Peer::wait(150), Peer::reply("226 Transfer complete.\r\n")};
 }
 
 QByteArray textOf(int bytes)
@@ -120,6 +112,26 @@ private slots:
                  qPrintable(session.lastResponseInfo()));
         QVERIFY(session.lastResponseInfo().startsWith("226 Transfer complete."));
         QVERIFY(session.isOpen());
+    }
+
+    // The boundary: one byte short of the size announced fails, the size exactly succeeds.
+    void oneByteShortOfTheSizeFails_data()
+    {
+        QTest::addColumn<int>("sent");
+        QTest::newRow("999 of 1000") << 999;
+        QTest::newRow("1000 of 1000") << 1000;
+    }
+    void oneByteShortOfTheSizeFails()
+    {
+        QFETCH(int, sent);
+        Peer peer;
+        peer.on("SIZE", {Peer::reply("213 1000\r\n")});
+        peer.on("RETR", sending("150 Opening data connection.\r\n", QByteArray(sent, 'x')));
+        FtpSession session;
+        QVERIFY(session.open(optionsFor(peer)));
+        QTemporaryDir dir;
+        QCOMPARE(session.getFile("f", dir.filePath("f"), FtpTransferType::Binary), sent == 1000);
+        QCOMPARE(fileText(dir.filePath("f")), sent == 1000 ? QByteArray(1000, 'x') : QByteArray("<missing>"));
     }
 
     // ASCII mode only adds CRs on the wire: a text file whose lines lose their CR here is whole
@@ -253,66 +265,6 @@ private slots:
         QVERIFY(session.open(optionsFor(peer, 5000, "q")));
         QCOMPARE(session.lastResponseInfo().section("\r\n", -3),
                  QString("230-Welcome ******** (quick login)\r\n230 Logged in as ********.\r\n"));
-    }
-
-    // putFile: the data goes to a temporary name in the same folder, which then replaces the file.
-    // Whatever the server refuses, the old file is never deleted before a whole new one is there.
-    void uploadsGoThroughATemporaryName_data()
-    {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QStringList>("expected"); // the commands after login, without TYPE/EPSV
-        const QString temp = "/d/.f.bin.vestrigal-upload";
-        QTest::newRow("renamed") << "plain" << true << QStringList{"STOR " + temp, "RNFR " + temp, "RNTO /d/f.bin"};
-        QTest::newRow("no rename over a file")
-            << "no-overwrite" << true << QStringList{"STOR " + temp,  "RNFR " + temp, "RNTO /d/f.bin",
-                                                     "DELE /d/f.bin", "RNFR " + temp, "RNTO /d/f.bin"};
-        QTest::newRow("temporary name refused") << "no-temp" << true << QStringList{"STOR " + temp, "STOR /d/f.bin"};
-        QTest::newRow("every STOR refused") << "no-stor" << false << QStringList{"STOR " + temp, "STOR /d/f.bin"};
-        QTest::newRow("no room") << "full" << false << QStringList{"STOR " + temp};
-        QTest::newRow("no rename at all")
-            << "no-rename" << true << QStringList{"STOR " + temp, "RNFR " + temp, "STOR /d/f.bin", "DELE " + temp};
-    }
-    void uploadsGoThroughATemporaryName()
-    {
-        QFETCH(QString, server);
-        QFETCH(bool, ok);
-        QFETCH(QStringList, expected);
-        Peer peer;
-        peer.onLine("STOR", [server](const QByteArray &line) {
-            const bool temporary = line.contains(".vestrigal-upload");
-            if (server == "no-stor")
-                return Steps{Peer::reply("550 Permission denied.\r\n")};
-            if (server == "full")
-                return Steps{Peer::reply("452 Insufficient storage space.\r\n")};
-            if (server == "no-temp" && temporary)
-                return Steps{Peer::reply("553 File name not allowed.\r\n")};
-            return receiving();
-        });
-        peer.on("RNFR", {Peer::reply(server == "no-rename" ? "550 Not allowed.\r\n" : "350 Ready.\r\n")});
-        int renames = 0;
-        peer.onLine("RNTO", [&](const QByteArray &) {
-            return Steps{
-                Peer::reply(server == "no-overwrite" && ++renames == 1 ? "550 File exists.\r\n" : "250 Renamed.\r\n")};
-        });
-        peer.on("DELE", {Peer::reply("250 Deleted.\r\n")});
-        FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
-        QSignalSpy notices(&session, &FtpSession::notice);
-        QTemporaryDir dir;
-        QVERIFY(writeText(dir.filePath("f.bin"), "new contents"));
-        QCOMPARE(session.putFile(dir.filePath("f.bin"), "/d/f.bin", FtpTransferType::Binary), ok);
-        QStringList sent;
-        for (const QByteArray &c : peer.commands().mid(4)) // after AUTH TLS, USER, PASS, FEAT
-            if (!c.startsWith("TYPE") && !c.startsWith("EPSV"))
-                sent << QString::fromUtf8(c);
-        QCOMPARE(sent, expected);
-        if (ok)
-            QCOMPARE(peer.received(), QByteArray("new contents"));
-        else
-            QVERIFY(session.lastResponseInfo().startsWith(server == "full" ? "452" : "550"));
-        QCOMPARE(notices.size(),
-                 server == "no-temp" || server == "no-stor" || server == "no-rename" ? 1 + (server == "no-rename") : 0);
     }
 };
 

@@ -1,6 +1,6 @@
 // FTP over TLS against a real server (pyftpdlib's TLS handler on 127.0.0.1, certificates made by
 // openssl at test time): explicit and implicit TLS, protected data in both modes, servers without
-// TLS, the certificate question, servers that insist on session reuse, and a cut data connection.
+// TLS, the certificate question, servers that insist on session reuse, and cut data connections.
 
 
 #include "FtpSession.h"
@@ -362,6 +362,35 @@ private slots:
         QVERIFY(!QFile::exists(local));
         QVERIFY(session.isOpen()); // the connection stays usable
         QCOMPARE(session.fileSize(QStringLiteral("whole.bin")), qint64(data.size()));
+    }
+
+    // A listing has no size to hold it to: only close_notify tells that all of it came.
+    void aListingCutWithoutCloseNotifyFails_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut") << true;
+        QTest::newRow("with close_notify") << false;
+    }
+    void aListingCutWithoutCloseNotifyFails()
+    {
+        QFETCH(bool, cut);
+        QStringList args{QStringLiteral("--tls"), m_cert.pemPath};
+        if (cut) // a few of the ten entries
+            args << QStringLiteral("--cut-tls-retr") << QStringLiteral("250");
+        TestFtpServer server(args);
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(server.writeFile(QStringLiteral("entry-%1.txt").arg(i), "x"));
+        FtpSession session;
+        FtpOptions o = optionsFor(server, FtpSecurity::Explicit);
+        o.trustedCertificate = m_cert.sha256;
+        QVERIFY2(session.open(o), qPrintable(session.lastResponseInfo()));
+        QList<FtpEntry> entries;
+        QCOMPARE(session.list(QStringLiteral("/"), QStringLiteral("*.*"), entries), !cut);
+        QCOMPARE(entries.size(), cut ? 0 : 10);
+        QVERIFY2(session.lastResponseInfo().contains(QLatin1String("close_notify")) == cut,
+                 qPrintable(session.lastResponseInfo()));
+        QVERIFY(session.setCurrentDirectory(QStringLiteral("/"))); // still in step
     }
 };
 

@@ -110,6 +110,7 @@ private slots:
         peer.on("STOR", {Peer::reply("150 Go ahead.\r\n226 Stored.\r\n")});
         peer.on("RNFR", {Peer::reply("350 Ready.\r\n")});
         peer.on("RNTO", {Peer::reply("250 Renamed.\r\n")});
+        peer.on("SIZE", {Peer::reply("213 10\r\n")}); // the renamed file is checked
         FtpSession session;
         QVERIFY(session.open(optionsFor(peer)));
         QVERIFY(session.putFile(path, QStringLiteral("/win.txt"), FtpTransferType::Ascii));

@@ -6,8 +6,8 @@ Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record 
                     [--refuse-stor]
                     [--list-line TEXT]...
                     [--tls CERT [--implicit] [--tls-required] [--reuse-required] [--cut-tls-retr BYTES]
-                     [--data-cert CERT]]
-                    [--commands FILE]
+                     [--data-cert CERT] [--refuse-prot]]
+                    [--commands FILE] [--no-size]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -24,9 +24,11 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --tls-required  with --tls: USER/PASS and data connections only under TLS.
 --reuse-required  with --tls: a protected data connection that does not resume the control
              connection's TLS session is refused with 522, as many servers do.
---cut-tls-retr N  with --tls: a protected RETR sends N bytes, drops the connection without a TLS
+--cut-tls-retr N  with --tls: a protected RETR or listing sends N bytes, drops the connection without a TLS
              close_notify and answers 226 all the same (a truncation an attacker could cause).
+--refuse-prot  with --tls: answers 534 to PROT P (data connections could only go in clear).
 --data-cert C  with --tls: data connections present the certificate in C instead (a machine in between).
+--no-size    does not know SIZE: a download's size is not known beforehand.
 --commands F appends every command line the server receives to F (PASS with its argument hidden).
 """
 
@@ -133,7 +135,7 @@ class TestHandler(FTPHandler):
             self.respond("501 Syntax: SITE PSWD old new.")
 
 
-def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert):
+def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_prot=False):
     data_context = None
     if data_cert:
         from OpenSSL import SSL
@@ -190,6 +192,12 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert):
         def pre_process_command(self, line, cmd, arg):
             return base.pre_process_command(self, line, cmd, arg)
 
+        def ftp_PROT(self, line):
+            if refuse_prot:
+                self.respond("534 Protected data connections are not available.")
+                return
+            return TLS_FTPHandler.ftp_PROT(self, line)
+
     return Handler
 
 
@@ -214,11 +222,15 @@ def main():
     parser.add_argument("--reuse-required", action="store_true")
     parser.add_argument("--cut-tls-retr", type=int, metavar="BYTES")
     parser.add_argument("--data-cert", metavar="CERT")
+    parser.add_argument("--refuse-prot", action="store_true")
     parser.add_argument("--commands")
+    parser.add_argument("--no-size", action="store_true")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
     cmds["SITE PSWD"] = dict(perm=None, auth=True, arg=True, help="Syntax: SITE PSWD <SP> old <SP> new.")
+    if args.no_size:
+        cmds.pop("SIZE", None)
     if args.no_mlsd:
         cmds.pop("MLSD", None)
         cmds.pop("MLST", None)
@@ -241,7 +253,11 @@ def main():
     if args.tls:
         if TLS_FTPHandler is None:
             sys.exit("--tls needs python3-openssl")
-        handler = tls_handlers(TestHandler, args.implicit, args.reuse_required, args.cut_tls_retr, args.data_cert)
+        handler = tls_handlers(TestHandler, args.implicit, args.reuse_required, args.cut_tls_retr, args.data_cert,
+                               args.refuse_prot)
+        # The TLS handler has a command table of its own: the commands taken away go from it too.
+        gone = set(proto_cmds) - set(cmds)
+        handler.proto_cmds = {k: v for k, v in dict(handler.proto_cmds, **cmds).items() if k not in gone}
         handler.certfile = args.tls
         handler.tls_control_required = args.tls_required
         handler.tls_data_required = args.tls_required
