@@ -199,8 +199,12 @@ void RemotePane::btnConnect_Click()
             QStringLiteral("You are already connected on a server. Do you want to disconnect and connect to the new "
                            "server? Click OK to connect to the new server, otherwise click Cancel to stay connected."),
             Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
-        if (answer != Prompter::Answer::Ok)
+        if (answer != Prompter::Answer::Ok) {
+            // The fields show the connection that stays, not the one refused.
+            m_window.setConnectionFields(m_standing);
+            m_window.setActiveMode(m_standing.active);
             return;
+        }
         forget();
         m_window.sessionLog().clear();
     }
@@ -230,11 +234,15 @@ void RemotePane::btnConnect_Click()
     options.security = settings->security;
     const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
     options.trustedCertificate = known.find(settings->host, settings->port);
+    m_fingerprint = options.trustedCertificate.isEmpty() ? QString()
+                                                         : FtpCertificate::fingerprintText(options.trustedCertificate);
     session->setCertificateCheck([this, known](const FtpCertificate &certificate) {
         QString storeError;
         const FtpTrust trust = CertificateQuestion::ask(certificate, known, m_window.prompter(), &storeError);
         if (!storeError.isEmpty())
             m_window.LogLine(storeError, SessionLog::Event);
+        if (trust != FtpTrust::Cancel)
+            m_fingerprint = certificate.fingerprint();
         return trust;
     });
     const bool opened = session->open(options);
@@ -253,10 +261,13 @@ void RemotePane::btnConnect_Click()
         m_window.prompter().message(text, Prompter::Icon::Warning);
         if (m_session == session)
             closeSession();
+        clearRemoteSide();
         return;
     }
     state.session = session;
+    m_standing = fieldValues();
     logLogin();
+    showPadlock();
     for (const char *command : {"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV"}) {
         if (!announce(QString::fromLatin1(command)))
             return;
@@ -311,18 +322,15 @@ void RemotePane::btnDisconnect_Click()
 // A connection that was lost keeps the queue, paused, so that it can go on after reconnecting.
 void RemotePane::clearConnection(bool keepQueue)
 {
-    m_window.setWindowTitle(QStringLiteral("Vestrigal"));
     forget();
     m_window.state().queueRunning = false;
     m_window.SetStatusLine(QStringLiteral("Not logged in."));
-    m_window.ListView1->setRows({});
     if (keepQueue)
         m_window.queuePane().queue().setAllStatuses(QStringLiteral("Paused"));
     else
         m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
     m_window.queuePane().showQueueState();
-    m_window.remoteTree->clear();
-    m_window.EnableConnectionCommands(false);
+    clearRemoteSide();
 }
 
 // The server closed the connection, or it broke: the window must not go on as if connected.

@@ -6,6 +6,7 @@
 #include "LocalPane.h"
 #include "LogCommands.h"
 #include "MainMenus.h"
+#include "Padlock.h"
 #include "QueuePane.h"
 #include "RemoteOperations.h"
 #include "RemotePane.h"
@@ -220,6 +221,8 @@ void formmain::createStatusBar(QWidget *central)
         StatusBar1->addWidget(panel, 1); // equal stretch: a quarter each
         m_panels.append(panel);
     }
+    m_padlock = new Padlock(StatusBar1);
+    StatusBar1->addPermanentWidget(m_padlock);
 }
 
 QLabel *formmain::statusPanel(const QString &key) const
