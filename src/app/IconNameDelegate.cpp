@@ -108,7 +108,7 @@ void IconNameDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     // The icon (and the focus frame) by the style; the lines below it by hand.
     const bool selected = opt.state & QStyle::State_Selected;
     opt.text.clear();
-    opt.state &= ~QStyle::State_Selected;
+    opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus); // no frame around a missing text
     const QWidget *widget = opt.widget;
     (widget ? widget->style() : QApplication::style())->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
     const int lineHeight = opt.fontMetrics.height();

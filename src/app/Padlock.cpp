@@ -9,6 +9,7 @@ Padlock::Padlock(QWidget *parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("padlock"));
     setAlignment(Qt::AlignCenter);
+    setContentsMargins(4, 0, 8, 0);
     hide();
 }
 

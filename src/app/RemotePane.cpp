@@ -47,6 +47,11 @@ QString failureReason(const QString &info)
     return fallback;
 }
 
+bool startsWithCode(const QString &text)
+{
+    return text.size() >= 3 && text[0].isDigit() && text[1].isDigit() && text[2].isDigit();
+}
+
 } // namespace
 
 RemotePane::RemotePane(formmain &window)
@@ -139,7 +144,12 @@ void RemotePane::logLogin()
             m_window.LogLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
             break;
         case FtpSession::LogLine::Reply:
-            m_window.LogServerReply(line.text);
+            // Text without a reply code is the client's own account of a failure ("Connection refused").
+            if (!startsWithCode(line.text))
+                m_window.sessionLog().append(line.text.endsWith(QLatin1Char('\n')) ? line.text : line.text + QLatin1Char('\n'),
+                                             LogColours::red());
+            else
+                m_window.LogServerReply(line.text);
             break;
         case FtpSession::LogLine::Warning:
             m_window.sessionLog().append(line.text + QLatin1Char('\n'), LogColours::red());

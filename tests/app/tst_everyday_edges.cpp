@@ -1,10 +1,12 @@
 // The edges a new user trips on: the sort mark and the rows' order, the remote side after a
 // failed connection, names in the icon views, the panes after a shrink and a grow, and the small
 // things (Escape, colours, enabled looks).
+#include "LogRun.h"
 #include "tst_queue_fixture.h"
 
 #include <QHeaderView>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QListView>
 #include <QTcpServer>
 #include <QTreeView>
@@ -117,6 +119,25 @@ private slots:
             QCOMPARE(panes[i]->geometry(), before[i]);
     }
 
+    // The toolbar's queue buttons always work, and look it: coloured, not the grey of a disabled button.
+    void theToolbarsQueueButtonsLookAsTheyWork()
+    {
+        MainWindowFixture f;
+        const auto saturated = [](const QPixmap &pixmap) {
+            const QImage image = pixmap.toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).hsvSaturation() > 120)
+                        return true;
+            return false;
+        };
+        for (const char *key : {"play", "pause", "stop"}) {
+            const QAction *button = f.window->Toolbar1->findChild<QAction *>(key);
+            QVERIFY2(button->isEnabled() && saturated(button->icon().pixmap(24, 24)), key);
+            QVERIFY2(!saturated(button->icon().pixmap(24, 24, QIcon::Disabled)), key);
+        }
+    }
+
     void aFailedConnectionLeavesNoOldListingAndCancelKeepsTheFields()
     {
         MainWindowFixture f;
@@ -139,6 +160,10 @@ private slots:
         f.prompter->answers = {Prompter::Answer::Ok};
         f.window->remotePane().btnConnect_Click();
         QVERIFY(!f.state.connected());
+        bool red = false; // "Connection refused" in red, as errors are
+        for (const LogRun &run : f.window->sessionLog().runs())
+            red = red || (run.text.contains("refused", Qt::CaseInsensitive) && run.colour == LogColours::red());
+        QVERIFY2(red, qPrintable(f.logText()));
         QVERIFY(f.remoteNames().isEmpty());
         QCOMPARE(f.window->remoteTree->rowCount(), 0);
         QCOMPARE(f.window->windowTitle(), QString("Vestrigal"));
