@@ -2,9 +2,14 @@
 // failed connection, names in the icon views, the panes after a shrink and a grow, and the small
 // things (Escape, colours, enabled looks).
 #include "LogRun.h"
+#include "MainMenus.h"
+#include "TestSupport.h"
 #include "tst_queue_fixture.h"
 
+#include <QFile>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QListView>
@@ -135,6 +140,39 @@ private slots:
             const QAction *button = f.window->Toolbar1->findChild<QAction *>(key);
             QVERIFY2(button->isEnabled() && saturated(button->icon().pixmap(24, 24)), key);
             QVERIFY2(!saturated(button->icon().pixmap(24, 24, QIcon::Disabled)), key);
+        }
+    }
+
+    // The help's word on the menus without a connection names exactly the items that are grey then.
+    void theHelpSaysWhichMenuItemsAreGreyWithoutAConnection()
+    {
+        MainWindowFixture f;
+        QFile file(TestSupport::sourceDir() + "/resources/help/help.dat");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString help = QString::fromUtf8(file.readAll());
+        const qsizetype start = help.indexOf("Without a connection: ");
+        QVERIFY(start >= 0);
+        const QString paragraph = help.mid(start, help.indexOf('\n', start) - start);
+        QList<QPair<QString, QAction *>> leaves; // "Operations > Server files > View" and its item
+        std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &path) {
+            for (QAction *a : menu->actions()) {
+                const QString here = path + QString(a->text()).remove('&');
+                if (a->menu())
+                    walk(a->menu(), here + " > ");
+                else if (!a->isSeparator())
+                    leaves.append({here, a});
+            }
+        };
+        for (QAction *top : f.window->menuBar()->actions())
+            walk(top->menu(), QString(top->text()).remove('&') + " > ");
+        for (const auto &[path, item] : leaves) {
+            bool named = false;
+            for (QString prefix = path; !prefix.isEmpty() && !named; prefix = prefix.section(" > ", 0, -2))
+                named = prefix.contains(" > ") &&
+                        paragraph.contains(QRegularExpression(QRegularExpression::escape(prefix) + "(?! >)[ ,.]"));
+            const bool needsConnection = MainMenus::connectionCommands().contains(item->objectName());
+            QVERIFY2(named == needsConnection, qPrintable(path));
+            QVERIFY2(!(needsConnection && item->isEnabled()), qPrintable(path));
         }
     }
 
