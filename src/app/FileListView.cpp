@@ -1,5 +1,7 @@
 #include "FileListView.h"
 
+#include "IconNameDelegate.h"
+
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,6 +20,15 @@ class FileRowsModel : public QStandardItemModel
 public:
     using QStandardItemModel::QStandardItemModel;
 
+    // A name shortened on screen is whole in its tooltip, in every view.
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const QVariant value = QStandardItemModel::data(index, role);
+        if (role == Qt::ToolTipRole && index.column() == 0 && !value.isValid())
+            return QStandardItemModel::data(index, Qt::DisplayRole);
+        return value;
+    }
+
     void setRows(const QList<QList<QStandardItem *>> &rows)
     {
         beginResetModel();
@@ -33,19 +44,8 @@ public:
 
 namespace {
 
-constexpr int kMaxTextWidth = 240; // beyond it, names are elided in the middle
-
-// Items of the icon views no wider than the longest name they may show whole.
-class BoundedItemDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
-        return {qMin(hint.width(), kMaxTextWidth + option.decorationSize.width() + 12), hint.height()};
-    }
-};
+constexpr int kMaxTextWidth = 240;  // beside small icons; beyond it, names are shortened in the middle
+constexpr int kIconTextWidth = 112; // under big icons, on up to three lines
 
 } // namespace
 
@@ -68,7 +68,7 @@ FileListView::FileListView(const QString &name, QWidget *parent)
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setUniformItemSizes(true);
     m_icons->setTextElideMode(Qt::ElideMiddle);
-    m_icons->setItemDelegate(new BoundedItemDelegate(m_icons));
+    m_icons->setItemDelegate(new IconNameDelegate(m_icons));
     m_report->setTextElideMode(Qt::ElideMiddle);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FileListView::fitItemsToNames);
     // Rows come one by one when they are sorted: the sizes follow once they are all in.
@@ -149,8 +149,8 @@ void FileListView::fitItemsToNames()
         widest = qMax(widest, metrics.horizontalAdvance(m_model->item(r, 0)->text()));
     const int text = qMin(widest, kMaxTextWidth);
     if (m_mode == Icons) {
-        // Room for the icon above two lines of text.
-        m_icons->setGridSize(QSize(qMax(96, text / 2 + 24), 40 + 2 * metrics.height()));
+        // Room for the icon above three lines of text.
+        m_icons->setGridSize(QSize(qBound(64, widest, kIconTextWidth) + 8, 44 + 3 * metrics.height()));
         return;
     }
     m_icons->setGridSize(QSize(16 + 12 + text, qMax(18, metrics.height() + 4)));
@@ -164,6 +164,9 @@ QStandardItemModel *FileListView::model() const
 void FileListView::setRows(const QList<QList<QStandardItem *>> &rows)
 {
     m_model->setRows(rows);
+    // Once the user has sorted, every new listing comes in the order the header's mark shows.
+    if (m_sorted)
+        sortRows();
 }
 
 QItemSelectionModel *FileListView::selectionModel() const
@@ -223,6 +226,7 @@ void FileListView::headerClicked(int column)
     if (column == m_sortColumn)
         m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_sortColumn = column;
+    m_sorted = true;
     m_report->header()->setSortIndicatorShown(true);
     m_report->header()->setSortIndicator(column, m_sortOrder);
     sortRows();

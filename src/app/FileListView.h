@@ -77,8 +77,8 @@ protected:
 private:
     void wireView(QAbstractItemView *view);
     void activate(const QModelIndex &index);
-    // In the icon views, item sizes follow the longest name, up to a maximum; longer names are
-    // elided in the middle, so no name is cut to its first letter.
+    // In the icon views, cells follow the longest name, up to a maximum: under big icons a name
+    // takes up to three lines; longer names are shortened in the middle.
     void fitItemsToNames();
     void sortRows();
 
@@ -88,6 +88,7 @@ private:
     QStringList m_keys;
     ViewMode m_mode = Report;
     bool m_fitDue = false;
+    bool m_sorted = false; // no mark, and the server's order, until the user sorts
     int m_sortColumn = 0; // as if the name column had been clicked last: a first click there reverses
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -31,8 +31,9 @@ PaneLayout PaneLayout::start(int width, int height)
 {
     PaneLayout layout(width, height);
     layout.applyStartTable();
-    if (!layout.runZeroMoves())
+    if (!layout.runZeroMoves() || layout.clampedIntoRules(layout.places()) != layout.places())
         layout.placeFromSplitters(layout.compactPlaces());
+    layout.remember();
     return layout;
 }
 
@@ -74,9 +75,9 @@ PaneLayout::SplitterPlaces PaneLayout::compactPlaces() const
     const int log = int(free * CompactLog / CompactTotal);
     const int lists = int(free * CompactLists / CompactTotal);
     const int trees = int(free * CompactTrees / CompactTotal);
-    const int s1Top = LogTop + log;
-    const int s2Top = s1Top + SplitterThickness + lists;
-    const int s5Top = s2Top + SplitterThickness + trees + PathFieldHeight;
+    const int s1Top = LogTop + MinimumPane + log;
+    const int s2Top = s1Top + SplitterThickness + MinimumPane + lists;
+    const int s5Top = s2Top + SplitterThickness + MinimumPane + trees + PathFieldHeight;
     return {s1Top, s2Top, m_width / 2 - 30, s2Top, s5Top};
 }
 
@@ -84,31 +85,44 @@ void PaneLayout::resize(int width, int height)
 {
     width = std::max(width, MinimumWidth);
     height = std::max(height, MinimumHeight);
-    const auto top = [&](Control c) { return scaled(rect(c).top, m_height, height); };
-    const SplitterPlaces wanted{top(splitter1), top(splitter2), scaled(rect(splitter3).left, m_width, width),
-                                top(splitter4), top(splitter5)};
+    const auto top = [&](int wantedTop) { return scaled(wantedTop, m_wantedHeight, height); };
+    const SplitterPlaces wanted{top(m_wanted.s1Top), top(m_wanted.s2Top), scaled(m_wanted.s3Left, m_wantedWidth, width),
+                                top(m_wanted.s4Top), top(m_wanted.s5Top)};
     m_width = width;
     m_height = height;
     placeFromSplitters(clampedIntoRules(wanted));
 }
 
-// Pushes the bars down from the log's top, then up from the status bar, so that each keeps the
-// room its checks demand; the minimum size guarantees both passes can be met at once.
+// Pushes the bars down from the log's top, then up from the status bar, so that each pane keeps its
+// minimum and the checks hold; the minimum window size guarantees both passes can be met at once.
 PaneLayout::SplitterPlaces PaneLayout::clampedIntoRules(SplitterPlaces p) const
 {
     const int bar = SplitterThickness;
-    p.s1Top = std::max(p.s1Top, LogTop);
-    p.s2Top = std::max(p.s2Top, p.s1Top + bar);
-    p.s4Top = std::max(p.s4Top, p.s1Top + bar);
-    p.s5Top = std::max(p.s5Top, std::max(p.s2Top, p.s4Top) + bar + PathFieldHeight);
+    const int pane = MinimumPane;
+    p.s1Top = std::max(p.s1Top, LogTop + pane);
+    p.s2Top = std::max(p.s2Top, p.s1Top + bar + pane);
+    p.s4Top = std::max(p.s4Top, p.s1Top + bar + pane);
+    p.s5Top = std::max(p.s5Top, std::max(p.s2Top, p.s4Top) + bar + pane + PathFieldHeight);
 
-    p.s5Top = std::min(p.s5Top, m_height - BelowQueue - bar);
-    p.s2Top = std::min(p.s2Top, p.s5Top - PathFieldHeight - bar);
-    p.s4Top = std::min(p.s4Top, p.s5Top - PathFieldHeight - bar);
-    p.s1Top = std::min(p.s1Top, std::min(p.s2Top, p.s4Top) - bar);
+    p.s5Top = std::min(p.s5Top, m_height - BelowQueue - pane - bar);
+    p.s2Top = std::min(p.s2Top, p.s5Top - PathFieldHeight - pane - bar);
+    p.s4Top = std::min(p.s4Top, p.s5Top - PathFieldHeight - pane - bar);
+    p.s1Top = std::min(p.s1Top, std::min(p.s2Top, p.s4Top) - pane - bar);
 
-    p.s3Left = std::clamp(p.s3Left, 0, m_width - bar);
+    p.s3Left = std::clamp(p.s3Left, pane, m_width - bar - pane);
     return p;
+}
+
+PaneLayout::SplitterPlaces PaneLayout::places() const
+{
+    return {rect(splitter1).top, rect(splitter2).top, rect(splitter3).left, rect(splitter4).top, rect(splitter5).top};
+}
+
+void PaneLayout::remember()
+{
+    m_wanted = places();
+    m_wantedWidth = m_width;
+    m_wantedHeight = m_height;
 }
 
 // Every control from the five bars, by the same formulas the moves use.
@@ -143,6 +157,7 @@ bool PaneLayout::moveSplitter(int n, int offset)
     if (n < 1 || n > 5 || !offsetRange(n).contains(offset))
         return false;
     applyMove(n, offset);
+    remember();
     return true;
 }
 

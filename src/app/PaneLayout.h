@@ -36,21 +36,26 @@ public:
     static constexpr int PathFieldHeight = 375;
     static constexpr int StatusBarHeight = 375;
     static constexpr int BelowQueue = 675; // from the status bar's top to the window's bottom
+    // The least height of the log, the lists, the trees and the queue, and width of each side, that
+    // a resize leaves them: a header and a row or two.
+    static constexpr int MinimumPane = 600;
 
     // Below these the move rules cannot all hold; smaller windows are laid out as if they had this size.
-    static constexpr int MinimumWidth = SplitterThickness;
+    static constexpr int MinimumWidth = 2 * MinimumPane + SplitterThickness;
     static constexpr int MinimumHeight =
-        LogTop + 2 * SplitterThickness + PathFieldHeight + SplitterThickness + BelowQueue;
+        LogTop + 4 * MinimumPane + 3 * SplitterThickness + PathFieldHeight + BelowQueue;
 
     // The layout for a window of width × height twips: the start table, then a zero move of each splitter.
-    // When the table breaks the move rules (heights below about 5160), the compact layout is used instead.
+    // When the table breaks the move rules or leaves a pane below its minimum (heights below 6360),
+    // the compact layout is used instead.
     static PaneLayout start(int width, int height);
 
     // Moves splitter n (1..5) by offset twips (down or right when positive). A move that fails one of
     // its checks changes nothing and returns false.
     bool moveSplitter(int n, int offset);
 
-    // Keeps each splitter at the same fraction of the window, then clamps them into the move rules.
+    // Puts each splitter at the fraction of the window the user last gave it (by a move, or the start),
+    // then clamps them into the move rules and the panes' minimums: a shrink loses nothing for later.
     void resize(int width, int height);
 
     TwipRect rect(Control control) const { return m_rects[control]; }
@@ -77,6 +82,7 @@ private:
     struct SplitterPlaces
     {
         int s1Top, s2Top, s3Left, s4Top, s5Top;
+        friend bool operator==(const SplitterPlaces &, const SplitterPlaces &) = default;
     };
 
     PaneLayout(int width, int height);
@@ -94,9 +100,15 @@ private:
     bool runZeroMoves();
     SplitterPlaces compactPlaces() const;
     SplitterPlaces clampedIntoRules(SplitterPlaces p) const;
+    SplitterPlaces places() const;
+    void remember();
     void placeFromSplitters(const SplitterPlaces &p);
 
     std::array<TwipRect, ControlCount> m_rects{};
     int m_width = 0;
     int m_height = 0;
+    // The places the user chose and the window size they were chosen in.
+    SplitterPlaces m_wanted{};
+    int m_wantedWidth = 0;
+    int m_wantedHeight = 0;
 };

@@ -47,6 +47,11 @@ QString failureReason(const QString &info)
     return fallback;
 }
 
+bool startsWithCode(const QString &text)
+{
+    return text.size() >= 3 && text[0].isDigit() && text[1].isDigit() && text[2].isDigit();
+}
+
 } // namespace
 
 RemotePane::RemotePane(formmain &window)
@@ -139,7 +144,12 @@ void RemotePane::logLogin()
             m_window.LogLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
             break;
         case FtpSession::LogLine::Reply:
-            m_window.LogServerReply(line.text);
+            // Text without a reply code is the client's own account of a failure ("Connection refused").
+            if (!startsWithCode(line.text))
+                m_window.sessionLog().append(line.text.endsWith(QLatin1Char('\n')) ? line.text : line.text + QLatin1Char('\n'),
+                                             LogColours::red());
+            else
+                m_window.LogServerReply(line.text);
             break;
         case FtpSession::LogLine::Warning:
             m_window.sessionLog().append(line.text + QLatin1Char('\n'), LogColours::red());
@@ -199,8 +209,12 @@ void RemotePane::btnConnect_Click()
             QStringLiteral("You are already connected on a server. Do you want to disconnect and connect to the new "
                            "server? Click OK to connect to the new server, otherwise click Cancel to stay connected."),
             Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
-        if (answer != Prompter::Answer::Ok)
+        if (answer != Prompter::Answer::Ok) {
+            // The fields show the connection that stays, not the one refused.
+            m_window.setConnectionFields(m_standing);
+            m_window.setActiveMode(m_standing.active);
             return;
+        }
         forget();
         m_window.sessionLog().clear();
     }
@@ -230,11 +244,15 @@ void RemotePane::btnConnect_Click()
     options.security = settings->security;
     const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
     options.trustedCertificate = known.find(settings->host, settings->port);
+    m_fingerprint = options.trustedCertificate.isEmpty() ? QString()
+                                                         : FtpCertificate::fingerprintText(options.trustedCertificate);
     session->setCertificateCheck([this, known](const FtpCertificate &certificate) {
         QString storeError;
         const FtpTrust trust = CertificateQuestion::ask(certificate, known, m_window.prompter(), &storeError);
         if (!storeError.isEmpty())
             m_window.LogLine(storeError, SessionLog::Event);
+        if (trust != FtpTrust::Cancel)
+            m_fingerprint = certificate.fingerprint();
         return trust;
     });
     const bool opened = session->open(options);
@@ -253,10 +271,13 @@ void RemotePane::btnConnect_Click()
         m_window.prompter().message(text, Prompter::Icon::Warning);
         if (m_session == session)
             closeSession();
+        clearRemoteSide();
         return;
     }
     state.session = session;
+    m_standing = fieldValues();
     logLogin();
+    showPadlock();
     for (const char *command : {"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV"}) {
         if (!announce(QString::fromLatin1(command)))
             return;
@@ -311,18 +332,15 @@ void RemotePane::btnDisconnect_Click()
 // A connection that was lost keeps the queue, paused, so that it can go on after reconnecting.
 void RemotePane::clearConnection(bool keepQueue)
 {
-    m_window.setWindowTitle(QStringLiteral("Vestrigal"));
     forget();
     m_window.state().queueRunning = false;
     m_window.SetStatusLine(QStringLiteral("Not logged in."));
-    m_window.ListView1->setRows({});
     if (keepQueue)
         m_window.queuePane().queue().setAllStatuses(QStringLiteral("Paused"));
     else
         m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
     m_window.queuePane().showQueueState();
-    m_window.remoteTree->clear();
-    m_window.EnableConnectionCommands(false);
+    clearRemoteSide();
 }
 
 // The server closed the connection, or it broke: the window must not go on as if connected.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionGuard.h"
+#include "ProfileConnection.h"
 #include "FtpSession.h"
 #include "RemoteListing.h"
 #include "SessionSource.h"
@@ -64,6 +65,10 @@ private:
     void logLogin();
     void closeSession();
     void clearConnection(bool keepQueue);
+    // No listing, tree, caption, padlock or connection commands of a connection that is gone.
+    void clearRemoteSide();
+    ProfileConnection fieldValues() const;
+    void showPadlock();
     void onConnectionLost();
     void resetTree(const QString &host);
     QStandardItem *treeNode(const QString &key, bool create);
@@ -85,6 +90,8 @@ private:
     ConnectionGuard m_guard;
     QString m_lastListed;  // the folder the list shows, once a listing succeeded
     QString m_startFolder; // a folder asked for on the command line
+    ProfileConnection m_standing; // the fields of the connection that is open
+    QString m_fingerprint;        // of the certificate the connection showed, when known
     QPointer<formimage> m_viewer;
     QPointer<formascii> m_editor;
 };

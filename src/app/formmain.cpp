@@ -6,6 +6,8 @@
 #include "LocalPane.h"
 #include "LogCommands.h"
 #include "MainMenus.h"
+#include "Padlock.h"
+#include "ToolbarIcons.h"
 #include "QueuePane.h"
 #include "RemoteOperations.h"
 #include "RemotePane.h"
@@ -196,7 +198,9 @@ void formmain::createToolbar(QWidget *central)
             Toolbar1->addSeparator()->setData(index);
             continue;
         }
-        const QIcon icon = QIcon::fromTheme(QString::fromLatin1(b.theme), style()->standardIcon(b.fallback));
+        QIcon icon = ToolbarIcons::queueIcon(QString::fromLatin1(b.key), Toolbar1->iconSize().height());
+        if (icon.isNull())
+            icon = QIcon::fromTheme(QString::fromLatin1(b.theme), style()->standardIcon(b.fallback));
         QAction *a = Toolbar1->addAction(icon, QString::fromLatin1(b.tip));
         a->setObjectName(QString::fromLatin1(b.key));
         a->setData(index);
@@ -220,6 +224,8 @@ void formmain::createStatusBar(QWidget *central)
         StatusBar1->addWidget(panel, 1); // equal stretch: a quarter each
         m_panels.append(panel);
     }
+    m_padlock = new Padlock(StatusBar1);
+    StatusBar1->addPermanentWidget(m_padlock);
 }
 
 QLabel *formmain::statusPanel(const QString &key) const

@@ -15,6 +15,7 @@ class AppState;
 class QAction;
 class QCheckBox;
 class QLabel;
+class Padlock;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -57,6 +58,7 @@ public:
     QAction *action(const QString &name) const { return m_actions.value(name); }
     QMenu *menu(const QString &name) const { return m_menus.value(name); }
     QLabel *statusPanel(const QString &key) const;
+    Padlock *padlock() const { return m_padlock; }
     const PaneLayout &paneLayout() const { return m_layout; }
     FileIconCache &iconCache() { return *m_icons; }
     LocalPane &localPane() { return *m_localPane; }
@@ -145,6 +147,7 @@ private:
     QHash<QString, QAction *> m_actions;
     QHash<QString, QMenu *> m_menus;
     QList<QLabel *> m_panels;
+    Padlock *m_padlock = nullptr;
     QWidget *m_quickConnect = nullptr;
     PaneLayout m_layout = PaneLayout::start(PaneLayout::MinimumWidth, PaneLayout::MinimumHeight);
     std::unique_ptr<FileIconCache> m_icons;

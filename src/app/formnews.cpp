@@ -18,7 +18,7 @@ formnews::formnews(QWidget *parent) : QDialog(parent)
     // What this version does, and nothing it does not.
     const char *notes[] = {
         "- FTP over TLS: encrypted when the server offers it, ftpes:// and ftps:// addresses, and a question "
-        "you answer once for a certificate that cannot be verified.",
+        "you answer once for a certificate that cannot be verified; a padlock in the status bar shows it.",
         "- A transfer queue that shows each file's progress, speed and time left, and can be paused, resumed "
         "and cancelled.",
         "- Drag and drop of several files and folders at once, onto a folder or the empty part of a list.",

@@ -114,9 +114,15 @@ void formascii::createMenus()
     item(file, "menu_exit", QStringLiteral("Exit"), &QWidget::close);
     QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("menu_edit"));
+    // The text area takes these keys itself while it has the focus; the menu shows them and acts on it.
+    item(edit, "menu_undo", QStringLiteral("Undo"), [this] { txtArea->undo(); }, QKeySequence::Undo);
+    item(edit, "menu_redo", QStringLiteral("Redo"), [this] { txtArea->redo(); }, QKeySequence::Redo);
+    edit->addSeparator();
     item(edit, "menu_cut", QStringLiteral("Cut"), &formascii::btnCut_Click, QKeySequence(Qt::CTRL | Qt::Key_X));
     item(edit, "menu_copy", QStringLiteral("Copy"), &formascii::btnCopy_Click, QKeySequence(Qt::CTRL | Qt::Key_C));
     item(edit, "menu_paste", QStringLiteral("Paste"), &formascii::btnPaste_Click, QKeySequence(Qt::CTRL | Qt::Key_V));
+    item(edit, "menu_selectall", QStringLiteral("Select all"), [this] { txtArea->selectAll(); },
+         QKeySequence::SelectAll);
     edit->addSeparator()->setObjectName(QStringLiteral("sep2"));
     item(edit, "menu_search", QStringLiteral("Search"), &formascii::btnSearch_Click);
     item(edit, "menu_replace", QStringLiteral("Replace"), &formascii::menu_replace_Click);

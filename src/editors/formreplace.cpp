@@ -4,6 +4,7 @@
 #include "Prompter.h"
 #include "formascii.h"
 
+#include <QKeyEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -53,4 +54,12 @@ void formreplace::apply(bool all)
     m_prompter.message(r.message, Prompter::Icon::Warning);
     m_editor.show();
     show();
+}
+
+void formreplace::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

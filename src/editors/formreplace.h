@@ -21,6 +21,9 @@ public slots:
     void btnReplace_Click();
     void btnReplaceall_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override; // Escape closes, as in a dialog
+
 private:
     void apply(bool all);
 

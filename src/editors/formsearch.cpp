@@ -4,6 +4,7 @@
 #include "Prompter.h"
 #include "formascii.h"
 
+#include <QKeyEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -73,4 +74,12 @@ void formsearch::tell(const QString &message)
     m_prompter.message(message, Prompter::Icon::Warning);
     m_editor.show();
     show();
+}
+
+void formsearch::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -25,6 +25,9 @@ public slots:
     void btnSearch_Click();
     void btnNext_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override; // Escape closes, as in a dialog
+
 private:
     void selectInEditor(qsizetype start, qsizetype length);
     void tell(const QString &message);

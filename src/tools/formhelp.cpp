@@ -2,6 +2,7 @@
 
 #include "HelpData.h"
 
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -69,4 +70,12 @@ void formhelp::tvwHelp_NodeClick(QTreeWidgetItem *item)
         return;
     const int number = HelpData::topicNumber(item->data(0, KeyRole).toString());
     txtHelp->setPlainText(HelpData::readTopic(m_helpFile, number).text);
+}
+
+void formhelp::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -23,6 +23,9 @@ public:
 public slots:
     void tvwHelp_NodeClick(QTreeWidgetItem *node);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override; // Escape closes, as in a dialog
+
 private:
     QString m_helpFile;
 };

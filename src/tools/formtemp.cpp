@@ -144,3 +144,11 @@ void formtemp::sizeColumns()
     for (int c = 0; c < 4; ++c)
         ListView1->setColumnWidth(c, fifth);
 }
+
+void formtemp::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QMainWindow::keyPressEvent(event);
+}

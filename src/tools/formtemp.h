@@ -34,6 +34,7 @@ public slots:
     void menu_clear_Click();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override; // Escape closes, as in a dialog
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

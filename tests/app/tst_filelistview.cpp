@@ -2,7 +2,9 @@
 #include "FileListView.h"
 #include "ListText.h"
 
+#include <QHeaderView>
 #include <QStandardItemModel>
+#include <QTreeView>
 #include <QTest>
 
 class TestFileListView : public QObject
@@ -45,6 +47,35 @@ private slots:
         QCOMPARE(list.rowKey(1), QString("/x/small"));
         QCOMPARE(list.column("size"), 1);
         QCOMPARE(list.column("tsize"), -1);
+    }
+
+    // The header's mark always tells the rows' order: none before a click; once sorted, a new
+    // listing comes in sorted the same way.
+    void theMarkTellsTheOrderAcrossNewListings()
+    {
+        FileListView list("ListView1");
+        list.setColumns({{"File name", "name", 100}, {"File size (bytes)", "size", 80}});
+        QHeaderView *header = list.reportView()->header();
+        const auto listing = [&list] { // as the panes list: all rows in one reset
+            QList<QList<QStandardItem *>> rows;
+            for (auto [name, size] : {std::pair{"b", 20}, {"c", 5}, {"a", 30}}) {
+                rows.append(QList<QStandardItem *>{new QStandardItem(name), new QStandardItem(QString::number(size))});
+                rows.last()[1]->setData(size, FileListView::SortRole);
+            }
+            list.setRows(rows);
+        };
+        listing();
+        QVERIFY(!header->isSortIndicatorShown());
+        QCOMPARE(names(list), QStringList({"b", "c", "a"}));
+        list.headerClicked(1);
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        listing();
+        QCOMPARE(names(list), QStringList({"c", "b", "a"}));
+        list.headerClicked(1);
+        listing();
+        QCOMPARE(names(list), QStringList({"a", "b", "c"}));
     }
 
     void sizeAndDateTexts()

@@ -10,6 +10,7 @@
 #include "TestCertificate.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -224,6 +225,48 @@ private slots:
         QVERIFY(!connectTo(f, plain, QStringLiteral("sftp://127.0.0.1")));
         QVERIFY2(f.prompter->shown.last().text.contains(QLatin1String("sftp://")), qPrintable(f.prompter->shown.last().text));
         QCOMPARE(commandsIn(record), QStringList{QStringLiteral("AUTH TLS")});
+    }
+
+    // The status bar's padlock: closed with the protocol, cipher and fingerprint under TLS (also
+    // when the certificate was trusted before), open and red in clear, gone when disconnected.
+    void thePadlockTellsHowTheConnectionTravels()
+    {
+        const auto hasRed = [](const QImage &image) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (c.alpha() > 128 && c.red() > 180 && c.green() < 80)
+                        return true;
+                }
+            return false;
+        };
+        TestFtpServer tls({QStringLiteral("--tls"), m_cert.pemPath});
+        TestFtpServer plain;
+        QVERIFY(tls.isRunning() && plain.isRunning());
+        MainWindowFixture f;
+        f.window->show();
+        auto *padlock = f.window->findChild<QLabel *>(QStringLiteral("padlock"));
+        QVERIFY(padlock && !padlock->isVisible());
+        const QRegularExpression encrypted(QStringLiteral("^Encrypted \\(TLSv?1\\.[23], \\S+\\)\nCertificate SHA-256: "));
+        for (int choice : {1, -1}) { // Always trust, then not asked
+            f.prompter->choices = {choice};
+            QVERIFY(connectTo(f, tls, QStringLiteral("ftpes://127.0.0.1")));
+            QVERIFY(padlock->isVisible());
+            QVERIFY2(padlock->toolTip().contains(encrypted), qPrintable(padlock->toolTip()));
+            QVERIFY(padlock->toolTip().endsWith(FtpCertificate::fingerprintText(m_cert.sha256)));
+            QVERIFY(!hasRed(padlock->pixmap().toImage()));
+            f.window->remotePane().btnDisconnect_Click();
+            QVERIFY(!padlock->isVisible());
+        }
+        QCOMPARE(f.prompter->choiceButtons.size(), 1);
+        QVERIFY(connectTo(f, plain, QStringLiteral("127.0.0.1")));
+        QVERIFY(padlock->isVisible());
+        QVERIFY2(padlock->toolTip().contains(QLatin1String("travel in clear")), qPrintable(padlock->toolTip()));
+        QVERIFY(hasRed(padlock->pixmap().toImage()));
+        // A new connection that fails leaves no padlock of the old one.
+        f.prompter->answers = {Prompter::Answer::Ok};
+        QVERIFY(!connectTo(f, plain, QStringLiteral("127.0.0.1:1"))); // nothing listens there
+        QVERIFY(!padlock->isVisible());
     }
 };
 

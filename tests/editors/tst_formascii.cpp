@@ -369,8 +369,13 @@ private slots:
         replace->btnReplaceall_Click();
         QCOMPARE(editor->text(), QString("<p>   TexT and TexT</p>"));
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 3 occurences were found."));
-        editor->txtArea->undo(); // one step
+        editor->findChild<QAction *>("menu_undo")->trigger(); // one step
         QCOMPARE(editor->text(), QString("<p>   Text and text</p>"));
+        editor->findChild<QAction *>("menu_redo")->trigger();
+        QCOMPARE(editor->text(), QString("<p>   TexT and TexT</p>"));
+        editor->findChild<QAction *>("menu_undo")->trigger();
+        editor->findChild<QAction *>("menu_selectall")->trigger();
+        QCOMPARE(editor->txtArea->selectedText(), editor->text());
         replace->btnReplace_Click();
         QCOMPARE(editor->text(), QString("<p>   TexT and text</p>"));
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced one time."));
@@ -385,6 +390,12 @@ private slots:
         QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 2 occurences were found."));
         editor->txtArea->undo();
         QCOMPARE(editor->text(), QString("a, b\nc, d\ne\nf\n"));
+        // Escape closes the search and the replace windows, from their fields too.
+        QTest::keyClick(replace->txtSearch, Qt::Key_Escape);
+        QVERIFY(!replace->isVisible());
+        search->show();
+        QTest::keyClick(search, Qt::Key_Escape);
+        QVERIFY(!search->isVisible());
         f.prompter->choices << 1; // Discard the changes
         editor->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();

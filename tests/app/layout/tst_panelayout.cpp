@@ -74,6 +74,8 @@ private slots:
     void moves();
     void resizeKeepsProportions();
     void resizeToTinyAndBack();
+    void shrinkAndGrowKeepsTheUsersProportions_data();
+    void shrinkAndGrowKeepsTheUsersProportions();
     void randomMovesStayUsable();
     void twipsToPixels();
 };
@@ -113,9 +115,9 @@ void TestPaneLayout::startOnSmallScreens_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<bool>("fromTable");
-    QTest::addRow("smallest table height") << 9000 << 5160 << true;
-    QTest::addRow("odd sizes") << 9001 << 5161 << true;
-    QTest::addRow("one below") << 9000 << 5159 << false;
+    QTest::addRow("smallest table height") << 9000 << 6360 << true;
+    QTest::addRow("odd sizes") << 9001 << 6361 << true;
+    QTest::addRow("one below") << 9000 << 6359 << false;
     QTest::addRow("320x240 at 96 dpi") << 4800 << 3600 << false;
     QTest::addRow("minimum height") << 4800 << L::MinimumHeight << false;
     QTest::addRow("below the minimum") << 30 << 500 << false;
@@ -261,9 +263,39 @@ void TestPaneLayout::resizeToTinyAndBack()
     l.resize(1000, 100);
     QCOMPARE(l.height(), L::MinimumHeight);
     checkSound(l);
-    QCOMPARE(l.rect(L::splitter3).right(), 1000);
+    QCOMPARE(l.width() - l.rect(L::splitter3).right(), int(L::MinimumPane)); // the remote side keeps some room
     l.resize(W, H);
     checkSound(l);
+}
+
+void TestPaneLayout::shrinkAndGrowKeepsTheUsersProportions_data()
+{
+    QTest::addColumn<QList<QPoint>>("moves");
+    QTest::addRow("as started") << drags({});
+    QTest::addRow("tall log, narrow left") << drags({{1, 2000}, {3, -6000}});
+    QTest::addRow("short queue, long lists") << drags({{5, 1500}, {2, 1500}, {4, 1800}});
+}
+
+// 640 × 400 pixels and back to 1280 × 800: the panes the user set come back as they were, and
+// every pane keeps some room in the small window.
+void TestPaneLayout::shrinkAndGrowKeepsTheUsersProportions()
+{
+    QFETCH(QList<QPoint>, moves);
+    PaneLayout l = PaneLayout::start(W, H);
+    for (const QPoint &m : moves)
+        QVERIFY(l.moveSplitter(m.x(), m.y()));
+    const PaneLayout before = l;
+    for (auto [w, h] : {std::pair{9600, 5600}, {4000, 3000}, {9600, 6300}}) {
+        l.resize(w, h);
+        checkSound(l);
+        for (L::Control c : {L::RichTextBox1, L::ListView3, L::ListView1, L::TreeView1, L::TreeView2, L::ListView2})
+            QVERIFY2(l.rect(c).height >= L::MinimumPane, L::controlName(c));
+        for (L::Control c : {L::ListView3, L::ListView1})
+            QVERIFY2(l.rect(c).width >= L::MinimumPane, L::controlName(c));
+    }
+    l.resize(W, H);
+    for (int c = 0; c < L::ControlCount; ++c)
+        QCOMPARE(l.rect(L::Control(c)), before.rect(L::Control(c)));
 }
 
 void TestPaneLayout::randomMovesStayUsable()
