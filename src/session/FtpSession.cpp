@@ -230,7 +230,7 @@ bool FtpSession::collectEntries(const QByteArray &listing, bool mlsd, const QStr
     for (const FtpListParser::Line &line : parsed.entries) {
         if (line.name == "." || line.name == "..")
             continue;
-        FtpEntry entry{m_ctx.names.decode(line.name), line.name, line.isFolder, line.size, line.lastWrite};
+        FtpEntry entry{m_ctx.names.decode(line.name), line.name, line.isFolder, line.size, line.lastWrite, line.isLink};
         if (match.matches(entry.name))
             out.append(entry);
     }

@@ -36,4 +36,5 @@ struct FtpEntry
     bool isFolder = false;
     qint64 size = 0;
     QDateTime lastWrite; // local time; invalid when unknown
+    bool isLink = false; // a symbolic link: entered as a folder when the server lets us, else a file
 };

@@ -419,7 +419,8 @@ private slots:
         QVERIFY(!FtpListParser::parseMlsd("nonsense"));
         QCOMPARE(FtpListParser::parseMlsd("type=file;size=-5; minus")->size, 0);
         auto link = FtpListParser::parseMlsd("type=OS.unix=slink:/x;size=3; link");
-        QVERIFY(link && !link->isFolder && !link->lastWrite.isValid());
+        QVERIFY(link && !link->isFolder && link->isLink && !link->lastWrite.isValid());
+        QVERIFY(FtpListParser::parseMlsd("type=OS.unix=symlink; pub")->isLink);
     }
 
     void splitLinesKeepsTheLastOne()
