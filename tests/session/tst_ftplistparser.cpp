@@ -423,6 +423,21 @@ private slots:
         QVERIFY(FtpListParser::parseMlsd("type=OS.unix=symlink; pub")->isLink);
     }
 
+    // A line longer than any server writes is dropped as it arrives, in however many pieces; the
+    // lines around it are read.
+    void overlongLinesAreDroppedAsTheyCome()
+    {
+        QList<QByteArray> names;
+        FtpListParser::Reader reader(true, kNow, [&](Line &&line) { names << line.name; });
+        reader.feed("type=file; a\r\ntype=file; ");
+        for (int i = 0; i < 100; ++i)
+            reader.feed(QByteArray(4096, 'x'));
+        reader.feed("\r\ntype=file; b\r\ntype=file; c");
+        reader.finish();
+        QCOMPARE(names, (QList<QByteArray>{"a", "b", "c"}));
+        QCOMPARE(reader.unreadable(), 1);
+    }
+
     void splitLinesKeepsTheLastOne()
     {
         QCOMPARE(FtpListParser::splitLines("a\r\nb\n\r\nc"), (QList<QByteArray>{"a", "b", "c"}));
