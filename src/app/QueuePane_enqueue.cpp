@@ -174,7 +174,11 @@ void QueuePane::btnDownload_Click()
         const std::optional<QString> local = localPathFor(localFolder, row.name, row.key);
         if (!local)
             continue;
-        if (row.kind == ListRoles::RowKind::Folder) {
+        // A link is a folder when the server enters it.
+        const bool folder = row.kind == ListRoles::RowKind::Folder ||
+                            (row.kind == ListRoles::RowKind::Link && m_window.state().session &&
+                             m_window.state().session->setCurrentDirectory(row.key));
+        if (folder) {
             if (!QueueRemoteFolder(m_window.state().session, row.key + '/', *local + '/')) {
                 m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
                                             Prompter::Icon::Critical);

@@ -183,11 +183,14 @@ void RemotePane::ListView1_DblClick()
     if (ListRoles::isFolderLike(kind)) {
         // The listing enters the folder; one that cannot be entered leaves the list where it was.
         AppState &state = m_window.state();
-        state.currentRemoteFolder = kind == ListRoles::RowKind::Parent
-                                        ? RemotePaths::upOneLevel(state.currentRemoteFolder)
-                                        : state.currentRemoteFolder + name + QLatin1Char('/');
+        const QString target = kind == ListRoles::RowKind::Parent ? RemotePaths::upOneLevel(state.currentRemoteFolder)
+                                                                  : state.currentRemoteFolder + name + QLatin1Char('/');
+        state.currentRemoteFolder = target;
         FtpGetDirectoryContents();
-        return;
+        // A link the server would not enter leads to a file: it opens as one.
+        if (kind != ListRoles::RowKind::Link || m_lastListed == target || m_guard.listingRequested() ||
+            !state.connected())
+            return;
     }
     switch (remoteFileWindowFor(name)) {
     case RemoteFileWindow::ImageViewer:

@@ -10,13 +10,14 @@ enum Role { Key = Qt::UserRole, Sort, ParentRow, Kind };
 
 // Set on the first column when the row is built; every decision about a row (enter it, drop on
 // it, delete or rename it as a folder) reads this, never the text of a cell.
-enum class RowKind { File = 0, Folder = 1, Parent = 2 };
+// A link (on the server) is tried as a folder and taken for a file when the server will not enter it.
+enum class RowKind { File = 0, Folder = 1, Parent = 2, Link = 3 };
 
 inline RowKind kindOf(const QVariant &kind)
 {
     return RowKind(kind.toInt());
 }
-// A folder row or "..": what can be entered and dropped on.
+// A folder row, "..", or a link that may lead to a folder: what can be entered and dropped on.
 inline bool isFolderLike(RowKind kind)
 {
     return kind != RowKind::File;

@@ -55,6 +55,17 @@ QIcon FileIconCache::folderIcon()
     return m_folder;
 }
 
+QIcon FileIconCache::linkIcon()
+{
+    if (m_link.isNull()) {
+        ++m_lookups;
+        m_link = themed({QStringLiteral("emblem-symbolic-link"), QStringLiteral("inode-symlink")});
+        if (m_link.isNull())
+            m_link = folderIcon();
+    }
+    return m_link;
+}
+
 QIcon FileIconCache::lookUp(const QString &extension)
 {
     ++m_lookups;

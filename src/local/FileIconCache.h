@@ -13,6 +13,7 @@ class FileIconCache
 public:
     QIcon fileIcon(const QString &fileName);
     QIcon folderIcon();
+    QIcon linkIcon(); // a symbolic link on the server: a look of its own
 
     // How often the MIME database and the theme were consulted: once per extension, once for folders.
     int lookups() const { return m_lookups; }
@@ -24,6 +25,7 @@ private:
     QHash<QString, QIcon> m_byExtension;
     QHash<QString, QIcon> m_byIconName; // extensions of one type share one icon
     QIcon m_folder;
+    QIcon m_link;
     int m_lookups = 0;
 };
 

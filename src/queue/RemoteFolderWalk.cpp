@@ -14,6 +14,22 @@ void tell(const RemoteFolderWalk::Problem &problem, const QString &text)
         problem(text);
 }
 
+// The folder in a "257" reply: '257 "/a ""b""" is current' is /a "b" (with a final "/").
+QString quotedFolder(const QString &reply)
+{
+    const qsizetype open = reply.indexOf(QLatin1Char('"'));
+    QString folder;
+    for (qsizetype i = open + 1; open >= 0 && i < reply.size(); ++i) {
+        if (reply[i] == QLatin1Char('"')) {
+            if (i + 1 >= reply.size() || reply[i + 1] != QLatin1Char('"'))
+                return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+            ++i;
+        }
+        folder += reply[i];
+    }
+    return {};
+}
+
 } // namespace
 
 struct RemoteFolderWalk::Level
@@ -22,7 +38,28 @@ struct RemoteFolderWalk::Level
     int next = 0;
     QString remoteFolder;
     QString localFolder;
+    QString realFolder; // where a link led, else the remote folder
+    int links = 0;      // links followed down to this folder
 };
+
+// The server's word decides: a link it enters is a folder. Where the link really leads is what
+// the server says after entering it (PWD); a server that answers with the link's own path only
+// is held by the number of links followed.
+RemoteFolderWalk::LinkTo RemoteFolderWalk::followLink(const QString &remote, const QList<Level> &stack, QString &real)
+{
+    if (!m_session.setCurrentDirectory(remote))
+        return LinkTo::File;
+    real = m_session.command(QStringLiteral("PWD")) ? quotedFolder(m_session.lastResponseInfo()) : QString();
+    if (real.isEmpty())
+        real = remote + QLatin1Char('/');
+    if (stack.last().links >= kMaxLinks || m_linkedFolders.contains(real))
+        return LinkTo::Loop;
+    for (const Level &level : stack)
+        if (level.realFolder.startsWith(real) || level.remoteFolder.startsWith(real))
+            return LinkTo::Loop;
+    m_linkedFolders.append(real);
+    return LinkTo::Folder;
+}
 
 std::optional<QString> RemoteFolderWalk::localChild(const QString &localFolder, const FtpEntry &entry)
 {
@@ -45,7 +82,7 @@ bool RemoteFolderWalk::walk(const QString &remoteFolder, const QString &localFol
                             const Skipped &skipped, const Problem &problem)
 {
     QPointer<FtpSession> session(&m_session);
-    QList<Level> stack{{{}, 0, remoteFolder, localFolder}};
+    QList<Level> stack{{{}, 0, remoteFolder, localFolder, remoteFolder, 0}};
     if (!listed(remoteFolder, stack.last().entries, problem))
         return false;
     while (!stack.isEmpty()) {
@@ -54,8 +91,19 @@ bool RemoteFolderWalk::walk(const QString &remoteFolder, const QString &localFol
             stack.removeLast();
             continue;
         }
-        const FtpEntry entry = level.entries.at(level.next++);
+        FtpEntry entry = level.entries.at(level.next++);
         const QString remote = level.remoteFolder + entry.name;
+        QString real;
+        const LinkTo link = entry.isLink ? followLink(remote, stack, real) : LinkTo::File;
+        if (entry.isLink && link == LinkTo::Loop) {
+            tell(problem, QStringLiteral("Skipped %1: the link leads back to a folder already walked.").arg(remote));
+            if (!m_pump() || !session)
+                return false;
+            continue;
+        }
+        if (entry.isLink && link == LinkTo::File)
+            entry.size = qMax(m_session.fileSize(remote), qint64(0)); // the listing gave the link's own size
+        entry.isFolder = entry.isFolder || (entry.isLink && link == LinkTo::Folder);
         const std::optional<QString> localPath = localChild(level.localFolder, entry);
         if (!localPath) {
             skipped(remote);
@@ -67,7 +115,9 @@ bool RemoteFolderWalk::walk(const QString &remoteFolder, const QString &localFol
                 return false;
             }
             if (entry.isFolder) {
-                Level below{{}, 0, remote + QLatin1Char('/'), local + QLatin1Char('/')};
+                Level below{{}, 0, remote + QLatin1Char('/'), local + QLatin1Char('/'),
+                            entry.isLink ? real : level.realFolder + entry.name + QLatin1Char('/'),
+                            level.links + (entry.isLink ? 1 : 0)};
                 if (!listed(below.remoteFolder, below.entries, problem))
                     return false;
                 stack.append(below); // `level` is not used after this

@@ -58,11 +58,16 @@ QList<QStandardItem *> RemoteListing::parentRow(const QString &folder, FileIconC
 QList<QStandardItem *> RemoteListing::entryRow(const QString &folder, const FtpEntry &entry, FileIconCache &icons)
 {
     const qint64 bytes = rowBytes(entry);
-    auto *name = new QStandardItem(entry.isFolder ? icons.folderIcon() : icons.fileIcon(entry.name), entry.name);
+    const QIcon icon = entry.isFolder ? icons.folderIcon() : entry.isLink ? icons.linkIcon() : icons.fileIcon(entry.name);
+    auto *name = new QStandardItem(icon, entry.name);
     name->setData(folder + entry.name, ListRoles::Key);
-    name->setData(int(entry.isFolder ? ListRoles::RowKind::Folder : ListRoles::RowKind::File), ListRoles::Kind);
-    const QString type =
-        entry.isFolder ? QStringLiteral("Directory") : variousFunctions::GetFileTypeDescription(entry.name);
+    name->setData(int(entry.isFolder ? ListRoles::RowKind::Folder
+                      : entry.isLink ? ListRoles::RowKind::Link
+                                     : ListRoles::RowKind::File),
+                  ListRoles::Kind);
+    const QString type = entry.isFolder ? QStringLiteral("Directory")
+                         : entry.isLink ? QStringLiteral("Symbolic link")
+                                        : variousFunctions::GetFileTypeDescription(entry.name);
     return readOnly({name, sized(bytes), new QStandardItem(type), dated(entry.lastWrite),
                      new QStandardItem(QString::number(bytes))},
                     true);

@@ -2,8 +2,13 @@
 
 #include "FtpDataSocket.h"
 
-FtpListOperation::FtpListOperation(FtpContext &context, const QByteArray &folder, bool mlsd, QObject *parent)
-    : FtpDataOperation(context, FtpTransferType::Ascii, parent), m_folder(folder), m_mlsd(mlsd)
+FtpListOperation::FtpListOperation(FtpContext &context, const QByteArray &folder, bool mlsd,
+                                   FtpListParser::Reader::Sink sink, QObject *parent)
+    : FtpDataOperation(context, FtpTransferType::Ascii, parent), m_folder(folder), m_mlsd(mlsd),
+      m_reader(mlsd, QDateTime::currentDateTime(), [this, sink = std::move(sink)](FtpListParser::Line &&line) {
+          if (++m_entries <= kMaxEntries)
+              sink(std::move(line));
+      })
 {
 }
 
@@ -29,28 +34,56 @@ void FtpListOperation::onTransferReply(const FtpReply &reply)
 
 void FtpListOperation::onDataReadable()
 {
-    m_listing += dataSocket()->readAll();
-    if (m_listing.size() > kMaxListing)
-        fail(QStringLiteral("The listing is larger than %1 MiB.").arg(kMaxListing >> 20));
+    take(dataSocket()->readAll());
 }
 
 void FtpListOperation::onDataClosed()
 {
     if (m_dataDone)
         return;
-    m_listing += dataSocket()->readAll();
+    take(dataSocket()->readAll());
     m_dataDone = true;
     m_cut = FtpDataSocket::cutShort(dataSocket());
     finishWhenComplete();
 }
 
-// A cut listing fails only once its final reply is in, so that the connection stays in step.
+void FtpListOperation::take(const QByteArray &chunk)
+{
+    // The sink writes into the caller's list: never once the caller has its answer.
+    if (m_failed || isFinished() || chunk.isEmpty())
+        return;
+    m_received += chunk.size();
+    if (m_received <= kMaxListing)
+        m_reader.feed(chunk);
+    withinBounds();
+}
+
+bool FtpListOperation::withinBounds()
+{
+    if (m_failed)
+        return false;
+    QString why;
+    if (m_received > kMaxListing)
+        why = QStringLiteral("The listing is larger than %1 MiB.").arg(kMaxListing >> 20);
+    else if (m_entries > kMaxEntries)
+        why = QStringLiteral("The listing holds more than %1 entries.").arg(kMaxEntries);
+    if (why.isEmpty())
+        return true;
+    m_failed = true;
+    fail(why);
+    return false;
+}
+
 void FtpListOperation::finishWhenComplete()
 {
-    if (m_finalOk && m_dataDone && m_cut)
-        fail(FtpDataSocket::cutShortText());
-    else if (m_finalOk && m_dataDone)
+    if (m_failed || isFinished())
+        return;
+    if (!m_finalOk || !m_dataDone)
+        return armTimer();
+    // A cut listing fails only once its final reply is in, so that the connection stays in step.
+    if (m_cut)
+        return fail(FtpDataSocket::cutShortText());
+    m_reader.finish();
+    if (withinBounds())
         succeed();
-    else
-        armTimer();
 }

@@ -13,6 +13,8 @@
 #include "FtpTransferOperation.h"
 
 #include <QEventLoop>
+
+#include <algorithm>
 #include <QPointer>
 
 FtpSession::FtpSession(QObject *parent) : QObject(parent), m_control(this), m_ctx(m_control)
@@ -204,7 +206,10 @@ bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEn
     if (!ready() || !encodeCommand(QStringLiteral("LIST"), folder.isEmpty() ? QString() : folder, line))
         return false;
     const QByteArray path = folder.isEmpty() ? QByteArray() : line.mid(5);
-    auto *operation = new FtpListOperation(m_ctx, path, m_ctx.mlsd, this);
+    const FtpPattern match(pattern);
+    // Entries are kept as they arrive; the listing's text is never held whole.
+    auto sink = [this, &match, &out](FtpListParser::Line &&entry) { addEntry(std::move(entry), match, out); };
+    auto *operation = new FtpListOperation(m_ctx, path, m_ctx.mlsd, sink, this);
     QPointer<FtpSession> self(this);
     bool ok = run(operation);
     if (!self)
@@ -214,27 +219,32 @@ bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEn
     const int code = operation->lastCode();
     if (!ok && operation->usedMlsd() && m_open && (code == 500 || code == 502)) {
         m_ctx.mlsd = false;
-        operation = new FtpListOperation(m_ctx, path, false, this);
+        out.clear();
+        operation = new FtpListOperation(m_ctx, path, false, sink, this);
         ok = run(operation);
         if (!self)
             return false;
     }
-    return ok && collectEntries(operation->data(), operation->usedMlsd(), pattern, out);
+    if (!ok) {
+        out = {};
+        return false;
+    }
+    m_unreadableLines = operation->unreadableLines();
+    return true;
 }
 
-bool FtpSession::collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out)
+void FtpSession::addEntry(FtpListParser::Line &&line, const FtpPattern &match, QList<FtpEntry> &out)
 {
-    const FtpPattern match(pattern);
-    const FtpListParser::Listing parsed = FtpListParser::parseListing(listing, mlsd, QDateTime::currentDateTime());
-    m_unreadableLines = parsed.unreadable;
-    for (const FtpListParser::Line &line : parsed.entries) {
-        if (line.name == "." || line.name == "..")
-            continue;
-        FtpEntry entry{m_ctx.names.decode(line.name), line.name, line.isFolder, line.size, line.lastWrite};
-        if (match.matches(entry.name))
-            out.append(entry);
-    }
-    return true;
+    if (line.name == "." || line.name == "..")
+        return;
+    QString name = m_ctx.names.decode(line.name);
+    if (!match.matches(name))
+        return;
+    // Plain ASCII bytes are the name itself: only other names keep their bytes (a million
+    // entries save a block each).
+    const bool ascii = std::all_of(line.name.cbegin(), line.name.cend(), [](char c) { return uchar(c) < 0x80; });
+    out.append(FtpEntry{std::move(name), ascii ? QByteArray() : std::move(line.name), line.isFolder, line.size,
+                        line.lastWrite, line.isLink});
 }
 
 std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type)

@@ -4,6 +4,8 @@
 #include "FtpContext.h"
 #include "FtpControl.h"
 #include "FtpFile.h"
+#include "FtpListParser.h"
+#include "FtpPattern.h"
 #include "FtpOperation.h"
 #include "FtpTypes.h"
 
@@ -98,7 +100,7 @@ private:
     void appendLoginLog(const QList<FtpOperation::Line> &lines);
     void onReply(const FtpReply &reply);
     void onLost(const QString &why);
-    bool collectEntries(const QByteArray &listing, bool mlsd, const QString &pattern, QList<FtpEntry> &out);
+    void addEntry(FtpListParser::Line &&line, const FtpPattern &match, QList<FtpEntry> &out);
 
     FtpControl m_control;
     FtpContext m_ctx;

@@ -32,8 +32,10 @@ enum class FtpTransferType { Ascii, Binary };
 struct FtpEntry
 {
     QString name;       // UTF-8, or Latin-1 when the bytes are not UTF-8
-    QByteArray rawName; // the bytes the server sent
+    QByteArray rawName; // the bytes the server sent, when they are not plain ASCII (empty: the name's)
     bool isFolder = false;
     qint64 size = 0;
     QDateTime lastWrite; // local time; invalid when unknown
+    bool isLink = false; // a symbolic link: entered as a folder when the server lets us, else a file
 };
+Q_DECLARE_TYPEINFO(FtpEntry, Q_RELOCATABLE_TYPE); // a listing's entries move as memory when the list grows

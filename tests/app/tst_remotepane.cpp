@@ -314,6 +314,28 @@ private slots:
         QCOMPARE(lines.at(note + 1), QString("Directory listing successfully completed."));
     }
 
+    // A link is tried as a folder: one to a folder is entered, one to a file stays where it was.
+    void linksAreEnteredWhenTheServerLetsUs()
+    {
+        TestFtpServer links({"--no-mlsd"});
+        QVERIFY(links.isRunning());
+        QVERIFY(QDir().mkpath(links.pathOf("real")));
+        QVERIFY(links.writeFile("real/inside.txt", "i"));
+        QVERIFY(links.writeFile("data.bin", "d"));
+        QVERIFY(QFile::link("real", links.pathOf("tofolder")));
+        QVERIFY(QFile::link("data.bin", links.pathOf("tofile.bin")));
+        MainWindowFixture f;
+        QVERIFY(f.connect(links));
+        f.selectRemote("tofile.bin");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        QVERIFY(f.remoteRow("tofile.bin") >= 0);
+        f.selectRemote("tofolder");
+        f.window->remotePane().ListView1_DblClick();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/tofolder/"));
+        QCOMPARE(f.remoteNames(), QStringList({"..", "inside.txt"}));
+    }
+
     void everyRemoteCommandNeedsAConnection()
     {
         MainWindowFixture f;

@@ -19,6 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
                 entry.name.contains('\n') || !data.contains(entry.name))
                 std::abort();
         }
+        // Read in pieces, as a data connection delivers it, the listing is the same.
+        QList<QByteArray> names;
+        FtpListParser::Reader reader(mlsd, now, [&names](FtpListParser::Line &&line) { names.append(line.name); });
+        const qsizetype cut = size ? bytes[0] % (size + 1) : 0;
+        reader.feed(data.left(cut));
+        reader.feed(data.mid(cut, 3));
+        reader.feed(data.mid(cut + 3));
+        reader.finish();
+        if (names.size() != listing.entries.size() || reader.unreadable() != listing.unreadable)
+            std::abort();
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (names[i] != listing.entries[i].name)
+                std::abort();
     }
     return 0;
 }

@@ -301,6 +301,59 @@ private slots:
         QVERIFY(listings > 10 && listings < 25);
     }
 
+    // A link the server enters is walked as a folder, one it refuses is a file (with the size the
+    // server gives), and a link back into the walk is left out: whether the server says where a
+    // link leads (PWD gives the real folder) or hides it (PWD repeats the link's path).
+    void linksAreFoldersOrFilesAndNeverLoops_data()
+    {
+        QTest::addColumn<bool>("realPwd");
+        QTest::newRow("real folders") << true;
+        QTest::newRow("link paths only") << false;
+    }
+    void linksAreFoldersOrFilesAndNeverLoops()
+    {
+        QFETCH(bool, realPwd);
+        const QByteArray link = "lrwxrwxrwx 1 a b 4 Mar  1  2020 ";
+        const QHash<QByteArray, QByteArray> real = {{"/t/sub", "/t/real"}, {"/t/up", "/"}, {"/t/sub/again", "/t"}};
+        Peer peer;
+        QByteArray cwd;
+        peer.onLine("CWD", [&](const QByteArray &line) {
+            cwd = line.mid(4);
+            return Steps{Peer::reply(cwd.endsWith(".lnk") ? "550 Not a directory.\r\n" : "250 OK.\r\n")};
+        });
+        peer.onLine("PWD", [&](const QByteArray &) {
+            return Steps{Peer::reply("257 \"" + (realPwd ? real.value(cwd) : cwd) + "\" is current.\r\n")};
+        });
+        peer.on("SIZE", {Peer::reply("213 42\r\n")});
+        peer.onLine("LIST", [&](const QByteArray &line) {
+            if (line.endsWith("/t/"))
+                return listing(kFileLine + "a\r\n" + link + "sub -> real\r\n" + link + "up -> ..\r\n" + link +
+                               "f.lnk -> a\r\n");
+            return listing(kFileLine + "b\r\n" + link + "again -> /t\r\n");
+        });
+        FtpSession session;
+        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
+        QTemporaryDir dir;
+        QStringList found, problems;
+        RemoteFolderWalk walk(session, [] { return true; });
+        QVERIFY(walk.walk(
+            "/t/", dir.path() + "/t/",
+            [&](const QString &remote, const QString &, const FtpEntry &entry) {
+                found << remote + ' ' + QString::number(entry.size);
+            },
+            [](const QString &) {}, [&](const QString &text) { problems << text; }));
+        if (realPwd) {
+            QCOMPARE(found, QStringList({"/t/a 5", "/t/sub/b 5", "/t/f.lnk 42"}));
+            QCOMPARE(problems, QStringList({"Skipped /t/sub/again: the link leads back to a folder already walked.",
+                                            "Skipped /t/up: the link leads back to a folder already walked."}));
+        } else {
+            // Each link is followed at most kMaxLinks deep: the walk ends.
+            QCOMPARE(found.filter(" 42").size(), 1);
+            QVERIFY2(found.size() < 40, qPrintable(found.join('\n')));
+            QVERIFY(!problems.isEmpty());
+        }
+    }
+
     void aLocalTreeOfAnyDepthIsWalkedWhole()
     {
         const int depth = 300;

@@ -124,8 +124,13 @@ private slots:
         QCOMPARE(parent.first()->data(ListRoles::Key).toString(), QStringLiteral("/pub"));
         for (QStandardItem *item : parent)
             QVERIFY(!item->isEditable());
+        // A link is a row of its own kind: it may be entered like a folder.
+        const auto link = RemoteListing::entryRow("/pub/", FtpEntry{"pub", {}, false, 8, {}, true}, icons);
+        QCOMPARE(ListRoles::kindOf(link.first()->data(ListRoles::Kind)), ListRoles::RowKind::Link);
+        QVERIFY(ListRoles::isFolderLike(ListRoles::RowKind::Link));
         qDeleteAll(row);
         qDeleteAll(parent);
+        qDeleteAll(link);
     }
 
     // Placeholders are made inside the temp folder only, for names that can be file names there.

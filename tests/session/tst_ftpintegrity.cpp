@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 using Peer = ScriptedFtpPeer;
 using Steps = QList<Peer::Step>;
 
@@ -55,6 +58,19 @@ QByteArray textOf(int bytes)
     return out.left(bytes);
 }
 
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * getpagesize() : 0;
+}
+
+qint64 peakResidentBytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_maxrss) * 1024;
+}
+
 } // namespace
 
 class TestFtpIntegrity : public QObject
@@ -64,6 +80,43 @@ class TestFtpIntegrity : public QObject
 private slots:
     // 400 of 1000 bytes and a cheerful 226: a failure, whoever announced the size, in either mode
     // and through either API; the file that was there stays as it was.
+    // A listing costs memory by its entries, not by its text, and ends at a million entries with a
+    // message that says why. First in this file: the peak is the process's own high-water mark.
+    void listingsAreBoundedInEntriesAndMemory_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("600,000 entries") << 600000;
+        QTest::newRow("one more than a million") << 1000001;
+    }
+    void listingsAreBoundedInEntriesAndMemory()
+    {
+        QFETCH(int, count);
+        QByteArray text;
+        for (int i = 0; i < count; ++i)
+            text += "type=file;size=1;modify=20240131100503; f" + QByteArray::number(i) + "\r\n";
+        Peer peer;
+        peer.on("FEAT", {Peer::reply("211-Features:\r\n MLSD\r\n211 End\r\n")});
+        peer.on("MLSD", sending("150 Here.\r\n", text));
+        text.clear();
+        FtpSession session;
+        QVERIFY(session.open(optionsFor(peer, 60000)));
+        const qint64 before = residentBytes();
+        QList<FtpEntry> entries;
+        const bool listed = session.list("/big/", "*.*", entries);
+        const qint64 peak = peakResidentBytes() - before;
+        if (count > 1000000) {
+            QVERIFY(!listed && entries.isEmpty());
+            QVERIFY2(session.lastResponseInfo().endsWith("The listing holds more than 1000000 entries.\r\n"),
+                     qPrintable(session.lastResponseInfo()));
+            return;
+        }
+        QVERIFY2(listed, qPrintable(session.lastResponseInfo()));
+        QCOMPARE(entries.size(), count);
+        QCOMPARE(entries.last().name, QString("f599999"));
+        qInfo("peak %lld bytes, %lld an entry", peak, peak / count);
+        QVERIFY2(peak < 200LL * count, qPrintable(QString::number(peak / count)));
+    }
+
     void shortDownloadsFail_data()
     {
         QTest::addColumn<bool>("ascii");

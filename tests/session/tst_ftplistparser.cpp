@@ -17,7 +17,12 @@ const QDateTime kNow(QDate(2024, 3, 15), QTime(12, 0));
 
 std::optional<Line> entry(const QByteArray &name, bool folder, qint64 size, const QDateTime &when)
 {
-    return Line{name, folder, size, when};
+    return Line{name, folder, false, size, when};
+}
+
+std::optional<Line> link(const QByteArray &name, qint64 size, const QDateTime &when)
+{
+    return Line{name, false, true, size, when};
 }
 
 QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
@@ -58,6 +63,10 @@ QList<Sample> netware()
          entry("report.doc", false, 145324, at(2023, 1, 5))},
         {"leap day", "- [RWCEAFMS] jdoe 7 Feb 29 23:59 leap year.txt",
          entry("leap year.txt", false, 7, at(2024, 2, 29, 23, 59))},
+        {"name in a column", "d [RWCEAFMS] admin             512       Mar 12 10:15    Public",
+         entry("Public", true, 0, at(2024, 3, 12, 10, 15))},
+        {"file name in a column", "- [R----F--] jdoe        145324    Jan 05  2023    q1 report.doc",
+         entry("q1 report.doc", false, 145324, at(2023, 1, 5))},
     };
 }
 
@@ -71,6 +80,12 @@ QList<Sample> vms()
         {"hundredths, blocks only", "DATA.BIN;12  40000  1-FEB-2024 23:59:59.12",
          entry("DATA.BIN", false, 40000 * 512, at(2024, 2, 1, 23, 59, 59))},
         {"bad month", "X.TXT;1  1/1  12-FOO-2024 10:00:00", std::nullopt},
+        {"no time", "BACKUP.SAV;1    1200/1200   5-JAN-2024  [SYSTEM]  (RWED,RWED,RE,)",
+         entry("BACKUP.SAV", false, 1200 * 512, at(2024, 1, 5))},
+        {"size after the owner", "REPORT.TXT;4  10-MAR-2024 14:02:11  [GROUP,JOHN]  8/9",
+         entry("REPORT.TXT", false, 8 * 512, at(2024, 3, 10, 14, 2, 11))},
+        {"size in kilobytes", "IMAGE.DAT;1     2KB  10-MAR-2024 14:02", entry("IMAGE.DAT", false, 2048, at(2024, 3, 10, 14, 2))},
+        {"no size", "LOCKED.DAT;1  10-MAR-2024 14:02  %RMS-E-PRV", std::nullopt},
     };
 }
 
@@ -90,6 +105,40 @@ QList<Sample> dos()
         {"folder of a narrower server", "01-31-24  10:05AM  <DIR>    short",
          entry("short", true, 0, at(2024, 1, 31, 10, 5))},
         {"broken thousands", "01-31-24  10:05AM  1,23 x", std::nullopt},
+    };
+}
+
+QList<Sample> pcForms()
+{
+    return {
+        {"os/2 folder", "     0           DIR   03-10-24   14:22  Projects", entry("Projects", true, 0, at(2024, 3, 10, 14, 22))},
+        {"os/2 file", " 36611      A          05-12-97   16:44  README.TXT",
+         entry("README.TXT", false, 36611, at(1997, 5, 12, 16, 44))},
+        {"os/2 without attributes", "  1024                 12-31-99   23:59  CONFIG SYS.BAK",
+         entry("CONFIG SYS.BAK", false, 1024, at(1999, 12, 31, 23, 59))},
+        {"vshell short form", "  48213  Feb 02, 2023 17:45 install.log",
+         entry("install.log", false, 48213, at(2023, 2, 2, 17, 45))},
+        {"vshell, no such day", "  48213  Feb 30, 2023 17:45 x", std::nullopt},
+    };
+}
+
+QList<Sample> as400()
+{
+    return {
+        {"folder", "QSYS           77824 02/23/24 15:09:55 *DIR       QOpenSys/",
+         entry("QOpenSys", true, 0, at(2024, 2, 23, 15, 9, 55))},
+        {"stream file", "OWNER1        135168 01/15/24 12:00:00 *STMF      report final.pdf",
+         entry("report final.pdf", false, 135168, at(2024, 1, 15, 12, 0))},
+        {"day first", "OWNER2          4096 31.01.24 10:05:00 *DIR       Dokumente/",
+         entry("Dokumente", true, 0, at(2024, 1, 31, 10, 5))},
+        {"month first", "OWNER2           512 02/03/24 07:00:00 *STMF      feb.txt",
+         entry("feb.txt", false, 512, at(2024, 2, 3, 7, 0))},
+        {"member", "OWNER1                                 *MEM       MYLIB.FILE/MBR1.MBR",
+         entry("MBR1.MBR", false, 0, {})},
+        {"mvs member", "PROG01    01.05 2023/11/02 2024/03/01 09:15    120    98     4 USERA",
+         entry("PROG01", false, 0, at(2024, 3, 1, 9, 15))},
+        {"mvs data set", "USR001 3390   2024/03/01  1   15  FB      80 27920  PO  SOURCE.COBOL",
+         entry("SOURCE.COBOL", true, 0, at(2024, 3, 1))},
     };
 }
 
@@ -129,6 +178,43 @@ QList<Sample> unixForms()
         {"japanese", "-rw-r--r-- 1 owner group 100  3月 14 09:30 資料.txt",
          entry("資料.txt", false, 100, at(2024, 3, 14, 9, 30))},
         {"korean", "-rw-r--r-- 1 owner group 100 12월 31  2023 k.txt", entry("k.txt", false, 100, at(2023, 12, 31))},
+        {"shift-jis month", "-rw-r--r-- 1 owner group 100  3\x8c\x8e 14 09:30 sjis.txt",
+         entry("sjis.txt", false, 100, at(2024, 3, 14, 9, 30))},
+        {"gbk month", "-rw-r--r-- 1 owner group 100 12\xd4\xc2 31  2023 gbk.txt", entry("gbk.txt", false, 100, at(2023, 12, 31))},
+        {"euc-kr month and day", "-rw-r--r-- 1 owner group 100  2\xbf\xf9 29\xc0\xcf 10:00 kr.txt",
+         entry("kr.txt", false, 100, at(2024, 2, 29, 10, 0))},
+        {"german whole month", "-rw-r--r-- 1 owner group 1234 26. Juli, 20:10 sommer.txt",
+         entry("sommer.txt", false, 1234, at(2023, 7, 26, 20, 10))},
+        {"german dot and comma", "-rw-r--r-- 1 owner group 1234 30. Jan., 12:40 jan.txt",
+         entry("jan.txt", false, 1234, at(2024, 1, 30, 12, 40))},
+        {"hungarian", "-rw-r--r-- 1 owner group 100 márc  3  2023 hu.txt", entry("hu.txt", false, 100, at(2023, 3, 3))},
+        {"hungarian in latin-1", "-rw-r--r-- 1 owner group 100 \xe1pr  7 10:00 hu1.txt",
+         entry("hu1.txt", false, 100, at(2023, 4, 7, 10, 0))},
+        {"turkish", "-rw-r--r-- 1 owner group 100 haz  5  2023 tr.txt", entry("tr.txt", false, 100, at(2023, 6, 5))},
+        {"year.month.day", "-rw-r--r-- 1 owner group 1234 2004.07.15 dotted.txt",
+         entry("dotted.txt", false, 1234, at(2004, 7, 15))},
+        {"day-month-year and time", "-rw-r--r-- 1 owner group 1234 24-04-2003 17:12 dashed.txt",
+         entry("dashed.txt", false, 1234, at(2003, 4, 24, 17, 12))},
+        {"day first when both could be the month", "-rw-r--r-- 1 owner group 1234 05-04-2003 17:12 amb.txt",
+         entry("amb.txt", false, 1234, at(2003, 4, 5, 17, 12))},
+        {"month-day and time", "-rw-r--r--   1 ftp  ftp   2048 03-09 14:30 notes.txt",
+         entry("notes.txt", false, 2048, at(2024, 3, 9, 14, 30))},
+        {"month-day and year", "drwxr-xr-x   2 ftp  ftp   4096 11-20 2022 archive",
+         entry("archive", true, 0, at(2022, 11, 20))},
+        {"size with a unit", "-rw-r--r--   1 ftp  ftp  33.5k Mar  9 14:30 small.bin",
+         entry("small.bin", false, 34304, at(2024, 3, 9, 14, 30))},
+        {"group run into the size", "-rw-r--r--   1 webadmin webgroup12345678 Feb 11 08:00 full.log",
+         entry("full.log", false, 12345678, at(2024, 2, 11, 8, 0))},
+        {"day-month name-year", "-rw-r--r--   1 ftp ftp 512 01-jun-99 13:45 y2k.txt",
+         entry("y2k.txt", false, 512, at(1999, 6, 1, 13, 45))},
+        {"day-month name-year, no time", "-rw-r--r--   1 ftp ftp 512 17-Dec-2001 old.txt",
+         entry("old.txt", false, 512, at(2001, 12, 17))},
+        {"numeric owner, group and date", "-rw-r--r-- 1 1001 1001 512 3 9 14:30 n.txt",
+         entry("n.txt", false, 512, at(2024, 3, 9, 14, 30))},
+        {"vshell long form", "-rw-r--r--   1 ftp  ftp  48213 Feb 02, 2023 17:45 install.log",
+         entry("install.log", false, 48213, at(2023, 2, 2, 17, 45))},
+        {"vshell long form, folder", "drwxr-xr-x   1 ftp  ftp  0 Jan 10, 2024 08:00 logs",
+         entry("logs", true, 0, at(2024, 1, 10, 8, 0))},
         {"no such day", "-rw-r--r-- 1 owner group 100 31 02 2023 x", std::nullopt},
         {"24:000 is no time", "-rw-r--r-- 1 owner group 12 Mar 10 24:000 x", std::nullopt},
         {"major, minor only for devices", "srwxr-xr-x 1 owner group 1, Mar 10 10:05 x", std::nullopt},
@@ -148,6 +234,7 @@ class TestFtpListParser : public QObject
             return;
         QCOMPARE(parsed->name, expected->name);
         QCOMPARE(parsed->isFolder, expected->isFolder);
+        QCOMPARE(parsed->isLink, expected->isLink);
         QCOMPARE(parsed->size, expected->size);
         QCOMPARE(parsed->lastWrite, expected->lastWrite);
     }
@@ -179,7 +266,7 @@ private slots:
             << entry("my  summer notes.txt", false, 5, at(2024, 3, 3, 8, 0));
         QTest::newRow("unix symbolic link")
             << QByteArray("lrwxrwxrwx   1 owner    group          11 Mar  4 07:00 latest -> releases/1.2")
-            << entry("latest", false, 11, at(2024, 3, 4, 7, 0));
+            << link("latest", 11, at(2024, 3, 4, 7, 0));
         QTest::newRow("unix ACL mark and numeric owner")
             << QByteArray("-rw-r--r--+  1 1001     1001          300 Mar  5 06:00 acl.txt")
             << entry("acl.txt", false, 300, at(2024, 3, 5, 6, 0));
@@ -212,7 +299,7 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<std::optional<Line>>("expected");
         const std::pair<const char *, QList<Sample>> tables[] = {
-            {"eplf", eplf()}, {"netware", netware()}, {"vms", vms()}, {"dos", dos()}, {"unix", unixForms()}};
+            {"eplf", eplf()}, {"netware", netware()}, {"vms", vms()}, {"dos", dos()}, {"unix", unixForms()}, {"pc", pcForms()}, {"ibm", as400()}};
         for (const auto &[format, samples] : tables) {
             for (const Sample &sample : samples)
                 QTest::addRow("%s: %s", format, sample.tag) << sample.line << sample.expected;
@@ -238,7 +325,7 @@ private slots:
     // out in order, the lines that are no entry are counted, the frame lines are not.
     void wholeListings()
     {
-        for (const QList<Sample> &samples : {eplf(), netware(), vms(), dos(), unixForms()}) {
+        for (const QList<Sample> &samples : {eplf(), netware(), vms(), dos(), unixForms(), pcForms(), as400()}) {
             QByteArray data = "total 42\r\nDirectory DISK$USER:[JOHN]\r\n\r\n";
             QList<Line> expected;
             int unreadable = 0;
@@ -266,14 +353,48 @@ private slots:
                                 "                     45/48      1-FEB-2024 23:59:59.12  [JOHN]  (RWED,RWED,,)\r\n"
                                 "NOTES.TXT;2          7/9        3-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
                                 "NOTES.TXT;1          5/9        2-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
+                                "ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS;1\r\n"
+                                "3/3  4-MAR-2024 09:30  [JOHN]  (RWED,RWED,,)\r\n"
                                 "ORPHAN.TXT;1\r\n"
                                 "\r\nTotal of 4 files, 57/66 blocks.\r\n";
         const auto listing = FtpListParser::parseListing(data, false, kNow);
-        QCOMPARE(listing.entries.size(), 2);
+        QCOMPARE(listing.entries.size(), 3);
+        compare(listing.entries[2], *entry("ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS", false, 3 * 512, at(2024, 3, 4, 9, 30)));
         compare(listing.entries[0],
                 *entry("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", false, 45 * 512, at(2024, 2, 1, 23, 59, 59)));
         compare(listing.entries[1], *entry("NOTES.TXT", false, 7 * 512, at(2024, 3, 3, 8, 0)));
         QCOMPARE(listing.unreadable, 1); // the name without the rest of its entry
+    }
+
+    // MVS lists data sets, or the members of one, under a heading that says which.
+    void mvsListings()
+    {
+        const QByteArray dataSets = "Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+                                    "USR002 3390   2024/02/28  2    3  VB     255 27998  PS  REPORT.LISTING\r\n"
+                                    "USR001 3390   **NONE**    1    1  FB      80  3120  PS  NEVER.READ\r\n"
+                                    "Migrated                                            ARCHIVE.OLD\r\n"
+                                    "Pseudo Directory                                    PROJECTS\r\n";
+        const QByteArray members = " Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
+                                   "PROG02    01.00 2024/01/15 2024/01/15 16:40:12    8     8     0 USERB\r\n"
+                                   "LOADMOD\r\n";
+        const QByteArray loadLibrary = " Name      Size     TTR   Alias-of AC --------- Attributes ---------\r\n"
+                                       "MODA      00000F98 000017           00 FO             RN RU\r\n";
+        const QList<std::pair<QByteArray, QList<Line>>> cases = {
+            {dataSets,
+             {*entry("REPORT.LISTING", false, 0, at(2024, 2, 28)), *entry("NEVER.READ", false, 0, {}),
+              *entry("ARCHIVE.OLD", false, 0, {}), *entry("PROJECTS", true, 0, {})}},
+            {members, {*entry("PROG02", false, 0, at(2024, 1, 15, 16, 40, 12)), *entry("LOADMOD", false, 0, {})}},
+            {loadLibrary, {*entry("MODA", false, 0xF98, {})}},
+        };
+        for (const auto &[data, expected] : cases) {
+            const auto listing = FtpListParser::parseListing(data, false, kNow);
+            QCOMPARE(listing.unreadable, 0);
+            QCOMPARE(listing.entries.size(), expected.size());
+            for (qsizetype i = 0; i < expected.size(); ++i)
+                compare(listing.entries[i], expected[i]);
+        }
+        // Without its heading a lone word is no entry.
+        QCOMPARE(FtpListParser::parseListing("LOADMOD\r\n", false, kNow).unreadable, 1);
     }
 
     void mlsdListingCountsOnlyBrokenLines()
@@ -293,13 +414,32 @@ private slots:
         QCOMPARE(file->lastWrite, QDateTime(QDate(2024, 1, 31), QTime(10, 5, 3), Qt::UTC).toLocalTime());
         auto folder = FtpListParser::parseMlsd("Type=dir;Modify=20240131100503.123;UNIX.mode=0755; sub");
         QVERIFY(folder && folder->isFolder && folder->name == "sub");
+        // Some servers put a TAB between the facts and the name.
+        auto tabbed = FtpListParser::parseMlsd("type=file;size=12;\tquarterly report.pdf");
+        QVERIFY(tabbed && tabbed->name == "quarterly report.pdf" && tabbed->size == 12);
         QVERIFY(!FtpListParser::parseMlsd("type=cdir; /home"));
         QVERIFY(!FtpListParser::parseMlsd("type=pdir; .."));
         QVERIFY(!FtpListParser::parseMlsd("size=12; no type"));
         QVERIFY(!FtpListParser::parseMlsd("nonsense"));
         QCOMPARE(FtpListParser::parseMlsd("type=file;size=-5; minus")->size, 0);
         auto link = FtpListParser::parseMlsd("type=OS.unix=slink:/x;size=3; link");
-        QVERIFY(link && !link->isFolder && !link->lastWrite.isValid());
+        QVERIFY(link && !link->isFolder && link->isLink && !link->lastWrite.isValid());
+        QVERIFY(FtpListParser::parseMlsd("type=OS.unix=symlink; pub")->isLink);
+    }
+
+    // A line longer than any server writes is dropped as it arrives, in however many pieces; the
+    // lines around it are read.
+    void overlongLinesAreDroppedAsTheyCome()
+    {
+        QList<QByteArray> names;
+        FtpListParser::Reader reader(true, kNow, [&](Line &&line) { names << line.name; });
+        reader.feed("type=file; a\r\ntype=file; ");
+        for (int i = 0; i < 100; ++i)
+            reader.feed(QByteArray(4096, 'x'));
+        reader.feed("\r\ntype=file; b\r\ntype=file; c");
+        reader.finish();
+        QCOMPARE(names, (QList<QByteArray>{"a", "b", "c"}));
+        QCOMPARE(reader.unreadable(), 1);
     }
 
     void splitLinesKeepsTheLastOne()
