@@ -357,7 +357,7 @@ private slots:
         // The server says 226 and pyftpdlib refuses SIZE in ASCII mode, the type a connection starts in:
         // the size must be asked in binary for the shortfall to show.
         QVERIFY(!session.getFile(QStringLiteral("whole.bin"), local, FtpTransferType::Binary));
-        QVERIFY2(session.lastResponseInfo().contains(QLatin1String("Only 100000 of 1000000 bytes")),
+        QVERIFY2(session.lastResponseInfo().contains(QRegularExpression(QStringLiteral("Only \\d+ of 1000000 bytes"))),
                  qPrintable(session.lastResponseInfo()));
         QVERIFY(!QFile::exists(local));
         QVERIFY(session.isOpen()); // the connection stays usable

@@ -170,8 +170,11 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
                 return TLS_DTPHandler.send(self, data)
             room = cut_retr - self.sent_so_far
             sent = TLS_DTPHandler.send(self, bytes(data)[:room]) if room > 0 else 0
+            # Cut at the first send that reaches the limit, whether TLS took all of that or only part:
+            # under load a retry would otherwise send the rest whole.
+            reached = self.sent_so_far + len(data) >= cut_retr
             self.sent_so_far += sent
-            if self.sent_so_far >= cut_retr:
+            if reached:
                 # The TCP connection ends under TLS's feet: no close_notify.
                 self.socket.sock_shutdown(socket.SHUT_RDWR)
                 channel = self.cmd_channel
