@@ -245,6 +245,7 @@ private slots:
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(record.readAll(), QByteArray(" n3w pass\n"));
         QVERIFY(!f.logText().contains("n3w pass"));
+        QVERIFY(f.logLines().contains("Command: SITE PSWD  ********")); // logged as sent, the password hidden
         QTRY_VERIFY(!ops(f).passwordWindow());
     }
 
