@@ -242,7 +242,6 @@ void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
             m_window.prompter().message(failure, Prompter::Icon::Critical);
             continue;
         }
-        m_window.LogLine(QStringLiteral("Command: RNTO ") + target, SessionLog::Command);
         pumpEvents();
         if (m_window.remotePane().session() != session)
             return;

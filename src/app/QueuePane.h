@@ -75,7 +75,6 @@ private:
     FtpSession *session() override;
     bool queueRunning() const override;
     TransferSettings settings() const override;
-    void logCommand(const QString &command) override;
     void logEvent(const QString &text) override;
     void logReply(const QString &reply) override;
     void showTotals() override;

@@ -38,11 +38,6 @@ TransferSettings QueuePane::settings() const
     return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions};
 }
 
-void QueuePane::logCommand(const QString &command)
-{
-    m_window.LogLine(QStringLiteral("Command: ") + command, SessionLog::Command);
-}
-
 void QueuePane::logEvent(const QString &text)
 {
     m_window.LogLine(text, SessionLog::Event);

@@ -138,7 +138,6 @@ bool RemoteOperations::renameRow(const QString &name, bool folder, bool &sent)
         return false;
     m_window.SetStatusLine(QStringLiteral("Renaming file ") + name + QStringLiteral(" to ") + answer +
                            QStringLiteral("..."));
-    m_window.LogLine(QStringLiteral("Command: RNTO ") + answer, SessionLog::Command);
     FtpSession *s = session();
     pumpEvents();
     if (!s || s != session())
@@ -201,7 +200,6 @@ void RemoteOperations::btnDelete_Click()
             continue;
         }
         m_window.SetStatusLine(QStringLiteral("Removing file ") + name + QStringLiteral("..."));
-        m_window.LogLine(QStringLiteral("Command: RM ") + name, SessionLog::Command);
         pumpEvents();
         if (s != session())
             break;
@@ -232,7 +230,6 @@ bool RemoteOperations::RemoveRemoteFolder(const QString &folder)
     if (!s)
         return false;
     RemoteFolderRemover::Reporter report;
-    report.command = [this](const QString &text) { m_window.LogLine(QStringLiteral("Command: ") + text, 1); };
     report.status = [this](const QString &text) { m_window.SetStatusLine(text); };
     report.reply = [this] { logReply(); };
     report.pump = [this, s] {
@@ -254,7 +251,6 @@ void RemoteOperations::btnMkdir_Click()
     if (name.isEmpty())
         return;
     BusyPointer busy;
-    m_window.LogLine(QStringLiteral("Command: MKD ") + name, SessionLog::Command);
     FtpSession *s = session();
     pumpEvents();
     if (!s || s != session())
@@ -384,7 +380,7 @@ void RemoteOperations::menu_cmd_Click()
     if (command.isEmpty())
         return;
     FtpSession *s = session();
-    s->command(command);
+    s->command(command, FtpSession::Echo::Quiet); // what the user typed is not echoed
     pumpEvents();
     if (s != session())
         return;
@@ -404,7 +400,7 @@ void RemoteOperations::menu_pass_Click()
             const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
             if (!turn)
                 return false;
-            const bool changed = s->command(command);
+            const bool changed = s->command(command, FtpSession::Echo::Logged, {oldPassword, newPassword});
             // The password never reaches the log, even when a server echoes it back.
             m_window.LogServerReply(FtpSecrets::masked(s->lastResponseInfo(), {oldPassword, newPassword}));
             return changed;

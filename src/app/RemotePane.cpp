@@ -118,10 +118,9 @@ bool RemotePane::stillConnected(const FtpSession *session) const
     return session && m_session == session && m_window.state().session == session;
 }
 
-bool RemotePane::announce(const QString &command)
+bool RemotePane::announce(const QString &)
 {
     const FtpSession *session = m_session;
-    m_window.LogLine(QStringLiteral("Command: ") + command, SessionLog::Command);
     pumpEvents();
     return stillConnected(session);
 }
@@ -233,6 +232,9 @@ void RemotePane::btnConnect_Click()
     m_session = session;
     const ConnectionGuard::Turn turn = m_guard.take(); // the new connection is ours until it has listed
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
+    // Every command the connection sends is logged here, as sent, before its reply.
+    connect(session, &FtpSession::commandSent, this,
+            [this](const QString &text) { m_window.LogLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
     FtpOptions options;
     options.agent = QStringLiteral("Vestrigal");
     options.proxy = settings->proxy;
@@ -360,7 +362,7 @@ void RemotePane::TimeKeep_Timer()
     // A keep-alive never disturbs an exchange in progress: that traffic keeps the connection alive.
     if (!m_session || !state.connected() || m_guard.isBusy())
         return;
-    m_session->command(QStringLiteral("PWD"));
+    m_session->command(QStringLiteral("PWD"), FtpSession::Echo::Quiet);
     logReply();
 }
 

@@ -59,7 +59,8 @@ public slots:
 
 private:
     bool stillConnected(const FtpSession *session) const;
-    // Logs "Command: " & text, lets events run; false when the connection went meanwhile.
+    // Before a command (the session logs it as it goes): lets events run; false when the
+    // connection went meanwhile.
     bool announce(const QString &command);
     void logReply();
     void logLogin();

@@ -115,7 +115,6 @@ TransferEngine::Outcome TransferEngine::download(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
-    m_host.logCommand(QStringLiteral("RETR ") + job.remote);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
     std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Read, job.type);
@@ -217,7 +216,6 @@ TransferEngine::Outcome TransferEngine::upload(const Job &job)
         m_host.openFailed(job.local);
         return Outcome::OpenFailed;
     }
-    m_host.logCommand(QStringLiteral("STOR ") + job.local);
     if (!pump() || !connectionUsable())
         return Outcome::Gone;
     FtpUploadTarget target(

@@ -18,7 +18,6 @@ public:
     virtual bool queueRunning() const = 0;
     virtual TransferSettings settings() const = 0;
 
-    virtual void logCommand(const QString &command) = 0; // shown as "Command: " & command
     virtual void logEvent(const QString &text) = 0;
     virtual void logReply(const QString &reply) = 0;
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state

@@ -62,7 +62,6 @@ bool RemoteFolderRemover::emptyCurrentFolder(int depth)
                 return false;
             continue;
         }
-        m_report.command(QStringLiteral("RM ") + entry.name);
         m_gone = m_gone || !m_report.pump();
         if (m_gone)
             return false;

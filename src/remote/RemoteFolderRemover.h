@@ -15,7 +15,6 @@ class RemoteFolderRemover
 public:
     struct Reporter
     {
-        std::function<void(const QString &)> command; // a "Command: " line
         std::function<void(const QString &)> status;  // the status line
         std::function<void()> reply;                  // the server's last reply
         // Lets window events run; false when the connection went meanwhile.

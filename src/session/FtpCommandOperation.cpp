@@ -16,7 +16,7 @@ void FtpCommandOperation::start()
         send("PASV");
         return;
     }
-    send(m_command);
+    send(m_command, m_logged);
     if (m_kind == Kind::Raw && opensDataConnection())
         drainRawData();
 }
@@ -29,7 +29,7 @@ void FtpCommandOperation::onReply(const FtpReply &reply)
         // Whether or not the server gave an address, the user's command goes now, as typed.
         m_preparingPassive = false;
         rememberPassive(reply, "PASV");
-        send(m_command);
+        send(m_command, m_logged);
         drainRawData();
         return armTimer();
     }

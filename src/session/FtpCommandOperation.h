@@ -13,6 +13,8 @@ class FtpCommandOperation : public FtpOperation
 public:
     enum class Kind { Checked, Raw }; // Checked: success is 2xx; Raw: any final reply below 400
     FtpCommandOperation(FtpContext &context, const QByteArray &command, Kind kind, QObject *parent = nullptr);
+    // The command itself unannounced (the keep-alive, what the user typed); a PASV of ours still is.
+    void setLogged(bool logged) { m_logged = logged; }
 
 protected:
     void start() override;
@@ -26,6 +28,7 @@ private:
 
     QByteArray m_command;
     Kind m_kind;
+    bool m_logged = true;
     QTcpSocket *m_drain = nullptr;
     bool m_preparingPassive = false; // our own PASV, sent before a raw data command that has none
 };

@@ -47,8 +47,10 @@ void FtpControl::startTls()
     m_socket.startClientEncryption();
 }
 
-void FtpControl::send(const QByteArray &line)
+void FtpControl::send(const QByteArray &line, bool logged)
 {
+    if (logged)
+        emit commandSent(line);
     m_socket.write(line + "\r\n");
 }
 

@@ -23,7 +23,9 @@ public:
     // implicitTls: the handshake starts as soon as the connection is made (implicit FTPS).
     void connectToServer(const QString &host, quint16 port, const QNetworkProxy &proxy, bool implicitTls = false);
     void startTls(); // after the server accepted AUTH TLS
-    void send(const QByteArray &line); // without the line end
+    // Without the line end. A logged line is announced (commandSent) before it is written; only
+    // what the user typed and the keep-alive go unannounced.
+    void send(const QByteArray &line, bool logged = true);
     void abort();
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     bool isEncrypted() const { return m_socket.isEncrypted(); }
@@ -49,6 +51,7 @@ signals:
     void connected();
     void encrypted();
     void replyReceived(const FtpReply &reply);
+    void commandSent(const QByteArray &line); // exactly as written, secrets included
     void lost(const QString &why); // closed by the peer, socket error, or a malformed reply
 
 private:

@@ -128,7 +128,7 @@ void FtpLoginOperation::onGreeting(const FtpReply &reply)
     const FtpSecurity security = m_ctx.options.security;
     if (security == FtpSecurity::Auto || security == FtpSecurity::Explicit) {
         m_state = State::Auth;
-        return sendShown("AUTH TLS");
+        return send("AUTH TLS");
     }
     sendUser();
 }
@@ -196,7 +196,7 @@ void FtpLoginOperation::loggedIn()
         return send("FEAT");
     }
     m_state = State::Pbsz;
-    sendShown("PBSZ 0");
+    send("PBSZ 0");
 }
 
 void FtpLoginOperation::onProtection(const FtpReply &reply)
@@ -206,7 +206,7 @@ void FtpLoginOperation::onProtection(const FtpReply &reply)
         return unprotectedData(m_state == State::Pbsz ? QStringLiteral("PBSZ") : QStringLiteral("PROT P"));
     if (m_state == State::Pbsz) {
         m_state = State::Prot;
-        return sendShown("PROT P");
+        return send("PROT P");
     }
     m_ctx.protectData = true;
     m_state = State::Features;

@@ -40,9 +40,9 @@ void FtpOperation::abort(const QString &why)
     fail(why, true);
 }
 
-void FtpOperation::send(const QByteArray &command)
+void FtpOperation::send(const QByteArray &command, bool logged)
 {
-    m_ctx.control.send(command);
+    m_ctx.control.send(command, logged);
     armTimer();
 }
 

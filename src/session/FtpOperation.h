@@ -35,6 +35,8 @@ public:
         QByteArray text;
     };
     const QList<Line> &transcript() const { return m_transcript; }
+    // A command as the connection sent it, in its place among the replies (the log in).
+    void recordSent(const QByteArray &command) { m_transcript.append({Line::Command, command}); }
 
 signals:
     void finished();
@@ -44,7 +46,7 @@ protected:
     virtual void onReply(const FtpReply &reply) = 0;
     virtual void cleanup() {}
 
-    void send(const QByteArray &command);
+    void send(const QByteArray &command, bool logged = true);
     void armTimer() { armTimer(m_ctx.options.timeoutMs); } // waiting for the server: a reply or data
     void armTimer(int ms);
     // The wait armed last has run out; by default the server is taken as gone.
@@ -57,11 +59,6 @@ protected:
         m_transcript.append({Line::Reply, reply.text});
     }
     void show(const FtpReply &reply) { m_transcript.append({Line::Reply, reply.text}); } // the log only
-    void sendShown(const QByteArray &command) // sent, and shown in the transcript
-    {
-        m_transcript.append({Line::Command, command});
-        send(command);
-    }
     void warn(const QString &text) { m_transcript.append({Line::Warning, text.toUtf8()}); }
     void note(const QString &text) { m_transcript.append({Line::Note, text.toUtf8()}); }
     void clearInfo()

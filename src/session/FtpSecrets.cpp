@@ -36,4 +36,11 @@ QString masked(QString text, const QStringList &secrets)
     return text;
 }
 
+QString maskedCommand(const QString &line, const QStringList &secrets)
+{
+    if (line.startsWith(QLatin1String("PASS "), Qt::CaseInsensitive))
+        return line.left(5) + kMask;
+    return masked(line, secrets);
+}
+
 } // namespace FtpSecrets

@@ -10,4 +10,8 @@ namespace FtpSecrets {
 // longer word), so that a one-letter password is hidden without garbling the rest of the text.
 QString masked(QString text, const QStringList &secrets);
 
+// A command line for the log: masked as above, and the argument of PASS always hidden (an
+// anonymous login sends a password the user never typed).
+QString maskedCommand(const QString &line, const QStringList &secrets);
+
 } // namespace FtpSecrets

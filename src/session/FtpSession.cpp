@@ -20,6 +20,7 @@
 FtpSession::FtpSession(QObject *parent) : QObject(parent), m_control(this), m_ctx(m_control)
 {
     connect(&m_control, &FtpControl::replyReceived, this, &FtpSession::onReply);
+    connect(&m_control, &FtpControl::commandSent, this, &FtpSession::onCommandSent);
     connect(&m_control, &FtpControl::lost, this, &FtpSession::onLost);
 }
 
@@ -53,9 +54,11 @@ bool FtpSession::open(const FtpOptions &options)
         m_ctx.options.trustedCertificate = trusted;
         m_ctx.protectData = false;
         auto *login = new FtpLoginOperation(m_ctx, this);
+        m_loggingIn = true;
         ok = run(login);
         if (!self)
             return false;
+        m_loggingIn = false;
         const std::optional<FtpCertificate> refused =
             login->stoppedAtCertificate() ? m_ctx.control.refusedCertificate() : std::nullopt;
         QList<FtpOperation::Line> lines = login->transcript();
@@ -87,8 +90,11 @@ bool FtpSession::open(const FtpOptions &options)
 void FtpSession::appendLoginLog(const QList<FtpOperation::Line> &lines)
 {
     for (const FtpOperation::Line &line : lines) {
-        const QString text = FtpSecrets::masked(FtpNameCodec::decodeText(line.text), {m_ctx.options.password});
-        m_loginLog.append({LogLine::Kind(line.kind), text});
+        const QString text = FtpNameCodec::decodeText(line.text);
+        const QStringList secrets{m_ctx.options.password};
+        m_loginLog.append({LogLine::Kind(line.kind), line.kind == FtpOperation::Line::Command
+                                                         ? FtpSecrets::maskedCommand(text, secrets)
+                                                         : FtpSecrets::masked(text, secrets)});
     }
 }
 
@@ -145,7 +151,7 @@ bool FtpSession::simple(const QString &verb, const QString &argument)
     return run(new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this));
 }
 
-bool FtpSession::command(const QString &text)
+bool FtpSession::command(const QString &text, Echo echo, const QStringList &secrets)
 {
     QByteArray line;
     if (!ready() || !encodeCommand(text, QString(), line))
@@ -159,7 +165,14 @@ bool FtpSession::command(const QString &text)
         return refuse(QStringLiteral("Refused: %1 is sent by the program itself; choose the protection with the "
                                      "address (ftp://, ftpes://, ftps://).")
                           .arg(QString::fromLatin1(verb)));
-    return run(new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Raw, this));
+    auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Raw, this);
+    operation->setLogged(echo == Echo::Logged);
+    m_commandSecrets = secrets;
+    QPointer<FtpSession> self(this);
+    const bool ok = run(operation);
+    if (self)
+        m_commandSecrets.clear();
+    return ok;
 }
 
 bool FtpSession::setCurrentDirectory(const QString &path)
@@ -330,6 +343,16 @@ void FtpSession::onReply(const FtpReply &reply)
         dropConnection();
         emit connectionClosed();
     }
+}
+
+// The one place that reports what was sent: a login keeps its commands among its replies.
+void FtpSession::onCommandSent(const QByteArray &line)
+{
+    if (m_loggingIn && m_current) {
+        m_current->recordSent(line);
+        return;
+    }
+    emit commandSent(FtpSecrets::maskedCommand(FtpNameCodec::decodeText(line), m_commandSecrets));
 }
 
 void FtpSession::onLost(const QString &why)

@@ -60,7 +60,11 @@ public:
     };
     QList<LogLine> loginLog() const { return m_loginLog; }
 
-    bool command(const QString &text); // raw: success is a final reply below 400
+    // How a command of command() reaches the log: announced by commandSent, or not at all (the
+    // keep-alive, a command the user typed).
+    enum class Echo { Logged, Quiet };
+    // Raw: success is a final reply below 400. Secrets are hidden in the announced line.
+    bool command(const QString &text, Echo echo = Echo::Logged, const QStringList &secrets = {});
     bool setCurrentDirectory(const QString &path);
     bool createDirectory(const QString &path);
     bool removeDirectory(const QString &path);
@@ -82,6 +86,9 @@ public:
 signals:
     void connectionClosed();          // the server ended the connection, or a call found it unusable
     void notice(const QString &text); // something the user should read in the log (a fallback taken)
+    // Every command as it goes to the server, before it is written, its secrets masked; the
+    // commands of open() are in loginLog() instead, among their replies.
+    void commandSent(const QString &text);
 
 private:
     friend class FtpFile;
@@ -99,6 +106,7 @@ private:
     void dropConnection();
     void appendLoginLog(const QList<FtpOperation::Line> &lines);
     void onReply(const FtpReply &reply);
+    void onCommandSent(const QByteArray &line);
     void onLost(const QString &why);
     void addEntry(FtpListParser::Line &&line, const FtpPattern &match, QList<FtpEntry> &out);
 
@@ -112,4 +120,6 @@ private:
     int m_unreadableLines = 0;
     FtpCertificateCheck m_certificateCheck;
     QList<LogLine> m_loginLog;
+    bool m_loggingIn = false;
+    QStringList m_commandSecrets; // of the command() under way
 };

@@ -80,7 +80,7 @@ private slots:
         f.window->remoteOperations().btnDelete_Click();
         QVERIFY2(f.prompter->shown.size() == asked + 1, qPrintable(f.prompter->messageTexts().join('|')));
         QVERIFY(!QFileInfo::exists(server->pathOf("k/gone.bin")));
-        QVERIFY(f.logLines().contains("Command: RM gone.bin"));
+        QVERIFY(f.logLines().contains("Command: DELE gone.bin"));
     }
 
     void refusedRenamesLogNoStaleReply()

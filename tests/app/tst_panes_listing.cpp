@@ -136,7 +136,7 @@ private slots:
         // The question of the first Delete only: the second was refused while the first ran.
         QVERIFY2(f.prompter->shown.size() == 1, qPrintable(f.prompter->messageTexts().join('|')));
         for (const char *file : {"f1.txt", "f2.txt", "f3.txt"})
-            QCOMPARE(f.logLines().count(QString("Command: RM ") + file), 1);
+            QCOMPARE(f.logLines().count(QString("Command: DELE ") + file), 1);
         QCOMPARE(f.prompter->inputs, QStringList({"NOOP"})); // never asked: the connection was held
         QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("top.txt") >= 0, 10000);
         QVERIFY(f.remoteRow("d") < 0);

@@ -1,5 +1,6 @@
 // The queue through the main window against a real local server: files and folder trees both
 // ways, transfer types, missing folders on either side, open failures.
+#include "RemoteOperations.h"
 #include "tst_queue_fixture.h"
 
 #include <QLineEdit>
@@ -9,7 +10,16 @@ class TestQueue : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir recordDir;
     std::unique_ptr<TestFtpServer> server;
+
+    QString commandsFile() const { return recordDir.filePath("commands.txt"); }
+    QStringList received() const // what the server was sent, in order, its PASS hidden
+    {
+        QFile file(commandsFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
 
     bool put(const QString &relative, const QByteArray &data)
     {
@@ -20,8 +30,53 @@ class TestQueue : public QObject
 private slots:
     void initTestCase()
     {
-        server = std::make_unique<TestFtpServer>();
+        server = std::make_unique<TestFtpServer>(QStringList{"--commands", commandsFile()});
         QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+    }
+
+    // The log's "Command: " lines are the server's record of what it received, line by line.
+    void logShowsEveryCommandAsSent_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *action : {"login", "delete", "upload", "rename"})
+            QTest::newRow(action) << QString(action);
+    }
+    void logShowsEveryCommandAsSent()
+    {
+        QFETCH(QString, action);
+        QFile::remove(commandsFile());
+        QVERIFY(put("sent/a.txt", "a"));
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        qsizetype logFrom = 0, receivedFrom = 0;
+        if (action != "login") {
+            f.showRemote("/sent/");
+            f.selectRemote("a.txt");
+            logFrom = f.logLines().size();
+            receivedFrom = received().size();
+        }
+        if (action == "delete") {
+            f.prompter->answers = {Prompter::Answer::Ok};
+            f.window->remoteOperations().btnDelete_Click();
+            QVERIFY(!QFile::exists(server->pathOf("sent/a.txt")));
+        } else if (action == "rename") {
+            f.prompter->inputs = {"b.txt"};
+            f.window->remoteOperations().btnRename_Click();
+            QCOMPARE(server->readFile("sent/b.txt"), QByteArray("a"));
+        } else if (action == "upload") {
+            QVERIFY(writeLocal(f.localPath("up.bin"), pattern(3000)));
+            f.showLocal(f.local.path());
+            f.window->queuePane().QueueLocalFile(f.localPath("up.bin"), "/sent/new/up.bin");
+            f.window->queuePane().ProcessTransfer();
+            QCOMPARE(server->readFile("sent/new/up.bin"), pattern(3000));
+        }
+        const QStringList lines = f.logLines().mid(logFrom);
+        QStringList logged = lines.filter(QRegularExpression("^Command: "));
+        logged.replaceInStrings(QRegularExpression("^Command: "), "").replaceInStrings("PASS ********", "PASS ****");
+        QCOMPARE(logged, received().mid(receivedFrom));
+        if (action == "login") // each reply after its command
+            QVERIFY(lines.indexOf(QRegularExpression("^331 .*")) == lines.indexOf("Command: USER tester") + 1);
+        QDir(server->pathOf("sent")).removeRecursively();
     }
 
     void nothingIsQueuedWithoutAConnection()
@@ -123,7 +178,7 @@ private slots:
         QCOMPARE(f.queueColumn("size"), QStringList{"5 000"});
         f.window->queuePane().ProcessTransfer();
         QCOMPARE(server->readFile("new/sub/f.bin"), pattern(5000, 3));
-        QCOMPARE(f.commands("STOR"), QStringList{"Command: STOR " + f.localPath("up.bin")});
+        QCOMPARE(f.commands("RNTO"), QStringList{"Command: RNTO /new/sub/f.bin"}); // from its temporary name
         // An existing remote file is replaced; the remote list shows the folder after the queue.
         f.showRemote("/new/sub/");
         QueueWindow::select(f.window->ListView3, {"second.bin"});

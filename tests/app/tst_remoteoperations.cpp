@@ -73,7 +73,7 @@ private slots:
         f.window->action("menu1_delete")->trigger();
         QVERIFY(!exists("t"));
         QCOMPARE(f.prompter->shown.size(), 1); // the question, nothing else
-        QCOMPARE(f.logLines().filter(QRegularExpression("^Command: RM ")).size(), 5);
+        QCOMPARE(f.logLines().filter(QRegularExpression("^Command: DELE ")).size(), 5);
         QVERIFY(f.remoteRow("t") < 0);
         QCOMPARE(f.state.currentRemoteFolder, QString("/"));
     }
@@ -93,9 +93,9 @@ private slots:
         QVERIFY(!exists("p/one.txt"));
         QVERIFY(!exists("p/two.txt"));
         QVERIFY(exists("p/keep.txt"));
-        QStringList removed = f.logLines().filter(QRegularExpression("^Command: RM "));
+        QStringList removed = f.logLines().filter(QRegularExpression("^Command: DELE "));
         removed.sort();
-        QCOMPARE(removed, QStringList({"Command: RM one.txt", "Command: RM two.txt"}));
+        QCOMPARE(removed, QStringList({"Command: DELE one.txt", "Command: DELE two.txt"}));
     }
 
     void renameSendsNothingForTheSameOrAnEmptyNameOrATakenOne()
@@ -211,7 +211,7 @@ private slots:
         const QStringList after = f.logLines().mid(before);
         QVERIFY(after.first().startsWith("200"));
         QVERIFY(!after.contains("Command: NOOP"));
-        QVERIFY(after.contains("Command: LIST")); // listed again
+        QVERIFY(after.contains("Command: MLSD")); // listed again
         // A command that opens a data connection does not hang the program.
         f.prompter->inputs = {"LIST"};
         QElapsedTimer timer;
@@ -245,6 +245,7 @@ private slots:
         QVERIFY(record.open(QIODevice::ReadOnly));
         QCOMPARE(record.readAll(), QByteArray(" n3w pass\n"));
         QVERIFY(!f.logText().contains("n3w pass"));
+        QVERIFY(f.logLines().contains("Command: SITE PSWD  ********")); // logged as sent, the password hidden
         QTRY_VERIFY(!ops(f).passwordWindow());
     }
 

@@ -52,7 +52,8 @@ private slots:
             if (line.startsWith("Command: "))
                 commands << line.mid(9);
         QCOMPARE(commands,
-                 QStringList({"AUTH TLS", "CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV", "CWD /", "PWD", "LIST"}));
+                 QStringList({"AUTH TLS", "USER tester", "PASS ********", "FEAT", "OPTS UTF8 ON", "CWD /", "PWD", "SYST",
+                              "FEAT", "TYPE A", "PASV", "CWD /", "PWD", "TYPE A", "EPSV", "LIST"}));
         // This server has no TLS: the log says, in red, that the password went in clear.
         const qsizetype warning = lines.indexOf(QRegularExpression("^The server does not support FTP over TLS.*"));
         QVERIFY(warning > lines.indexOf("Command: AUTH TLS"));
@@ -60,7 +61,7 @@ private slots:
         const int connected = lines.indexOf("Connected to remote host.");
         QVERIFY(connected > lines.indexOf("Command: PASV"));
         QCOMPARE(lines.last(), QString("Directory listing successfully completed."));
-        // Every command is followed by a reply; commands are dark blue and 2xx replies dark green.
+        // Commands are dark blue and 2xx replies dark green.
         QTextDocument *doc = f.window->RichTextBox1->document();
         for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
             if (b.text().isEmpty())

@@ -20,7 +20,6 @@ public:
     FtpSession *session() override { return connection; }
     bool queueRunning() const override { return true; }
     TransferSettings settings() const override { return transferSettings; }
-    void logCommand(const QString &command) override { log << "Command: " + command; }
     void logEvent(const QString &text) override { log << text; }
     void logReply(const QString &reply) override { log << reply.trimmed(); }
     void showTotals() override {}

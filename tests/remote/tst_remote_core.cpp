@@ -165,8 +165,7 @@ private slots:
         options.password = "pw-pw";
         options.timeoutMs = 5000;
         QVERIFY(session.open(options));
-        RemoteFolderRemover remover(session,
-                                    {[](const QString &) {}, [](const QString &) {}, [] {}, [] { return true; }});
+        RemoteFolderRemover remover(session, {[](const QString &) {}, [] {}, [] { return true; }});
         QVERIFY(!remover.RemoveRemoteFolder("/top"));
         for (const QByteArray &command : peer.commands())
             QVERIFY2(!command.contains("a\x01b"), command.constData());
