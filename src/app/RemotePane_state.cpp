@@ -41,5 +41,7 @@ void RemotePane::showPadlock()
     for (const FtpSession::LogLine &line : m_session->loginLog())
         if (const auto match = described.match(line.text); line.kind == FtpSession::LogLine::Note && match.hasMatch())
             tls = match.captured(1);
-    m_window.padlock()->showConnection(*m_session, tls, m_fingerprint);
+    // Also for a certificate the system trusts, which no question showed.
+    const QString shown = m_session->certificateFingerprint();
+    m_window.padlock()->showConnection(*m_session, tls, shown.isEmpty() ? m_fingerprint : shown);
 }

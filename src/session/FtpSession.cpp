@@ -30,6 +30,12 @@ FtpSession::~FtpSession()
         m_loop->exit(1); // the waiting call sees the guard and returns without touching us
 }
 
+QString FtpSession::certificateFingerprint() const
+{
+    return isEncrypted() ? FtpCertificate::fingerprintText(FtpCertificate::digest(m_control.peerCertificate()))
+                         : QString();
+}
+
 bool FtpSession::open(const FtpOptions &options)
 {
     if (isBusy())

@@ -38,6 +38,8 @@ public:
     // check means such a certificate is refused. The check may run events (a question box).
     void setCertificateCheck(FtpCertificateCheck check) { m_certificateCheck = std::move(check); }
     bool isEncrypted() const { return m_open && m_control.isEncrypted(); }
+    // The SHA-256 fingerprint of the certificate the server showed; empty without TLS.
+    QString certificateFingerprint() const;
     bool protectsData() const { return m_open && m_ctx.protectData; }
     void close();                         // sends nothing; ends any call in progress
     bool isOpen() const { return m_open; }
