@@ -5,14 +5,15 @@
 #include <QStringList>
 
 // One stored profile: the connection fields as the user typed them, kept as text.
+// Every member has its default here, so that a profile can be written with only the fields it sets.
 struct Profile
 {
-    QString server;
+    QString server{};
     QString port = QStringLiteral("21");
-    QString username;
-    QString password;
-    QString proxy;
-    QString comments;
+    QString username{};
+    QString password{};
+    QString proxy{};
+    QString comments{};
     QString keepAlive = QStringLiteral("0");
     QString timeout = QStringLiteral("0");
     bool active = true;

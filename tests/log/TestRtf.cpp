@@ -50,12 +50,15 @@ private slots:
             QVERIFY(uchar(c) < 0x80);
     }
 
-    void sameColourRunsMergeWithoutChangingTheDocument()
+    void sameColourRunsMergeAndGroupsEndTheirColour()
     {
         const LogRuns split = {{"a\n", blue}, {"b\n", blue}, {"c", green}};
         const LogRuns read = RtfReader::read(RtfWriter::document(split));
         QCOMPARE(read, (LogRuns{{"a\nb\n", blue}, {"c", green}}));
         QCOMPARE(RtfWriter::document(read), RtfWriter::document(split));
+        // A colour set inside a group ends with it.
+        QCOMPARE(RtfReader::read("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}a{\\cf1 b}c}"),
+                 (LogRuns{{"a", black}, {"b", red}, {"c", black}}));
     }
 
     void readsOtherEditorsDocuments_data()
@@ -82,9 +85,9 @@ private slots:
                           "{\\*\\shppict{\\pict\\pngblip 89504e47}}{\\nonshppict{\\pict\\wmetafile8 0100}}"
                           "\\pard\\plain A\\tab B\\line C\\~D\\emdash\\par}")
             << QStringLiteral("226 € “ok”\nA\tB\nC\u00A0D\u2014\n") << black;
-        QTest::newRow("table without default entry") << QByteArray("{\\rtf1{\\colortbl\\red0\\green64\\blue0;}"
-                                                                   "\\cf0 green\\cf9 unknown is black}")
-                                                     << QStringLiteral("greenunknown is black") << black;
+        QTest::newRow("table without default entry")
+            << QByteArray("{\\rtf1{\\colortbl\\red0\\green64\\blue0;}\\cf0 green\\cf9 unknown is black}")
+            << QStringLiteral("greenunknown is black") << black;
         QTest::newRow("binary data and fields")
             << QByteArray("{\\rtf1 a{\\*\\blob\\bin4 }}{x}b{\\field{\\*\\fldinst HYPERLINK x}{\\fldrslt link}}}")
             << QStringLiteral("ablink") << black;
@@ -100,18 +103,11 @@ private slots:
         QCOMPARE(runs.constLast().colour.rgb(), lastColour.rgb());
     }
 
-    void colourChangesBackAtGroupEnd()
-    {
-        const LogRuns runs = RtfReader::read("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}a{\\cf1 b}c}");
-        QCOMPARE(runs, (LogRuns{{"a", black}, {"b", red}, {"c", black}}));
-    }
-
     void anythingElseLoadsAsPlainText_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("utf-8") << QByteArray("Résumé\r\nline 2\rline 3\n")
-                               << QStringLiteral("Résumé\nline 2\nline 3\n");
+        QTest::newRow("utf-8") << QByteArray("Résumé\r\nline 2\rline 3\n") << QStringLiteral("Résumé\nline 2\nline 3\n");
         QTest::newRow("windows-1252") << QByteArray("caf\xe9 \x80") << QStringLiteral("café €");
         QTest::newRow("braces but no rtf") << QByteArray("{\\rtx1 a}") << QStringLiteral("{\\rtx1 a}");
         QTest::newRow("empty") << QByteArray() << QString();

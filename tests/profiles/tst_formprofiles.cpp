@@ -1,62 +1,35 @@
 // The profile manager on the offscreen platform, opened from a main window with scripted prompts;
 // Connect runs against the local FTP server.
 #include "../app/MainWindowFixture.h"
-#include "EncodeHex64.h"
 #include "ProfileFile.h"
+#include "ProfileTestFiles.h"
 #include "formprofiles.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QThread>
 #include <QTreeView>
-#include <atomic>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
-int unixMode(const QString &path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QByteArray profileBytes(const QString &server, const QString &port, const QString &user, const QString &active,
-                        const QString &comments = {})
-{
-    Profile p;
-    p.server = server;
-    p.port = port;
-    p.username = user;
-    p.password = "pw-" + user;
-    p.comments = comments;
-    QByteArray bytes = ProfileFile::serialize(p);
-    return bytes.replace("<active>1</active>", ("<active>" + active + "</active>").toUtf8());
-}
-
+// A main window whose profiles folder holds home.dat, work/office.dat and work/old/gone.dat.
 struct ManagerFixture : MainWindowFixture
 {
     QString root() const { return state.folders.profiles; }
+
+    ManagerFixture()
+    {
+        QDir().mkpath(root() + "work/old");
+        const Profile home{.server = "home.example", .port = "2121", .username = "me", .password = "pw-me",
+                           .comments = "line 1\r\nline 2", .active = false};
+        writeBytes(root() + "home.dat", ProfileFile::serialize(home));
+        writeBytes(root() + "work/office.dat",
+                   ProfileFile::serialize({.server = "office.example", .username = "boss", .password = "pw-boss"}));
+        writeBytes(root() + "work/old/gone.dat", ProfileFile::serialize({.server = "gone.example"}));
+    }
 
     formprofiles *open()
     {
@@ -81,6 +54,8 @@ struct ManagerFixture : MainWindowFixture
         names.sort();
         return names;
     }
+
+    QString lastMessage() const { return prompter->messageTexts().last(); }
 };
 
 } // namespace
@@ -89,47 +64,24 @@ class TestFormProfiles : public QObject
 {
     Q_OBJECT
 
-    void makeStore(const ManagerFixture &f)
-    {
-        QVERIFY(QDir().mkpath(f.root() + "work/old"));
-        QVERIFY(writeBytes(f.root() + "home.dat", profileBytes("home.example", "2121", "me", "0", "line 1\r\nline 2")));
-        QVERIFY(writeBytes(f.root() + "work/office.dat", profileBytes("office.example", "21", "boss", "1")));
-        QVERIFY(writeBytes(f.root() + "work/old/gone.dat", profileBytes("gone.example", "21", "x", "1")));
-    }
-
 private slots:
-    void opensOnceWithAWholeOpenTree()
+    void opensOnceAndClicksFillOrClearTheFields()
     {
         ManagerFixture f;
-        makeStore(f);
         formprofiles *m = f.open();
-        QVERIFY(m);
         QCOMPARE(m->windowTitle(), QString("Vestrigal - FTP Profiles"));
-        QCOMPARE(m->profileTree->rowCount(), 1);
-        QCOMPARE(m->profileTree->item(0)->text(), QString("Profiles"));
         QVERIFY(m->TreeView1->isExpanded(m->node(f.root() + "work/old/")->index()));
         QVERIFY(!m->txtServer->isEnabled() && !m->btnConnect->isEnabled() && !m->optActive->isEnabled());
         QCOMPARE(m->currentFolder(), f.root());
-        // The toolbar's button shows the same window.
-        f.window->Toolbar1_ButtonClick(1);
+        f.window->Toolbar1_ButtonClick(1); // the toolbar's button shows the same window
         QCOMPARE(f.window->findChildren<formprofiles *>().size(), 1);
-        QCOMPARE(m->action("menu_save")->shortcut(), QKeySequence("Ctrl+S"));
-    }
 
-    void profileClickFillsAndFolderClickClears()
-    {
-        ManagerFixture f;
-        makeStore(f);
-        formprofiles *m = f.open();
         ManagerFixture::click(m, f.root() + "home.dat");
         QVERIFY(m->txtServer->isEnabled() && m->btnSave->isEnabled() && m->optPassive->isEnabled());
-        QCOMPARE(m->txtServer->text(), QString("home.example"));
-        QCOMPARE(m->txtPort->text(), QString("2121"));
-        QCOMPARE(m->txtPassword->text(), QString("pw-me"));
-        QCOMPARE(m->txtPassword->echoMode(), QLineEdit::Password);
+        QCOMPARE(m->txtServer->text() + ' ' + m->txtPort->text() + ' ' + m->txtPassword->text(),
+                 QString("home.example 2121 pw-me"));
         QCOMPARE(m->txtComments->toPlainText(), QString("line 1\nline 2"));
         QVERIFY(m->optPassive->isChecked());
-        QCOMPARE(m->currentFolder(), f.root()); // a profile click leaves the folder
 
         ManagerFixture::click(m, f.root() + "work/");
         QCOMPARE(m->currentFolder(), f.root() + "work/");
@@ -137,93 +89,63 @@ private slots:
         QVERIFY(m->txtServer->text().isEmpty() && m->txtPort->text().isEmpty() &&
                 m->txtComments->toPlainText().isEmpty());
         QVERIFY(m->action("menu_add")->isEnabled());
-
-        // A damaged file: the message, and the fields up to the damage.
-        QVERIFY(writeBytes(f.root() + "bad.dat", "<server>half</server><port>99"));
-        m->GetProfiles();
-        m->txtUsername->setText("kept");
-        ManagerFixture::click(m, f.root() + "bad.dat");
-        QCOMPARE(f.prompter->messageTexts().last(),
-                 QString("Error, information file is damaged. Please re-create the profile."));
-        QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::Critical);
-        QCOMPARE(m->txtServer->text(), QString("half"));
-        QCOMPARE(m->txtUsername->text(), QString("kept"));
     }
 
     void addAndCreateFolderUseTheLastClickedFolder()
     {
         ManagerFixture f;
-        makeStore(f);
         formprofiles *m = f.open();
         ManagerFixture::click(m, f.root() + "work/old/");
         ManagerFixture::click(m, f.root() + "home.dat");
-        f.prompter->inputs << "ftp.new.example";
+        f.prompter->inputs << "ftp.new.example" << "ftp.new.example" << "a/b" << "sub" << "sub";
         m->action("menu_add")->trigger();
-        QVERIFY(QFile::exists(f.root() + "work/old/ftp.new.example.dat"));
         QVERIFY(m->node(f.root() + "work/old/ftp.new.example.dat"));
         QCOMPARE(m->currentFolder(), f.root() + "work/old/"); // survives the rebuild
 
-        f.prompter->inputs << "ftp.new.example"
-                           << "a/b"
-                           << "sub"
-                           << "sub";
         m->action("menu_add")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(),
-                 QString("This profile already exists, please choose another name."));
+        QCOMPARE(f.lastMessage(), QString("This profile already exists, please choose another name."));
         m->action("menu_add")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The name cannot hold the character \"/\"."));
+        QCOMPARE(f.lastMessage(), QString("The name cannot hold the character \"/\"."));
         m->action("menu_cfolder")->trigger();
         QVERIFY(QFileInfo(f.root() + "work/old/sub").isDir());
         m->action("menu_cfolder")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not create directory."));
+        QCOMPARE(f.lastMessage(), QString("Could not create directory."));
     }
 
-    void deleteKeyRemovesAFolderWithItsContents()
+    // Delete removes the clicked folder with its contents at once; "delete all" asks and keeps
+    // the folders; "clear all" asks and keeps only the profiles folder.
+    void deleteRemoveAllAndClearAll()
     {
         ManagerFixture f;
-        makeStore(f);
+        QVERIFY(QDir().mkpath(f.root() + "other/deep"));
+        QVERIFY(writeBytes(f.root() + "other/deep/again.dat", "x"));
         formprofiles *m = f.open();
         ManagerFixture::click(m, f.root() + "work/");
         QTest::keyClick(m->TreeView1, Qt::Key_Delete);
-        QCOMPARE(f.onDisk(), QStringList{"home.dat"});
+        QCOMPARE(f.onDisk(), QStringList({"home.dat", "other", "other/deep", "other/deep/again.dat"}));
         QVERIFY(!m->node(f.root() + "work/"));
         QCOMPARE(m->currentFolder(), f.root()); // the folder it named is gone
         QVERIFY(f.prompter->shown.isEmpty());   // no confirmation
-        // The root is never deleted.
-        ManagerFixture::click(m, f.root());
-        m->action("menu_remove")->trigger();
-        QCOMPARE(f.onDisk(), QStringList{"home.dat"});
-    }
 
-    void removeAllKeepsFoldersAndClearAllKeepsTheRoot()
-    {
-        ManagerFixture f;
-        makeStore(f);
-        formprofiles *m = f.open();
-        f.prompter->answers << Prompter::Answer::Cancel;
+        f.prompter->answers << Prompter::Answer::Cancel << Prompter::Answer::Ok << Prompter::Answer::Ok;
         m->action("menu_delete")->trigger();
-        QCOMPARE(f.onDisk().size(), 5);
-        f.prompter->answers << Prompter::Answer::Ok;
+        QCOMPARE(f.onDisk().size(), 4);
         m->action("menu_delete")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Are you sure you want to delete all profiles?"));
-        QCOMPARE(f.onDisk(), QStringList({"work", "work/old"}));
+        QCOMPARE(f.lastMessage(), QString("Are you sure you want to delete all profiles?"));
+        QCOMPARE(f.onDisk(), QStringList({"other", "other/deep"}));
 
-        QVERIFY(writeBytes(f.root() + "work/old/again.dat", "x"));
+        QVERIFY(writeBytes(f.root() + "other/deep/again.dat", "x"));
         m->GetProfiles();
-        f.prompter->answers << Prompter::Answer::Ok;
         m->action("menu_clear")->trigger();
-        QCOMPARE(f.prompter->messageTexts().last(),
-                 QString("Are you sure you want to clear all? All folders and profiles will be lost."));
+        QCOMPARE(f.lastMessage(), "Are you sure you want to clear all? All folders and profiles will be lost.");
         QVERIFY(f.onDisk().isEmpty());
         QVERIFY(QFileInfo(f.root()).isDir());
-        QCOMPARE(m->profileTree->rowCount(), 1);
         QCOMPARE(m->profileTree->item(0)->rowCount(), 0);
     }
 
     void saveInfoWritesTheShownFields()
     {
         ManagerFixture f;
-        makeStore(f);
         formprofiles *m = f.open();
         ManagerFixture::click(m, f.root() + "work/office.dat");
         m->txtServer->setText("edited.example");
@@ -231,21 +153,15 @@ private slots:
         m->txtComments->setPlainText("a\nb");
         m->optPassive->setChecked(true);
         m->btnSave->click();
-        QCOMPARE(f.prompter->messageTexts().last(), QString(64, '0')); // the user name's digits, emptied
-        QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::None);
-        const Profile saved = ProfileFile::toProfile(ProfileFile::read(f.root() + "work/office.dat"));
-        QCOMPARE(saved.server, QString("edited.example"));
-        QCOMPARE(saved.username, QString());
-        QCOMPARE(saved.password, QString("pw-boss"));
-        QCOMPARE(saved.comments, QString("a\r\nb"));
-        QVERIFY(!saved.active);
-        QCOMPARE(unixMode(f.root() + "work/office.dat"), 0600);
+        QCOMPARE(f.lastMessage(), QString(64, '0')); // the user name's digits, emptied
+        QCOMPARE(ProfileFile::read(f.root() + "work/office.dat").values,
+                 QStringList({"edited.example", "21", "", "pw-boss", "", "a\r\nb", "0", "0", "0"}));
 
         // A field holding a tag is refused; nothing is written.
         m->txtUsername->setText("x</server>");
         m->action("menu_save")->trigger();
-        QVERIFY(f.prompter->messageTexts().last().contains("</server>"));
-        QCOMPARE(ProfileFile::toProfile(ProfileFile::read(f.root() + "work/office.dat")).username, QString());
+        QVERIFY(f.lastMessage().contains("</server>"));
+        QCOMPARE(ProfileFile::read(f.root() + "work/office.dat").values.value(2), QString());
     }
 
     // After a damaged read the fields mix the damaged file's values with the previous profile's:
@@ -253,24 +169,22 @@ private slots:
     void damagedReadIsNeitherSavedNorConnected()
     {
         ManagerFixture f;
-        makeStore(f);
         const QByteArray bad = "<server>evil.example</server><port>99", notes = "my own notes";
         QVERIFY(writeBytes(f.root() + "bad.dat", bad));
-        QVERIFY(writeBytes(f.root() + "notes.txt", notes));
         f.window->txtServer->setText("before");
         f.window->txtPassword->setText("before");
         formprofiles *m = f.open();
-        for (const QString &name : {QString("bad.dat"), QString("notes.txt")}) {
-            ManagerFixture::click(m, f.root() + "home.dat"); // fills every field with home's values
-            ManagerFixture::click(m, f.root() + name);
-            m->btnSave->click();
-            QVERIFY2(f.prompter->messageTexts().last().contains("could not be read whole"), qPrintable(name));
-            m->action("menu_connect")->trigger();
-            QVERIFY2(f.prompter->messageTexts().last().contains("could not be read whole"), qPrintable(name));
-            QVERIFY(m->isVisible());
-        }
+        ManagerFixture::click(m, f.root() + "home.dat"); // fills every field with home's values
+        ManagerFixture::click(m, f.root() + "bad.dat");
+        QCOMPARE(f.lastMessage(), QString("Error, information file is damaged. Please re-create the profile."));
+        // The fields up to the damage are filled, the others keep what they showed.
+        QCOMPARE(m->txtServer->text() + ' ' + m->txtUsername->text(), QString("evil.example me"));
+        m->btnSave->click();
+        QVERIFY(f.lastMessage().contains("could not be read whole"));
+        m->action("menu_connect")->trigger();
+        QVERIFY(f.lastMessage().contains("could not be read whole"));
+        QVERIFY(m->isVisible());
         QCOMPARE(readBytes(f.root() + "bad.dat"), bad);
-        QCOMPARE(readBytes(f.root() + "notes.txt"), notes);
         QCOMPARE(f.window->txtServer->text() + f.window->txtPassword->text(), QString("beforebefore"));
 
         // A profile read whole that is no profile any more by the time of saving is left alone.
@@ -278,67 +192,22 @@ private slots:
         QVERIFY(writeBytes(f.root() + "home.dat", notes));
         m->btnSave->click();
         QCOMPARE(readBytes(f.root() + "home.dat"), notes);
-        QVERIFY(f.prompter->messageTexts().last().contains("not a whole profile"));
-    }
-
-    // Only regular files of a sensible size are listed and read: a FIFO would block the read for
-    // ever and a link to a device would fill the memory. Swapped in after the listing, they are
-    // refused when clicked as well.
-    void fifosDevicesAndHugeFilesAreNotRead()
-    {
-        ManagerFixture f;
-        makeStore(f);
-        QVERIFY(::mkfifo(QFile::encodeName(f.root() + "pipe.dat").constData(), 0600) == 0);
-        QVERIFY(QFile::link("/dev/zero", f.root() + "zero.dat"));
-        QVERIFY(writeBytes(f.root() + "huge.dat", profileBytes("h", "21", "u", "1") + QByteArray(2 << 20, '\n')));
-        formprofiles *m = f.open();
-        QVERIFY(!m->node(f.root() + "pipe.dat") && !m->node(f.root() + "zero.dat"));
-        QVERIFY(m->node(f.root() + "huge.dat") && m->node(f.root() + "home.dat"));
-        ManagerFixture::click(m, f.root() + "huge.dat");
-        QCOMPARE(f.prompter->shown.size(), 1);
-
-        QVERIFY(QFile::remove(f.root() + "home.dat"));
-        QVERIFY(::mkfifo(QFile::encodeName(f.root() + "home.dat").constData(), 0600) == 0);
-        QVERIFY(QFile::remove(f.root() + "work/office.dat"));
-        QVERIFY(QFile::link("/dev/zero", f.root() + "work/office.dat"));
-        // Should the read block on the FIFO, a writer comes along to end the test instead of hanging.
-        std::atomic<bool> done{false};
-        std::thread writer([&] {
-            for (int i = 0; i < 50 && !done; ++i)
-                QThread::msleep(100);
-            const int fd = ::open(QFile::encodeName(f.root() + "home.dat").constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        });
-        QElapsedTimer clock;
-        clock.start();
-        ManagerFixture::click(m, f.root() + "home.dat");
-        ManagerFixture::click(m, f.root() + "work/office.dat");
-        done = true;
-        writer.join();
-        QVERIFY2(clock.elapsed() < 3000, "the read waited for a writer");
-        QCOMPARE(f.prompter->messageTexts(),
-                 QStringList(3, "Error, information file is damaged. Please re-create the profile."));
+        QVERIFY(f.lastMessage().contains("not a whole profile"));
     }
 
     void connectWithPassiveFillsTheMainWindowFirst()
     {
         TestFtpServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        QVERIFY(QDir().mkpath(server.pathOf("pub")));
         QVERIFY(server.writeFile("pub/inside.txt", "x"));
         ManagerFixture f;
-        Profile p;
-        p.server = QString("ftp://%1:%2/pub").arg(server.host()).arg(server.port());
-        p.username = server.user();
-        p.password = server.password();
-        p.timeout = "30000";
-        p.active = false;
-        QVERIFY(writeBytes(f.root() + "local.dat", ProfileFile::serialize(p)));
+        const QString address = QString("ftp://%1:%2/pub").arg(server.host()).arg(server.port());
+        const Profile local{.server = address, .username = server.user(), .password = server.password(),
+                            .timeout = "30000", .active = false};
+        QVERIFY(writeBytes(f.root() + "local.dat", ProfileFile::serialize(local)));
         f.window->checkType->setChecked(true);
         QPointer<formprofiles> m = f.open();
         ManagerFixture::click(m, f.root() + "local.dat");
-        QVERIFY(m->optPassive->isChecked());
 
         // When the connection starts, the fields are already there.
         QStringList seen;
@@ -351,9 +220,6 @@ private slots:
         m->btnConnect->click();
         QCOMPARE(seen, QStringList({server.host(), QString::number(server.port()), server.user(), "30000", "passive",
                                     "hidden"}));
-        QVERIFY(f.state.connected());
-        QVERIFY(f.logLines().contains("Connected to remote host."));
-        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
         QVERIFY(f.remoteNames().contains("inside.txt"));
         QTRY_VERIFY(m.isNull()); // closed after the connection
     }

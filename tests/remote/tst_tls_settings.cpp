@@ -77,6 +77,10 @@ private slots:
         QCOMPARE(again->host, QString("::1"));
         QCOMPARE(again->security, FtpSecurity::Explicit);
         QCOMPARE(ConnectionUrl::parse("ftp://h/")->serverField(), QString("h"));
+        // A user without a password keeps the name; no user at all is anonymous.
+        QCOMPARE(ConnectionUrl::parse("ftp://bob@h/")->user, QString("bob"));
+        const auto anonymous = ConnectionUrl::parse("ftp://h");
+        QCOMPARE(anonymous->user + ' ' + anonymous->port, QString("anonymous 21"));
         QVERIFY(!ConnectionUrl::parse("http://h/"));
         QVERIFY(!ConnectionUrl::parse("h"));
     }
