@@ -173,6 +173,11 @@ struct QueueWindow : MainWindowFixture
         window->localPane().ClientGetDirectoryContents();
     }
     static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
+    void typeLocal(const QString &folder)
+    {
+        window->txtLocal->setText(folder);
+        window->localPane().txtLocal_KeyPress();
+    }
     QStringList queueColumn(const QString &key) const
     {
         QStringList texts;

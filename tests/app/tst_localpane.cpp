@@ -242,7 +242,6 @@ private slots:
         QCOMPARE(f.prompter->prompts,
                  QStringList{"Please enter the new name for a.txt. Do not use the characters / \\ * ':"});
         QCOMPARE(f.names(), QStringList({"..", "a.txt", "b.txt"}));
-        QCOMPARE(readLocal(f.work + "b.txt"), QByteArray("B"));
         QVERIFY(f.prompter->shown.isEmpty()); // a failed rename is silent
         // In place: the label edit renames; a refused one gets its old label back.
         f.rows()->item(1, 0)->setText("c.txt");

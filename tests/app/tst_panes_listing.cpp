@@ -69,8 +69,7 @@ private slots:
         QCOMPARE(f.status(), QString("Ready."));
 
         // The listed folder itself went: its nearest parent that exists is shown.
-        f.window->txtDirectory->setText("/p/q/");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/p/q/");
         QCOMPARE(f.remoteNames(), QStringList({"..", "z.txt"}));
         QVERIFY(QDir(server->pathOf("p/q")).removeRecursively());
         f.window->remotePane().menu_refresh_server_Click();
@@ -115,7 +114,7 @@ private slots:
     {
         QueueWindow f;
         QVERIFY(f.connect(*slow));
-        QueueWindow::select(f.window->ListView1, {"d"});
+        selectRows(f.window->ListView1, {"d"});
         RemoteOperations &ops = f.window->remoteOperations();
         // A second Delete and a raw command while the first delete pass runs.
         QTimer::singleShot(100, f.window.get(), [&ops] { ops.btnDelete_Click(); });

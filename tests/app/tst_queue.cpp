@@ -86,7 +86,7 @@ private slots:
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/three/");
-        QueueWindow::select(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
+        selectRows(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
         QStringList seen; // the queue as it looked while the first file moved
         connect(&f.engine(), &TransferEngine::progressed, this, [&](int, qint64) {
             if (seen.isEmpty())
@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(f.commands("RNTO"), QStringList{"Command: RNTO /new/sub/f.bin"}); // from its temporary name
         // An existing remote file is replaced; the remote list shows the folder after the queue.
         f.showRemote("/new/sub/");
-        QueueWindow::select(f.window->ListView3, {"second.bin"});
+        selectRows(f.window->ListView3, {"second.bin"});
         f.state.currentRemoteFolder = "/new/sub/";
         f.window->action("menu2_upload")->trigger();
         QCOMPARE(server->readFile("new/sub/second.bin"), pattern(10, 4));
@@ -148,8 +148,7 @@ private slots:
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/down/");
-        f.window->txtLocal->setText(f.local.path()); // the local tree opens down to the folder
-        f.window->localPane().txtLocal_KeyPress();
+        f.typeLocal(f.local.path()); // the local tree opens down to the folder
         f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
         f.window->queuePane().ProcessTransfer();
         QCOMPARE(readLocal(f.localPath("deep/er/f.bin")), pattern(3000, 5));
@@ -166,7 +165,7 @@ private slots:
         QVERIFY(f.connect(*server));
         f.showRemote("/fail/");
         QVERIFY(QFile::remove(server->pathOf("fail/gone.bin")));
-        QueueWindow::select(f.window->ListView1, {"gone.bin", "kept.bin"});
+        selectRows(f.window->ListView1, {"gone.bin", "kept.bin"});
         f.window->queuePane().btnDownload_Click();
         QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file /fail/gone.bin"});
         QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Critical);
@@ -185,7 +184,7 @@ private slots:
         f.showLocal(f.local.path());
         // Paused: the entry waits, and the file goes before the queue resumes.
         f.window->action("menu3_pause")->trigger();
-        QueueWindow::select(f.window->ListView3, {"v.bin"});
+        selectRows(f.window->ListView3, {"v.bin"});
         f.window->queuePane().btnUpload_Click();
         QCOMPARE(f.queueColumn("stat"), QStringList{"Paused"});
         QCOMPARE(f.totals(), QString("Queue: Paused 1 files, 5 bytes"));
@@ -216,8 +215,7 @@ private slots:
         QCOMPARE(QDir(f.localPath("rt")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"sub", "x"}));
 
         QVERIFY(QDir().mkpath(f.localPath("rt/empty")));
-        f.window->txtLocal->setText(f.localPath("rt"));
-        f.window->localPane().txtLocal_KeyPress();
+        f.typeLocal(f.localPath("rt"));
         f.state.currentRemoteFolder = "/";
         f.window->queuePane().btnPause_Click();
         f.window->queuePane().menu5_upload_Click();

@@ -60,7 +60,7 @@ private slots:
     void pauseHoldsMidFileAndResumeFinishesItBothWays()
     {
         std::unique_ptr<QueueWindow> f(connected("/c/"));
-        QueueWindow::select(f->window->ListView1, {"f1.bin", "f2.bin"});
+        selectRows(f->window->ListView1, {"f1.bin", "f2.bin"});
         QStringList atPause;
         atPercent(*f, 42, [&] {
             f->window->action("menu_pause")->trigger();
@@ -86,7 +86,7 @@ private slots:
         // The same for an upload.
         QVERIFY(writeLocal(f->localPath("up.bin"), pattern(kFile, 9)));
         f->showLocal(f->local.path());
-        QueueWindow::select(f->window->ListView3, {"up.bin"});
+        selectRows(f->window->ListView3, {"up.bin"});
         bool paused = false;
         atPercent(*f, 40, [&] {
             f->window->queuePane().btnPause_Click();
@@ -104,7 +104,7 @@ private slots:
         // The queue's order is the list's.
         const QStringList order = f->remoteNames().filter(QRegularExpression("^f\\d\\.bin$"));
         QCOMPARE(order.size(), 3);
-        QueueWindow::select(f->window->ListView1, order);
+        selectRows(f->window->ListView1, order);
         QStringList during;
         atPercent(*f, 30, [&] {
             QItemSelectionModel *selection = f->window->ListView2->selectionModel();
@@ -316,7 +316,7 @@ private slots:
                 QCOMPARE(status->text(), QString("%1% Transferring").arg(percent)); // the text stays
             }
         });
-        QueueWindow::select(f.window->ListView1, {"slow.bin"});
+        selectRows(f.window->ListView1, {"slow.bin"});
         f.window->queuePane().btnDownload_Click();
         QTRY_COMPARE_WITH_TIMEOUT(f.window->queuePane().queue().count(), 0, 20000);
         QCOMPARE(readLocal(f.localPath("slow.bin")), pattern(kSlowFile));

@@ -204,22 +204,18 @@ private slots:
     {
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
-        f.window->txtDirectory->setText("/pub//");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/pub//");
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
         // A path typed with no node yet gets the nodes along it.
-        f.window->txtDirectory->setText("/pub/docs");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/pub/docs");
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/docs/"));
         QCOMPARE(f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString(), QString("/pub/docs/"));
-        f.window->txtDirectory->setText("/no/such/place");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/no/such/place");
         QCOMPARE(f.prompter->messageTexts().last(), QString("Could not change remote directory."));
         QCOMPARE(f.window->txtDirectory->text(), QString("/pub/docs/"));
         QVERIFY(f.logLines().last().startsWith("550"));
 
-        f.window->txtDirectory->setText("/pub/");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/pub/");
         f.prompter->inputs = {"txt"};
         f.window->action("menu1_showcustom")->trigger();
         QCOMPARE(f.state.remoteFilter, QString("*.txt"));
