@@ -1,23 +1,62 @@
 #pragma once
 
 // A main window on the offscreen platform with its own program folder and scripted prompts,
-// optionally connected to a test FTP server.
+// optionally connected to a test FTP server; QueueWindow adds a local folder of its own, listed.
 #include "AppState.h"
 #include "FtpSession.h"
+#include "LocalPane.h"
+#include "LocalTree.h"
+#include "LogRun.h"
+#include "QueueModel.h"
+#include "QueuePane.h"
 #include "RemotePane.h"
 #include "ScriptedPrompter.h"
 #include "SessionLog.h"
 #include "TestFtpServer.h"
+#include "TransferEngine.h"
 #include "formmain.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+
+inline const QString NeedsConnection = QStringLiteral("You must be connected to a remote server for this operation.");
+
+inline int rowOf(FileListView *list, const QString &name)
+{
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        if (list->model()->item(r, 0)->text() == name)
+            return r;
+    return -1;
+}
+
+// Selects the rows of a list by their names, nothing else.
+inline void selectRows(FileListView *list, const QStringList &names)
+{
+    QItemSelectionModel *selection = list->selectionModel();
+    selection->clearSelection();
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        if (names.contains(list->model()->item(r, 0)->text()))
+            selection->select(list->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// A node of the local tree standing for a folder, as a drop target.
+inline std::unique_ptr<QStandardItem> localNode(const QString &folder)
+{
+    auto node = std::make_unique<QStandardItem>(QFileInfo(folder).fileName());
+    node->setData(folder.endsWith('/') ? folder : folder + '/', LocalTree::PathRole);
+    return node;
+}
 
 struct MainWindowFixture
 {
@@ -26,9 +65,12 @@ struct MainWindowFixture
     ScriptedPrompter *prompter = new ScriptedPrompter;
     std::unique_ptr<formmain> window;
 
-    MainWindowFixture()
+    // Log files named in existingLogs stand in the logs folder before the window starts.
+    explicit MainWindowFixture(const QStringList &existingLogs = {})
     {
         state.folders.createMissing();
+        for (const QString &name : existingLogs)
+            QFile(state.folders.logs + name).open(QIODevice::WriteOnly);
         window = std::make_unique<formmain>(state, std::unique_ptr<Prompter>(prompter));
     }
 
@@ -41,16 +83,30 @@ struct MainWindowFixture
         window->txtTimeout->setText(timeout);
         window->txtKeep->setText(keep);
     }
-
-    bool connect(const TestFtpServer &server)
+    // serverField replaces the host, for a scheme or a port written in it.
+    bool connect(const TestFtpServer &server, const QString &serverField = {})
     {
         fillConnection(server);
+        if (!serverField.isEmpty())
+            window->txtServer->setText(serverField);
         window->remotePane().btnConnect_Click();
         return state.connected();
     }
 
     QString logText() const { return window->sessionLog().plainText(u"\n"); }
     QStringList logLines() const { return logText().split('\n', Qt::SkipEmptyParts); }
+    QStringList commands(const QString &verb) const
+    {
+        return logLines().filter(QRegularExpression("^Command: " + verb + " "));
+    }
+    bool loggedInRed(const QString &text) const
+    {
+        for (const LogRun &run : window->sessionLog().runs())
+            if (run.text.contains(text, Qt::CaseInsensitive) && run.colour == LogColours::red())
+                return true;
+        return false;
+    }
+    QString status() const { return window->statusPanel("")->text(); }
 
     QStandardItemModel *remoteRows() const { return window->ListView1->model(); }
     QStringList remoteNames() const
@@ -71,6 +127,17 @@ struct MainWindowFixture
         window->ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                                         QItemSelectionModel::Rows);
     }
+    void showRemote(const QString &folder)
+    {
+        state.currentRemoteFolder = folder;
+        window->remotePane().FtpGetDirectoryContents();
+    }
+    void typeRemote(const QString &folder)
+    {
+        window->txtDirectory->setText(folder);
+        window->remotePane().txtDirectory_KeyPress();
+    }
+    int queueRows() const { return window->ListView2->model()->rowCount(); }
 };
 
 // The tree node whose key is the given path, searched breadth first from the root.
@@ -87,4 +154,60 @@ inline QStandardItem *nodeWithKey(QStandardItemModel *tree, const QString &key)
             pending << node->child(r);
     }
     return nullptr;
+}
+
+struct QueueWindow : MainWindowFixture
+{
+    QTemporaryDir local;
+
+    QueueWindow() { showLocal(local.path()); }
+
+    QueuePane &queuePane() { return window->queuePane(); }
+    TransferEngine &engine() { return window->queuePane().engine(); }
+    QString totals() const { return window->statusPanel("queue")->text(); }
+    QString localPath(const QString &relative) const { return local.path() + '/' + relative; }
+
+    void showLocal(const QString &folder)
+    {
+        state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
+        window->localPane().ClientGetDirectoryContents();
+    }
+    static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
+    void typeLocal(const QString &folder)
+    {
+        window->txtLocal->setText(folder);
+        window->localPane().txtLocal_KeyPress();
+    }
+    QStringList queueColumn(const QString &key) const
+    {
+        QStringList texts;
+        const int column = window->ListView2->column(key);
+        for (int r = 0; r < window->ListView2->model()->rowCount(); ++r)
+            texts << window->ListView2->model()->item(r, column)->text();
+        return texts;
+    }
+};
+
+inline QByteArray pattern(qsizetype size, int seed = 1)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    quint32 x = quint32(seed) * 2654435761u;
+    for (qsizetype i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        data[i] = char(x >> 24);
+    }
+    return data;
+}
+
+inline bool writeLocal(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+inline QByteArray readLocal(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }

@@ -1,207 +1,302 @@
-// The main window's start state, menus, popups, toolbar and layout, on the offscreen platform.
-#include "AppState.h"
+// The main window's start state, menus, toolbar, splitters and session log, on the offscreen
+// platform; the file lists' sorting and dates; and how telnet is found.
+#include "ListText.h"
+#include "LogFileWriter.h"
 #include "MainMenus.h"
-#include "ScriptedPrompter.h"
+#include "MainWindowFixture.h"
 #include "SplitterBar.h"
-#include "formmain.h"
+#include "TelnetLauncher.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QStandardItemModel>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QTreeView>
+
+namespace {
+
+QColor colourAt(const MainWindowFixture &f, int block)
+{
+    const QTextBlock b = f.window->RichTextBox1->document()->findBlockByNumber(block);
+    return b.begin().fragment().charFormat().foreground().color();
+}
+
+void makeExecutable(const QString &folder, const QString &name)
+{
+    QFile f(folder + "/" + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.setPermissions(f.permissions() | QFile::ExeUser);
+}
+
+QList<QStandardItem *> row(const QString &name, qint64 size)
+{
+    auto *nameItem = new QStandardItem(name);
+    nameItem->setData(name == "..", FileListView::ParentRowRole);
+    nameItem->setData("/x/" + name, FileListView::KeyRole);
+    auto *sizeItem = new QStandardItem(ListText::sizeText(size));
+    sizeItem->setData(size, FileListView::SortRole);
+    return {nameItem, sizeItem};
+}
+
+QStringList names(const FileListView &list)
+{
+    QStringList out;
+    for (int r = 0; r < list.model()->rowCount(); ++r)
+        out << list.model()->item(r, 0)->text();
+    return out;
+}
+
+} // namespace
 
 class TestFormMain : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        QTemporaryDir home;
-        AppState state{AppFolders::under(home.path())};
-        ScriptedPrompter *prompter = new ScriptedPrompter;
-        formmain window{state, std::unique_ptr<Prompter>(prompter)};
-        Fixture() { state.folders.createMissing(); }
-    };
-
-    static QStringList viewItems(const QString &prefix)
-    {
-        return {prefix + "lvwreport", prefix + "lvwsmallicons", prefix + "lvwicons", prefix + "lvwlist"};
-    }
-
 private slots:
     void startState()
     {
-        Fixture f;
-        for (const QString &name : MainMenus::connectionCommands()) {
-            QVERIFY2(f.window.action(name), qPrintable(name));
-            QVERIFY2(!f.window.action(name)->isEnabled(), qPrintable(name));
-        }
-        QCOMPARE(MainMenus::connectionCommands().size(), 25);
-        QVERIFY(f.window.action("menu_pause")->isEnabled());
-        QVERIFY(f.window.action("menu3_pause")->isEnabled());
-        QVERIFY(!f.window.action("menu_resume")->isEnabled());
-        QVERIFY(!f.window.action("menu3_resume")->isEnabled());
-        for (const char *prefix : {"menu_client_", "menu_server_", "menu1_", "menu2_"}) {
-            const QStringList items = viewItems(QString::fromLatin1(prefix));
-            QVERIFY2(f.window.action(items[0])->isChecked(), prefix);
-            for (int i = 1; i < 4; ++i)
-                QVERIFY2(!f.window.action(items[i])->isChecked(), qPrintable(items[i]));
-        }
-        QVERIFY(f.window.action("menu_rtf")->isChecked());
-        QVERIFY(!f.window.action("menu_txt")->isChecked());
-        QCOMPARE(f.window.statusPanel("")->text(), QString("Not logged in."));
-        // The documents folder is listed at start, so the local totals are already counted.
-        QVERIFY(f.window.statusPanel("local")->text().startsWith("Local: "));
-        QCOMPARE(f.window.statusPanel("remote")->text(), QString("Remote: 0 files, 0 bytes"));
-        QCOMPARE(f.window.statusPanel("queue")->text(), QString("Queue: Running 0 files, 0 bytes"));
-        QCOMPARE(f.window.windowTitle(), QString("Vestrigal"));
-        QCOMPARE(f.window.txtPort->text(), QString("21"));
-        QCOMPARE(f.window.txtKeep->text(), QString("0"));
-        QCOMPARE(f.window.txtTimeout->text(), QString("0"));
-        QVERIFY(!f.window.checkType->isChecked());
-        QCOMPARE(f.state.settings.downloadBufferSize, 1024);
-        QCOMPARE(f.state.settings.asciiExtensions.size(), 15);
+        MainWindowFixture f;
+        for (const QString &name : MainMenus::connectionCommands())
+            QVERIFY2(f.window->action(name) && !f.window->action(name)->isEnabled(), qPrintable(name));
+        QVERIFY(f.window->action("menu3_pause")->isEnabled());
+        QVERIFY(!f.window->action("menu3_resume")->isEnabled());
+        for (const char *prefix : {"menu_client_", "menu_server_", "menu1_", "menu2_"})
+            for (const char *view : {"lvwreport", "lvwsmallicons", "lvwicons", "lvwlist"})
+                QCOMPARE(f.window->action(prefix + QString(view))->isChecked(), view == QString("lvwreport"));
+        // The texts a user reads first.
+        QStringList texts{f.window->windowTitle()};
+        for (const char *panel : {"", "remote", "queue"})
+            texts << f.window->statusPanel(panel)->text();
+        for (QAction *a : f.window->menuBar()->actions())
+            texts << a->text();
+        QCOMPARE(texts, QStringList({"Vestrigal", "Not logged in.", "Remote: 0 files, 0 bytes",
+                                     "Queue: Running 0 files, 0 bytes", "&File", "&Edit", "&View", "&Operations",
+                                     "&Queue", "&Logs", "&Tools", "&Help"}));
+        for (const PopupMenu &p : MainMenus::popups())
+            QVERIFY2(f.window->menu(p.name) && !f.window->menu(p.name)->isVisible(), qPrintable(p.name));
     }
 
     void enablingTogglesMenuAndPopupItemsButNeverToolbar()
     {
-        Fixture f;
-        f.window.EnableConnectionCommands(true);
+        MainWindowFixture f;
+        f.window->EnableConnectionCommands(true);
         for (const QString &name : MainMenus::connectionCommands())
-            QVERIFY(f.window.action(name)->isEnabled());
-        f.window.EnableConnectionCommands(false);
-        QVERIFY(!f.window.action("menu6_download")->isEnabled());
-        for (QAction *a : f.window.Toolbar1->actions())
+            QVERIFY(f.window->action(name)->isEnabled());
+        f.window->EnableConnectionCommands(false);
+        QVERIFY(!f.window->action("menu6_download")->isEnabled());
+        for (QAction *a : f.window->Toolbar1->actions())
             QVERIFY(a->isEnabled());
-    }
-
-    void menuBarOrderAndShortcuts()
-    {
-        Fixture f;
-        QStringList titles;
-        for (QAction *a : f.window.menuBar()->actions())
-            titles << a->text();
-        QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Operations", "&Queue", "&Logs", "&Tools", "&Help"}));
-        QStringList fileItems;
-        for (QAction *a : f.window.menu("menu_File")->actions())
-            fileItems << (a->isSeparator() ? QString("-") : a->text());
-        QCOMPARE(fileItems, QStringList({"Profile manager", "Quick connect", "Disconnect", "-", "Exit"}));
-        QCOMPARE(f.window.action("menu_refresh_server")->shortcut(), QKeySequence(Qt::Key_F5));
-        QCOMPARE(f.window.action("menu_refresh_client")->shortcut(), QKeySequence(Qt::Key_F6));
-        QCOMPARE(f.window.action("menu_telnet")->shortcut(), QKeySequence("Ctrl+N"));
-        QCOMPARE(f.window.action("menu_pause")->shortcut(), QKeySequence("Ctrl+P"));
-        // Every popup exists, hidden, with its caption.
-        for (const PopupMenu &p : MainMenus::popups()) {
-            QMenu *m = f.window.menu(p.name);
-            QVERIFY2(m, qPrintable(p.name));
-            QCOMPARE(m->title(), p.caption);
-            QVERIFY(!m->isVisible());
-        }
     }
 
     void viewModeFollowsInMenuBarAndPopup()
     {
-        Fixture f;
-        f.window.action("menu1_lvwsmallicons")->trigger();
-        QCOMPARE(f.window.ListView1->viewMode(), FileListView::SmallIcons);
-        QVERIFY(f.window.action("menu_server_lvwsmallicons")->isChecked());
-        QVERIFY(f.window.action("menu1_lvwsmallicons")->isChecked());
-        QVERIFY(!f.window.action("menu_server_lvwreport")->isChecked());
-        QVERIFY(!f.window.action("menu1_lvwreport")->isChecked());
-        // The client side is untouched.
-        QVERIFY(f.window.action("menu_client_lvwreport")->isChecked());
-        QCOMPARE(f.window.ListView3->viewMode(), FileListView::Report);
-
-        f.window.action("menu_client_lvwlist")->trigger();
-        QCOMPARE(f.window.ListView3->viewMode(), FileListView::List);
-        QVERIFY(f.window.action("menu2_lvwlist")->isChecked());
-        QVERIFY(!f.window.action("menu2_lvwreport")->isChecked());
+        MainWindowFixture f;
+        f.window->action("menu1_lvwsmallicons")->trigger();
+        QCOMPARE(f.window->ListView1->viewMode(), FileListView::SmallIcons);
+        for (const char *name : {"menu_server_lvwsmallicons", "menu1_lvwsmallicons", "menu_client_lvwreport"})
+            QVERIFY2(f.window->action(name)->isChecked(), name);
+        QVERIFY(!f.window->action("menu_server_lvwreport")->isChecked());
+        QCOMPARE(f.window->ListView3->viewMode(), FileListView::Report); // the client side is untouched
+        f.window->action("menu_client_lvwlist")->trigger();
+        QCOMPARE(f.window->ListView3->viewMode(), FileListView::List);
+        QVERIFY(f.window->action("menu2_lvwlist")->isChecked());
+        QVERIFY(!f.window->action("menu2_lvwreport")->isChecked());
         // Same model in every view: switching keeps the rows.
-        const int rows = f.window.ListView3->model()->rowCount();
-        f.window.ListView3->model()->appendRow(new QStandardItem("a.txt"));
-        f.window.action("menu2_lvwicons")->trigger();
-        QCOMPARE(f.window.ListView3->iconView()->model()->rowCount(), rows + 1);
-        QCOMPARE(f.window.ListView3->currentWidget(), f.window.ListView3->iconView());
-        f.window.action("menu2_lvwreport")->trigger();
-        QCOMPARE(f.window.ListView3->currentWidget(), f.window.ListView3->reportView());
+        const int rows = f.window->ListView3->model()->rowCount();
+        f.window->ListView3->model()->appendRow(new QStandardItem("a.txt"));
+        f.window->action("menu2_lvwicons")->trigger();
+        QCOMPARE(f.window->ListView3->iconView()->model()->rowCount(), rows + 1);
+        QCOMPARE(f.window->ListView3->currentWidget(), f.window->ListView3->iconView());
+        f.window->action("menu2_lvwreport")->trigger();
+        QCOMPARE(f.window->ListView3->currentWidget(), f.window->ListView3->reportView());
     }
 
-    void toolbarDispatchesByIndex()
+    void toolbarButtonNineRunsTelnetAndWindowsAreSingle()
     {
-        Fixture f;
-        const QList<QAction *> buttons = f.window.Toolbar1->actions();
-        QCOMPARE(buttons.size(), 14);
-        const QStringList keys = {"profiles", "connect", "disconnect", "",     "play",   "pause", "stop",
-                                  "",         "telnet",  "calc",       "temp", "config", "",      "help"};
-        for (int i = 0; i < 14; ++i) {
-            QCOMPARE(buttons[i]->data().toInt(), i + 1);
-            QCOMPARE(buttons[i]->isSeparator(), keys[i].isEmpty());
-            if (!keys[i].isEmpty())
-                QCOMPARE(buttons[i]->objectName(), keys[i]);
-        }
-        // Button 9 runs the telnet command; with nothing on the path the user is told why.
-        qputenv("PATH", "");
-        buttons[8]->trigger();
+        MainWindowFixture f;
+        qputenv("PATH", ""); // nothing on the path: the user is told why
+        f.window->Toolbar1->actions()[8]->trigger();
         QCOMPARE(f.prompter->shown.size(), 1);
         QVERIFY(f.prompter->shown[0].text.contains("telnet"));
         QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Warning);
-    }
-
-    void windowsAreSingleInstances()
-    {
-        Fixture f;
-        f.window.menu_about_Click();
-        f.window.menu_about_Click();
-        f.window.action("menu_news")->trigger();
-        f.window.action("menu_news")->trigger();
-        QCOMPARE(f.window.findChildren<QWidget *>("formabout").size(), 1);
-        QCOMPARE(f.window.findChildren<QWidget *>("formnews").size(), 1);
-        QVERIFY(f.window.findChild<QWidget *>("formabout")->isVisible());
-        QCOMPARE(f.window.findChild<QWidget *>("formnews")->windowTitle(), QString("Vestrigal - What's new"));
-        QCOMPARE(f.window.findChild<QWidget *>("formabout")->windowTitle(), QString("Vestrigal - About Us"));
+        for (int i = 0; i < 2; ++i) {
+            f.window->menu_about_Click();
+            f.window->action("menu_news")->trigger();
+        }
+        QCOMPARE(f.window->findChildren<QWidget *>("formabout").size(), 1);
+        QCOMPARE(f.window->findChildren<QWidget *>("formnews").size(), 1);
+        QVERIFY(f.window->findChild<QWidget *>("formabout")->isVisible());
     }
 
     void splittersMoveThePanes()
     {
-        Fixture f;
-        f.window.resize(1280, 800);
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        QVERIFY(f.window.paneLayout().isUsable());
-        const QRect log = f.window.RichTextBox1->geometry();
-        const QRect remote = f.window.ListView1->geometry();
+        MainWindowFixture f;
+        f.window->resize(1280, 800);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const QRect log = f.window->RichTextBox1->geometry();
+        const QRect remote = f.window->ListView1->geometry();
         // A drag of splitter1 downwards grows the log and shrinks the lists by the same amount.
-        SplitterBar *bar = f.window.splitter[0];
+        SplitterBar *bar = f.window->splitter[0];
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(5, 2));
         QMouseEvent move(QEvent::MouseMove, QPointF(5, 32), bar->mapToGlobal(QPointF(5, 32)), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(bar, &move);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(5, 32));
         QVERIFY(!f.state.splitterDragging);
-        QVERIFY(f.window.RichTextBox1->height() > log.height());
-        QCOMPARE(f.window.RichTextBox1->height() - log.height(), remote.height() - f.window.ListView1->height());
-        QCOMPARE(f.window.ListView1->y(), bar->geometry().bottom() + 1);
+        QVERIFY(f.window->RichTextBox1->height() > log.height());
+        QCOMPARE(f.window->RichTextBox1->height() - log.height(), remote.height() - f.window->ListView1->height());
+        QCOMPARE(f.window->ListView1->y(), bar->geometry().bottom() + 1);
         // A move that breaks a rule (above the log's top) changes nothing.
         const QRect before = bar->geometry();
-        QVERIFY(!f.window.moveSplitter(1, -100000));
+        QVERIFY(!f.window->moveSplitter(1, -100000));
         QCOMPARE(bar->geometry(), before);
-        // Resizing keeps the layout usable.
-        f.window.resize(640, 420);
-        QTest::qWait(20);
-        QVERIFY(f.window.paneLayout().isUsable());
-        QVERIFY(f.window.ListView2->geometry().bottom() <= f.window.StatusBar1->geometry().top());
+        // Made small, every pane keeps some room; made large again, the sizes the user set come back.
+        QVERIFY(f.window->moveSplitter(5, 900));
+        f.window->resize(1281, 800); // the layout is applied on a resize
+        QWidget *panes[] = {f.window->RichTextBox1, f.window->ListView3, f.window->ListView1,
+                            f.window->TreeView1,    f.window->TreeView2, f.window->ListView2};
+        QList<QRect> sizes;
+        for (QWidget *pane : panes)
+            sizes << pane->geometry();
+        f.window->resize(640, 400);
+        QVERIFY(f.window->paneLayout().isUsable());
+        QVERIFY(f.window->ListView2->geometry().bottom() <= f.window->StatusBar1->geometry().top());
+        for (QWidget *pane : panes)
+            QVERIFY2(pane->height() >= 30 && pane->width() >= 30, qPrintable(pane->objectName()));
+        f.window->resize(1281, 800);
+        for (int i = 0; i < sizes.size(); ++i)
+            QCOMPARE(panes[i]->geometry(), sizes[i]);
+    }
+
+    // The Logs menu and the log file, as the window wires them (the files themselves are tested
+    // with the log): the next new log's format, a new log, lines in their colours on screen and on
+    // disk, save, clear and load of the window, clearing every log, and a failed write.
+    void theLogsMenuAndTheLogFile()
+    {
+        MainWindowFixture f({"log0.rtf", "log1.rtf", "log0.txt", ".hidden"});
+        const auto files = [&f] { return QDir(f.state.folders.logs).entryList(QDir::Files | QDir::Hidden); };
+        QCOMPARE(f.state.currentLogFile, f.state.folders.logs + "log2.rtf");
+        f.window->action("menu_txt")->trigger();
+        QVERIFY(!f.window->action("menu_rtf")->isChecked());
+        QCOMPARE(f.state.currentLogFile, f.state.folders.logs + "log2.rtf"); // only the next new log is text
+        f.window->action("menu_newlog")->trigger();
+        QCOMPARE(f.state.currentLogFile, f.state.folders.logs + "log1.txt");
+
+        f.window->LogLine("Command: PWD", 1);
+        QVERIFY(f.window->LogServerReply("257 \"/\" is the current directory.\r\n"));
+        QVERIFY(f.window->LogServerReply("550 No such file.\r\n"));
+        QVERIFY(!f.window->LogServerReply(QString()));
+        const QString shown = "Command: PWD\n257 \"/\" is the current directory.\n550 No such file.\n";
+        QCOMPARE(f.window->RichTextBox1->toPlainText(), shown);
+        const QList<QColor> colours{{0, 0, 64}, {0, 64, 0}, {255, 0, 0}};
+        for (int i = 0; i < colours.size(); ++i)
+            QCOMPARE(colourAt(f, i), colours[i]);
+        QCOMPARE(readLocal(f.state.currentLogFile),
+                 LogFileWriter::fileContent(f.window->sessionLog(), LogFormat::Text));
+
+        const QString saved = f.home.filePath("saved.RTF");
+        f.prompter->fileNames = {saved, saved + ".rtf", f.home.filePath("missing.rtf")};
+        f.window->action("menu4_save")->trigger();
+        f.window->action("menu4_clear")->trigger();
+        QVERIFY(f.window->RichTextBox1->toPlainText().isEmpty());
+        f.window->action("menu4_load")->trigger();
+        QCOMPARE(f.window->RichTextBox1->toPlainText(), shown);
+        QCOMPARE(colourAt(f, 0), QColor(0, 0, 64));
+        f.window->action("menu4_load")->trigger();
+        QCOMPARE(f.prompter->messageTexts().last(), QString("File not found."));
+
+        f.prompter->answers = {Prompter::Answer::Cancel, Prompter::Answer::Ok};
+        const QStringList before = files();
+        f.window->action("menu_clearlog")->trigger();
+        QCOMPARE(files(), before);
+        f.window->action("menu_clearlog")->trigger();
+        QVERIFY(f.window->RichTextBox1->toPlainText().isEmpty());
+        f.window->LogLine("after", 0);
+        QCOMPARE(files().size(), 1);
+        QCOMPARE(f.prompter->messageTexts().mid(1), QStringList(2, "Are you sure you want to clear all logs?"));
+
+        // A log that cannot be written is told in the status line; the next write catches up.
+        f.state.currentLogFile = f.home.filePath("gone/log0.rtf");
+        f.window->LogLine("lost?", 0);
+        QVERIFY(!f.status().isEmpty() && f.status() != "Not logged in.");
+        QVERIFY(QDir().mkpath(f.home.filePath("gone")));
+        f.window->LogLine("back", 0);
+        QVERIFY(readLocal(f.state.currentLogFile).contains("lost?"));
+    }
+
+    void telnetFindsATerminalAndReportsAFailedStart()
+    {
+        QTemporaryDir bin;
+        QVERIFY(TelnetLauncher::find(bin.path(), {}).error.contains("telnet"));
+        QVERIFY(TelnetLauncher::find(QString(), {}).error.contains("telnet"));
+        makeExecutable(bin.path(), "telnet");
+        const auto noTerminal = TelnetLauncher::find(bin.path(), {});
+        QVERIFY(noTerminal.error.contains("terminal") && noTerminal.program.isEmpty());
+        makeExecutable(bin.path(), "gnome-terminal");
+        const auto gnome = TelnetLauncher::find(bin.path(), {});
+        QVERIFY(gnome.error.isEmpty());
+        QCOMPARE(gnome.arguments, QStringList({"--", bin.path() + "/telnet"}));
+        makeExecutable(bin.path(), "xterm");
+        QVERIFY(TelnetLauncher::find(bin.path(), {}).program.endsWith("/xterm"));
+        // The user's own choice wins; an unknown one is passed over.
+        QVERIFY(TelnetLauncher::find(bin.path(), "gnome-terminal").program.endsWith("/gnome-terminal"));
+        QVERIFY(TelnetLauncher::find(bin.path(), "no-such-term").program.endsWith("/xterm"));
+
+        QVERIFY(QFile::remove(bin.path() + "/gnome-terminal"));
+        qputenv("PATH", bin.path().toLocal8Bit());
+        qunsetenv("TERMINAL");
+        QStringList started;
+        QVERIFY(TelnetLauncher::launch([&](const QString &p, const QStringList &a) {
+                    started << p << a;
+                    return true;
+                }).isEmpty());
+        QCOMPARE(started, QStringList({bin.path() + "/xterm", "-e", bin.path() + "/telnet"}));
+        QVERIFY(!TelnetLauncher::launch([](const QString &, const QStringList &) { return false; }).isEmpty());
+    }
+
+    // Sizes sort as numbers with ".." first; the header's mark always tells the rows' order: none
+    // before a click, and once sorted a new listing comes in sorted the same way.
+    void sortingAndItsMarkAcrossNewListings()
+    {
+        FileListView list("ListView1");
+        list.setColumns({{"File name", "name", 100}, {"File size (bytes)", "size", 80}});
+        QHeaderView *header = list.reportView()->header();
+        const auto listing = [&list] { // as the panes list: all rows in one reset
+            QList<QList<QStandardItem *>> rows;
+            for (auto [name, size] :
+                 {std::pair{"..", 4096LL}, {"big", 5'000'000'000LL}, {"small", 9LL}, {"mid", 1000LL}})
+                rows.append(row(name, size));
+            list.setRows(rows);
+        };
+        listing();
+        QVERIFY(!header->isSortIndicatorShown());
+        QCOMPARE(names(list), QStringList({"..", "big", "small", "mid"}));
+        list.headerClicked(1);
+        QVERIFY(header->isSortIndicatorShown() && header->sortIndicatorSection() == 1);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        listing();
+        QCOMPARE(names(list), QStringList({"..", "small", "mid", "big"}));
+        list.headerClicked(1); // the same column again: descending
+        listing();
+        QCOMPARE(names(list), QStringList({"..", "big", "mid", "small"}));
+        list.headerClicked(0); // another column keeps the order
+        QCOMPARE(list.sortOrder(), Qt::DescendingOrder);
+        QCOMPARE(names(list), QStringList({"..", "small", "mid", "big"}));
+        QCOMPARE(list.rowKey(1), QString("/x/small"));
+    }
+
+    void dateTexts()
+    {
+        QCOMPARE(ListText::dateText(QDateTime()), QString("-"));
+        QCOMPARE(ListText::dateText(QDateTime(QDate(2006, 1, 5), QTime(9, 7, 3))), QString("5/1/2006 9:07:03"));
+        QCOMPARE(ListText::dateText(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 0))), QString("31/12/2024 23:59:00"));
     }
 };
 

@@ -1,22 +1,11 @@
 // The local pane of the main window on real temporary folders: listing, tree, path field, the local
 // double-click and the local file operations, through the window's own commands.
-#include "AppState.h"
 #include "FileOpener.h"
-#include "LocalPane.h"
 #include "LocalTrash.h"
-#include "ScriptedPrompter.h"
-#include "formmain.h"
+#include "MainWindowFixture.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QGuiApplication>
 #include <QTreeView>
 
 namespace {
@@ -54,12 +43,52 @@ private:
     QString m_folder;
 };
 
-void write(const QString &path, const QByteArray &content = {})
+struct Fixture : MainWindowFixture
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
+    QString work = home.path() + "/work/";
+    RecordingOpener *opener = new RecordingOpener;
+    RecordingTrash *trash = new RecordingTrash(home.path() + "/trash/");
+
+    Fixture()
+    {
+        QDir().mkpath(work);
+        pane().setFileOpener(std::unique_ptr<FileOpener>(opener));
+        pane().setTrash(std::unique_ptr<LocalTrash>(trash));
+    }
+    LocalPane &pane() const { return window->localPane(); }
+    QStandardItemModel *rows() const { return window->ListView3->model(); }
+    QStringList names() const
+    {
+        QStringList out;
+        for (int r = 0; r < rows()->rowCount(); ++r)
+            out << rows()->item(r, 0)->text();
+        return out;
+    }
+    void list(const QString &folder)
+    {
+        state.currentLocalFolder = folder;
+        pane().ClientGetDirectoryContents();
+    }
+    void select(const QStringList &wanted) const
+    {
+        window->ListView3->selectionModel()->clear();
+        for (const QString &name : wanted)
+            window->ListView3->selectionModel()->setCurrentIndex(
+                rows()->index(names().indexOf(name), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    void typePath(const QString &text) const
+    {
+        window->txtLocal->setText(text);
+        QTest::keyClick(window->txtLocal, Qt::Key_Return);
+    }
+    QStandardItem *node(const QString &folder) const { return pane().tree().folderNode(folder); }
+    QString selectedNodeFolder() const
+    {
+        return LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()));
+    }
+    void selectNode(const QString &folder) const { window->TreeView1->setCurrentIndex(node(folder)->index()); }
+    void trigger(const char *name) const { window->action(name)->trigger(); }
+};
 
 } // namespace
 
@@ -69,73 +98,12 @@ class TestLocalPane : public QObject
 
     QTemporaryDir m_home;
 
-    struct Fixture
-    {
-        QTemporaryDir dir;
-        QString work = dir.path() + "/work/";
-        AppState state{AppFolders::under(dir.path() + "/app")};
-        ScriptedPrompter *prompter = new ScriptedPrompter;
-        std::unique_ptr<formmain> window;
-        RecordingOpener *opener = new RecordingOpener;
-        RecordingTrash *trash = new RecordingTrash(dir.path() + "/trash/");
-
-        Fixture()
-        {
-            state.folders.createMissing();
-            QDir().mkpath(work);
-            window = std::make_unique<formmain>(state, std::unique_ptr<Prompter>(prompter));
-            pane().setFileOpener(std::unique_ptr<FileOpener>(opener));
-            pane().setTrash(std::unique_ptr<LocalTrash>(trash));
-        }
-        LocalPane &pane() const { return window->localPane(); }
-        QStandardItemModel *rows() const { return window->ListView3->model(); }
-        void list(const QString &folder)
-        {
-            state.currentLocalFolder = folder;
-            pane().ClientGetDirectoryContents();
-        }
-        QStringList names() const
-        {
-            QStringList out;
-            for (int r = 0; r < rows()->rowCount(); ++r)
-                out << rows()->item(r, 0)->text();
-            return out;
-        }
-        QString cell(const QString &name, const QString &column) const
-        {
-            return rows()->item(names().indexOf(name), window->ListView3->column(column))->text();
-        }
-        void select(const QStringList &wanted) const
-        {
-            QItemSelectionModel *selection = window->ListView3->selectionModel();
-            selection->clear();
-            for (const QString &name : wanted) {
-                const QModelIndex index = rows()->index(names().indexOf(name), 0);
-                selection->setCurrentIndex(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            }
-        }
-        void typePath(const QString &text) const
-        {
-            window->txtLocal->setText(text);
-            QTest::keyClick(window->txtLocal, Qt::Key_Return);
-        }
-        QString selectedNodeFolder() const
-        {
-            return LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()));
-        }
-        void selectNode(const QString &folder) const
-        {
-            window->TreeView1->setCurrentIndex(window->localPane().tree().folderNode(folder)->index());
-        }
-        void trigger(const char *name) const { window->action(name)->trigger(); }
-    };
-
 private slots:
     void initTestCase()
     {
         // A home of the test's own: its documents folder is listed at start.
         QVERIFY(QDir().mkpath(m_home.path() + "/Documents/Letters"));
-        write(m_home.path() + "/Documents/cv.txt", "12345");
+        QVERIFY(writeLocal(m_home.path() + "/Documents/cv.txt", "12345"));
         qputenv("HOME", m_home.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", (m_home.path() + "/.config").toUtf8());
         qputenv("XDG_DATA_HOME", (m_home.path() + "/.local/share").toUtf8());
@@ -149,12 +117,11 @@ private slots:
         QCOMPARE(f.window->txtLocal->text(), documents);
         QCOMPARE(f.names(), QStringList({"..", "cv.txt", "Letters"}));
         QCOMPARE(f.rows()->item(0)->data(FileListView::KeyRole).toString(), m_home.path());
-        QCOMPARE(f.cell("cv.txt", "size"), QString("5"));
         const qint64 bytes = 5 + QFileInfo(documents + "Letters").size();
         QCOMPARE(f.window->statusPanel("local")->text(), QString("Local: 2 files, %1 bytes").arg(bytes));
         // The documents node of the volumes' branch is the selected one.
         QCOMPARE(f.selectedNodeFolder(), documents);
-        QStandardItem *node = f.pane().tree().folderNode(documents);
+        QStandardItem *node = f.node(documents);
         while (node->parent() && LocalTree::kindOf(node) != LocalTree::Kind::Computer)
             node = node->parent();
         QCOMPARE(node, f.pane().tree().computerNode());
@@ -163,8 +130,8 @@ private slots:
     void doubleClickEntersFoldersAndOpensFiles()
     {
         Fixture f;
+        QVERIFY(writeLocal(f.work + "a/doc.txt", ""));
         QVERIFY(QDir().mkpath(f.work + "a/inner"));
-        write(f.work + "a/doc.txt");
         f.list(f.work + "a/");
         f.select({"inner"});
         f.trigger("menu2_open");
@@ -172,7 +139,6 @@ private slots:
         QCOMPARE(f.rows()->item(0)->data(FileListView::KeyRole).toString(), f.work + "a");
         f.select({".."});
         QTest::keyClick(f.window->ListView3->reportView(), Qt::Key_Return);
-        QCOMPARE(f.state.currentLocalFolder, f.work + "a/");
         QCOMPARE(f.window->txtLocal->text(), f.work + "a/");
         f.select({"doc.txt"});
         f.trigger("menu_exec");
@@ -183,11 +149,11 @@ private slots:
         QCOMPARE(f.state.currentLocalFolder, f.work + "a/");
     }
 
-    void typedPathsAreTrimmedOrRefused()
+    void typedPathsAreTrimmedOrRefusedAndTheTreeFollows()
     {
         Fixture f;
-        QVERIFY(QDir().mkpath(f.work + "a/b"));
-        write(f.work + "file.txt");
+        QVERIFY(writeLocal(f.work + "data/top.txt", "") && QDir().mkpath(f.work + "data/sub"));
+        QVERIFY(writeLocal(f.work + "file.txt", "") && QDir().mkpath(f.work + "a/b"));
         f.typePath(f.work + "a//b//");
         QCOMPARE(f.state.currentLocalFolder, f.work + "a/b/");
         QCOMPARE(f.window->txtLocal->text(), f.work + "a/b/");
@@ -199,29 +165,20 @@ private slots:
         QCOMPARE(f.prompter->messageTexts(), QStringList(3, "Could not change local directory."));
         QCOMPARE(f.prompter->shown.first().icon, Prompter::Icon::Warning);
         QCOMPARE(f.state.currentLocalFolder, f.work + "a/b/");
-    }
-
-    void collapsingTheNodeAboveTheListedFolderListsTheNode()
-    {
-        Fixture f;
-        QVERIFY(QDir().mkpath(f.work + "data/sub"));
-        write(f.work + "data/top.txt");
+        // Collapsing the node above the listed folder lists the node; expanding lists its subfolders afresh.
         f.typePath(f.work + "data/sub/");
-        QCOMPARE(f.names(), QStringList{".."});
-        f.window->TreeView1->collapse(f.pane().tree().folderNode(f.work + "data/")->index());
+        f.window->TreeView1->collapse(f.node(f.work + "data/")->index());
         QCOMPARE(f.state.currentLocalFolder, f.work + "data/");
         QCOMPARE(f.names(), QStringList({"..", "sub", "top.txt"}));
         QCOMPARE(f.selectedNodeFolder(), f.work + "data/");
-        // Expanding lists the subfolders afresh.
-        f.window->TreeView1->expand(f.pane().tree().folderNode(f.work + "data/")->index());
-        QVERIFY(f.pane().tree().folderNode(f.work + "data/sub/"));
+        f.window->TreeView1->expand(f.node(f.work + "data/")->index());
+        QVERIFY(f.node(f.work + "data/sub/"));
     }
 
     void filterCommandsAndTotals()
     {
         Fixture f;
-        write(f.work + "README.TXT", "1234");
-        write(f.work + "notes.txt", "12");
+        QVERIFY(writeLocal(f.work + "README.TXT", "1234") && writeLocal(f.work + "notes.txt", "12"));
         QDir().mkdir(f.work + "docs");
         f.list(f.work);
         f.prompter->inputs << "txt";
@@ -240,17 +197,14 @@ private slots:
     {
         Fixture f;
         for (int i = 0; i < 300; ++i)
-            write(f.work + QString("f%1.%2").arg(i).arg(i % 2 ? "txt" : "png"));
-        f.list(f.work);
+            QVERIFY(writeLocal(f.work + QString("many/f%1.%2").arg(i).arg(i % 2 ? "txt" : "png"), ""));
+        f.list(f.work + "many/");
         QCOMPARE(f.rows()->rowCount(), 301);
         for (int r = 0; r < 301; ++r)
             QVERIFY(!f.rows()->item(r, 0)->icon().isNull());
-
-        QDir(f.work).removeRecursively();
-        QDir().mkpath(f.work);
-        write(f.work + "big", QByteArray(1000, 'x'));
-        write(f.work + "nine", QByteArray(9, 'x'));
-        write(f.work + "twenty", QByteArray(20, 'x'));
+        for (auto [name, size] : {std::pair{"big", 1000}, {"nine", 9}, {"twenty", 20}})
+            QVERIFY(writeLocal(f.work + name, QByteArray(size, 'x')));
+        QVERIFY(QDir(f.work + "many").removeRecursively());
         QDir().mkdir(f.work + "folder");
         f.list(f.work);
         f.window->ListView3->headerClicked(f.window->ListView3->column("size"));
@@ -263,75 +217,61 @@ private slots:
     {
         Fixture f;
         QVERIFY(QDir().mkpath(f.work + "list/sub/inner"));
-        write(f.work + "list/x.txt");
-        write(f.work + "list/y.txt");
+        QVERIFY(writeLocal(f.work + "list/x.txt", "") && writeLocal(f.work + "list/y.txt", ""));
         f.typePath(f.work + "list/");
         f.select({"..", "x.txt", "sub"});
         f.trigger("menu2_delete");
         QCOMPARE(f.trash->trashed, QStringList({f.work + "list/sub", f.work + "list/x.txt"}));
         QCOMPARE(f.names(), QStringList({"..", "y.txt"}));
         QVERIFY(QFileInfo(f.work).isDir());
-        QVERIFY(!f.pane().tree().folderNode(f.work + "list/sub/")); // its node went with it
-        QVERIFY(f.prompter->shown.isEmpty());                       // no question asked
-
+        QVERIFY(!f.node(f.work + "list/sub/")); // its node went with it
+        QVERIFY(f.prompter->shown.isEmpty());   // no question asked
         f.select({"y.txt"});
         QTest::keyClick(f.window->ListView3->reportView(), Qt::Key_Delete);
         QCOMPARE(f.names(), QStringList{".."});
     }
 
-    void renamingNeverOverwrites()
+    void renamingNeverOverwritesAndFoldersAreMadeOnce()
     {
         Fixture f;
-        write(f.work + "a.txt", "A");
-        write(f.work + "b.txt", "B");
-        f.list(f.work);
+        QVERIFY(writeLocal(f.work + "a.txt", "A") && writeLocal(f.work + "b.txt", "B"));
+        f.typePath(f.work);
         f.select({"a.txt"});
         f.prompter->inputs << "b.txt";
         f.trigger("menu_crename");
         QCOMPARE(f.prompter->prompts,
                  QStringList{"Please enter the new name for a.txt. Do not use the characters / \\ * ':"});
         QCOMPARE(f.names(), QStringList({"..", "a.txt", "b.txt"}));
-        QFile b(f.work + "b.txt");
-        QVERIFY(b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), QByteArray("B"));
         QVERIFY(f.prompter->shown.isEmpty()); // a failed rename is silent
-
         // In place: the label edit renames; a refused one gets its old label back.
         f.rows()->item(1, 0)->setText("c.txt");
         QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
-        f.rows()->item(2, 0)->setText("b.txt");
-        QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
-        f.rows()->item(2, 0)->setText("");
-        QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
+        for (const char *refused : {"b.txt", ""}) {
+            f.rows()->item(2, 0)->setText(refused);
+            QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
+        }
         QVERIFY(QFile::exists(f.work + "c.txt"));
-    }
-
-    void creatingFolders()
-    {
-        Fixture f;
-        QDir().mkdir(f.work + "sub");
-        f.typePath(f.work);
-        f.prompter->inputs << "sub"
+        // A folder name that is taken is refused; a new one shows in the list and the tree.
+        f.prompter->inputs << "c.txt"
                            << "fresh";
         f.trigger("menu2_mkdir");
         QCOMPARE(f.prompter->messageTexts(), QStringList{"The directory could not be created."});
         QCOMPARE(f.prompter->shown.first().icon, Prompter::Icon::Critical);
         f.trigger("menu_cmkdir");
         QVERIFY(QFileInfo(f.work + "fresh").isDir());
-        QCOMPARE(f.names(), QStringList({"..", "fresh", "sub"}));
-        QVERIFY(f.pane().tree().folderNode(f.work + "fresh/")); // the tree shows it too
-        QCOMPARE(f.prompter->prompts, QStringList(2, "Enter the name of the new directory"));
+        QCOMPARE(f.names(), QStringList({"..", "b.txt", "c.txt", "fresh"}));
+        QVERIFY(f.node(f.work + "fresh/"));
+        QCOMPARE(f.prompter->prompts.mid(1), QStringList(2, "Enter the name of the new directory"));
     }
 
     void copyLinkAndTheEditMenu()
     {
         Fixture f;
-        write(f.work + "a.txt");
+        QVERIFY(writeLocal(f.work + "a.txt", ""));
         f.list(f.work);
         f.select({"a.txt"});
         f.trigger("menu2_copy");
         QCOMPARE(QGuiApplication::clipboard()->text(), f.work + "a.txt");
-
         f.window->show();
         f.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
@@ -354,43 +294,36 @@ private slots:
     void treeCommands()
     {
         Fixture f;
-        QVERIFY(QDir().mkpath(f.work + "top/listed"));
-        QVERIFY(QDir().mkpath(f.work + "top/other"));
+        QVERIFY(QDir().mkpath(f.work + "top/listed") && QDir().mkpath(f.work + "top/other"));
         f.typePath(f.work + "top/listed/");
-
         // Deleting the listed folder's node lists its parent.
         f.selectNode(f.work + "top/listed/");
         f.trigger("menu5_delete");
         QCOMPARE(f.trash->trashed, QStringList{f.work + "top/listed"});
         QCOMPARE(f.state.currentLocalFolder, f.work + "top/");
         QCOMPARE(f.names(), QStringList({"..", "other"}));
-        QVERIFY(!f.pane().tree().folderNode(f.work + "top/listed/"));
-
+        QVERIFY(!f.node(f.work + "top/listed/"));
         f.selectNode(f.work + "top/");
-        f.prompter->inputs << "made";
+        f.prompter->inputs << "made"
+                           << "renamed";
         f.trigger("menu5_mkdir");
         QCOMPARE(f.names(), QStringList({"..", "made", "other"}));
-        QVERIFY(f.pane().tree().folderNode(f.work + "top/made/"));
-
+        QVERIFY(f.node(f.work + "top/made/"));
         // Renaming the node above the listed folder takes the listing along.
         f.selectNode(f.work + "top/");
-        f.prompter->inputs << "renamed";
         f.trigger("menu5_rename");
         QVERIFY(QFileInfo(f.work + "renamed/made").isDir());
         QCOMPARE(f.state.currentLocalFolder, f.work + "renamed/");
         QCOMPARE(f.selectedNodeFolder(), f.work + "renamed/");
-        QVERIFY(f.pane().tree().folderNode(f.work + "renamed/made/"));
-
         // In place; a name that is taken leaves folder and label as they were.
         QDir().mkdir(f.work + "renamed/taken");
-        f.pane().tree().folderNode(f.work + "renamed/made/")->setText("edited");
+        f.node(f.work + "renamed/made/")->setText("edited");
         QTRY_VERIFY(QFileInfo(f.work + "renamed/edited").isDir());
-        QStandardItem *edited = f.pane().tree().folderNode(f.work + "renamed/edited/");
+        QStandardItem *edited = f.node(f.work + "renamed/edited/");
         QVERIFY(edited);
         edited->setText("taken");
         QTRY_COMPARE(edited->text(), QString("edited"));
         QVERIFY(QFileInfo(f.work + "renamed/edited").isDir());
-
         // The volumes and the desktop are not deleted from the tree.
         f.window->TreeView1->setCurrentIndex(f.pane().tree().desktopNode()->index());
         f.trigger("menu5_delete");

@@ -2,11 +2,9 @@
 // reported and the panes stay on one that exists; requests made while the connection is held
 // wait their turn or are refused. Against a local server, a slow one where timing matters.
 #include "LocalPaths.h"
+#include "MainWindowFixture.h"
 #include "RemoteOperations.h"
-#include "tst_queue_fixture.h"
 
-#include <QTextBlock>
-#include <QTextEdit>
 #include <QTreeView>
 
 namespace {
@@ -34,13 +32,6 @@ class TestPaneListing : public QObject
     {
         return f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString();
     }
-    static QColor colourOf(const QueueWindow &f, const QString &line)
-    {
-        for (QTextBlock b = f.window->RichTextBox1->document()->begin(); b.isValid(); b = b.next())
-            if (b.text() == line)
-                return b.begin().fragment().charFormat().foreground().color();
-        return {};
-    }
 
 private slots:
     void initTestCase()
@@ -66,7 +57,7 @@ private slots:
         f.window->remotePane().TreeView2_NodeClick(gone->index());
         const QStringList answer = answerTo(f.logLines(), "Command: CWD /gone/");
         QVERIFY2(!answer.isEmpty() && answer.first().startsWith("550"), qPrintable(answer.join('|')));
-        QCOMPARE(colourOf(f, answer.first()), SessionLog::replyColour(u"550"));
+        QVERIFY(f.loggedInRed(answer.first()));
         QVERIFY(!answer.contains("Directory listing successfully completed."));
         // Back on the folder listed before, everything showing it.
         QCOMPARE(f.state.currentRemoteFolder, QString("/"));
@@ -75,11 +66,10 @@ private slots:
         QVERIFY(f.remoteRow("keep") >= 0);
         QVERIFY(f.remoteRow("gone") < 0);
         QVERIFY(!nodeWithKey(f.window->remoteTree, "/gone/"));
-        QCOMPARE(f.window->statusPanel("")->text(), QString("Ready."));
+        QCOMPARE(f.status(), QString("Ready."));
 
         // The listed folder itself went: its nearest parent that exists is shown.
-        f.window->txtDirectory->setText("/p/q/");
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote("/p/q/");
         QCOMPARE(f.remoteNames(), QStringList({"..", "z.txt"}));
         QVERIFY(QDir(server->pathOf("p/q")).removeRecursively());
         f.window->remotePane().menu_refresh_server_Click();
@@ -100,7 +90,7 @@ private slots:
         QVERIFY(f.state.connected());
         QVERIFY(f.state.session != first);
         QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("pub") >= 0, 10000);
-        QTRY_COMPARE(f.window->statusPanel("")->text(), QString("Ready."));
+        QTRY_COMPARE(f.status(), QString("Ready."));
         QCOMPARE(f.window->txtDirectory->text(), QString("/"));
     }
 
@@ -115,7 +105,7 @@ private slots:
         f.window->remotePane().menu_refresh_server_Click();
         QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("inpub.txt") >= 0, 10000);
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
-        QTRY_COMPARE(f.window->statusPanel("")->text(), QString("Ready."));
+        QTRY_COMPARE(f.status(), QString("Ready."));
         QCOMPARE(f.window->txtDirectory->text(), QString("/pub/"));
         QCOMPARE(currentNodeKey(f), QString("/pub/"));
     }
@@ -124,7 +114,7 @@ private slots:
     {
         QueueWindow f;
         QVERIFY(f.connect(*slow));
-        QueueWindow::select(f.window->ListView1, {"d"});
+        selectRows(f.window->ListView1, {"d"});
         RemoteOperations &ops = f.window->remoteOperations();
         // A second Delete and a raw command while the first delete pass runs.
         QTimer::singleShot(100, f.window.get(), [&ops] { ops.btnDelete_Click(); });

@@ -1,13 +1,17 @@
 // Pause, resume, cancel, clear and the Delete key on transfers under way, and what a disconnect,
-// a new connection, Exit or a lost connection do to them; through the main window against a real
-// local server.
-#include "tst_queue_fixture.h"
+// a new connection, Exit or a lost connection do to them; progress you can read: the bar behind
+// the Status text, speed and time left, bytes done as the row's tooltip, and what a finished queue
+// moved. Through the main window against real local servers.
+#include "MainWindowFixture.h"
+#include "TransferProgress.h"
 
 #include <QTreeView>
 
 namespace {
 
 constexpr qsizetype kFile = 1024 * 1024; // 1024 blocks of the default size
+constexpr qsizetype kSlowFile = 900 * 1024;
+constexpr int kBytesPerSecond = 300 * 1024; // the slow server's line: three seconds for the file
 
 // Runs once, when the transfer under way first reaches the percentage.
 void atPercent(QueueWindow &f, int percent, std::function<void()> act)
@@ -19,6 +23,12 @@ void atPercent(QueueWindow &f, int percent, std::function<void()> act)
         *done = true;
         act();
     });
+}
+
+// The colour at a fraction of the width of a cell, halfway down.
+QRgb at(const QImage &image, const QRect &cell, double fraction)
+{
+    return image.pixel(cell.left() + int(cell.width() * fraction), cell.top() + 3); // above the text
 }
 
 } // namespace
@@ -50,7 +60,7 @@ private slots:
     void pauseHoldsMidFileAndResumeFinishesItBothWays()
     {
         std::unique_ptr<QueueWindow> f(connected("/c/"));
-        QueueWindow::select(f->window->ListView1, {"f1.bin", "f2.bin"});
+        selectRows(f->window->ListView1, {"f1.bin", "f2.bin"});
         QStringList atPause;
         atPercent(*f, 42, [&] {
             f->window->action("menu_pause")->trigger();
@@ -76,7 +86,7 @@ private slots:
         // The same for an upload.
         QVERIFY(writeLocal(f->localPath("up.bin"), pattern(kFile, 9)));
         f->showLocal(f->local.path());
-        QueueWindow::select(f->window->ListView3, {"up.bin"});
+        selectRows(f->window->ListView3, {"up.bin"});
         bool paused = false;
         atPercent(*f, 40, [&] {
             f->window->queuePane().btnPause_Click();
@@ -94,7 +104,7 @@ private slots:
         // The queue's order is the list's.
         const QStringList order = f->remoteNames().filter(QRegularExpression("^f\\d\\.bin$"));
         QCOMPARE(order.size(), 3);
-        QueueWindow::select(f->window->ListView1, order);
+        selectRows(f->window->ListView1, order);
         QStringList during;
         atPercent(*f, 30, [&] {
             QItemSelectionModel *selection = f->window->ListView2->selectionModel();
@@ -240,6 +250,94 @@ private slots:
         QVERIFY2(f.logLines().contains("Transfer failed."), qPrintable(f.logText()));
         QVERIFY(!f.logLines().contains("Transfer complete."));
         QVERIFY(!f.engine().isActive());
+    }
+
+    void textsForSpeedsTimesAndAmounts()
+    {
+        using P = TransferProgress;
+        QCOMPARE(QStringList({P::durationText(0), P::durationText(42), P::durationText(3723)}),
+                 QStringList({"0:00", "0:42", "1:02:03"}));
+        QCOMPARE(
+            QStringList({P::amountText(1), P::amountText(1023), P::amountText(1536 * 1024), P::amountText(5LL << 40)}),
+            QStringList({"1 byte", "1023 bytes", "1.5 MB", "5.0 TB"}));
+        QCOMPARE(P::bytesOfText(1048576, 4294967296), QString("1 048 576 of 4 294 967 296 bytes"));
+
+        TransferProgress p;
+        p.begin(0);
+        QVERIFY(p.sample(0, 0, 4 << 20));
+        QVERIFY(p.rateText().isEmpty());           // no speed from one sample
+        QVERIFY(!p.sample(400, 1 << 20, 4 << 20)); // at most twice a second
+        QVERIFY(p.sample(1000, 2 << 20, 4 << 20));
+        QCOMPARE(p.rateText(), QString("2.0 MB/s, 0:01 left"));
+        // The speed follows the last seconds, not the whole file: a slower line shows at once.
+        p.sample(3000, 2 << 20, 4 << 20);
+        QVERIFY(p.sample(6000, (2 << 20) + (1 << 20), 4 << 20));
+        QCOMPARE(p.rateText(), QString("341.3 KB/s, 0:03 left"));
+        // After a pause the measure starts afresh, not from before it.
+        p.held();
+        QVERIFY(p.sample(60000, (2 << 20) + (1 << 20), 4 << 20));
+        QVERIFY(p.rateText().isEmpty());
+        // A new file starts its own measure.
+        p.fileDone(4 << 20);
+        p.sample(6600, 0, 100);
+        QVERIFY(p.rateText().isEmpty());
+        p.fileDone(100);
+        QCOMPARE(p.finish(7400), QString("Transferred 2 files, 4.0 MB in 0:07."));
+        QVERIFY(!p.isRunning());
+        p.begin(8000);
+        QCOMPARE(p.finish(9000), QString()); // nothing moved, nothing said
+    }
+
+    void aSlowTransferShowsItsBarSpeedAndBytesThenTheTotal()
+    {
+        TestFtpServer slow({"--throttle", QString::number(kBytesPerSecond)});
+        QVERIFY2(slow.isRunning(), qPrintable(slow.errorText()));
+        QVERIFY(slow.writeFile("slow.bin", pattern(kSlowFile)));
+        QueueWindow f;
+        QVERIFY(f.connect(slow));
+        f.showRemote("/");
+        f.window->show();
+        f.window->state().settings.downloadBufferSize = 16384;
+
+        QStringList statusLines, tooltips;
+        QImage painted;
+        QRect cell;
+        QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(), [&](int percent, qint64) {
+            const QString line = f.status();
+            if (statusLines.isEmpty() || statusLines.constLast() != line)
+                statusLines << line;
+            QStandardItem *status = f.window->ListView2->model()->item(0, f.window->ListView2->column("stat"));
+            if (status && !status->toolTip().isEmpty())
+                tooltips << status->toolTip();
+            if (percent >= 50 && painted.isNull() && status) {
+                QTreeView *view = f.window->ListView2->reportView();
+                cell = view->visualRect(status->index());
+                painted = view->viewport()->grab().toImage();
+                QCOMPARE(status->text(), QString("%1% Transferring").arg(percent)); // the text stays
+            }
+        });
+        selectRows(f.window->ListView1, {"slow.bin"});
+        f.window->queuePane().btnDownload_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->queuePane().queue().count(), 0, 20000);
+        QCOMPARE(readLocal(f.localPath("slow.bin")), pattern(kSlowFile));
+
+        const QRegularExpression rate(R"(^(\d+\.\d (KB|MB)/s), 0:0\d left$)");
+        const QStringList rates = statusLines.filter(rate);
+        QVERIFY2(!rates.isEmpty(), qPrintable(statusLines.join(" | ")));
+        // Near the server's limit (a shared machine may be slower, never faster).
+        const QString first = rate.match(rates.constLast()).captured(1);
+        const double kb = first.section(' ', 0, 0).toDouble() * (first.endsWith("MB/s") ? 1024 : 1);
+        QVERIFY2(kb > 50 && kb < 2 * kBytesPerSecond / 1024, qPrintable(first));
+        QVERIFY(rates.size() <= 8); // refreshed at most twice a second: about six times in three seconds
+        QVERIFY2(!tooltips.isEmpty() && tooltips.constLast().endsWith(" of 921 600 bytes"),
+                 qPrintable(tooltips.join(" | ")));
+        QTRY_VERIFY(f.status().contains(QRegularExpression(R"(^Transferred 1 file, 900\.0 KB in 0:0\d\.$)")));
+
+        // The bar: filled on the left of the cell, empty on the right, over the whole cell.
+        QVERIFY(!painted.isNull() && cell.isValid());
+        const QRgb filled = at(painted, cell, 0.2), empty = at(painted, cell, 0.9);
+        QVERIFY2(filled != empty, qPrintable(QString::number(filled, 16) + " " + QString::number(empty, 16)));
+        QCOMPARE(at(painted, cell, 0.4), filled);
     }
 };
 

@@ -1,17 +1,11 @@
 // Renaming, deleting and creating on the server, raw commands and the password change,
 // against a real local FTP server.
-#include "FileListView.h"
 #include "MainWindowFixture.h"
 #include "RemoteOperations.h"
 #include "formpass.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -22,34 +16,25 @@ class TestRemoteOperations : public QObject
     QTemporaryDir recordDir;
     std::unique_ptr<TestFtpServer> server;
 
-    static void select(MainWindowFixture &f, const QStringList &names)
-    {
-        auto *selection = f.window->ListView1->selectionModel();
-        selection->clearSelection();
-        for (const QString &name : names)
-            selection->select(f.remoteRows()->index(f.remoteRow(name), 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    static void select(MainWindowFixture &f, const QStringList &names) { selectRows(f.window->ListView1, names); }
     static void goTo(MainWindowFixture &f, const QString &folder)
     {
-        f.window->txtDirectory->setText(folder);
-        f.window->remotePane().txtDirectory_KeyPress();
+        f.typeRemote(folder);
         QCOMPARE(f.state.currentRemoteFolder, folder);
     }
-    void selectNode(MainWindowFixture &f, const QString &key)
+    static void selectNode(MainWindowFixture &f, const QString &key)
     {
-        QStandardItemModel *tree = f.window->remoteTree;
-        QList<QStandardItem *> pending{tree->item(0)};
-        while (!pending.isEmpty()) {
-            QStandardItem *node = pending.takeFirst();
-            if (node->data(FileListView::KeyRole).toString() == key) {
-                f.window->TreeView2->setCurrentIndex(node->index());
-                return;
-            }
-            for (int r = 0; r < node->rowCount(); ++r)
-                pending << node->child(r);
-        }
-        QFAIL(qPrintable("no tree node " + key));
+        QVERIFY(nodeWithKey(f.window->remoteTree, key));
+        f.window->TreeView2->setCurrentIndex(nodeWithKey(f.window->remoteTree, key)->index());
+    }
+    // Reply lines (a three-digit code first) among the lines from `from` on, up to the next command.
+    static QStringList repliesWithoutCommand(const QStringList &lines, int from)
+    {
+        QStringList replies;
+        for (int i = from; i < lines.size() && !lines[i].startsWith("Command: "); ++i)
+            if (QRegularExpression("^\\d\\d\\d[ -]").match(lines[i]).hasMatch())
+                replies << lines[i];
+        return replies;
     }
     RemoteOperations &ops(MainWindowFixture &f) { return f.window->remoteOperations(); }
     bool exists(const QString &relative) const { return QFileInfo::exists(server->pathOf(relative)); }
@@ -73,27 +58,38 @@ private slots:
         f.window->action("menu1_delete")->trigger();
         QVERIFY(!exists("t"));
         QCOMPARE(f.prompter->shown.size(), 1); // the question, nothing else
-        QCOMPARE(f.logLines().filter(QRegularExpression("^Command: DELE ")).size(), 5);
+        QCOMPARE(f.commands("DELE").size(), 5);
         QVERIFY(f.remoteRow("t") < 0);
         QCOMPARE(f.state.currentRemoteFolder, QString("/"));
     }
 
-    void parentRowIsNeverDeleted()
+    void deletionsAskFirstAndNeverTakeTheParentRow()
     {
-        QVERIFY(server->writeFile("p/one.txt", "1"));
-        QVERIFY(server->writeFile("p/two.txt", "2"));
-        QVERIFY(server->writeFile("p/keep.txt", "3"));
+        for (const char *file : {"p/one.txt", "p/two.txt", "p/keep.txt"})
+            QVERIFY(server->writeFile(file, file));
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         goTo(f, "/p/");
         select(f, {"..", "one.txt", "two.txt"});
-        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
-        f.window->remoteOperations().btnDelete_Click();
-        QVERIFY(f.prompter->messageTexts().constLast().startsWith("Delete 2 items from the server?"));
-        QVERIFY(!exists("p/one.txt"));
-        QVERIFY(!exists("p/two.txt"));
-        QVERIFY(exists("p/keep.txt"));
-        QStringList removed = f.logLines().filter(QRegularExpression("^Command: DELE "));
+        const int lines = f.logLines().size();
+        f.window->action("menu1_delete")->trigger(); // answered Cancel
+        QCOMPARE(f.prompter->messageTexts().constLast(),
+                 QString("Delete 2 items from the server? Folders are deleted with everything in them. This cannot "
+                         "be undone."));
+        QCOMPARE(f.prompter->shown.constLast().buttons, Prompter::Buttons::OkCancel);
+        QCOMPARE(f.logLines().size(), lines); // nothing sent
+        // The tree's Delete asks the same, once.
+        selectNode(f, "/p/");
+        ops(f).menu6_delete_Click();
+        QCOMPARE(f.prompter->shown.size(), 2);
+        QVERIFY(f.prompter->messageTexts().constLast().startsWith("Delete 1 item from the server?"));
+        QVERIFY(exists("p/one.txt"));
+        // OK deletes the two files, never the folder above.
+        select(f, {"..", "one.txt", "two.txt"});
+        f.prompter->answers = {Prompter::Answer::Ok};
+        ops(f).btnDelete_Click();
+        QVERIFY(!exists("p/one.txt") && !exists("p/two.txt") && exists("p/keep.txt"));
+        QStringList removed = f.commands("DELE");
         removed.sort();
         QCOMPARE(removed, QStringList({"Command: DELE one.txt", "Command: DELE two.txt"}));
     }
@@ -113,11 +109,14 @@ private slots:
         ops(f).btnRename_Click();
         QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
         QVERIFY(f.prompter->shown.isEmpty());
-        // Onto a name that stands in the folder: refused, both files kept.
+        // Onto a name that stands in the folder: refused, both files kept; nothing is sent, so no
+        // reply may be logged.
         select(f, {"old.txt"});
         f.prompter->inputs = {"other.txt"};
+        int from = f.logLines().size();
         ops(f).btnRename_Click();
         QCOMPARE(f.prompter->messageTexts().last(), QString("Error, could not rename file old.txt"));
+        QCOMPARE(repliesWithoutCommand(f.logLines(), from), QStringList());
         QCOMPARE(server->readFile("r/other.txt"), QByteArray("other"));
         QCOMPARE(server->readFile("r/old.txt"), QByteArray("old"));
         QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
@@ -129,8 +128,10 @@ private slots:
         QVERIFY(f.logLines().contains("Command: RNTO new name.txt"));
         QVERIFY(f.remoteRow("new name.txt") >= 0);
         // In place, onto a taken name: the element could not be renamed.
+        from = f.logLines().size();
         f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("other.txt");
         QCOMPARE(f.prompter->messageTexts().last(), QString("The element could not be renamed."));
+        QCOMPARE(repliesWithoutCommand(f.logLines(), from), QStringList());
         QVERIFY(exists("r/new name.txt"));
         f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("edited.txt");
         QVERIFY(exists("r/edited.txt"));
@@ -247,24 +248,6 @@ private slots:
         QVERIFY(!f.logText().contains("n3w pass"));
         QVERIFY(f.logLines().contains("Command: SITE PSWD  ********")); // logged as sent, the password hidden
         QTRY_VERIFY(!ops(f).passwordWindow());
-    }
-
-    void everyOperationNeedsAConnection()
-    {
-        MainWindowFixture f;
-        RemoteOperations &o = ops(f);
-        o.btnRename_Click();
-        o.btnDelete_Click();
-        o.btnMkdir_Click();
-        o.menu6_delete_Click();
-        o.menu6_rename_Click();
-        o.menu6_mkdir_Click();
-        o.menu_cmd_Click();
-        o.menu_pass_Click();
-        QCOMPARE(f.prompter->messageTexts(),
-                 QStringList(8, "You must be connected to a remote server for this operation."));
-        QVERIFY(f.prompter->prompts.isEmpty());
-        QVERIFY(f.logText().isEmpty());
     }
 };
 

@@ -66,8 +66,6 @@ class TestPaneLayout : public QObject
     Q_OBJECT
 
 private slots:
-    void startLayout_data();
-    void startLayout();
     void startOnSmallScreens_data();
     void startOnSmallScreens();
     void moves_data();
@@ -80,41 +78,12 @@ private slots:
     void twipsToPixels();
 };
 
-void TestPaneLayout::startLayout_data()
-{
-    QTest::addColumn<int>("control");
-    QTest::addColumn<TwipRect>("expected");
-    // The start table for W = 19200, H = 12000, after the five zero moves.
-    QTest::addRow("StatusBar1") << int(L::StatusBar1) << TwipRect{0, 11325, 19200, 375};
-    QTest::addRow("splitter1") << int(L::splitter1) << TwipRect{0, 2520, 19200, 60};
-    QTest::addRow("splitter2") << int(L::splitter2) << TwipRect{0, 6000, 9570, 60};
-    QTest::addRow("splitter3") << int(L::splitter3) << TwipRect{9570, 2580, 60, 6420};
-    QTest::addRow("splitter4") << int(L::splitter4) << TwipRect{9630, 6000, 9570, 60};
-    QTest::addRow("splitter5") << int(L::splitter5) << TwipRect{0, 9000, 19200, 60};
-    QTest::addRow("RichTextBox1") << int(L::RichTextBox1) << TwipRect{0, 960, 19200, 1560};
-    QTest::addRow("ListView3") << int(L::ListView3) << TwipRect{0, 2580, 9570, 3420};
-    QTest::addRow("ListView1") << int(L::ListView1) << TwipRect{9630, 2580, 9570, 3420};
-    QTest::addRow("TreeView1") << int(L::TreeView1) << TwipRect{0, 6060, 9570, 2565};
-    QTest::addRow("TreeView2") << int(L::TreeView2) << TwipRect{9630, 6060, 9570, 2565};
-    QTest::addRow("txtLocal") << int(L::txtLocal) << TwipRect{0, 8625, 9570, 375};
-    QTest::addRow("txtDirectory") << int(L::txtDirectory) << TwipRect{9630, 8625, 9570, 375};
-    QTest::addRow("ListView2") << int(L::ListView2) << TwipRect{0, 9060, 19200, 2265};
-}
-
-void TestPaneLayout::startLayout()
-{
-    QFETCH(int, control);
-    QFETCH(TwipRect, expected);
-    const PaneLayout l = PaneLayout::start(W, H);
-    QCOMPARE(l.rect(L::Control(control)), expected);
-    checkSound(l);
-}
-
 void TestPaneLayout::startOnSmallScreens_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<bool>("fromTable");
+    QTest::addRow("1280x800 at 96 dpi") << W << H << true;
     QTest::addRow("smallest table height") << 9000 << 6360 << true;
     QTest::addRow("odd sizes") << 9001 << 6361 << true;
     QTest::addRow("one below") << 9000 << 6359 << false;

@@ -1,28 +1,24 @@
-// What a user expects every day around the main window: connection errors that say why, names
-// readable in every view, the keyboard, drops on the empty part of a list, a question before a
-// server deletion, a masked password, a log file that keeps its lines, downloads that replace a
-// file through the trash, and the paused-queue hint after a reconnect.
+// What a user expects every day around the main window: failed connections that say why and
+// leave nothing of the old server, names readable in every view, the keyboard, drops on the empty
+// part of a list, a log file that keeps its lines, downloads that replace a file through the trash,
+// the command line, and toolbar and menus that look as they work.
 #include "CommandLine.h"
 #include "DragDrop.h"
-#include "RemoteOperations.h"
+#include "MainMenus.h"
+#include "MainWindowFixture.h"
+#include "TestSupport.h"
 #include "TreeKeyFollow.h"
-#include "tst_queue_fixture.h"
 
 #include <QDirIterator>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QTcpServer>
+#include <QToolBar>
 #include <QTreeView>
 
 namespace {
-
-int rowOf(FileListView *list, const QString &name)
-{
-    for (int r = 0; r < list->model()->rowCount(); ++r)
-        if (list->model()->item(r, 0)->text() == name)
-            return r;
-    return -1;
-}
 
 QRect rowRect(QAbstractItemView *view, FileListView *list, const QString &name)
 {
@@ -36,9 +32,16 @@ quint16 closedPort()
     return probe.serverPort(); // closed again when probe goes
 }
 
+const QStringList LongNames{"twenty-one-photos-from-the-lake.png",
+                            "twenty-two-photos-from-the-lake.png",
+                            "twenty-three-photos-from-the-lake.png",
+                            "sunset-over-the-harbour.png",
+                            "sunset-over-the-harbour-" + QString(150, 'x') + "-one.png",
+                            "sunset-over-the-harbour-" + QString(150, 'x') + "-two.png"};
+
 } // namespace
 
-class TestEverydayUse : public QObject
+class TestEveryday : public QObject
 {
     Q_OBJECT
 
@@ -54,41 +57,56 @@ private slots:
         server = std::make_unique<TestFtpServer>();
         QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
         QVERIFY(server->writeFile("pub/deep/inner.txt", "inner"));
-        QVERIFY(server->writeFile("pub/a-rather-long-file-name-that-is-not-one-letter.txt", "x"));
-        QVERIFY(server->writeFile("kill/one.txt", "1"));
-        QVERIFY(server->writeFile("kill/two/three.txt", "3"));
         QVERIFY(server->writeFile("same.bin", "new from the server"));
+        for (const QString &name : LongNames)
+            QVERIFY(server->writeFile("names/" + name, "x"));
     }
 
-    void failedConnectionsSayWhyInTheLogAndTheBox()
+    void failedConnectionsSayWhyAndLeaveNothingOld()
     {
         MainWindowFixture f;
-        f.fillConnection(*server);
-        f.window->txtPort->setText(QString::number(closedPort()));
-        f.window->remotePane().btnConnect_Click();
-        QVERIFY(!f.state.connected());
-        QCOMPARE(f.prompter->shown.size(), 1);
-        const QString wrongPort = f.prompter->shown.at(0).text;
-        QVERIFY2(wrongPort.startsWith("There was an error connecting to the remote server. Please verify your login "
-                                      "info. Look at the status window for more details.\n\n"),
-                 qPrintable(wrongPort));
-        const QString portReason = wrongPort.section("\n\n", 1);
-        QVERIFY2(portReason.contains("refused", Qt::CaseInsensitive), qPrintable(portReason));
-        QVERIFY(f.logText().contains(portReason)); // logged before the box
-
-        f.prompter->shown.clear();
         f.fillConnection(*server);
         f.window->txtPassword->setText("wrong");
         f.window->remotePane().btnConnect_Click();
         QVERIFY(!f.state.connected());
-        const QString reason = f.prompter->shown.value(0).text.section("\n\n", 1);
-        QVERIFY2(reason.startsWith("530 "), qPrintable(reason));
+        const QString box = f.prompter->shown.value(0).text;
+        QVERIFY2(box.startsWith("There was an error connecting to the remote server. Please verify your login "
+                                "info. Look at the status window for more details.\n\n530 "),
+                 qPrintable(box));
         // The refusal is red in the log, even when the same response began with a green welcome.
-        bool red = false;
-        for (const LogRun &run : f.window->sessionLog().runs())
-            red = red || (run.text.contains(reason) && run.colour == LogColours::red());
-        QVERIFY(red);
+        QVERIFY(f.loggedInRed(box.section("\n\n", 1)));
         QVERIFY(!f.logText().contains("wrong")); // never the password
+        QCOMPARE(f.status(), QString("Not logged in."));
+
+        // Cancel on the "already connected" question: the fields go back to the connection that stands.
+        QVERIFY(f.connect(*server));
+        QVERIFY(!f.remoteNames().isEmpty());
+        f.window->txtServer->setText("other.example");
+        f.window->txtUsername->setText("someone");
+        f.window->txtPort->setText("2121");
+        f.window->checkType->setChecked(true);
+        f.prompter->answers = {Prompter::Answer::Cancel};
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(f.state.connected());
+        QCOMPARE(f.window->txtServer->text(), server->host());
+        QCOMPARE(f.window->txtUsername->text(), server->user());
+        QCOMPARE(f.window->txtPort->text(), QString::number(server->port()));
+        QVERIFY(!f.window->checkType->isChecked());
+
+        // OK, and the new server cannot be reached: the box and the log say why, in red, and nothing
+        // of the old server stays on screen.
+        f.window->txtPort->setText(QString::number(closedPort()));
+        f.prompter->answers = {Prompter::Answer::Ok};
+        f.window->remotePane().btnConnect_Click();
+        QVERIFY(!f.state.connected());
+        const QString reason = f.prompter->shown.constLast().text.section("\n\n", 1);
+        QVERIFY2(reason.contains("refused", Qt::CaseInsensitive), qPrintable(reason));
+        QVERIFY(f.logText().contains(reason));
+        QVERIFY2(f.loggedInRed("refused"), qPrintable(f.logText()));
+        QVERIFY(f.remoteNames().isEmpty());
+        QCOMPARE(f.window->remoteTree->rowCount(), 0);
+        QCOMPARE(f.window->windowTitle(), QString("Vestrigal"));
+        QVERIFY(!f.window->action("menu_refresh_server")->isEnabled());
     }
 
     void enterInAnyQuickConnectFieldConnectsAndThePasswordIsMasked()
@@ -104,25 +122,46 @@ private slots:
         f.window->remotePane().btnDisconnect_Click();
         QTest::keyClick(f.window->txtUsername, Qt::Key_Enter);
         QVERIFY(f.state.connected());
-        QCOMPARE(f.window->statusPanel("")->text(), QString("The queue is paused: Queue > Resume starts it."));
+        QCOMPARE(f.status(), QString("The queue is paused: Queue > Resume starts it."));
     }
 
-    void everyViewShowsWholeNamesAndEntersFolders()
+    // In every view the names are drawn whole enough to read, differ where the names differ, and
+    // each row's tooltip is its whole name.
+    void everyViewDrawsNamesThatDifferDifferently()
+    {
+        QueueWindow f;
+        QVERIFY(f.connect(*server));
+        f.showRemote("/names/");
+        f.window->resize(1000, 700);
+        f.window->show();
+        for (auto mode : {FileListView::Icons, FileListView::SmallIcons, FileListView::List}) {
+            f.window->setListViewMode(formmain::Side::Server, mode);
+            QCoreApplication::processEvents();
+            QListView *view = f.window->ListView1->iconView();
+            const int width = rowRect(view, f.window->ListView1, LongNames[0]).width();
+            QVERIFY2(width >= 90 && width <= 300, qPrintable(QString("mode %1: %2 px").arg(int(mode)).arg(width)));
+            QList<QImage> drawn;
+            for (const QString &name : LongNames) {
+                const QModelIndex index = f.remoteRows()->index(f.remoteRow(name), 0);
+                QCOMPARE(index.data(Qt::ToolTipRole).toString(), name);
+                drawn << view->viewport()->grab(view->visualRect(index)).toImage();
+            }
+            for (int i = 0; i < drawn.size(); ++i)
+                for (int j = i + 1; j < drawn.size(); ++j)
+                    QVERIFY2(
+                        drawn[i] != drawn[j],
+                        qPrintable(
+                            QString("mode %1: %2 and %3 look alike").arg(int(mode)).arg(LongNames[i], LongNames[j])));
+        }
+    }
+
+    void clicksAndKeysEnterFolders()
     {
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/pub/");
         f.window->show();
-        const QString longName = "a-rather-long-file-name-that-is-not-one-letter.txt";
-        for (auto mode : {FileListView::List, FileListView::SmallIcons, FileListView::Icons}) {
-            f.window->setListViewMode(formmain::Side::Server, mode);
-            QCoreApplication::processEvents();
-            QListView *view = f.window->ListView1->iconView();
-            const int width = rowRect(view, f.window->ListView1, longName).width();
-            QVERIFY2(width >= 90, qPrintable(QString("mode %1: %2 px").arg(int(mode)).arg(width)));
-            QVERIFY2(width <= 300, qPrintable(QString("mode %1: %2 px").arg(int(mode)).arg(width)));
-        }
-        // A double-click in List view enters the folder; Backspace goes back up.
+        // A double-click in List view enters the folder; Backspace goes back up; so does Enter.
         f.window->setListViewMode(formmain::Side::Server, FileListView::List);
         QCoreApplication::processEvents();
         QListView *view = f.window->ListView1->iconView();
@@ -134,11 +173,9 @@ private slots:
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Backspace);
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
-        // Enter on a folder row enters it too.
         view->setCurrentIndex(f.remoteRows()->index(rowOf(f.window->ListView1, "deep"), 0));
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/deep/"));
-
         // On the local side, in the report view: Alt+Up goes to the parent folder.
         QVERIFY(QDir().mkpath(f.localPath("sub")));
         f.showLocal(f.localPath("sub"));
@@ -155,7 +192,7 @@ private slots:
         f.window->show();
         QTreeView *tree = f.window->TreeView2;
         QStandardItem *root = f.window->remoteTree->item(0);
-        QVERIFY(root && root->rowCount() >= 2); // kill, pub: listed under the host
+        QVERIFY(root && root->rowCount() >= 2); // names, pub: listed under the host
         tree->setFocus();
         tree->setCurrentIndex(root->index());
         const int listingsBefore = f.logLines().filter("Directory listing successfully completed.").size();
@@ -176,7 +213,7 @@ private slots:
         f.window->show();
         QVERIFY(writeLocal(f.localPath("dropped.txt"), "dropped"));
         f.showLocal(f.local.path());
-        QueueWindow::select(f.window->ListView3, {"dropped.txt"});
+        selectRows(f.window->ListView3, {"dropped.txt"});
         f.window->dragDrop().beginDrag(DragDrop::Source::LocalList);
         QTreeView *remote = f.window->ListView1->reportView();
         const QPoint below(20, remote->viewport()->height() - 5);
@@ -196,56 +233,17 @@ private slots:
         QTRY_COMPARE(server->readFile("pub/deep/dropped.txt"), QByteArray("dropped"));
     }
 
-    void serverDeletionsAskFirstAndCancelSendsNothing()
-    {
-        QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/kill/");
-        QueueWindow::select(f.window->ListView1, {"one.txt", "two"});
-        const int lines = f.logLines().size();
-        f.window->action("menu1_delete")->trigger();
-        QCOMPARE(f.prompter->messageTexts().constLast(),
-                 QString("Delete 2 items from the server? Folders are deleted with everything in them. This cannot "
-                         "be undone."));
-        QCOMPARE(f.prompter->shown.constLast().buttons, Prompter::Buttons::OkCancel);
-        QCOMPARE(f.logLines().size(), lines); // nothing sent
-        QVERIFY(QFileInfo::exists(server->pathOf("kill/one.txt")));
-
-        // The tree's Delete asks the same, once.
-        QStandardItem *node = nullptr;
-        for (int r = 0; r < f.window->remoteTree->item(0)->rowCount(); ++r)
-            if (f.window->remoteTree->item(0)->child(r)->text() == "kill")
-                node = f.window->remoteTree->item(0)->child(r);
-        QVERIFY(node);
-        f.window->TreeView2->setCurrentIndex(node->index());
-        const int asked = f.prompter->shown.size();
-        f.window->remoteOperations().menu6_delete_Click();
-        QCOMPARE(f.prompter->shown.size(), asked + 1);
-        QVERIFY(f.prompter->messageTexts().constLast().startsWith("Delete 1 item from the server?"));
-        QVERIFY(QFileInfo::exists(server->pathOf("kill/two/three.txt")));
-
-        // OK deletes both, the folder with what it holds.
-        f.showRemote("/kill/");
-        QueueWindow::select(f.window->ListView1, {"one.txt", "two"});
-        f.prompter->answers = {Prompter::Answer::Ok};
-        f.window->remoteOperations().btnDelete_Click();
-        QVERIFY(!QFileInfo::exists(server->pathOf("kill/one.txt")));
-        QVERIFY(!QFileInfo::exists(server->pathOf("kill/two")));
-    }
-
     void theLogFileKeepsTheFirstConnectionsLinesAfterAReconnect()
     {
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         const QString file = f.state.currentLogFile;
-        const QByteArray first = readLocal(file);
-        QVERIFY(first.contains("Connected to remote host."));
+        QVERIFY(readLocal(file).contains("Connected to remote host."));
         f.prompter->answers = {Prompter::Answer::Ok}; // disconnect and connect to the new server
         QVERIFY(f.connect(*server));
         QCOMPARE(f.state.currentLogFile, file);
         QCOMPARE(f.logText().count("Connected to remote host."), 1); // the window was emptied
-        const QString onDisk = QString::fromUtf8(readLocal(file));
-        QCOMPARE(onDisk.count("Connected to remote host."), 2);
+        QCOMPARE(QString::fromUtf8(readLocal(file)).count("Connected to remote host."), 2);
         f.window->action("menu4_clear")->trigger();
         f.window->LogLine("after clearing", 0);
         const QString cleared = QString::fromUtf8(readLocal(file));
@@ -260,7 +258,7 @@ private slots:
         QVERIFY(writeLocal(f.localPath("same.bin"), "the user's own"));
         f.showLocal(f.local.path());
         f.showRemote("/");
-        QueueWindow::select(f.window->ListView1, {"same.bin"});
+        selectRows(f.window->ListView1, {"same.bin"});
         f.window->queuePane().btnDownload_Click();
         QTRY_COMPARE(f.window->queuePane().queue().count(), 0);
         QCOMPARE(readLocal(f.localPath("same.bin")), QByteArray("new from the server"));
@@ -279,34 +277,80 @@ private slots:
         QVERIFY(CommandLine::versionText().startsWith("Vestrigal 5."));
         QCOMPARE(CommandLine::parse({"vestrigal", "--frobnicate"}).action, A::Error);
         QCOMPARE(CommandLine::parse({"vestrigal", "ftp://a/", "ftp://b/"}).action, A::Error);
-        const CommandLine plain = CommandLine::parse({"vestrigal", "ftp://u:p@host:2121/pub/"});
-        QCOMPARE(plain.action, A::Run);
-        QCOMPARE(plain.url, QString("ftp://u:p@host:2121/pub/"));
-        // Secure links go to the connection as they are: the scheme decides how it is protected.
-        for (const char *link : {"ftps://u:p@host/", "FTPES://host/"}) {
-            const CommandLine secure = CommandLine::parse({"vestrigal", link});
-            QCOMPARE(secure.action, A::Run);
-            QCOMPARE(secure.url, QString(link));
-            QVERIFY(secure.message.isEmpty());
+        // Links go to the connection as they are: the scheme decides how it is protected.
+        for (const char *link : {"ftp://u:p@host:2121/pub/", "ftps://u:p@host/", "FTPES://host/"}) {
+            const CommandLine parsed = CommandLine::parse({"vestrigal", link});
+            QCOMPARE(parsed.action, A::Run);
+            QCOMPARE(parsed.url, QString(link));
+            QVERIFY(parsed.message.isEmpty());
         }
     }
 
     void installedProgramsKeepTheirDataInTheUsersDataFolder()
     {
         QTemporaryDir root;
-        const QString prefix = root.path() + "/usr";
+        const QString prefix = root.path() + "/usr", data = root.path() + "/data/vestrigal/";
         QVERIFY(writeLocal(prefix + "/share/vestrigal/help/help.dat", "help"));
         QVERIFY(QDir().mkpath(prefix + "/bin"));
         const AppFolders installed = AppFolders::forProgramIn(prefix + "/bin", root.path() + "/data");
-        QCOMPARE(installed.logs, root.path() + "/data/vestrigal/logs/");
-        QCOMPARE(installed.profiles, root.path() + "/data/vestrigal/profiles/");
-        QCOMPARE(installed.temp, root.path() + "/data/vestrigal/temp/");
-        QCOMPARE(installed.helpFile, prefix + "/share/vestrigal/help/help.dat");
+        QCOMPARE(QStringList({installed.logs, installed.profiles, installed.temp, installed.helpFile}),
+                 QStringList(
+                     {data + "logs/", data + "profiles/", data + "temp/", prefix + "/share/vestrigal/help/help.dat"}));
         // A program whose help is beside it (a build folder, an unpacked copy) keeps everything there.
         QVERIFY(writeLocal(prefix + "/bin/help/help.dat", "help"));
         QCOMPARE(AppFolders::forProgramIn(prefix + "/bin", root.path() + "/data").logs, prefix + "/bin/logs/");
     }
+
+    // The toolbar's queue buttons always work, and look it: coloured, not the grey of a disabled button.
+    void theToolbarsQueueButtonsLookAsTheyWork()
+    {
+        MainWindowFixture f;
+        const auto saturated = [](const QPixmap &pixmap) {
+            const QImage image = pixmap.toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).hsvSaturation() > 120)
+                        return true;
+            return false;
+        };
+        for (const char *key : {"play", "pause", "stop"}) {
+            const QAction *button = f.window->Toolbar1->findChild<QAction *>(key);
+            QVERIFY2(button->isEnabled() && saturated(button->icon().pixmap(24, 24)), key);
+            QVERIFY2(!saturated(button->icon().pixmap(24, 24, QIcon::Disabled)), key);
+        }
+    }
+
+    // The help's word on the menus without a connection names exactly the items that are grey then.
+    void theHelpSaysWhichMenuItemsAreGreyWithoutAConnection()
+    {
+        MainWindowFixture f;
+        const QString help = QString::fromUtf8(readLocal(TestSupport::sourceDir() + "/resources/help/help.dat"));
+        const qsizetype start = help.indexOf("Without a connection: ");
+        QVERIFY(start >= 0);
+        const QString paragraph = help.mid(start, help.indexOf('\n', start) - start);
+        QList<QPair<QString, QAction *>> leaves; // "Operations > Server files > View" and its item
+        std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &path) {
+            for (QAction *a : menu->actions()) {
+                const QString here = path + QString(a->text()).remove('&');
+                if (a->menu())
+                    walk(a->menu(), here + " > ");
+                else if (!a->isSeparator())
+                    leaves.append({here, a});
+            }
+        };
+        for (QAction *top : f.window->menuBar()->actions())
+            walk(top->menu(), QString(top->text()).remove('&') + " > ");
+        for (const auto &[path, item] : leaves) {
+            bool named = false;
+            for (QString prefix = path; !prefix.isEmpty() && !named; prefix = prefix.section(" > ", 0, -2))
+                named = prefix.contains(" > ") &&
+                        paragraph.contains(QRegularExpression(QRegularExpression::escape(prefix) + "(?! >)[ ,.]"));
+            const bool needsConnection = MainMenus::connectionCommands().contains(item->objectName());
+            QVERIFY2(named == needsConnection, qPrintable(path));
+            QVERIFY2(!(needsConnection && item->isEnabled()), qPrintable(path));
+        }
+    }
 };
 
-QTEST_MAIN(TestEverydayUse)
-#include "tst_everyday_use.moc"
+QTEST_MAIN(TestEveryday)
+#include "tst_everyday.moc"
