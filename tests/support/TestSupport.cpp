@@ -29,6 +29,14 @@ QStringList TestSupport::namesIn(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+QByteArray TestSupport::pattern(qsizetype size)
+{
+    QByteArray out(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        out[i] = char((i * 7 + i / 4096) & 0xff);
+    return out;
+}
+
 QString TestSupport::otherVolume()
 {
     const QString shm = QStringLiteral("/dev/shm");

@@ -16,6 +16,8 @@ QByteArray contentOf(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content = "data");
 // The names in a folder, hidden ones too, sorted.
 QStringList namesIn(const QString &folder);
+// Bytes that differ from their neighbours, so that a block lost, doubled or moved shows.
+QByteArray pattern(qsizetype size);
 // A writable folder on another volume than the temporary folder (/dev/shm), or an empty text.
 QString otherVolume();
 
