@@ -191,6 +191,22 @@ private slots:
         QVERIFY(LocalPaths::isPlainName(".hidden") && LocalPaths::isPlainName("..."));
     }
 
+    // The disk's limits exactly (255-byte names, 4096-byte paths with their closing NUL): at the limit
+    // a path fits, one byte more does not; a name counts in bytes, where an "é" takes two.
+    void lengthLimitsExactly()
+    {
+        const QString top = QDir::tempPath() + '/';
+        QString path = top;
+        while (path.size() < 4095 - 200)
+            path += QString(199, 'd') + '/';
+        path += QString(4095 - path.size(), 'f');
+        QVERIFY(LocalPaths::lengthProblem(path).isEmpty());
+        QVERIFY(LocalPaths::lengthProblem(path + 'f').contains("too long"));
+        QVERIFY(LocalPaths::lengthProblem(top + QString(255, 'n')).isEmpty());
+        QVERIFY(LocalPaths::lengthProblem(top + QString(256, 'n')).contains("(256 bytes, at most 255)"));
+        QVERIFY(LocalPaths::lengthProblem(top + QString(128, QChar(0xe9))).contains("(256 bytes, at most 255)"));
+    }
+
     void extension_data()
     {
         QTest::addColumn<QString>("name");
