@@ -93,6 +93,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir / "a\tb"));
         // The check alone, before anything is made: a folder below one that takes new folders.
         QVERIFY(ConfigChecks::logPathValid(dir / "not/yet/there"));
+        QVERIFY(!ConfigChecks::logPathValid(file));
         READ_ONLY_OR_SKIP(readOnly, dir.folder("locked"));
         QVERIFY(!ConfigChecks::logPathValid(dir / "locked/logs"));
     }
