@@ -3,6 +3,7 @@
 // the local FTP server. The checks behind OK: tst_configchecks.
 #include "../app/tst_queue_fixture.h"
 #include "formconfig.h"
+#include "support/TestSupport.h"
 
 #include <QComboBox>
 #include <QFileSystemModel>
@@ -101,7 +102,7 @@ private slots:
         QVERIFY(c->txtLog->isEnabled() && c->Drive1->isEnabled());
 
         // The chooser and the path field follow each other.
-        QTemporaryDir other;
+        TestSupport::TempTree other;
         QTest::keyClicks(c->txtLog, "x"); // not a folder: the chooser stays
         c->txtLog->setText(other.path());
         QTest::keyClick(c->txtLog, Qt::Key_End);

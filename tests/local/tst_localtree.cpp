@@ -1,10 +1,10 @@
 // The local folder tree on real temporary folders: top nodes, lazy filling, the walk down, collapsing.
 #include "FileIconCache.h"
 #include "LocalTree.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -16,7 +16,7 @@ class TestLocalTree : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TestSupport::TempTree m_dir;
     QString m_root; // ends with "/"
     std::unique_ptr<QStandardItemModel> m_model;
     FileIconCache m_icons;
