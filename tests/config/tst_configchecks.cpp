@@ -1,23 +1,22 @@
 // The configuration's checks and store step: every message, the rounding, log paths, the
-// extension list.
+// extension list. Everything stored at once, as OK does it: tst_formconfig.
 #include "ConfigChecks.h"
+#include "support/ReadOnlyPath.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
 
 class TestConfigChecks : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
+    TestSupport::TempTree dir;
 
     ConfigForm validForm() const
     {
         Settings defaults;
-        defaults.logPath = dir.path() + "/logs/";
+        defaults.logPath = dir / "logs/";
         return ConfigForm::fromSettings(defaults);
     }
 
@@ -79,72 +78,36 @@ private slots:
         Settings settings;
         ConfigForm form = validForm();
         // An absolute folder that is not there yet is made, and gets its final "/".
-        form.logPath = dir.path() + "/new/logs";
+        form.logPath = dir / "new/logs";
         QCOMPARE(ConfigChecks::store(form, settings), QString());
-        QCOMPARE(settings.logPath, dir.path() + "/new/logs/");
+        QCOMPARE(settings.logPath, dir / "new/logs/");
         QVERIFY(QFileInfo(settings.logPath).isDir());
 
-        QVERIFY(QFile(dir.path() + "/afile").open(QIODevice::WriteOnly));
-        for (const QString &bad : {QString("relative/logs"), QString("C:\\logs"), QString(dir.path() + "/a\tb"),
-                                   QString(dir.path() + "/afile"), QString(dir.path() + "/afile/below"), QString()}) {
+        const QString file = dir.file("afile");
+        for (const QString &bad :
+             {QString("relative/logs"), QString("C:\\logs"), dir / "a\tb", file, file + "/below", QString()}) {
             form.logPath = bad;
             QCOMPARE(ConfigChecks::store(form, settings), QString("Invalid log path name."));
-            QCOMPARE(settings.logPath, dir.path() + "/new/logs/");
+            QCOMPARE(settings.logPath, dir / "new/logs/");
         }
-        QVERIFY(!QFileInfo::exists(dir.path() + "/a\tb"));
-
-        // The check alone, before anything is made: a folder that is there or can be made below
-        // one that takes new folders.
-        QVERIFY(ConfigChecks::logPathValid(dir.path()));
-        QVERIFY(ConfigChecks::logPathValid(dir.path() + "/not/yet/there"));
-        QVERIFY(!ConfigChecks::logPathValid(dir.path() + "/afile"));
-        QVERIFY(QDir().mkpath(dir.path() + "/locked"));
-        QVERIFY(QFile::setPermissions(dir.path() + "/locked", QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        if (geteuid() != 0) // root may write anywhere
-            QVERIFY(!ConfigChecks::logPathValid(dir.path() + "/locked/logs"));
-        QVERIFY(QFile::setPermissions(dir.path() + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                  QFileDevice::ExeOwner));
-    }
-
-    void storeTakesEverythingAtOnce()
-    {
-        Settings settings;
-        ConfigForm form = validForm();
-        form.downloadType = Settings::Binary;
-        form.uploadType = Settings::Ascii;
-        form.down = "65536";
-        form.up = "2048";
-        form.extensions.clear(); // an empty list becomes one empty entry
-        form.keepLog = false;
-        form.rtf = false;
-        QCOMPARE(ConfigChecks::store(form, settings), QString());
-        QCOMPARE(settings.downloadType, quint8(Settings::Binary));
-        QCOMPARE(settings.uploadType, quint8(Settings::Ascii));
-        QCOMPARE(settings.downloadBufferSize, 65536);
-        QCOMPARE(settings.uploadBufferSize, 2048);
-        QCOMPARE(settings.asciiExtensions, QStringList{QString()});
-        QVERIFY(!settings.keepLog);
-        QCOMPARE(settings.logFormat, qint16(0));
-        // And what the window shows comes back as it was.
-        const ConfigForm again = ConfigForm::fromSettings(settings);
-        QCOMPARE(again.down, QString("65536"));
-        QVERIFY(!again.rtf && !again.keepLog);
+        QVERIFY(!QFileInfo::exists(dir / "a\tb"));
+        // The check alone, before anything is made: a folder below one that takes new folders.
+        QVERIFY(ConfigChecks::logPathValid(dir / "not/yet/there"));
+        QVERIFY(!ConfigChecks::logPathValid(file));
+        READ_ONLY_OR_SKIP(readOnly, dir.folder("locked"));
+        QVERIFY(!ConfigChecks::logPathValid(dir / "locked/logs"));
     }
 
     void extensionsToAdd()
     {
-        const QStringList list = {"txt", "html"};
-        QString message;
-        QCOMPARE(ConfigChecks::extensionToAdd(".cfg", list, &message).value_or("?"), QString("cfg"));
-        QCOMPARE(ConfigChecks::extensionToAdd("INI", list, &message).value_or("?"), QString("INI"));
-        QCOMPARE(ConfigChecks::extensionToAdd("..bak", list, &message).value_or("?"), QString("bak"));
-        for (const QString &typed : {QString("txt"), QString(".txt"), QString(" html ")}) {
-            QVERIFY(!ConfigChecks::extensionToAdd(typed, list, &message));
-            QCOMPARE(message, QString("This extension is already in the list."));
-        }
-        for (const QString &typed : {QString(), QString("."), QString("  ")}) {
-            QVERIFY(!ConfigChecks::extensionToAdd(typed, list, &message));
-            QCOMPARE(message, QString("You must enter an extension to add!"));
+        const QString taken = "This extension is already in the list.";
+        const QString none = "You must enter an extension to add!";
+        const QList<QPair<QString, QString>> cases = {{".cfg", "cfg"}, {"INI", "INI"}, {"..bak", "bak"},
+                                                      {"txt", taken},  {".txt", taken}, {" html ", taken},
+                                                      {"", none},      {".", none},     {"  ", none}};
+        for (const auto &[typed, expected] : cases) {
+            QString message;
+            QCOMPARE(ConfigChecks::extensionToAdd(typed, {"txt", "html"}, &message).value_or(message), expected);
         }
     }
 };

@@ -1,190 +1,318 @@
-// Listing local folders on real temporary folders: rows, keys, the filter, totals, sizes and paths.
+// Listing local folders on real temporary folders (rows, keys, the filter, totals, sizes, icons),
+// paths as the user types them, extensions and types, and what opening a file starts.
 #include "FileIconCache.h"
 #include "ListText.h"
 #include "LocalListing.h"
 #include "LocalPaths.h"
+#include "RemoteFileWindow.h"
+#include "support/TestSupport.h"
 #include "variousFunctions.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSet>
-#include <QTemporaryDir>
+#include <QMimeDatabase>
 #include <QTest>
+
+using namespace TestSupport;
+using namespace variousFunctions;
+
+namespace {
+
+QStringList names(const LocalListing &listing)
+{
+    QStringList out;
+    for (const LocalRow &row : listing.rows)
+        out << row.name;
+    return out;
+}
+
+// Records what would have been started; answers as told.
+class RecordingOpener : public FileOpener
+{
+public:
+    bool programStarts = true;
+    bool desktopOpens = true;
+    QStringList calls;
+
+    bool startProgram(const QString &program, const QString &workingFolder) override
+    {
+        calls << QStringLiteral("program %1 in %2").arg(program, workingFolder);
+        return programStarts;
+    }
+    bool openWithDesktop(const QString &path) override
+    {
+        calls << QStringLiteral("desktop %1").arg(path);
+        return desktopOpens;
+    }
+};
+
+QString executable(const QString &path, const QByteArray &content)
+{
+    writeFile(path, content);
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+    return path;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(RemoteFileWindow)
 
 class TestLocalListing : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    FileIconCache m_icons;
 
-    QString folder(const QString &name) const
-    {
-        const QString path = m_dir.path() + "/" + name + "/";
-        QDir(path).removeRecursively();
-        QDir().mkpath(path);
-        return path;
-    }
-    static void write(const QString &path, const QByteArray &content = {})
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    static QStringList names(const LocalListing &listing)
-    {
-        QStringList out;
-        for (const LocalRow &row : listing.rows)
-            out << row.name;
-        return out;
-    }
+    LocalListing list(const QString &path, const QString &filter = "*.*") { return LocalListing::of(path, filter, m_icons); }
 
 private slots:
-    void parentRowAndKeys()
-    {
-        const QString path = folder("keys/inner");
-        write(path + "a.txt", "hello");
-        FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
-        QCOMPARE(names(listing), QStringList({"..", "a.txt"}));
-        const LocalRow &up = listing.rows[0];
-        QVERIFY(up.parentRow);
-        QCOMPARE(up.key, m_dir.path() + "/keys");
-        QCOMPARE(up.sizeText, QString("4 096"));
-        QCOMPARE(up.type, QString("Parent directory"));
-        QCOMPARE(up.dateText, QString("-"));
-        QCOMPARE(up.lengthText, QString("4096"));
-        QCOMPARE(listing.rows[1].key, path + "a.txt");
-        QCOMPARE(listing.count, 1);
-
-        // A volume root has no ".." row; the parent of a folder just below the root is the root.
-        QVERIFY(LocalPaths::isVolumeRoot("/"));
-        const LocalListing root = LocalListing::of("/", "*.*", icons);
-        QVERIFY(!root.rows.isEmpty());
-        QVERIFY(!root.rows.first().parentRow);
-        QCOMPARE(LocalPaths::parentKey("/home/"), QString("/"));
-        QCOMPARE(LocalPaths::parentKey("/home/user/"), QString("/home"));
-    }
-
     void filterComparesTheExtensionExactly()
     {
-        const QString path = folder("filter");
-        write(path + "README.TXT");
-        write(path + "notes.txt");
-        write(path + "archive.tar.txt");
-        QDir().mkdir(path + "docs");
-        QDir().mkdir(path + "old.txt");
-        FileIconCache icons;
-        QCOMPARE(names(LocalListing::of(path, "*.txt", icons)),
-                 QStringList({"..", "archive.tar.txt", "notes.txt", "old.txt"}));
-        QCOMPARE(names(LocalListing::of(path, "*.TXT", icons)), QStringList({"..", "README.TXT"}));
-        QCOMPARE(LocalListing::of(path, "*.*", icons).count, 5);
+        TempTree t;
+        for (const char *name : {"README.TXT", "notes.txt", "archive.tar.txt"})
+            t.file(name);
+        t.folder("docs");
+        t.folder("old.txt");
+        const QString path = t.folder("");
+        QCOMPARE(names(list(path, "*.txt")), QStringList({"..", "archive.tar.txt", "notes.txt", "old.txt"}));
+        QCOMPARE(names(list(path, "*.TXT")), QStringList({"..", "README.TXT"}));
+        QCOMPARE(list(path).count, 5);
     }
 
-    void rowsOfFilesAndFoldersByName()
+    void rowsTotalsAndEntriesThatCannotBeExamined()
     {
-        const QString path = folder("rows");
-        write(path + "b.txt", QByteArray(1234, 'x'));
-        write(path + "A.png");
-        write(path + ".hidden");
-        QDir().mkdir(path + "Sub");
-        FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
-        QCOMPARE(names(listing), QStringList({"..", ".hidden", "A.png", "b.txt", "Sub"}));
+        TempTree t;
+        t.file("b.txt", QByteArray(1234, 'x'));
+        t.file("A.png", {});
+        t.file(".hidden");
+        t.folder("Sub");
+        QVERIFY(QFile::link(t / "gone.txt", t / "dangling.txt"));
+        const QString path = t.folder("");
+        const LocalListing listing = list(path);
+        QCOMPARE(names(listing), QStringList({"..", ".hidden", "A.png", "b.txt", "dangling.txt", "Sub"}));
+        const LocalRow &up = listing.rows[0];
+        QVERIFY(up.parentRow);
+        QCOMPARE(up.key, QFileInfo(t.path()).path());
+        QCOMPARE(up.type, QString("Parent directory"));
+        QCOMPARE(up.sizeText, QString("4 096"));
+        QCOMPARE(up.dateText, QString("-"));
 
         const LocalRow &file = listing.rows[3];
+        QCOMPARE(file.key, path + "b.txt");
         QCOMPARE(file.sizeText, QString("1 234"));
-        QCOMPARE(file.size, 1234);
         QCOMPARE(file.lengthText, QString("1234"));
         QCOMPARE(file.type, variousFunctions::GetFileTypeDescription("b.txt"));
         QCOMPARE(file.modified, QFileInfo(path + "b.txt").lastModified());
         QCOMPARE(file.dateText, ListText::dateText(file.modified));
         QVERIFY(!file.folder);
         QCOMPARE(listing.rows[2].sizeText, QString("0"));
-
-        const LocalRow &sub = listing.rows[4];
+        const LocalRow &dangling = listing.rows[4];
+        QCOMPARE(dangling.dateText, QString("-"));
+        QCOMPARE(dangling.sizeText, QString("0"));
+        QVERIFY(!dangling.icon.isNull());
+        const LocalRow &sub = listing.rows[5];
         QVERIFY(sub.folder);
         QCOMPARE(sub.type, QString("Directory"));
         QCOMPARE(sub.sizeText, QString("4 096"));
-        QCOMPARE(sub.dateText, QString("-"));
-        QCOMPARE(sub.lengthText, QString::number(QFileInfo(path + "Sub").size()));
-    }
 
-    void totalsCountFoldersAndTheirLengths()
-    {
-        const QString path = folder("totals");
-        QDir().mkdir(path + "one");
-        QDir().mkdir(path + "two");
-        write(path + "file.bin", QByteArray(10, 'x'));
-        FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
-        const qint64 bytes = 10 + QFileInfo(path + "one").size() + QFileInfo(path + "two").size();
-        QCOMPARE(listing.count, 3);
+        // Folders count as files, with their lengths.
+        const qint64 bytes = 1234 + 4 + QFileInfo(path + "Sub").size();
+        QCOMPARE(listing.count, 5);
         QCOMPARE(listing.bytes, bytes);
-        QCOMPARE(listing.totalsLine(), QString("Local: 3 files, %1 bytes").arg(bytes));
-
-        const LocalListing missing = LocalListing::of(path + "nowhere/", "*.*", icons);
+        QCOMPARE(listing.totalsLine(), QString("Local: 5 files, %1 bytes").arg(bytes));
+        const LocalListing missing = list(path + "nowhere/");
         QCOMPARE(names(missing), QStringList{".."});
         QCOMPARE(missing.totalsLine(), QString("Local: 0 files, 0 bytes"));
     }
 
     void sizesBeyondFourGigabytes()
     {
-        const QString path = folder("big");
-        QFile big(path + "disk.img");
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        if (!big.resize(5'368'709'120LL)) // sparse: takes no room
+        TempTree t;
+        QFile big(t / "disk.img");
+        if (!big.open(QIODevice::WriteOnly) || !big.resize(5'368'709'120LL)) // sparse: takes no room
             QSKIP("this file system has no sparse files");
         big.close();
-        write(path + "small.txt", "x");
-        FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
+        const LocalListing listing = list(t.folder(""));
         QCOMPARE(listing.rows[1].sizeText, QString("5 368 709 120"));
-        QCOMPARE(listing.rows[1].size, 5'368'709'120LL);
-        QCOMPARE(listing.bytes, 5'368'709'121LL);
+        QCOMPARE(listing.bytes, 5'368'709'120LL);
     }
 
-    void entriesThatCannotBeExaminedStillGiveARow()
+    void sizeTextGroupsDigits()
     {
-        const QString path = folder("broken");
-        QVERIFY(QFile::link(path + "gone.txt", path + "dangling.txt"));
-        FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
-        QCOMPARE(names(listing), QStringList({"..", "dangling.txt"}));
-        QCOMPARE(listing.rows[1].dateText, QString("-"));
-        QCOMPARE(listing.rows[1].sizeText, QString("0"));
-        QVERIFY(!listing.rows[1].icon.isNull());
+        const QList<QPair<qint64, QString>> cases = {{-1, "0"},         {0, "0"},           {999, "999"},
+                                                     {1000, "1 000"},   {999999, "999 999"}, {1000000, "1 000 000"}};
+        for (const auto &[bytes, text] : cases)
+            QCOMPARE(ListText::sizeText(bytes), text);
     }
 
-    void threeHundredFilesEachWithItsIcon()
+    // One icon lookup per type, not per file.
+    void iconsPerType()
     {
-        const QString path = folder("many");
-        const QStringList extensions = {"txt", "png", "pdf", "zip", "cpp", ""};
+        TempTree t;
+        const QStringList extensions = {"txt", "TXT", "png", "tar.gz", "pdf", "zip", "cpp", ""};
         for (int i = 0; i < 300; ++i) {
             const QString ext = extensions[i % extensions.size()];
-            write(path + QString("file%1").arg(i, 3, 10, QChar('0')) + (ext.isEmpty() ? "" : "." + ext));
+            t.file(QString("file%1").arg(i, 3, 10, QChar('0')) + (ext.isEmpty() ? "" : "." + ext));
         }
         FileIconCache icons;
-        const LocalListing listing = LocalListing::of(path, "*.*", icons);
+        const LocalListing listing = LocalListing::of(t.folder(""), "*.*", icons);
         QCOMPARE(listing.count, 300);
         for (const LocalRow &row : listing.rows)
             QVERIFY2(!row.icon.isNull(), qPrintable(row.name));
-        QVERIFY(icons.lookups() <= extensions.size() + 1); // per type, not per file
+        QVERIFY(icons.lookups() <= extensions.size() + 1); // with the folder's
+        QCOMPARE(icons.fileIcon("b.jpeg").cacheKey(), icons.fileIcon("c.JPG").cacheKey());
+        const QString theme = QIcon::themeName(); // without a theme: drawn stand-ins
+        QIcon::setThemeName("no-such-theme");
+        const bool shown = !FileIconCache().fileIcon("a.txt").isNull() && !FileIconCache().folderIcon().isNull();
+        QIcon::setThemeName(theme);
+        QVERIFY(shown);
     }
 
-    void pathsAsTheUserTypesThem()
+    void pathsAsTheUserTypesThemAndTheRoot()
     {
-        QCOMPARE(LocalPaths::typedFolder("/usr/share//"), QString("/usr/share/"));
-        QCOMPARE(LocalPaths::typedFolder("/usr//share"), QString("/usr/share/"));
-        QCOMPARE(LocalPaths::typedFolder("/usr/share/../lib"), QString("/usr/lib/"));
-        QCOMPARE(LocalPaths::typedFolder("/"), QString("/"));
-        QCOMPARE(LocalPaths::typedFolder("usr/share"), QString());
-        QCOMPARE(LocalPaths::typedFolder(""), QString());
+        // A volume root has no ".." row; the parent of a folder just below the root is the root.
+        QVERIFY(LocalPaths::isVolumeRoot("/"));
+        const LocalListing root = list("/");
+        QVERIFY(!root.rows.isEmpty() && !root.rows.first().parentRow);
+        QCOMPARE(LocalPaths::parentKey("/home/"), QString("/"));
+        QCOMPARE(LocalPaths::parentKey("/home/user/"), QString("/home"));
+        const QList<QPair<QString, QString>> typed = {{"/usr/share//", "/usr/share/"}, {"/usr//share", "/usr/share/"},
+                                                      {"/usr/share/../lib", "/usr/lib/"}, {"/", "/"}, {"usr/share", ""},
+                                                      {"", ""}, {QString("/a") + QChar(0) + "b", ""}};
+        for (const auto &[text, folder] : typed)
+            QCOMPARE(LocalPaths::typedFolder(text), folder);
         QCOMPARE(LocalPaths::levels("/a/b/"), QStringList({"/", "/a/", "/a/b/"}));
         QCOMPARE(LocalPaths::fileName("/a/b/"), QString("b"));
+        QCOMPARE(LocalPaths::withoutSlash("/"), QString("/"));
+        QCOMPARE(LocalPaths::withoutSlash("/a//"), QString("/a"));
         QCOMPARE(LocalPaths::parentFolder("/a/b"), QString("/a/"));
+        QCOMPARE(LocalPaths::parentFolder("/a"), QString("/"));
         for (const char *bad : {"", ".", "..", "a/b", "/"})
             QVERIFY2(!LocalPaths::isPlainName(bad), bad);
-        QVERIFY(LocalPaths::isPlainName(".hidden"));
+        QVERIFY(LocalPaths::isPlainName(".hidden") && LocalPaths::isPlainName("..."));
+    }
+
+    // The disk's limits exactly (255-byte names, 4096-byte paths with their closing NUL): at the limit
+    // a path fits, one byte more does not; a name counts in bytes, where an "é" takes two.
+    void lengthLimitsExactly()
+    {
+        const QString top = QDir::tempPath() + '/';
+        QString path = top;
+        while (path.size() < 4095 - 200)
+            path += QString(199, 'd') + '/';
+        path += QString(4095 - path.size(), 'f');
+        QVERIFY(LocalPaths::lengthProblem(path).isEmpty());
+        QVERIFY(LocalPaths::lengthProblem(path + 'f').contains("too long"));
+        QVERIFY(LocalPaths::lengthProblem(top + QString(255, 'n')).isEmpty());
+        QVERIFY(LocalPaths::lengthProblem(top + QString(256, 'n')).contains("(256 bytes, at most 255)"));
+        QVERIFY(LocalPaths::lengthProblem(top + QString(128, QChar(0xe9))).contains("(256 bytes, at most 255)"));
+    }
+
+    void extension_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("extension");
+        QTest::addRow("no dot") << "README" << "";
+        QTest::addRow("empty") << "" << "";
+        QTest::addRow("only dot at start") << ".bashrc" << "bashrc";
+        QTest::addRow("several dots") << "archive.tar.gz" << "gz";
+        QTest::addRow("case kept") << "a.b.TXT" << "TXT";
+        QTest::addRow("trailing dot") << "name." << "";
+        QTest::addRow("dots") << ".." << "";
+        QTest::addRow("dot in a folder only") << "/home/me/v1.2/Makefile" << "";
+        QTest::addRow("dots in folders and name") << "/home/me/v1.2/notes.md" << "md";
+        QTest::addRow("cut at NUL") << QStringLiteral("photo.JPG") + QChar(0) + QStringLiteral("junk.txt") << "JPG";
+        QTest::addRow("NUL first") << QChar(0) + QStringLiteral("a.txt") << "";
+    }
+    void extension()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, extension);
+        QCOMPARE(GetFileExtension(name), extension);
+    }
+
+    void typeDescription_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        const QString gzip = QMimeDatabase().mimeTypeForName("application/gzip").comment();
+        QTest::addRow("by the last extension only") << "a.tar.gz" << gzip;
+        QTest::addRow("capital extension") << "/srv/a.b.GZ" << gzip;
+        QTest::addRow("sys") << "a.sys" << "System file";
+        QTest::addRow("SYS") << "C/DRIVER.SYS" << "System file";
+        QTest::addRow("unknown, mixed case") << "a.xYz" << "XYZ file";
+        QTest::addRow("no extension") << "Makefile" << "File";
+        QTest::addRow("trailing dot") << "name." << "File";
+        QTest::addRow("dotted folder") << "/pub/v1.2/README" << "File";
+    }
+    void typeDescription()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QVERIFY(!description.isEmpty());
+        QCOMPARE(GetFileTypeDescription(name), description);
+        QCOMPARE(GetFileTypeDescription(name), description); // the remembered answer is the same
+    }
+
+    // A document opens with the desktop by its full path; only an executable file is started, in
+    // its own folder, and one that cannot start still opens.
+    void whatIsOpenedAndWhatIsStarted()
+    {
+        TempTree t;
+        const QString notes = t.file("my notes.txt", "hello\n");
+        RecordingOpener opener;
+        QVERIFY(OpenWithAssociatedProgram(notes, opener));
+        opener.desktopOpens = false;
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(t.path()));
+        const bool opened = OpenWithAssociatedProgram("my notes.txt", opener);
+        QDir::setCurrent(current);
+        QVERIFY(!opened); // the desktop's answer
+        QCOMPARE(opener.calls, QStringList({"desktop " + notes, "desktop " + notes}));
+
+        opener.calls.clear();
+        const QString run = executable(t / "run me", "#!/bin/sh\n");
+        QVERIFY(QFile::setPermissions(t.path(), QFile::permissions(t.path()) | QFileDevice::ExeOwner));
+        QVERIFY(OpenWithAssociatedProgram(run, opener));
+        QVERIFY(!OpenWithAssociatedProgram(t.path(), opener)); // a folder with the search bit
+        QCOMPARE(opener.calls, QStringList({QStringLiteral("program %1 in %2").arg(run, t.path()), "desktop " + t.path()}));
+
+        opener.calls.clear();
+        opener.programStarts = false;
+        opener.desktopOpens = true;
+        QVERIFY(OpenWithAssociatedProgram(run, opener));
+        QCOMPARE(opener.calls.last(), "desktop " + run);
+        opener.calls.clear();
+        QVERIFY(!OpenWithAssociatedProgram(t / "no such file.txt", opener));
+        QVERIFY(!OpenWithAssociatedProgram(QString(), opener));
+        QVERIFY(opener.calls.isEmpty());
+    }
+
+    void realExecutableRunsInItsFolder()
+    {
+        TempTree t;
+        // Writes the marker into its working folder, which must be its own.
+        const QString path = executable(t / "tool.sh", "#!/bin/sh\ntouch ran\n");
+        DesktopFileOpener opener;
+        QVERIFY(OpenWithAssociatedProgram(path, opener));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(t / "ran"), 10000);
+    }
+
+    void remoteDoubleClick_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<RemoteFileWindow>("window");
+        for (const char *image : {"a.jpg", "b.JPG", "e.pcx", "i.Tga"})
+            QTest::addRow("%s", image) << image << RemoteFileWindow::ImageViewer;
+        for (const char *text : {"a.html", "d.PHP3", "k.cgi", "archive.tar.txt"})
+            QTest::addRow("%s", text) << text << RemoteFileWindow::TextEditor;
+        for (const char *other : {"a.zip", "README", "jpg", "photo.jpg.gz", "notes.txt.", "a.svg"})
+            QTest::addRow("%s", other) << other << RemoteFileWindow::None;
+    }
+    void remoteDoubleClick()
+    {
+        QFETCH(QString, name);
+        QFETCH(RemoteFileWindow, window);
+        QCOMPARE(remoteFileWindowFor(name), window);
     }
 };
 

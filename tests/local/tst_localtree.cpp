@@ -1,12 +1,14 @@
 // The local folder tree on real temporary folders: top nodes, lazy filling, the walk down, collapsing.
 #include "FileIconCache.h"
 #include "LocalTree.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <memory>
 
 using Kind = LocalTree::Kind;
 
@@ -14,8 +16,11 @@ class TestLocalTree : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
+    TestSupport::TempTree m_dir;
     QString m_root; // ends with "/"
+    std::unique_ptr<QStandardItemModel> m_model;
+    FileIconCache m_icons;
+    std::unique_ptr<LocalTree> m_tree;
 
     void makeFolders(const QStringList &paths) const
     {
@@ -49,16 +54,16 @@ private slots:
         QDir(m_root).removeRecursively();
         makeFolders({"Desktop/Projects/src", "Desktop/.hidden", "vol/home/Docs/Letters", "vol/home/Docs/Sub/deeper",
                      "vol/home/empty", "vol/mnt/disk", "vol/var"});
+        m_tree.reset();
+        m_model = std::make_unique<QStandardItemModel>();
+        m_tree = std::make_unique<LocalTree>(*m_model, m_icons);
+        QVERIFY(m_tree->build(places()));
     }
 
     void buildsDesktopDocumentsComputerAndVolumes()
     {
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
-        QVERIFY(tree.build(places()));
-
-        QCOMPARE(texts(model.invisibleRootItem()), QStringList{"Desktop"});
+        LocalTree &tree = *m_tree;
+        QCOMPARE(texts(m_model->invisibleRootItem()), QStringList{"Desktop"});
         QStandardItem *desktop = tree.desktopNode();
         QCOMPARE(texts(desktop), QStringList({"My documents", "My computer", ".hidden", "Projects"}));
         QCOMPARE(LocalTree::folderOf(desktop), m_root + "Desktop/");
@@ -75,15 +80,12 @@ private slots:
         QVERIFY(computer->child(0)->child(0)->isEditable());
 
         QStandardItemModel other;
-        QVERIFY(!LocalTree(other, icons).build({m_root, m_root, {}}));
+        QVERIFY(!LocalTree(other, m_icons).build({m_root, m_root, {}}));
     }
 
     void fillsLazilyWithPlaceholders()
     {
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
-        tree.build(places());
+        LocalTree &tree = *m_tree;
         QStandardItem *home = tree.folderNode(m_root + "vol/home/");
         QVERIFY(home);
         QVERIFY(hasPlaceholder(home));
@@ -102,29 +104,17 @@ private slots:
         QCOMPARE(tree.folderNode(m_root + "vol/nowhere/"), nullptr);
     }
 
-    void walkDownExpandsEveryLevelWithANode()
+    void walkDownAndCollapse()
     {
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
-        tree.build(places());
+        LocalTree &tree = *m_tree;
         const QStringList walked = tree.walkDown(places().documents);
         QCOMPARE(walked, QStringList({m_root + "vol/", m_root + "vol/home/", m_root + "vol/home/Docs/"}));
         QStandardItem *docs = tree.folderNode(places().documents);
         QCOMPARE(texts(docs), QStringList({"Letters", "Sub"}));
         QCOMPARE(docs->parent()->parent()->parent(), tree.computerNode());
-    }
-
-    void collapseTakesTheListedFolderUp()
-    {
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
-        tree.build(places());
-        tree.walkDown(places().documents);
-        QStandardItem *docs = tree.folderNode(places().documents);
         tree.expand(docs->child(1));
 
+        // Collapsing takes the listed folder up when it was inside.
         QCOMPARE(tree.collapse(docs, m_root + "vol/var/"), QString());
         QVERIFY(hasPlaceholder(docs));
         tree.expand(docs);
@@ -142,10 +132,7 @@ private slots:
 
     void reloadAndRenameRebuildChildren()
     {
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
-        tree.build(places());
+        LocalTree &tree = *m_tree;
         makeFolders({"Desktop/New"});
         tree.reload(tree.desktopNode(), true);
         QCOMPARE(texts(tree.desktopNode()), QStringList({"My documents", "My computer", ".hidden", "New", "Projects"}));
@@ -163,9 +150,7 @@ private slots:
     {
         for (int i = 0; i < 40; ++i)
             makeFolders({QString("vol/var/f%1").arg(i)});
-        QStandardItemModel model;
-        FileIconCache icons;
-        LocalTree tree(model, icons);
+        LocalTree &tree = *m_tree;
         tree.build(places());
         int pumps = 0;
         tree.setEventPump([&] {
@@ -184,11 +169,9 @@ private slots:
         QVERIFY(!volumes.isEmpty());
         QCOMPARE(volumes.first().root, QString("/"));
         QSet<QString> roots;
-        for (const LocalVolume &v : volumes) {
-            QVERIFY(v.root.endsWith('/'));
-            roots.insert(v.root);
-        }
-        QCOMPARE(roots.size(), volumes.size());
+        for (const LocalVolume &v : volumes)
+            roots.insert(v.root.endsWith('/') ? v.root : QString());
+        QVERIFY(roots.size() == volumes.size() && !roots.contains(QString()));
         QVERIFY(QDir(LocalPlaces::documentsFolder()).exists());
         QVERIFY(QDir(LocalPlaces::desktopFolder()).exists());
     }

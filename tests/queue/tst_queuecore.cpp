@@ -1,38 +1,28 @@
 // The queue core without a server: the queue model and its totals, the transfer type, the
-// download's part file, the upload's reading and the local folder walk, on real temporary folders.
+// download's part file and its names, the upload's reading and the local folder walk of any depth,
+// on real temporary folders.
 #include "DownloadTarget.h"
 #include "LocalFolderWalk.h"
 #include "QueueModel.h"
 #include "TransferSettings.h"
 #include "UploadSource.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QIcon>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <tuple>
+
+using namespace TestSupport;
 
 namespace {
 
 QueueEntry entry(const QString &name, qint64 bytes, QueueEntry::Direction d = QueueEntry::Direction::Down)
 {
     return {"/l/" + name, "/r/" + name, d, QString::number(bytes), "type", "-", "Pending", bytes};
-}
-
-bool write(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -83,49 +73,43 @@ private slots:
         rows.removeRows(0, 1);
         QCOMPARE(queue.totalsLine(true), QString("Queue: Running 0 files, 0 bytes"));
         queue.append(entry("d", 5), QIcon());
+        for (const qint64 bytes : {1, 10, 100}) // several rows at once, each with its own size
+            queue.append(entry("e", bytes), QIcon());
+        rows.removeRows(1, 2);
+        QCOMPARE(queue.totalsLine(false), QString("Queue: Paused 2 files, 105 bytes"));
         queue.clear();
         QCOMPARE(queue.count(), 0);
         QCOMPARE(queue.totalBytes(), 0);
     }
 
-    void transferTypeComparesTheExtensionExactly_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("setting");
-        QTest::addColumn<bool>("ascii");
-        QTest::newRow("listed") << "/x/notes.txt" << 0 << true;
-        QTest::newRow("upper case") << "/x/NOTES.TXT" << 0 << false;
-        QTest::newRow("not listed") << "/x/archive.zip" << 0 << false;
-        QTest::newRow("no extension") << "/x/txt" << 0 << false;
-        QTest::newRow("dot in folder") << "/x.txt/README" << 0 << false;
-        QTest::newRow("ascii setting") << "/x/archive.zip" << 1 << true;
-        QTest::newRow("binary setting") << "/x/notes.txt" << 2 << false;
-    }
     void transferTypeComparesTheExtensionExactly()
     {
-        QFETCH(QString, path);
-        QFETCH(int, setting);
-        QFETCH(bool, ascii);
         const QStringList list = {"html", "txt", "xml"};
-        QCOMPARE(TransferSettings::typeFor(path, quint8(setting), list) == FtpTransferType::Ascii, ascii);
+        const QList<std::tuple<QString, quint8, bool>> cases = {
+            {"/x/notes.txt", TransferSettings::Auto, true},      {"/x/NOTES.TXT", TransferSettings::Auto, false},
+            {"/x/archive.zip", TransferSettings::Auto, false},   {"/x/txt", TransferSettings::Auto, false},
+            {"/x.txt/README", TransferSettings::Auto, false},    {"/x/archive.zip", TransferSettings::Ascii, true},
+            {"/x/notes.txt", TransferSettings::Binary, false}};
+        for (const auto &[path, setting, ascii] : cases)
+            QVERIFY2((TransferSettings::typeFor(path, setting, list) == FtpTransferType::Ascii) == ascii, qPrintable(path));
     }
 
     void downloadTargetReplacesOnlyWithACompleteFile()
     {
-        QTemporaryDir dir;
-        const QString target = dir.filePath("f.bin");
-        QVERIFY(write(target, "the old, longer content"));
+        TempTree dir;
+        const QString target = dir / "f.bin";
+        QVERIFY(writeFile(target, "the old, longer content"));
 
         { // Complete: exactly the new bytes, through the part file.
             DownloadTarget t(target);
             QVERIFY(t.open());
             QCOMPARE(t.partPath(), target + ".part");
             QVERIFY(t.write("new", 3));
-            QCOMPARE(read(target), QByteArray("the old, longer content")); // untouched meanwhile
+            QCOMPARE(contentOf(target), QByteArray("the old, longer content")); // untouched meanwhile
             QVERIFY(t.finish(DownloadTarget::End::Complete));
             QCOMPARE(t.resultPath(), target);
         }
-        QCOMPARE(read(target), QByteArray("new"));
+        QCOMPARE(contentOf(target), QByteArray("new"));
         QVERIFY(!QFile::exists(target + ".part"));
 
         { // Failed: the file stays as it was, nothing is left beside it.
@@ -134,7 +118,7 @@ private slots:
             QVERIFY(t.write("partial", 7));
             QVERIFY(t.finish(DownloadTarget::End::Failed));
         }
-        QCOMPARE(read(target), QByteArray("new"));
+        QCOMPARE(contentOf(target), QByteArray("new"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.bin"});
 
         { // A target never finished (the engine went away) is discarded too.
@@ -143,41 +127,25 @@ private slots:
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.bin"});
 
-        // Stopped over an existing file: the part stays beside it, under a free name.
-        QVERIFY(write(target + ".part", "user's own file"));
-        DownloadTarget stopped(target);
-        QVERIFY(stopped.open());
-        QCOMPARE(stopped.partPath(), target + ".part2");
-        QVERIFY(stopped.write("half", 4));
-        QVERIFY(stopped.finish(DownloadTarget::End::Stopped));
-        QCOMPARE(stopped.resultPath(), target + ".part2");
-        QCOMPARE(read(target), QByteArray("new"));
-        QCOMPARE(read(target + ".part"), QByteArray("user's own file"));
-        QCOMPARE(read(target + ".part2"), QByteArray("half"));
     }
 
     void downloadTargetMakesFoldersAndKeepsAStoppedNewFile()
     {
-        QTemporaryDir dir;
-        const QString target = dir.filePath("a/b/f.bin");
+        TempTree dir;
+        const QString target = dir / "a/b/f.bin";
         DownloadTarget t(target);
         QVERIFY(t.open());
         QCOMPARE(t.madeBelow(), dir.path() + "/");
-        // More than one chunk of the write buffer, in odd pieces.
-        QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char(i * 7);
-        for (qsizetype at = 0; at < data.size(); at += 1000)
-            QVERIFY(t.write(data.constData() + at, qMin<qsizetype>(1000, data.size() - at)));
+        QVERIFY(t.write("half", 4));
         QVERIFY(t.finish(DownloadTarget::End::Stopped));
         QCOMPARE(t.resultPath(), target);
-        QCOMPARE(read(target), data);
+        QCOMPARE(contentOf(target), QByteArray("half"));
 
         DownloadTarget again(target);
         QVERIFY(again.open());
         QVERIFY(again.madeBelow().isEmpty());
         // A folder where the file should go, or a file where a folder should go: no target.
-        QVERIFY(!DownloadTarget(dir.filePath("a/b")).open());
+        QVERIFY(!DownloadTarget(dir / "a/b").open());
         QVERIFY(!DownloadTarget(target + "/below").open());
     }
 
@@ -185,8 +153,8 @@ private slots:
     // byte must land in order across the growth, a flush, and a block larger than the buffer.
     void downloadTargetTakesBlocksOfAnySizeInPlace()
     {
-        QTemporaryDir dir;
-        const QString target = dir.filePath("f.bin");
+        TempTree dir;
+        const QString target = dir / "f.bin";
         QByteArray data(5 * 1024 * 1024 + 3, Qt::Uninitialized);
         for (int i = 0; i < data.size(); ++i)
             data[i] = char((i * 13) ^ (i >> 11));
@@ -207,7 +175,7 @@ private slots:
             at += n;
         }
         QVERIFY(t.finish(DownloadTarget::End::Complete));
-        QCOMPARE(read(target), data);
+        QCOMPARE(contentOf(target), data);
 
         // A file smaller than the first buffer, and an empty one.
         for (const QByteArray &small : {QByteArray("tiny"), QByteArray()}) {
@@ -218,68 +186,83 @@ private slots:
             std::memcpy(room, small.constData(), size_t(small.size()));
             QVERIFY(s.kept(small.size()));
             QVERIFY(s.finish(DownloadTarget::End::Complete));
-            QCOMPARE(read(target), small);
+            QCOMPARE(contentOf(target), small);
         }
     }
 
-    void uploadSourceHandsOutTheFileInBlocks()
+    // A part name is looked for among 100 ("name.part", "name.part2" ... "name.part100"), never more.
+    void partNamesAtTheirBound()
     {
-        QTemporaryDir dir;
-        QByteArray data(1024 * 1024 + 5, Qt::Uninitialized);
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char(i % 251);
-        QVERIFY(write(dir.filePath("u.bin"), data));
-        UploadSource source(dir.filePath("u.bin"));
-        QVERIFY(source.open());
-        QCOMPARE(source.size(), data.size());
-        QByteArray got;
-        char block[1000];
-        for (qint64 n; (n = source.read(block, sizeof block)) > 0;)
-            got.append(block, n);
-        QCOMPARE(got, data);
-        // Files smaller than any buffer: whole, then the end; an empty one ends at once.
-        QVERIFY(write(dir.filePath("small.bin"), "small"));
-        QVERIFY(write(dir.filePath("empty.bin"), {}));
-        UploadSource small(dir.filePath("small.bin"));
+        TempTree dir;
+        const QString local = dir / "f.bin";
+        writeFile(local + ".part", "taken");
+        for (int n = 2; n <= 99; ++n)
+            writeFile(local + ".part" + QString::number(n), "taken");
+        {
+            DownloadTarget target(local);
+            QVERIFY(target.open());
+            QCOMPARE(target.partPath(), local + ".part100");
+            QVERIFY(target.finish(DownloadTarget::End::Failed));
+        }
+        writeFile(local + ".part100", "taken");
+        QVERIFY(!DownloadTarget(local).open());
+        QCOMPARE(contentOf(local + ".part100"), QByteArray("taken"));
+    }
+
+    // Whole files go through the engine's upload tests; here the ends: smaller than any block, empty.
+    void uploadSourceAtItsEnds()
+    {
+        TempTree dir;
+        UploadSource small(dir.file("small.bin", "small"));
         QVERIFY(small.open());
+        QCOMPARE(small.size(), 5);
+        char block[1000];
         QCOMPARE(small.read(block, sizeof block), 5);
         QCOMPARE(QByteArray(block, 5), QByteArray("small"));
         QCOMPARE(small.read(block, sizeof block), 0);
         QVERIFY(small.rewind());
         QCOMPARE(small.read(block, 2), 2);
-        UploadSource empty(dir.filePath("empty.bin"));
+        UploadSource empty(dir.file("empty.bin", {}));
         QVERIFY(empty.open());
         QCOMPARE(empty.read(block, sizeof block), 0);
-        QVERIFY(!UploadSource(dir.filePath("missing")).open());
+        QVERIFY(!UploadSource(dir / "missing").open());
         QVERIFY(!UploadSource(dir.path()).open());
     }
 
-    void localWalkFindsEveryFileOnceAndSkipsEmptyFoldersAndLinks()
+    // Every file once, hidden ones too, 300 folders deep; empty folders and links to folders (back up
+    // the tree, or outside it) give nothing. A pump that says stop, or a folder that cannot be read
+    // (here: gone), fails the walk; the latter is reported.
+    void localWalkOfAnyDepth()
     {
-        QTemporaryDir dir;
-        const QString root = dir.path() + "/top/";
-        QVERIFY(write(root + "a", "1"));
-        QVERIFY(write(root + "b", "22"));
-        QVERIFY(write(root + "s/c", "333"));
-        QVERIFY(write(root + ".hidden", ""));
-        QVERIFY(QDir().mkpath(root + "empty/deeper"));
-        QVERIFY(QFile::link(root, root + "s/loop")); // back up the tree
+        const int depth = 300;
+        TempTree dir, outside;
+        const QString root = dir.folder("top");
+        writeFile(outside / "secret", "s");
+        QVERIFY(QFile::link(outside.path(), root + "outside"));
+        QVERIFY(QFile::link(root, root + "loop"));
+        QVERIFY(writeFile(root + ".hidden", "") && writeFile(root + "b", "22"));
+        dir.folder("top/empty/deeper");
+        QString folder = root;
+        for (int level = 0; level < depth; ++level, folder += "d/")
+            QVERIFY(writeFile(folder + "a", "1"));
         QStringList found;
         int pumps = 0;
-        const bool ended = LocalFolderWalk::walk(
-            root, "/up/",
-            [&](const QString &local, const QString &remote, const QFileInfo &file) {
-                found << remote + "=" + QString::number(file.size());
-                QVERIFY(local.startsWith(root));
-            },
-            [&] { return ++pumps > 0; });
-        QVERIFY(ended);
-        found.sort();
-        QCOMPARE(found, QStringList({"/up/.hidden=0", "/up/a=1", "/up/b=2", "/up/s/c=3"}));
+        const auto keep = [&](const QString &local, const QString &remote, const QFileInfo &file) {
+            found << remote + "=" + QString::number(file.size());
+            QVERIFY(local.startsWith(root));
+        };
+        QVERIFY(LocalFolderWalk::walk(root, "/r/", keep, [&] { return ++pumps > 0; }));
+        QCOMPARE(found.size(), depth + 2);
+        QVERIFY(found.contains("/r/.hidden=0") && found.contains("/r/b=2"));
+        QVERIFY(found.contains("/r/" + QString("d/").repeated(depth - 1) + "a=1"));
         QVERIFY(pumps >= 4);
-        // A pump that says stop ends the walk as failed.
+
+        QVERIFY(!LocalFolderWalk::walk(root, "/r/", keep, [] { return false; }));
+        QStringList problems;
         QVERIFY(!LocalFolderWalk::walk(
-            root, "/up/", [](auto, auto, auto) {}, [] { return false; }));
+            dir / "gone/", "/up/", keep, [] { return true; }, [&](const QString &text) { problems << text; }));
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(problems.first().contains("gone"));
     }
 };
 

@@ -1,53 +1,22 @@
-// The queue against servers and trees that test its trust: uploads through a temporary name
-// against a real server (complete, stopped, refused: the server's old file stays byte for byte
-// until a whole new one replaces it), a local name too long for the disk refused before the
-// download, and folder walks of any depth that say what they could not walk.
-#include "FtpSession.h"
-#include "LocalFolderWalk.h"
-#include "QueueModel.h"
-#include "RecordingTransferHost.h"
+// The queue against servers and trees that test its trust: uploads that never cost the server's copy,
+// protected downloads cut without close_notify, remote folder walks of any depth, endless, or through
+// links, that say what they could not walk.
 #include "RemoteFolderWalk.h"
+#include "TestCertificate.h"
 #include "TestFtpServer.h"
-#include "TransferEngine.h"
 #include "session/FakeFolderPeer.h"
+#include "support/QueueRun.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QIcon>
 #include <QRegularExpression>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTest>
 
 using Peer = ScriptedFtpPeer;
 using Steps = QList<Peer::Step>;
+using namespace TestSupport;
 
 namespace {
-
-FtpOptions optionsFor(const QString &host, quint16 port, const QString &user, const QString &password)
-{
-    FtpOptions o;
-    o.host = host;
-    o.port = port;
-    o.user = user;
-    o.password = password;
-    o.timeoutMs = 10000;
-    return o;
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray pattern(qint64 size)
-{
-    QByteArray out(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        out[i] = char((i * 7 + i / 4096) & 0xff);
-    return out;
-}
 
 // One listing as a server sends it, without delays.
 Steps listing(const QByteArray &lines)
@@ -58,79 +27,50 @@ Steps listing(const QByteArray &lines)
 const QByteArray kFolderLine = "drwxr-xr-x 1 a b 0 Mar  1  2020 ";
 const QByteArray kFileLine = "-rw-r--r-- 1 a b 5 Mar  1  2020 ";
 
+// A remote walk from the folder, what it found (remote paths or local ones), skipped and reported.
+struct Walk
+{
+    QStringList found, skipped, problems;
+    bool whole = false;
+
+    Walk(FtpSession &session, const QString &remote, const QString &local, bool foundLocal = false)
+    {
+        RemoteFolderWalk walker(session, [] { return true; });
+        whole = walker.walk(
+            remote, local,
+            [&](const QString &r, const QString &l, const FtpEntry &entry) {
+                found << (foundLocal ? l : r + ' ' + QString::number(entry.size));
+            },
+            [&](const QString &r) { skipped << r; }, [&](const QString &text) { problems << text; });
+    }
+};
+
 } // namespace
 
 class TestQueueIntegrity : public QObject
 {
     Q_OBJECT
 
-private:
-    struct Run
-    {
-        QStandardItemModel rows;
-        QueueModel queue{rows};
-        RecordingTransferHost host;
-    };
-
-    static void queueUpload(Run &run, const QString &local, const QString &remote)
-    {
-        run.queue.append({local, remote, QueueEntry::Direction::Up, "", "", "-", "Pending", QFileInfo(local).size()},
-                         QIcon());
-    }
-
 private slots:
-    void uploadsReplaceTheServersFileOnlyWhenWhole_data()
+    // Through a temporary name against a real server: the old file stays byte for byte until a whole
+    // new one replaces it (a stopped upload: tst_transferengine).
+    void anUploadReplacesTheServersFileWhenWhole()
     {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("complete") << "complete";
-        QTest::newRow("stopped") << "stopped";
-        QTest::newRow("STOR refused") << "refused";
-    }
-    void uploadsReplaceTheServersFileOnlyWhenWhole()
-    {
-        QFETCH(QString, how);
-        TestFtpServer server(how == "refused" ? QStringList{"--refuse-stor"} : QStringList{});
+        TestFtpServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        const QByteArray old = "the server's own copy\n";
         QVERIFY(QDir(server.rootPath()).mkdir("up"));
-        QVERIFY(server.writeFile("up/f.bin", old));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor(server.host(), server.port(), server.user(), server.password())));
-
-        QTemporaryDir dir;
-        const QByteArray fresh = pattern(16 * 1024 * 1024);
-        QVERIFY(writeFile(dir.filePath("f.bin"), fresh));
-        Run run;
-        run.host.connection = &session;
-        run.host.transferSettings.uploadBufferSize = 64 * 1024;
-        queueUpload(run, dir.filePath("f.bin"), "/up/f.bin");
-        TransferEngine engine(run.queue, run.host);
-        if (how == "stopped") {
-            connect(&engine, &TransferEngine::progressed, &engine, [&engine](int percent) {
-                if (percent >= 20)
-                    engine.stop();
-            });
-        }
-        engine.ProcessTransfer();
-
-        QCOMPARE(run.queue.count(), 0);
-        QCOMPARE(QDir(server.pathOf("up")).entryList(QDir::Files | QDir::Hidden), QStringList{"f.bin"});
-        QVERIFY(session.isOpen());
-        if (how == "complete") {
-            QVERIFY(server.readFile("up/f.bin") == fresh);
-            QCOMPARE(run.host.log.last(), QString("Transfer complete."));
-            return;
-        }
-        QCOMPARE(server.readFile("up/f.bin"), old);
-        QVERIFY(!run.host.log.contains("Transfer complete."));
-        if (how == "stopped") {
-            QCOMPARE(run.host.log.last(), QString("Transfer stopped."));
-            QVERIFY(run.host.messages.isEmpty());
-        } else {
-            // Every name refused: replacing in place was asked for, and Cancel (the default) kept the file.
-            QCOMPARE(run.host.questions.shown.size(), 1);
-            QCOMPARE(run.host.log.last(), QString("Transfer failed."));
-        }
+        QVERIFY(server.writeFile("up/f.bin", "the server's own copy\n"));
+        QueueRun q;
+        QVERIFY(q.open(loginOptions(server.port(), server.user(), server.password())));
+        TempTree dir;
+        const QByteArray fresh = pattern(8 * 1024 * 1024);
+        q.upload(dir.file("f.bin", fresh), "/up/f.bin");
+        q.run();
+        QCOMPARE(q.queue.count(), 0);
+        QCOMPARE(namesIn(server.pathOf("up")), QStringList{"f.bin"});
+        QVERIFY(server.readFile("up/f.bin") == fresh);
+        QCOMPARE(q.verdict(), QString("Transfer complete."));
+        QVERIFY(q.session.isOpen());
     }
 
     // A server that takes no temporary name: replacing its files in place is asked once for the whole
@@ -148,23 +88,18 @@ private slots:
         peer.quirks = {"no-temp"};
         peer.files = {{"/d/a.bin", "old a"}, {"/d/b.bin", "old b"}};
         peer.targets = {"/d/a.bin", "/d/b.bin"};
-        FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        Run run;
-        run.host.connection = &session;
-        run.host.questions.choices = {answer};
-        for (const char *name : {"a.bin", "b.bin"}) {
-            QVERIFY(writeFile(dir.filePath(name), QByteArray("new ") + name));
-            queueUpload(run, dir.filePath(name), "/d/" + QString(name));
-        }
-        TransferEngine engine(run.queue, run.host);
-        engine.ProcessTransfer();
-        QCOMPARE(run.host.questions.messageTexts(),
+        QueueRun q;
+        QVERIFY(q.open(loginOptions(peer.port())));
+        q.host.questions.choices = {answer};
+        TempTree dir;
+        for (const QString name : {"a.bin", "b.bin"})
+            q.upload(dir.file(name, "new " + name.toUtf8()), "/d/" + name);
+        q.run();
+        QCOMPARE(q.host.questions.messageTexts(),
                  QStringList{"The server refuses temporary names: uploading over /d/a.bin replaces it in place; "
                              "if the upload fails, the server's copy is lost."});
-        QVERIFY(run.host.messages.isEmpty());
-        QCOMPARE(run.host.log.count(answer == 0 ? "Transfer complete." : "Transfer failed."), 2);
+        QVERIFY(q.host.messages.isEmpty());
+        QCOMPARE(q.host.log.count(answer == 0 ? "Transfer complete." : "Transfer failed."), 2);
         QCOMPARE(peer.contents("/d/a.bin"), answer == 0 ? QByteArray("new a.bin") : QByteArray("old a"));
         QCOMPARE(peer.contents("/d/b.bin"), answer == 0 ? QByteArray("new b.bin") : QByteArray("old b"));
         QCOMPARE(peer.transcript().filter(QRegularExpression("^STOR /d/[ab].bin$")).size(), answer == 0 ? 2 : 0);
@@ -176,75 +111,72 @@ private slots:
     {
         FakeFolderPeer peer;
         peer.quirks = {"drop-stor"};
-        FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath("f.bin"), pattern(16 * 1024 * 1024)));
-        Run run;
-        run.host.connection = &session;
-        queueUpload(run, dir.filePath("f.bin"), "/d/f.bin");
-        TransferEngine engine(run.queue, run.host);
-        engine.ProcessTransfer();
-        QVERIFY(!run.host.log.contains("Transfer complete."));
-        const QStringList named = run.host.log.filter(QRegularExpression(
+        QueueRun q;
+        QVERIFY(q.open(loginOptions(peer.port())));
+        TempTree dir;
+        q.upload(dir.file("f.bin", pattern(16 * 1024 * 1024)), "/d/f.bin");
+        q.run();
+        QVERIFY(!q.host.log.contains("Transfer complete."));
+        const QStringList named = q.host.log.filter(QRegularExpression(
             "^The temporary file /d/\\.f\\.bin\\.[a-z0-9]{12}\\.vestrigal-upload was left on the server\\.$"));
-        QVERIFY2(named.size() == 1, qPrintable(run.host.log.join('\n')));
+        QVERIFY2(named.size() == 1, qPrintable(q.host.log.join('\n')));
     }
 
-    // Refused before the server is asked for anything: the user's message, a line saying why.
-    void aLocalNameTooLongForTheDiskIsRefusedBeforeTheDownload()
+    // Over TLS the end of the data is the server's close_notify: a data connection whose TCP
+    // connection ends without it was cut short. With no size to hold the data to (no SIZE, nothing
+    // in the 150 reply, nothing listed), that is the only sign.
+    void aProtectedDownloadOfUnknownSize_data()
     {
-        Peer peer;
-        peer.on("RETR", listing("data"));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        const QString local = dir.filePath(QString(300, 'n'));
-        Run run;
-        run.host.connection = &session;
-        run.queue.append({local, "/f", QueueEntry::Direction::Down, "", "", "-", "Pending", 4}, QIcon());
-        TransferEngine engine(run.queue, run.host);
-        engine.ProcessTransfer();
-        QCOMPARE(run.host.messages, QStringList{local});
-        QCOMPARE(run.host.log.filter("too long for the local file system").size(), 1);
-        QVERIFY(!peer.commands().contains("RETR /f"));
-        QCOMPARE(run.queue.count(), 0);
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut without close_notify") << true;
+        QTest::newRow("ended with close_notify") << false;
     }
-
-    // A link lists the length of its target's path, a file may have shrunk since it was listed: the
-    // size the server gives now is what the download is held to, the listed one only when there is none.
-    void theServersSizeNowWinsOverTheListedOne()
+    void aProtectedDownloadOfUnknownSize()
     {
-        Peer peer;
-        peer.on("SIZE", {Peer::reply("213 10\r\n")});
-        peer.on("RETR", listing("0123456789"));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        Run run;
-        run.host.connection = &session;
-        run.queue.append({dir.filePath("link"), "/link", QueueEntry::Direction::Down, "", "", "-", "Pending", 26},
-                         QIcon());
-        TransferEngine engine(run.queue, run.host);
-        engine.ProcessTransfer();
-        QCOMPARE(run.host.log.last(), QString("Transfer complete."));
-        QFile file(dir.filePath("link"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("0123456789"));
+        QFETCH(bool, cut);
+        TempTree dir;
+        const TestCertificate cert = TestCertificate::make(dir.path(), "truncation-test");
+        QVERIFY2(cert.error.isEmpty(), qPrintable(cert.error));
+        QStringList args{"--tls", cert.pemPath, "--no-size"};
+        if (cut) // 400,000 bytes, then the TCP connection ends without close_notify
+            args << "--cut-tls-retr" << "400000";
+        TestFtpServer server(args);
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        const QByteArray data = pattern(1000000);
+        QVERIFY(server.writeFile("big.bin", data));
+        QueueRun q;
+        FtpOptions options = loginOptions(server.port(), server.user(), server.password());
+        options.security = FtpSecurity::Explicit;
+        options.trustedCertificate = cert.sha256;
+        QVERIFY2(q.open(options), qPrintable(q.session.lastResponseInfo()));
+        QVERIFY(q.session.protectsData());
+        QCOMPARE(q.session.fileSize("big.bin"), qint64(-1));
+        q.download(dir / "big.bin", "/big.bin");
+        q.run();
+        QCOMPARE(q.queue.count(), 0);
+        QCOMPARE(q.verdict(), QString(cut ? "Transfer failed." : "Transfer complete."));
+        if (cut)
+            QVERIFY2(q.host.log.filter("close_notify").size() == 1, qPrintable(q.host.log.join('\n')));
+        QVERIFY(cut ? !QFile::exists(dir / "big.bin") : contentOf(dir / "big.bin") == data);
+        QVERIFY(q.session.isOpen()); // in step: the next command gets its own reply
+        QList<FtpEntry> entries;
+        QVERIFY2(q.session.list("/", "*.*", entries), qPrintable(q.session.lastResponseInfo()));
+        QCOMPARE(entries.size(), 1);
     }
 
-    // 300 folders deep, one file on every level (listed, and named, before the folder): every
-    // file is found; a refused folder ends the walk as failed, with what was found before kept.
+    // 150 folders deep (past any bound a recursion would set), one file on every level (listed, and
+    // named, before the folder): every file is found; a refused folder ends the walk as failed, with
+    // what was found before kept.
     void aRemoteTreeOfAnyDepthIsWalkedWhole_data()
     {
         QTest::addColumn<int>("refusedAt"); // the depth whose listing the server refuses; -1 none
-        QTest::newRow("300 deep") << -1;
+        QTest::newRow("150 deep") << -1;
         QTest::newRow("refused at depth 5") << 5;
     }
     void aRemoteTreeOfAnyDepthIsWalkedWhole()
     {
         QFETCH(int, refusedAt);
-        const int depth = 300;
+        const int depth = 150;
         Peer peer;
         peer.onLine("LIST", [&](const QByteArray &line) {
             const int level = int(line.count("/d"));
@@ -253,52 +185,45 @@ private slots:
             return listing(level < depth ? kFileLine + "a\r\n" + kFolderLine + "d\r\n" : kFileLine + "a\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        QStringList found, problems;
-        RemoteFolderWalk walk(session, [] { return true; });
-        const bool whole = walk.walk(
-            "/t/", dir.path() + "/t/",
-            [&](const QString &remote, const QString &local, const FtpEntry &) {
-                QCOMPARE(local.mid(dir.path().size()), remote);
-                found << remote;
-            },
-            [](const QString &) {}, [&](const QString &text) { problems << text; });
+        QVERIFY(session.open(loginOptions(peer.port())));
+        const Walk walk(session, "/t/", "/l/t/", true);
         if (refusedAt < 0) {
-            QVERIFY2(whole, qPrintable(problems.join('\n')));
-            QCOMPARE(found.size(), depth + 1);
-            QCOMPARE(found.last(), "/t/" + QString("d/").repeated(depth) + "a");
-            QVERIFY(problems.isEmpty());
+            QVERIFY2(walk.whole, qPrintable(walk.problems.join('\n')));
+            QCOMPARE(walk.found.size(), depth + 1);
+            QCOMPARE(walk.found.last(), "/l/t/" + QString("d/").repeated(depth) + "a");
+            QVERIFY(walk.problems.isEmpty());
         } else {
-            QVERIFY(!whole);
-            QCOMPARE(found.size(), refusedAt);
-            QCOMPARE(problems, QStringList{"Could not list /t/" + QString("d/").repeated(refusedAt) +
-                                           ": 550 Permission denied."});
+            QVERIFY(!walk.whole);
+            QCOMPARE(walk.found.size(), refusedAt);
+            QCOMPARE(walk.problems, QStringList{"Could not list /t/" + QString("d/").repeated(refusedAt) +
+                                                ": 550 Permission denied."});
         }
     }
 
-    // A server whose every folder holds another, with long names: the walk ends where the local
-    // path would be too long for the disk, and says so, instead of going on for ever.
-    void anEndlessRemoteTreeEndsAtTheLocalPathLimit()
+    // A server whose every folder holds itself again: the walk goes down until the local path would
+    // be too long for the disk, then fails and says so; names with control characters never become
+    // local names.
+    void anEndlessRemoteTreeStopsAtTheLocalPathLimitAndSkipsUnsafeNames()
     {
-        const QByteArray name(200, 'x');
         Peer peer;
         int listings = 0;
         peer.onLine("LIST", [&](const QByteArray &) {
             ++listings;
-            return listing(kFolderLine + name + "\r\n");
+            return listing(kFileLine + "f\r\n" + kFileLine + "bad\x1fname\r\n" + kFileLine + "a b\r\n" + kFolderLine +
+                           QByteArray(200, 'd') + "\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        QStringList problems;
-        RemoteFolderWalk walk(session, [] { return true; });
-        QVERIFY(!walk.walk(
-            "/", dir.path() + "/", [](const QString &, const QString &, const FtpEntry &) {}, [](const QString &) {},
-            [&](const QString &text) { problems << text; }));
-        QCOMPARE(problems.size(), 1);
-        QVERIFY2(problems[0].startsWith("The path ") && problems[0].contains("too long"), qPrintable(problems[0]));
+        QVERIFY(session.open(loginOptions(peer.port())));
+        TempTree dir;
+        const Walk walk(session, "/", dir.path() + "/", true);
+        QVERIFY(!walk.whole);
+        QCOMPARE(walk.problems.size(), 1);
+        QVERIFY2(walk.problems[0].startsWith("The path ") && walk.problems[0].contains("too long"),
+                 qPrintable(walk.problems[0]));
         QVERIFY(listings > 10 && listings < 25);
+        QVERIFY(walk.skipped.size() >= listings - 1); // the last level may end before its bad name
+        QVERIFY(walk.skipped.first().endsWith("bad\x1fname"));
+        QVERIFY(walk.found.contains(dir / "a b"));
     }
 
     // A link the server enters is walked as a folder, one it refuses is a file (with the size the
@@ -332,45 +257,19 @@ private slots:
             return listing(kFileLine + "b\r\n" + link + "again -> /t\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(optionsFor("127.0.0.1", peer.port(), "user", "pw")));
-        QTemporaryDir dir;
-        QStringList found, problems;
-        RemoteFolderWalk walk(session, [] { return true; });
-        QVERIFY(walk.walk(
-            "/t/", dir.path() + "/t/",
-            [&](const QString &remote, const QString &, const FtpEntry &entry) {
-                found << remote + ' ' + QString::number(entry.size);
-            },
-            [](const QString &) {}, [&](const QString &text) { problems << text; }));
+        QVERIFY(session.open(loginOptions(peer.port())));
+        const Walk walk(session, "/t/", "/l/t/");
+        QVERIFY(walk.whole);
         if (realPwd) {
-            QCOMPARE(found, QStringList({"/t/a 5", "/t/sub/b 5", "/t/f.lnk 42"}));
-            QCOMPARE(problems, QStringList({"Skipped /t/sub/again: the link leads back to a folder already walked.",
-                                            "Skipped /t/up: the link leads back to a folder already walked."}));
+            QCOMPARE(walk.found, QStringList({"/t/a 5", "/t/sub/b 5", "/t/f.lnk 42"}));
+            QCOMPARE(walk.problems, QStringList({"Skipped /t/sub/again: the link leads back to a folder already walked.",
+                                                 "Skipped /t/up: the link leads back to a folder already walked."}));
         } else {
             // Each link is followed at most kMaxLinks deep: the walk ends.
-            QCOMPARE(found.filter(" 42").size(), 1);
-            QVERIFY2(found.size() < 40, qPrintable(found.join('\n')));
-            QVERIFY(!problems.isEmpty());
+            QCOMPARE(walk.found.filter(" 42").size(), 1);
+            QVERIFY2(walk.found.size() < 40, qPrintable(walk.found.join('\n')));
+            QVERIFY(!walk.problems.isEmpty());
         }
-    }
-
-    void aLocalTreeOfAnyDepthIsWalkedWhole()
-    {
-        const int depth = 300;
-        QTemporaryDir dir;
-        QString folder = dir.path() + "/t/";
-        for (int level = 0; level < depth; ++level) {
-            QVERIFY(QDir().mkpath(folder));
-            QVERIFY(writeFile(folder + "a", "12345"));
-            folder += "d/";
-        }
-        QStringList found;
-        const bool whole = LocalFolderWalk::walk(
-            dir.path() + "/t/", "/r/",
-            [&](const QString &, const QString &remote, const QFileInfo &) { found << remote; }, [] { return true; });
-        QVERIFY(whole);
-        QCOMPARE(found.size(), depth);
-        QCOMPARE(found.last(), "/r/" + QString("d/").repeated(depth - 1) + "a");
     }
 };
 

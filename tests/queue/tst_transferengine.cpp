@@ -1,99 +1,258 @@
-// The engine against a scripted server: downloads that end badly (a 4xx reply after part of the
-// data, fewer bytes than the listing or the 150 reply announced, in either mode) are reported as
-// failed and never touch the file that was there; an ASCII download that is shorter here only
-// because its CRs were taken out is whole.
-#include "FtpSession.h"
-#include "QueueModel.h"
-#include "RecordingTransferHost.h"
-#include "TransferEngine.h"
+// The engine where things go wrong or sit at an edge, against a scripted server: downloads that end
+// badly, stops, the user's files, buffer sizes at their bounds, a connection gone, names too long for
+// the disk. And with the largest block size a real server's transfer holds and stops at once.
+#include "config/ConfigChecks.h"
+#include "TestFtpServer.h"
 #include "session/ScriptedFtpPeer.h"
+#include "support/FileSizeLimit.h"
+#include "support/QueueRun.h"
+#include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QIcon>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
-using Peer = ScriptedFtpPeer;
+#include <optional>
+#include <tuple>
 
-using RecordingHost = RecordingTransferHost;
+using Peer = ScriptedFtpPeer;
+using Steps = QList<Peer::Step>;
+using namespace TestSupport;
+
+namespace {
+
+Steps sending(const QByteArray &data, const QByteArray &reply = "226 Done.\r\n")
+{
+    return {Peer::reply("150 Sending.\r\n"), Peer::data(data), Peer::closeData(), Peer::reply(reply)};
+}
+
+// A download through the engine from a scripted peer, into a temporary folder.
+struct Download : QueueRun
+{
+    Peer peer;
+    TempTree dir;
+    QString local = dir / "f.bin";
+
+    bool start() { return open(loginOptions(peer.port())); }
+    void get(const QString &to, qint64 listed, const QString &remote = "/f.bin")
+    {
+        download(to, remote, listed);
+        run();
+    }
+};
+
+} // namespace
 
 class TestTransferEngine : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // A 4xx reply after part of the data, fewer bytes than listed or announced, a full disk: the
+    // download fails, the part file goes and the user's old file stays; the next entry can go on.
     void downloadsThatEndBadlyFailAndKeepTheFile_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("listed");
-        QTest::addColumn<QList<Peer::Step>>("script");
+        QTest::addColumn<Steps>("script");
+        QTest::addColumn<int>("room");          // on the disk; 0 = enough
         QTest::addColumn<QByteArray>("result"); // the file afterwards; empty = the old one stays
-        QTest::newRow("426 after part") << "f.bin" << qint64(7)
-                                        << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("partial"),
-                                                             Peer::closeData(), Peer::reply("426 Connection lost.\r\n")}
+        const QByteArray partial = "partial";
+        QTest::newRow("426 after part") << "f.bin" << qint64(7) << sending(partial, "426 Connection lost.\r\n") << 0
                                         << QByteArray();
-        QTest::newRow("short of listed") << "f.bin" << qint64(10)
-                                         << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("abc"),
-                                                              Peer::closeData(), Peer::reply("226 Done.\r\n")}
-                                         << QByteArray();
-        QTest::newRow("ascii short of listed")
-            << "f.txt" << qint64(10)
-            << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("a\r\nb"), Peer::closeData(),
-                                 Peer::reply("226 Done.\r\n")}
-            << QByteArray();
+        QTest::newRow("short of listed") << "f.bin" << qint64(10) << sending("abc") << 0 << QByteArray();
+        QTest::newRow("ascii short of listed") << "f.txt" << qint64(10) << sending("a\r\nb") << 0 << QByteArray();
         QTest::newRow("short of the 150 reply")
             << "f.bin" << qint64(0)
-            << QList<Peer::Step>{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"), Peer::closeData(),
-                                 Peer::reply("226 Done.\r\n")}
-            << QByteArray();
-        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4)
-                                          << QList<Peer::Step>{Peer::reply("150 Sending.\r\n"), Peer::data("a\r\nb"),
-                                                               Peer::closeData(), Peer::reply("226 Done.\r\n")}
-                                          << QByteArray("a\nb");
+            << Steps{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"), Peer::closeData(),
+                     Peer::reply("226 Done.\r\n")}
+            << 0 << QByteArray();
+        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4) << sending("a\r\nb") << 0 << QByteArray("a\nb");
+        // The part file is written in chunks of 1 MiB: the disk fills during the transfer, at the
+        // very last write, and half way through the last write.
+        for (const auto &[tag, size, room] : {std::tuple{"full during the transfer", 3 << 20, 3 << 19},
+                                              std::tuple{"full at the last write", 300 << 10, 100 << 10},
+                                              std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
+            QTest::newRow(tag) << "f.bin" << qint64(size) << sending(QByteArray(size, 'r')) << room << QByteArray();
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
     {
         QFETCH(QString, name);
         QFETCH(qint64, listed);
-        QFETCH(QList<Peer::Step>, script);
+        QFETCH(Steps, script);
+        QFETCH(int, room);
         QFETCH(QByteArray, result);
-        Peer peer;
-        peer.on("RETR", script);
-        FtpSession session;
-        FtpOptions options;
-        options.host = "127.0.0.1";
-        options.port = peer.port();
-        options.user = "user";
-        options.password = "pass-word";
-        options.timeoutMs = 5000;
-        QVERIFY(session.open(options));
+        Download d;
+        d.peer.on("RETR", script);
+        QVERIFY(d.start());
+        const QString local = d.dir.file(name, "precious");
+        {
+            std::optional<FileSizeLimit> full;
+            if (room > 0)
+                QVERIFY(full.emplace(rlim_t(room)).ok());
+            d.get(local, listed, "/" + name);
+        }
+        QCOMPARE(d.queue.count(), 0);
+        QVERIFY(d.host.messages.isEmpty());
+        QCOMPARE(contentOf(local), result.isEmpty() ? QByteArray("precious") : result);
+        QCOMPARE(namesIn(d.dir.path()), QStringList{name}); // no part file left
+        QCOMPARE(d.verdict(), QString(result.isEmpty() ? "Transfer failed." : "Transfer complete."));
+        QCOMPARE(d.verdicts(), 1);
+        if (listed == 7)
+            QVERIFY(d.host.log.contains("426 Connection lost."));
+        QVERIFY(d.session.isOpen());
+    }
 
-        QTemporaryDir dir;
-        const QString local = dir.filePath(name);
-        QFile old(local);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("precious") == 8);
-        old.close();
-        QStandardItemModel rows;
-        QueueModel queue(rows);
-        queue.append({local, "/" + name, QueueEntry::Direction::Down, "", "", "-", "Pending", listed}, QIcon());
-        RecordingHost host;
-        host.connection = &session;
-        TransferEngine engine(queue, host);
-        engine.ProcessTransfer();
+    // A file the user has under the part name is left alone; a replaced file keeps its mode; the
+    // folders made for the download are reported from the topmost one down.
+    void theUsersFilesAreRespected()
+    {
+        Download d;
+        d.peer.on("RETR", sending("new content"));
+        QVERIFY(d.start());
+        writeFile(d.local, "old");
+        writeFile(d.local + ".part", "mine");
+        QVERIFY(QFile::setPermissions(d.local, QFile::ReadOwner | QFile::WriteOwner));
+        d.get(d.local, 11);
+        QCOMPARE(d.verdict(), QString("Transfer complete."));
+        QCOMPARE(contentOf(d.local), QByteArray("new content"));
+        QCOMPARE(contentOf(d.local + ".part"), QByteArray("mine"));
+        QCOMPARE(QFile::permissions(d.local) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(namesIn(d.dir.path()), (QStringList{"f.bin", "f.bin.part"}));
 
-        QCOMPARE(queue.count(), 0);
-        QVERIFY(host.messages.isEmpty());
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), result.isEmpty() ? QByteArray("precious") : result);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name}); // no part file left
-        const QString verdict = result.isEmpty() ? "Transfer failed." : "Transfer complete.";
-        QCOMPARE(host.log.last(), verdict);
-        QCOMPARE(host.log.count("Transfer complete.") + host.log.count("Transfer failed."), 1);
-        if (name == "f.bin" && listed == 7)
-            QVERIFY(host.log.contains("426 Connection lost."));
+        d.get(d.dir / "a/b/c/g.bin", 11);
+        QCOMPARE(contentOf(d.dir / "a/b/c/g.bin"), QByteArray("new content"));
+        QCOMPARE(d.host.foldersMade, QStringList{d.dir.path() + "/"});
+    }
+
+    // A buffer size of 0 or 1 would mean "held" or "stop": the engine reads at least 2 bytes a block.
+    // The percentage moves with every block, not only at the end.
+    void bufferSizesAtTheirLowerBoundAndProgress()
+    {
+        for (const qint32 size : {0, 1, 2, 3}) {
+            Download d;
+            d.host.transferSettings.downloadBufferSize = size;
+            d.peer.on("RETR", sending("0123456789"));
+            QVERIFY(d.start());
+            d.get(d.local, 10);
+            QVERIFY2(d.verdict() == "Transfer complete.", qPrintable(QString::number(size)));
+            QCOMPARE(contentOf(d.local), QByteArray("0123456789"));
+        }
+        Download d;
+        d.host.transferSettings.downloadBufferSize = 1000;
+        d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(1000, 'a')), Peer::wait(30),
+                           Peer::data(QByteArray(1000, 'b')), Peer::wait(30), Peer::data(QByteArray(2000, 'c')),
+                           Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        QVERIFY(d.start());
+        QSignalSpy progress(&d.engine, &TransferEngine::progressed);
+        d.get(d.local, 4000);
+        QList<int> percents;
+        for (const QList<QVariant> &signal : progress)
+            percents << signal.at(0).toInt();
+        QCOMPARE(percents, (QList<int>{25, 50, 75, 100}));
+    }
+
+    // A connection that is gone before the transfer begins leaves the entry for the next one.
+    void entryWaitsWhenTheConnectionGoes()
+    {
+        Download d;
+        d.peer.on("TYPE", {Peer::closeControl()});
+        QVERIFY(d.start());
+        d.get(d.local, 10);
+        QCOMPARE(d.queue.count(), 1);
+        QVERIFY(!QFile::exists(d.local));
+    }
+
+    // Refused before the server is asked for anything: the user's message, a line saying why.
+    void aLocalNameTooLongForTheDiskIsRefusedBeforeTheDownload()
+    {
+        Download d;
+        d.peer.on("RETR", sending("data"));
+        QVERIFY(d.start());
+        const QString local = d.dir / QString(300, 'n');
+        d.get(local, 4, "/f");
+        QCOMPARE(d.host.messages, QStringList{local});
+        QCOMPARE(d.host.log.filter("too long for the local file system").size(), 1);
+        QVERIFY(!d.peer.commands().contains("RETR /f"));
+        QCOMPARE(d.queue.count(), 0);
+    }
+
+    // A link lists the length of its target's path, a file may have shrunk since it was listed: the
+    // size the server gives now is what the download is held to, the listed one only when there is none.
+    void theServersSizeNowWinsOverTheListedOne()
+    {
+        Download d;
+        d.peer.on("SIZE", {Peer::reply("213 10\r\n")});
+        d.peer.on("RETR", sending("0123456789"));
+        QVERIFY(d.start());
+        d.get(d.local, 26);
+        QCOMPARE(d.verdict(), QString("Transfer complete."));
+        QCOMPARE(contentOf(d.local), QByteArray("0123456789"));
+    }
+
+    void theLargestBlockSizeHoldsAndStopsAtOnce_data()
+    {
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<bool>("hadFile");
+        QTest::newRow("download: the part becomes the file") << false << false;
+        QTest::newRow("download over a file: the part is kept beside it") << false << true;
+        QTest::newRow("upload: the server's file stays") << true << true;
+    }
+    // Held after the first block, nothing moves until resumed; stopped on the next block, that
+    // block is the last. Steered from the engine's own progress, so no clock decides.
+    void theLargestBlockSizeHoldsAndStopsAtOnce()
+    {
+        QFETCH(bool, up);
+        QFETCH(bool, hadFile);
+        constexpr qint32 kBlock = ConfigChecks::MaxBufferSize;
+        const QByteArray data = QByteArray(6 * kBlock, 'b');
+        TestFtpServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        QVERIFY(server.writeFile("big.bin", up ? "precious" : data));
+        QueueRun q;
+        QVERIFY(q.open(loginOptions(server.port(), server.user(), server.password())));
+        q.host.transferSettings = {TransferSettings::Binary, TransferSettings::Binary, kBlock, kBlock, {}};
+        TempTree local;
+        const QString file = local / "big.bin";
+        if (up)
+            q.upload(local.file("big.bin", data), "/big.bin");
+        else
+            q.download(hadFile ? local.file("big.bin", "precious") : file, "/big.bin", data.size());
+
+        qint64 atHold = -1, whileHeld = -1, atStop = -1, last = -1;
+        QObject::connect(&q.engine, &TransferEngine::progressed, &q.engine, [&](int, qint64 bytes) {
+            last = bytes;
+            if (atHold < 0) {
+                q.engine.hold();
+                atHold = bytes;
+                // Events run while held: a queued call comes back with the transfer still held.
+                QMetaObject::invokeMethod(&q.engine, [&] {
+                    whileHeld = q.engine.bytesDone();
+                    q.engine.resume(kBlock);
+                }, Qt::QueuedConnection);
+            } else if (atStop < 0) {
+                atStop = bytes;
+                q.engine.stop();
+            }
+        });
+        q.run();
+        QVERIFY(atHold > 0 && atHold <= kBlock);
+        QCOMPARE(whileHeld, atHold);
+        QVERIFY(atStop > atHold && atStop < data.size());
+        QCOMPARE(last, atStop);
+        QCOMPARE(q.queue.count(), 0);
+        QVERIFY(q.host.log.contains("Transfer stopped."));
+        QVERIFY(q.session.isOpen());
+        if (up) { // no temporary file left either
+            QCOMPARE(server.readFile("big.bin"), QByteArray("precious"));
+            QCOMPARE(namesIn(server.rootPath()), QStringList{"big.bin"});
+        } else { // what arrived is kept
+            QCOMPARE(contentOf(file), hadFile ? QByteArray("precious") : data.left(atStop));
+            QCOMPARE(namesIn(local.path()), hadFile ? QStringList({"big.bin", "big.bin.part"}) : QStringList{"big.bin"});
+            if (hadFile) {
+                QCOMPARE(QFileInfo(file + ".part").size(), atStop);
+                QVERIFY(q.host.log.contains("The part received was kept as " + file + ".part."));
+            }
+        }
     }
 };
 
