@@ -95,7 +95,8 @@ void ScriptedFtpPeer::next()
 
 QList<ScriptedFtpPeer::Step> ScriptedFtpPeer::sending(const QByteArray &data, const QByteArray &preliminary)
 {
-    return {reply(preliminary), ScriptedFtpPeer::data(data), closeData(), wait(30), reply("226 Transfer complete.\r\n")};
+    return {reply(preliminary), ScriptedFtpPeer::data(data), closeData(), wait(30),
+            reply("226 Transfer complete.\r\n")};
 }
 
 FtpOptions ScriptedFtpPeer::options(int timeoutMs, const QString &password) const

@@ -121,8 +121,8 @@ private slots:
         QTest::newRow("999 of 1000") << false << size1000 << plain150 << -1LL << textOf(999) << false;
         QTest::newRow("1000 of 1000") << false << size1000 << plain150 << -1LL << textOf(1000) << true;
         // The 150 reply counts what is sent now; SIZE may be stale, or count another type.
-        QTest::newRow("999 of 1000 by the 150, as SIZE said") << false << QByteArray("213 999\r\n") << sized150 << -1LL
-                                                               << textOf(999) << false;
+        QTest::newRow("999 of 1000 by the 150, as SIZE said")
+            << false << QByteArray("213 999\r\n") << sized150 << -1LL << textOf(999) << false;
         QTest::newRow("ascii, 10 of 10") << true << QByteArray("213 10\r\n") << QByteArray("150 Here (10 bytes).\r\n")
                                          << -1LL << QByteArray("ab\r\ncd\r\nef") << true;
     }
@@ -157,7 +157,8 @@ private slots:
         }
         if (!whole)
             QVERIFY2(session.lastResponseInfo().startsWith("226 Transfer complete.") &&
-                         session.lastResponseInfo().contains(QStringLiteral("Only %1 of 1000 bytes arrived").arg(sent.size())),
+                         session.lastResponseInfo().contains(
+                             QStringLiteral("Only %1 of 1000 bytes arrived").arg(sent.size())),
                      qPrintable(session.lastResponseInfo()));
         QVERIFY(session.isOpen());
     }
@@ -181,7 +182,8 @@ private slots:
         QVERIFY(!file->close());
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= limit / 2 && elapsed < limit + 500, qPrintable(QString::number(elapsed)));
-        QVERIFY2(session.lastResponseInfo().contains("The data connection stopped"), qPrintable(session.lastResponseInfo()));
+        QVERIFY2(session.lastResponseInfo().contains("The data connection stopped"),
+                 qPrintable(session.lastResponseInfo()));
     }
 
     // Only the port of a PASV reply is used: the data goes where the control connection goes,
@@ -231,7 +233,8 @@ private slots:
             const QByteArray got = readToEnd(*file, block, n);
             QCOMPARE(n, 0);
             QVERIFY(file->close());
-            QVERIFY2(got == "l1\nl2\nl3\rl4\nl5\r\nend\r", qPrintable(QString("block %1: %2").arg(block).arg(got.toPercentEncoding())));
+            QVERIFY2(got == "l1\nl2\nl3\rl4\nl5\r\nend\r",
+                     qPrintable(QString("block %1: %2").arg(block).arg(got.toPercentEncoding())));
             QVERIFY(peer.commands().contains("TYPE A"));
         }
     }
@@ -312,10 +315,11 @@ private slots:
         QTest::newRow("LIST 450") << QByteArray("LIST") << Steps{Peer::reply("450 Folder busy.\r\n")} << 450;
         QTest::newRow("RETR 425") << QByteArray("RETR") << Steps{Peer::reply("425 No data connection.\r\n")} << 425;
         QTest::newRow("RETR 451 after the data")
-            << QByteArray("RETR") << Steps{sending, Peer::data("abc"), Peer::closeData(), Peer::reply("451 Error.\r\n")} << 451;
-        QTest::newRow("RETR closed before the end") << QByteArray("RETR")
-            << Steps{sending, Peer::data("0123456789"), Peer::wait(200), Peer::data("abcdef"), Peer::closeData(),
-                     Peer::reply("226 Done.\r\n")} << 226;
+            << QByteArray("RETR") << Steps{sending, Peer::data("abc"), Peer::closeData(), Peer::reply("451 Error.\r\n")}
+            << 451;
+        const Steps early{sending, Peer::data("0123456789"), Peer::wait(200), Peer::data("abcdef"), Peer::closeData(),
+                          Peer::reply("226 Done.\r\n")};
+        QTest::newRow("RETR closed before the end") << QByteArray("RETR") << early << 226;
         QTest::newRow("STOR 553") << QByteArray("STOR") << Steps{Peer::reply("553 Not allowed.\r\n")} << 553;
         QTest::newRow("SITE 450") << QByteArray("SITE") << Steps{Peer::reply("450 Try later.\r\n")} << 450;
     }

@@ -45,6 +45,7 @@ struct Sample
 };
 
 // Our own lines, written from the formats' published descriptions.
+// clang-format off
 const QList<Sample> kEplf = {
     {"folder", "+i8388621.29609,m824255902,/,\tdocs", dir("docs", utc(824255902))},
     {"file", "+i8388621.44468,m839956783,r,s10376,\tRFC959.txt", file("RFC959.txt", 10376, utc(839956783))},
@@ -225,9 +226,10 @@ const QList<Sample> kUnixForms = {
     {"24:000 is no time", "-rw-r--r-- 1 owner group 12 Mar 10 24:000 x", {}},
     {"major, minor only for devices", "srwxr-xr-x 1 owner group 1, Mar 10 10:05 x", {}},
 };
+// clang-format on
 
 const std::pair<const char *, QList<Sample>> kTables[] = {{"eplf", kEplf}, {"netware", kNetware}, {"vms", kVms},
-                                                          {"dos", kDos},   {"unix", kUnixForms}, {"pc", kPcForms},
+                                                          {"dos", kDos},   {"unix", kUnixForms},  {"pc", kPcForms},
                                                           {"ibm", kAs400}};
 
 } // namespace
@@ -306,19 +308,20 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QList<Line>>("expected");
         QTest::addColumn<int>("unreadable");
-        QTest::newRow("vms") << QByteArray("Directory USERS:[JOHN]\r\n\r\n"
-                                           "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT;12\r\n"
-                                           "                     45/48      1-FEB-2024 23:59:59.12  [JOHN]  (RWED,RWED,,)\r\n"
-                                           "NOTES.TXT;2          7/9        3-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
-                                           "NOTES.TXT;1          5/9        2-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
-                                           "ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS;1\r\n"
-                                           "3/3  4-MAR-2024 09:30  [JOHN]  (RWED,RWED,,)\r\n"
-                                           "ORPHAN.TXT;1\r\n"
-                                           "\r\nTotal of 4 files, 57/66 blocks.\r\n")
-                             << QList<Line>{*file("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", 45 * 512, at(2024, 2, 1, 23, 59, 59)),
-                                            *file("NOTES.TXT", 7 * 512, at(2024, 3, 3, 8, 0)),
-                                            *file("ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS", 3 * 512, at(2024, 3, 4, 9, 30))}
-                             << 1; // the name without the rest of its entry
+        QTest::newRow("vms")
+            << QByteArray("Directory USERS:[JOHN]\r\n\r\n"
+                          "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT;12\r\n"
+                          "                     45/48      1-FEB-2024 23:59:59.12  [JOHN]  (RWED,RWED,,)\r\n"
+                          "NOTES.TXT;2          7/9        3-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
+                          "NOTES.TXT;1          5/9        2-MAR-2024 08:00:00.00  [JOHN]  (RWED,RWED,,)\r\n"
+                          "ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS;1\r\n"
+                          "3/3  4-MAR-2024 09:30  [JOHN]  (RWED,RWED,,)\r\n"
+                          "ORPHAN.TXT;1\r\n"
+                          "\r\nTotal of 4 files, 57/66 blocks.\r\n")
+            << QList<Line>{*file("A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", 45 * 512, at(2024, 2, 1, 23, 59, 59)),
+                           *file("NOTES.TXT", 7 * 512, at(2024, 3, 3, 8, 0)),
+                           *file("ANOTHER_RATHER_LONG_NAME_OF_A_FILE.LIS", 3 * 512, at(2024, 3, 4, 9, 30))}
+            << 1; // the name without the rest of its entry
         QTest::newRow("mvs data sets")
             << QByteArray("Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
                           "USR002 3390   2024/02/28  2    3  VB     255 27998  PS  REPORT.LISTING\r\n"
@@ -328,17 +331,21 @@ private slots:
             << QList<Line>{*file("REPORT.LISTING", 0, at(2024, 2, 28)), *file("NEVER.READ", 0, {}),
                            *file("ARCHIVE.OLD", 0, {}), *dir("PROJECTS", {})}
             << 0;
-        QTest::newRow("mvs members") << QByteArray(" Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
-                                                   "PROG02    01.00 2024/01/15 2024/01/15 16:40:12    8     8     0 USERB\r\n"
-                                                   "LOADMOD\r\n")
-                                     << QList<Line>{*file("PROG02", 0, at(2024, 1, 15, 16, 40, 12)), *file("LOADMOD", 0, {})}
+        QTest::newRow("mvs members") << QByteArray(
+                                            " Name     VV.MM   Created       Changed      Size  Init   Mod   Id\r\n"
+                                            "PROG02    01.00 2024/01/15 2024/01/15 16:40:12    8     8     0 USERB\r\n"
+                                            "LOADMOD\r\n")
+                                     << QList<Line>{*file("PROG02", 0, at(2024, 1, 15, 16, 40, 12)),
+                                                    *file("LOADMOD", 0, {})}
                                      << 0;
-        QTest::newRow("mvs load library") << QByteArray(" Name      Size     TTR   Alias-of AC --------- Attributes ---------\r\n"
-                                                        "MODA      00000F98 000017           00 FO             RN RU\r\n")
-                                          << QList<Line>{*file("MODA", 0xF98, {})} << 0;
+        QTest::newRow("mvs load library")
+            << QByteArray(" Name      Size     TTR   Alias-of AC --------- Attributes ---------\r\n"
+                          "MODA      00000F98 000017           00 FO             RN RU\r\n")
+            << QList<Line>{*file("MODA", 0xF98, {})} << 0;
         QTest::newRow("a lone word") << QByteArray("LOADMOD\r\n") << QList<Line>{} << 1;
-        QTest::newRow("mlsd") << QByteArray("type=cdir; /pub\r\ntype=pdir; /\r\ntype=file;size=3; a\r\nsize=4; no type\r\nnonsense\r\n")
-                              << QList<Line>{*file("a", 3, {})} << 2;
+        QTest::newRow("mlsd")
+            << QByteArray("type=cdir; /pub\r\ntype=pdir; /\r\ntype=file;size=3; a\r\nsize=4; no type\r\nnonsense\r\n")
+            << QList<Line>{*file("a", 3, {})} << 2;
     }
     void severalLines()
     {
@@ -414,11 +421,12 @@ private slots:
         QCOMPARE(parseEpsv("229 (|||65535|)"), std::optional<quint16>(65535));
         for (const char *bad : {"229 (|||0|)", "229 (|||65536|)", "229 (||!21|)", "229 (|!|21|)", "229 nothing"})
             QVERIFY2(!parseEpsv(bad), bad);
-        for (const char *unroutable : {"10.1.2.3", "10.255.255.255", "172.16.0.0", "172.31.255.255", "192.168.0.1",
-                                       "192.168.255.255", "127.0.0.1", "0.0.0.0", "169.254.1.1", "100.64.0.1", "fe80::1",
-                                       "fd00::1", "::1"})
+        for (const char *unroutable :
+             {"10.1.2.3", "10.255.255.255", "172.16.0.0", "172.31.255.255", "192.168.0.1", "192.168.255.255",
+              "127.0.0.1", "0.0.0.0", "169.254.1.1", "100.64.0.1", "fe80::1", "fd00::1", "::1"})
             QVERIFY2(isUnroutable(QHostAddress(QString::fromLatin1(unroutable))), unroutable);
-        for (const char *routable : {"8.8.8.8", "11.0.0.0", "172.15.255.255", "172.32.0.0", "192.169.0.0", "2001:db8::1"})
+        for (const char *routable :
+             {"8.8.8.8", "11.0.0.0", "172.15.255.255", "172.32.0.0", "192.169.0.0", "2001:db8::1"})
             QVERIFY2(!isUnroutable(QHostAddress(QString::fromLatin1(routable))), routable);
         const QHostAddress local("127.0.0.1");
         QCOMPARE(portArgument(local, 255), QByteArray("127,0,0,1,0,255"));
@@ -450,10 +458,13 @@ private slots:
     void namesRoundTrip()
     {
         FtpNameCodec codec;
-        QCOMPARE(codec.decode("gr\xc3\xbc\xc3\x9f" "e"), QStringLiteral("grüße"));
+        QCOMPARE(codec.decode("gr\xc3\xbc\xc3\x9f"
+                              "e"),
+                 QStringLiteral("grüße"));
         QCOMPARE(codec.decode("caf\xe9"), QStringLiteral("café"));
         QCOMPARE(codec.encode(QStringLiteral("/dir/café")), QByteArray("/dir/caf\xe9"));
-        QCOMPARE(codec.encode(QStringLiteral("grüße")), QByteArray("gr\xc3\xbc\xc3\x9f" "e"));
+        QCOMPARE(codec.encode(QStringLiteral("grüße")), QByteArray("gr\xc3\xbc\xc3\x9f"
+                                                                   "e"));
         codec.clear();
         QCOMPARE(codec.encode(QStringLiteral("café")), QByteArray("caf\xc3\xa9"));
     }

@@ -149,7 +149,8 @@ private slots:
         QFile::remove(record);
         FtpSession strict;
         QVERIFY(!strict.open(options(server, true, FtpSecurity::Explicit)));
-        QVERIFY2(strict.lastResponseInfo().contains("does not support FTP over TLS"), qPrintable(strict.lastResponseInfo()));
+        QVERIFY2(strict.lastResponseInfo().contains("does not support FTP over TLS"),
+                 qPrintable(strict.lastResponseInfo()));
         QCOMPARE(commandsIn(record), QStringList{"AUTH TLS"});
         QCOMPARE(asked, 0);
         // An implicit-TLS client talking to a plain server fails within the time limit.

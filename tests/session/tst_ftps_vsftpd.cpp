@@ -52,17 +52,17 @@ private slots:
         probe.listen(QHostAddress::LocalHost);
         m_port = probe.serverPort();
         probe.close();
-        const QString config = QStringLiteral(
-            "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-            "background=NO\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
-            "anon_root=%2\nwrite_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
-            "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
-            "connect_from_port_20=NO\nxferlog_enable=NO\nssl_enable=YES\n"
-            "rsa_cert_file=%4\nrsa_private_key_file=%5\nallow_anon_ssl=YES\n"
-            "force_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n")
-                                   .arg(m_port)
-                                   .arg(m_served, m_dir.filePath("empty"), m_dir.filePath("vsftpd-test.crt"),
-                                        m_dir.filePath("vsftpd-test.key"));
+        const QString config =
+            QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                           "background=NO\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
+                           "anon_root=%2\nwrite_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
+                           "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
+                           "connect_from_port_20=NO\nxferlog_enable=NO\nssl_enable=YES\n"
+                           "rsa_cert_file=%4\nrsa_private_key_file=%5\nallow_anon_ssl=YES\n"
+                           "force_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n")
+                .arg(m_port)
+                .arg(m_served, m_dir.filePath("empty"), m_dir.filePath("vsftpd-test.crt"),
+                     m_dir.filePath("vsftpd-test.key"));
         QVERIFY(writeFile(m_dir.filePath("vsftpd.conf"), config.toUtf8()));
         m_server.setProcessChannelMode(QProcess::MergedChannels);
         m_server.start("/usr/sbin/vsftpd", {m_dir.filePath("vsftpd.conf")});

@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(entries[1].size, 7);
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Here it comes.\r\n226 Done.\r\n"));
         QVERIFY(session.list("*.*", entries));
-        const QList<QByteArray> expected{"AUTH TLS", "USER user", "PASS pass-word", "FEAT", "TYPE A", "EPSV",
+        const QList<QByteArray> expected{"AUTH TLS", "USER user",  "PASS pass-word", "FEAT", "TYPE A", "EPSV",
                                          "PASV",     "LIST /pub/", "TYPE A",         "PASV", "LIST"};
         QCOMPARE(peer.commands(), expected);
     }
@@ -223,10 +223,12 @@ private slots:
         peer.on("FEAT", {Peer::reply("211-Features:\r\n MLST type*;size*;modify*;\r\n211 End\r\n")});
         int calls = 0;
         peer.onLine("MLSD", [&](const QByteArray &) {
-            return ++calls == 1 ? QList<Peer::Step>{Peer::reply(refusal)} : Peer::sending("type=file;size=5; a.txt\r\n");
+            return ++calls == 1 ? QList<Peer::Step>{Peer::reply(refusal)}
+                                : Peer::sending("type=file;size=5; a.txt\r\n");
         });
-        peer.on("LIST", Peer::sending("drwxr-xr-x 2 u g 4096 Jan 01  2020 .\r\ndrwxr-xr-x 2 u g 4096 Jan 01  2020 ..\r\n"
-                                      "-rw-r--r-- 1 u g 5 Jan 01  2020 a.txt\r\n"));
+        peer.on("LIST",
+                Peer::sending("drwxr-xr-x 2 u g 4096 Jan 01  2020 .\r\ndrwxr-xr-x 2 u g 4096 Jan 01  2020 ..\r\n"
+                              "-rw-r--r-- 1 u g 5 Jan 01  2020 a.txt\r\n"));
         FtpSession session;
         QVERIFY(session.open(peer.options()));
         QList<FtpEntry> entries;

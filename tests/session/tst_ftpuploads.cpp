@@ -21,7 +21,7 @@ private slots:
     void putFileNeverCostsTheServersCopy_data()
     {
         QTest::addColumn<QString>("quirk");
-        QTest::addColumn<bool>("oldFile");      // /d/f.bin holds "old" before the upload
+        QTest::addColumn<bool>("oldFile"); // /d/f.bin holds "old" before the upload
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("names"); // in /d/ afterwards
         QTest::addColumn<QString>("sent");      // the commands after login, without TYPE and EPSV (below)
@@ -29,7 +29,8 @@ private slots:
         QTest::newRow("renamed") << "" << true << true << alone << "STOR T1,RNFR T1,RNTO F,SIZE F";
         QTest::newRow("no rename over a file")
             << "no-overwrite" << true << true << alone << "STOR T1,RNFR T1,RNTO F,SIZE F,DELE F,RNFR T1,RNTO F,SIZE F";
-        QTest::newRow("no hidden names") << "no-dot" << true << true << alone << "STOR T1,STOR T2,RNFR T2,RNTO F,SIZE F";
+        QTest::newRow("no hidden names") << "no-dot" << true << true << alone
+                                         << "STOR T1,STOR T2,RNFR T2,RNTO F,SIZE F";
         // Nobody to ask: the old file is not replaced in place.
         QTest::newRow("no temporary names, a file there")
             << "no-temp" << true << false << alone << "STOR T1,STOR T2,STOR T3,SIZE F";
@@ -38,8 +39,9 @@ private slots:
         QTest::newRow("no room") << "full" << true << false << alone << "STOR T1";
         QTest::newRow("no rename at all") << "no-rename" << true << false << alone << "STOR T1,RNFR T1,SIZE F,DELE T1";
         // 250 to a rename that did not happen: failed, and the temporary file is named, not deleted.
-        QTest::newRow("rename only claimed") << "claim" << true << false << QStringList{".f.bin.R.vestrigal-upload", "f.bin"}
-                                             << "STOR T1,RNFR T1,RNTO F,SIZE F";
+        QTest::newRow("rename only claimed")
+            << "claim" << true << false << QStringList{".f.bin.R.vestrigal-upload", "f.bin"}
+            << "STOR T1,RNFR T1,RNTO F,SIZE F";
         // The connection goes during the upload: the temporary file cannot be deleted, so it is named.
         QTest::newRow("connection lost") << "drop-stor" << true << false << alone << "STOR T1";
         // A folder of that name is never deleted.

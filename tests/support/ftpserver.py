@@ -165,9 +165,8 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
             room = cut_retr - self.sent_so_far
             sent = TLS_DTPHandler.send(self, bytes(data)[:room]) if room > 0 else 0
             # Cut at the first send that reaches the limit, whether TLS took all of that or only part:
-            # under load a retry would otherwise send the rest whole. Also where this send finished the
-            # handshake (the first data may come before pyftpdlib calls it established); not where TLS
-            # took nothing yet (the handshake still under way).
+            # under load a retry would otherwise send the rest whole. Also where this send ended the handshake
+            # (before pyftpdlib calls it established); not where TLS took nothing yet (still shaking hands).
             reached = (sent > 0 or room <= 0) and self.sent_so_far + len(data) >= cut_retr
             self.sent_so_far += sent
             if reached:
