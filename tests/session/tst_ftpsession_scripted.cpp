@@ -150,6 +150,22 @@ private slots:
         QVERIFY2(session.lastResponseInfo().contains(info), qPrintable(session.lastResponseInfo()));
     }
 
+    // A reply that comes with the server's close still counts, also where no readyRead announces it:
+    // the client was busy in a handler (here, of the command it sent) when it came.
+    void aReplyThatComesWithTheCloseCounts()
+    {
+        Peer peer;
+        peer.on("TYPE", {Peer::reply("200 Type set.\r\n"), Peer::wait(50), Peer::reply("421 Going down.\r\n"),
+                         Peer::closeControl()});
+        FtpSession session;
+        QVERIFY(session.open(peer.options()));
+        connect(&session, &FtpSession::commandSent, &session, [] { QTest::qWait(300); });
+        QList<FtpEntry> entries;
+        QVERIFY(!session.list("*.*", entries));
+        QVERIFY2(session.lastResponseInfo().contains("421 Going down."), qPrintable(session.lastResponseInfo()));
+        QVERIFY(!session.isOpen());
+    }
+
     // The final 226 may come before the last of the data; the listing still gets all of it,
     // including a last line without a line end. EPSV refused once is not tried again, a PASV
     // address of 0.0.0.0 means the control connection's peer, and "?" makes a pattern.
