@@ -27,6 +27,7 @@ private slots:
         peer.on("USER", {Peer::reply("331 Send"), Peer::wait(20), Peer::reply(" it.\r\n")});
         peer.on("PASS", {Peer::reply("230-Hello pass-word\r\n230 In.\r\n")});
         FtpSession session;
+        QSignalSpy sent(&session, &FtpSession::commandSent);
         QVERIFY2(session.open(peer.options()), qPrintable(session.lastResponseInfo()));
         QCOMPARE(session.lastResponseInfo(),
                  QStringLiteral("120 Wait a moment.\r\n220-Welcome\r\n220-123 inner line\r\n220 Ready.\r\n"
@@ -36,6 +37,9 @@ private slots:
         QVERIFY(session.command("SITE WORK"));
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Working.\r\n200 Done.\r\n"));
         QCOMPARE(session.lastReplyCode(), 200);
+        // The login's commands are in its own log, among their replies: not reported again.
+        QCOMPARE(sent.count(), 1);
+        QCOMPARE(sent[0][0].toString(), QStringLiteral("SITE WORK"));
 
         Peer account;
         account.on("PASS", {Peer::reply("332 Need account.\r\n")});
