@@ -1,6 +1,10 @@
 #include "ScriptedFtpPeer.h"
 
+#include "support/FtpTestKit.h"
+
 #include <QTimer>
+
+#include <algorithm>
 
 ScriptedFtpPeer::ScriptedFtpPeer()
 {
@@ -87,4 +91,20 @@ void ScriptedFtpPeer::next()
             m_dataClient = nullptr;
         }
     }
+}
+
+QList<ScriptedFtpPeer::Step> ScriptedFtpPeer::sending(const QByteArray &data, const QByteArray &preliminary)
+{
+    return {reply(preliminary), ScriptedFtpPeer::data(data), closeData(), wait(30),
+            reply("226 Transfer complete.\r\n")};
+}
+
+FtpOptions ScriptedFtpPeer::options(int timeoutMs, const QString &password) const
+{
+    return FtpTestKit::options(QStringLiteral("127.0.0.1"), port(), QStringLiteral("user"), password, timeoutMs);
+}
+
+qsizetype ScriptedFtpPeer::count(const QByteArray &verb) const
+{
+    return std::count_if(m_commands.begin(), m_commands.end(), [&](const QByteArray &c) { return c.startsWith(verb); });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FtpTypes.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -26,10 +28,14 @@ public:
     static Step closeData() { return {Step::CloseData, {}}; }
     static Step closeControl() { return {Step::CloseControl, {}}; }
     static Step wait(int ms) { return {Step::Wait, {}, ms}; }
+    // A server's answer to RETR or LIST: the preliminary reply, the data, its end, then 226.
+    static QList<Step> sending(const QByteArray &data, const QByteArray &preliminary = "150 Here.\r\n");
 
     ScriptedFtpPeer();
     quint16 port() const { return m_control.serverPort(); }
     quint16 dataPort() const { return m_data.serverPort(); }
+    // Options that log in here as "user".
+    FtpOptions options(int timeoutMs = 5000, const QString &password = QStringLiteral("pass-word")) const;
 
     void setGreeting(const QList<Step> &steps) { m_greeting = steps; }
     // The steps played when a command starting with verb (upper case) arrives; none = silence.
@@ -40,6 +46,7 @@ public:
     // What the client sent over data connections since the last STOR (an upload's bytes).
     QByteArray received() const { return m_received; }
     QList<QByteArray> commands() const { return m_commands; }
+    qsizetype count(const QByteArray &verb) const; // commands that start with verb
     bool dataConnected() const { return m_dataClient != nullptr; }
 
 private:

@@ -1,14 +1,15 @@
-// The client against servers that lie or misbehave, played by a scripted peer: a final 226 after
-// part of the data, a data connection that stops, a PASV reply naming another host, MLSD refused
-// for one folder; commands too long to send; a short password echoed back. Uploads: tst_ftpuploads.
+// The client's data against servers that lie or misbehave, played by a scripted peer: a final 226
+// after part of the data, data that stops, a PASV reply naming another host, refusals after the
+// data, ASCII line ends split anywhere, a full disk, a listing of a million entries. Uploads:
+// tst_ftpuploads.
 
 #include "FtpSession.h"
 #include "ScriptedFtpPeer.h"
+#include "support/FileSizeLimit.h"
+#include "support/FtpTestKit.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,38 +18,9 @@
 
 using Peer = ScriptedFtpPeer;
 using Steps = QList<Peer::Step>;
+using namespace FtpTestKit;
 
 namespace {
-
-FtpOptions optionsFor(const Peer &peer, int timeoutMs = 5000, const QString &password = QStringLiteral("pass-word"))
-{
-    FtpOptions o;
-    o.host = QStringLiteral("127.0.0.1");
-    o.port = peer.port();
-    o.user = QStringLiteral("user");
-    o.password = password;
-    o.timeoutMs = timeoutMs;
-    return o;
-}
-
-QByteArray fileText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeText(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-// What a server sends for a download: the preliminary reply, the data, its end, then the final reply.
-Steps sending(const QByteArray &preliminary, const QByteArray &data)
-{
-    return {Peer::reply(preliminary), Peer::data(data), Peer::closeData(), Peer::wait(30),
-            Peer::reply("226 Transfer complete.\r\n")};
-}
 
 QByteArray textOf(int bytes)
 {
@@ -60,7 +32,7 @@ QByteArray textOf(int bytes)
 
 qint64 residentBytes()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
+    QFile statm("/proc/self/statm");
     return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * getpagesize() : 0;
 }
 
@@ -71,6 +43,15 @@ qint64 peakResidentBytes()
     return qint64(usage.ru_maxrss) * 1024;
 }
 
+// A download read to its end in blocks of the given size; n is the last read's result.
+QByteArray readToEnd(FtpFile &file, qint64 block, qint64 &n)
+{
+    QByteArray out, buffer(block, '\0');
+    while ((n = file.read(buffer.data(), block)) > 0)
+        out.append(buffer.constData(), n);
+    return out;
+}
+
 } // namespace
 
 class TestFtpIntegrity : public QObject
@@ -78,8 +59,6 @@ class TestFtpIntegrity : public QObject
     Q_OBJECT
 
 private slots:
-    // 400 of 1000 bytes and a cheerful 226: a failure, whoever announced the size, in either mode
-    // and through either API; the file that was there stays as it was.
     // A listing costs memory by its entries, not by its text, and ends at a million entries with a
     // message that says why. First in this file: the peak is the process's own high-water mark.
     void listingsAreBoundedInEntriesAndMemory_data()
@@ -96,10 +75,10 @@ private slots:
             text += "type=file;size=1;modify=20240131100503; f" + QByteArray::number(i) + "\r\n";
         Peer peer;
         peer.on("FEAT", {Peer::reply("211-Features:\r\n MLSD\r\n211 End\r\n")});
-        peer.on("MLSD", sending("150 Here.\r\n", text));
+        peer.on("MLSD", Peer::sending(text));
         text.clear();
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer, 60000)));
+        QVERIFY(session.open(peer.options(60000)));
         const qint64 before = residentBytes();
         QList<FtpEntry> entries;
         const bool listed = session.list("/big/", "*.*", entries);
@@ -119,21 +98,33 @@ private slots:
 #endif
     }
 
+    // Fewer bytes than announced and a cheerful 226: a failure, whoever announced the size (SIZE,
+    // the 150 reply, a listing through the block API), in either type; the file that was there
+    // stays as it was. The size exactly is whole, also in ASCII, which only adds CRs on the wire.
     void shortDownloadsFail_data()
     {
         QTest::addColumn<bool>("ascii");
         QTest::addColumn<QByteArray>("size");        // the SIZE reply (getFile asks)
         QTest::addColumn<QByteArray>("preliminary"); // the 150 reply
         QTest::addColumn<qint64>("listed");          // what a listing said (the block API)
-        const QByteArray plain150 = "150 Opening data connection.\r\n";
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("whole");
+        const QByteArray plain150 = "150 Opening data connection.\r\n", noSize = "550 No SIZE here.\r\n";
+        const QByteArray size1000 = "213 1000\r\n";
         const QByteArray sized150 = "150 Opening BINARY mode data connection for f (1000 bytes).\r\n";
         for (bool ascii : {false, true}) {
             const char *mode = ascii ? "ascii" : "binary";
-            QTest::addRow("%s, SIZE", mode) << ascii << QByteArray("213 1000\r\n") << plain150 << qint64(-1);
-            QTest::addRow("%s, 150", mode) << ascii << QByteArray("550 No SIZE here.\r\n") << sized150 << qint64(-1);
-            QTest::addRow("%s, listing", mode)
-                << ascii << QByteArray("550 No SIZE here.\r\n") << plain150 << qint64(1000);
+            QTest::addRow("%s, SIZE", mode) << ascii << size1000 << plain150 << -1LL << textOf(400) << false;
+            QTest::addRow("%s, 150", mode) << ascii << noSize << sized150 << -1LL << textOf(400) << false;
+            QTest::addRow("%s, listing", mode) << ascii << noSize << plain150 << 1000LL << textOf(400) << false;
         }
+        QTest::newRow("999 of 1000") << false << size1000 << plain150 << -1LL << textOf(999) << false;
+        QTest::newRow("1000 of 1000") << false << size1000 << plain150 << -1LL << textOf(1000) << true;
+        // The 150 reply counts what is sent now; SIZE may be stale, or count another type.
+        QTest::newRow("999 of 1000 by the 150, as SIZE said")
+            << false << QByteArray("213 999\r\n") << sized150 << -1LL << textOf(999) << false;
+        QTest::newRow("ascii, 10 of 10") << true << QByteArray("213 10\r\n") << QByteArray("150 Here (10 bytes).\r\n")
+                                         << -1LL << QByteArray("ab\r\ncd\r\nef") << true;
     }
     void shortDownloadsFail()
     {
@@ -141,67 +132,35 @@ private slots:
         QFETCH(QByteArray, size);
         QFETCH(QByteArray, preliminary);
         QFETCH(qint64, listed);
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, whole);
         const FtpTransferType type = ascii ? FtpTransferType::Ascii : FtpTransferType::Binary;
         Peer peer;
         peer.on("SIZE", {Peer::reply(size)});
-        peer.on("RETR", sending(preliminary, textOf(400)));
+        peer.on("RETR", Peer::sending(sent, preliminary));
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
+        QVERIFY(session.open(peer.options()));
         if (listed < 0) {
             QTemporaryDir dir;
             const QString local = dir.filePath("f");
-            QVERIFY(writeText(local, "precious"));
-            QVERIFY(!session.getFile("f", local, type));
-            QCOMPARE(fileText(local), QByteArray("precious"));
+            QVERIFY(writeFile(local, "precious"));
+            QCOMPARE(session.getFile("f", local, type), whole);
+            QCOMPARE(readFile(local), whole ? (ascii ? sent.replace("\r\n", "\n") : sent) : QByteArray("precious"));
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f"});
         } else {
             auto file = session.openFile("f", FtpFile::Read, type);
             QVERIFY(file);
             file->setExpectedSize(listed);
-            char buffer[100];
-            while (file->read(buffer, sizeof buffer) > 0) {
-            }
-            QVERIFY(!file->close());
+            qint64 n = 0;
+            readToEnd(*file, 100, n);
+            QCOMPARE(file->close(), whole);
         }
-        QVERIFY2(session.lastResponseInfo().contains("Only 400 of 1000 bytes arrived"),
-                 qPrintable(session.lastResponseInfo()));
-        QVERIFY(session.lastResponseInfo().startsWith("226 Transfer complete."));
+        if (!whole)
+            QVERIFY2(session.lastResponseInfo().startsWith("226 Transfer complete.") &&
+                         session.lastResponseInfo().contains(
+                             QStringLiteral("Only %1 of 1000 bytes arrived").arg(sent.size())),
+                     qPrintable(session.lastResponseInfo()));
         QVERIFY(session.isOpen());
-    }
-
-    // The boundary: one byte short of the size announced fails, the size exactly succeeds.
-    void oneByteShortOfTheSizeFails_data()
-    {
-        QTest::addColumn<int>("sent");
-        QTest::newRow("999 of 1000") << 999;
-        QTest::newRow("1000 of 1000") << 1000;
-    }
-    void oneByteShortOfTheSizeFails()
-    {
-        QFETCH(int, sent);
-        Peer peer;
-        peer.on("SIZE", {Peer::reply("213 1000\r\n")});
-        peer.on("RETR", sending("150 Opening data connection.\r\n", QByteArray(sent, 'x')));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
-        QTemporaryDir dir;
-        QCOMPARE(session.getFile("f", dir.filePath("f"), FtpTransferType::Binary), sent == 1000);
-        QCOMPARE(fileText(dir.filePath("f")), sent == 1000 ? QByteArray(1000, 'x') : QByteArray("<missing>"));
-    }
-
-    // ASCII mode only adds CRs on the wire: a text file whose lines lose their CR here is whole
-    // when the wire brought as many bytes as announced.
-    void asciiConversionIsNotTruncation()
-    {
-        Peer peer;
-        peer.on("SIZE", {Peer::reply("213 10\r\n")});
-        peer.on("RETR", sending("150 Here (10 bytes).\r\n", "ab\r\ncd\r\nef"));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
-        QTemporaryDir dir;
-        QVERIFY2(session.getFile("t.txt", dir.filePath("t.txt"), FtpTransferType::Ascii),
-                 qPrintable(session.lastResponseInfo()));
-        QCOMPARE(fileText(dir.filePath("t.txt")), QByteArray("ab\ncd\nef"));
     }
 
     // Data that stops coming, with no final reply either: the call ends within the time limit (the
@@ -212,15 +171,13 @@ private slots:
         Peer peer;
         peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data("abc")});
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer, limit)));
+        QVERIFY(session.open(peer.options(limit)));
         QElapsedTimer clock;
         clock.start();
         auto file = session.openFile("f", FtpFile::Read, FtpTransferType::Binary);
         QVERIFY(file);
-        char buffer[16];
         qint64 n = 0;
-        while ((n = file->read(buffer, sizeof buffer)) > 0) {
-        }
+        readToEnd(*file, 16, n);
         QCOMPARE(n, -1);
         QVERIFY(!file->close());
         const qint64 elapsed = clock.elapsed();
@@ -247,9 +204,9 @@ private slots:
         peer.on("EPSV", {Peer::reply("502 No.\r\n")});
         peer.on("PASV", {Peer::reply("227 Entering Passive Mode (" + host + "," + QByteArray::number(p >> 8) + "," +
                                      QByteArray::number(p & 255) + ").\r\n")});
-        peer.on("LIST", sending("150 Here.\r\n", "-rw-r--r-- 1 a b 5 Mar  1  2020 one.txt\r\n"));
+        peer.on("LIST", Peer::sending("-rw-r--r-- 1 a b 5 Mar  1  2020 one.txt\r\n"));
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer, 2000)));
+        QVERIFY(session.open(peer.options(2000)));
         QList<FtpEntry> entries;
         QVERIFY2(session.list("/", "*.*", entries), qPrintable(session.lastResponseInfo()));
         QCOMPARE(entries.size(), 1);
@@ -260,66 +217,138 @@ private slots:
         QVERIFY(!decoy.hasPendingConnections());
     }
 
-    // 501 or 550 to MLSD is about that folder: the next listing uses MLSD again. 500 or 502 means the
-    // server does not know MLSD: LIST at once and for the rest of the session.
-    void mlsdRefusedForOneFolderStaysOn_data()
+    // Every read size from one byte up: the CR that ends a block must wait for the next byte. On the
+    // wire: a lone CR, CR LF, a CR LF cut between two packets (after "l4\r"), CR CR LF, a CR last.
+    void asciiDownloadAtEveryBlockSize()
     {
-        QTest::addColumn<QByteArray>("refusal");
-        QTest::addColumn<bool>("staysOn");
-        QTest::newRow("501") << QByteArray("501 Bad path.\r\n") << true;
-        QTest::newRow("550") << QByteArray("550 No such folder.\r\n") << true;
-        QTest::newRow("500") << QByteArray("500 Unknown command.\r\n") << false;
-        QTest::newRow("502") << QByteArray("502 Not implemented.\r\n") << false;
-    }
-    void mlsdRefusedForOneFolderStaysOn()
-    {
-        QFETCH(QByteArray, refusal);
-        QFETCH(bool, staysOn);
-        Peer peer;
-        peer.on("FEAT", {Peer::reply("211-Features:\r\n MLST type*;size*;modify*;\r\n211 End\r\n")});
-        int calls = 0;
-        peer.onLine("MLSD", [&](const QByteArray &) {
-            return ++calls == 1 ? Steps{Peer::reply(refusal)} : sending("150 Here.\r\n", "type=file;size=3; a.txt\r\n");
-        });
-        peer.on("LIST", sending("150 Here.\r\n", "-rw-r--r-- 1 a b 3 Mar  1  2020 a.txt\r\n"));
-        FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
-        QList<FtpEntry> entries;
-        QCOMPARE(session.list("/odd/", "*.*", entries), !staysOn);
-        QVERIFY(session.list("/next/", "*.*", entries));
-        QCOMPARE(entries.size(), 1);
-        const QList<QByteArray> sent = peer.commands();
-        auto count = [&](const char *verb) {
-            return std::count_if(sent.begin(), sent.end(), [&](const QByteArray &c) { return c.startsWith(verb); });
-        };
-        QCOMPARE(count("MLSD"), staysOn ? 2 : 1);
-        QCOMPARE(count("LIST"), staysOn ? 0 : 2);
+        for (const int block : {1, 2, 3, 4, 5, 7, 13, 4096}) {
+            Peer peer;
+            peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data("l1\nl2\r\nl3\rl4\r"), Peer::wait(30),
+                             Peer::data("\nl5\r\r\nend\r"), Peer::closeData(), Peer::reply("226 Done.\r\n")});
+            FtpSession session;
+            QVERIFY(session.open(peer.options()));
+            auto file = session.openFile("/t.txt", FtpFile::Read, FtpTransferType::Ascii);
+            QVERIFY(file);
+            qint64 n = 0;
+            const QByteArray got = readToEnd(*file, block, n);
+            QCOMPARE(n, 0);
+            QVERIFY(file->close());
+            QVERIFY2(got == "l1\nl2\nl3\rl4\nl5\r\nend\r",
+                     qPrintable(QString("block %1: %2").arg(block).arg(got.toPercentEncoding())));
+            QVERIFY(peer.commands().contains("TYPE A"));
+        }
     }
 
-    void overlongCommandsAreRefusedUnsent()
+    // LF becomes CR LF; a CR LF already there (text saved on Windows) stays one, also when the
+    // caller hands it over in two writes; a lone CR stays.
+    void asciiUploadAtEveryWriteSize()
     {
+        const QByteArray local = "l1\nl2\r\nl3\rl4\r\nl5";
+        for (const int writeSize : {1, 2, 3, 6, 4096}) {
+            Peer peer;
+            peer.on("STOR", {Peer::reply("150 Go ahead.\r\n226 Stored.\r\n")});
+            FtpSession session;
+            QVERIFY(session.open(peer.options()));
+            auto file = session.openFile("/t.txt", FtpFile::Write, FtpTransferType::Ascii);
+            QVERIFY(file);
+            for (qsizetype at = 0; at < local.size(); at += writeSize) {
+                const QByteArray piece = local.mid(at, writeSize);
+                QCOMPARE(file->write(piece.constData(), piece.size()), qint64(piece.size()));
+            }
+            QVERIFY(file->close());
+            QTRY_COMPARE_WITH_TIMEOUT(peer.received(), QByteArray("l1\r\nl2\r\nl3\rl4\r\nl5"), 3000);
+        }
+    }
+
+    // Disk full while getFile writes: false, the old file untouched, no temporary left; the
+    // session goes on, and with room again the same download works.
+    void getFileOnAFullDisk_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("room");
+        QTest::newRow("full in a large block") << 300 * 1024 << 64 * 1024;
+        QTest::newRow("full in the last small block") << 10 * 1024 << 4 * 1024;
+    }
+    void getFileOnAFullDisk()
+    {
+        QFETCH(int, size);
+        QFETCH(int, room);
+        const QByteArray remote(size, 'x');
         Peer peer;
-        peer.on("SITE", {Peer::reply("200 Fine.\r\n")});
+        peer.on("RETR", Peer::sending(remote));
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer)));
-        const qsizetype before = peer.commands().size();
-        QVERIFY(!session.command("SITE " + QString(5000, 'a')));
-        QCOMPARE(session.lastResponseInfo(), QString("Refused: the command is longer than 4096 bytes.\r\n"));
-        QVERIFY(!session.deleteFile(QString(2100, QChar(0x00e9)))); // two bytes each in UTF-8
-        QVERIFY(session.command("SITE " + QString(4000, 'a')));
-        QTRY_COMPARE(peer.commands().size(), before + 1);
+        QVERIFY(session.open(peer.options()));
+        QTemporaryDir dir;
+        const QString local = dir.filePath("f.bin");
+        QVERIFY(writeFile(local, "precious"));
+        {
+            FileSizeLimit full{rlim_t(room)};
+            QVERIFY(full.ok());
+            QVERIFY(!session.getFile("/f.bin", local, FtpTransferType::Binary));
+        }
+        QVERIFY2(session.lastResponseInfo().contains("Could not write"), qPrintable(session.lastResponseInfo()));
+        QCOMPARE(readFile(local), QByteArray("precious"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"f.bin"});
         QVERIFY(session.isOpen());
+        QVERIFY2(session.getFile("/f.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
+        QCOMPARE(readFile(local), remote);
     }
 
-    // A server that echoes a one-letter password: hidden where it stands alone, the rest intact.
-    void aShortPasswordIsMaskedToo()
+    // A local file that cannot be read is never announced to the server: its file stays as it was.
+    void putFileOfAMissingFileSendsNothing()
     {
         Peer peer;
-        peer.on("PASS", {Peer::reply("230-Welcome q (quick login)\r\n230 Logged in as q.\r\n")});
         FtpSession session;
-        QVERIFY(session.open(optionsFor(peer, 5000, "q")));
-        QCOMPARE(session.lastResponseInfo().section("\r\n", -3),
-                 QString("230-Welcome ******** (quick login)\r\n230 Logged in as ********.\r\n"));
+        QVERIFY(session.open(peer.options()));
+        QVERIFY(!session.putFile(QDir::temp().filePath("vestrigal-no-such-file"), "/t.txt", FtpTransferType::Binary));
+        QVERIFY(session.lastResponseInfo().contains("Could not read"));
+        QCOMPARE(peer.count("STOR") + peer.count("EPSV"), 0);
+    }
+
+    // A refusal, 4xx included, or a transfer stopped or cut fails the call; the session goes on.
+    void refusalsAndBreaksFail_data()
+    {
+        QTest::addColumn<QByteArray>("verb");
+        QTest::addColumn<Steps>("script");
+        QTest::addColumn<int>("code"); // the last reply
+        const Peer::Step sending = Peer::reply("150 Sending.\r\n");
+        QTest::newRow("LIST 450") << QByteArray("LIST") << Steps{Peer::reply("450 Folder busy.\r\n")} << 450;
+        QTest::newRow("RETR 425") << QByteArray("RETR") << Steps{Peer::reply("425 No data connection.\r\n")} << 425;
+        QTest::newRow("RETR 451 after the data")
+            << QByteArray("RETR") << Steps{sending, Peer::data("abc"), Peer::closeData(), Peer::reply("451 Error.\r\n")}
+            << 451;
+        const Steps early{sending, Peer::data("0123456789"), Peer::wait(200), Peer::data("abcdef"), Peer::closeData(),
+                          Peer::reply("226 Done.\r\n")};
+        QTest::newRow("RETR closed before the end") << QByteArray("RETR") << early << 226;
+        QTest::newRow("STOR 553") << QByteArray("STOR") << Steps{Peer::reply("553 Not allowed.\r\n")} << 553;
+        QTest::newRow("SITE 450") << QByteArray("SITE") << Steps{Peer::reply("450 Try later.\r\n")} << 450;
+    }
+    void refusalsAndBreaksFail()
+    {
+        QFETCH(QByteArray, verb);
+        QFETCH(Steps, script);
+        QFETCH(int, code);
+        Peer peer;
+        peer.on(verb, script);
+        FtpSession session;
+        QVERIFY(session.open(peer.options()));
+        QList<FtpEntry> entries;
+        bool ok = false;
+        if (verb == "LIST") {
+            ok = session.list("*.*", entries);
+        } else if (verb == "SITE") {
+            ok = session.command("SITE IDLE");
+        } else if (auto file = session.openFile("/f", verb == "STOR" ? FtpFile::Write : FtpFile::Read,
+                                                FtpTransferType::Binary)) {
+            char buffer[4];
+            qint64 n = file->read(buffer, sizeof buffer);
+            if (code != 226) // where the server says all went well, the caller closes early
+                readToEnd(*file, 4, n);
+            ok = file->close();
+        }
+        QVERIFY(!ok);
+        QCOMPARE(session.lastReplyCode(), code);
+        QVERIFY(session.isOpen());
     }
 };
 

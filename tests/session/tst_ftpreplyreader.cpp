@@ -1,8 +1,34 @@
-// The reply reader: bytes in, whole replies out, whatever the packet boundaries.
+// The reply reader: bytes in, whole replies out, whatever the packet boundaries; lines and replies
+// at their size limits.
 
 #include "FtpReplyReader.h"
 
 #include <QtTest>
+
+namespace {
+
+// One reply line of exactly `size` bytes, CR LF included.
+QByteArray lineOf(qsizetype size, const QByteArray &start = "200 ")
+{
+    return start + QByteArray(size - start.size() - 2, 'a') + "\r\n";
+}
+
+// A multi-line reply of exactly `size` bytes.
+QByteArray replyOf(qsizetype size)
+{
+    QByteArray reply = "211-start\r\n";
+    while (reply.size() + 1000 + 9 < size)
+        reply += lineOf(1000, " ");
+    return reply + lineOf(size - reply.size() - 9, " ") + "211 end\r\n";
+}
+
+bool readerTakes(const QByteArray &bytes)
+{
+    FtpReplyReader reader;
+    return reader.feed(bytes) && reader.hasReply();
+}
+
+} // namespace
 
 class TestFtpReplyReader : public QObject
 {
@@ -30,9 +56,9 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("texts");
         QTest::newRow("one line") << QByteArray("220 Ready.\r\n") << QList<int>{220}
                                   << QList<QByteArray>{"220 Ready.\r\n"};
-        QTest::newRow("several in one packet")
-            << QByteArray("150 Opening.\r\n226 Done.\r\n250 OK\r\n") << QList<int>{150, 226, 250}
-            << QList<QByteArray>{"150 Opening.\r\n", "226 Done.\r\n", "250 OK\r\n"};
+        QTest::newRow("several in one packet, the last class")
+            << QByteArray("150 Opening.\r\n226 Done.\r\n599 OK\r\n") << QList<int>{150, 226, 599}
+            << QList<QByteArray>{"150 Opening.\r\n", "226 Done.\r\n", "599 OK\r\n"};
         const QByteArray greeting = "220-Welcome\r\n220-\r\n   indented\r\n220 ready\r\n";
         QTest::newRow("multi-line greeting") << greeting << QList<int>{220} << QList<QByteArray>{greeting};
         // Inner lines that start with digits, even another code followed by a blank, do not end it.
@@ -82,6 +108,7 @@ private slots:
         QTest::addColumn<QByteArray>("stream");
         QTest::newRow("no code") << QByteArray("hello there\r\n");
         QTest::newRow("code 600") << QByteArray("600 what\r\n");
+        QTest::newRow("code 699") << QByteArray("699 what\r\n");
         QTest::newRow("bad separator") << QByteArray("200x\r\n");
         QTest::newRow("overlong line") << QByteArray("200 ") + QByteArray(FtpReplyReader::kMaxLine, 'a');
         QByteArray endless = "211-start\r\n";
@@ -89,6 +116,15 @@ private slots:
             endless += "211-more of the same and more of the same and more\r\n";
         QTest::newRow("overlong reply") << endless;
     }
+    // The longest line and the largest reply are taken, one byte more is not.
+    void sizeLimits()
+    {
+        const qsizetype line = FtpReplyReader::kMaxLine, reply = FtpReplyReader::kMaxReply;
+        QCOMPARE(replyOf(reply).size(), reply);
+        QVERIFY(readerTakes(lineOf(line - 1)) && readerTakes(lineOf(line)) && !readerTakes(lineOf(line + 1)));
+        QVERIFY(readerTakes(replyOf(reply - 1)) && readerTakes(replyOf(reply)) && !readerTakes(replyOf(reply + 1)));
+    }
+
     void malformedAndOverlongFail()
     {
         QFETCH(QByteArray, stream);

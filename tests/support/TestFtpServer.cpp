@@ -18,10 +18,7 @@ TestFtpServer::TestFtpServer(const QStringList &extraArgs)
     if (hostAt >= 0 && hostAt + 1 < extraArgs.size())
         m_host = extraArgs[hostAt + 1];
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{scriptPath(), m_root.path(), user(), password(), QStringLiteral("0")} +
-                           extraArgs);
-    m_process.start();
+    m_process.start("/usr/bin/python3", QStringList{scriptPath(), m_root.path(), user(), password(), "0"} + extraArgs);
     if (!waitUntilAccepting(20000)) {
         m_port = 0;
         m_process.kill();

@@ -1,13 +1,7 @@
 #!/usr/bin/python3
 """A local FTP server for tests and benchmarks, built on pyftpdlib.
 
-Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [--no-mlsd] [--record FILE] [--refuse-rmd NAME]
-                    [--delay VERB SECONDS]... [--list-as NAME SHOWN]... [--throttle BYTES_PER_SECOND]
-                    [--refuse-stor]
-                    [--list-line TEXT]...
-                    [--tls CERT [--implicit] [--tls-required] [--reuse-required] [--cut-tls-retr BYTES]
-                     [--data-cert CERT] [--refuse-prot]]
-                    [--commands FILE] [--no-size]
+Usage: ftpserver.py ROOT USER PASSWORD PORT [--host ADDR] [OPTION...]
 
 PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --no-mlsd    hides MLSD/MLST, so clients must fall back to LIST.
@@ -166,13 +160,14 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
                 self.close()
 
         def send(self, data):
-            if cut_retr is None or self.receive or not self._ssl_established:
+            if cut_retr is None or self.receive:
                 return TLS_DTPHandler.send(self, data)
             room = cut_retr - self.sent_so_far
             sent = TLS_DTPHandler.send(self, bytes(data)[:room]) if room > 0 else 0
             # Cut at the first send that reaches the limit, whether TLS took all of that or only part:
-            # under load a retry would otherwise send the rest whole.
-            reached = self.sent_so_far + len(data) >= cut_retr
+            # under load a retry would otherwise send the rest whole. Also where this send ended the handshake
+            # (before pyftpdlib calls it established); not where TLS took nothing yet (still shaking hands).
+            reached = (sent > 0 or room <= 0) and self.sent_so_far + len(data) >= cut_retr
             self.sent_so_far += sent
             if reached:
                 # The TCP connection ends under TLS's feet: no close_notify.
