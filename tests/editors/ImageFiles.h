@@ -45,8 +45,6 @@ QByteArray noise(int n, quint32 seed, int alphabet = 256);
 
 // The picture ImageMagick reads from the file as RGBA8888, or a null image with `error` set.
 QImage oracle(const QString &path, QString *error);
-// Runs `convert` with the arguments; false with `error` set when it fails.
-bool convert(const QStringList &arguments, QString *error);
 
 bool writeFile(const QString &path, const QByteArray &bytes);
 // "" when both are the same picture, otherwise where they first differ.

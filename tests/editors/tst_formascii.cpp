@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -17,47 +16,45 @@ class TestFormAscii : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestFtpServer> server;
+    std::unique_ptr<MainWindowFixture> f; // connected before each test
+    static constexpr const char *endsBytes = "one\rtwo\xE2\x80\xA9three\nfour\rfive\xE2\x80\xA9";
 
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // Double-clicks the file and lets the editor's one-second timer fire at once.
-    static formascii *open(MainWindowFixture &f, const QString &name)
+    formascii *open(const QString &name)
     {
-        f.selectRemote(name);
-        f.window->remotePane().ListView1_DblClick();
-        formascii *editor = f.window->remotePane().textEditor();
+        f->selectRemote(name);
+        f->window->remotePane().ListView1_DblClick();
+        formascii *editor = f->window->remotePane().textEditor();
         if (editor && editor->timeLoad->isActive())
             editor->timeLoad_Timer();
         flushDeletes();
-        return f.window->remotePane().textEditor();
+        return f->window->remotePane().textEditor();
     }
 
     // Closes the editor with `choice` ready for the question; true when it went.
-    static bool closedAnswering(QPointer<formascii> &editor, MainWindowFixture &f, int choice)
+    bool closedAnswering(QPointer<formascii> &editor, int choice)
     {
-        f.prompter->choices = {choice};
+        f->prompter->choices = {choice};
         editor->close();
         flushDeletes();
         return !editor;
     }
 
-    static void enter(MainWindowFixture &f, const QString &folder)
+    void enter(const QString &folder)
     {
-        f.selectRemote(folder);
-        f.window->remotePane().ListView1_DblClick();
+        f->selectRemote(folder);
+        f->window->remotePane().ListView1_DblClick();
     }
 
-    // The file's bytes as another client fetches them.
-    QByteArray curl(const QString &name) const
+    static void saveText(formascii *editor, const QString &text)
     {
-        QProcess p;
-        p.start("curl", {"-sS", QStringLiteral("ftp://%1:%2@%3:%4/%5")
-                                    .arg(server->user(), server->password(), server->host())
-                                    .arg(server->port())
-                                    .arg(name)});
-        p.waitForFinished(30000);
-        return p.readAllStandardOutput();
+        editor->setText(text);
+        editor->btnSave_Click();
     }
+    QByteArray bothIndexes() const { return server->readFile("index.html") + '|' + server->readFile("sub/index.html"); }
+    QString lastMessage() const { return f->prompter->messageTexts().value(f->prompter->messageTexts().size() - 1); }
 
 private slots:
     void initTestCase()
@@ -69,55 +66,54 @@ private slots:
         QVERIFY(server->writeFile("latin.txt", "caf\xE9 \x80 \x81 na\xEFve\xA0!\nchange me\nlast \x92 line\n"));
         QVERIFY(server->writeFile("gone.txt", "soon removed"));
         QVERIFY(server->writeFile("other.txt", "another file\n"));
+        QVERIFY(server->writeFile("ends.txt", endsBytes));
         QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
         // Larger than the editor takes; sparse, and never fetched.
         QFile huge(server->pathOf("huge.txt"));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1));
     }
+    void init()
+    {
+        f = std::make_unique<MainWindowFixture>();
+        QVERIFY(f->connect(*server));
+    }
+    void cleanup() { f.reset(); }
 
     void opensLoadsEditsAndSavesOnTheServer()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        f.selectRemote("notes.txt");
-        f.window->remotePane().ListView1_DblClick();
-        formascii *editor = f.window->remotePane().textEditor();
+        f->selectRemote("notes.txt");
+        f->window->remotePane().ListView1_DblClick();
+        formascii *editor = f->window->remotePane().textEditor();
         QVERIFY(editor);
         QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - Loading..."));
-        QVERIFY(editor->timeLoad->isActive());
-        QCOMPARE(editor->timeLoad->interval(), 1000);
         QVERIFY(QTest::qWaitFor([&] { return editor->windowTitle().endsWith("notes.txt"); }, 5000));
         QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - notes.txt"));
         QCOMPARE(editor->lblInfo->text(), QString("TXT file, 23 characters")); // bytes of the copy
         QCOMPARE(editor->text(), QString("first line\nsecond line\n"));
-        QVERIFY(QFile::exists(f.state.folders.temp + "notes.txt"));
-        QVERIFY(QFontInfo(editor->txtArea->font()).fixedPitch());
+        QVERIFY(QFile::exists(f->state.folders.temp + "notes.txt"));
 
         // One editor at a time: another text file only brings it to the front.
-        QCOMPARE(open(f, "other.txt"), editor);
+        QCOMPARE(open("other.txt"), editor);
         QCOMPARE(editor->fileName(), QString("notes.txt"));
 
         // Saved back unchanged, the file stays as it was: no line end is added to one that has it.
         editor->btnSave_Click();
-        QCOMPARE(curl("notes.txt"), QByteArray("first line\nsecond line\n"));
+        QCOMPARE(server->readFile("notes.txt"), QByteArray("first line\nsecond line\n"));
         editor->setText("first line\nchanged\nthird");
         QVERIFY(editor->txtArea->isModified());
         editor->findChild<QAction *>("menu_save")->trigger();
-        QVERIFY(f.prompter->shown.isEmpty());
-        QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
+        QVERIFY(f->prompter->shown.isEmpty());
+        QCOMPARE(server->readFile("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
         QCOMPARE(editor->lblInfo->text(), QString("TXT file, 24 characters")); // the text, without the added end
         QVERIFY(!editor->txtArea->isModified());
         // Saving again adds no second line end.
         editor->btnSave_Click();
-        QCOMPARE(curl("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
-        QCOMPARE(editor->findChild<QAction *>("menu_save")->shortcut(), QKeySequence("Ctrl+S"));
+        QCOMPARE(server->readFile("notes.txt"), QByteArray("first line\nchanged\nthird\n"));
     }
 
     void windows1252KeepsTheBytesOfOtherLines()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "latin.txt");
+        formascii *editor = open("latin.txt");
         QVERIFY(editor);
         QCOMPARE(editor->file().encoding(), TextEncoding::Encoding::Windows1252);
         QVERIFY(editor->text().startsWith(QString::fromUtf8("café € ")));
@@ -128,138 +124,91 @@ private slots:
         QTest::keyClicks(editor->txtArea, "changed ");
         QTest::sendKeyEvent(QTest::Click, editor->txtArea, Qt::Key_Eacute, u"\u00E9"_qs, Qt::NoModifier);
         editor->btnSave_Click();
-        QCOMPARE(curl("latin.txt"), QByteArray("caf\xE9 \x80 \x81 na\xEFve\xA0!\nchanged \xE9\nlast \x92 line\n"));
+        QCOMPARE(server->readFile("latin.txt"),
+                 QByteArray("caf\xE9 \x80 \x81 na\xEFve\xA0!\nchanged \xE9\nlast \x92 line\n"));
         // A character the encoding cannot hold is not saved, and the text stays.
         editor->setText(editor->text() + QString::fromUtf8("π"));
         editor->btnSave_Click();
-        QVERIFY(f.prompter->messageTexts().last().contains("Windows-1252"));
+        QVERIFY(lastMessage().contains("Windows-1252"));
         QVERIFY(editor->text().endsWith(QString::fromUtf8("π")));
-        QVERIFY(!curl("latin.txt").contains("\xCF\x80"));
+        QVERIFY(!server->readFile("latin.txt").contains("\xCF\x80"));
     }
 
-    void failedFetchClosesFailedSaveKeepsTheText()
+    void failedFetchIsReported()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
         QVERIFY(QFile::remove(server->pathOf("gone.txt")));
-        QVERIFY(!open(f, "gone.txt"));
-        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open ASCII file for viewing."});
-        QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::Critical);
+        QVERIFY(!open("gone.txt"));
+        QCOMPARE(f->prompter->messageTexts(), QStringList{"Could not open ASCII file for viewing."});
+        QCOMPARE(f->prompter->shown.last().icon, Prompter::Icon::Critical);
 
-        QVERIFY(!open(f, "huge.txt"));
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The file is larger than 64 MiB, too large to edit here."));
-        QCOMPARE(QFileInfo(f.state.folders.temp + "huge.txt").size(), 0); // only the listing's placeholder
-
-        formascii *editor = open(f, "other.txt");
-        QVERIFY(editor);
-        editor->setText("kept text");
-        f.window->remotePane().btnDisconnect_Click();
-        editor->btnSave_Click();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
-        QCOMPARE(editor->text(), QString("kept text"));
-        QCOMPARE(server->readFile("other.txt"), QByteArray("another file\n"));
-        // Connected again, the same editor saves through the new connection.
-        QVERIFY(f.connect(*server));
-        editor->btnSave_Click();
-        QCOMPARE(server->readFile("other.txt"), QByteArray("kept text\n"));
-        QVERIFY(QFile::remove(server->pathOf("other.txt")) && server->writeFile("other.txt", "another file\n"));
-    }
-
-    // Decided on the whole file: a last byte that could begin a UTF-8 sequence makes it Windows-1252.
-    void lastByteOfAWindows1252FileIsKept_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("é") << QByteArray("caf\xE9") << QString::fromUtf8("café");
-        QTest::newRow("ß") << QByteArray("Stra\xDF") << QString::fromUtf8("Straß");
-        QTest::newRow("half of UTF-8 é") << QByteArray("caf\xC3") << QString::fromUtf8("cafÃ");
-    }
-    void lastByteOfAWindows1252FileIsKept()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QVERIFY(server->writeFile("ending.txt", bytes));
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "ending.txt");
-        QVERIFY(editor);
-        QCOMPARE(editor->text(), text);
-        editor->btnSave_Click();
-        QCOMPARE(curl("ending.txt"), bytes + '\n');
+        QVERIFY(!open("huge.txt"));
+        QCOMPARE(lastMessage(), QString("The file is larger than 64 MiB, too large to edit here."));
+        QCOMPARE(QFileInfo(f->state.folders.temp + "huge.txt").size(), 0); // only the listing's placeholder
     }
 
     // The file stays the one opened, in its folder, whatever folder is listed later.
     void saveGoesToTheFolderTheFileCameFrom()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "index.html");
+        formascii *editor = open("index.html");
         QVERIFY(editor);
-        enter(f, "sub");
-        QCOMPARE(f.state.currentRemoteFolder, QString("/sub/"));
-        editor->setText("edited top");
-        editor->btnSave_Click();
-        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
-        QCOMPARE(server->readFile("sub/index.html"), QByteArray("below\n"));
+        enter("sub");
+        QCOMPARE(f->state.currentRemoteFolder, QString("/sub/"));
+        saveText(editor, "edited top");
+        QCOMPARE(bothIndexes(), QByteArray("edited top\n|below\n"));
         // A name typed into Open is in the folder listed at that moment.
-        f.prompter->inputs << "index.html";
+        f->prompter->inputs << "index.html";
         editor->btnOpen_Click();
         QCOMPARE(editor->text(), QString("below\n"));
-        enter(f, "..");
-        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
-        editor->setText("edited below");
-        editor->btnSave_Click();
-        QCOMPARE(server->readFile("sub/index.html"), QByteArray("edited below\n"));
-        QCOMPARE(server->readFile("index.html"), QByteArray("edited top\n"));
+        enter("..");
+        QCOMPARE(f->state.currentRemoteFolder, QString("/"));
+        saveText(editor, "edited below");
+        QCOMPARE(bothIndexes(), QByteArray("edited top\n|edited below\n"));
         QVERIFY(server->writeFile("index.html", "top\n") && server->writeFile("sub/index.html", "below\n"));
     }
 
     // Edits are never dropped without a question: a failed Open keeps them, closing asks.
     void editsAreKeptUntilTheUserLetsThemGo()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        QPointer<formascii> editor = open(f, "index.html");
+        QPointer<formascii> editor = open("index.html");
         QVERIFY(editor);
         editor->setText("my edits");
-        f.prompter->inputs << "misspelt.html";
-        f.prompter->choices << 1; // Discard, asked before Open
+        f->prompter->inputs << "misspelt.html";
+        f->prompter->choices << 1; // Discard, asked before Open
         editor->btnOpen_Click();
         flushDeletes();
         QVERIFY(editor && editor->isVisible());
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not open ASCII file for viewing."));
+        QCOMPARE(lastMessage(), QString("Could not open ASCII file for viewing."));
         QCOMPARE(editor->text(), QString("my edits"));
         QCOMPARE(editor->fileName(), QString("index.html"));
         // Cancel keeps the editor, so does a Save that fails; a Save that works closes it.
-        QVERIFY(!closedAnswering(editor, f, 2));
-        QCOMPARE(f.prompter->choiceButtons.last(), (QStringList{"Save", "Discard", "Cancel"}));
-        QVERIFY(f.prompter->messageTexts().last().contains("index.html"));
-        f.window->remotePane().btnDisconnect_Click();
-        QVERIFY(!closedAnswering(editor, f, 0));
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not save file to server."));
-        QVERIFY(f.connect(*server));
-        QVERIFY(closedAnswering(editor, f, 0));
+        QVERIFY(!closedAnswering(editor, 2));
+        QCOMPARE(f->prompter->choiceButtons.last(), (QStringList{"Save", "Discard", "Cancel"}));
+        QVERIFY(lastMessage().contains("index.html"));
+        f->window->remotePane().btnDisconnect_Click();
+        QVERIFY(!closedAnswering(editor, 0));
+        QCOMPARE(lastMessage(), QString("Could not save file to server."));
+        QCOMPARE(editor->text(), QString("my edits"));
+        QCOMPARE(server->readFile("index.html"), QByteArray("top\n"));
+        QVERIFY(f->connect(*server)); // the same editor saves through the new connection
+        QVERIFY(closedAnswering(editor, 0));
         QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
         // Discard closes without saving; unmodified text closes without a question.
-        editor = open(f, "index.html");
+        editor = open("index.html");
         editor->setText("dropped");
-        QVERIFY(closedAnswering(editor, f, 1));
+        QVERIFY(closedAnswering(editor, 1));
         QCOMPARE(server->readFile("index.html"), QByteArray("my edits\n"));
-        const qsizetype asked = f.prompter->choiceButtons.size();
-        editor = open(f, "index.html");
-        QVERIFY(closedAnswering(editor, f, 2));
-        QCOMPARE(f.prompter->choiceButtons.size(), asked);
+        const qsizetype asked = f->prompter->choiceButtons.size();
+        editor = open("index.html");
+        QVERIFY(closedAnswering(editor, 2));
+        QCOMPARE(f->prompter->choiceButtons.size(), asked);
         QVERIFY(server->writeFile("index.html", "top\n"));
     }
 
     // Every line end the text box shows as a break is written back as it came, edited or not.
     void lineEndsAreWrittenBackAsTheyCame()
     {
-        const QByteArray bytes = "one\rtwo\xE2\x80\xA9three\nfour\rfive\xE2\x80\xA9";
-        QVERIFY(server->writeFile("ends.txt", bytes));
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "ends.txt");
+        const QByteArray bytes = endsBytes;
+        formascii *editor = open("ends.txt");
         QVERIFY(editor);
         QCOMPARE(editor->text(), QString("one\ntwo\nthree\nfour\nfive\n"));
         editor->btnSave_Click();
@@ -278,49 +227,23 @@ private slots:
         QCOMPARE(server->readFile("ends.txt"), QByteArray("one\rtwo\xE2\x80\xA9THREE\nfour\rfive\xE2\x80\xA9"));
     }
 
-    // Replace all gives what replacing from the start again and again gives, however long that
-    // takes, as long as it ends: a at the front of each b, a thousand times over.
-    void replaceAllFinishesEveryLoopThatEnds()
-    {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "other.txt");
-        QVERIFY(editor);
-        editor->menu_replace_Click();
-        formreplace *replace = editor->replaceWindow();
-        editor->setText(QString("a").repeated(1000) + QString("b").repeated(1000));
-        replace->txtSearch->setText("ab");
-        replace->txtReplace->setText("ba");
-        replace->btnReplaceall_Click();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 1000 occurences were found."));
-        QCOMPARE(editor->text(), QString("b").repeated(1000) + QString("a").repeated(1000));
-        // One that never ends (each replacement makes the next occurrence) is stopped.
-        editor->setText("aaba");
-        replace->txtSearch->setText("aba");
-        replace->txtReplace->setText("baab");
-        replace->btnReplaceall_Click();
-        QCOMPARE(editor->text(), QString("abaab"));
-    }
-
     void openAsksForAName()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "other.txt");
+        formascii *editor = open("other.txt");
         QVERIFY(editor);
         editor->btnOpen_Click(); // an empty answer changes nothing
-        QCOMPARE(f.prompter->prompts, QStringList{"Please enter the name of the remote file to be loaded."});
+        QCOMPARE(f->prompter->prompts, QStringList{"Please enter the name of the remote file to be loaded."});
         QCOMPARE(editor->fileName(), QString("other.txt"));
         QCOMPARE(editor->text(), QString("another file\n"));
-        f.prompter->inputs << "page.HTML";
+        f->prompter->inputs << "page.HTML";
         editor->btnOpen_Click();
         QCOMPARE(editor->windowTitle(), QString("Vestrigal - ASCII Editor - page.HTML"));
         QCOMPARE(editor->lblInfo->text(), QString("HTML file, 20 characters"));
         QCOMPARE(editor->text(), QString("<p>Text and text</p>"));
 
         // Save copy as writes the text to a local file.
-        const QString copy = f.home.filePath("copy.html");
-        f.prompter->fileNames << copy;
+        const QString copy = f->home.filePath("copy.html");
+        f->prompter->fileNames << copy;
         editor->btnSaveas_Click();
         QFile file(copy);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -329,9 +252,7 @@ private slots:
 
     void tabFindAndReplace()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formascii *editor = open(f, "page.HTML");
+        formascii *editor = open("page.HTML");
         QVERIFY(editor);
         // Tab: three blanks at the start of the selection, which is kept.
         editor->txtArea->setSelection(3, 4);
@@ -341,9 +262,7 @@ private slots:
 
         editor->btnSearch_Click();
         formsearch *search = editor->searchWindow();
-        QVERIFY(search && search->isVisible());
-        QCOMPARE(search->windowTitle(), QString("Search for text..."));
-        QVERIFY(search->optDown->isChecked());
+        QVERIFY(search && search->isVisible() && search->optDown->isChecked());
         search->txtSearch->setText("text");
         search->btnNext_Click(); // without Search: the first
         QCOMPARE(editor->txtArea->selectionStart(), 15);
@@ -353,32 +272,25 @@ private slots:
         QCOMPARE(search->counter(), 1);
         search->optUp->click();
         search->btnNext_Click();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("There are no more occurences this direction."));
-        QCOMPARE(search->counter(), 1);
+        QCOMPARE(lastMessage(), QString("There are no more occurences this direction."));
         QVERIFY(search->isVisible() && editor->isVisible());
-        search->txtSearch->setText("TEXT");
-        search->btnSearch_Click();
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The text you entered was not found."));
 
         editor->findChild<QAction *>("menu_replace")->trigger();
         formreplace *replace = editor->replaceWindow();
         QVERIFY(replace && replace->isVisible());
-        QCOMPARE(replace->windowTitle(), QString("Replace text..."));
         replace->txtSearch->setText("t");
         replace->txtReplace->setText("T");
         replace->btnReplaceall_Click();
         QCOMPARE(editor->text(), QString("<p>   TexT and TexT</p>"));
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 3 occurences were found."));
+        QCOMPARE(lastMessage(), QString("The text has been replaced. 3 occurences were found."));
         editor->findChild<QAction *>("menu_undo")->trigger(); // one step
         QCOMPARE(editor->text(), QString("<p>   Text and text</p>"));
         editor->findChild<QAction *>("menu_redo")->trigger();
         QCOMPARE(editor->text(), QString("<p>   TexT and TexT</p>"));
         editor->findChild<QAction *>("menu_undo")->trigger();
         editor->findChild<QAction *>("menu_selectall")->trigger();
-        QCOMPARE(editor->txtArea->selectedText(), editor->text());
         replace->btnReplace_Click();
         QCOMPARE(editor->text(), QString("<p>   TexT and text</p>"));
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced one time."));
         // With fewer replacements than lines only the replaced spans are edited, as one step,
         // and a replacement may make lines.
         editor->setText("a, b\nc, d\ne\nf\n");
@@ -387,7 +299,7 @@ private slots:
         replace->btnReplaceall_Click();
         QCOMPARE(editor->text(), QString("a\nb\nc\nd\ne\nf\n"));
         QCOMPARE(editor->txtArea->lineCount(), 7);
-        QCOMPARE(f.prompter->messageTexts().last(), QString("The text has been replaced. 2 occurences were found."));
+        QCOMPARE(lastMessage(), QString("The text has been replaced. 2 occurences were found."));
         editor->txtArea->undo();
         QCOMPARE(editor->text(), QString("a, b\nc, d\ne\nf\n"));
         // Escape closes the search and the replace windows, from their fields too.
@@ -396,10 +308,10 @@ private slots:
         search->show();
         QTest::keyClick(search, Qt::Key_Escape);
         QVERIFY(!search->isVisible());
-        f.prompter->choices << 1; // Discard the changes
+        f->prompter->choices << 1; // Discard the changes
         editor->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
-        QVERIFY(!f.window->remotePane().textEditor());
+        QVERIFY(!f->window->remotePane().textEditor());
     }
 };
 

@@ -8,12 +8,14 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QLabel>
+#include <QPushButton>
 
 class TestFormImage : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<TestFtpServer> server;
+    std::unique_ptr<MainWindowFixture> f; // connected before each test
 
     static QByteArray encoded(const QSize &size, const char *format)
     {
@@ -29,12 +31,19 @@ class TestFormImage : public QObject
 
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    static formimage *open(MainWindowFixture &f, const QString &name)
+    formimage *open(const QString &name)
     {
-        f.selectRemote(name);
-        f.window->remotePane().ListView1_DblClick();
+        f->selectRemote(name);
+        f->window->remotePane().ListView1_DblClick();
         flushDeletes();
-        return f.window->remotePane().imageViewer();
+        return f->window->remotePane().imageViewer();
+    }
+
+    // Opens the picture and checks that it shows without a message, with its information line.
+    formimage *shows(const QString &name, const QString &info)
+    {
+        formimage *viewer = open(name);
+        return viewer && f->prompter->shown.isEmpty() && viewer->lblImgInfo->text() == info ? viewer : nullptr;
     }
 
     static QRect shown(formimage *viewer) { return viewer->Image1->geometry(); }
@@ -63,69 +72,59 @@ private slots:
         pcx.pixels = ImageFiles::noise(5 * 4, 2);
         QVERIFY(server->writeFile("plain.pcx", pcx.bytes()));
     }
+    void init()
+    {
+        f = std::make_unique<MainWindowFixture>();
+        QVERIFY(f->connect(*server));
+    }
+    void cleanup() { f.reset(); }
 
     void zoomStepsInWholeMultiplesInsideTheArea()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formimage *viewer = open(f, "third.png");
+        formimage *viewer = shows("third.png", "PNG image, 186x133 pixels");
         QVERIFY(viewer);
-        QVERIFY(f.prompter->shown.isEmpty());
-        const QString copy = f.state.folders.temp + "third.png";
+        const QString copy = f->state.folders.temp + "third.png";
         QCOMPARE(viewer->picturePath(), copy);
         QCOMPARE(viewer->windowTitle(), "Vestrigal - Image Viewer - " + copy);
         QCOMPARE(server->readFile("third.png"), [&] {
             QFile file(copy);
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         }());
-        QCOMPARE(viewer->lblImgInfo->text(), QString("PNG image, 186x133 pixels"));
         QCOMPARE(viewer->Picture1->size(), QSize(560, 400));
         QCOMPARE(shown(viewer), QRect(187, 133, 186, 133));
 
-        viewer->btnZoomPlus_Click();
-        QCOMPARE(shown(viewer), QRect(94, 67, 372, 266));
-        viewer->findChild<QAction *>("menu_zoomp")->trigger();
-        QCOMPARE(shown(viewer), QRect(1, 0, 558, 399));
-        viewer->btnZoomPlus_Click(); // 4× would not fit
-        QCOMPARE(shown(viewer).size(), QSize(558, 399));
-        QCOMPARE(viewer->lblImgInfo->text(), QString("PNG image, 186x133 pixels"));
-
-        // Copy after zooming puts the picture at its own size on the clipboard.
-        viewer->btnCopy_Click();
-        const QImage copied = QApplication::clipboard()->image();
-        QCOMPARE(copied.size(), QSize(186, 133));
-        QCOMPARE(copied.pixel(0, 0), qRgb(255, 0, 0));
-
-        viewer->btnZoomMinus_Click();
-        QCOMPARE(shown(viewer).size(), QSize(372, 266));
-        viewer->findChild<QAction *>("menu_zoomm")->trigger();
-        QCOMPARE(shown(viewer), QRect(187, 133, 186, 133));
-        viewer->btnZoomMinus_Click(); // never below the original size
-        QCOMPARE(shown(viewer), QRect(187, 133, 186, 133));
-
-        viewer->btnZoomPlus_Click();
-        viewer->btnZoomPlus_Click();
-        viewer->btnOri_Click();
-        QCOMPARE(shown(viewer), QRect(187, 133, 186, 133));
-        viewer->btnZoomPlus_Click();
-        viewer->findChild<QAction *>("menu_restore")->trigger();
-        QCOMPARE(viewer->zoom(), 1);
+        // Each button or menu item and the picture's place after it: 4× would not fit, and the zoom
+        // never goes below the original size.
+        const QRect one(187, 133, 186, 133), two(94, 67, 372, 266), three(1, 0, 558, 399);
+        const QList<std::pair<const char *, QRect>> steps{
+            {"btnZoomPlus", two}, {"menu_zoomp", three}, {"btnZoomPlus", three}, {"btnZoomMinus", two},
+            {"menu_zoomm", one},  {"btnZoomMinus", one}, {"btnZoomPlus", two},   {"btnZoomPlus", three},
+            {"btnOri", one},      {"btnZoomPlus", two},  {"menu_restore", one}};
+        for (const auto &[control, place] : steps) {
+            if (auto *button = viewer->findChild<QPushButton *>(control))
+                button->click();
+            else
+                viewer->findChild<QAction *>(control)->trigger();
+            QCOMPARE(shown(viewer), place);
+            if (place == three) { // copy after zooming puts the picture at its own size on the clipboard
+                viewer->btnCopy_Click();
+                QCOMPARE(QApplication::clipboard()->image().size(), QSize(186, 133));
+                QCOMPARE(QApplication::clipboard()->image().pixel(0, 0), qRgb(255, 0, 0));
+            }
+        }
 
         // One viewer at a time: another picture brings the open one to the front, unchanged.
-        QCOMPARE(open(f, "big.bmp"), viewer);
+        QCOMPARE(open("big.bmp"), viewer);
         QCOMPARE(viewer->picturePath(), copy);
         viewer->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
-        QVERIFY(!f.window->remotePane().imageViewer());
+        QVERIFY(!f->window->remotePane().imageViewer());
     }
 
     void largerPictureIsCentredCutAndDoesNotZoom()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formimage *viewer = open(f, "big.bmp");
+        formimage *viewer = shows("big.bmp", "BMP image, 600x500 pixels");
         QVERIFY(viewer);
-        QCOMPARE(viewer->lblImgInfo->text(), QString("BMP image, 600x500 pixels"));
         const QRect centred(-20, -50, 600, 500);
         QCOMPARE(shown(viewer), centred);
         viewer->btnZoomPlus_Click();
@@ -140,36 +139,27 @@ private slots:
 
     void ourDecodersServeTheViewerWhateverTheCase()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        formimage *viewer = open(f, "SHOT.TGA");
+        formimage *viewer = shows("SHOT.TGA", "TGA image, 7x5 pixels");
         QVERIFY(viewer);
-        QVERIFY(f.prompter->shown.isEmpty());
-        QCOMPARE(viewer->lblImgInfo->text(), QString("TGA image, 7x5 pixels"));
         viewer->close();
         flushDeletes();
-        viewer = open(f, "plain.pcx");
-        QVERIFY(viewer);
-        QVERIFY(f.prompter->shown.isEmpty());
-        QCOMPARE(viewer->lblImgInfo->text(), QString("PCX image, 9x4 pixels"));
+        QVERIFY(shows("plain.pcx", "PCX image, 9x4 pixels"));
     }
 
     // A picture that cannot be decoded, or fetched, is reported and the viewer closes; the
     // program goes on and opens the next picture.
     void failuresAreReportedAndTheProgramGoesOn()
     {
-        MainWindowFixture f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(!open(f, "broken.pcx"));
-        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not load picture."});
-        QCOMPARE(f.prompter->shown.last().icon, Prompter::Icon::Critical);
+        QVERIFY(!open("broken.pcx"));
+        QCOMPARE(f->prompter->messageTexts(), QStringList{"Could not load picture."});
+        QCOMPARE(f->prompter->shown.last().icon, Prompter::Icon::Critical);
         QVERIFY(QFile::remove(server->pathOf("gone.gif")));
-        QVERIFY(!open(f, "gone.gif"));
-        QCOMPARE(f.prompter->messageTexts().size(), 2);
-        QCOMPARE(f.prompter->messageTexts().last(), QString("Could not load picture."));
-        QVERIFY(f.state.connected());
-        QVERIFY(open(f, "third.png"));
-        QCOMPARE(f.prompter->messageTexts().size(), 2);
+        QVERIFY(!open("gone.gif"));
+        QCOMPARE(f->prompter->messageTexts().size(), 2);
+        QCOMPARE(f->prompter->messageTexts().last(), QString("Could not load picture."));
+        QVERIFY(f->state.connected());
+        QVERIFY(open("third.png"));
+        QCOMPARE(f->prompter->messageTexts().size(), 2);
     }
 };
 

@@ -11,6 +11,9 @@
 
 using namespace ImageFiles;
 
+Q_DECLARE_METATYPE(ImageFiles::Pcx)
+Q_DECLARE_METATYPE(ImageFiles::Tga)
+
 class TestImageDecoders : public QObject
 {
     Q_OBJECT
@@ -18,12 +21,6 @@ class TestImageDecoders : public QObject
     QTemporaryDir dir;
 
     QString path(const QString &name) const { return dir.filePath(name); }
-
-    static QByteArray readAll(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
     // Our decoding of the file equals ImageMagick's.
     static void matchesOracle(const QString &file, const QImage &ours)
@@ -33,15 +30,6 @@ class TestImageDecoders : public QObject
         QVERIFY2(!theirs.isNull(), qPrintable(error));
         const QString diff = difference(ours, theirs);
         QVERIFY2(diff.isEmpty(), qPrintable(file + ": " + diff));
-    }
-
-    // A random picture as a PPM, for ImageMagick to turn into the format under test.
-    QString randomPpm(int w, int h, quint32 seed, int levels = 256)
-    {
-        QByteArray ppm = QStringLiteral("P6 %1 %2 255\n").arg(w).arg(h).toLatin1();
-        ppm += noise(w * h * 3, seed, levels);
-        const QString file = path(QStringLiteral("in%1.ppm").arg(seed));
-        return writeFile(file, ppm) ? file : QString();
     }
 
     static QByteArray palette16()
@@ -55,97 +43,57 @@ class TestImageDecoders : public QObject
         return p;
     }
 
-    static Tga tgaOf(int type, int bits, int w, int h, quint32 seed, int alphabet = 6)
+    static Tga tgaOf(int type, int bits, int w, int h, quint32 seed)
     {
-        Tga t;
-        t.type = type;
-        t.bits = bits;
-        t.width = w;
-        t.height = h;
         // Few distinct values so that the run-length forms have runs as well as raw packets.
-        t.pixels = noise(w * h * ((bits + 7) / 8), seed, alphabet);
-        if (alphabet < 256)
-            for (auto &c : t.pixels)
-                c = char(uchar(c) * 51);
+        Tga t{.type = type, .bits = bits, .width = w, .height = h, .pixels = noise(w * h * ((bits + 7) / 8), seed, 6)};
+        for (auto &c : t.pixels)
+            c = char(uchar(c) * 51);
         return t;
     }
 
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
 
-    void pcxWrittenByImageMagick_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("bitsPerPixel");
-        QTest::addColumn<int>("planes");
-        QTest::addRow("8-bit palette") << QStringList{"-colors", "200"} << 8 << 1;
-        QTest::addRow("8-bit, few colours") << QStringList{"-colors", "5"} << 8 << 1;
-        QTest::addRow("24-bit as three planes") << QStringList{"-type", "TrueColor"} << 8 << 3;
-        QTest::addRow("8-bit, not run-length") << QStringList{"-colors", "200", "-compress", "None"} << 8 << 1;
-        QTest::addRow("24-bit, not run-length") << QStringList{"-type", "TrueColor", "-compress", "None"} << 8 << 3;
-    }
-    void pcxWrittenByImageMagick()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(int, bitsPerPixel);
-        QFETCH(int, planes);
-        for (const QSize size : {QSize(37, 23), QSize(64, 3), QSize(1, 1)}) {
-            const QString in = randomPpm(size.width(), size.height(), quint32(size.width() + planes), 5);
-            const QString out = path(QStringLiteral("im%1.pcx").arg(QTest::currentDataTag()).replace(' ', '_'));
-            QString error;
-            QVERIFY2(convert(QStringList{in} + options + QStringList{out}, &error), qPrintable(error));
-            const QByteArray bytes = readAll(out);
-            QCOMPARE(int(bytes[3]), bitsPerPixel);
-            QCOMPARE(int(bytes[65]), planes);
-            QCOMPARE(int(bytes[2]), options.contains("None") ? 0 : 1); // the encoding asked for
-            matchesOracle(out, ImageDecoders::decodePcx(bytes));
-        }
-    }
-
     void pcxWrittenByHand_data()
     {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<int>("bitsPerPixel");
-        QTest::addColumn<int>("planes");
-        QTest::addColumn<int>("extraLineBytes");
-        QTest::addColumn<bool>("acrossLines");
-        QTest::addColumn<bool>("runLength");
+        QTest::addColumn<Pcx>("pcx");
+        // Lines may hold `extra` bytes beyond the least; runs may go on across lines or be absent.
+        const auto row = [](const QString &name, int version, int bits, int planes, int extra = 0, bool across = false,
+                            bool runLength = true) {
+            QTest::newRow(qPrintable(name)) << Pcx{.version = version,
+                                                   .bitsPerPixel = bits,
+                                                   .planes = planes,
+                                                   .width = 21,
+                                                   .height = 9,
+                                                   .bytesPerLine = (21 * bits + 7) / 8 + extra,
+                                                   .runsAcrossScanlines = across,
+                                                   .runLength = runLength};
+        };
         for (int version : {0, 2, 3, 4, 5}) {
-            QTest::addRow("1-bit 4 planes v%d", version) << version << 1 << 4 << 0 << false << true;
-            QTest::addRow("4-bit packed v%d", version) << version << 4 << 1 << 0 << false << true;
+            row(QString("1-bit 4 planes v%1").arg(version), version, 1, 4);
+            row(QString("4-bit packed v%1").arg(version), version, 4, 1);
         }
-        QTest::addRow("1-bit 2 planes") << 5 << 1 << 2 << 0 << false << true;
-        QTest::addRow("1-bit 3 planes") << 5 << 1 << 3 << 0 << false << true;
-        QTest::addRow("2-bit packed") << 5 << 2 << 1 << 0 << false << true;
-        QTest::addRow("4-bit, odd padded lines") << 5 << 4 << 1 << 3 << false << true;
-        QTest::addRow("1-bit 4 planes, odd padded lines") << 5 << 1 << 4 << 1 << false << true;
-        QTest::addRow("8-bit, odd padded lines") << 5 << 8 << 1 << 1 << false << true;
-        QTest::addRow("24-bit, odd padded lines") << 5 << 8 << 3 << 1 << false << true;
-        QTest::addRow("8-bit, runs across lines") << 5 << 8 << 1 << 0 << true << true;
-        QTest::addRow("1-bit 4 planes, not run-length") << 5 << 1 << 4 << 1 << false << false;
-        QTest::addRow("4-bit, not run-length") << 5 << 4 << 1 << 0 << false << false;
+        row("1-bit 2 planes", 5, 1, 2);
+        row("1-bit 3 planes", 5, 1, 3);
+        row("2-bit packed", 5, 2, 1);
+        row("4-bit, odd padded lines", 5, 4, 1, 3);
+        row("1-bit 4 planes, odd padded lines", 5, 1, 4, 1);
+        row("8-bit, odd padded lines", 5, 8, 1, 1);
+        row("24-bit, odd padded lines", 5, 8, 3, 1);
+        row("8-bit, runs across lines", 5, 8, 1, 0, true);
+        row("1-bit 4 planes, not run-length", 5, 1, 4, 1, false, false);
+        row("4-bit, not run-length", 5, 4, 1, 0, false, false);
+        row("8-bit, not run-length", 5, 8, 1, 0, false, false);
+        row("24-bit, not run-length", 5, 8, 3, 1, false, false);
     }
     void pcxWrittenByHand()
     {
-        QFETCH(int, version);
-        QFETCH(int, bitsPerPixel);
-        QFETCH(int, planes);
-        QFETCH(int, extraLineBytes);
-        QFETCH(bool, acrossLines);
-        QFETCH(bool, runLength);
-        Pcx pcx;
-        pcx.runLength = runLength;
-        pcx.version = version;
-        pcx.bitsPerPixel = bitsPerPixel;
-        pcx.planes = planes;
-        pcx.width = 21;
-        pcx.height = 9;
-        pcx.bytesPerLine = (pcx.width * bitsPerPixel + 7) / 8 + extraLineBytes;
+        QFETCH(Pcx, pcx);
         pcx.headerPalette = palette16();
-        if (bitsPerPixel == 8 && planes == 1)
+        if (pcx.bitsPerPixel == 8 && pcx.planes == 1)
             pcx.vgaPalette = noise(768, 7);
-        pcx.runsAcrossScanlines = acrossLines;
-        pcx.pixels = noise(pcx.lineBytes() * planes * pcx.height, quint32(version * 10 + planes), 4);
+        pcx.pixels = noise(pcx.lineBytes() * pcx.planes * pcx.height, quint32(pcx.version * 10 + pcx.planes), 4);
         // Runs, bytes that need a run byte, and halves that differ (so pixels in the wrong order show).
         static const char values[] = {'\x00', '\x5A', '\xC3', '\xF1'};
         for (auto &c : pcx.pixels)
@@ -177,68 +125,47 @@ private slots:
 
     void tgaWrittenByHand_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("descriptor");
-        QTest::addColumn<int>("mapEntryBits");
-        QTest::addColumn<int>("mapFirst");
-        QTest::addColumn<bool>("footer");
+        QTest::addColumn<Tga>("tga");
+        const auto row = [](const QString &name, int type, int bits, int descriptor = 0, int mapEntryBits = 0,
+                            int mapFirst = 0, bool footer = false) {
+            Tga t = tgaOf(type, bits, 23, 11, quint32(type * 100 + bits + descriptor));
+            t.descriptor = descriptor;
+            t.footer = footer;
+            t.id = "an image ID";
+            if (mapEntryBits) {
+                t.mapEntryBits = mapEntryBits;
+                t.mapFirst = mapFirst;
+                t.map = noise(6 * ((mapEntryBits + 7) / 8), 11);
+                for (auto &c : t.pixels)
+                    c = char(mapFirst + uchar(c) / 51); // indices mapFirst .. mapFirst + 5
+            }
+            QTest::newRow(qPrintable(name)) << t;
+        };
         for (int rle : {0, 8}) {
-            const char *form = rle ? "RLE" : "raw";
-            QTest::addRow("%s true colour 24", form) << 2 + rle << 24 << 0 << 0 << 0 << false;
-            QTest::addRow("%s true colour 32 with alpha", form) << 2 + rle << 32 << 8 << 0 << 0 << false;
-            QTest::addRow("%s true colour 32 without alpha bits", form) << 2 + rle << 32 << 0 << 0 << 0 << false;
-            QTest::addRow("%s true colour 16 with alpha bit", form) << 2 + rle << 16 << 1 << 0 << 0 << false;
-            QTest::addRow("%s true colour 15", form) << 2 + rle << 15 << 0 << 0 << 0 << false;
-            QTest::addRow("%s true colour 16 no alpha", form) << 2 + rle << 16 << 0 << 0 << 0 << false;
-            QTest::addRow("%s greyscale", form) << 3 + rle << 8 << 0 << 0 << 0 << false;
-            QTest::addRow("%s colour-mapped 24", form) << 1 + rle << 8 << 0 << 24 << 0 << false;
-            QTest::addRow("%s colour-mapped 16, first entry 3", form) << 1 + rle << 8 << 0 << 16 << 3 << false;
-            QTest::addRow("%s colour-mapped 32 with alpha", form) << 1 + rle << 8 << 8 << 32 << 0 << false;
-            QTest::addRow("%s colour-mapped 15", form) << 1 + rle << 8 << 0 << 15 << 0 << false;
-            QTest::addRow("%s top-left origin", form) << 2 + rle << 24 << 0x20 << 0 << 0 << false;
-            QTest::addRow("%s bottom-right origin", form) << 2 + rle << 24 << 0x10 << 0 << 0 << false;
-            QTest::addRow("%s top-right origin", form) << 2 + rle << 24 << 0x30 << 0 << 0 << false;
-            QTest::addRow("%s with version 2 footer", form) << 2 + rle << 24 << 0 << 0 << 0 << true;
+            const QString form = rle ? "RLE " : "raw ";
+            row(form + "true colour 24", 2 + rle, 24);
+            row(form + "true colour 32 with alpha", 2 + rle, 32, 8);
+            row(form + "true colour 32 without alpha bits", 2 + rle, 32);
+            row(form + "true colour 16 with alpha bit", 2 + rle, 16, 1);
+            row(form + "true colour 15", 2 + rle, 15);
+            row(form + "true colour 16 no alpha", 2 + rle, 16);
+            row(form + "greyscale", 3 + rle, 8);
+            row(form + "colour-mapped 24", 1 + rle, 8, 0, 24);
+            row(form + "colour-mapped 16, first entry 3", 1 + rle, 8, 0, 16, 3);
+            row(form + "colour-mapped 32 with alpha", 1 + rle, 8, 8, 32);
+            row(form + "colour-mapped 15", 1 + rle, 8, 0, 15);
+            row(form + "top-left origin", 2 + rle, 24, 0x20);
+            row(form + "bottom-right origin", 2 + rle, 24, 0x10);
+            row(form + "top-right origin", 2 + rle, 24, 0x30);
+            row(form + "with version 2 footer", 2 + rle, 24, 0, 0, 0, true);
         }
     }
     void tgaWrittenByHand()
     {
-        QFETCH(int, type);
-        QFETCH(int, bits);
-        QFETCH(int, descriptor);
-        QFETCH(int, mapEntryBits);
-        QFETCH(int, mapFirst);
-        QFETCH(bool, footer);
-        Tga t = tgaOf(type, bits, 23, 11, quint32(type * 100 + bits + descriptor));
-        t.descriptor = descriptor;
-        t.footer = footer;
-        t.id = "an image ID";
-        if (mapEntryBits) {
-            const int entries = 6;
-            t.mapEntryBits = mapEntryBits;
-            t.mapFirst = mapFirst;
-            t.map = noise(entries * ((mapEntryBits + 7) / 8), 11);
-            for (auto &c : t.pixels)
-                c = char(mapFirst + uchar(c) / 51); // indices mapFirst .. mapFirst + 5
-        }
+        QFETCH(Tga, tga);
         const QString file = path(QStringLiteral("hand-%1.tga").arg(QTest::currentDataTag()).replace(' ', '_'));
-        QVERIFY(writeFile(file, t.bytes()));
-        matchesOracle(file, ImageDecoders::decodeTga(t.bytes()));
-    }
-
-    // 32-bit pixels whose alpha byte is 0 everywhere, with no alpha bits declared, are opaque;
-    // with alpha bits declared they are as transparent as they say.
-    void tgaUnusedAlphaByteIsOpaque()
-    {
-        Tga t = tgaOf(2, 32, 3, 2, 8);
-        for (int i = 3; i < t.pixels.size(); i += 4)
-            t.pixels[i] = 0;
-        const QImage opaque = ImageDecoders::decodeTga(t.bytes());
-        QVERIFY(!opaque.hasAlphaChannel());
-        QCOMPARE(opaque.pixel(0, 1), qRgb(uchar(t.pixels[2]), uchar(t.pixels[1]), uchar(t.pixels[0])));
-        t.descriptor = 8;
-        QCOMPARE(qAlpha(ImageDecoders::decodeTga(t.bytes()).pixel(0, 1)), 0);
+        QVERIFY(writeFile(file, tga.bytes()));
+        matchesOracle(file, ImageDecoders::decodeTga(tga.bytes()));
     }
 
     // Every prefix of a file is a damaged file: a null picture, never a read past the end.
@@ -301,20 +228,21 @@ private slots:
         pcx.vgaPalette = noise(768, 1);
         QByteArray bytes = pcx.bytes();
         QVERIFY(!ImageDecoders::decodePcx(bytes).isNull());
-        QByteArray huge = bytes;
-        huge[8] = huge[9] = huge[10] = huge[11] = char(0xFE); // 65535 × 65535
-        huge[66] = huge[67] = char(0xFF);
-        QVERIFY(ImageDecoders::decodePcx(huge).isNull());
-        QByteArray noMarker = bytes;
-        noMarker[noMarker.size() - 769] = 0;
-        QVERIFY(ImageDecoders::decodePcx(noMarker).isNull());
-        QByteArray shortLines = bytes;
-        shortLines[66] = 1; // fewer bytes per line than the width needs
-        shortLines[67] = 0;
-        QVERIFY(ImageDecoders::decodePcx(shortLines).isNull());
-        QByteArray badDepth = bytes;
-        badDepth[3] = 3;
-        QVERIFY(ImageDecoders::decodePcx(badDepth).isNull());
+        QVERIFY(!ImageDecoders::decodePcx(
+                     Pcx{.width = 1, .height = 1, .vgaPalette = noise(768, 1), .pixels = "\x03"}.bytes())
+                     .isNull());
+        // 65535 × 65535; no palette marker; fewer bytes per line than the width needs; 3 bits a pixel.
+        const QList<QList<std::pair<int, char>>> damages{
+            {{8, '\xFE'}, {9, '\xFE'}, {10, '\xFE'}, {11, '\xFE'}, {66, '\xFF'}, {67, '\xFF'}},
+            {{int(bytes.size()) - 769, 0}},
+            {{66, 1}, {67, 0}},
+            {{3, 3}}};
+        for (const auto &damage : damages) {
+            QByteArray damaged = bytes;
+            for (const auto &[at, value] : damage)
+                damaged[at] = value;
+            QVERIFY(ImageDecoders::decodePcx(damaged).isNull());
+        }
         QVERIFY(ImageDecoders::decodePcx(QByteArray(200, 'x')).isNull());
         QVERIFY(ImageDecoders::decodeTga(QByteArray(17, '\0')).isNull());
     }
@@ -347,11 +275,18 @@ private slots:
         // The name decides whatever its case (the plugins cannot read run-length TGA themselves).
         QVERIFY(writeFile(path("UPPER.TGA"), tga.bytes()));
         QCOMPARE(PictureFormats::loadPicture(path("UPPER.TGA")), ImageDecoders::decodeTga(tga.bytes()));
+        // 32-bit pixels whose alpha byte is 0 everywhere, with no alpha bits declared, are opaque;
+        // with alpha bits declared they are as transparent as they say.
         Tga unusedAlpha = tgaOf(2, 32, 3, 2, 8);
         for (int i = 3; i < unusedAlpha.pixels.size(); i += 4)
             unusedAlpha.pixels[i] = 0;
         QVERIFY(writeFile(path("ALPHA.TGA"), unusedAlpha.bytes()));
-        QCOMPARE(PictureFormats::loadPicture(path("ALPHA.TGA")), ImageDecoders::decodeTga(unusedAlpha.bytes()));
+        const QImage opaque = PictureFormats::loadPicture(path("ALPHA.TGA"));
+        QVERIFY(!opaque.hasAlphaChannel());
+        QCOMPARE(opaque.pixel(0, 1),
+                 qRgb(uchar(unusedAlpha.pixels[2]), uchar(unusedAlpha.pixels[1]), uchar(unusedAlpha.pixels[0])));
+        unusedAlpha.descriptor = 8;
+        QCOMPARE(qAlpha(ImageDecoders::decodeTga(unusedAlpha.bytes()).pixel(0, 1)), 0);
 
         QImage png(4, 3, QImage::Format_RGB32);
         png.fill(Qt::red);

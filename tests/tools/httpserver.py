@@ -53,7 +53,6 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         with lock:
             stats["started"] += 1
-        sent = 0
         for block in body(n):
             if chunk:
                 for i in range(0, len(block), chunk):
@@ -62,7 +61,6 @@ class Handler(BaseHTTPRequestHandler):
                     time.sleep(delay)
             else:
                 self.wfile.write(block)
-            sent += len(block)
         self.wfile.flush()
         with lock:
             stats["completed"] += 1
@@ -106,22 +104,20 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_header("Content-Length", str(len(page)))
                 self.end_headers()
                 self.wfile.write(page)
-            elif kind == "redirect":
-                k = int(parts[1])
-                target = "/redirect/%d/%s" % (k - 1, "/".join(parts[2:])) if k > 1 else "/" + "/".join(parts[2:])
+            elif kind in ("redirect", "to"):
+                rest = "/".join(parts[2:])
+                if kind == "to":
+                    target = "http://127.0.0.1:%s/%s" % (parts[1], rest)
+                else:
+                    target = "/redirect/%d/%s" % (int(parts[1]) - 1, rest) if int(parts[1]) > 1 else "/" + rest
                 self.send_response(302)
                 self.send_header("Location", target)
-                self.send_header("Content-Length", "0")
-                self.end_headers()
-            elif kind == "to":
-                self.send_response(302)
-                self.send_header("Location", "http://127.0.0.1:%s/%s" % (parts[1], "/".join(parts[2:])))
                 self.send_header("Content-Length", "0")
                 self.end_headers()
             elif kind == "slow":
                 n, chunk, ms = int(parts[1]), int(parts[2]), int(parts[3])
                 self.send_body(n, announced=n, chunk=chunk, delay=ms / 1000.0)
-            elif kind == "short":
+            elif kind in ("short", "long"):
                 self.send_body(int(parts[2]), announced=int(parts[1]))
                 self.close_connection = True
             elif kind == "stall":
@@ -135,9 +131,6 @@ class Handler(BaseHTTPRequestHandler):
                 self.close_connection = True
             elif kind == "chunked":
                 self.send_chunked(int(parts[1]), int(parts[2]))
-            elif kind == "long":
-                self.send_body(int(parts[2]), announced=int(parts[1]))
-                self.close_connection = True
             else:
                 self.send_error(404)
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
