@@ -6,12 +6,9 @@
 #include "formhttp.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,7 +18,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 
 // The test HTTP server (httpserver.py beside this file) on 127.0.0.1 and a free port, for the
@@ -53,16 +49,13 @@ public:
     {
         return QString("%1://127.0.0.1:%2%3").arg(scheme).arg(m_port).arg(path);
     }
-    // "started=N completed=M" and the paths asked for, one a line.
-    QString stats() const
+    // What the server has said so far: "GET <path>" for every request, "DONE <path>" for every
+    // body sent whole.
+    QString log()
     {
-        QNetworkAccessManager network;
-        std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(QUrl(url("/stats")))));
-        QEventLoop loop;
-        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-        return QString::fromUtf8(reply->readAll());
+        while (m_process.waitForReadyRead(100))
+            continue;
+        return m_log += QString::fromUtf8(m_process.readAllStandardOutput());
     }
     // The first n bytes every body is made of.
     static QByteArray pattern(qint64 n)
@@ -76,6 +69,7 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
+    QString m_log;
 };
 
 class TestHttp : public QObject
@@ -99,11 +93,12 @@ class TestHttp : public QObject
         QString local(const QString &name) const { return dir.filePath(name); }
         bool add(const QString &path, const QString &name) { return queue.add(server.url(path), local(name)); }
         QString cell(int row, int column) const { return queue.model()->item(row, column)->text(); }
-        QStringList statuses() const
+        QStringList statuses() const { return statusesOf(queue); }
+        static QStringList statusesOf(const HttpQueue &queue)
         {
             QStringList s;
             for (int r = 0; r < queue.model()->rowCount(); ++r)
-                s << cell(r, HttpQueue::StatusColumn);
+                s << queue.model()->item(r, HttpQueue::StatusColumn)->text();
             return s;
         }
         bool waitEmpty(int ms = 20000)
@@ -123,30 +118,26 @@ class TestHttp : public QObject
     };
 
 private slots:
-    void initTestCase()
-    {
-        TestHttpServer probe;
-        QVERIFY2(probe.isRunning(), "the test HTTP server did not start");
-    }
-
     void fieldChecks()
     {
-        QVERIFY(HttpChecks::parseRemote("http://example.org/").isValid());
-        QVERIFY(HttpChecks::parseRemote("http://example.org/dir/file.zip").isValid());
-        QVERIFY(HttpChecks::parseRemote("HTTPS://example.org:8443/a").isValid());
+        for (const char *good : {"http://example.org/", "http://example.org/d/f.zip", "HTTPS://example.org:8443/a",
+                                 "http://example.org/a file.zip"})
+            QVERIFY2(HttpChecks::parseRemote(QString::fromLatin1(good)).isValid(), good);
         QCOMPARE(HttpChecks::parseRemote("http://example.org:8080/a").port(), 8080);
         for (const char *bad : {"http://example.org", "http://", "http:///a", "ftp://example.org/a", "example.org/a",
                                 "http://example.org/a?b=1", "http://example.org/a\\b", "http://example.org/a|b",
-                                "http://example.org:99999/a", "http://user:pw@example.org/a", "http://exa\tmple.org/a"})
+                                "http://example.org:99999/a", "http://user:pw@example.org/a", "http://exa\tmple.org/a",
+                                "http://example.org/a\x7f.zip"})
             QVERIFY2(!HttpChecks::parseRemote(QString::fromLatin1(bad)).isValid(), bad);
 
         QTemporaryDir dir;
-        QVERIFY(HttpChecks::validLocalName(dir.filePath("a.bin")));
+        QVERIFY(HttpChecks::validLocalName(dir.filePath("a file.bin")));
         for (const QString &bad : {QString("relative.bin"), dir.path(), dir.path() + "/", dir.filePath("a\nb"),
-                                   dir.filePath("a*b"), dir.filePath("a\\b"), QString()})
+                                   dir.filePath("a*b"), dir.filePath("a\\b"), dir.filePath("a\x7f"), QString()})
             QVERIFY2(!HttpChecks::validLocalName(bad), qPrintable(bad));
 
         Fixture f;
+        QVERIFY2(f.server.isRunning(), "the test HTTP server did not start");
         QVERIFY(!f.queue.add("", f.local("a")));
         QVERIFY(!f.queue.add(f.server.url("/file/1/a"), "relative"));
         QVERIFY(!f.queue.add(f.server.url(""), f.local("a")));
@@ -177,8 +168,8 @@ private slots:
         row("chunked", "/chunked/3000000/777/n", 3000000);
         row("longer than announced", "/long/1000/5000/l", 1000);
         row("redirected", "/redirect/3/file/4321/r", 4321);
+        row("ten redirects, the most", "/redirect/10/file/10/r", 10);
         row("404", "/status/404/x", -1, "404");
-        row("500", "/status/500/x", -1, "500");
         row("cut short", "/short/100000/40000/x", -1);
         row("too many redirects", "/redirect/11/file/10/x", -1);
         row("refused", "refused", -1, "refused");
@@ -220,10 +211,8 @@ private slots:
         QVERIFY(f.read(f.local("mine.bin")) == (size < 0 ? QByteArray("mine") : TestHttpServer::pattern(size)));
         QCOMPARE(f.read(f.local("mine.bin.part")), QByteArray("my part"));
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), (QStringList{"mine.bin", "mine.bin.part", "next.bin"}));
-        QCOMPARE(f.queue.currentText(), QString("Idle"));
-        QCOMPARE(f.queue.barValue(), 0);
         if (path != "refused")
-            QVERIFY(f.server.stats().contains("\n" + path + "\n"));
+            QVERIFY(f.server.log().contains("GET " + path + "\n"));
         if (path.startsWith("/nolength") || path.startsWith("/chunked"))
             QCOMPARE(seen.value(0), QString("Unknown|Downloading...|???|100"));
         if (size >= 0) {
@@ -248,7 +237,7 @@ private slots:
         QTest::qWait(700);
         QCOMPARE(f.queue.received(), held);
         QCOMPARE(QFileInfo(f.local("big.bin.part")).size(), held);
-        QVERIFY2(f.server.stats().contains("completed=0"), "the server could send the whole body");
+        QVERIFY2(!f.server.log().contains("DONE"), "the server could send the whole body");
         QVERIFY(f.queue.isTransferring());
         f.queue.resume();
         QVERIFY(f.waitEmpty(60000));
@@ -256,7 +245,7 @@ private slots:
         QVERIFY(f.read(f.local("big.bin")) == TestHttpServer::pattern(size));
     }
 
-    void cancelTheCurrentRowAndAnother()
+    void cancelAndClearAll()
     {
         Fixture f;
         QVERIFY(Fixture::write(f.local("kept.bin"), "kept") && Fixture::write(f.local("kept.bin.part"), "my part"));
@@ -289,13 +278,10 @@ private slots:
         QVERIFY(f.waitEmpty());
         QVERIFY(!QFile::exists(f.local("three.bin")));
         QCOMPARE(f.read(f.local("four.bin")), TestHttpServer::pattern(6000));
-    }
 
-    void clearAllDuringATransfer()
-    {
-        Fixture f;
-        QVERIFY(f.add("/slow/100000/1000/20/one", "one.bin"));
-        QVERIFY(f.add("/file/5000/two", "two.bin"));
+        // Clear all asks first; then the transfer stops and nothing else starts.
+        QVERIFY(f.add("/slow/100000/1000/20/five", "five.bin"));
+        QVERIFY(f.add("/file/5000/six", "six.bin"));
         QTRY_VERIFY(f.queue.received() > 0);
         f.prompter.answers = {Prompter::Answer::Cancel};
         f.queue.clearAll();
@@ -304,29 +290,27 @@ private slots:
         f.queue.clearAll();
         QCOMPARE(f.prompter.messageTexts().last(), QString("Are you sure you want to clear all?"));
         QCOMPARE(f.queue.model()->rowCount(), 0);
-        QVERIFY(!f.queue.isTransferring());
-        QCOMPARE(f.outcomes, QStringList{"one.bin stopped"});
+        QCOMPARE(f.outcomes.last(), QString("five.bin stopped"));
         QTest::qWait(300);
-        QVERIFY(!f.queue.isTransferring());
-        QVERIFY(!f.server.stats().contains("/file/5000/two"));
-        QVERIFY(!QFile::exists(f.local("two.bin")));
-        // The queue works on afterwards.
-        QVERIFY(f.add("/file/10/three", "three.bin"));
+        QVERIFY(!f.queue.isTransferring() && !QFile::exists(f.local("six.bin")));
+        QVERIFY(f.add("/file/10/seven", "seven.bin")); // the queue works on
         QVERIFY(f.waitEmpty());
-        QCOMPARE(f.read(f.local("three.bin")), TestHttpServer::pattern(10));
+        QCOMPARE(f.read(f.local("seven.bin")), TestHttpServer::pattern(10));
     }
 
     // The time limit counts from the last data: a slow body that keeps moving arrives, one that
-    // stops fails the row and the next starts.
+    // stops fails the row and the next starts; so does a server that never answers.
     void stalledBodiesFailMovingOnesArrive()
     {
         Fixture f;
         f.queue.setStallTimeout(400);
         QVERIFY(f.add("/slow/12000/1000/100/s", "slow.bin")); // 1.2 s in all, 0.1 s between chunks
         QVERIFY(f.add("/stall/10000/4000/t", "stalled.bin"));
+        QVERIFY(f.add("/delay/20000/file/10/d", "silent.bin"));
         QVERIFY(f.add("/file/10/n", "next.bin"));
         QVERIFY(f.waitEmpty());
-        QCOMPARE(f.outcomes, (QStringList{"slow.bin done", "stalled.bin failed", "next.bin done"}));
+        QCOMPARE(f.outcomes,
+                 (QStringList{"slow.bin done", "stalled.bin failed", "silent.bin failed", "next.bin done"}));
         QCOMPARE(f.read(f.local("slow.bin")), TestHttpServer::pattern(12000));
         QVERIFY(f.prompter.messageTexts().last().contains("No data arrived"));
         QVERIFY(!QFile::exists(f.local("stalled.bin")));
@@ -345,7 +329,6 @@ private slots:
         if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
             QSKIP("openssl could not make a certificate");
         Fixture f({"--tls", cert, key});
-        QVERIFY(f.server.isRunning());
         QVERIFY(f.queue.add(f.server.url("/file/10/s.bin", "https"), f.local("s.bin")));
         QVERIFY(f.waitEmpty());
         QCOMPARE(f.outcomes, QStringList{"s.bin failed"});
@@ -357,27 +340,24 @@ private slots:
         QSslConfiguration trusting = system;
         trusting.addCaCertificates(cert);
         QSslConfiguration::setDefaultConfiguration(trusting);
-        TestHttpServer plain;
-        HttpQueue queue(f.prompter);
-        QStringList outcomes;
-        connect(&queue, &HttpQueue::finished, [&](const QString &, const QString &o) { outcomes << o; });
-        QVERIFY(queue.add(f.server.url("/file/5000/t.bin", "https"), f.local("t.bin")));
-        QVERIFY(queue.add(f.server.url(QString("/to/%1/file/10/u.bin").arg(plain.port()), "https"), f.local("u.bin")));
-        QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 20000);
+        Fixture trusted; // a new queue: the first keeps the refused connection; and a plain server
+        QVERIFY(trusted.queue.add(f.server.url("/file/5000/t.bin", "https"), f.local("t.bin")));
+        QVERIFY(trusted.queue.add(f.server.url(QString("/to/%1/file/10/u.bin").arg(trusted.server.port()), "https"),
+                                  f.local("u.bin")));
+        const bool ended = trusted.waitEmpty();
         QSslConfiguration::setDefaultConfiguration(system);
-        QCOMPARE(outcomes, (QStringList{"done", "failed"}));
+        QVERIFY(ended);
+        QCOMPARE(trusted.outcomes, (QStringList{"t.bin done", "u.bin failed"}));
         QCOMPARE(Fixture::read(f.local("t.bin")), TestHttpServer::pattern(5000));
         QVERIFY(!QFile::exists(f.local("u.bin")));
-        QVERIFY(!plain.stats().contains("/file/10/u.bin"));
+        QVERIFY(!trusted.server.log().contains("/file/10/u.bin"));
     }
 
     // The window downloads what it is given, and closing it stops its transfer.
     void windowDownloadsAndStopsWhenClosed()
     {
-        TestHttpServer server;
-        QTemporaryDir dir;
-        ScriptedPrompter prompter;
-        formhttp window(prompter);
+        Fixture f; // its server, folder and prompter
+        formhttp window(f.prompter);
         window.show();
         QCOMPARE(window.txtRemote->text(), QString("http://"));
         QVERIFY(!window.btnResume->isEnabled() && !window.menu_resume->isEnabled() && window.btnPause->isEnabled());
@@ -390,47 +370,40 @@ private slots:
         window.btnPause->click();
         QVERIFY(window.btnResume->isEnabled() && !window.menu_pause->isEnabled());
         for (const QString &name : {QString("one.bin"), QString("two.bin")}) {
-            window.txtRemote->setText(server.url("/file/250000/" + name));
-            window.txtLocal->setText(dir.filePath(name));
+            window.txtRemote->setText(f.server.url("/file/250000/" + name));
+            window.txtLocal->setText(f.local(name));
             window.btnAdd->click();
         }
         QCOMPARE(window.txtRemote->text(), QString("http://"));
-        const auto statuses = [&] {
-            QStringList s;
-            for (int r = 0; r < window.queue().model()->rowCount(); ++r)
-                s << window.queue().model()->item(r, HttpQueue::StatusColumn)->text();
-            return s;
-        };
-        QCOMPARE(statuses(), (QStringList{"Paused", "Paused"}));
+        QCOMPARE(Fixture::statusesOf(window.queue()), (QStringList{"Paused", "Paused"}));
         QCOMPARE(window.queue().model()->item(0, HttpQueue::SizeColumn)->text(), QString("?"));
         QTest::qWait(200);
         QVERIFY(!window.queue().isTransferring());
         window.menu_resume->trigger();
-        QCOMPARE(statuses(), (QStringList{"Connecting...", "Pending"}));
+        QCOMPARE(Fixture::statusesOf(window.queue()), (QStringList{"Connecting...", "Pending"}));
         QTRY_COMPARE_WITH_TIMEOUT(window.lvwFiles->model()->rowCount(), 0, 20000);
         for (const char *name : {"one.bin", "two.bin"})
-            QCOMPARE(Fixture::read(dir.filePath(name)), TestHttpServer::pattern(250000));
+            QCOMPARE(Fixture::read(f.local(name)), TestHttpServer::pattern(250000));
         QCOMPARE(window.lblCurrent->text(), QString("Idle"));
         QCOMPARE(window.barCurrent->value(), 0);
-        QVERIFY(prompter.shown.isEmpty());
+        QVERIFY(f.prompter.shown.isEmpty());
 
-        prompter.fileNames = {dir.filePath("chosen.bin")};
+        f.prompter.fileNames = {f.local("chosen.bin")};
         window.btnBrowse->click();
-        QCOMPARE(window.txtLocal->text(), dir.filePath("chosen.bin"));
+        QCOMPARE(window.txtLocal->text(), f.local("chosen.bin"));
         window.btnBrowse->click(); // cancelled: nothing changes
-        QCOMPARE(window.txtLocal->text(), dir.filePath("chosen.bin"));
+        QCOMPARE(window.txtLocal->text(), f.local("chosen.bin"));
 
-        QVERIFY(window.queue().add(server.url("/slow/100000/1000/20/three"), dir.filePath("three.bin")));
-        QVERIFY(window.queue().add(server.url("/file/100/four"), dir.filePath("four.bin")));
+        QVERIFY(window.queue().add(f.server.url("/slow/100000/1000/20/three"), f.local("three.bin")));
+        QVERIFY(window.queue().add(f.server.url("/file/100/four"), f.local("four.bin")));
         QTRY_VERIFY(window.lblCurrent->text().endsWith("%"));
         QVERIFY(window.barCurrent->value() >= 0 && window.barCurrent->value() < 100);
         window.close();
-        QVERIFY(!window.queue().isTransferring());
         QTest::qWait(300);
         QVERIFY(!window.queue().isTransferring());
-        const QByteArray part = Fixture::read(dir.filePath("three.bin"));
+        const QByteArray part = Fixture::read(f.local("three.bin"));
         QVERIFY(part.size() > 0 && part.size() < 100000);
-        QVERIFY(!QFile::exists(dir.filePath("four.bin")));
+        QVERIFY(!QFile::exists(f.local("four.bin")));
     }
 };
 
