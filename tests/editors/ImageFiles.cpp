@@ -54,8 +54,7 @@ void tgaRuns(QByteArray &out, const QByteArray &pixels, int pixelBytes)
 
 int Pcx::lineBytes() const
 {
-    const int least = (width * bitsPerPixel + 7) / 8;
-    return bytesPerLine ? bytesPerLine : least;
+    return bytesPerLine ? bytesPerLine : (width * bitsPerPixel + 7) / 8;
 }
 
 QByteArray Pcx::bytes() const
