@@ -55,9 +55,9 @@ class TestEditorWindows : public QObject
         return !editor;
     }
 
-    void enter(const QString &folder)
+    void enter(const QString &name) // a double click in the remote list
     {
-        f->selectRemote(folder);
+        f->selectRemote(name);
         f->window->remotePane().ListView1_DblClick();
     }
 

@@ -81,8 +81,8 @@ class TestHttp : public QObject
         TestHttpServer server;
         QTemporaryDir dir;
         ScriptedPrompter prompter;
+        QStringList outcomes; // before the queue, whose end may still report one
         HttpQueue queue{prompter};
-        QStringList outcomes;
 
         Fixture(const QStringList &serverArgs = {}) : server(serverArgs)
         {
