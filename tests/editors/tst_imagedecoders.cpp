@@ -32,8 +32,6 @@ class TestImageDecoders : public QObject
         QVERIFY2(diff.isEmpty(), qPrintable(file + ": " + diff));
     }
 
-    static QByteArray palette16() { return noise(48, 5); }
-
     static Tga tgaOf(int type, int bits, int w, int h, quint32 seed)
     {
         // Few distinct values so that the run-length forms have runs as well as raw packets.
@@ -82,14 +80,16 @@ private slots:
     void pcxWrittenByHand()
     {
         QFETCH(Pcx, pcx);
-        pcx.headerPalette = palette16();
+        pcx.headerPalette = noise(48, 5);
         if (pcx.bitsPerPixel == 8 && pcx.planes == 1)
             pcx.vgaPalette = noise(768, 7);
         pcx.pixels = noise(pcx.lineBytes() * pcx.planes * pcx.height, quint32(pcx.version * 10 + pcx.planes), 4);
-        // Runs, bytes that need a run byte, and halves that differ (so pixels in the wrong order show).
+        // Runs (the first 40 bytes one, longer than 31 where runs go on across lines), bytes that need
+        // a run byte, and halves that differ (so pixels in the wrong order show).
         static const char values[] = {'\x00', '\x5A', '\xC3', '\xF1'};
         for (auto &c : pcx.pixels)
             c = values[uchar(c)];
+        pcx.pixels.replace(0, 40, QByteArray(40, '\xC3'));
         const QString file = path(QStringLiteral("hand-%1.pcx").arg(QTest::currentDataTag()).replace(' ', '_'));
         QVERIFY(writeFile(file, pcx.bytes()));
         QImage ours = ImageDecoders::decodePcx(pcx.bytes());
@@ -160,7 +160,7 @@ private slots:
                                  .planes = 4,
                                  .width = 13,
                                  .height = 7,
-                                 .headerPalette = palette16(),
+                                 .headerPalette = noise(48, 5),
                                  .pixels = noise(2 * 4 * 7, 4)}
                                  .bytes()},
             {"tga raw", tgaOf(2, 24, 9, 5, 1).bytes()},
