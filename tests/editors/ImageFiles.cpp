@@ -54,8 +54,7 @@ void tgaRuns(QByteArray &out, const QByteArray &pixels, int pixelBytes)
 
 int Pcx::lineBytes() const
 {
-    const int least = (width * bitsPerPixel + 7) / 8;
-    return bytesPerLine ? bytesPerLine : least;
+    return bytesPerLine ? bytesPerLine : (width * bitsPerPixel + 7) / 8;
 }
 
 QByteArray Pcx::bytes() const
@@ -132,42 +131,31 @@ QByteArray noise(int n, quint32 seed, int alphabet)
     return out;
 }
 
-bool convert(const QStringList &arguments, QString *error)
+// Runs `convert` with the arguments, its output into `output`; false with `error` set when it fails.
+static bool convert(const QStringList &arguments, QString *error, QByteArray *output)
 {
     QProcess p;
     p.start(QStringLiteral("convert"), arguments);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output)
+        *output = p.readAllStandardOutput();
+    if (!ok)
         *error =
             QStringLiteral("convert %1: %2").arg(arguments.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 QImage oracle(const QString &path, QString *error)
 {
-    QProcess size;
-    size.start(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%w %h"), path});
-    size.waitForFinished(60000);
-    const QStringList wh = QString::fromLatin1(size.readAllStandardOutput()).split(' ');
-    if (size.exitCode() != 0 || wh.size() != 2) {
-        *error = QStringLiteral("identify %1: %2").arg(path, QString::fromLocal8Bit(size.readAllStandardError()));
-        return {};
-    }
-    QProcess p;
     // ImageMagick keeps a TGA origin as an orientation tag rather than turning the rows around.
-    p.start(QStringLiteral("convert"), {path, QStringLiteral("-auto-orient"), QStringLiteral("-depth"),
-                                        QStringLiteral("8"), QStringLiteral("rgba:-")});
-    p.waitForFinished(60000);
-    const QByteArray rgba = p.readAllStandardOutput();
-    const int w = wh[0].toInt(), h = wh[1].toInt();
-    if (p.exitCode() != 0 || rgba.size() != qsizetype(w) * h * 4) {
-        *error = QStringLiteral("convert %1: %2").arg(path, QString::fromLocal8Bit(p.readAllStandardError()));
+    QByteArray png;
+    if (!convert({path, QStringLiteral("-auto-orient"), QStringLiteral("-depth"), QStringLiteral("8"),
+                  QStringLiteral("png:-")},
+                 error, &png))
         return {};
-    }
-    QImage image(w, h, QImage::Format_RGBA8888);
-    for (int y = 0; y < h; ++y)
-        memcpy(image.scanLine(y), rgba.constData() + qsizetype(y) * w * 4, size_t(w) * 4);
+    const QImage image = QImage::fromData(png, "PNG");
+    if (image.isNull())
+        *error = QStringLiteral("convert %1: no picture").arg(path);
     return image;
 }
 
@@ -182,21 +170,14 @@ QString difference(const QImage &ours, const QImage &theirs)
     if (ours.isNull())
         return QStringLiteral("ours did not decode");
     if (ours.size() != theirs.size())
-        return QStringLiteral("size %1x%2, expected %3x%4")
-            .arg(ours.width())
-            .arg(ours.height())
-            .arg(theirs.width())
-            .arg(theirs.height());
+        return QString::asprintf("size %dx%d, expected %dx%d", ours.width(), ours.height(), theirs.width(),
+                                 theirs.height());
     const QImage a = ours.convertToFormat(QImage::Format_RGBA8888);
     const QImage b = theirs.convertToFormat(QImage::Format_RGBA8888);
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
             if (a.pixel(x, y) != b.pixel(x, y))
-                return QStringLiteral("at %1,%2: #%3, expected #%4")
-                    .arg(x)
-                    .arg(y)
-                    .arg(a.pixel(x, y), 8, 16, QLatin1Char('0'))
-                    .arg(b.pixel(x, y), 8, 16, QLatin1Char('0'));
+                return QString::asprintf("at %d,%d: #%08x, expected #%08x", x, y, a.pixel(x, y), b.pixel(x, y));
     return {};
 }
 

@@ -17,9 +17,9 @@ struct Pcx
     int planes = 1;
     int width = 0, height = 0;
     int bytesPerLine = 0;             // 0: the least that holds a scanline
-    QByteArray headerPalette;         // up to 48 bytes
-    QByteArray vgaPalette;            // 768 bytes for 8-bit pictures with one plane
-    QByteArray pixels;                // every scanline unpacked: planes × bytesPerLine bytes each
+    QByteArray headerPalette{};       // up to 48 bytes
+    QByteArray vgaPalette{};          // 768 bytes for 8-bit pictures with one plane
+    QByteArray pixels{};              // every scanline unpacked: planes × bytesPerLine bytes each
     bool runsAcrossScanlines = false; // encode the picture as one stream rather than line by line
     bool runLength = true;            // false: the scanlines as they are (encoding 0)
     QByteArray bytes() const;
@@ -32,10 +32,10 @@ struct Tga
     int bits = 24;
     int descriptor = 0;
     int width = 0, height = 0;
-    QByteArray id;
+    QByteArray id{};
     int mapFirst = 0, mapEntryBits = 0;
-    QByteArray map;    // entries of mapEntryBits
-    QByteArray pixels; // raw pixels in file order
+    QByteArray map{};    // entries of mapEntryBits
+    QByteArray pixels{}; // raw pixels in file order
     bool footer = false;
     QByteArray bytes() const;
 };
@@ -45,8 +45,6 @@ QByteArray noise(int n, quint32 seed, int alphabet = 256);
 
 // The picture ImageMagick reads from the file as RGBA8888, or a null image with `error` set.
 QImage oracle(const QString &path, QString *error);
-// Runs `convert` with the arguments; false with `error` set when it fails.
-bool convert(const QStringList &arguments, QString *error);
 
 bool writeFile(const QString &path, const QByteArray &bytes);
 // "" when both are the same picture, otherwise where they first differ.

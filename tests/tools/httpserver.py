@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """An HTTP server for the download manager's tests, on 127.0.0.1 and a free port.
 
-Prints "PORT <n>" when it listens. The path chooses the behaviour; bodies are the bytes i % 251:
+Prints "PORT <n>" when it listens, then "GET <path>" for every request and "DONE <path>" when it
+has sent the body. The path chooses the behaviour; bodies are the bytes i % 251:
   /file/N/name               N bytes with their length
   /nolength/N/name           N bytes, no length, the connection closes at the end
   /status/CODE/name          an error page with that status
@@ -13,19 +14,14 @@ Prints "PORT <n>" when it listens. The path chooses the behaviour; bodies are th
   /stall/ANNOUNCED/SENT/name announces one length, sends fewer bytes and then nothing for a minute
   /chunked/N/CHUNK/name      N bytes in chunks of CHUNK bytes, chunked transfer encoding
   /delay/MS/rest...          waits MS milliseconds before answering as /rest... does
-  /stats                     "started=N completed=M" and the paths asked for, one a line
 With --tls CERT KEY it serves https.
 """
-import socketserver
 import ssl
 import sys
-import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 BLOCK = bytes(i % 251 for i in range(251 * 261))
-lock = threading.Lock()
-stats = {"started": 0, "completed": 0, "paths": []}
 
 
 def body(n):
@@ -42,61 +38,37 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def send_body(self, n, announced=None, chunk=None, delay=0.0):
+    def send_body(self, n, announced=None, chunk=0, delay=0.0, chunked=False):
+        """Sends n bytes of the pattern, in pieces of `chunk` bytes `delay` seconds apart."""
         self.send_response(200)
-        if announced is not None:
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        elif announced is not None:
             self.send_header("Content-Length", str(announced))
         else:
             self.send_header("Connection", "close")
             self.close_connection = True
-        self.send_header("Content-Type", "application/octet-stream")
         self.end_headers()
-        with lock:
-            stats["started"] += 1
-        sent = 0
         for block in body(n):
-            if chunk:
-                for i in range(0, len(block), chunk):
-                    self.wfile.write(block[i:i + chunk])
+            for i in range(0, len(block), chunk or len(block)):
+                piece = block[i:i + (chunk or len(block))]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece) if chunked else piece)
+                if delay:
                     self.wfile.flush()
                     time.sleep(delay)
-            else:
-                self.wfile.write(block)
-            sent += len(block)
+        self.wfile.write(b"0\r\n\r\n" if chunked else b"")
         self.wfile.flush()
-        with lock:
-            stats["completed"] += 1
-
-    def send_chunked(self, n, chunk):
-        self.send_response(200)
-        self.send_header("Transfer-Encoding", "chunked")
-        self.end_headers()
-        for block in body(n):
-            for i in range(0, len(block), chunk):
-                piece = block[i:i + chunk]
-                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
-        self.wfile.write(b"0\r\n\r\n")
-        self.wfile.flush()
+        print("DONE " + self.path, flush=True)
 
     def do_GET(self):
-        with lock:
-            stats["paths"].append(self.path)
+        print("GET " + self.path, flush=True)
         parts = self.path.strip("/").split("/")
         while parts[0] == "delay":
             time.sleep(int(parts[1]) / 1000.0)
             parts = parts[2:]
         kind = parts[0]
         try:
-            if kind == "stats":
-                with lock:
-                    text = "started=%d completed=%d\n" % (stats["started"], stats["completed"])
-                    text += "\n".join(stats["paths"]) + "\n"
-                data = text.encode()
-                self.send_response(200)
-                self.send_header("Content-Length", str(len(data)))
-                self.end_headers()
-                self.wfile.write(data)
-            elif kind == "file":
+            if kind == "file":
                 self.send_body(int(parts[1]), announced=int(parts[1]))
             elif kind == "nolength":
                 self.send_body(int(parts[1]))
@@ -106,38 +78,28 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_header("Content-Length", str(len(page)))
                 self.end_headers()
                 self.wfile.write(page)
-            elif kind == "redirect":
-                k = int(parts[1])
-                target = "/redirect/%d/%s" % (k - 1, "/".join(parts[2:])) if k > 1 else "/" + "/".join(parts[2:])
+            elif kind in ("redirect", "to"):
+                rest = "/".join(parts[2:])
+                if kind == "to":
+                    target = "http://127.0.0.1:%s/%s" % (parts[1], rest)
+                else:
+                    target = "/redirect/%d/%s" % (int(parts[1]) - 1, rest) if int(parts[1]) > 1 else "/" + rest
                 self.send_response(302)
                 self.send_header("Location", target)
-                self.send_header("Content-Length", "0")
-                self.end_headers()
-            elif kind == "to":
-                self.send_response(302)
-                self.send_header("Location", "http://127.0.0.1:%s/%s" % (parts[1], "/".join(parts[2:])))
                 self.send_header("Content-Length", "0")
                 self.end_headers()
             elif kind == "slow":
                 n, chunk, ms = int(parts[1]), int(parts[2]), int(parts[3])
                 self.send_body(n, announced=n, chunk=chunk, delay=ms / 1000.0)
-            elif kind == "short":
+            elif kind in ("short", "long"):
                 self.send_body(int(parts[2]), announced=int(parts[1]))
                 self.close_connection = True
             elif kind == "stall":
-                self.send_response(200)
-                self.send_header("Content-Length", parts[1])
-                self.end_headers()
-                for block in body(int(parts[2])):
-                    self.wfile.write(block)
-                self.wfile.flush()
+                self.send_body(int(parts[2]), announced=int(parts[1]))
                 time.sleep(60)
                 self.close_connection = True
             elif kind == "chunked":
-                self.send_chunked(int(parts[1]), int(parts[2]))
-            elif kind == "long":
-                self.send_body(int(parts[2]), announced=int(parts[1]))
-                self.close_connection = True
+                self.send_body(int(parts[1]), chunk=int(parts[2]), chunked=True)
             else:
                 self.send_error(404)
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
