@@ -1,6 +1,7 @@
 // The local pane of the main window on real temporary folders: listing, tree, path field, the local
 // double-click and the local file operations, through the window's own commands.
 #include "FileOpener.h"
+#include "LocalPaths.h"
 #include "LocalTrash.h"
 #include "MainWindowFixture.h"
 
@@ -127,6 +128,25 @@ private slots:
         QCOMPARE(node, f.pane().tree().computerNode());
     }
 
+    void everyLocalFolderButTheRootHasAParentRow()
+    {
+        Fixture f;
+        QString mount;
+        for (const char *candidate : {"/dev/shm/", "/dev/", "/proc/", "/sys/", "/tmp/", "/home/", "/run/"})
+            if (QFileInfo(candidate).isDir() && LocalPaths::isVolumeRoot(candidate)) {
+                mount = candidate;
+                break;
+            }
+        if (mount.isEmpty())
+            QSKIP("no mount point besides / here");
+        f.list(mount);
+        QVERIFY(f.rows()->rowCount() > 0);
+        QCOMPARE(f.names().first(), QString(".."));
+        QCOMPARE(f.rows()->item(0, 0)->data(FileListView::KeyRole).toString(), LocalPaths::parentKey(mount));
+        f.list("/");
+        QVERIFY(!f.names().contains(".."));
+    }
+
     void doubleClickEntersFoldersAndOpensFiles()
     {
         Fixture f;
@@ -231,6 +251,7 @@ private slots:
         QCOMPARE(f.names(), QStringList{".."});
     }
 
+    // The rules are the local operations' own; here each entry point is seen to keep to them.
     void renamingNeverOverwritesAndFoldersAreMadeOnce()
     {
         Fixture f;
@@ -239,29 +260,21 @@ private slots:
         f.select({"a.txt"});
         f.prompter->inputs << "b.txt";
         f.trigger("menu_crename");
-        QCOMPARE(f.prompter->prompts,
-                 QStringList{"Please enter the new name for a.txt. Do not use the characters / \\ * ':"});
         QCOMPARE(f.names(), QStringList({"..", "a.txt", "b.txt"}));
         QVERIFY(f.prompter->shown.isEmpty()); // a failed rename is silent
         // In place: the label edit renames; a refused one gets its old label back.
         f.rows()->item(1, 0)->setText("c.txt");
         QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
-        for (const char *refused : {"b.txt", ""}) {
-            f.rows()->item(2, 0)->setText(refused);
-            QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
-        }
-        QVERIFY(QFile::exists(f.work + "c.txt"));
+        f.rows()->item(2, 0)->setText("b.txt");
+        QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
+        QCOMPARE(readLocal(f.work + "c.txt"), QByteArray("A"));
         // A folder name that is taken is refused; a new one shows in the list and the tree.
-        f.prompter->inputs << "c.txt"
-                           << "fresh";
+        f.prompter->inputs << "c.txt" << "fresh";
         f.trigger("menu2_mkdir");
         QCOMPARE(f.prompter->messageTexts(), QStringList{"The directory could not be created."});
-        QCOMPARE(f.prompter->shown.first().icon, Prompter::Icon::Critical);
         f.trigger("menu_cmkdir");
-        QVERIFY(QFileInfo(f.work + "fresh").isDir());
         QCOMPARE(f.names(), QStringList({"..", "b.txt", "c.txt", "fresh"}));
         QVERIFY(f.node(f.work + "fresh/"));
-        QCOMPARE(f.prompter->prompts.mid(1), QStringList(2, "Enter the name of the new directory"));
     }
 
     void copyLinkAndTheEditMenu()

@@ -92,16 +92,11 @@ private slots:
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("into"); // where the files land, below <root>/a/b/
-        QTest::newRow("menu") << "menu_download"
-                              << "";
-        QTest::newRow("popup") << "menu1_download"
-                               << "";
-        QTest::newRow("tree") << "menu6_download"
-                              << "";
-        QTest::newRow("drop on a row") << "row"
-                                       << "row/";
-        QTest::newRow("drop on a node") << "node"
-                                        << "node/deeper/";
+        QTest::newRow("menu") << "menu_download" << "";
+        QTest::newRow("popup") << "menu1_download" << "";
+        QTest::newRow("tree") << "menu6_download" << "";
+        QTest::newRow("drop on a row") << "row" << "row/";
+        QTest::newRow("drop on a node") << "node" << "node/deeper/";
     }
     void serverNamesKeepToTheLocalFolder()
     {

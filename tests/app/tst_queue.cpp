@@ -20,12 +20,6 @@ class TestQueue : public QObject
                                               : QStringList();
     }
 
-    bool put(const QString &relative, const QByteArray &data)
-    {
-        QDir().mkpath(QFileInfo(server->pathOf(relative)).path());
-        return server->writeFile(relative, data);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -44,7 +38,7 @@ private slots:
     {
         QFETCH(QString, action);
         QFile::remove(commandsFile());
-        QVERIFY(put("sent/a.txt", "a"));
+        QVERIFY(server->writeFile("sent/a.txt", "a"));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         qsizetype logFrom = 0, receivedFrom = 0;
@@ -80,9 +74,9 @@ private slots:
 
     void threeDownloadsRunInOrderAndEmptyTheQueue()
     {
-        QVERIFY(put("three/one.bin", pattern(100 * 1024, 1)));
-        QVERIFY(put("three/two.bin", pattern(1000, 2)));
-        QVERIFY(put("three/zero.bin", {}));
+        QVERIFY(server->writeFile("three/one.bin", pattern(100 * 1024, 1)));
+        QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)));
+        QVERIFY(server->writeFile("three/zero.bin", {}));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/three/");
@@ -144,7 +138,7 @@ private slots:
     // Folders that are not there yet are made, and the local tree shows them.
     void downloadMakesMissingLocalFolders()
     {
-        QVERIFY(put("down/f.bin", pattern(3000, 5)));
+        QVERIFY(server->writeFile("down/f.bin", pattern(3000, 5)));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/down/");
@@ -157,10 +151,12 @@ private slots:
         QCOMPARE(node->child(0)->text(), QString("deep"));
     }
 
+    // The engine's rule as the window shows it: a file that cannot be opened on either side is
+    // told, nothing is sent for it, and the next entry runs.
     void anOpenFailureIsShownAndTheNextEntryRuns()
     {
-        QVERIFY(put("fail/gone.bin", "soon gone"));
-        QVERIFY(put("fail/kept.bin", "kept"));
+        QVERIFY(server->writeFile("fail/gone.bin", "soon gone"));
+        QVERIFY(server->writeFile("fail/kept.bin", "kept"));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/fail/");
@@ -169,29 +165,15 @@ private slots:
         f.window->queuePane().btnDownload_Click();
         QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file /fail/gone.bin"});
         QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Critical);
-        QCOMPARE(readLocal(f.localPath("kept.bin")), QByteArray("kept"));
         QCOMPARE(QDir(f.local.path()).entryList(QDir::Files), QStringList{"kept.bin"});
-        QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
-    }
-
-    void anUnreadableLocalFileLeavesTheRemoteFileAlone()
-    {
-        QVERIFY(put("keep/v.bin", "remote original"));
-        QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/keep/");
-        QVERIFY(writeLocal(f.localPath("v.bin"), "local"));
-        f.showLocal(f.local.path());
-        // Paused: the entry waits, and the file goes before the queue resumes.
-        f.window->action("menu3_pause")->trigger();
-        selectRows(f.window->ListView3, {"v.bin"});
+        // An upload whose file went before the queue reached it leaves the remote file alone.
+        f.window->queuePane().btnPause_Click();
+        selectRows(f.window->ListView3, {"kept.bin"});
         f.window->queuePane().btnUpload_Click();
-        QCOMPARE(f.queueColumn("stat"), QStringList{"Paused"});
-        QCOMPARE(f.totals(), QString("Queue: Paused 1 files, 5 bytes"));
-        QVERIFY(QFile::remove(f.localPath("v.bin")));
-        f.window->action("menu_resume")->trigger();
-        QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file " + f.localPath("v.bin")});
-        QCOMPARE(server->readFile("keep/v.bin"), QByteArray("remote original"));
+        QVERIFY(QFile::remove(f.localPath("kept.bin")));
+        f.window->queuePane().btnResume_Click();
+        QCOMPARE(f.prompter->messageTexts().last(), "Could not open file " + f.localPath("kept.bin"));
+        QCOMPARE(server->readFile("fail/kept.bin"), QByteArray("kept"));
         QVERIFY(f.commands("STOR").isEmpty());
         QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
     }
@@ -201,7 +183,7 @@ private slots:
     void folderTreesBothWaysFromTheTrees()
     {
         for (const char *file : {"rt/x", "rt/sub/y", "rt/sub/deeper/z", "rt/bad\\name"})
-            QVERIFY(put(file, file));
+            QVERIFY(server->writeFile(file, file));
         QVERIFY(QDir().mkpath(server->pathOf("rt/hollow")));
         QueueWindow f;
         QVERIFY(f.connect(*server));

@@ -1,5 +1,7 @@
-// Renaming, deleting and creating on the server, raw commands and the password change,
-// against a real local FTP server.
+// Renaming, deleting and creating on the server, raw commands and the password change; listings
+// that say what really happened: a folder that cannot be entered is reported and the panes stay on
+// one that exists; requests made while the connection is held wait their turn or are refused.
+// Against a local server, a slow one where timing matters.
 #include "MainWindowFixture.h"
 #include "RemoteOperations.h"
 #include "formpass.h"
@@ -14,7 +16,7 @@ class TestRemoteOperations : public QObject
     Q_OBJECT
 
     QTemporaryDir recordDir;
-    std::unique_ptr<TestFtpServer> server;
+    std::unique_ptr<TestFtpServer> server, slow;
 
     static void select(MainWindowFixture &f, const QStringList &names) { selectRows(f.window->ListView1, names); }
     static void goTo(MainWindowFixture &f, const QString &folder)
@@ -36,6 +38,19 @@ class TestRemoteOperations : public QObject
                 replies << lines[i];
         return replies;
     }
+    // The lines logged after the last line equal to `command`, up to the next command line.
+    static QStringList answerTo(const QStringList &lines, const QString &command)
+    {
+        const int at = lines.lastIndexOf(command);
+        QStringList answer;
+        for (int i = at + 1; at >= 0 && i < lines.size() && !lines[i].startsWith("Command: "); ++i)
+            answer << lines[i];
+        return answer;
+    }
+    static QString currentNodeKey(const MainWindowFixture &f)
+    {
+        return f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString();
+    }
     RemoteOperations &ops(MainWindowFixture &f) { return f.window->remoteOperations(); }
     bool exists(const QString &relative) const { return QFileInfo::exists(server->pathOf(relative)); }
 
@@ -45,6 +60,98 @@ private slots:
         server = std::make_unique<TestFtpServer>(
             QStringList{"--record", recordDir.filePath("pswd.txt"), "--refuse-rmd", "stubborn"});
         QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
+        for (const char *name : {"gone/x.txt", "keep/y.txt", "lp/q/z.txt", "lp/w.txt"})
+            QVERIFY(server->writeFile(name, name));
+        slow = std::make_unique<TestFtpServer>(
+            QStringList{"--no-mlsd", "--delay", "LIST", "0.8", "--delay", "DELE", "0.3"});
+        QVERIFY2(slow->isRunning(), qPrintable(slow->errorText()));
+        for (const char *name : {"pub/inpub.txt", "d/f1.txt", "d/f2.txt", "d/f3.txt", "top.txt"})
+            QVERIFY(slow->writeFile(name, name));
+    }
+
+    void aFolderThatCannotBeEnteredIsReportedAndLeft()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        QStandardItem *gone = nodeWithKey(f.window->remoteTree, "/gone/");
+        QVERIFY(gone);
+        QVERIFY(QDir(server->pathOf("gone")).removeRecursively());
+        f.window->remotePane().TreeView2_NodeClick(gone->index());
+        const QStringList answer = answerTo(f.logLines(), "Command: CWD /gone/");
+        QVERIFY2(!answer.isEmpty() && answer.first().startsWith("550"), qPrintable(answer.join('|')));
+        QVERIFY(f.loggedInRed(answer.first()));
+        QVERIFY(!answer.contains("Directory listing successfully completed."));
+        // Back on the folder listed before, everything showing it.
+        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/"));
+        QCOMPARE(currentNodeKey(f), QString("/"));
+        QVERIFY(f.remoteRow("keep") >= 0);
+        QVERIFY(f.remoteRow("gone") < 0);
+        QVERIFY(!nodeWithKey(f.window->remoteTree, "/gone/"));
+        QCOMPARE(f.status(), QString("Ready."));
+
+        // The listed folder itself went: its nearest parent that exists is shown.
+        f.typeRemote("/lp/q/");
+        QCOMPARE(f.remoteNames(), QStringList({"..", "z.txt"}));
+        QVERIFY(QDir(server->pathOf("lp/q")).removeRecursively());
+        f.window->remotePane().menu_refresh_server_Click();
+        QCOMPARE(f.state.currentRemoteFolder, QString("/lp/"));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/lp/"));
+        QCOMPARE(currentNodeKey(f), QString("/lp/"));
+        QCOMPARE(f.remoteNames(), QStringList({"..", "w.txt"}));
+    }
+
+    void connectingAgainDuringASlowListingListsTheNewConnection()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*slow));
+        FtpSession *first = f.state.session;
+        f.prompter->answers = {Prompter::Answer::Ok};
+        QTimer::singleShot(300, f.window.get(), [&f] { f.window->remotePane().btnConnect_Click(); });
+        f.window->remotePane().menu_refresh_server_Click();
+        QVERIFY(f.state.connected());
+        QVERIFY(f.state.session != first);
+        QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("pub") >= 0, 10000);
+        QTRY_COMPARE(f.status(), QString("Ready."));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/"));
+    }
+
+    void anotherFolderAskedForDuringASlowListingIsListedAfterIt()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*slow));
+        QStandardItem *pub = nodeWithKey(f.window->remoteTree, "/pub/");
+        QVERIFY(pub);
+        QTimer::singleShot(300, f.window.get(),
+                           [&f, pub] { f.window->remotePane().TreeView2_NodeClick(pub->index()); });
+        f.window->remotePane().menu_refresh_server_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("inpub.txt") >= 0, 10000);
+        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
+        QTRY_COMPARE(f.status(), QString("Ready."));
+        QCOMPARE(f.window->txtDirectory->text(), QString("/pub/"));
+        QCOMPARE(currentNodeKey(f), QString("/pub/"));
+    }
+
+    void remoteCommandsWaitForTheExchangeUnderWay()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*slow));
+        selectRows(f.window->ListView1, {"d"});
+        RemoteOperations &ops = f.window->remoteOperations();
+        // A second Delete and a raw command while the first delete pass runs.
+        QTimer::singleShot(100, f.window.get(), [&ops] { ops.btnDelete_Click(); });
+        f.prompter->inputs = {"NOOP"};
+        QTimer::singleShot(150, f.window.get(), [&ops] { ops.menu_cmd_Click(); });
+        f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
+        ops.btnDelete_Click();
+        QTRY_VERIFY(!QFileInfo::exists(slow->pathOf("d")));
+        // The question of the first Delete only: the second was refused while the first ran.
+        QVERIFY2(f.prompter->shown.size() == 1, qPrintable(f.prompter->messageTexts().join('|')));
+        for (const char *file : {"f1.txt", "f2.txt", "f3.txt"})
+            QCOMPARE(f.logLines().count(QString("Command: DELE ") + file), 1);
+        QCOMPARE(f.prompter->inputs, QStringList({"NOOP"})); // never asked: the connection was held
+        QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("top.txt") >= 0, 10000);
+        QVERIFY(f.remoteRow("d") < 0);
     }
 
     void deletesAThreeLevelTreeDepthFirst()

@@ -61,20 +61,12 @@ private slots:
         QVERIFY(!f.logText().contains(server->password()));
         QVERIFY(!readLocal(f.state.currentLogFile).contains(server->password().toUtf8()));
 
-        // Connecting again, answered Cancel, changes nothing.
-        const QString log = f.logText();
-        const QStringList rows = f.remoteNames();
+        // Connecting again (Cancel is tested with the fields it restores), OK: the old connection goes
+        // without QUIT, the log starts afresh with the new greeting.
         FtpSession *session = f.state.session;
-        f.prompter->answers = {Prompter::Answer::Cancel};
-        f.window->action("menu_qconnect")->trigger();
-        QCOMPARE(f.prompter->shown.size(), 1);
-        QVERIFY(f.prompter->shown[0].text.startsWith("You are already connected on a server."));
-        QCOMPARE(f.logText(), log);
-        QCOMPARE(f.remoteNames(), rows);
-        QCOMPARE(f.state.session, session);
-        // OK: the old connection goes without QUIT, the log starts afresh with the new greeting.
         f.prompter->answers = {Prompter::Answer::Ok};
-        f.window->remotePane().btnConnect_Click();
+        f.window->action("menu_qconnect")->trigger();
+        QVERIFY(f.prompter->shown.value(0).text.startsWith("You are already connected on a server."));
         QVERIFY(f.state.connected() && f.state.session != session);
         QVERIFY(f.logLines().first().startsWith("220"));
         QVERIFY(!f.logText().contains("QUIT"));
@@ -84,10 +76,10 @@ private slots:
         f.prompter->answers = {Prompter::Answer::Cancel};
         f.window->action("menu_disconnect")->trigger();
         QVERIFY(f.state.connected());
-        QCOMPARE(f.prompter->shown.size(), 3);
+        QCOMPARE(f.prompter->shown.size(), 2);
         f.window->ListView2->model()->removeRows(0, 1);
         f.window->action("menu_disconnect")->trigger();
-        QCOMPARE(f.prompter->shown.size(), 3);
+        QCOMPARE(f.prompter->shown.size(), 2);
         QVERIFY(!f.state.connected() && !f.state.queueRunning);
         QVERIFY(f.logLines().contains("Command: QUIT"));
         QCOMPARE(f.logLines().last(), QString("Disconnected from server."));
@@ -173,8 +165,6 @@ private slots:
         QCOMPARE(f.remoteNames().first(), QString(".."));
         QCOMPARE(f.remoteRows()->item(0, 0)->data(FileListView::KeyRole).toString(), QString(""));
         QCOMPARE(f.remoteCell("..", "type") + f.remoteCell("..", "tsize"), QString("Parent directory4096"));
-        QCOMPARE(f.remoteRows()->item(f.remoteRow("docs"), 0)->data(FileListView::KeyRole).toString(),
-                 QString("/pub/docs"));
         QCOMPARE(f.remoteCell("docs", "type"), QString("Directory"));
         QCOMPARE(f.remoteCell("exact.bin", "tsize"), QString("4096")); // like a folder
         QCOMPARE(f.remoteCell("big.dat", "size") + '|' + f.remoteCell("big.dat", "tsize"),

@@ -117,59 +117,40 @@ void TestPaneLayout::startOnSmallScreens()
     }
 }
 
+// One row per limit: the move to it is made, and, where `bounded`, one twip further is refused.
 void TestPaneLayout::moves_data()
 {
     QTest::addColumn<QList<QPoint>>("before");
     QTest::addColumn<int>("splitter");
     QTest::addColumn<int>("offset");
-    QTest::addColumn<bool>("moved");
-    QTest::addColumn<int>("witness");
+    QTest::addColumn<bool>("bounded");
+    QTest::addColumn<int>("witness"); // -1: the move itself is refused
     QTest::addColumn<TwipRect>("expected");
     const auto none = QList<QPoint>();
-    const TwipRect unused;
+    const auto higherS4 = drags({{4, -1000}, {2, 500}});
+    const int s1 = L::RichTextBox1, tv1 = L::TreeView1, tv2 = L::TreeView2, lv1 = L::ListView1, lv3 = L::ListView3;
 
-    QTest::addRow("s1 up to the log's top")
-        << none << 1 << -1560 << true << int(L::RichTextBox1) << TwipRect{0, 960, 19200, 0};
-    QTest::addRow("s1 above 960") << none << 1 << -1561 << false << 0 << unused;
-    QTest::addRow("s1 down onto s2 and s4")
-        << none << 1 << 3420 << true << int(L::ListView3) << TwipRect{0, 6000, 9570, 0};
-    QTest::addRow("s1 past s2 and s4") << none << 1 << 3421 << false << 0 << unused;
-    QTest::addRow("s1 stops at the higher s4")
-        << drags({{4, -1000}, {2, 500}}) << 1 << 2420 << true << int(L::ListView1) << TwipRect{9630, 5000, 9570, 0};
-    QTest::addRow("s1 past the higher s4") << drags({{4, -1000}, {2, 500}}) << 1 << 2421 << false << 0 << unused;
+    QTest::addRow("s1 up to the log's top") << none << 1 << -1560 << true << s1 << TwipRect{0, 960, 19200, 0};
+    QTest::addRow("s1 down onto s2 and s4") << none << 1 << 3420 << true << lv3 << TwipRect{0, 6000, 9570, 0};
+    QTest::addRow("s1 stops at the higher s4") << higherS4 << 1 << 2420 << true << lv1 << TwipRect{9630, 5000, 9570, 0};
     QTest::addRow("s1 drags splitter3 along")
-        << none << 1 << 1000 << true << int(L::splitter3) << TwipRect{9570, 3580, 60, 5420};
-
-    QTest::addRow("s2 up to s1") << none << 2 << -3420 << true << int(L::ListView3) << TwipRect{0, 2580, 9570, 0};
-    QTest::addRow("s2 past s1") << none << 2 << -3421 << false << 0 << unused;
-    QTest::addRow("s2 down to the path field")
-        << none << 2 << 2565 << true << int(L::TreeView1) << TwipRect{0, 8625, 9570, 0};
-    QTest::addRow("s2 into the path field") << none << 2 << 2566 << false << 0 << unused;
-
-    QTest::addRow("s4 up to s1") << none << 4 << -3420 << true << int(L::ListView1) << TwipRect{9630, 2580, 9570, 0};
-    QTest::addRow("s4 past s1") << none << 4 << -3421 << false << 0 << unused;
-    QTest::addRow("s4 down to the path field")
-        << none << 4 << 2565 << true << int(L::TreeView2) << TwipRect{9630, 8625, 9570, 0};
-    QTest::addRow("s4 into the path field") << none << 4 << 2566 << false << 0 << unused;
-
+        << none << 1 << 1000 << false << int(L::splitter3) << TwipRect{9570, 3580, 60, 5420};
+    QTest::addRow("s2 up to s1") << none << 2 << -3420 << true << lv3 << TwipRect{0, 2580, 9570, 0};
+    QTest::addRow("s2 down to the path field") << none << 2 << 2565 << true << tv1 << TwipRect{0, 8625, 9570, 0};
+    QTest::addRow("s4 up to s1") << none << 4 << -3420 << true << lv1 << TwipRect{9630, 2580, 9570, 0};
+    QTest::addRow("s4 down to the path field") << none << 4 << 2565 << true << tv2 << TwipRect{9630, 8625, 9570, 0};
     QTest::addRow("s3 to the far left") << none << 3 << -9570 << true << int(L::txtLocal) << TwipRect{0, 8625, 0, 375};
-    QTest::addRow("s3 past the left edge") << none << 3 << -9571 << false << 0 << unused;
     QTest::addRow("s3 to W - 60") << none << 3 << 9570 << true << int(L::txtDirectory) << TwipRect{19200, 8625, 0, 375};
-    QTest::addRow("s3 past the right edge") << none << 3 << 9571 << false << 0 << unused;
-    QTest::addRow("s3 a little right") << none << 3 << 100 << true << int(L::splitter4)
-                                       << TwipRect{9730, 6000, 9470, 60};
-
+    QTest::addRow("s3 a little right")
+        << none << 3 << 100 << false << int(L::splitter4) << TwipRect{9730, 6000, 9470, 60};
     QTest::addRow("s5 up to 375 below the lower s2")
-        << drags({{2, 1000}}) << 5 << -1565 << true << int(L::TreeView1) << TwipRect{0, 7060, 9570, 0};
-    QTest::addRow("s5 into the lower s2's path field") << drags({{2, 1000}}) << 5 << -1566 << false << 0 << unused;
+        << drags({{2, 1000}}) << 5 << -1565 << true << tv1 << TwipRect{0, 7060, 9570, 0};
     QTest::addRow("s5 up keeps the other tree")
-        << drags({{2, 1000}}) << 5 << -1565 << true << int(L::TreeView2) << TwipRect{9630, 6060, 9570, 1000};
-    QTest::addRow("s5 down to the status bar")
-        << none << 5 << 2265 << true << int(L::ListView2) << TwipRect{0, 11325, 19200, 0};
-    QTest::addRow("s5 past the status bar") << none << 5 << 2266 << false << 0 << unused;
-
-    QTest::addRow("splitter 0") << none << 0 << 0 << false << 0 << unused;
-    QTest::addRow("splitter 6") << none << 6 << 0 << false << 0 << unused;
+        << drags({{2, 1000}}) << 5 << -1565 << false << tv2 << TwipRect{9630, 6060, 9570, 1000};
+    QTest::addRow("s5 down to the status bar") << none << 5 << 2265 << true << int(L::ListView2)
+                                               << TwipRect{0, 11325, 19200, 0};
+    QTest::addRow("splitter 0") << none << 0 << 0 << false << -1 << TwipRect();
+    QTest::addRow("splitter 6") << none << 6 << 0 << false << -1 << TwipRect();
 }
 
 void TestPaneLayout::moves()
@@ -177,7 +158,7 @@ void TestPaneLayout::moves()
     QFETCH(QList<QPoint>, before);
     QFETCH(int, splitter);
     QFETCH(int, offset);
-    QFETCH(bool, moved);
+    QFETCH(bool, bounded);
     QFETCH(int, witness);
     QFETCH(TwipRect, expected);
 
@@ -185,9 +166,13 @@ void TestPaneLayout::moves()
     for (const QPoint &m : before)
         QVERIFY(l.moveSplitter(m.x(), m.y()));
     const PaneLayout old = l;
-
-    QCOMPARE(l.moveSplitter(splitter, offset), moved);
-    if (!moved) {
+    if (bounded) {
+        PaneLayout further = l;
+        QVERIFY(!further.moveSplitter(splitter, offset < 0 ? offset - 1 : offset + 1));
+        QVERIFY(further == old);
+    }
+    QCOMPARE(l.moveSplitter(splitter, offset), witness >= 0);
+    if (witness < 0) {
         QVERIFY(l == old);
         return;
     }
