@@ -330,24 +330,17 @@ private slots:
 
     void mlsdLines()
     {
-        auto file = FtpListParser::parseMlsd("type=file;size=6442450944;modify=20240131100503;perm=r; a b.txt");
-        QVERIFY(file);
-        QCOMPARE(file->name, QByteArray("a b.txt"));
-        QCOMPARE(file->size, 6442450944LL);
-        QCOMPARE(file->lastWrite, QDateTime(QDate(2024, 1, 31), QTime(10, 5, 3), Qt::UTC).toLocalTime());
-        auto folder = FtpListParser::parseMlsd("Type=dir;Modify=20240131100503.123;UNIX.mode=0755; sub");
-        QVERIFY(folder && folder->isFolder && folder->name == "sub");
-        // Some servers put a TAB between the facts and the name.
-        auto tabbed = FtpListParser::parseMlsd("type=file;size=12;\tquarterly report.pdf");
-        QVERIFY(tabbed && tabbed->name == "quarterly report.pdf" && tabbed->size == 12);
-        QVERIFY(!FtpListParser::parseMlsd("type=cdir; /home"));
-        QVERIFY(!FtpListParser::parseMlsd("type=pdir; .."));
-        QVERIFY(!FtpListParser::parseMlsd("size=12; no type"));
-        QVERIFY(!FtpListParser::parseMlsd("nonsense"));
-        QCOMPARE(FtpListParser::parseMlsd("type=file;size=-5; minus")->size, 0);
-        auto link = FtpListParser::parseMlsd("type=OS.unix=slink:/x;size=3; link");
-        QVERIFY(link && !link->isFolder && link->isLink && !link->lastWrite.isValid());
-        QVERIFY(FtpListParser::parseMlsd("type=OS.unix=symlink; pub")->isLink);
+        const QDateTime modified = QDateTime(QDate(2024, 1, 31), QTime(10, 5, 3), Qt::UTC).toLocalTime();
+        const QList<std::pair<QByteArray, std::optional<Line>>> lines = {
+            {"type=file;size=6442450944;modify=20240131100503;perm=r; a b.txt", f("a b.txt", 6442450944, modified)},
+            {"Type=dir;Modify=20240131100503.123;UNIX.mode=0755; sub", d("sub", modified)},
+            {"type=file;size=12;\tquarterly report.pdf", f("quarterly report.pdf", 12, 0)}, // a TAB, not a blank
+            {"type=file;size=-5; minus", f("minus", 0, 0)},
+            {"type=OS.unix=slink:/x;size=3; link", Line{"link", false, true, 3, {}}},
+            {"type=OS.unix=symlink; pub", Line{"pub", false, true, 0, {}}},
+            {"type=cdir; /home", {}}, {"type=pdir; ..", {}}, {"size=12; no type", {}}, {"nonsense", {}}};
+        for (const auto &[line, expected] : lines)
+            compare(FtpListParser::parseMlsd(line), expected);
     }
 
     // A line longer than any server writes is dropped as it arrives, in however many pieces; the
