@@ -38,12 +38,6 @@ public:
     }
 };
 
-void setTime(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
-}
-
 // A folder with hidden, read-only and nested entries, and a link to a folder outside it.
 void fillTree(const QString &top, const QString &outside)
 {
@@ -184,7 +178,9 @@ private slots:
         const QString from = t.folder("copy-from");
         fillTree(from, outside);
         const QDateTime old = QDateTime::currentDateTime().addDays(-30);
-        setTime(from + ".hidden", old);
+        QFile hidden(from + ".hidden");
+        QVERIFY(hidden.open(QIODevice::ReadWrite) && hidden.setFileTime(old, QFileDevice::FileModificationTime));
+        hidden.close();
         const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
         QVERIFY(QFile::setPermissions(from, mode));
         const QString to = t / "copy-to";

@@ -126,7 +126,6 @@ private slots:
             QVERIFY(t.open());
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.bin"});
-
     }
 
     void downloadTargetMakesFoldersAndKeepsAStoppedNewFile()
@@ -155,9 +154,7 @@ private slots:
     {
         TempTree dir;
         const QString target = dir / "f.bin";
-        QByteArray data(5 * 1024 * 1024 + 3, Qt::Uninitialized);
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char((i * 13) ^ (i >> 11));
+        const QByteArray data = pattern(5 * 1024 * 1024 + 3);
         DownloadTarget t(target);
         QVERIFY(t.open());
         const qsizetype sizes[] = {100, 70'000, 1, 65'536, 200'000, 3 * 1024 * 1024, 1000, 4096};

@@ -61,7 +61,7 @@ private slots:
         QVERIFY(QDir(server.rootPath()).mkdir("up"));
         QVERIFY(server.writeFile("up/f.bin", "the server's own copy\n"));
         QueueRun q;
-        QVERIFY(q.open(loginOptions(server.port(), server.user(), server.password())));
+        QVERIFY(q.open(FtpTestKit::options(server)));
         TempTree dir;
         const QByteArray fresh = pattern(8 * 1024 * 1024);
         q.upload(dir.file("f.bin", fresh), "/up/f.bin");
@@ -89,7 +89,7 @@ private slots:
         peer.files = {{"/d/a.bin", "old a"}, {"/d/b.bin", "old b"}};
         peer.targets = {"/d/a.bin", "/d/b.bin"};
         QueueRun q;
-        QVERIFY(q.open(loginOptions(peer.port())));
+        QVERIFY(q.open(peer.options()));
         q.host.questions.choices = {answer};
         TempTree dir;
         for (const QString name : {"a.bin", "b.bin"})
@@ -112,7 +112,7 @@ private slots:
         FakeFolderPeer peer;
         peer.quirks = {"drop-stor"};
         QueueRun q;
-        QVERIFY(q.open(loginOptions(peer.port())));
+        QVERIFY(q.open(peer.options()));
         TempTree dir;
         q.upload(dir.file("f.bin", pattern(16 * 1024 * 1024)), "/d/f.bin");
         q.run();
@@ -145,8 +145,7 @@ private slots:
         const QByteArray data = pattern(1000000);
         QVERIFY(server.writeFile("big.bin", data));
         QueueRun q;
-        FtpOptions options = loginOptions(server.port(), server.user(), server.password());
-        options.security = FtpSecurity::Explicit;
+        FtpOptions options = FtpTestKit::options(server, true, FtpSecurity::Explicit);
         options.trustedCertificate = cert.sha256;
         QVERIFY2(q.open(options), qPrintable(q.session.lastResponseInfo()));
         QVERIFY(q.session.protectsData());
@@ -185,7 +184,7 @@ private slots:
             return listing(level < depth ? kFileLine + "a\r\n" + kFolderLine + "d\r\n" : kFileLine + "a\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(loginOptions(peer.port())));
+        QVERIFY(session.open(peer.options()));
         const Walk walk(session, "/t/", "/l/t/", true);
         if (refusedAt < 0) {
             QVERIFY2(walk.whole, qPrintable(walk.problems.join('\n')));
@@ -213,7 +212,7 @@ private slots:
                            QByteArray(200, 'd') + "\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(loginOptions(peer.port())));
+        QVERIFY(session.open(peer.options()));
         TempTree dir;
         const Walk walk(session, "/", dir.path() + "/", true);
         QVERIFY(!walk.whole);
@@ -257,7 +256,7 @@ private slots:
             return listing(kFileLine + "b\r\n" + link + "again -> /t\r\n");
         });
         FtpSession session;
-        QVERIFY(session.open(loginOptions(peer.port())));
+        QVERIFY(session.open(peer.options()));
         const Walk walk(session, "/t/", "/l/t/");
         QVERIFY(walk.whole);
         if (realPwd) {

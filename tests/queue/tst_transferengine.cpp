@@ -20,11 +20,6 @@ using namespace TestSupport;
 
 namespace {
 
-Steps sending(const QByteArray &data, const QByteArray &reply = "226 Done.\r\n")
-{
-    return {Peer::reply("150 Sending.\r\n"), Peer::data(data), Peer::closeData(), Peer::reply(reply)};
-}
-
 // A download through the engine from a scripted peer, into a temporary folder.
 struct Download : QueueRun
 {
@@ -32,7 +27,7 @@ struct Download : QueueRun
     TempTree dir;
     QString local = dir / "f.bin";
 
-    bool start() { return open(loginOptions(peer.port())); }
+    bool start() { return open(peer.options()); }
     void get(const QString &to, qint64 listed, const QString &remote = "/f.bin")
     {
         download(to, remote, listed);
@@ -56,23 +51,20 @@ private slots:
         QTest::addColumn<Steps>("script");
         QTest::addColumn<int>("room");          // on the disk; 0 = enough
         QTest::addColumn<QByteArray>("result"); // the file afterwards; empty = the old one stays
-        const QByteArray partial = "partial";
-        QTest::newRow("426 after part") << "f.bin" << qint64(7) << sending(partial, "426 Connection lost.\r\n") << 0
-                                        << QByteArray();
-        QTest::newRow("short of listed") << "f.bin" << qint64(10) << sending("abc") << 0 << QByteArray();
-        QTest::newRow("ascii short of listed") << "f.txt" << qint64(10) << sending("a\r\nb") << 0 << QByteArray();
-        QTest::newRow("short of the 150 reply")
-            << "f.bin" << qint64(0)
-            << Steps{Peer::reply("150 Sending f.bin (10 bytes).\r\n"), Peer::data("abc"), Peer::closeData(),
-                     Peer::reply("226 Done.\r\n")}
-            << 0 << QByteArray();
-        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4) << sending("a\r\nb") << 0 << QByteArray("a\nb");
+        const Steps lost = Peer::sending("partial", "150 Sending.\r\n", "426 Connection lost.\r\n");
+        QTest::newRow("426 after part") << "f.bin" << qint64(7) << lost << 0 << QByteArray();
+        QTest::newRow("short of listed") << "f.bin" << qint64(10) << Peer::sending("abc") << 0 << QByteArray();
+        QTest::newRow("ascii short of listed") << "f.txt" << qint64(10) << Peer::sending("a\r\nb") << 0 << QByteArray();
+        const Steps announced = Peer::sending("abc", "150 Sending f.bin (10 bytes).\r\n");
+        QTest::newRow("short of the 150 reply") << "f.bin" << qint64(0) << announced << 0 << QByteArray();
+        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4) << Peer::sending("a\r\nb") << 0 << QByteArray("a\nb");
         // The part file is written in chunks of 1 MiB: the disk fills during the transfer, at the
         // very last write, and half way through the last write.
         for (const auto &[tag, size, room] : {std::tuple{"full during the transfer", 3 << 20, 3 << 19},
                                               std::tuple{"full at the last write", 300 << 10, 100 << 10},
                                               std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
-            QTest::newRow(tag) << "f.bin" << qint64(size) << sending(QByteArray(size, 'r')) << room << QByteArray();
+            QTest::newRow(tag) << "f.bin" << qint64(size) << Peer::sending(QByteArray(size, 'r')) << room
+                               << QByteArray();
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
     {
@@ -107,7 +99,7 @@ private slots:
     void theUsersFilesAreRespected()
     {
         Download d;
-        d.peer.on("RETR", sending("new content"));
+        d.peer.on("RETR", Peer::sending("new content"));
         QVERIFY(d.start());
         writeFile(d.local, "old");
         writeFile(d.local + ".part", "mine");
@@ -131,7 +123,7 @@ private slots:
         for (const qint32 size : {0, 1, 2, 3}) {
             Download d;
             d.host.transferSettings.downloadBufferSize = size;
-            d.peer.on("RETR", sending("0123456789"));
+            d.peer.on("RETR", Peer::sending("0123456789"));
             QVERIFY(d.start());
             d.get(d.local, 10);
             QVERIFY2(d.verdict() == "Transfer complete.", qPrintable(QString::number(size)));
@@ -166,7 +158,7 @@ private slots:
     void aLocalNameTooLongForTheDiskIsRefusedBeforeTheDownload()
     {
         Download d;
-        d.peer.on("RETR", sending("data"));
+        d.peer.on("RETR", Peer::sending("data"));
         QVERIFY(d.start());
         const QString local = d.dir / QString(300, 'n');
         d.get(local, 4, "/f");
@@ -182,7 +174,7 @@ private slots:
     {
         Download d;
         d.peer.on("SIZE", {Peer::reply("213 10\r\n")});
-        d.peer.on("RETR", sending("0123456789"));
+        d.peer.on("RETR", Peer::sending("0123456789"));
         QVERIFY(d.start());
         d.get(d.local, 26);
         QCOMPARE(d.verdict(), QString("Transfer complete."));
@@ -209,7 +201,7 @@ private slots:
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
         QVERIFY(server.writeFile("big.bin", up ? "precious" : data));
         QueueRun q;
-        QVERIFY(q.open(loginOptions(server.port(), server.user(), server.password())));
+        QVERIFY(q.open(FtpTestKit::options(server)));
         q.host.transferSettings = {TransferSettings::Binary, TransferSettings::Binary, kBlock, kBlock, {}};
         TempTree local;
         const QString file = local / "big.bin";

@@ -93,10 +93,10 @@ void ScriptedFtpPeer::next()
     }
 }
 
-QList<ScriptedFtpPeer::Step> ScriptedFtpPeer::sending(const QByteArray &data, const QByteArray &preliminary)
+QList<ScriptedFtpPeer::Step> ScriptedFtpPeer::sending(const QByteArray &data, const QByteArray &preliminary,
+                                                      const QByteArray &final)
 {
-    return {reply(preliminary), ScriptedFtpPeer::data(data), closeData(), wait(30),
-            reply("226 Transfer complete.\r\n")};
+    return {reply(preliminary), ScriptedFtpPeer::data(data), closeData(), wait(30), reply(final)};
 }
 
 FtpOptions ScriptedFtpPeer::options(int timeoutMs, const QString &password) const

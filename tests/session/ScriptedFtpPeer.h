@@ -28,8 +28,9 @@ public:
     static Step closeData() { return {Step::CloseData, {}}; }
     static Step closeControl() { return {Step::CloseControl, {}}; }
     static Step wait(int ms) { return {Step::Wait, {}, ms}; }
-    // A server's answer to RETR or LIST: the preliminary reply, the data, its end, then 226.
-    static QList<Step> sending(const QByteArray &data, const QByteArray &preliminary = "150 Here.\r\n");
+    // A server's answer to RETR or LIST: the preliminary reply, the data, its end, then the final reply.
+    static QList<Step> sending(const QByteArray &data, const QByteArray &preliminary = "150 Here.\r\n",
+                               const QByteArray &final = "226 Transfer complete.\r\n");
 
     ScriptedFtpPeer();
     quint16 port() const { return m_control.serverPort(); }

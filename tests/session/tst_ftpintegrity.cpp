@@ -314,9 +314,8 @@ private slots:
         const Peer::Step sending = Peer::reply("150 Sending.\r\n");
         QTest::newRow("LIST 450") << QByteArray("LIST") << Steps{Peer::reply("450 Folder busy.\r\n")} << 450;
         QTest::newRow("RETR 425") << QByteArray("RETR") << Steps{Peer::reply("425 No data connection.\r\n")} << 425;
-        QTest::newRow("RETR 451 after the data")
-            << QByteArray("RETR") << Steps{sending, Peer::data("abc"), Peer::closeData(), Peer::reply("451 Error.\r\n")}
-            << 451;
+        const Steps error = Peer::sending("abc", "150 Sending.\r\n", "451 Error.\r\n");
+        QTest::newRow("RETR 451 after the data") << QByteArray("RETR") << error << 451;
         const Steps early{sending, Peer::data("0123456789"), Peer::wait(200), Peer::data("abcdef"), Peer::closeData(),
                           Peer::reply("226 Done.\r\n")};
         QTest::newRow("RETR closed before the end") << QByteArray("RETR") << early << 226;

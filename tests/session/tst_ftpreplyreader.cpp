@@ -36,12 +36,10 @@ class TestFtpReplyReader : public QObject
 
 private:
     // Feeds the stream in two pieces split at the given offset.
-    static QList<FtpReply> readSplit(const QByteArray &stream, qsizetype at, bool *ok = nullptr)
+    static QList<FtpReply> readSplit(const QByteArray &stream, qsizetype at, bool &ok)
     {
         FtpReplyReader reader;
-        bool fine = reader.feed(stream.left(at)) && reader.feed(stream.mid(at));
-        if (ok)
-            *ok = fine;
+        ok = reader.feed(stream.left(at)) && reader.feed(stream.mid(at));
         QList<FtpReply> replies;
         while (reader.hasReply())
             replies.append(reader.takeReply());
@@ -77,7 +75,7 @@ private slots:
         QFETCH(QList<QByteArray>, texts);
         for (qsizetype at = 0; at <= stream.size(); ++at) {
             bool ok = false;
-            const QList<FtpReply> replies = readSplit(stream, at, &ok);
+            const QList<FtpReply> replies = readSplit(stream, at, ok);
             QVERIFY(ok);
             QCOMPARE(replies.size(), codes.size());
             for (qsizetype i = 0; i < replies.size(); ++i) {

@@ -100,8 +100,9 @@ private slots:
     {
         QFETCH(bool, passive);
         QFETCH(FtpSecurity, security);
-        // Required on the server: a client that sent anything secret in clear would be refused.
-        TestFtpServer server(tls({"--tls-required"}));
+        // Required on the server: a client that sent anything secret in clear would be refused, and
+        // every data connection (six in exerciseData) must resume the control connection's session.
+        TestFtpServer server(tls({"--tls-required", "--reuse-required"}));
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
         FtpSession session;
         int asked = 0;
@@ -253,27 +254,6 @@ private slots:
         changed.trustedCertificate = m_other.sha256;
         QVERIFY(session.open(changed));
         QCOMPARE(asked, 1);
-    }
-
-    // Several data connections in a row, each resuming the control connection's session.
-    void serverRequiringSessionReuse_data()
-    {
-        QTest::addColumn<bool>("passive");
-        QTest::newRow("passive") << true;
-        QTest::newRow("active") << false;
-    }
-    void serverRequiringSessionReuse()
-    {
-        QFETCH(bool, passive);
-        TestFtpServer server(tls({"--reuse-required"}));
-        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        FtpSession session;
-        QVERIFY2(session.open(trusted(server, passive)), qPrintable(session.lastResponseInfo()));
-        exerciseData(session, server);
-        for (int i = 0; i < 3; ++i) {
-            QList<FtpEntry> entries;
-            QVERIFY2(session.list(QString(), entries), qPrintable(session.lastResponseInfo()));
-        }
     }
 
     // A download dropped without close_notify after part of the data, and a 226 all the same.

@@ -3,7 +3,7 @@
 // The transfer engine on a queue of its own, for tests that link the queue core: a host that keeps
 // every log line and message, a connection to the server the test gives, and the queue run until
 // the engine returns (it returns when the queue is empty, or when the connection is gone).
-#include "FtpSession.h"
+#include "FtpTestKit.h"
 #include "QueueModel.h"
 #include "ScriptedPrompter.h"
 #include "TransferEngine.h"
@@ -40,18 +40,6 @@ public:
     void pumpEvents() override { QCoreApplication::processEvents(); }
     void waitForEvents(int) override { QCoreApplication::processEvents(); }
 };
-
-inline FtpOptions loginOptions(quint16 port, const QString &user = "user", const QString &password = "pw",
-                               const QString &host = "127.0.0.1")
-{
-    FtpOptions o;
-    o.host = host;
-    o.port = port;
-    o.user = user;
-    o.password = password;
-    o.timeoutMs = 10000;
-    return o;
-}
 
 struct QueueRun
 {
