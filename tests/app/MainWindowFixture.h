@@ -32,22 +32,27 @@
 
 inline const QString NeedsConnection = QStringLiteral("You must be connected to a remote server for this operation.");
 
+inline QStringList namesOf(FileListView *list)
+{
+    QStringList names;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        names << list->model()->item(r, 0)->text();
+    return names;
+}
 inline int rowOf(FileListView *list, const QString &name)
 {
-    for (int r = 0; r < list->model()->rowCount(); ++r)
-        if (list->model()->item(r, 0)->text() == name)
-            return r;
-    return -1;
+    return namesOf(list).indexOf(name);
 }
 
-// Selects the rows of a list by their names, nothing else.
+// Selects the rows of a list by their names, nothing else; the last of them is the current row.
 inline void selectRows(FileListView *list, const QStringList &names)
 {
     QItemSelectionModel *selection = list->selectionModel();
-    selection->clearSelection();
+    selection->clear();
     for (int r = 0; r < list->model()->rowCount(); ++r)
         if (names.contains(list->model()->item(r, 0)->text()))
-            selection->select(list->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->setCurrentIndex(list->model()->index(r, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // A node of the local tree standing for a folder, as a drop target.
@@ -109,13 +114,8 @@ struct MainWindowFixture
     QString status() const { return window->statusPanel("")->text(); }
 
     QStandardItemModel *remoteRows() const { return window->ListView1->model(); }
-    QStringList remoteNames() const
-    {
-        QStringList names;
-        for (int r = 0; r < remoteRows()->rowCount(); ++r)
-            names << remoteRows()->item(r, 0)->text();
-        return names;
-    }
+    QStringList remoteNames() const { return namesOf(window->ListView1); }
+    QStringList localNames() const { return namesOf(window->ListView3); }
     int remoteRow(const QString &name) const { return remoteNames().indexOf(name); }
     QString remoteCell(const QString &name, const QString &columnKey) const
     {
@@ -136,6 +136,11 @@ struct MainWindowFixture
     {
         window->txtDirectory->setText(folder);
         window->remotePane().txtDirectory_KeyPress();
+    }
+    void showLocal(const QString &folder)
+    {
+        state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
+        window->localPane().ClientGetDirectoryContents();
     }
     int queueRows() const { return window->ListView2->model()->rowCount(); }
 };
@@ -161,18 +166,20 @@ struct QueueWindow : MainWindowFixture
     QTemporaryDir local;
 
     QueueWindow() { showLocal(local.path()); }
+    // Connected to the server and listing the remote folder; not connected if the login failed.
+    static std::unique_ptr<QueueWindow> connectedTo(const TestFtpServer &server, const QString &folder)
+    {
+        auto f = std::make_unique<QueueWindow>();
+        if (f->connect(server))
+            f->showRemote(folder);
+        return f;
+    }
 
     QueuePane &queuePane() { return window->queuePane(); }
     TransferEngine &engine() { return window->queuePane().engine(); }
     QString totals() const { return window->statusPanel("queue")->text(); }
     QString localPath(const QString &relative) const { return local.path() + '/' + relative; }
 
-    void showLocal(const QString &folder)
-    {
-        state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
-        window->localPane().ClientGetDirectoryContents();
-    }
-    static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     void typeLocal(const QString &folder)
     {
         window->txtLocal->setText(folder);

@@ -75,8 +75,7 @@ private slots:
     void threeDownloadsRunInOrderAndEmptyTheQueue()
     {
         QVERIFY(server->writeFile("three/one.bin", pattern(100 * 1024, 1)));
-        QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)));
-        QVERIFY(server->writeFile("three/zero.bin", {}));
+        QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)) && server->writeFile("three/zero.bin", {}));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/three/");
@@ -115,8 +114,7 @@ private slots:
     void uploadMakesMissingRemoteFolders()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(writeLocal(f.localPath("up.bin"), pattern(5000, 3)));
+        QVERIFY(f.connect(*server) && writeLocal(f.localPath("up.bin"), pattern(5000, 3)));
         QVERIFY(writeLocal(f.localPath("second.bin"), pattern(10, 4)));
         f.showLocal(f.local.path());
         f.window->queuePane().QueueLocalFile(f.localPath("up.bin"), "/new/sub/f.bin");
@@ -155,8 +153,7 @@ private slots:
     // told, nothing is sent for it, and the next entry runs.
     void anOpenFailureIsShownAndTheNextEntryRuns()
     {
-        QVERIFY(server->writeFile("fail/gone.bin", "soon gone"));
-        QVERIFY(server->writeFile("fail/kept.bin", "kept"));
+        QVERIFY(server->writeFile("fail/gone.bin", "soon gone") && server->writeFile("fail/kept.bin", "kept"));
         QueueWindow f;
         QVERIFY(f.connect(*server));
         f.showRemote("/fail/");
@@ -186,8 +183,7 @@ private slots:
             QVERIFY(server->writeFile(file, file));
         QVERIFY(QDir().mkpath(server->pathOf("rt/hollow")));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(nodeWithKey(f.window->remoteTree, "/rt/"));
+        QVERIFY(f.connect(*server) && nodeWithKey(f.window->remoteTree, "/rt/"));
         f.window->TreeView2->setCurrentIndex(nodeWithKey(f.window->remoteTree, "/rt/")->index());
         f.window->action("menu6_download")->trigger();
         for (const char *file : {"rt/x", "rt/sub/y", "rt/sub/deeper/z"})
