@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 inline const QString NeedsConnection = QStringLiteral("You must be connected to a remote server for this operation.");
@@ -95,6 +96,13 @@ struct MainWindowFixture
         if (!serverField.isEmpty())
             window->txtServer->setText(serverField);
         window->remotePane().btnConnect_Click();
+        return state.connected();
+    }
+
+    bool connectAt(const TestFtpServer &server, const QString &folder)
+    {
+        if (connect(server))
+            showRemote(folder);
         return state.connected();
     }
 
@@ -170,13 +178,13 @@ struct QueueWindow : MainWindowFixture
     static std::unique_ptr<QueueWindow> connectedTo(const TestFtpServer &server, const QString &folder)
     {
         auto f = std::make_unique<QueueWindow>();
-        if (f->connect(server))
-            f->showRemote(folder);
+        f->connectAt(server, folder);
         return f;
     }
 
     QueuePane &queuePane() { return window->queuePane(); }
     TransferEngine &engine() { return window->queuePane().engine(); }
+    static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     QString totals() const { return window->statusPanel("queue")->text(); }
     QString localPath(const QString &relative) const { return local.path() + '/' + relative; }
 
@@ -194,6 +202,17 @@ struct QueueWindow : MainWindowFixture
         return texts;
     }
 };
+
+// Whether an opaque pixel of the picture passes the test.
+inline bool anyPixel(const QPixmap &pixmap, const std::function<bool(const QColor &)> &test)
+{
+    const QImage image = pixmap.toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).alpha() > 128 && test(image.pixelColor(x, y)))
+                return true;
+    return false;
+}
 
 inline QByteArray pattern(qsizetype size, int seed = 1)
 {

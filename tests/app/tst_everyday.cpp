@@ -124,8 +124,7 @@ private slots:
     void everyViewDrawsNamesThatDifferDifferently()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/names/");
+        QVERIFY(f.connectAt(*server, "/names/"));
         f.window->resize(1000, 700);
         f.window->show();
         for (auto mode : {FileListView::Icons, FileListView::SmallIcons, FileListView::List}) {
@@ -152,8 +151,7 @@ private slots:
     void clicksAndKeysEnterFolders()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/pub/");
+        QVERIFY(f.connectAt(*server, "/pub/"));
         f.window->show();
         // A double-click in List view enters the folder; Backspace goes back up; so does Enter.
         f.window->setListViewMode(formmain::Side::Server, FileListView::List);
@@ -202,8 +200,7 @@ private slots:
     void aDropOnTheEmptyPartOfAListGoesIntoItsFolder()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/pub/deep/");
+        QVERIFY(f.connectAt(*server, "/pub/deep/"));
         f.window->show();
         QVERIFY(writeLocal(f.localPath("dropped.txt"), "dropped"));
         f.showLocal(f.local.path());
@@ -294,13 +291,8 @@ private slots:
     void theToolbarsQueueButtonsLookAsTheyWork()
     {
         MainWindowFixture f;
-        const auto saturated = [](const QPixmap &pixmap) {
-            const QImage image = pixmap.toImage();
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    if (image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).hsvSaturation() > 120)
-                        return true;
-            return false;
+        const auto saturated = [](const QPixmap &p) {
+            return anyPixel(p, [](QColor c) { return c.hsvSaturation() > 120; });
         };
         for (const char *key : {"play", "pause", "stop"}) {
             const QAction *button = f.window->Toolbar1->findChild<QAction *>(key);

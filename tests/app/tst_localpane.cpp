@@ -65,9 +65,11 @@ struct Fixture : MainWindowFixture
         QTest::keyClick(window->txtLocal, Qt::Key_Return);
     }
     QStandardItem *node(const QString &folder) const { return pane().tree().folderNode(folder); }
-    QString selectedNodeFolder() const
+    // The folder as the listing, the path field and the tree's selected node show it.
+    QStringList shown() const
     {
-        return LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()));
+        return {state.currentLocalFolder, window->txtLocal->text(),
+                LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()))};
     }
     void selectNode(const QString &folder) const { window->TreeView1->setCurrentIndex(node(folder)->index()); }
     void trigger(const char *name) const { window->action(name)->trigger(); }
@@ -96,14 +98,11 @@ private slots:
     {
         Fixture f;
         const QString documents = m_home.path() + "/Documents/";
-        QCOMPARE(f.state.currentLocalFolder, documents);
-        QCOMPARE(f.window->txtLocal->text(), documents);
+        QCOMPARE(f.shown(), QStringList(3, documents)); // the node of the volumes' branch
         QCOMPARE(f.localNames(), QStringList({"..", "cv.txt", "Letters"}));
         QCOMPARE(f.rows()->item(0)->data(FileListView::KeyRole).toString(), m_home.path());
         const qint64 bytes = 5 + QFileInfo(documents + "Letters").size();
         QCOMPARE(f.window->statusPanel("local")->text(), QString("Local: 2 files, %1 bytes").arg(bytes));
-        // The documents node of the volumes' branch is the selected one.
-        QCOMPARE(f.selectedNodeFolder(), documents);
         QStandardItem *node = f.node(documents);
         while (node->parent() && LocalTree::kindOf(node) != LocalTree::Kind::Computer)
             node = node->parent();
@@ -156,9 +155,7 @@ private slots:
         QVERIFY(writeLocal(f.work + "data/top.txt", "") && QDir().mkpath(f.work + "data/sub"));
         QVERIFY(writeLocal(f.work + "file.txt", "") && QDir().mkpath(f.work + "a/b"));
         f.typePath(f.work + "a//b//");
-        QCOMPARE(f.state.currentLocalFolder, f.work + "a/b/");
-        QCOMPARE(f.window->txtLocal->text(), f.work + "a/b/");
-        QCOMPARE(f.selectedNodeFolder(), f.work + "a/b/"); // every level expanded on the way
+        QCOMPARE(f.shown(), QStringList(3, f.work + "a/b/")); // every level expanded on the way
         for (const QString &bad : {f.work + "missing", f.work + "file.txt", QString("relative/path")}) {
             f.typePath(bad);
             QCOMPARE(f.window->txtLocal->text(), f.work + "a/b/");
@@ -169,9 +166,8 @@ private slots:
         // Collapsing the node above the listed folder lists the node; expanding lists its subfolders afresh.
         f.typePath(f.work + "data/sub/");
         f.window->TreeView1->collapse(f.node(f.work + "data/")->index());
-        QCOMPARE(f.state.currentLocalFolder, f.work + "data/");
+        QCOMPARE(f.shown(), QStringList(3, f.work + "data/"));
         QCOMPARE(f.localNames(), QStringList({"..", "sub", "top.txt"}));
-        QCOMPARE(f.selectedNodeFolder(), f.work + "data/");
         f.window->TreeView1->expand(f.node(f.work + "data/")->index());
         QVERIFY(f.node(f.work + "data/sub/"));
     }
@@ -308,8 +304,7 @@ private slots:
         f.selectNode(f.work + "top/");
         f.trigger("menu5_rename");
         QVERIFY(QFileInfo(f.work + "renamed/made").isDir());
-        QCOMPARE(f.state.currentLocalFolder, f.work + "renamed/");
-        QCOMPARE(f.selectedNodeFolder(), f.work + "renamed/");
+        QCOMPARE(f.shown(), QStringList(3, f.work + "renamed/"));
         // In place; a name that is taken leaves folder and label as they were.
         QDir().mkdir(f.work + "renamed/taken");
         f.node(f.work + "renamed/made/")->setText("edited");

@@ -97,8 +97,7 @@ private slots:
         Window f;
         QVERIFY(QDir(f.target()).mkpath("row") && QDir(f.target()).mkpath("node/deeper"));
         f.showLocal(f.target());
-        QVERIFY(f.connect(*hostile));
-        f.showRemote("/h/");
+        QVERIFY(f.connectAt(*hostile, "/h/"));
         selectRows(f.window->ListView1, {Escape, Back, "good.txt", "tree"});
         const auto node = localNode(f.target() + "node/deeper/");
         DragDrop &drops = f.window->dragDrop();
@@ -145,8 +144,7 @@ private slots:
     void backslashFoldersAreOrdinaryOnTheServer()
     {
         Window f;
-        QVERIFY(f.connect(*hostile));
-        f.showRemote("/del/");
+        QVERIFY(f.connectAt(*hostile, "/del/"));
         QStandardItem *node = nodeWithKey(f.window->remoteTree, "/del/a\\b/");
         QVERIFY(node);
         f.window->remotePane().TreeView2_NodeClick(node->index());
@@ -169,8 +167,7 @@ private slots:
         QueueWindow f;
         QVERIFY(QDir(f.local.path()).mkpath("into"));
         f.showLocal(f.local.path());
-        QVERIFY(f.connect(*server));
-        f.showRemote("/k/");
+        QVERIFY(f.connectAt(*server, "/k/"));
         QCOMPARE(f.remoteCell("exact.bin", "tsize"), QString("4096")); // shown as it always was
         DragDrop &drops = f.window->dragDrop();
         FileListView *list = f.window->ListView1;

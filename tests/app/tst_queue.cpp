@@ -77,8 +77,7 @@ private slots:
         QVERIFY(server->writeFile("three/one.bin", pattern(100 * 1024, 1)));
         QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)) && server->writeFile("three/zero.bin", {}));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/three/");
+        QVERIFY(f.connectAt(*server, "/three/"));
         selectRows(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
         QStringList seen; // the queue as it looked while the first file moved
         connect(&f.engine(), &TransferEngine::progressed, this, [&](int, qint64) {
@@ -138,8 +137,7 @@ private slots:
     {
         QVERIFY(server->writeFile("down/f.bin", pattern(3000, 5)));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/down/");
+        QVERIFY(f.connectAt(*server, "/down/"));
         f.typeLocal(f.local.path()); // the local tree opens down to the folder
         f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
         f.window->queuePane().ProcessTransfer();
@@ -155,8 +153,7 @@ private slots:
     {
         QVERIFY(server->writeFile("fail/gone.bin", "soon gone") && server->writeFile("fail/kept.bin", "kept"));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/fail/");
+        QVERIFY(f.connectAt(*server, "/fail/"));
         QVERIFY(QFile::remove(server->pathOf("fail/gone.bin")));
         selectRows(f.window->ListView1, {"gone.bin", "kept.bin"});
         f.window->queuePane().btnDownload_Click();

@@ -215,8 +215,7 @@ private slots:
         QVERIFY2(slow.isRunning(), qPrintable(slow.errorText()));
         QVERIFY(slow.writeFile("slow.bin", pattern(kSlowFile)));
         QueueWindow f;
-        QVERIFY(f.connect(slow));
-        f.showRemote("/");
+        QVERIFY(f.connectAt(slow, "/"));
         f.window->show();
         f.window->state().settings.downloadBufferSize = 16384;
 

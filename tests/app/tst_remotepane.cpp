@@ -77,10 +77,9 @@ private slots:
         f.window->action("menu_disconnect")->trigger();
         QCOMPARE(f.prompter->shown.size(), 2);
         QVERIFY(!f.state.connected() && !f.state.queueRunning && f.logLines().contains("Command: QUIT"));
-        QCOMPARE(f.logLines().last(), QString("Disconnected from server."));
-        QCOMPARE(f.window->windowTitle(), QString("Vestrigal"));
-        QCOMPARE(f.remoteRows()->rowCount(), 0);
-        QCOMPARE(f.window->remoteTree->rowCount(), 0);
+        QCOMPARE(QStringList({f.logLines().last(), f.window->windowTitle()}),
+                 QStringList({"Disconnected from server.", "Vestrigal"}));
+        QCOMPARE(f.remoteRows()->rowCount() + f.window->remoteTree->rowCount(), 0);
         QVERIFY(!f.window->action("menu_upload")->isEnabled());
         QCOMPARE(f.status(), QString("Not logged in."));
         QVERIFY(f.window->statusPanel("remote")->text().startsWith("Remote: 2 files")); // keeps its last text
@@ -154,8 +153,7 @@ private slots:
         QVERIFY(f.remoteRow("..") < 0); // none at the root
         f.selectRemote("pub");
         f.window->remotePane().ListView1_DblClick();
-        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
-        QCOMPARE(f.remoteNames().first(), QString(".."));
+        QCOMPARE(QStringList({f.state.currentRemoteFolder, f.remoteNames().first()}), QStringList({"/pub/", ".."}));
         QCOMPARE(f.remoteRows()->item(0, 0)->data(FileListView::KeyRole).toString(), QString(""));
         QCOMPARE(f.remoteCell("..", "type") + f.remoteCell("..", "tsize"), QString("Parent directory4096"));
         QCOMPARE(f.remoteCell("docs", "type"), QString("Directory"));
