@@ -28,26 +28,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 inline const QString NeedsConnection = QStringLiteral("You must be connected to a remote server for this operation.");
 
+inline QStringList namesOf(FileListView *list)
+{
+    QStringList names;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        names << list->model()->item(r, 0)->text();
+    return names;
+}
 inline int rowOf(FileListView *list, const QString &name)
 {
-    for (int r = 0; r < list->model()->rowCount(); ++r)
-        if (list->model()->item(r, 0)->text() == name)
-            return r;
-    return -1;
+    return namesOf(list).indexOf(name);
 }
 
-// Selects the rows of a list by their names, nothing else.
+// Selects the rows of a list by their names, nothing else; the last of them is the current row.
 inline void selectRows(FileListView *list, const QStringList &names)
 {
     QItemSelectionModel *selection = list->selectionModel();
-    selection->clearSelection();
+    selection->clear();
     for (int r = 0; r < list->model()->rowCount(); ++r)
         if (names.contains(list->model()->item(r, 0)->text()))
-            selection->select(list->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->setCurrentIndex(list->model()->index(r, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 // A node of the local tree standing for a folder, as a drop target.
@@ -93,6 +99,13 @@ struct MainWindowFixture
         return state.connected();
     }
 
+    bool connectAt(const TestFtpServer &server, const QString &folder)
+    {
+        if (connect(server))
+            showRemote(folder);
+        return state.connected();
+    }
+
     QString logText() const { return window->sessionLog().plainText(u"\n"); }
     QStringList logLines() const { return logText().split('\n', Qt::SkipEmptyParts); }
     QStringList commands(const QString &verb) const
@@ -109,13 +122,8 @@ struct MainWindowFixture
     QString status() const { return window->statusPanel("")->text(); }
 
     QStandardItemModel *remoteRows() const { return window->ListView1->model(); }
-    QStringList remoteNames() const
-    {
-        QStringList names;
-        for (int r = 0; r < remoteRows()->rowCount(); ++r)
-            names << remoteRows()->item(r, 0)->text();
-        return names;
-    }
+    QStringList remoteNames() const { return namesOf(window->ListView1); }
+    QStringList localNames() const { return namesOf(window->ListView3); }
     int remoteRow(const QString &name) const { return remoteNames().indexOf(name); }
     QString remoteCell(const QString &name, const QString &columnKey) const
     {
@@ -136,6 +144,11 @@ struct MainWindowFixture
     {
         window->txtDirectory->setText(folder);
         window->remotePane().txtDirectory_KeyPress();
+    }
+    void showLocal(const QString &folder)
+    {
+        state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
+        window->localPane().ClientGetDirectoryContents();
     }
     int queueRows() const { return window->ListView2->model()->rowCount(); }
 };
@@ -161,18 +174,20 @@ struct QueueWindow : MainWindowFixture
     QTemporaryDir local;
 
     QueueWindow() { showLocal(local.path()); }
+    // Connected to the server and listing the remote folder; not connected if the login failed.
+    static std::unique_ptr<QueueWindow> connectedTo(const TestFtpServer &server, const QString &folder)
+    {
+        auto f = std::make_unique<QueueWindow>();
+        f->connectAt(server, folder);
+        return f;
+    }
 
     QueuePane &queuePane() { return window->queuePane(); }
     TransferEngine &engine() { return window->queuePane().engine(); }
+    static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     QString totals() const { return window->statusPanel("queue")->text(); }
     QString localPath(const QString &relative) const { return local.path() + '/' + relative; }
 
-    void showLocal(const QString &folder)
-    {
-        state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
-        window->localPane().ClientGetDirectoryContents();
-    }
-    static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     void typeLocal(const QString &folder)
     {
         window->txtLocal->setText(folder);
@@ -187,6 +202,17 @@ struct QueueWindow : MainWindowFixture
         return texts;
     }
 };
+
+// Whether an opaque pixel of the picture passes the test.
+inline bool anyPixel(const QPixmap &pixmap, const std::function<bool(const QColor &)> &test)
+{
+    const QImage image = pixmap.toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).alpha() > 128 && test(image.pixelColor(x, y)))
+                return true;
+    return false;
+}
 
 inline QByteArray pattern(qsizetype size, int seed = 1)
 {

@@ -1,7 +1,5 @@
-// What a user expects every day around the main window: failed connections that say why and
-// leave nothing of the old server, names readable in every view, the keyboard, drops on the empty
-// part of a list, a log file that keeps its lines, downloads that replace a file through the trash,
-// the command line, and toolbar and menus that look as they work.
+// Everyday use around the main window: failed connections, views, keys, drops, the log file, the
+// trash, the command line, toolbar and menus.
 #include "CommandLine.h"
 #include "DragDrop.h"
 #include "MainMenus.h"
@@ -79,8 +77,7 @@ private slots:
         QCOMPARE(f.status(), QString("Not logged in."));
 
         // Cancel on the "already connected" question: the fields go back to the connection that stands.
-        QVERIFY(f.connect(*server));
-        QVERIFY(!f.remoteNames().isEmpty());
+        QVERIFY(f.connect(*server) && !f.remoteNames().isEmpty());
         f.window->txtServer->setText("other.example");
         f.window->txtUsername->setText("someone");
         f.window->txtPort->setText("2121");
@@ -88,10 +85,9 @@ private slots:
         f.prompter->answers = {Prompter::Answer::Cancel};
         f.window->remotePane().btnConnect_Click();
         QVERIFY(f.state.connected());
-        QCOMPARE(f.window->txtServer->text(), server->host());
-        QCOMPARE(f.window->txtUsername->text(), server->user());
-        QCOMPARE(f.window->txtPort->text(), QString::number(server->port()));
-        QVERIFY(!f.window->checkType->isChecked());
+        QCOMPARE(QStringList({f.window->txtServer->text(), f.window->txtUsername->text(), f.window->txtPort->text(),
+                              QString::number(f.window->checkType->isChecked())}),
+                 QStringList({server->host(), server->user(), QString::number(server->port()), "0"}));
 
         // OK, and the new server cannot be reached: the box and the log say why, in red, and nothing
         // of the old server stays on screen.
@@ -115,8 +111,7 @@ private slots:
         f.fillConnection(*server);
         f.window->show();
         QTest::keyClick(f.window->txtPort, Qt::Key_Return);
-        QVERIFY(f.state.connected());
-        QVERIFY(f.remoteNames().contains("pub"));
+        QVERIFY(f.state.connected() && f.remoteNames().contains("pub"));
         // The queue is paused after a disconnect: the new connection says how to resume it.
         f.window->remotePane().btnDisconnect_Click();
         QTest::keyClick(f.window->txtUsername, Qt::Key_Enter);
@@ -129,8 +124,7 @@ private slots:
     void everyViewDrawsNamesThatDifferDifferently()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/names/");
+        QVERIFY(f.connectAt(*server, "/names/"));
         f.window->resize(1000, 700);
         f.window->show();
         for (auto mode : {FileListView::Icons, FileListView::SmallIcons, FileListView::List}) {
@@ -157,8 +151,7 @@ private slots:
     void clicksAndKeysEnterFolders()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/pub/");
+        QVERIFY(f.connectAt(*server, "/pub/"));
         f.window->show();
         // A double-click in List view enters the folder; Backspace goes back up; so does Enter.
         f.window->setListViewMode(formmain::Side::Server, FileListView::List);
@@ -207,8 +200,7 @@ private slots:
     void aDropOnTheEmptyPartOfAListGoesIntoItsFolder()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/pub/deep/");
+        QVERIFY(f.connectAt(*server, "/pub/deep/"));
         f.window->show();
         QVERIFY(writeLocal(f.localPath("dropped.txt"), "dropped"));
         f.showLocal(f.local.path());
@@ -248,8 +240,7 @@ private slots:
     void aDownloadReplacesALocalFileThroughTheTrash()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(writeLocal(f.localPath("same.bin"), "the user's own"));
+        QVERIFY(f.connect(*server) && writeLocal(f.localPath("same.bin"), "the user's own"));
         f.showLocal(f.local.path());
         f.showRemote("/");
         selectRows(f.window->ListView1, {"same.bin"});
@@ -266,25 +257,27 @@ private slots:
     void theCommandLineAnswersHelpVersionAndTakesSecureLinks()
     {
         using A = CommandLine::Action;
-        QCOMPARE(CommandLine::parse({"vestrigal", "--help"}).action, A::Help);
-        QCOMPARE(CommandLine::parse({"vestrigal", "ftp://h/", "-v"}).action, A::Version);
-        QCOMPARE(CommandLine::parse({"vestrigal", "--frobnicate"}).action, A::Error);
-        QCOMPARE(CommandLine::parse({"vestrigal", "ftp://a/", "ftp://b/"}).action, A::Error);
         // Links go to the connection as they are: the scheme decides how it is protected.
-        for (const char *link : {"ftp://u:p@host:2121/pub/", "ftps://u:p@host/", "FTPES://host/"}) {
-            const CommandLine parsed = CommandLine::parse({"vestrigal", link});
-            QCOMPARE(parsed.action, A::Run);
-            QCOMPARE(parsed.url, QString(link));
-            QVERIFY(parsed.message.isEmpty());
+        const QStringList lines{
+            "--help",           "ftp://h/ -v",  "--frobnicate", "ftp://a/ ftp://b/", "ftp://u:p@host:2121/pub/",
+            "ftps://u:p@host/", "FTPES://host/"};
+        QList<A> actions;
+        QStringList urls;
+        for (const QString &line : lines) {
+            const CommandLine parsed = CommandLine::parse(QStringList{"vestrigal"} + line.split(' '));
+            actions << parsed.action;
+            if (parsed.action == A::Run && parsed.message.isEmpty())
+                urls << parsed.url;
         }
+        QCOMPARE(actions, QList<A>({A::Help, A::Version, A::Error, A::Error, A::Run, A::Run, A::Run}));
+        QCOMPARE(urls, lines.mid(4));
     }
 
     void installedProgramsKeepTheirDataInTheUsersDataFolder()
     {
         QTemporaryDir root;
         const QString prefix = root.path() + "/usr", data = root.path() + "/data/vestrigal/";
-        QVERIFY(writeLocal(prefix + "/share/vestrigal/help/help.dat", "help"));
-        QVERIFY(QDir().mkpath(prefix + "/bin"));
+        QVERIFY(writeLocal(prefix + "/share/vestrigal/help/help.dat", "help") && QDir().mkpath(prefix + "/bin"));
         const AppFolders installed = AppFolders::forProgramIn(prefix + "/bin", root.path() + "/data");
         QCOMPARE(QStringList({installed.logs, installed.profiles, installed.temp, installed.helpFile}),
                  QStringList(
@@ -298,13 +291,8 @@ private slots:
     void theToolbarsQueueButtonsLookAsTheyWork()
     {
         MainWindowFixture f;
-        const auto saturated = [](const QPixmap &pixmap) {
-            const QImage image = pixmap.toImage();
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    if (image.pixelColor(x, y).alpha() > 128 && image.pixelColor(x, y).hsvSaturation() > 120)
-                        return true;
-            return false;
+        const auto saturated = [](const QPixmap &p) {
+            return anyPixel(p, [](QColor c) { return c.hsvSaturation() > 120; });
         };
         for (const char *key : {"play", "pause", "stop"}) {
             const QAction *button = f.window->Toolbar1->findChild<QAction *>(key);

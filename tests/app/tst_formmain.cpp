@@ -44,14 +44,6 @@ QList<QStandardItem *> row(const QString &name, qint64 size)
     return {nameItem, sizeItem};
 }
 
-QStringList names(const FileListView &list)
-{
-    QStringList out;
-    for (int r = 0; r < list.model()->rowCount(); ++r)
-        out << list.model()->item(r, 0)->text();
-    return out;
-}
-
 } // namespace
 
 class TestFormMain : public QObject
@@ -62,10 +54,7 @@ private slots:
     void startState()
     {
         MainWindowFixture f;
-        for (const QString &name : MainMenus::connectionCommands())
-            QVERIFY2(f.window->action(name) && !f.window->action(name)->isEnabled(), qPrintable(name));
-        QVERIFY(f.window->action("menu3_pause")->isEnabled());
-        QVERIFY(!f.window->action("menu3_resume")->isEnabled());
+        QVERIFY(f.window->action("menu3_pause")->isEnabled() && !f.window->action("menu3_resume")->isEnabled());
         for (QAction *a : f.window->Toolbar1->actions()) // the toolbar is never greyed
             QVERIFY(a->isEnabled());
         for (const char *prefix : {"menu_client_", "menu_server_", "menu1_", "menu2_"})
@@ -95,8 +84,7 @@ private slots:
         QCOMPARE(f.window->ListView3->viewMode(), FileListView::Report); // the client side is untouched
         f.window->action("menu_client_lvwlist")->trigger();
         QCOMPARE(f.window->ListView3->viewMode(), FileListView::List);
-        QVERIFY(f.window->action("menu2_lvwlist")->isChecked());
-        QVERIFY(!f.window->action("menu2_lvwreport")->isChecked());
+        QVERIFY(f.window->action("menu2_lvwlist")->isChecked() && !f.window->action("menu2_lvwreport")->isChecked());
         f.window->action("menu2_lvwicons")->trigger(); // the popup switches the view shown
         QCOMPARE(f.window->ListView3->currentWidget(), f.window->ListView3->iconView());
     }
@@ -133,8 +121,7 @@ private slots:
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(bar, &move);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(5, 32));
-        QVERIFY(!f.state.splitterDragging);
-        QVERIFY(f.window->RichTextBox1->height() > log.height());
+        QVERIFY(!f.state.splitterDragging && f.window->RichTextBox1->height() > log.height());
         QCOMPARE(f.window->RichTextBox1->height() - log.height(), remote.height() - f.window->ListView1->height());
         QCOMPARE(f.window->ListView1->y(), bar->geometry().bottom() + 1);
         // A move that breaks a rule (above the log's top) changes nothing.
@@ -176,9 +163,8 @@ private slots:
         QVERIFY(f.window->LogServerReply("550 No such file.\r\n"));
         const QString shown = "Command: PWD\n257 \"/\" is the current directory.\n550 No such file.\n";
         QCOMPARE(f.window->RichTextBox1->toPlainText(), shown);
-        const QList<QColor> colours{{0, 0, 64}, {0, 64, 0}, {255, 0, 0}};
-        for (int i = 0; i < colours.size(); ++i)
-            QCOMPARE(colourAt(f, i), colours[i]);
+        QCOMPARE(QList<QColor>({colourAt(f, 0), colourAt(f, 1), colourAt(f, 2)}),
+                 QList<QColor>({{0, 0, 64}, {0, 64, 0}, {255, 0, 0}}));
         QCOMPARE(readLocal(f.state.currentLogFile),
                  LogFileWriter::fileContent(f.window->sessionLog(), LogFormat::Text));
 
@@ -248,26 +234,26 @@ private slots:
         };
         listing();
         QVERIFY(!header->isSortIndicatorShown());
-        QCOMPARE(names(list), QStringList({"..", "big", "small", "mid"}));
+        QCOMPARE(namesOf(&list), QStringList({"..", "big", "small", "mid"}));
         list.headerClicked(1);
         QVERIFY(header->isSortIndicatorShown() && header->sortIndicatorSection() == 1);
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
         listing();
-        QCOMPARE(names(list), QStringList({"..", "small", "mid", "big"}));
+        QCOMPARE(namesOf(&list), QStringList({"..", "small", "mid", "big"}));
         list.headerClicked(1); // the same column again: descending
         listing();
-        QCOMPARE(names(list), QStringList({"..", "big", "mid", "small"}));
+        QCOMPARE(namesOf(&list), QStringList({"..", "big", "mid", "small"}));
         list.headerClicked(0); // another column keeps the order
         QCOMPARE(list.sortOrder(), Qt::DescendingOrder);
-        QCOMPARE(names(list), QStringList({"..", "small", "mid", "big"}));
+        QCOMPARE(namesOf(&list), QStringList({"..", "small", "mid", "big"}));
         QCOMPARE(list.rowKey(1), QString("/x/small"));
     }
 
     void dateTexts()
     {
-        QCOMPARE(ListText::dateText(QDateTime()), QString("-"));
-        QCOMPARE(ListText::dateText(QDateTime(QDate(2006, 1, 5), QTime(9, 7, 3))), QString("5/1/2006 9:07:03"));
-        QCOMPARE(ListText::dateText(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 0))), QString("31/12/2024 23:59:00"));
+        const auto text = [](QDate day, QTime time) { return ListText::dateText(QDateTime(day, time)); };
+        QCOMPARE(QStringList({text({}, {}), text({2006, 1, 5}, {9, 7, 3}), text({2024, 12, 31}, {23, 59})}),
+                 QStringList({"-", "5/1/2006 9:07:03", "31/12/2024 23:59:00"}));
     }
 };
 

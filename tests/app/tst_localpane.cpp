@@ -58,34 +58,18 @@ struct Fixture : MainWindowFixture
     }
     LocalPane &pane() const { return window->localPane(); }
     QStandardItemModel *rows() const { return window->ListView3->model(); }
-    QStringList names() const
-    {
-        QStringList out;
-        for (int r = 0; r < rows()->rowCount(); ++r)
-            out << rows()->item(r, 0)->text();
-        return out;
-    }
-    void list(const QString &folder)
-    {
-        state.currentLocalFolder = folder;
-        pane().ClientGetDirectoryContents();
-    }
-    void select(const QStringList &wanted) const
-    {
-        window->ListView3->selectionModel()->clear();
-        for (const QString &name : wanted)
-            window->ListView3->selectionModel()->setCurrentIndex(
-                rows()->index(names().indexOf(name), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    void select(const QStringList &names) const { selectRows(window->ListView3, names); }
     void typePath(const QString &text) const
     {
         window->txtLocal->setText(text);
         QTest::keyClick(window->txtLocal, Qt::Key_Return);
     }
     QStandardItem *node(const QString &folder) const { return pane().tree().folderNode(folder); }
-    QString selectedNodeFolder() const
+    // The folder as the listing, the path field and the tree's selected node show it.
+    QStringList shown() const
     {
-        return LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()));
+        return {state.currentLocalFolder, window->txtLocal->text(),
+                LocalTree::folderOf(window->localTree->itemFromIndex(window->TreeView1->currentIndex()))};
     }
     void selectNode(const QString &folder) const { window->TreeView1->setCurrentIndex(node(folder)->index()); }
     void trigger(const char *name) const { window->action(name)->trigger(); }
@@ -114,14 +98,11 @@ private slots:
     {
         Fixture f;
         const QString documents = m_home.path() + "/Documents/";
-        QCOMPARE(f.state.currentLocalFolder, documents);
-        QCOMPARE(f.window->txtLocal->text(), documents);
-        QCOMPARE(f.names(), QStringList({"..", "cv.txt", "Letters"}));
+        QCOMPARE(f.shown(), QStringList(3, documents)); // the node of the volumes' branch
+        QCOMPARE(f.localNames(), QStringList({"..", "cv.txt", "Letters"}));
         QCOMPARE(f.rows()->item(0)->data(FileListView::KeyRole).toString(), m_home.path());
         const qint64 bytes = 5 + QFileInfo(documents + "Letters").size();
         QCOMPARE(f.window->statusPanel("local")->text(), QString("Local: 2 files, %1 bytes").arg(bytes));
-        // The documents node of the volumes' branch is the selected one.
-        QCOMPARE(f.selectedNodeFolder(), documents);
         QStandardItem *node = f.node(documents);
         while (node->parent() && LocalTree::kindOf(node) != LocalTree::Kind::Computer)
             node = node->parent();
@@ -139,20 +120,19 @@ private slots:
             }
         if (mount.isEmpty())
             QSKIP("no mount point besides / here");
-        f.list(mount);
+        f.showLocal(mount);
         QVERIFY(f.rows()->rowCount() > 0);
-        QCOMPARE(f.names().first(), QString(".."));
+        QCOMPARE(f.localNames().first(), QString(".."));
         QCOMPARE(f.rows()->item(0, 0)->data(FileListView::KeyRole).toString(), LocalPaths::parentKey(mount));
-        f.list("/");
-        QVERIFY(!f.names().contains(".."));
+        f.showLocal("/");
+        QVERIFY(!f.localNames().contains(".."));
     }
 
     void doubleClickEntersFoldersAndOpensFiles()
     {
         Fixture f;
-        QVERIFY(writeLocal(f.work + "a/doc.txt", ""));
-        QVERIFY(QDir().mkpath(f.work + "a/inner"));
-        f.list(f.work + "a/");
+        QVERIFY(writeLocal(f.work + "a/doc.txt", "") && QDir().mkpath(f.work + "a/inner"));
+        f.showLocal(f.work + "a/");
         f.select({"inner"});
         f.trigger("menu2_open");
         QCOMPARE(f.state.currentLocalFolder, f.work + "a/inner/");
@@ -175,9 +155,7 @@ private slots:
         QVERIFY(writeLocal(f.work + "data/top.txt", "") && QDir().mkpath(f.work + "data/sub"));
         QVERIFY(writeLocal(f.work + "file.txt", "") && QDir().mkpath(f.work + "a/b"));
         f.typePath(f.work + "a//b//");
-        QCOMPARE(f.state.currentLocalFolder, f.work + "a/b/");
-        QCOMPARE(f.window->txtLocal->text(), f.work + "a/b/");
-        QCOMPARE(f.selectedNodeFolder(), f.work + "a/b/"); // every level expanded on the way
+        QCOMPARE(f.shown(), QStringList(3, f.work + "a/b/")); // every level expanded on the way
         for (const QString &bad : {f.work + "missing", f.work + "file.txt", QString("relative/path")}) {
             f.typePath(bad);
             QCOMPARE(f.window->txtLocal->text(), f.work + "a/b/");
@@ -188,9 +166,8 @@ private slots:
         // Collapsing the node above the listed folder lists the node; expanding lists its subfolders afresh.
         f.typePath(f.work + "data/sub/");
         f.window->TreeView1->collapse(f.node(f.work + "data/")->index());
-        QCOMPARE(f.state.currentLocalFolder, f.work + "data/");
-        QCOMPARE(f.names(), QStringList({"..", "sub", "top.txt"}));
-        QCOMPARE(f.selectedNodeFolder(), f.work + "data/");
+        QCOMPARE(f.shown(), QStringList(3, f.work + "data/"));
+        QCOMPARE(f.localNames(), QStringList({"..", "sub", "top.txt"}));
         f.window->TreeView1->expand(f.node(f.work + "data/")->index());
         QVERIFY(f.node(f.work + "data/sub/"));
     }
@@ -200,17 +177,17 @@ private slots:
         Fixture f;
         QVERIFY(writeLocal(f.work + "README.TXT", "1234") && writeLocal(f.work + "notes.txt", "12"));
         QDir().mkdir(f.work + "docs");
-        f.list(f.work);
+        f.showLocal(f.work);
         f.prompter->inputs << "txt";
         f.trigger("menu2_showcustom");
         QCOMPARE(f.prompter->prompts, QStringList{"Please enter the extension to be shown:"});
         QCOMPARE(f.state.localFilter, QString("*.txt"));
-        QCOMPARE(f.names(), QStringList({"..", "notes.txt"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "notes.txt"}));
         QCOMPARE(f.window->statusPanel("local")->text(), QString("Local: 1 files, 2 bytes"));
         f.trigger("menu_showcustom_client"); // no answer: nothing changes
         QCOMPARE(f.state.localFilter, QString("*.txt"));
         f.trigger("menu_showall_client");
-        QCOMPARE(f.names(), QStringList({"..", "docs", "notes.txt", "README.TXT"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "docs", "notes.txt", "README.TXT"}));
     }
 
     void manyFilesWithIconsAndSortingBySize()
@@ -218,7 +195,7 @@ private slots:
         Fixture f;
         for (int i = 0; i < 300; ++i)
             QVERIFY(writeLocal(f.work + QString("many/f%1.%2").arg(i).arg(i % 2 ? "txt" : "png"), ""));
-        f.list(f.work + "many/");
+        f.showLocal(f.work + "many/");
         QCOMPARE(f.rows()->rowCount(), 301);
         for (int r = 0; r < 301; ++r)
             QVERIFY(!f.rows()->item(r, 0)->icon().isNull());
@@ -226,11 +203,11 @@ private slots:
             QVERIFY(writeLocal(f.work + name, QByteArray(size, 'x')));
         QVERIFY(QDir(f.work + "many").removeRecursively());
         QDir().mkdir(f.work + "folder");
-        f.list(f.work);
+        f.showLocal(f.work);
         f.window->ListView3->headerClicked(f.window->ListView3->column("size"));
-        QCOMPARE(f.names(), QStringList({"..", "nine", "twenty", "big", "folder"})); // folders read 4 096
+        QCOMPARE(f.localNames(), QStringList({"..", "nine", "twenty", "big", "folder"})); // folders read 4 096
         f.window->ListView3->headerClicked(f.window->ListView3->column("size"));
-        QCOMPARE(f.names(), QStringList({"..", "folder", "big", "twenty", "nine"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "folder", "big", "twenty", "nine"}));
     }
 
     void deletingLeavesTheParentRow()
@@ -242,13 +219,13 @@ private slots:
         f.select({"..", "x.txt", "sub"});
         f.trigger("menu2_delete");
         QCOMPARE(f.trash->trashed, QStringList({f.work + "list/sub", f.work + "list/x.txt"}));
-        QCOMPARE(f.names(), QStringList({"..", "y.txt"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "y.txt"}));
         QVERIFY(QFileInfo(f.work).isDir());
         QVERIFY(!f.node(f.work + "list/sub/")); // its node went with it
         QVERIFY(f.prompter->shown.isEmpty());   // no question asked
         f.select({"y.txt"});
         QTest::keyClick(f.window->ListView3->reportView(), Qt::Key_Delete);
-        QCOMPARE(f.names(), QStringList{".."});
+        QCOMPARE(f.localNames(), QStringList{".."});
     }
 
     // The rules are the local operations' own; here each entry point is seen to keep to them.
@@ -260,20 +237,21 @@ private slots:
         f.select({"a.txt"});
         f.prompter->inputs << "b.txt";
         f.trigger("menu_crename");
-        QCOMPARE(f.names(), QStringList({"..", "a.txt", "b.txt"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "a.txt", "b.txt"}));
         QVERIFY(f.prompter->shown.isEmpty()); // a failed rename is silent
         // In place: the label edit renames; a refused one gets its old label back.
         f.rows()->item(1, 0)->setText("c.txt");
-        QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
+        QTRY_COMPARE(f.localNames(), QStringList({"..", "b.txt", "c.txt"}));
         f.rows()->item(2, 0)->setText("b.txt");
-        QTRY_COMPARE(f.names(), QStringList({"..", "b.txt", "c.txt"}));
+        QTRY_COMPARE(f.localNames(), QStringList({"..", "b.txt", "c.txt"}));
         QCOMPARE(readLocal(f.work + "c.txt"), QByteArray("A"));
         // A folder name that is taken is refused; a new one shows in the list and the tree.
-        f.prompter->inputs << "c.txt" << "fresh";
+        f.prompter->inputs << "c.txt"
+                           << "fresh";
         f.trigger("menu2_mkdir");
         QCOMPARE(f.prompter->messageTexts(), QStringList{"The directory could not be created."});
         f.trigger("menu_cmkdir");
-        QCOMPARE(f.names(), QStringList({"..", "b.txt", "c.txt", "fresh"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "b.txt", "c.txt", "fresh"}));
         QVERIFY(f.node(f.work + "fresh/"));
     }
 
@@ -281,7 +259,7 @@ private slots:
     {
         Fixture f;
         QVERIFY(writeLocal(f.work + "a.txt", ""));
-        f.list(f.work);
+        f.showLocal(f.work);
         f.select({"a.txt"});
         f.trigger("menu2_copy");
         QCOMPARE(QGuiApplication::clipboard()->text(), f.work + "a.txt");
@@ -300,7 +278,7 @@ private slots:
         QCOMPARE(f.window->txtServer->text(), QString("exampleftp..org"));
         f.window->ListView3->reportView()->setFocus(); // a list has no text to cut
         f.trigger("menu_cut");
-        QCOMPARE(f.names(), QStringList({"..", "a.txt"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "a.txt"}));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("example"));
     }
 
@@ -314,20 +292,19 @@ private slots:
         f.trigger("menu5_delete");
         QCOMPARE(f.trash->trashed, QStringList{f.work + "top/listed"});
         QCOMPARE(f.state.currentLocalFolder, f.work + "top/");
-        QCOMPARE(f.names(), QStringList({"..", "other"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "other"}));
         QVERIFY(!f.node(f.work + "top/listed/"));
         f.selectNode(f.work + "top/");
         f.prompter->inputs << "made"
                            << "renamed";
         f.trigger("menu5_mkdir");
-        QCOMPARE(f.names(), QStringList({"..", "made", "other"}));
+        QCOMPARE(f.localNames(), QStringList({"..", "made", "other"}));
         QVERIFY(f.node(f.work + "top/made/"));
         // Renaming the node above the listed folder takes the listing along.
         f.selectNode(f.work + "top/");
         f.trigger("menu5_rename");
         QVERIFY(QFileInfo(f.work + "renamed/made").isDir());
-        QCOMPARE(f.state.currentLocalFolder, f.work + "renamed/");
-        QCOMPARE(f.selectedNodeFolder(), f.work + "renamed/");
+        QCOMPARE(f.shown(), QStringList(3, f.work + "renamed/"));
         // In place; a name that is taken leaves folder and label as they were.
         QDir().mkdir(f.work + "renamed/taken");
         f.node(f.work + "renamed/made/")->setText("edited");

@@ -1,8 +1,5 @@
-// Names a server gives never become paths outside the folder they are meant for, whatever way
-// the user takes (menu, popup, tree, folder walks, every drop); names that are legal on the server
-// (a backslash) are handled there like any other; a row is a file or a folder by what the server
-// said, not by the text of a cell; and drops between and within the panes, as a real drag gives
-// them. Against local servers, one of them listing hostile names.
+// Server names never become paths outside their folder, whatever way the user takes; a row is a file
+// or a folder by what the server said; drops between and within the panes, as a real drag gives them.
 #include "DragDrop.h"
 #include "MainWindowFixture.h"
 #include "RemoteOperations.h"
@@ -55,13 +52,6 @@ class TestPaneNames : public QObject
         selectRows(source == DragDrop::Source::RemoteList ? f.window->ListView1 : f.window->ListView3, names);
         f.window->dragDrop().beginDrag(source);
     }
-    QueueWindow *connected(const QString &folder)
-    {
-        auto *f = new QueueWindow;
-        if (f->connect(*server))
-            f->showRemote(folder);
-        return f;
-    }
 
 private slots:
     void initTestCase()
@@ -71,20 +61,17 @@ private slots:
         QVERIFY2(hostile->isRunning(), qPrintable(hostile->errorText()));
         QVERIFY(hostile->writeFile("evil.txt", "outside"));
         for (const QString &folder : {QString("h/"), QString("h/tree/")}) {
-            QVERIFY(hostile->writeFile(folder + "evilsrc", "climbs"));
-            QVERIFY(hostile->writeFile(folder + Back, "backslash"));
+            QVERIFY(hostile->writeFile(folder + "evilsrc", "climbs") && hostile->writeFile(folder + Back, "backslash"));
             QVERIFY(hostile->writeFile(folder + "good.txt", "good"));
         }
-        QVERIFY(hostile->writeFile("h/..\\..\\up/inner.txt", "inner"));
-        QVERIFY(hostile->writeFile("del/a\\b/c.txt", "c"));
+        QVERIFY(hostile->writeFile("h/..\\..\\up/inner.txt", "inner") && hostile->writeFile("del/a\\b/c.txt", "c"));
         server = std::make_unique<TestFtpServer>();
         QVERIFY2(server->isRunning(), qPrintable(server->errorText()));
         for (const char *name :
              {"m/a.txt", "m/b.txt", "m/c.txt", "m/dst/keep.txt", "m/dst/c.txt", "s/file.txt", "s/folder/inner.txt",
               "t/tree/one.txt", "t/tree/sub/two.txt", "t/tree/sub/deeper/three.txt"})
             QVERIFY(server->writeFile(name, name));
-        QVERIFY(QDir().mkpath(server->pathOf("t/tree/empty")));
-        QVERIFY(QDir().mkpath(server->pathOf("u/in")));
+        QVERIFY(QDir().mkpath(server->pathOf("t/tree/empty")) && QDir().mkpath(server->pathOf("u/in")));
     }
 
     // Each way of bringing files and a folder of /h/ home, and a tree node whose own name climbs.
@@ -92,11 +79,16 @@ private slots:
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("into"); // where the files land, below <root>/a/b/
-        QTest::newRow("menu") << "menu_download" << "";
-        QTest::newRow("popup") << "menu1_download" << "";
-        QTest::newRow("tree") << "menu6_download" << "";
-        QTest::newRow("drop on a row") << "row" << "row/";
-        QTest::newRow("drop on a node") << "node" << "node/deeper/";
+        QTest::newRow("menu") << "menu_download"
+                              << "";
+        QTest::newRow("popup") << "menu1_download"
+                               << "";
+        QTest::newRow("tree") << "menu6_download"
+                              << "";
+        QTest::newRow("drop on a row") << "row"
+                                       << "row/";
+        QTest::newRow("drop on a node") << "node"
+                                        << "node/deeper/";
     }
     void serverNamesKeepToTheLocalFolder()
     {
@@ -105,8 +97,7 @@ private slots:
         Window f;
         QVERIFY(QDir(f.target()).mkpath("row") && QDir(f.target()).mkpath("node/deeper"));
         f.showLocal(f.target());
-        QVERIFY(f.connect(*hostile));
-        f.showRemote("/h/");
+        QVERIFY(f.connectAt(*hostile, "/h/"));
         selectRows(f.window->ListView1, {Escape, Back, "good.txt", "tree"});
         const auto node = localNode(f.target() + "node/deeper/");
         DragDrop &drops = f.window->dragDrop();
@@ -139,11 +130,9 @@ private slots:
     void uploadsSkipNamesTheServerCannotTake()
     {
         Window f;
-        QVERIFY(writeLocal(f.target() + "up/fine.txt", "f"));
-        QVERIFY(writeLocal(f.target() + "up/ctl\x01name.txt", "c"));
+        QVERIFY(writeLocal(f.target() + "up/fine.txt", "f") && writeLocal(f.target() + "up/ctl\x01name.txt", "c"));
         f.showLocal(f.target());
-        QVERIFY(f.connect(*hostile));
-        QVERIFY(QDir().mkpath(hostile->pathOf("into")));
+        QVERIFY(f.connect(*hostile) && QDir().mkpath(hostile->pathOf("into")));
         f.showRemote("/into/");
         selectRows(f.window->ListView3, {"up"});
         f.window->action("menu_upload")->trigger();
@@ -155,8 +144,7 @@ private slots:
     void backslashFoldersAreOrdinaryOnTheServer()
     {
         Window f;
-        QVERIFY(f.connect(*hostile));
-        f.showRemote("/del/");
+        QVERIFY(f.connectAt(*hostile, "/del/"));
         QStandardItem *node = nodeWithKey(f.window->remoteTree, "/del/a\\b/");
         QVERIFY(node);
         f.window->remotePane().TreeView2_NodeClick(node->index());
@@ -174,14 +162,12 @@ private slots:
     void aFileOf4096BytesIsAFileEverywhere()
     {
         const QByteArray data = pattern(4096, 7);
-        QVERIFY(server->writeFile("k/exact.bin", data));
-        QVERIFY(server->writeFile("k/gone.bin", pattern(4096, 8)));
+        QVERIFY(server->writeFile("k/exact.bin", data) && server->writeFile("k/gone.bin", pattern(4096, 8)));
         QVERIFY(QDir().mkpath(server->pathOf("k/dir")));
         QueueWindow f;
         QVERIFY(QDir(f.local.path()).mkpath("into"));
         f.showLocal(f.local.path());
-        QVERIFY(f.connect(*server));
-        f.showRemote("/k/");
+        QVERIFY(f.connectAt(*server, "/k/"));
         QCOMPARE(f.remoteCell("exact.bin", "tsize"), QString("4096")); // shown as it always was
         DragDrop &drops = f.window->dragDrop();
         FileListView *list = f.window->ListView1;
@@ -210,8 +196,7 @@ private slots:
         f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         f.window->remoteOperations().btnDelete_Click();
         QVERIFY2(f.prompter->shown.size() == 1, qPrintable(f.prompter->messageTexts().join('|')));
-        QVERIFY(!QFileInfo::exists(server->pathOf("k/gone.bin")));
-        QVERIFY(f.logLines().contains("Command: DELE gone.bin"));
+        QVERIFY(!QFileInfo::exists(server->pathOf("k/gone.bin")) && f.logLines().contains("Command: DELE gone.bin"));
     }
 
     void theTreeRootCannotBeDeletedOrRenamed()
@@ -231,7 +216,7 @@ private slots:
 
     void remoteFilesOntoARemoteFolderRowAreRenamedThere()
     {
-        std::unique_ptr<QueueWindow> f(connected("/m/"));
+        auto f = QueueWindow::connectedTo(*server, "/m/");
         drag(*f, DragDrop::Source::RemoteList, {"a.txt", "b.txt", "c.txt"});
         QCOMPARE(f->window->dragDrop().rows().size(), 3);
         f->window->dragDrop().dropOnRemoteRow(rowOf(f->window->ListView1, "dst"));
@@ -249,7 +234,7 @@ private slots:
 
     void dragsOntoThemselvesOrFileRowsDoNothing()
     {
-        std::unique_ptr<QueueWindow> f(connected("/s/"));
+        auto f = QueueWindow::connectedTo(*server, "/s/");
         DragDrop &drops = f->window->dragDrop();
         const QString before = f->logText();
         drag(*f, DragDrop::Source::RemoteList, {"folder"});
@@ -258,8 +243,7 @@ private slots:
         drops.dropOnRemoteRow(rowOf(f->window->ListView1, "file.txt"));
         QCOMPARE(f->logText(), before);
         // A local folder dragged onto its own row, and local files onto a remote file row.
-        QVERIFY(QDir(f->local.path()).mkpath("here"));
-        QVERIFY(writeLocal(f->localPath("up.txt"), "u"));
+        QVERIFY(QDir(f->local.path()).mkpath("here") && writeLocal(f->localPath("up.txt"), "u"));
         f->showLocal(f->local.path());
         drag(*f, DragDrop::Source::LocalList, {"here"});
         drops.dropOnLocalRow(rowOf(f->window->ListView3, "here"));
@@ -272,7 +256,7 @@ private slots:
 
     void aRemoteFolderOntoALocalNodeQueuesEveryFileBelowIt()
     {
-        std::unique_ptr<QueueWindow> f(connected("/t/"));
+        auto f = QueueWindow::connectedTo(*server, "/t/");
         f->state.queueRunning = false; // paused: entries wait
         drag(*f, DragDrop::Source::RemoteList, {"tree"});
         const auto node = localNode(f->localPath("into"));
@@ -293,9 +277,8 @@ private slots:
 
     void localFilesOntoARemoteRowAndARemoteNode()
     {
-        std::unique_ptr<QueueWindow> f(connected("/u/"));
-        QVERIFY(writeLocal(f->localPath("x.txt"), "x"));
-        QVERIFY(writeLocal(f->localPath("y.bin"), "y"));
+        auto f = QueueWindow::connectedTo(*server, "/u/");
+        QVERIFY(writeLocal(f->localPath("x.txt"), "x") && writeLocal(f->localPath("y.bin"), "y"));
         f->showLocal(f->local.path());
         drag(*f, DragDrop::Source::LocalList, {"x.txt"});
         f->window->dragDrop().dropOnRemoteRow(rowOf(f->window->ListView1, "in"));
@@ -312,20 +295,17 @@ private slots:
     void aLocalFolderMovesOntoAnotherLocalFolder()
     {
         QueueWindow f;
-        QVERIFY(writeLocal(f.localPath("from/a.txt"), "a"));
-        QVERIFY(writeLocal(f.localPath("from/sub/b.txt"), "b"));
-        QVERIFY(writeLocal(f.localPath("loose.txt"), "l"));
-        QVERIFY(writeLocal(f.localPath("to/loose.txt"), "already"));
+        for (auto [path, text] :
+             {std::pair{"from/a.txt", "a"}, {"from/sub/b.txt", "b"}, {"loose.txt", "l"}, {"to/loose.txt", "already"}})
+            QVERIFY(writeLocal(f.localPath(path), text));
         f.showLocal(f.local.path());
         drag(f, DragDrop::Source::LocalList, {"from", "loose.txt"});
         f.window->dragDrop().dropOnLocalRow(rowOf(f.window->ListView3, "to"));
         QCOMPARE(readLocal(f.localPath("to/from/sub/b.txt")), QByteArray("b"));
         QVERIFY(!QFileInfo::exists(f.localPath("from")));
         // The same name in the target: kept where it was, and said in the status line.
-        QCOMPARE(readLocal(f.localPath("loose.txt")), QByteArray("l"));
-        QCOMPARE(readLocal(f.localPath("to/loose.txt")), QByteArray("already"));
-        QVERIFY(f.status().contains("loose.txt"));
-        QVERIFY(rowOf(f.window->ListView3, "from") < 0);
+        QCOMPARE(readLocal(f.localPath("loose.txt")) + readLocal(f.localPath("to/loose.txt")), QByteArray("lalready"));
+        QVERIFY(f.status().contains("loose.txt") && rowOf(f.window->ListView3, "from") < 0);
     }
 
     // A move to another file system copies under a temporary name: the user's own files that

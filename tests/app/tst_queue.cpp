@@ -75,11 +75,9 @@ private slots:
     void threeDownloadsRunInOrderAndEmptyTheQueue()
     {
         QVERIFY(server->writeFile("three/one.bin", pattern(100 * 1024, 1)));
-        QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)));
-        QVERIFY(server->writeFile("three/zero.bin", {}));
+        QVERIFY(server->writeFile("three/two.bin", pattern(1000, 2)) && server->writeFile("three/zero.bin", {}));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/three/");
+        QVERIFY(f.connectAt(*server, "/three/"));
         selectRows(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
         QStringList seen; // the queue as it looked while the first file moved
         connect(&f.engine(), &TransferEngine::progressed, this, [&](int, qint64) {
@@ -115,8 +113,7 @@ private slots:
     void uploadMakesMissingRemoteFolders()
     {
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(writeLocal(f.localPath("up.bin"), pattern(5000, 3)));
+        QVERIFY(f.connect(*server) && writeLocal(f.localPath("up.bin"), pattern(5000, 3)));
         QVERIFY(writeLocal(f.localPath("second.bin"), pattern(10, 4)));
         f.showLocal(f.local.path());
         f.window->queuePane().QueueLocalFile(f.localPath("up.bin"), "/new/sub/f.bin");
@@ -140,8 +137,7 @@ private slots:
     {
         QVERIFY(server->writeFile("down/f.bin", pattern(3000, 5)));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/down/");
+        QVERIFY(f.connectAt(*server, "/down/"));
         f.typeLocal(f.local.path()); // the local tree opens down to the folder
         f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
         f.window->queuePane().ProcessTransfer();
@@ -155,11 +151,9 @@ private slots:
     // told, nothing is sent for it, and the next entry runs.
     void anOpenFailureIsShownAndTheNextEntryRuns()
     {
-        QVERIFY(server->writeFile("fail/gone.bin", "soon gone"));
-        QVERIFY(server->writeFile("fail/kept.bin", "kept"));
+        QVERIFY(server->writeFile("fail/gone.bin", "soon gone") && server->writeFile("fail/kept.bin", "kept"));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        f.showRemote("/fail/");
+        QVERIFY(f.connectAt(*server, "/fail/"));
         QVERIFY(QFile::remove(server->pathOf("fail/gone.bin")));
         selectRows(f.window->ListView1, {"gone.bin", "kept.bin"});
         f.window->queuePane().btnDownload_Click();
@@ -186,8 +180,7 @@ private slots:
             QVERIFY(server->writeFile(file, file));
         QVERIFY(QDir().mkpath(server->pathOf("rt/hollow")));
         QueueWindow f;
-        QVERIFY(f.connect(*server));
-        QVERIFY(nodeWithKey(f.window->remoteTree, "/rt/"));
+        QVERIFY(f.connect(*server) && nodeWithKey(f.window->remoteTree, "/rt/"));
         f.window->TreeView2->setCurrentIndex(nodeWithKey(f.window->remoteTree, "/rt/")->index());
         f.window->action("menu6_download")->trigger();
         for (const char *file : {"rt/x", "rt/sub/y", "rt/sub/deeper/z"})

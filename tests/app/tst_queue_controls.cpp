@@ -1,9 +1,6 @@
-// Pause, resume, cancel, clear and the Delete key on transfers under way, and what a disconnect,
-// a new connection, Exit or a lost connection do to them; progress you can read: the bar behind
-// the Status text, speed and time left, bytes done as the row's tooltip, and what a finished queue
-// moved. Through the main window against real local servers.
+// Pause, resume, cancel, clear and every way of stopping a transfer under way through the window;
+// the progress a user reads.
 #include "MainWindowFixture.h"
-#include "TransferProgress.h"
 
 #include <QTreeView>
 
@@ -39,14 +36,6 @@ class TestQueueControls : public QObject
 
     std::unique_ptr<TestFtpServer> server;
 
-    QueueWindow *connected(const QString &folder)
-    {
-        auto *f = new QueueWindow;
-        if (f->connect(*server))
-            f->showRemote(folder);
-        return f;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -59,7 +48,7 @@ private slots:
 
     void pauseHoldsMidFileAndResumeFinishesItBothWays()
     {
-        std::unique_ptr<QueueWindow> f(connected("/c/"));
+        auto f = QueueWindow::connectedTo(*server, "/c/");
         selectRows(f->window->ListView1, {"f1.bin", "f2.bin"});
         QStringList atPause;
         atPercent(*f, 42, [&] {
@@ -100,7 +89,7 @@ private slots:
 
     void cancelStopsTheRunningRowAndDropsAnotherAtOnce()
     {
-        std::unique_ptr<QueueWindow> f(connected("/c/"));
+        auto f = QueueWindow::connectedTo(*server, "/c/");
         // The queue's order is the list's.
         const QStringList order = f->remoteNames().filter(QRegularExpression("^f\\d\\.bin$"));
         QCOMPARE(order.size(), 3);
@@ -148,7 +137,7 @@ private slots:
         QFETCH(QString, way);
         QFETCH(bool, nextArrives);
         QFETCH(QString, totalsAfter);
-        std::unique_ptr<QueueWindow> f(connected("/c/"));
+        auto f = QueueWindow::connectedTo(*server, "/c/");
         QVERIFY(writeLocal(f->localPath("f1.bin"), "the user's own copy"));
         f->window->queuePane().QueueRemoteFile("/c/f1.bin", f->localPath("f1.bin"));
         f->window->queuePane().QueueRemoteFile("/c/f2.bin", f->localPath("f2.bin"));
@@ -202,11 +191,9 @@ private slots:
         // A server of its own, stopped in the middle of a download larger than what the
         // system's socket buffers can hold, so that the end of the file never comes.
         auto own = std::make_unique<TestFtpServer>();
-        QVERIFY(own->isRunning());
-        QVERIFY(own->writeFile("big.bin", pattern(16 * kFile, 7)));
+        QVERIFY(own->isRunning() && own->writeFile("big.bin", pattern(16 * kFile, 7)));
         QueueWindow f;
-        QVERIFY(f.connect(*own));
-        QVERIFY(writeLocal(f.localPath("big.bin"), "precious"));
+        QVERIFY(f.connect(*own) && writeLocal(f.localPath("big.bin"), "precious"));
         f.state.settings.downloadBufferSize = 64 * 1024;
         QVERIFY(own->writeFile("next.bin", "n"));
         f.showRemote("/"); // queued entries come from the listed rows
@@ -219,45 +206,7 @@ private slots:
         QTRY_VERIFY(!f.state.connected());
         QVERIFY(f.logLines().contains("The connection to the server was lost."));
         QCOMPARE(f.queueColumn("stat"), QStringList({"Paused"}));
-        QVERIFY(!f.state.queueRunning);
-        QVERIFY(f.window->action("menu_resume")->isEnabled());
-        QVERIFY(!f.engine().isActive());
-    }
-
-    void textsForSpeedsTimesAndAmounts()
-    {
-        using P = TransferProgress;
-        QCOMPARE(QStringList({P::durationText(0), P::durationText(42), P::durationText(3723)}),
-                 QStringList({"0:00", "0:42", "1:02:03"}));
-        QCOMPARE(
-            QStringList({P::amountText(1), P::amountText(1023), P::amountText(1536 * 1024), P::amountText(5LL << 40)}),
-            QStringList({"1 byte", "1023 bytes", "1.5 MB", "5.0 TB"}));
-        QCOMPARE(P::bytesOfText(1048576, 4294967296), QString("1 048 576 of 4 294 967 296 bytes"));
-
-        TransferProgress p;
-        p.begin(0);
-        QVERIFY(p.sample(0, 0, 4 << 20));
-        QVERIFY(p.rateText().isEmpty());           // no speed from one sample
-        QVERIFY(!p.sample(400, 1 << 20, 4 << 20)); // at most twice a second
-        QVERIFY(p.sample(1000, 2 << 20, 4 << 20));
-        QCOMPARE(p.rateText(), QString("2.0 MB/s, 0:01 left"));
-        // The speed follows the last seconds, not the whole file: a slower line shows at once.
-        p.sample(3000, 2 << 20, 4 << 20);
-        QVERIFY(p.sample(6000, (2 << 20) + (1 << 20), 4 << 20));
-        QCOMPARE(p.rateText(), QString("341.3 KB/s, 0:03 left"));
-        // After a pause the measure starts afresh, not from before it.
-        p.held();
-        QVERIFY(p.sample(60000, (2 << 20) + (1 << 20), 4 << 20));
-        QVERIFY(p.rateText().isEmpty());
-        // A new file starts its own measure.
-        p.fileDone(4 << 20);
-        p.sample(6600, 0, 100);
-        QVERIFY(p.rateText().isEmpty());
-        p.fileDone(100);
-        QCOMPARE(p.finish(7400), QString("Transferred 2 files, 4.0 MB in 0:07."));
-        QVERIFY(!p.isRunning());
-        p.begin(8000);
-        QCOMPARE(p.finish(9000), QString()); // nothing moved, nothing said
+        QVERIFY(!f.state.queueRunning && f.window->action("menu_resume")->isEnabled() && !f.engine().isActive());
     }
 
     void aSlowTransferShowsItsBarSpeedAndBytesThenTheTotal()
@@ -266,8 +215,7 @@ private slots:
         QVERIFY2(slow.isRunning(), qPrintable(slow.errorText()));
         QVERIFY(slow.writeFile("slow.bin", pattern(kSlowFile)));
         QueueWindow f;
-        QVERIFY(f.connect(slow));
-        f.showRemote("/");
+        QVERIFY(f.connectAt(slow, "/"));
         f.window->show();
         f.window->state().settings.downloadBufferSize = 16384;
 

@@ -1,7 +1,5 @@
-// Renaming, deleting and creating on the server, raw commands and the password change; listings
-// that say what really happened: a folder that cannot be entered is reported and the panes stay on
-// one that exists; requests made while the connection is held wait their turn or are refused.
-// Against a local server, a slow one where timing matters.
+// Operations on the server through the window, listings that say what really happened, and requests
+// made while the connection is held. Against local servers, a slow one where timing matters.
 #include "MainWindowFixture.h"
 #include "RemoteOperations.h"
 #include "formpass.h"
@@ -47,9 +45,11 @@ class TestRemoteOperations : public QObject
             answer << lines[i];
         return answer;
     }
-    static QString currentNodeKey(const MainWindowFixture &f)
+    // The folder as the listing, the path field and the tree's current node show it.
+    static QStringList shown(const MainWindowFixture &f)
     {
-        return f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString();
+        return {f.state.currentRemoteFolder, f.window->txtDirectory->text(),
+                f.window->TreeView2->currentIndex().data(FileListView::KeyRole).toString()};
     }
     RemoteOperations &ops(MainWindowFixture &f) { return f.window->remoteOperations(); }
     bool exists(const QString &relative) const { return QFileInfo::exists(server->pathOf(relative)); }
@@ -74,20 +74,14 @@ private slots:
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         QStandardItem *gone = nodeWithKey(f.window->remoteTree, "/gone/");
-        QVERIFY(gone);
-        QVERIFY(QDir(server->pathOf("gone")).removeRecursively());
+        QVERIFY(gone && QDir(server->pathOf("gone")).removeRecursively());
         f.window->remotePane().TreeView2_NodeClick(gone->index());
         const QStringList answer = answerTo(f.logLines(), "Command: CWD /gone/");
         QVERIFY2(!answer.isEmpty() && answer.first().startsWith("550"), qPrintable(answer.join('|')));
-        QVERIFY(f.loggedInRed(answer.first()));
-        QVERIFY(!answer.contains("Directory listing successfully completed."));
+        QVERIFY(f.loggedInRed(answer.first()) && !answer.contains("Directory listing successfully completed."));
         // Back on the folder listed before, everything showing it.
-        QCOMPARE(f.state.currentRemoteFolder, QString("/"));
-        QCOMPARE(f.window->txtDirectory->text(), QString("/"));
-        QCOMPARE(currentNodeKey(f), QString("/"));
-        QVERIFY(f.remoteRow("keep") >= 0);
-        QVERIFY(f.remoteRow("gone") < 0);
-        QVERIFY(!nodeWithKey(f.window->remoteTree, "/gone/"));
+        QCOMPARE(shown(f), QStringList(3, "/"));
+        QVERIFY(f.remoteRow("keep") >= 0 && f.remoteRow("gone") < 0 && !nodeWithKey(f.window->remoteTree, "/gone/"));
         QCOMPARE(f.status(), QString("Ready."));
 
         // The listed folder itself went: its nearest parent that exists is shown.
@@ -95,9 +89,7 @@ private slots:
         QCOMPARE(f.remoteNames(), QStringList({"..", "z.txt"}));
         QVERIFY(QDir(server->pathOf("lp/q")).removeRecursively());
         f.window->remotePane().menu_refresh_server_Click();
-        QCOMPARE(f.state.currentRemoteFolder, QString("/lp/"));
-        QCOMPARE(f.window->txtDirectory->text(), QString("/lp/"));
-        QCOMPARE(currentNodeKey(f), QString("/lp/"));
+        QCOMPARE(shown(f), QStringList(3, "/lp/"));
         QCOMPARE(f.remoteNames(), QStringList({"..", "w.txt"}));
     }
 
@@ -109,8 +101,7 @@ private slots:
         f.prompter->answers = {Prompter::Answer::Ok};
         QTimer::singleShot(300, f.window.get(), [&f] { f.window->remotePane().btnConnect_Click(); });
         f.window->remotePane().menu_refresh_server_Click();
-        QVERIFY(f.state.connected());
-        QVERIFY(f.state.session != first);
+        QVERIFY(f.state.connected() && f.state.session != first);
         QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("pub") >= 0, 10000);
         QTRY_COMPARE(f.status(), QString("Ready."));
         QCOMPARE(f.window->txtDirectory->text(), QString("/"));
@@ -126,10 +117,8 @@ private slots:
                            [&f, pub] { f.window->remotePane().TreeView2_NodeClick(pub->index()); });
         f.window->remotePane().menu_refresh_server_Click();
         QTRY_VERIFY_WITH_TIMEOUT(f.remoteRow("inpub.txt") >= 0, 10000);
-        QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
         QTRY_COMPARE(f.status(), QString("Ready."));
-        QCOMPARE(f.window->txtDirectory->text(), QString("/pub/"));
-        QCOMPARE(currentNodeKey(f), QString("/pub/"));
+        QCOMPARE(shown(f), QStringList(3, "/pub/"));
     }
 
     void remoteCommandsWaitForTheExchangeUnderWay()
@@ -203,8 +192,7 @@ private slots:
 
     void renameSendsNothingForTheSameOrAnEmptyNameOrATakenOne()
     {
-        QVERIFY(server->writeFile("r/old.txt", "old"));
-        QVERIFY(server->writeFile("r/other.txt", "other"));
+        QVERIFY(server->writeFile("r/old.txt", "old") && server->writeFile("r/other.txt", "other"));
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         goTo(f, "/r/");
@@ -214,8 +202,7 @@ private slots:
         ops(f).btnRename_Click();
         f.prompter->inputs = {""};
         ops(f).btnRename_Click();
-        QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
-        QVERIFY(f.prompter->shown.isEmpty());
+        QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty() && f.prompter->shown.isEmpty());
         // Onto a name that stands in the folder: refused, both files kept; nothing is sent, so no
         // reply may be logged.
         select(f, {"old.txt"});
@@ -224,15 +211,13 @@ private slots:
         ops(f).btnRename_Click();
         QCOMPARE(f.prompter->messageTexts().last(), QString("Error, could not rename file old.txt"));
         QCOMPARE(repliesWithoutCommand(f.logLines(), from), QStringList());
-        QCOMPARE(server->readFile("r/other.txt"), QByteArray("other"));
-        QCOMPARE(server->readFile("r/old.txt"), QByteArray("old"));
+        QCOMPARE(server->readFile("r/other.txt") + server->readFile("r/old.txt"), QByteArray("otherold"));
         QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
         // A real rename.
         select(f, {"old.txt"});
         f.prompter->inputs = {"new name.txt"};
         ops(f).btnRename_Click();
-        QVERIFY(exists("r/new name.txt"));
-        QVERIFY(f.logLines().contains("Command: RNTO new name.txt"));
+        QVERIFY(exists("r/new name.txt") && f.logLines().contains("Command: RNTO new name.txt"));
         QVERIFY(f.remoteRow("new name.txt") >= 0);
         // In place, onto a taken name: the element could not be renamed.
         from = f.logLines().size();
@@ -246,16 +231,14 @@ private slots:
 
     void treeRenameAndDelete()
     {
-        QVERIFY(QDir().mkpath(server->pathOf("pub/old/inner")));
-        QVERIFY(server->writeFile("pub/old/inner/f.txt", "f"));
+        QVERIFY(QDir().mkpath(server->pathOf("pub/old/inner")) && server->writeFile("pub/old/inner/f.txt", "f"));
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
         goTo(f, "/pub/old/");
         selectNode(f, "/pub/old/");
         f.prompter->inputs = {"new"};
         ops(f).menu6_rename_Click();
-        QVERIFY(exists("pub/new/inner/f.txt"));
-        QVERIFY(!exists("pub/old"));
+        QVERIFY(exists("pub/new/inner/f.txt") && !exists("pub/old"));
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
         QVERIFY(f.remoteRow("new") >= 0);
         // Deleting the listed folder (from below it) lists its parent.
@@ -275,8 +258,7 @@ private slots:
 
     void failuresGiveTheirMessagesAndEndTheWalk()
     {
-        QVERIFY(server->writeFile("f/keep/stubborn/x.txt", "x"));
-        QVERIFY(server->writeFile("f/keep/y.txt", "y"));
+        QVERIFY(server->writeFile("f/keep/stubborn/x.txt", "x") && server->writeFile("f/keep/y.txt", "y"));
         QVERIFY(QDir().mkpath(server->pathOf("f/exists")));
         MainWindowFixture f;
         QVERIFY(f.connect(*server));
@@ -293,8 +275,7 @@ private slots:
         f.prompter->inputs = {"exists"};
         ops(f).btnMkdir_Click();
         QVERIFY(f.prompter->messageTexts().last().startsWith("Could not create directory. Either the directory"));
-        QVERIFY(f.logLines().contains("Command: MKD exists"));
-        QVERIFY(f.logLines().last().startsWith("550"));
+        QVERIFY(f.logLines().contains("Command: MKD exists") && f.logLines().last().startsWith("550"));
 
         // A file deleted behind our back.
         QVERIFY(server->writeFile("f/gone.txt", "g"));
@@ -317,16 +298,14 @@ private slots:
         f.prompter->inputs = {"NOOP"};
         f.window->action("menu4_cmd")->trigger();
         const QStringList after = f.logLines().mid(before);
-        QVERIFY(after.first().startsWith("200"));
-        QVERIFY(!after.contains("Command: NOOP"));
+        QVERIFY(after.first().startsWith("200") && !after.contains("Command: NOOP"));
         QVERIFY(after.contains("Command: MLSD")); // listed again
         // A command that opens a data connection does not hang the program.
         f.prompter->inputs = {"LIST"};
         QElapsedTimer timer;
         timer.start();
         ops(f).menu_cmd_Click();
-        QVERIFY(timer.elapsed() < 35000);
-        QVERIFY(f.state.connected());
+        QVERIFY(timer.elapsed() < 35000 && f.state.connected());
         select(f, {"file.txt"});
         ops(f).menu1_copy_Click();
         QCOMPARE(QApplication::clipboard()->text(), QString("127.0.0.1/c/file.txt"));
@@ -339,12 +318,11 @@ private slots:
         ops(f).menu_pass_Click();
         formpass *pass = ops(f).passwordWindow();
         QVERIFY(pass);
-        QVERIFY(!pass->btnOk->isEnabled());
-        pass->txtOld->setText("typed in old");
-        QVERIFY(!pass->btnOk->isEnabled());
-        pass->txtNew->setText("n3w pass");
-        QVERIFY(!pass->btnOk->isEnabled());
-        pass->txtConf->setText("n3w pass");
+        for (auto [field, text] :
+             {std::pair{pass->txtOld, "typed in old"}, {pass->txtNew, "n3w pass"}, {pass->txtConf, "n3w pass"}}) {
+            QVERIFY(!pass->btnOk->isEnabled());
+            field->setText(text);
+        }
         QVERIFY(pass->btnOk->isEnabled());
         pass->txtOld->clear(); // an empty old password still goes, between its two blanks
         pass->btnOk->click();

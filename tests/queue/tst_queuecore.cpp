@@ -4,6 +4,7 @@
 #include "DownloadTarget.h"
 #include "LocalFolderWalk.h"
 #include "QueueModel.h"
+#include "TransferProgress.h"
 #include "TransferSettings.h"
 #include "UploadSource.h"
 #include "support/TestSupport.h"
@@ -260,6 +261,43 @@ private slots:
             dir / "gone/", "/up/", keep, [] { return true; }, [&](const QString &text) { problems << text; }));
         QCOMPARE(problems.size(), 1);
         QVERIFY(problems.first().contains("gone"));
+    }
+    // A run of the queue as its samples come: 's' a sample (due: the status line is due, -1 not
+    // looked at; rate: "-" not looked at), 'h' the transfer held, 'f' a file of `done` bytes done.
+    void progressTextsThroughARun()
+    {
+        using P = TransferProgress;
+        QCOMPARE(QStringList({P::durationText(0), P::durationText(42), P::durationText(3723), P::amountText(1),
+                              P::amountText(1023), P::amountText(1536 * 1024), P::amountText(5LL << 40)}),
+                 QStringList({"0:00", "0:42", "1:02:03", "1 byte", "1023 bytes", "1.5 MB", "5.0 TB"}));
+        QCOMPARE(P::bytesOfText(1048576, 4294967296), QString("1 048 576 of 4 294 967 296 bytes"));
+        constexpr qint64 M = 1 << 20;
+        const std::tuple<char, qint64, qint64, qint64, int, const char *> steps[] = {
+            {'s', 0, 0, 4 * M, 1, ""},                             // no speed from one sample
+            {'s', 400, M, 4 * M, 0, "-"},                          // at most twice a second
+            {'s', 1000, 2 * M, 4 * M, 1, "2.0 MB/s, 0:01 left"},
+            {'s', 3000, 2 * M, 4 * M, -1, "-"},
+            {'s', 6000, 3 * M, 4 * M, 1, "341.3 KB/s, 0:03 left"}, // the last seconds, not the whole file
+            {'h', 0, 0, 0, -1, "-"},
+            {'s', 60000, 3 * M, 4 * M, 1, ""},                     // afresh after a pause
+            {'f', 0, 4 * M, 0, -1, "-"},
+            {'s', 6600, 0, 100, -1, ""},                           // a new file starts its own measure
+            {'f', 0, 100, 0, -1, "-"}};
+        TransferProgress p;
+        p.begin(0);
+        for (const auto &[op, now, done, total, due, rate] : steps) {
+            if (op == 's' && due >= 0)
+                QCOMPARE(int(p.sample(now, done, total)), due);
+            else if (op == 's')
+                p.sample(now, done, total);
+            op == 'h' ? p.held() : op == 'f' ? p.fileDone(done) : void();
+            if (QString(rate) != "-")
+                QCOMPARE(p.rateText(), QString(rate));
+        }
+        QCOMPARE(p.finish(7400), QString("Transferred 2 files, 4.0 MB in 0:07."));
+        QVERIFY(!p.isRunning());
+        p.begin(8000);
+        QCOMPARE(p.finish(9000), QString()); // nothing moved, nothing said
     }
 };
 
