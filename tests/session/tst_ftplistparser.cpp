@@ -17,29 +17,26 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 3, 15), QTime(12, 0));
 
-std::optional<Line> f(const QByteArray &name, qint64 size, const QDateTime &when)
-{
-    return Line{name, false, false, size, when};
-}
-
-std::optional<Line> d(const QByteArray &name, const QDateTime &when)
-{
-    return Line{name, true, false, 0, when};
-}
-
 QDateTime at(qint64 stamp) // yyyyMMdd, yyyyMMddHHmm or yyyyMMddHHmmss, local time; 0: none
 {
     return stamp ? QDateTime::fromString(QString::number(stamp).leftJustified(14, '0'), "yyyyMMddHHmmss") : QDateTime();
 }
 
-std::optional<Line> f(const QByteArray &name, qint64 size, qint64 stamp)
+struct When // a stamp as at() reads it, or a time as it is
 {
-    return f(name, size, at(stamp));
+    When(qint64 stamp) : t(at(stamp)) {}
+    When(const QDateTime &time) : t(time) {}
+    QDateTime t;
+};
+
+std::optional<Line> f(const QByteArray &name, qint64 size, When when)
+{
+    return Line{name, false, false, size, when.t};
 }
 
-std::optional<Line> d(const QByteArray &name, qint64 stamp)
+std::optional<Line> d(const QByteArray &name, When when)
 {
-    return d(name, at(stamp));
+    return Line{name, true, false, 0, when.t};
 }
 
 QDateTime utc(qint64 secs)
