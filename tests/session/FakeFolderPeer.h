@@ -3,6 +3,7 @@
 #include "ScriptedFtpPeer.h"
 
 #include <QHash>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -86,15 +87,9 @@ public:
     // The names in the folder, sorted, random parts as R.
     QStringList namesIn(const QByteArray &folder)
     {
-        settle();
         QStringList out;
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
-            if (it.key().startsWith(folder) && !it.key().mid(folder.size()).contains('/'))
-                out << QString::fromUtf8(it.key().mid(folder.size()));
-        for (const QByteArray &f : folders)
-            if (f.startsWith(folder))
-                out << QString::fromUtf8(f.mid(folder.size()));
-        out.sort();
+        for (const QByteArray &name : entriesIn(folder).keys())
+            out << QString::fromUtf8(name);
         static const QRegularExpression random(QStringLiteral("[a-z0-9]{12}(?=\\.vestrigal-upload)"));
         return out.replaceInStrings(random, QStringLiteral("R"));
     }
@@ -109,17 +104,25 @@ private:
             files.insert(m_stored, received());
         m_stored.clear();
     }
-    Steps listing(const QByteArray &folder)
+    QMap<QByteArray, qint64> entriesIn(const QByteArray &folder) // name -> size, -1 for a folder
     {
         settle();
-        QByteArray lines;
+        QMap<QByteArray, qint64> out;
         for (auto it = files.cbegin(); it != files.cend(); ++it)
             if (it.key().startsWith(folder) && !it.key().mid(folder.size()).contains('/'))
-                lines += "-rw-r--r-- 1 a b " + QByteArray::number(it->size()) + " Mar  1  2020 " +
-                         it.key().mid(folder.size()) + "\r\n";
+                out.insert(it.key().mid(folder.size()), it->size());
         for (const QByteArray &f : folders)
             if (f.startsWith(folder))
-                lines += "drwxr-xr-x 1 a b 0 Mar  1  2020 " + f.mid(folder.size()) + "\r\n";
+                out.insert(f.mid(folder.size()), -1);
+        return out;
+    }
+    Steps listing(const QByteArray &folder)
+    {
+        QByteArray lines;
+        const auto entries = entriesIn(folder);
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+            lines += (*it < 0 ? "drwxr-xr-x 1 a b 0" : "-rw-r--r-- 1 a b " + QByteArray::number(*it)) +
+                     " Mar  1  2020 " + it.key() + "\r\n";
         return {reply("150 Here.\r\n"), data(lines), closeData(), reply("226 Done.\r\n")};
     }
 

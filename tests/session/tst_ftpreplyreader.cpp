@@ -92,15 +92,6 @@ private slots:
         QVERIFY(!reader.hasReply());
     }
 
-    void incompleteReplyWaits()
-    {
-        FtpReplyReader reader;
-        QVERIFY(reader.feed("220-first\r\n220 last"));
-        QVERIFY(!reader.hasReply());
-        QVERIFY(reader.feed("\r\n"));
-        QVERIFY(reader.hasReply());
-    }
-
     void malformedAndOverlongFail_data()
     {
         QTest::addColumn<QByteArray>("stream");

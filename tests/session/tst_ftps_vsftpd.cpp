@@ -27,13 +27,6 @@ class TestFtpsVsftpd : public QObject
     QProcess m_server;
     quint16 m_port = 0;
 
-    bool greets() const
-    {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
-        return probe.waitForConnected(500) && probe.waitForReadyRead(1000) && probe.readAll().startsWith("220");
-    }
-
 private slots:
     void initTestCase()
     {
@@ -67,6 +60,11 @@ private slots:
         m_server.setProcessChannelMode(QProcess::MergedChannels);
         m_server.start("/usr/sbin/vsftpd", {m_dir.filePath("vsftpd.conf")});
         QVERIFY(m_server.waitForStarted(5000));
+        const auto greets = [this] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            return probe.waitForConnected(500) && probe.waitForReadyRead(1000) && probe.readAll().startsWith("220");
+        };
         QTRY_VERIFY2_WITH_TIMEOUT(greets(), m_server.readAll().constData(), 10000);
     }
 

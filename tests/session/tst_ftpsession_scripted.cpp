@@ -50,6 +50,8 @@ private slots:
         busy.setGreeting({Peer::reply("421 Too many users.\r\n")});
         QVERIFY(!session.open(busy.options()));
         QVERIFY(session.lastResponseInfo().startsWith("421 Too many users."));
+        QVERIFY(!session.setCurrentDirectory("/"));
+        QVERIFY(session.lastResponseInfo().contains("Not connected"));
     }
 
     // A password never reaches the log, also when the server echoes it; a short one is masked where
@@ -278,7 +280,7 @@ private slots:
         QCOMPARE(session.unreadableLines(), 0);
     }
 
-    // Every transfer sets its type itself, whatever a raw command did before.
+    // Every transfer sets its type itself, whatever a raw command did before; a typed RETR does not hang.
     void transfersWithoutPreliminaryReply()
     {
         Peer peer;
@@ -294,6 +296,9 @@ private slots:
         QVERIFY(file->close());
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("226 Sent.\r\n"));
         QCOMPARE(peer.commands().mid(4), (QList<QByteArray>{"TYPE A", "TYPE I", "EPSV", "RETR f.bin"}));
+        // Typed without a PASV of the user's: the client opens the data connection itself and drops the data.
+        QVERIFY2(session.command("RETR f.bin"), qPrintable(session.lastResponseInfo()));
+        QCOMPARE(session.lastResponseInfo(), QStringLiteral("226 Sent.\r\n"));
     }
 
     // Commands that are not one line (line breaks, NUL), blanks only or longer than 4096 bytes are

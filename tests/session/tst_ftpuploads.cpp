@@ -6,7 +6,6 @@
 #include "FtpSession.h"
 #include "support/FtpTestKit.h"
 
-#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -85,23 +84,23 @@ private slots:
     // left alone, and two uploads of one file never share a name.
     void theTemporaryNameIsNeverAnotherFile()
     {
-        QTemporaryDir dir;
-        const QString record = dir.filePath("commands.txt");
-        TestFtpServer server({"--commands", record});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        QVERIFY(server.writeFile(".f.bin.vestrigal-upload", "someone else's"));
+        FakeFolderPeer peer;
+        peer.files.insert("/d/.f.bin.vestrigal-upload", "someone else's");
         FtpSession session;
-        QVERIFY(session.open(options(server)));
+        QVERIFY(session.open(peer.options()));
+        QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("f.bin"), "new contents"));
-        QVERIFY(session.putFile(dir.filePath("f.bin"), "/f.bin", FtpTransferType::Binary));
-        QVERIFY(session.putFile(dir.filePath("f.bin"), "/f.bin", FtpTransferType::Binary));
-        QCOMPARE(server.readFile("f.bin"), QByteArray("new contents"));
-        QCOMPARE(server.readFile(".f.bin.vestrigal-upload"), QByteArray("someone else's"));
-        QCOMPARE(QDir(server.rootPath()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({".f.bin.vestrigal-upload", "f.bin"}));
-        const QStringList stored = QString::fromUtf8(readFile(record)).split('\n').filter("STOR ");
+        QVERIFY(session.putFile(dir.filePath("f.bin"), "/d/f.bin", FtpTransferType::Binary));
+        QVERIFY(session.putFile(dir.filePath("f.bin"), "/d/f.bin", FtpTransferType::Binary));
+        QCOMPARE(peer.contents("/d/f.bin"), QByteArray("new contents"));
+        QCOMPARE(peer.contents("/d/.f.bin.vestrigal-upload"), QByteArray("someone else's"));
+        QCOMPARE(peer.namesIn("/d/"), QStringList({".f.bin.vestrigal-upload", "f.bin"}));
+        QList<QByteArray> stored;
+        for (const QByteArray &c : peer.commands())
+            if (c.startsWith("STOR "))
+                stored << c;
         QCOMPARE(stored.size(), 2);
-        QVERIFY2(stored[0] != stored[1], qPrintable(stored.join(", ")));
+        QVERIFY2(stored[0] != stored[1], stored.join(", ").constData());
     }
 };
 

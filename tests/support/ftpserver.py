@@ -11,7 +11,6 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
              serves other connections meanwhile.
 --list-as N S  lists the entry named N under the name S (which may hold "/"), as a hostile server would.
 --throttle B moves at most B bytes a second on each data connection, both ways (a slow line).
---refuse-stor   answers 550 to every STOR, whatever the name (deleting stays allowed).
 --list-line T   ends every LIST with the line T (repeatable): lines no client can read.
 --tls CERT   offers FTP over TLS (AUTH TLS, PBSZ, PROT) with the certificate and key in the PEM file CERT.
 --implicit   with --tls: TLS from the first byte (implicit FTPS), the greeting comes encrypted.
@@ -30,13 +29,10 @@ import argparse
 import socket
 import sys
 
-import os
-
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler, proto_cmds
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, proto_cmds
 from pyftpdlib.servers import FTPServer
-from pyftpdlib.handlers import DTPHandler, ThrottledDTPHandler
 
 try:  # python3-openssl: only needed with --tls
     from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
@@ -96,13 +92,6 @@ class TestHandler(FTPHandler):
             FTPHandler.process_command(self, cmd, *args, **kwargs)  # nothing once closed
 
         self.ioloop.call_later(delay, later)
-    refuse_stor = False
-
-    def ftp_STOR(self, file, mode="w"):
-        if self.refuse_stor:
-            self.respond("550 Uploads are not allowed here.")
-            return
-        return FTPHandler.ftp_STOR(self, file, mode)
 
     def ftp_RMD(self, path):
         if self.refused_rmd and path.rstrip("/").split("/")[-1] == self.refused_rmd:
@@ -212,7 +201,6 @@ def main():
     parser.add_argument("--delay", nargs=2, action="append", default=[], metavar=("VERB", "SECONDS"))
     parser.add_argument("--list-as", nargs=2, action="append", default=[], metavar=("NAME", "SHOWN"))
     parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND")
-    parser.add_argument("--refuse-stor", action="store_true")
     parser.add_argument("--list-line", action="append", default=[])
     parser.add_argument("--tls", metavar="CERT")
     parser.add_argument("--implicit", action="store_true")
@@ -244,7 +232,6 @@ def main():
             write_limit = args.throttle
 
         TestHandler.dtp_handler = SlowDTPHandler
-    TestHandler.refuse_stor = args.refuse_stor
     TestFS.extra_lines = args.list_line
     TestHandler.commands_file = args.commands
     handler = TestHandler
@@ -265,11 +252,6 @@ def main():
     handler.authorizer = authorizer
     handler.banner = "Test server ready."
 
-    if os.environ.get("VESTRIGAL_FTP_DEBUG_LOG"):  # a trace of the server's side, for debugging tests
-        import logging
-        from pyftpdlib.log import config_logging
-        config_logging(level=logging.DEBUG)
-        logging.getLogger().addHandler(logging.FileHandler(os.environ["VESTRIGAL_FTP_DEBUG_LOG"]))
     server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
     print("PORT %d" % server.address[1], flush=True)
