@@ -3,8 +3,9 @@
 #include "LogCommands.h"
 #include "LogFileWriter.h"
 #include "LogFiles.h"
-#include "SessionLog.h"
 #include "ScriptedPrompter.h"
+#include "SessionLog.h"
+#include "TestSupport.h"
 #include "support/FileSizeLimit.h"
 #include "support/ReadOnlyPath.h"
 
@@ -13,22 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-void touch(const QString &path, const QByteArray &bytes = "x")
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using TestSupport::contentOf;
 
 class TestLog : public QObject
 {
@@ -114,11 +100,9 @@ private slots:
         // A welcome, the password question and the refusal, as one failed login leaves them.
         log.logServerReply(QStringLiteral("220-Welcome\r\n 550 inside a text\r\n220 ready\r\n331 Password?\r\n"
                                           "530 Login incorrect.\r\nLogin failed.\r\n"));
-        QCOMPARE(log.runs().size(), 2);
-        QCOMPARE(log.runs().at(0).text, QStringLiteral("220-Welcome\n 550 inside a text\n220 ready\n331 Password?\n"));
-        QCOMPARE(log.runs().at(0).colour.rgb(), LogColours::darkGreen().rgb());
-        QCOMPARE(log.runs().at(1).text, QStringLiteral("530 Login incorrect.\nLogin failed.\n"));
-        QCOMPARE(log.runs().at(1).colour.rgb(), LogColours::red().rgb());
+        QCOMPARE(log.runs(),
+                 (LogRuns{{"220-Welcome\n 550 inside a text\n220 ready\n331 Password?\n", LogColours::darkGreen()},
+                          {"530 Login incorrect.\nLogin failed.\n", LogColours::red()}}));
     }
 
     void clearAndLoadReplaceTheContent()
@@ -171,8 +155,8 @@ private slots:
         m_log->clear(); // "Clear window": the file keeps its lines, the next ones follow them
         QCOMPARE(onDisk(), QByteArray(RtfWriter::document({{"one\n", LogColours::black()}}) + "\r\n"));
         m_log->logServerReply(QStringLiteral("550 new colour\r\n"));
-        QCOMPARE(onDisk(), QByteArray(RtfWriter::document({{"one\n", LogColours::black()},
-                                                           {"550 new colour\n", LogColours::red()}}) +
+        QCOMPARE(onDisk(), QByteArray(RtfWriter::document(
+                                          {{"one\n", LogColours::black()}, {"550 new colour\n", LogColours::red()}}) +
                                       "\r\n"));
         m_log->loadRtf("loaded"); // neither does a loaded window replace them
         m_log->logLine(QStringLiteral("two"), SessionLog::Event);
@@ -187,7 +171,7 @@ private slots:
         QCOMPARE(onDisk(), QByteArray("one\r\n550 new colour\r\ntwo\r\nthree\r\nfour\r\n\r\n"));
 
         m_target.fileName = m_logs + "continued.txt"; // "Continue previous log"
-        touch(m_target.fileName, QByteArray(10000, 'z'));
+        QVERIFY(TestSupport::writeFile(m_target.fileName, QByteArray(10000, 'z')));
         m_log->logLine(QStringLiteral("five"), SessionLog::Event);
         QCOMPARE(onDisk(), expected(LogFormat::Text));
     }
@@ -244,21 +228,19 @@ private slots:
     void newLogTakesTheFirstFreeNumberOfItsFormat()
     {
         for (const char *name : {"log0.txt", "log1.txt", "log3.txt", "log0.rtf", "log1.rtf"})
-            touch(m_logs + name);
+            QVERIFY(TestSupport::writeFile(m_logs + name));
         QCOMPARE(LogFiles::newLogFileName(m_logs, LogFormat::Text), m_logs + "log2.txt");
         QCOMPARE(LogFiles::newLogFileName(m_logs, LogFormat::Rtf), m_logs + "log2.rtf");
         QVERIFY(QFile::link(m_logs + "gone", m_logs + "log2.txt"));
         QCOMPARE(LogFiles::newLogFileName(m_logs, LogFormat::Text), m_logs + "log4.txt");
-        QCOMPARE(contentOf(m_logs + "log0.rtf"), QByteArray("x")); // earlier logs are left alone
+        QCOMPARE(contentOf(m_logs + "log0.rtf"), QByteArray("data")); // earlier logs are left alone
     }
 
     // After "Clear all logs" exactly one file is left once a line is logged: the new first log.
     void clearAllLogsAsksThenDeletesEveryFile()
     {
-        for (const char *name : {"log1.rtf", "log0.txt", ".hidden"})
-            touch(m_logs + name);
-        QVERIFY(QDir().mkpath(m_logs + "keep"));
-        touch(m_logs + "keep/inside.txt");
+        for (const char *name : {"log1.rtf", "log0.txt", ".hidden", "keep/inside.txt"})
+            QVERIFY(TestSupport::writeFile(m_logs + name));
         m_log->logLine(QStringLiteral("before"), SessionLog::Event);
         ScriptedPrompter prompter;
         LogCommands commands(*m_log, prompter);
@@ -282,7 +264,7 @@ private slots:
 
         // A file that will not go does not keep the others.
         for (const char *name : {"log0.txt", "log1.txt", "log2.txt"})
-            touch(m_logs + name);
+            QVERIFY(TestSupport::writeFile(m_logs + name));
         READ_ONLY_OR_SKIP(stays, m_logs + QStringLiteral("log0.txt"));
         if (::geteuid() != 0)
             QSKIP("a file is kept from going only by its folder's rights without root");
@@ -294,12 +276,18 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("rtf") << "/a/log.rtf" << "/a/log.rtf";
-        QTest::newRow("only the extension") << "/a/.rtf" << "/a/.rtf";
-        QTest::newRow("capitals") << "/a/log.RTF" << "/a/log.RTF.rtf";
-        QTest::newRow("no dot") << "/a/log" << "/a/log.rtf";
-        QTest::newRow("other") << "/a/log.txt" << "/a/log.txt.rtf";
-        QTest::newRow("dot in folder") << "/a.rtf/log" << "/a.rtf/log.rtf";
+        QTest::newRow("rtf") << "/a/log.rtf"
+                             << "/a/log.rtf";
+        QTest::newRow("only the extension") << "/a/.rtf"
+                                            << "/a/.rtf";
+        QTest::newRow("capitals") << "/a/log.RTF"
+                                  << "/a/log.RTF.rtf";
+        QTest::newRow("no dot") << "/a/log"
+                                << "/a/log.rtf";
+        QTest::newRow("other") << "/a/log.txt"
+                               << "/a/log.txt.rtf";
+        QTest::newRow("dot in folder") << "/a.rtf/log"
+                                       << "/a.rtf/log.rtf";
     }
     void rtfExtensionIsAddedUnlessExactlyRtf()
     {
@@ -312,7 +300,7 @@ private slots:
         SessionLog log;
         ScriptedPrompter prompter;
         LogCommands commands(log, prompter);
-        touch(m_logs + "log4.txt");
+        QVERIFY(TestSupport::writeFile(m_logs + "log4.txt"));
         prompter.fileNames = {QString(), m_logs + "log9.txt", m_logs + "log4.txt"};
         QVERIFY(!commands.continuePreviousLog(LogFormat::Text, m_logs));
         QVERIFY(prompter.shown.isEmpty());
