@@ -92,8 +92,7 @@ private slots:
             {"DecimalToBinary", DecimalToBinary}, {"DecimalToHex", DecimalToHex}, {"BinaryToDecimal", BinaryToDecimal},
             {"BinaryToHex", BinaryToHex},         {"HexToDecimal", HexToDecimal}, {"HexToBinary", HexToBinary}};
         bool ok = expected.isEmpty();
-        const QString result = routines[routine](input, &ok);
-        QCOMPARE(result, expected.isEmpty() ? QString() : expected);
+        QCOMPARE(routines[routine](input, &ok), expected); // a refusal gives a null text
         QCOMPARE(ok, !expected.isEmpty());
     }
 
@@ -143,11 +142,9 @@ private slots:
     void keys()
     {
         QFETCH(QString, keys);
-        QFETCH(QString, shown);
-        QFETCH(QString, message);
         Keys k;
-        QCOMPARE(k.type(keys).join('|'), shown);
-        QCOMPARE(k.prompter.messageTexts().join('|'), message);
+        QTEST(k.type(keys).join('|'), "shown");
+        QTEST(k.prompter.messageTexts().join('|'), "message");
     }
 
     void reading()

@@ -205,10 +205,8 @@ private slots:
     void tempRemovalTouchesOnlyFilesOfTheFolder()
     {
         QTemporaryDir dir, outside;
-        QVERIFY(writeFile(dir.filePath("a.txt")));
-        QVERIFY(writeFile(outside.filePath("keep.txt")));
-        QVERIFY(QDir(dir.path()).mkpath("sub/inner"));
-        QVERIFY(writeFile(dir.filePath("sub/inner/deep.txt")));
+        QVERIFY(writeFile(dir.filePath("a.txt")) && writeFile(outside.filePath("keep.txt")) &&
+                writeFile(dir.filePath("sub/inner/deep.txt")));
         const TempFolder::Removal r =
             TempFolder::remove(dir.path(), {dir.filePath("a.txt"), outside.filePath("keep.txt"), dir.filePath("sub"),
                                             dir.filePath("sub/inner/deep.txt"),
