@@ -1,6 +1,5 @@
 #include "ImageFiles.h"
 
-#include <QFile>
 #include <QProcess>
 
 namespace ImageFiles {
@@ -131,54 +130,20 @@ QByteArray noise(int n, quint32 seed, int alphabet)
     return out;
 }
 
-// Runs `convert` with the arguments, its output into `output`; false with `error` set when it fails.
-static bool convert(const QStringList &arguments, QString *error, QByteArray *output)
-{
-    QProcess p;
-    p.start(QStringLiteral("convert"), arguments);
-    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (output)
-        *output = p.readAllStandardOutput();
-    if (!ok)
-        *error =
-            QStringLiteral("convert %1: %2").arg(arguments.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
-    return ok;
-}
-
 QImage oracle(const QString &path, QString *error)
 {
     // ImageMagick keeps a TGA origin as an orientation tag rather than turning the rows around.
-    QByteArray png;
-    if (!convert({path, QStringLiteral("-auto-orient"), QStringLiteral("-depth"), QStringLiteral("8"),
-                  QStringLiteral("png:-")},
-                 error, &png))
+    const QStringList arguments{path, "-auto-orient", "-depth", "8", "png:-"};
+    QProcess p;
+    p.start(QStringLiteral("convert"), arguments);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        *error = "convert " + arguments.join(' ') + ": " + QString::fromLocal8Bit(p.readAllStandardError());
         return {};
-    const QImage image = QImage::fromData(png, "PNG");
+    }
+    const QImage image = QImage::fromData(p.readAllStandardOutput(), "PNG");
     if (image.isNull())
         *error = QStringLiteral("convert %1: no picture").arg(path);
     return image;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QString difference(const QImage &ours, const QImage &theirs)
-{
-    if (ours.isNull())
-        return QStringLiteral("ours did not decode");
-    if (ours.size() != theirs.size())
-        return QString::asprintf("size %dx%d, expected %dx%d", ours.width(), ours.height(), theirs.width(),
-                                 theirs.height());
-    const QImage a = ours.convertToFormat(QImage::Format_RGBA8888);
-    const QImage b = theirs.convertToFormat(QImage::Format_RGBA8888);
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                return QString::asprintf("at %d,%d: #%08x, expected #%08x", x, y, a.pixel(x, y), b.pixel(x, y));
-    return {};
 }
 
 } // namespace ImageFiles

@@ -46,8 +46,5 @@ QByteArray noise(int n, quint32 seed, int alphabet = 256);
 // The picture ImageMagick reads from the file as RGBA8888, or a null image with `error` set.
 QImage oracle(const QString &path, QString *error);
 
-bool writeFile(const QString &path, const QByteArray &bytes);
-// "" when both are the same picture, otherwise where they first differ.
-QString difference(const QImage &ours, const QImage &theirs);
 
 } // namespace ImageFiles

@@ -208,6 +208,11 @@ private slots:
     void editsAcrossLineEnds()
     {
         TextBuffer b;
+        checkLines(b, "");
+        QVERIFY(b.mid(0, 5).isEmpty() && b.widestLine() == 0 && !b.canUndo() && !b.canRedo() && !b.isModified());
+        QCOMPARE(b.undo(), -1);
+        QCOMPARE(b.replace(0, 0, QString()), -1); // nothing to do, nothing to undo
+        QVERIFY(!b.canUndo());
         b.setText("ab\ncd\nef");
         QCOMPARE(b.replace(1, 4, "X"), 2); // joins lines; the caret goes after the new text
         checkLines(b, "aX\nef");
@@ -218,16 +223,6 @@ private slots:
         b.replace(0, b.size(), QString());         // everything removed, then the empty text written to
         b.replace(0, 0, "x\n");
         checkLines(b, "x\n");
-    }
-
-    void emptyDocument()
-    {
-        TextBuffer b;
-        checkLines(b, "");
-        QVERIFY(b.mid(0, 5).isEmpty() && b.widestLine() == 0 && !b.canUndo() && !b.canRedo() && !b.isModified());
-        QCOMPARE(b.undo(), -1);
-        QCOMPARE(b.replace(0, 0, QString()), -1); // nothing to do, nothing to undo
-        QVERIFY(!b.canUndo());
     }
 
     void lineEndsAsTheTextBoxTakesThem()
@@ -274,6 +269,13 @@ private slots:
         QVERIFY(!b.canRedo());
         QVERIFY(b.isModified());
         QCOMPARE(b.text(), QString("newab"));
+        // Undo puts the caret after the text that came back, after the first span of a Replace all.
+        b.setText(QStringLiteral("abcdef\nghi"));
+        b.replace(2, 1, QStringLiteral("hello"));
+        QCOMPARE(b.undo(), qsizetype(3));
+        b.apply({{1, 1, QStringLiteral("X\nY")}, {8, 1, QStringLiteral("Z")}});
+        QCOMPARE(b.undo(), qsizetype(2));
+        QCOMPARE(b.text(), QStringLiteral("abcdef\nghi"));
     }
 
     void widestLineFollowsEdits()
@@ -287,20 +289,6 @@ private slots:
         QCOMPARE(b.widestLine(), 9);
         b.replace(0, 0, "\t\t");
         QCOMPARE(b.widestLine(), 18);
-    }
-
-    void undoPutsTheCaretAfterWhatCameBack()
-    {
-        TextBuffer b;
-        b.setText(QStringLiteral("abcdef\nghi"));
-        b.replace(2, 1, QStringLiteral("hello"));
-        QCOMPARE(b.text(), QStringLiteral("abhellodef\nghi"));
-        QCOMPARE(b.undo(), qsizetype(3)); // after the "c" that came back
-        // Replace all: after the first occurrence restored.
-        b.apply({{1, 1, QStringLiteral("X\nY")}, {8, 1, QStringLiteral("Z")}});
-        QCOMPARE(b.text(), QStringLiteral("aX\nYcdef\ngZi"));
-        QCOMPARE(b.undo(), qsizetype(2));
-        QCOMPARE(b.text(), QStringLiteral("abcdef\nghi"));
     }
 
     void randomEditsMatchAPlainString()

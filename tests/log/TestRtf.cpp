@@ -44,7 +44,6 @@ private slots:
         const LogRuns lines = awkwardLines();
         const QByteArray document = RtfWriter::document(lines);
         QCOMPARE(RtfReader::read(document), lines);
-        QCOMPARE(RtfWriter::document(RtfReader::read(document)), document);
         // Seven-bit output: every non-ASCII character went out as an escape.
         for (const char c : document)
             QVERIFY(uchar(c) < 0x80);
@@ -116,9 +115,8 @@ private slots:
     void anythingElseLoadsAsPlainText()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
         const LogRuns runs = RtfReader::read(bytes);
-        QCOMPARE(textOf(runs), text);
+        QTEST(textOf(runs), "text");
         for (const LogRun &run : runs)
             QCOMPARE(run.colour.rgb(), black.rgb());
     }
@@ -160,9 +158,8 @@ private slots:
         process.start(unrtf, {QStringLiteral("--html"), file.fileName()});
         QVERIFY(process.waitForFinished(10000));
         const QString html = QString::fromUtf8(process.readAllStandardOutput());
-        QVERIFY2(html.contains(QLatin1String("Command: CWD /C:\\temp\\{braces}")), qPrintable(html));
-        QVERIFY(html.contains(QLatin1String("#000040")) && html.contains(QLatin1String("#004000")));
-        QVERIFY(html.contains(QLatin1String("#ff0000")) && html.contains(QLatin1String("#800080")));
+        for (const char *seen : {"Command: CWD /C:\\temp\\{braces}", "#000040", "#004000", "#ff0000", "#800080"})
+            QVERIFY2(html.contains(QLatin1String(seen)), qPrintable(html));
         QVERIFY(html.contains(QLatin1String("R&eacute;ponse")) || html.contains(QStringLiteral("Réponse")));
     }
 };

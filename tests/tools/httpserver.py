@@ -2,7 +2,7 @@
 """An HTTP server for the download manager's tests, on 127.0.0.1 and a free port.
 
 Prints "PORT <n>" when it listens, then "GET <path>" for every request and "DONE <path>" when it
-has sent the body. The path chooses the behaviour; bodies are the bytes i % 251:
+has sent the body. The path chooses the behaviour; bodies are TestSupport::pattern's bytes:
   /file/N/name               N bytes with their length
   /nolength/N/name           N bytes, no length, the connection closes at the end
   /status/CODE/name          an error page with that status
@@ -14,22 +14,22 @@ has sent the body. The path chooses the behaviour; bodies are the bytes i % 251:
   /stall/ANNOUNCED/SENT/name announces one length, sends fewer bytes and then nothing for a minute
   /chunked/N/CHUNK/name      N bytes in chunks of CHUNK bytes, chunked transfer encoding
   /delay/MS/rest...          waits MS milliseconds before answering as /rest... does
-With --tls CERT KEY it serves https.
+With --tls PEM (certificate and key) it serves https.
 """
 import ssl
 import sys
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-BLOCK = bytes(i % 251 for i in range(251 * 261))
+# (i * 7 + i / 4096) & 0xff repeats every MiB; within 4 KiB only the i * 7 part changes.
+BASE = bytes(i * 7 & 0xFF for i in range(4096))
+BLOCK = b"".join(BASE.translate(bytes((v + k) & 0xFF for v in range(256))) for k in range(256))
 
 
 def body(n):
-    """Yields the first n bytes of the pattern in blocks."""
     while n > 0:
-        chunk = BLOCK if n >= len(BLOCK) else BLOCK[:n]
-        yield chunk
-        n -= len(chunk)
+        yield BLOCK[:n]
+        n -= len(BLOCK)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -39,7 +39,6 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     def send_body(self, n, announced=None, chunk=0, delay=0.0, chunked=False):
-        """Sends n bytes of the pattern, in pieces of `chunk` bytes `delay` seconds apart."""
         self.send_response(200)
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
@@ -91,12 +90,9 @@ class Handler(BaseHTTPRequestHandler):
             elif kind == "slow":
                 n, chunk, ms = int(parts[1]), int(parts[2]), int(parts[3])
                 self.send_body(n, announced=n, chunk=chunk, delay=ms / 1000.0)
-            elif kind in ("short", "long"):
+            elif kind in ("short", "long", "stall"):
                 self.send_body(int(parts[2]), announced=int(parts[1]))
-                self.close_connection = True
-            elif kind == "stall":
-                self.send_body(int(parts[2]), announced=int(parts[1]))
-                time.sleep(60)
+                time.sleep(60 if kind == "stall" else 0)
                 self.close_connection = True
             elif kind == "chunked":
                 self.send_body(int(parts[1]), chunk=int(parts[2]), chunked=True)
@@ -109,9 +105,9 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
-    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+    if len(sys.argv) == 3 and sys.argv[1] == "--tls":
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        context.load_cert_chain(sys.argv[2])
         server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % server.server_address[1], flush=True)
     server.serve_forever()

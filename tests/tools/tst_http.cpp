@@ -2,6 +2,7 @@
 #include "HttpChecks.h"
 #include "HttpQueue.h"
 #include "ScriptedPrompter.h"
+#include "TestCertificate.h"
 #include "TestSupport.h"
 #include "formhttp.h"
 
@@ -20,8 +21,7 @@
 #include <QTest>
 #include <QTreeView>
 
-// The test HTTP server (httpserver.py beside this file) on 127.0.0.1 and a free port, for the
-// object's lifetime.
+// The test HTTP server (httpserver.py beside this file) on 127.0.0.1 and a free port.
 class TestHttpServer
 {
 public:
@@ -57,20 +57,16 @@ public:
             continue;
         return m_log += QString::fromUtf8(m_process.readAllStandardOutput());
     }
-    // The first n bytes every body is made of.
-    static QByteArray pattern(qint64 n)
-    {
-        QByteArray data(n, Qt::Uninitialized);
-        for (qint64 i = 0; i < n; ++i)
-            data[i] = char(i % 251);
-        return data;
-    }
 
 private:
     QProcess m_process;
     quint16 m_port = 0;
     QString m_log;
 };
+
+using TestSupport::contentOf;
+using TestSupport::pattern;
+using TestSupport::writeFile;
 
 class TestHttp : public QObject
 {
@@ -93,7 +89,6 @@ class TestHttp : public QObject
         QString local(const QString &name) const { return dir.filePath(name); }
         bool add(const QString &path, const QString &name) { return queue.add(server.url(path), local(name)); }
         QString cell(int row, int column) const { return queue.model()->item(row, column)->text(); }
-        QStringList statuses() const { return statusesOf(queue); }
         static QStringList statusesOf(const HttpQueue &queue)
         {
             QStringList s;
@@ -104,16 +99,6 @@ class TestHttp : public QObject
         bool waitEmpty(int ms = 20000)
         {
             return QTest::qWaitFor([this] { return queue.model()->rowCount() == 0 && !queue.isTransferring(); }, ms);
-        }
-        static QByteArray read(const QString &path)
-        {
-            QFile f(path);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-        }
-        static bool write(const QString &path, const QByteArray &data)
-        {
-            QFile f(path);
-            return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
         }
     };
 
@@ -143,7 +128,7 @@ private slots:
         QVERIFY(!f.queue.add(f.server.url(""), f.local("a")));
         QCOMPARE(f.prompter.messageTexts(), (QStringList{"The 2 fields must be filled!", "Invalid local file name.",
                                                          "Invalid remote file name."}));
-        QVERIFY(Fixture::write(f.local("exists.bin"), "mine"));
+        QVERIFY(writeFile(f.local("exists.bin"), "mine"));
         f.prompter.answers = {Prompter::Answer::Cancel};
         QVERIFY(!f.add("/file/10/x", "exists.bin"));
         QCOMPARE(f.prompter.messageTexts().last(), QString("Local file exists. Overwrite?"));
@@ -194,11 +179,11 @@ private slots:
                 seen << f.cell(0, HttpQueue::SizeColumn) + "|" + f.cell(0, HttpQueue::StatusColumn) + "|" +
                             f.queue.currentText() + "|" + QString::number(f.queue.barValue());
         });
-        QVERIFY(Fixture::write(f.local("mine.bin"), "mine") && Fixture::write(f.local("mine.bin.part"), "my part"));
+        QVERIFY(writeFile(f.local("mine.bin"), "mine") && writeFile(f.local("mine.bin.part"), "my part"));
         f.prompter.answers = {Prompter::Answer::Ok};
         QVERIFY(f.queue.add(url, f.local("mine.bin")));
         if (paused) {
-            QCOMPARE(f.statuses(), QStringList{"Connecting..."});
+            QCOMPARE(Fixture::statusesOf(f.queue), QStringList{"Connecting..."});
             f.queue.pause();
             f.queue.resume();
             f.queue.pause();
@@ -208,8 +193,8 @@ private slots:
         QVERIFY(f.add("/file/10/next", "next.bin"));
         QVERIFY(f.waitEmpty());
         QCOMPARE(f.outcomes, (QStringList{size < 0 ? "mine.bin failed" : "mine.bin done", "next.bin done"}));
-        QVERIFY(f.read(f.local("mine.bin")) == (size < 0 ? QByteArray("mine") : TestHttpServer::pattern(size)));
-        QCOMPARE(f.read(f.local("mine.bin.part")), QByteArray("my part"));
+        QVERIFY(contentOf(f.local("mine.bin")) == (size < 0 ? QByteArray("mine") : pattern(size)));
+        QCOMPARE(contentOf(f.local("mine.bin.part")), QByteArray("my part"));
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), (QStringList{"mine.bin", "mine.bin.part", "next.bin"}));
         if (path != "refused")
             QVERIFY(f.server.log().contains("GET " + path + "\n"));
@@ -232,7 +217,7 @@ private slots:
         QVERIFY(f.add(QString("/file/%1/big.bin").arg(size), "big.bin"));
         QTRY_VERIFY(f.queue.received() > 0);
         f.queue.pause();
-        QCOMPARE(f.statuses(), QStringList{"Paused"});
+        QCOMPARE(Fixture::statusesOf(f.queue), QStringList{"Paused"});
         const qint64 held = f.queue.received();
         QTest::qWait(700);
         QCOMPARE(f.queue.received(), held);
@@ -241,14 +226,13 @@ private slots:
         QVERIFY(f.queue.isTransferring());
         f.queue.resume();
         QVERIFY(f.waitEmpty(60000));
-        QCOMPARE(QFileInfo(f.local("big.bin")).size(), size);
-        QVERIFY(f.read(f.local("big.bin")) == TestHttpServer::pattern(size));
+        QVERIFY(contentOf(f.local("big.bin")) == pattern(size));
     }
 
     void cancelAndClearAll()
     {
         Fixture f;
-        QVERIFY(Fixture::write(f.local("kept.bin"), "kept") && Fixture::write(f.local("kept.bin.part"), "my part"));
+        QVERIFY(writeFile(f.local("kept.bin"), "kept") && writeFile(f.local("kept.bin.part"), "my part"));
         f.prompter.answers = {Prompter::Answer::Ok};
         QVERIFY(f.add("/slow/100000/1000/20/one", "kept.bin"));
         QVERIFY(f.add("/slow/100000/1000/20/two", "two.bin"));
@@ -264,20 +248,20 @@ private slots:
         // that is not the user's.
         f.queue.cancel({0});
         QCOMPARE(f.outcomes, QStringList{"kept.bin stopped"});
-        QCOMPARE(f.read(f.local("kept.bin")), QByteArray("kept"));
-        QCOMPARE(f.read(f.local("kept.bin.part")), QByteArray("my part"));
-        const QByteArray partial = f.read(f.local("kept.bin.1.part"));
+        QCOMPARE(contentOf(f.local("kept.bin")), QByteArray("kept"));
+        QCOMPARE(contentOf(f.local("kept.bin.part")), QByteArray("my part"));
+        const QByteArray partial = contentOf(f.local("kept.bin.1.part"));
         QVERIFY(partial.size() > 0 && partial.size() < 100000);
-        QCOMPARE(partial, TestHttpServer::pattern(partial.size()));
+        QCOMPARE(partial, pattern(partial.size()));
 
         QTRY_VERIFY(f.queue.received() > 0); // the next row started on its own
         f.queue.cancel({0});
-        const QByteArray two = f.read(f.local("two.bin")); // no file was there: the part becomes it
+        const QByteArray two = contentOf(f.local("two.bin")); // no file was there: the part becomes it
         QVERIFY(two.size() > 0 && two.size() < 100000);
         QVERIFY(!QFile::exists(f.local("two.bin.part")));
         QVERIFY(f.waitEmpty());
         QVERIFY(!QFile::exists(f.local("three.bin")));
-        QCOMPARE(f.read(f.local("four.bin")), TestHttpServer::pattern(6000));
+        QCOMPARE(contentOf(f.local("four.bin")), pattern(6000));
 
         // Clear all asks first; then the transfer stops and nothing else starts.
         QVERIFY(f.add("/slow/100000/1000/20/five", "five.bin"));
@@ -295,7 +279,7 @@ private slots:
         QVERIFY(!f.queue.isTransferring() && !QFile::exists(f.local("six.bin")));
         QVERIFY(f.add("/file/10/seven", "seven.bin")); // the queue works on
         QVERIFY(f.waitEmpty());
-        QCOMPARE(f.read(f.local("seven.bin")), TestHttpServer::pattern(10));
+        QCOMPARE(contentOf(f.local("seven.bin")), pattern(10));
     }
 
     // The time limit counts from the last data: a slow body that keeps moving arrives, one that
@@ -311,7 +295,7 @@ private slots:
         QVERIFY(f.waitEmpty());
         QCOMPARE(f.outcomes,
                  (QStringList{"slow.bin done", "stalled.bin failed", "silent.bin failed", "next.bin done"}));
-        QCOMPARE(f.read(f.local("slow.bin")), TestHttpServer::pattern(12000));
+        QCOMPARE(contentOf(f.local("slow.bin")), pattern(12000));
         QVERIFY(f.prompter.messageTexts().last().contains("No data arrived"));
         QVERIFY(!QFile::exists(f.local("stalled.bin")));
     }
@@ -321,14 +305,10 @@ private slots:
     void httpsWithCertificateChecks()
     {
         QTemporaryDir keys;
-        const QString cert = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
-        QProcess openssl;
-        openssl.start("openssl",
-                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-                       "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
-        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
-            QSKIP("openssl could not make a certificate");
-        Fixture f({"--tls", cert, key});
+        const TestCertificate cert = TestCertificate::make(keys.path(), "127.0.0.1");
+        if (!cert.error.isEmpty())
+            QSKIP(qPrintable(cert.error));
+        Fixture f({"--tls", cert.pemPath});
         QVERIFY(f.queue.add(f.server.url("/file/10/s.bin", "https"), f.local("s.bin")));
         QVERIFY(f.waitEmpty());
         QCOMPARE(f.outcomes, QStringList{"s.bin failed"});
@@ -338,7 +318,7 @@ private slots:
 
         const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
         QSslConfiguration trusting = system;
-        trusting.addCaCertificates(cert);
+        trusting.addCaCertificates(cert.pemPath);
         QSslConfiguration::setDefaultConfiguration(trusting);
         Fixture trusted; // a new queue: the first keeps the refused connection; and a plain server
         QVERIFY(trusted.queue.add(f.server.url("/file/5000/t.bin", "https"), f.local("t.bin")));
@@ -348,7 +328,7 @@ private slots:
         QSslConfiguration::setDefaultConfiguration(system);
         QVERIFY(ended);
         QCOMPARE(trusted.outcomes, (QStringList{"t.bin done", "u.bin failed"}));
-        QCOMPARE(Fixture::read(f.local("t.bin")), TestHttpServer::pattern(5000));
+        QCOMPARE(contentOf(f.local("t.bin")), pattern(5000));
         QVERIFY(!QFile::exists(f.local("u.bin")));
         QVERIFY(!trusted.server.log().contains("/file/10/u.bin"));
     }
@@ -359,9 +339,7 @@ private slots:
         Fixture f; // its server, folder and prompter
         formhttp window(f.prompter);
         window.show();
-        QCOMPARE(window.txtRemote->text(), QString("http://"));
         QVERIFY(!window.btnResume->isEnabled() && !window.menu_resume->isEnabled() && window.btnPause->isEnabled());
-        QCOMPARE(window.lblCurrent->text(), QString("Idle"));
         QStringList headers;
         for (int c = 0; c < 4; ++c)
             headers << window.lvwFiles->model()->headerData(c, Qt::Horizontal).toString();
@@ -383,7 +361,7 @@ private slots:
         QCOMPARE(Fixture::statusesOf(window.queue()), (QStringList{"Connecting...", "Pending"}));
         QTRY_COMPARE_WITH_TIMEOUT(window.lvwFiles->model()->rowCount(), 0, 20000);
         for (const char *name : {"one.bin", "two.bin"})
-            QCOMPARE(Fixture::read(f.local(name)), TestHttpServer::pattern(250000));
+            QCOMPARE(contentOf(f.local(name)), pattern(250000));
         QCOMPARE(window.lblCurrent->text(), QString("Idle"));
         QCOMPARE(window.barCurrent->value(), 0);
         QVERIFY(f.prompter.shown.isEmpty());
@@ -401,7 +379,7 @@ private slots:
         window.close();
         QTest::qWait(300);
         QVERIFY(!window.queue().isTransferring());
-        const QByteArray part = Fixture::read(f.local("three.bin"));
+        const QByteArray part = contentOf(f.local("three.bin"));
         QVERIFY(part.size() > 0 && part.size() < 100000);
         QVERIFY(!QFile::exists(f.local("four.bin")));
     }

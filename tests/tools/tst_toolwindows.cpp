@@ -24,6 +24,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+using TestSupport::writeFile;
+
 class TestToolWindows : public QObject
 {
     Q_OBJECT
@@ -42,18 +44,6 @@ class TestToolWindows : public QObject
         QList<QWidget *> found = main.findChildren<QWidget *>(name);
         found.removeIf([](QWidget *w) { return !w->isWindow(); });
         return found;
-    }
-
-    static bool write(const QString &path, const QByteArray &data = {})
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-    }
-
-    static QString shipped()
-    {
-        QFile f(TestSupport::sourceDir() + "/resources/help/help.dat");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
     // Whether the text at `pos` names an item of `items`, and below it an item of its submenu
@@ -161,8 +151,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath("help.dat");
-        QVERIFY(write(file, "<topic id = 14>The end.</topic>\n<topic id = 17>\nBlocks of 1024 bytes.\n</topic>"
-                            "<topic id = 1>Main page</topic><topic id = 2>No end"));
+        QVERIFY(writeFile(file, "<topic id = 14>The end.</topic>\n<topic id = 17>\nBlocks of 1024 bytes.\n</topic>"
+                                "<topic id = 1>Main page</topic><topic id = 2>No end"));
         formhelp help(file);
         QCOMPARE(help.tvwHelp->topLevelItemCount(), 2);
         QVERIFY(help.node("h1")->isExpanded());
@@ -181,7 +171,7 @@ private slots:
             help.tvwHelp_NodeClick(help.node(key));
             QCOMPARE(help.txtHelp->toPlainText(), text);
         }
-        QVERIFY(write(file, "<topic id = 14>Rewritten.</topic>"));
+        QVERIFY(writeFile(file, "<topic id = 14>Rewritten.</topic>"));
         help.tvwHelp_NodeClick(help.node("h14"));
         QCOMPARE(help.txtHelp->toPlainText(), QString("Rewritten."));
         QFile::remove(file);
@@ -192,7 +182,8 @@ private slots:
     // Every topic is there and whole, and every "Menu > Item" the help names is a path of the menu bar.
     void shippedHelpIsWholeAndNamesOnlyRealMenuItems()
     {
-        const QString data = shipped();
+        const QString data =
+            QString::fromUtf8(TestSupport::contentOf(TestSupport::sourceDir() + "/resources/help/help.dat"));
         for (int n = 1; n <= 20; ++n) {
             const HelpData::Topic topic = HelpData::topicFrom(data, n);
             QVERIFY2(topic.found, qPrintable(topic.text));
@@ -214,10 +205,8 @@ private slots:
     void tempRemovalTouchesOnlyFilesOfTheFolder()
     {
         QTemporaryDir dir, outside;
-        QVERIFY(write(dir.filePath("a.txt")));
-        QVERIFY(write(outside.filePath("keep.txt")));
-        QVERIFY(QDir(dir.path()).mkpath("sub/inner"));
-        QVERIFY(write(dir.filePath("sub/inner/deep.txt")));
+        QVERIFY(writeFile(dir.filePath("a.txt")) && writeFile(outside.filePath("keep.txt")) &&
+                writeFile(dir.filePath("sub/inner/deep.txt")));
         const TempFolder::Removal r =
             TempFolder::remove(dir.path(), {dir.filePath("a.txt"), outside.filePath("keep.txt"), dir.filePath("sub"),
                                             dir.filePath("sub/inner/deep.txt"),
@@ -234,7 +223,7 @@ private slots:
         QCOMPARE(TempFolder::statusText({}), QString());
         if (geteuid() == 0)
             QSKIP("root deletes from a read-only folder");
-        QVERIFY(write(dir.filePath("locked.txt")));
+        QVERIFY(writeFile(dir.filePath("locked.txt")));
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         const TempFolder::Removal locked = TempFolder::clear(dir.path());
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -254,8 +243,8 @@ private slots:
         QTRY_COMPARE(QDir(f.state.folders.temp).entryList(QDir::Files).size(), 5);
 
         // Besides them a hidden file, a larger one and a folder.
-        QVERIFY(write(f.state.folders.temp + ".hidden") &&
-                write(f.state.folders.temp + "f.txt", QByteArray(1234567, 'x')));
+        QVERIFY(writeFile(f.state.folders.temp + ".hidden", {}) &&
+                writeFile(f.state.folders.temp + "f.txt", QByteArray(1234567, 'x')));
         QVERIFY(QDir(f.state.folders.temp).mkdir("kept folder"));
 
         f.window->toolWindows().showTemp();
@@ -266,12 +255,9 @@ private slots:
         QCOMPARE(column(*browser, 2).mid(1, 5),
                  (QStringList{"plain text document", "PNG image", "HTML document", "Zip archive", "PDF document"}));
         QCOMPARE(column(*browser, 2).last(), QString("Directory"));
-        for (int r = 0; r < 8; ++r) {
-            QVERIFY(!browser->rows->item(r, 0)->icon().isNull());
-            QVERIFY(QRegularExpression("^[1-9]\\d?/[1-9]\\d?/\\d{4} [1-9]?\\d:\\d\\d:\\d\\d$")
-                        .match(column(*browser, 3)[r])
-                        .hasMatch());
-        }
+        const QRegularExpression date("^[1-9]\\d?/[1-9]\\d?/\\d{4} [1-9]?\\d:\\d\\d:\\d\\d$");
+        for (int r = 0; r < 8; ++r)
+            QVERIFY(!browser->rows->item(r, 0)->icon().isNull() && date.match(column(*browser, 3)[r]).hasMatch());
         QVERIFY(qAbs(TempFolder::creationTime(f.state.folders.temp + "f.txt").secsTo(QDateTime::currentDateTime())) <
                 120);
         QCOMPARE(TempFolder::creationTime(f.state.folders.temp + "gone"), QDateTime());
