@@ -1,7 +1,7 @@
 // The configuration window on the offscreen platform: what it shows, its messages and enabling,
 // Cancel, and OK reaching the transfer engine and the session log of a main window connected to
 // the local FTP server. The checks behind OK: tst_configchecks.
-#include "../app/tst_queue_fixture.h"
+#include "../app/MainWindowFixture.h"
 #include "formconfig.h"
 #include "support/TestSupport.h"
 
