@@ -1,7 +1,6 @@
 #include "QueuePane.h"
 
 #include "AppState.h"
-#include "Events.h"
 #include "FtpSession.h"
 #include "QueueModel.h"
 #include "RemotePane.h"
@@ -71,26 +70,17 @@ void QueuePane::showQueueState()
 
 void QueuePane::stopTransfer()
 {
-    // Over a connection that is already lost the transfer fails by itself: it is not a stop.
-    const FtpSession *session = m_window.state().session;
-    if (m_engine->transferUnderWay() && session && session->isOpen())
-        m_engine->stop();
+    m_engine->closeAll();
 }
 
 void QueuePane::ProcessTransfer()
 {
-    // Another exchange holds the connection (a listing that lets events run): the queue starts
-    // once it has ended, never between two of its commands.
-    if (!m_engine->transferUnderWay() && m_window.remotePane().guard().isBusy()) {
-        QTimer::singleShot(250, this, &QueuePane::startIfIdle);
-        return;
-    }
     m_engine->ProcessTransfer();
 }
 
 void QueuePane::startIfIdle()
 {
-    if (m_window.state().queueRunning && !m_engine->transferUnderWay())
+    if (m_window.state().queueRunning)
         ProcessTransfer();
 }
 
@@ -102,14 +92,10 @@ void QueuePane::btnPause_Click()
     state.queueRunning = false;
     m_engine->hold();
     m_queue->setAllStatuses(QStringLiteral("Paused"));
-    if (m_queue->count() > 0 && m_engine->isCurrentRow(0) && m_engine->bytesDone() > 0) {
-        // "42% Transferring" becomes "42% Paused".
-        const QString shown = m_queue->status(0);
-        const qsizetype percent = shown.indexOf(QLatin1Char('%'));
-        const QString text =
-            percent >= 0 ? shown.left(percent + 1) : QString::number(qMax(0, m_engine->percent())) + '%';
-        m_queue->setStatus(0, text + QStringLiteral(" Paused"));
-    }
+    // "42% Transferring" becomes "42% Paused".
+    for (const int row : m_engine->runningRows())
+        if (const int percent = m_engine->percentOf(row); percent >= 0)
+            m_queue->setStatus(row, QString::number(percent) + QStringLiteral("% Paused"));
     showQueueState();
 }
 
@@ -120,27 +106,20 @@ void QueuePane::btnResume_Click()
         return;
     state.queueRunning = true;
     m_queue->setAllStatuses(QStringLiteral("Pending"));
+    for (const int row : m_engine->runningRows())
+        if (const int percent = m_engine->percentOf(row); percent >= 0)
+            m_queue->setStatus(row, QString::number(percent) + QStringLiteral("% Transferring"));
     showQueueState();
-    if (m_queue->count() == 0)
-        return;
-    if (m_engine->transferUnderWay()) {
-        const bool up = m_queue->entry(0).direction == QueueEntry::Direction::Up;
-        m_engine->resume(up ? state.settings.uploadBufferSize : state.settings.downloadBufferSize);
-        return; // the held transfer goes on from where it stopped
-    }
-    ProcessTransfer();
+    m_engine->resume(); // held transfers go on from where they stopped; free connections take more
 }
 
 void QueuePane::menu_cancel_Click()
 {
-    QList<int> selected = m_window.ListView2->selectedRows();
-    // The row being transferred is stopped; the engine removes it when the transfer has ended.
-    if (!selected.isEmpty() && selected.first() == 0 && m_engine->isCurrentRow(0)) {
-        m_engine->stop();
-        selected.removeFirst();
-    }
+    const QList<int> selected = m_window.ListView2->selectedRows();
+    // Rows being transferred are stopped, and removed when their transfers have ended.
     for (auto row = selected.crbegin(); row != selected.crend(); ++row)
-        m_queue->removeRow(*row);
+        if (!m_engine->stopRow(*row))
+            m_queue->removeRow(*row);
     showQueueState();
     startIfIdle();
 }
@@ -152,10 +131,7 @@ void QueuePane::menu_remove_Click()
 
 void QueuePane::btnClear_Click()
 {
-    if (m_engine->transferUnderWay() && m_queue->count() > 0) {
-        m_engine->stop();
-        ::pumpEvents();
-    }
+    m_engine->stop();
     m_queue->clear();
     showQueueState();
 }

@@ -41,7 +41,7 @@ public:
 
     // Starts the engine when the queue runs and no transfer is under way.
     void startIfIdle();
-    // Asks a transfer under way to end (the connection is about to go); it finishes by itself.
+    // The connection is about to go: transfers under way stop and their connections close.
     void stopTransfer();
     // The totals line and the Pause and Resume items, after the queue or its state changed.
     void showQueueState();
@@ -72,11 +72,11 @@ private:
     void refreshLocalList();
 
     // TransferHost (QueuePane_host.cpp).
-    FtpSession *session() override;
+    std::optional<FtpOptions> connectionOptions() override;
     bool queueRunning() const override;
     TransferSettings settings() const override;
     void logEvent(const QString &text) override;
-    void logReply(const QString &reply) override;
+    void logConnection(int number, LineKind kind, const QString &text) override;
     void showTotals() override;
     void openFailed(const QString &path) override;
     Prompter &prompter() override;
@@ -84,8 +84,6 @@ private:
     void localFileWritten(const QString &path) override;
     void remoteQueueDone() override;
     void idle() override;
-    void pumpEvents() override;
-    void waitForEvents(int maxMs) override;
 
     formmain &m_window;
     QueueModel *m_queue;

@@ -2,7 +2,7 @@
 #include "QueuePane.h"
 
 #include "AppState.h"
-#include "Events.h"
+#include "FtpSession.h"
 #include "LocalPane.h"
 #include "QueueModel.h"
 #include "RemotePane.h"
@@ -22,9 +22,12 @@ constexpr int kLocalRefreshMs = 500;
 
 } // namespace
 
-FtpSession *QueuePane::session()
+std::optional<FtpOptions> QueuePane::connectionOptions()
 {
-    return m_window.state().session;
+    const FtpSession *session = m_window.state().session;
+    if (!session || !session->isOpen())
+        return std::nullopt;
+    return session->openedWith();
 }
 
 bool QueuePane::queueRunning() const
@@ -35,19 +38,18 @@ bool QueuePane::queueRunning() const
 TransferSettings QueuePane::settings() const
 {
     const Settings &s = m_window.state().settings;
-    return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions};
+    return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
+            s.simultaneousTransfers};
 }
 
 void QueuePane::logEvent(const QString &text)
 {
     m_window.LogLine(text, SessionLog::Event);
-    if (text == QLatin1String("Transfer complete."))
-        m_progress->fileDone();
 }
 
-void QueuePane::logReply(const QString &reply)
+void QueuePane::logConnection(int number, LineKind kind, const QString &text)
 {
-    m_window.LogServerReply(reply);
+    m_window.sessionLog().logSaid(SessionLog::Said(kind), text, QStringLiteral("[%1] ").arg(number));
 }
 
 void QueuePane::showTotals()
@@ -101,17 +103,4 @@ void QueuePane::idle()
     if (m_localRefreshDue)
         refreshLocalList();
     m_progress->engineStopped();
-}
-
-void QueuePane::pumpEvents()
-{
-    ::pumpEvents();
-}
-
-void QueuePane::waitForEvents(int maxMs)
-{
-    QTimer wake; // an event to wake for, should nothing else come
-    wake.setSingleShot(true);
-    wake.start(maxMs);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

@@ -46,48 +46,56 @@ TransferProgressView::TransferProgressView(formmain &window, TransferEngine &eng
     m_ticks.setInterval(int(TransferProgress::RefreshMs));
     connect(&m_ticks, &QTimer::timeout, this, &TransferProgressView::tick);
     connect(&engine, &TransferEngine::progressed, this, &TransferProgressView::onProgressed);
+    connect(&engine, &TransferEngine::entryEnded, this, &TransferProgressView::onEntryEnded);
     m_clock.start();
 }
 
-void TransferProgressView::onProgressed(int percent, qint64)
+void TransferProgressView::onProgressed(int row, int percent, qint64)
 {
     if (!m_progress.isRunning()) {
         m_progress.begin(m_clock.elapsed());
         m_ticks.start();
     }
-    if (m_engine.transferUnderWay() && m_queue.count() > 0)
-        if (QStandardItem *status = m_queue.rows().item(0, m_window.ListView2->column(QStringLiteral("stat"))))
-            status->setData(percent, ProgressDelegate::PercentRole);
+    if (QStandardItem *status = m_queue.rows().item(row, m_window.ListView2->column(QStringLiteral("stat"))))
+        status->setData(percent, ProgressDelegate::PercentRole);
     tick();
 }
 
-// Between the engine's own steps: the status line at most twice a second, the tooltip with it.
+// The status line over every running transfer, at most twice a second, the rows' tooltips with it.
 void TransferProgressView::tick()
 {
-    if (!m_engine.transferUnderWay() || m_queue.count() == 0)
+    if (!m_engine.isActive() || m_queue.count() == 0)
         return;
-    // A held transfer keeps "42% Paused" and the status line as they are.
+    // Held: the rows keep "42% Paused"; the speed is gone, not frozen at what it was.
     if (!m_window.state().queueRunning) {
-        m_progress.held();
+        if (m_progress.isRunning())
+            m_progress.held();
+        if (m_showsRate)
+            m_window.SetStatusLine(QString());
+        m_showsRate = false;
         return;
     }
-    const qint64 done = m_engine.bytesDone();
-    const qint64 total = m_queue.entry(0).bytes;
+    const qint64 done = m_engine.bytesMovedInRun();
+    const qint64 total = done + qMax<qint64>(0, m_queue.totalBytes() - m_engine.bytesDone());
     if (!m_progress.sample(m_clock.elapsed(), done, total))
         return;
-    const QString tip = TransferProgress::bytesOfText(done, total);
-    for (int c = 0; c < m_queue.rows().columnCount(); ++c)
-        if (QStandardItem *item = m_queue.rows().item(0, c))
-            item->setToolTip(tip);
+    for (const int row : m_engine.runningRows()) {
+        const QString tip = TransferProgress::bytesOfText(m_engine.bytesDoneOf(row), m_queue.entry(row).bytes);
+        for (int c = 0; c < m_queue.rows().columnCount(); ++c)
+            if (QStandardItem *item = m_queue.rows().item(row, c))
+                item->setToolTip(tip);
+    }
     const QString rate = m_progress.rateText();
-    if (!rate.isEmpty())
+    if (!rate.isEmpty()) {
         m_window.SetStatusLine(rate);
+        m_showsRate = true;
+    }
 }
 
-void TransferProgressView::fileDone()
+void TransferProgressView::onEntryEnded(TransferOutcome outcome, qint64 bytes)
 {
-    if (m_progress.isRunning() && m_engine.blockSize() != TransferEngine::Stop)
-        m_progress.fileDone(m_engine.bytesDone());
+    if (m_progress.isRunning() && outcome == TransferOutcome::Done)
+        m_progress.fileDone(bytes);
 }
 
 void TransferProgressView::engineStopped()
@@ -96,10 +104,15 @@ void TransferProgressView::engineStopped()
         return;
     m_ticks.stop();
     const QString summary = m_progress.finish(m_clock.elapsed());
-    // A paused or broken-off queue keeps what it said; a finished one says what it did, after
+    // A paused or broken-off queue says nothing more; a finished one says what it did, after
     // the command that started it has ended (it may close with "Ready.").
-    if (summary.isEmpty() || m_queue.count() > 0)
+    if (summary.isEmpty() || m_queue.count() > 0) {
+        if (m_showsRate)
+            m_window.SetStatusLine(QString());
+        m_showsRate = false;
         return;
+    }
+    m_showsRate = false;
     QTimer::singleShot(0, this, [this, summary] {
         if (!m_engine.isActive() && m_queue.count() == 0)
             m_window.SetStatusLine(summary);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TransferJob.h"
 #include "TransferProgress.h"
 
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };
 
-// Shows what the queue is doing while it works: the bar in the row under way, bytes done of its
+// Shows what the queue is doing while it works: a bar in each row under way, bytes done of its
 // total as the row's tooltip, speed and time left in the status line, and at the end of a run
 // what moved and how long it took.
 class TransferProgressView : public QObject
@@ -30,13 +31,12 @@ class TransferProgressView : public QObject
 public:
     TransferProgressView(formmain &window, TransferEngine &engine, QueueModel &queue);
 
-    // A file has been transferred whole (the engine said "Transfer complete.").
-    void fileDone();
     // The engine has stopped working the queue.
     void engineStopped();
 
 private:
-    void onProgressed(int percent, qint64 bytesDone);
+    void onProgressed(int row, int percent, qint64 bytesDone);
+    void onEntryEnded(TransferOutcome outcome, qint64 bytes);
     void tick();
 
     formmain &m_window;
@@ -45,4 +45,5 @@ private:
     TransferProgress m_progress;
     QElapsedTimer m_clock;
     QTimer m_ticks;
+    bool m_showsRate = false; // the status line shows the speed, to be cleared when it is no more
 };

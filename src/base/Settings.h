@@ -13,6 +13,7 @@ struct Settings
     qint32 downloadBufferSize = 1024;
     qint32 uploadBufferSize = 1024;
     QStringList asciiExtensions = defaultAsciiExtensions();
+    int simultaneousTransfers = 2;
     bool keepLog = true;
     qint16 logFormat = 1; // 1 = RTF, 0 = plain text
     QString logPath;      // folder of the log files, ends with "/"

@@ -12,6 +12,21 @@ QString withNewlines(QString text)
     return text;
 }
 
+// Every line of text begins with prefix.
+QString prefixed(const QString &text, const QString &prefix)
+{
+    if (prefix.isEmpty())
+        return text;
+    QString out = prefix;
+    out.reserve(text.size() + prefix.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == QLatin1Char('\n') && i + 1 < text.size())
+            out += prefix;
+    }
+    return out;
+}
+
 } // namespace
 
 SessionLog::SessionLog(QObject *parent) : QObject(parent) {}
@@ -51,7 +66,7 @@ bool beginsReply(QStringView line)
 
 // The last response may hold several replies (a greeting, then the login's 331 and 530): each
 // takes the colour of its own code, so a refusal after a welcome still shows as an error.
-bool SessionLog::logServerReply(const QString &reply)
+bool SessionLog::logServerReply(const QString &reply, const QString &prefix)
 {
     if (reply.isEmpty())
         return false;
@@ -62,14 +77,36 @@ bool SessionLog::logServerReply(const QString &reply)
         const qsizetype next = newline < 0 ? reply.size() : newline + 1;
         const QStringView line = QStringView(reply).mid(pos, next - pos);
         if (pos > start && beginsReply(line) && replyColour(line) != colour) {
-            append(reply.mid(start, pos - start), colour);
+            append(prefixed(reply.mid(start, pos - start), prefix), colour);
             start = pos;
             colour = replyColour(line);
         }
         pos = next;
     }
-    append(reply.mid(start), colour);
+    append(prefixed(reply.mid(start), prefix), colour);
     return true;
+}
+
+void SessionLog::logSaid(Said kind, const QString &text, const QString &prefix)
+{
+    switch (kind) {
+    case Said::Command:
+        logLine(prefix + QStringLiteral("Command: ") + text, Command);
+        break;
+    case Said::Reply:
+        if (beginsReply(text) || (text.size() == 3 && text[0].isDigit()))
+            logServerReply(text, prefix);
+        else
+            append(prefixed(text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n'), prefix),
+                   LogColours::red());
+        break;
+    case Said::Warning:
+        append(prefix + text + QLatin1Char('\n'), LogColours::red());
+        break;
+    case Said::Note:
+        logLine(prefix + text, Event);
+        break;
+    }
 }
 
 void SessionLog::append(const QString &text, const QColor &colour)

@@ -25,8 +25,14 @@ public:
 
     // Adds the text and a line end. Returns true.
     bool logLine(const QString &text, int kind);
-    // Adds the reply as given (it carries its own line ends). False, and nothing added, when empty.
-    bool logServerReply(const QString &reply);
+    // Adds the reply as given (it carries its own line ends), each line after prefix ("[2] " for
+    // a transfer connection). False, and nothing added, when empty.
+    bool logServerReply(const QString &reply, const QString &prefix = {});
+    // A line of a connection's own account, after prefix: a command in the colour of commands, a
+    // reply in the colour of its code (text without a code, the client's account of a failure,
+    // in red), a warning in red, a note as an event.
+    enum class Said { Command, Reply, Warning, Note };
+    void logSaid(Said kind, const QString &text, const QString &prefix = {});
     // Adds text in any colour; CR LF and lone CR become "\n". Empty text adds nothing.
     void append(const QString &text, const QColor &colour);
 

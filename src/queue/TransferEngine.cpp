@@ -1,19 +1,26 @@
 #include "TransferEngine.h"
 
-#include "DownloadTarget.h"
-#include "FtpSession.h"
-#include "FtpUploadTarget.h"
-#include "LocalPaths.h"
 #include "Prompter.h"
 #include "QueueModel.h"
+#include "TransferConnection.h"
 #include "TransferHost.h"
-#include "UploadSource.h"
 
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
 
-constexpr int kBusyRetryMs = 100;
+bool sameServer(const FtpOptions &a, const FtpOptions &b)
+{
+    return a.host == b.host && a.port == b.port && a.user == b.user && a.password == b.password &&
+           a.passive == b.passive && a.security == b.security && a.proxy == b.proxy &&
+           a.trustedCertificate == b.trustedCertificate;
+}
+
+QString transferringText(int percent)
+{
+    return QString::number(percent) + QStringLiteral("% Transferring");
+}
 
 } // namespace
 
@@ -22,351 +29,304 @@ TransferEngine::TransferEngine(QueueModel &queue, TransferHost &host, QObject *p
 {
 }
 
-TransferEngine::~TransferEngine() = default;
-
-void TransferEngine::resume(qint32 blockSize)
+TransferEngine::~TransferEngine()
 {
-    if (m_blockSize != Stop || !m_underWay)
-        m_blockSize = blockSize;
-    m_shownPercent = -1; // the next block shows its percentage again
+    closeAll();
+}
+
+int TransferEngine::connectionLimit() const
+{
+    return qBound(1, qMin(m_host.settings().simultaneous, m_serverLimit), MaxConnections);
+}
+
+const TransferEngine::Running *TransferEngine::runningAt(int row) const
+{
+    for (const Running &r : m_running)
+        if (r.row.isValid() && r.row.row() == row)
+            return &r;
+    return nullptr;
+}
+
+bool TransferEngine::isCurrentRow(int row) const
+{
+    return runningAt(row) != nullptr;
+}
+
+QList<int> TransferEngine::runningRows() const
+{
+    QList<int> rows;
+    for (const Running &r : m_running)
+        if (r.row.isValid())
+            rows.append(r.row.row());
+    return rows;
+}
+
+qint64 TransferEngine::bytesDone() const
+{
+    qint64 done = 0;
+    for (const Running &r : m_running)
+        done += r.done;
+    return done;
+}
+
+int TransferEngine::percentOf(int row) const
+{
+    const Running *r = runningAt(row);
+    return r ? r->percent : -1;
+}
+
+qint64 TransferEngine::bytesDoneOf(int row) const
+{
+    const Running *r = runningAt(row);
+    return r ? r->done : 0;
 }
 
 void TransferEngine::ProcessTransfer()
 {
-    if (m_active)
+    if (m_scheduling || m_closing)
         return;
-    m_active = true;
-    m_replaceInPlace.reset();
-    const QPointer<TransferEngine> self(this);
-    Job job;
-    while (take(job)) {
-        const Outcome outcome = job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
-        if (!self)
-            return;
-        afterEntry(outcome, job);
-        if (!m_host.queueRunning() || m_queue.count() == 0 || !pump())
+    const std::optional<FtpOptions> options = m_host.connectionOptions();
+    if (options && m_options && !sameServer(*options, *m_options))
+        closeAll(); // another server: nothing of the last one is reused
+    if (options && !m_options) {
+        m_options = options;
+        m_serverLimit = MaxConnections;
+        ++m_server;
+    }
+    {
+        const QScopedValueRollback scheduling(m_scheduling, true);
+        const TransferSettings settings = m_host.settings();
+        const int limit = connectionLimit();
+        for (int row = 0; options && m_host.queueRunning() && m_running.size() < limit; ++row) {
+            row = nextWaitingRow(row);
+            TransferConnection *connection = row >= 0 ? freeConnection(limit) : nullptr;
+            if (!connection)
+                break;
+            start(connection, row, settings);
+        }
+    }
+    if (m_running.isEmpty())
+        becameIdle();
+}
+
+int TransferEngine::nextWaitingRow(int from) const
+{
+    for (int row = from; row < m_queue.count(); ++row)
+        if (!isCurrentRow(row))
+            return row;
+    return -1;
+}
+
+TransferConnection *TransferEngine::freeConnection(int limit)
+{
+    for (TransferConnection *connection : std::as_const(m_connections))
+        if (!connection->isBusy() && !connection->isClosing())
+            return connection;
+    if (m_connections.size() >= limit)
+        return nullptr;
+    // The lowest number not in use: the log reads "[2]", "[3]" however often connections come and go.
+    int number = 2;
+    for (bool taken = true; taken; ++number) {
+        taken = false;
+        for (const TransferConnection *connection : std::as_const(m_connections))
+            taken = taken || connection->number() == number;
+        if (!taken)
             break;
     }
-    if (!self)
-        return;
-    m_active = false;
-    m_host.showTotals();
-    m_host.idle();
-    // Started from inside another exchange (a listing that lets events run): try again after it.
-    const FtpSession *session = m_host.session();
-    if (m_queue.count() > 0 && m_host.queueRunning() && session && session->isOpen() && session->isBusy())
-        QTimer::singleShot(kBusyRetryMs, this, &TransferEngine::ProcessTransfer);
+    auto *connection = new TransferConnection(number, *m_options, m_folders, this);
+    connect(connection, &TransferConnection::logLine, this, [this, connection](int kind, const QString &text) {
+        m_host.logConnection(connection->number(), TransferHost::LineKind(kind), text);
+    });
+    connect(connection, &TransferConnection::progressed, this,
+            [this, connection](qint64 done, int percent) { onProgressed(connection, done, percent); });
+    connect(connection, &TransferConnection::localFoldersMade, this,
+            [this](const QString &below) { m_host.localFoldersMade(below); });
+    connect(connection, &TransferConnection::localFileWritten, this,
+            [this](const QString &path) { m_host.localFileWritten(path); });
+    connect(connection, &TransferConnection::asks, this,
+            [this, connection](const QString &question) { onAsks(connection, question); });
+    connect(connection, &TransferConnection::finished, this,
+            [this, connection](TransferOutcome outcome, const QString &unopened) {
+                onFinished(connection, outcome, unopened);
+            });
+    connect(connection, &TransferConnection::idleTooLong, this, [this, connection] { drop(connection); });
+    m_connections.append(connection);
+    return connection;
 }
 
-// Row 1 becomes the transfer under way; false when there is none to take, the queue is paused or
-// there is no connection (the entries then wait).
-bool TransferEngine::take(Job &job)
+void TransferEngine::start(TransferConnection *connection, int row, const TransferSettings &settings)
 {
-    FtpSession *session = m_host.session();
-    if (m_queue.count() == 0 || !m_host.queueRunning() || !session || !session->isOpen() || session->isBusy())
-        return false;
-    m_session = session;
-    const QueueEntry entry = m_queue.entry(0);
-    const TransferSettings settings = m_host.settings();
+    const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
-    job = {entry.localPath,
-           entry.remotePath,
-           entry.direction,
-           entry.bytes,
-           TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
-                                     settings.asciiExtensions),
-           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
-    m_row = m_queue.handle(0);
-    m_underWay = true;
-    m_bytesDone = 0;
-    m_shownPercent = -1;
-    return true;
+    const TransferJob job{entry.localPath,
+                          entry.remotePath,
+                          entry.direction,
+                          entry.bytes,
+                          TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
+                                                    settings.asciiExtensions),
+                          qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    m_running.append({connection, m_queue.handle(row), job});
+    connection->start(job);
 }
 
-void TransferEngine::afterEntry(Outcome outcome, const Job &job)
+TransferEngine::Running *TransferEngine::runningOn(const TransferConnection *connection)
 {
-    m_bytesDone = 0;
-    m_underWay = false;
-    // A connection that went before the transfer began leaves the entry for the next one.
-    if (outcome != Outcome::Gone)
-        m_queue.remove(m_row); // unless the queue was cleared meanwhile
-    m_row = QPersistentModelIndex();
-    if (job.direction == QueueEntry::Direction::Up && outcome != Outcome::OpenFailed && outcome != Outcome::Gone &&
+    for (Running &r : m_running)
+        if (r.connection == connection)
+            return &r;
+    return nullptr;
+}
+
+void TransferEngine::onProgressed(TransferConnection *connection, qint64 done, int percent)
+{
+    Running *r = runningOn(connection);
+    if (!r)
+        return;
+    r->done = done;
+    if (percent < 0 || percent == r->percent)
+        return;
+    r->percent = percent;
+    if (!r->row.isValid())
+        return;
+    // A report that was on its way when the queue paused does not overwrite "42% Paused".
+    if (m_host.queueRunning())
+        m_queue.setStatus(r->row.row(), transferringText(percent));
+    emit progressed(r->row.row(), percent, done);
+}
+
+void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened)
+{
+    Running *r = runningOn(connection);
+    if (!r)
+        return;
+    const Running ended = *r;
+    m_running.removeAt(r - m_running.data());
+    m_movedBefore += ended.done;
+    if (outcome == TransferOutcome::Refused) {
+        refused(connection);
+        if (ended.row.isValid() && !m_running.isEmpty())
+            return ProcessTransfer(); // the entry waits for a connection that ends
+        m_host.logConnection(connection->number(), TransferHost::LineKind::Note, QStringLiteral("Transfer failed."));
+        outcome = TransferOutcome::Failed;
+    }
+    m_queue.remove(ended.row); // unless the queue was cleared meanwhile
+    if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
+    emit entryEnded(outcome, ended.done);
+    ProcessTransfer();
+    // Last: the message box lets events run, and the others go on meanwhile.
+    if (outcome == TransferOutcome::OpenFailed && !m_closing)
+        m_host.openFailed(unopened);
 }
 
-TransferEngine::Outcome TransferEngine::openFailure(const QString &path)
+// The server took no more connections: as many as it holds now are its limit for a while.
+void TransferEngine::refused(TransferConnection *connection)
 {
-    if (!connectionUsable() || !m_session->isOpen())
-        return Outcome::Gone;
-    m_host.openFailed(path);
-    return Outcome::OpenFailed;
+    drop(connection);
+    int open = 0;
+    for (const TransferConnection *other : std::as_const(m_connections))
+        open += other->isClosing() ? 0 : 1;
+    m_serverLimit = qMax(1, qMin(connectionLimit() - 1, open));
+    m_host.logEvent(QStringLiteral("The server refused another connection: at most %1 transfer(s) at a time for "
+                                   "the next 5 minutes.")
+                        .arg(m_serverLimit));
+    QTimer::singleShot(LimitRestoreMs, this, [this, server = m_server] {
+        if (server != m_server)
+            return;
+        m_serverLimit = qMin(MaxConnections, m_serverLimit + 1);
+        ProcessTransfer();
+    });
 }
 
-TransferEngine::Outcome TransferEngine::download(const Job &job)
+// A connection is let go: QUIT, and its thread ends; it leaves the list when it has.
+void TransferEngine::drop(TransferConnection *connection)
 {
-    const QPointer<TransferEngine> self(this);
-    startBlocks(job.blockSize);
-    // A name the local file system cannot hold is refused before anything is asked of the server.
-    if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
-        m_host.logEvent(why);
-        m_host.openFailed(job.local);
-        return Outcome::OpenFailed;
-    }
-    if (!pump() || !connectionUsable())
-        return Outcome::Gone;
-    std::unique_ptr<FtpFile> file = m_session->openFile(job.remote, FtpFile::Read, job.type);
-    if (!self)
-        return Outcome::Gone;
-    logReply();
-    if (!file)
-        return openFailure(job.remote);
-    DownloadTarget target(job.local);
-    if (!target.open()) {
-        closeRemote(file);
-        if (!self)
-            return Outcome::Gone;
-        m_host.openFailed(job.local);
-        return Outcome::OpenFailed;
-    }
-    if (!target.madeBelow().isEmpty())
-        m_host.localFoldersMade(target.madeBelow());
-    const Moved moved = receive(*file, target, job.size);
-    if (moved.gate == Gate::Destroyed)
-        return Outcome::Gone;
-    const qint64 announced = file->announcedSize(); // a short 150 count is failed by the close itself
-    const qint64 wire = file->bytesOnWire();
-    bool closed = closeRemote(file);
-    if (!self)
-        return Outcome::Gone;
-    if (closed && moved.gate == Gate::Go && announced < 0 && wire < job.size) {
-        closed = wholeAsListed(job, wire);
-        if (!self)
-            return Outcome::Gone;
-    }
-    return keepDownload(target, decide(moved, closed), job.local);
+    if (connection->isBusy())
+        return;
+    m_connections.removeOne(connection);
+    connect(connection, &TransferConnection::closed, connection, &QObject::deleteLater);
+    connection->closeLater();
 }
 
-// Fewer bytes than listed, in either mode (ASCII only adds CRs on the wire). The listing may be out
-// of date, and a link lists the length of its target's name: the server's size now decides, the
-// listed one only when the server gives none. Asked only then, so a whole file costs nothing more.
-bool TransferEngine::wholeAsListed(const Job &job, qint64 wire)
+void TransferEngine::onAsks(TransferConnection *connection, const QString &question)
 {
-    const qint64 now = connectionUsable() ? m_session->fileSize(job.remote) : -1;
-    const qint64 expected = now >= 0 ? now : job.size;
-    if (wire >= expected)
-        return true;
-    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    if (m_replaceInPlace) {
+        connection->answer(*m_replaceInPlace);
+        return;
+    }
+    m_waitingForAnswer.append(connection);
+    if (m_asking)
+        return; // asked once: every connection that asks meanwhile gets the same answer
+    m_asking = true;
+    const int chosen = m_host.prompter().choose(
+        question, {QStringLiteral("Replace in place"), QStringLiteral("Cancel")}, Prompter::Icon::Warning);
+    m_asking = false;
+    m_replaceInPlace = chosen == 0;
+    for (const QPointer<TransferConnection> &waiting : std::exchange(m_waitingForAnswer, {}))
+        if (waiting)
+            waiting->answer(*m_replaceInPlace);
+}
+
+void TransferEngine::hold()
+{
+    for (const Running &r : std::as_const(m_running))
+        r.connection->hold();
+}
+
+void TransferEngine::resume()
+{
+    const TransferSettings settings = m_host.settings();
+    for (const Running &r : std::as_const(m_running))
+        r.connection->resume(r.job.direction == QueueEntry::Direction::Up ? settings.uploadBufferSize
+                                                                          : settings.downloadBufferSize);
+    ProcessTransfer();
+}
+
+void TransferEngine::stop()
+{
+    for (const Running &r : std::as_const(m_running))
+        r.connection->stop();
+}
+
+bool TransferEngine::stopRow(int row)
+{
+    for (const Running &r : std::as_const(m_running)) {
+        if (r.row.isValid() && r.row.row() == row) {
+            r.connection->stop();
+            return true;
+        }
+    }
     return false;
 }
 
-TransferEngine::Moved TransferEngine::receive(FtpFile &file, DownloadTarget &target, qint64 size)
+void TransferEngine::closeAll()
 {
-    const QPointer<TransferEngine> self(this);
-    Moved moved;
-    while ((moved.gate = nextBlock()) == Gate::Go) {
-        char *room = target.room(m_blockSize); // read straight into the file's buffer
-        const qint64 n = room ? file.read(room, m_blockSize) : -1;
-        if (!self)
-            return {Gate::Destroyed};
-        if (n <= 0 || !target.kept(n)) {
-            moved.failed = n != 0;
-            break;
-        }
-        moved.bytes += n;
-        if (!blockMoved(n, size))
-            return {Gate::Destroyed};
+    if (m_closing)
+        return;
+    {
+        const QScopedValueRollback closing(m_closing, true);
+        stop();
+        const QList<TransferConnection *> connections = std::exchange(m_connections, {});
+        for (TransferConnection *connection : connections)
+            connection->closeLater(); // all at once: each QUIT goes out while the others end
+        for (TransferConnection *connection : connections)
+            connection->close(); // what each said last reaches the log and the queue here
+        m_running.clear();
+        qDeleteAll(connections);
+        m_options.reset();
+        ++m_server;
     }
-    return moved;
+    becameIdle();
 }
 
-// The part file becomes what the outcome says; a file that could not be put in place has failed.
-TransferEngine::Outcome TransferEngine::keepDownload(DownloadTarget &target, Outcome outcome, const QString &path)
+void TransferEngine::becameIdle()
 {
-    const auto end = outcome == Outcome::Done      ? DownloadTarget::End::Complete
-                     : outcome == Outcome::Stopped ? DownloadTarget::End::Stopped
-                                                   : DownloadTarget::End::Failed;
-    if (!target.finish(end) && outcome != Outcome::Failed)
-        outcome = Outcome::Failed;
-    report(outcome);
-    if (outcome == Outcome::Stopped && target.resultPath() == target.partPath())
-        m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
-    m_host.localFileWritten(path);
-    return outcome;
-}
-
-TransferEngine::Outcome TransferEngine::decide(const Moved &moved, bool closedWell)
-{
-    if (moved.gate == Gate::Stop)
-        return Outcome::Stopped;
-    return moved.failed || moved.gate == Gate::Lost || !closedWell ? Outcome::Failed : Outcome::Done;
-}
-
-// The file goes to a temporary name beside the target and takes its place only when it is whole,
-// so a refused, failed or stopped upload leaves the server's copy as it was.
-TransferEngine::Outcome TransferEngine::upload(const Job &job)
-{
-    const QPointer<TransferEngine> self(this);
-    startBlocks(job.blockSize);
-    // The local file first: nothing is done on the server for a file that cannot be read.
-    UploadSource source(job.local);
-    if (!source.open()) {
-        m_host.openFailed(job.local);
-        return Outcome::OpenFailed;
-    }
-    if (!pump() || !connectionUsable())
-        return Outcome::Gone;
-    FtpUploadTarget target(
-        *m_session, job.remote, job.type,
-        [this, self](const QString &text) {
-            if (self)
-                m_host.logEvent(text);
-        },
-        [this, self](const QString &question) { return self && replaceInPlace(question); });
-    std::unique_ptr<FtpFile> file = openForUpload(job, target);
-    if (!self)
-        return Outcome::Gone;
-    if (!file && !target.declined())
-        return openFailure(job.remote);
-    Outcome outcome = file ? sendAll(source, file) : Outcome::Failed;
-    if (outcome == Outcome::Done)
-        outcome = placeUpload(source, target, file);
-    if (!self)
-        return Outcome::Gone;
-    target.end(); // also after a lost connection: the temporary file is then named in the log
-    if (!self || outcome == Outcome::Gone)
-        return Outcome::Gone;
-    report(outcome);
-    return outcome;
-}
-
-TransferEngine::Outcome TransferEngine::placeUpload(UploadSource &source, FtpUploadTarget &target,
-                                                    std::unique_ptr<FtpFile> &file)
-{
-    const QPointer<TransferEngine> self(this);
-    const FtpUploadTarget::Placed placed = target.place(source.size());
-    if (!self || !connectionUsable())
-        return Outcome::Gone;
-    if (placed != FtpUploadTarget::Placed::Refused)
-        return placed == FtpUploadTarget::Placed::Yes ? Outcome::Done : Outcome::Failed;
-    // The server would not rename: the plain way, the whole file once more (asked for first).
-    file = source.rewind() ? target.openDirect() : nullptr;
-    if (!self)
-        return Outcome::Gone;
-    logReply();
-    return file ? sendAll(source, file) : Outcome::Failed;
-}
-
-// Replacing a file in place risks the server's copy: asked once a run, the answer kept for the rest.
-bool TransferEngine::replaceInPlace(const QString &question)
-{
-    if (m_replaceInPlace)
-        return *m_replaceInPlace;
-    const QPointer<TransferEngine> self(this);
-    const int chosen = m_host.prompter().choose(
-        question, {QStringLiteral("Replace in place"), QStringLiteral("Cancel")}, Prompter::Icon::Warning);
-    if (!self)
-        return false;
-    m_replaceInPlace = chosen == 0;
-    return *m_replaceInPlace;
-}
-
-// The blocks, then the close; a stopped upload is broken off, not completed.
-TransferEngine::Outcome TransferEngine::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
-{
-    const QPointer<TransferEngine> self(this);
-    m_bytesDone = 0;
-    m_shownPercent = -1;
-    const Moved moved = send(source, *file);
-    if (moved.gate == Gate::Destroyed || !self)
-        return Outcome::Gone;
-    if (moved.gate == Gate::Stop)
-        file->abort();
-    const bool closed = closeRemote(file);
-    if (!self)
-        return Outcome::Gone;
-    return decide(moved, closed);
-}
-
-TransferEngine::Moved TransferEngine::send(UploadSource &source, FtpFile &file)
-{
-    const QPointer<TransferEngine> self(this);
-    const qint64 length = source.size();
-    Moved moved;
-    while (moved.bytes < length && (moved.gate = nextBlock()) == Gate::Go) {
-        const char *block = nullptr;
-        const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - moved.bytes));
-        const bool sent = n > 0 && file.write(block, n) == n;
-        if (!self)
-            return {Gate::Destroyed};
-        if (!sent) {
-            moved.failed = true; // the local file shrank or failed, or the connection did
-            break;
-        }
-        moved.bytes += n;
-        if (!blockMoved(n, length))
-            return {Gate::Destroyed};
-    }
-    return moved;
-}
-
-// A first open that fails may only lack the folders: they are made and the open tried once more,
-// with the other temporary names and, as the last resort, the target's own name.
-std::unique_ptr<FtpFile> TransferEngine::openForUpload(const Job &job, FtpUploadTarget &target)
-{
-    const QPointer<TransferEngine> self(this);
-    std::unique_ptr<FtpFile> file = target.openFirst();
-    if (!self)
-        return nullptr;
-    logReply();
-    if (file || !pump() || !connectionUsable() || !m_session->isOpen())
-        return file;
-    makeRemoteFolders(job.remote);
-    if (!self || !connectionUsable())
-        return nullptr;
-    file = target.open();
-    if (!self)
-        return nullptr;
-    logReply();
-    return file;
-}
-
-// "/a/b/c.txt" needs "/a" and "/a/b": made in that order, results not looked at, nothing logged.
-void TransferEngine::makeRemoteFolders(const QString &remotePath)
-{
-    const QPointer<TransferEngine> self(this);
-    for (qsizetype slash = remotePath.indexOf(QLatin1Char('/'), 1); slash > 0;
-         slash = remotePath.indexOf(QLatin1Char('/'), slash + 1)) {
-        if (!connectionUsable())
-            return;
-        m_session->createDirectory(remotePath.left(slash));
-        if (!self || !pump())
-            return;
-    }
-}
-
-bool TransferEngine::closeRemote(std::unique_ptr<FtpFile> &file)
-{
-    const QPointer<TransferEngine> self(this);
-    const bool closed = file->close();
-    file.reset();
-    if (self)
-        logReply();
-    return closed;
-}
-
-void TransferEngine::logReply()
-{
-    // After a disconnect the connection's last words are not the server's.
-    if (connectionUsable())
-        m_host.logReply(m_session->lastResponseInfo());
-}
-
-void TransferEngine::report(Outcome outcome)
-{
-    m_host.logEvent(outcome == Outcome::Failed    ? QStringLiteral("Transfer failed.")
-                    : outcome == Outcome::Stopped ? QStringLiteral("Transfer stopped.")
-                                                  : QStringLiteral("Transfer complete."));
+    if (!m_running.isEmpty())
+        return;
+    m_replaceInPlace.reset();
+    m_movedBefore = 0;
+    m_host.showTotals();
+    m_host.idle();
 }

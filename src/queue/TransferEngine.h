@@ -1,117 +1,99 @@
 #pragma once
 
 #include "FtpTypes.h"
-#include "QueueEntry.h"
+#include "RemoteFolderClaims.h"
+#include "TransferJob.h"
 
-#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <memory>
 #include <optional>
 
-class DownloadTarget;
-class FtpFile;
-class FtpSession;
-class FtpUploadTarget;
 class QueueModel;
+class TransferConnection;
 class TransferHost;
-class UploadSource;
+struct TransferSettings;
 
-// Works off the queue: takes the first row, moves that file in blocks of the buffer size over the
-// host's connection, shows the percentage in the row, removes the row when the transfer has ended
-// and goes on while the queue runs and holds entries. One loop, however long the queue.
-//
-// Between blocks it lets events run every few milliseconds; the queue controls that run then
-// steer it only through the block size: Held (0) holds the transfer with its files open, Stop (1)
-// ends it through the usual finishing steps. After every pump it re-reads what it works on: the
-// row, the queue and the connection may be gone.
+// Works off the queue over transfer connections of their own, never the browsing one: entries
+// start in queue order, one per connection, up to the simultaneous transfers the settings allow
+// and the server takes; a connection that finishes a file takes the next waiting entry. Each row
+// shows its own percentage and is removed when its transfer has ended. Lives on the window's
+// thread and never waits on a server: the connections report through queued signals.
 class TransferEngine : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint32 Held = 0;
-    static constexpr qint32 Stop = 1;
-    static constexpr int PumpIntervalMs = 5;
+    static constexpr int MaxConnections = 10;
+    // A limit lowered because the server refused a connection is raised again after this long.
+    static constexpr int LimitRestoreMs = 5 * 60 * 1000;
 
     TransferEngine(QueueModel &queue, TransferHost &host, QObject *parent = nullptr);
     ~TransferEngine() override;
 
-    // Returns when the queue is empty or paused, or when there is no connection to work on.
-    // Does nothing when it is already working (an event that runs meanwhile may ask again).
+    // Starts waiting entries on free connections while the queue runs; returns at once.
     void ProcessTransfer();
 
-    bool isActive() const { return m_active; }
-    bool transferUnderWay() const { return m_underWay; }
-    bool isCurrentRow(int row) const { return m_underWay && m_row.isValid() && m_row.row() == row; }
-    qint32 blockSize() const { return m_blockSize; }
-    qint64 bytesDone() const { return m_bytesDone; }
-    // The percentage of the transfer under way; -1 when none is known.
-    int percent() const { return m_shownPercent; }
+    bool isActive() const { return !m_running.isEmpty(); }
+    bool transferUnderWay() const { return isActive(); }
+    bool isCurrentRow(int row) const; // the row's file is moving, or held
+    QList<int> runningRows() const;
+    qint64 bytesDone() const; // of the files moving now
+    // Since the queue last went idle: what the files that ended moved, and those moving now.
+    qint64 bytesMovedInRun() const { return m_movedBefore + bytesDone(); }
+    int percentOf(int row) const;     // -1 when none is known
+    qint64 bytesDoneOf(int row) const; // of the row's file, while it moves
+    // Transfer connections at most: the setting, lowered while the server refuses more.
+    int connectionLimit() const;
+    int connectionCount() const { return int(m_connections.size()); }
 
-    void hold() { m_blockSize = Held; }
-    void stop() { m_blockSize = Stop; }
-    // Back to moving blocks of this size; a stop already asked for stays.
-    void resume(qint32 blockSize);
+    void hold();   // every running transfer holds, its connection and files open
+    void resume(); // they go on, in blocks of the sizes the settings give now
+    void stop();   // every running transfer ends through its usual steps
+    // Asks the row's transfer to stop; false when the row's file is not moving.
+    bool stopRow(int row);
+    // Disconnect, Exit: running transfers stop, every connection closes; returns when they have.
+    void closeAll();
 
 signals:
-    void progressed(int percent, qint64 bytesDone); // each time the row's percentage changes
+    void progressed(int row, int percent, qint64 bytesDone); // each time a row's percentage changes
+    void entryEnded(TransferOutcome outcome, qint64 bytes);
 
 private:
-    enum class Outcome { Done, Stopped, Failed, OpenFailed, Gone };
-    enum class Gate { Go, Stop, Lost, Destroyed }; // what may happen before the next block
-    struct Job
+    struct Running
     {
-        QString local;
-        QString remote;
-        QueueEntry::Direction direction = QueueEntry::Direction::Down;
-        qint64 size = 0;
-        FtpTransferType type = FtpTransferType::Binary;
-        qint32 blockSize = 0;
-    };
-    struct Moved
-    {
-        Gate gate = Gate::Go; // what ended the blocks; Go when the file did
-        bool failed = false;
-        qint64 bytes = 0;
+        TransferConnection *connection = nullptr;
+        QPersistentModelIndex row;
+        TransferJob job;
+        qint64 done = 0;
+        int percent = -1;
     };
 
-    bool take(Job &job);
-    void afterEntry(Outcome outcome, const Job &job);
-    Outcome download(const Job &job);
-    Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
-    bool wholeAsListed(const Job &job, qint64 wire);
-    Outcome keepDownload(DownloadTarget &target, Outcome outcome, const QString &path);
-    Outcome upload(const Job &job);
-    Outcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);
-    Moved send(UploadSource &source, FtpFile &file);
-    static Outcome decide(const Moved &moved, bool closedWell);
-    std::unique_ptr<FtpFile> openForUpload(const Job &job, FtpUploadTarget &target);
-    Outcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<FtpFile> &file);
-    bool replaceInPlace(const QString &question);
-    void makeRemoteFolders(const QString &remotePath);
-    bool closeRemote(std::unique_ptr<FtpFile> &file);
-    Outcome openFailure(const QString &path);
-    void logReply();
-    void report(Outcome outcome);
-
-    // Blocks (TransferEngine_blocks.cpp).
-    void startBlocks(qint32 blockSize);
-    Gate nextBlock();                            // holds while paused
-    bool blockMoved(qint64 bytes, qint64 total); // false when the engine is gone
-    bool connectionUsable() const;
-    bool pump(); // false when the engine was destroyed meanwhile
+    int nextWaitingRow(int from) const;
+    TransferConnection *freeConnection(int limit);
+    void start(TransferConnection *connection, int row, const TransferSettings &settings);
+    Running *runningOn(const TransferConnection *connection);
+    const Running *runningAt(int row) const;
+    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened);
+    void onProgressed(TransferConnection *connection, qint64 done, int percent);
+    void onAsks(TransferConnection *connection, const QString &question);
+    void refused(TransferConnection *connection);
+    void drop(TransferConnection *connection);
+    void becameIdle();
 
     QueueModel &m_queue;
     TransferHost &m_host;
-    QPointer<FtpSession> m_session;
-    QPersistentModelIndex m_row;
-    bool m_active = false;
-    bool m_underWay = false;
-    qint32 m_blockSize = 0;
-    qint64 m_bytesDone = 0;
-    int m_shownPercent = -1;
-    qint64 m_sinceClock = 0;
-    QElapsedTimer m_sincePump;
+    RemoteFolderClaims m_folders;
+    std::optional<FtpOptions> m_options; // of the server the connections are open to
+    QList<TransferConnection *> m_connections;
+    QList<Running> m_running;
+    qint64 m_movedBefore = 0;
+    int m_serverLimit = MaxConnections;
+    quint64 m_server = 0; // changes with the server: a raise timed for the last one is void
+    bool m_scheduling = false;
+    bool m_closing = false;
     std::optional<bool> m_replaceInPlace; // the user's answer, for this run of the queue
+    bool m_asking = false;
+    QList<QPointer<TransferConnection>> m_waitingForAnswer;
 };

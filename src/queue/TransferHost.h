@@ -1,25 +1,33 @@
 #pragma once
 
+#include "FtpTypes.h"
 #include "TransferSettings.h"
 
 #include <QString>
+#include <optional>
 
-class FtpSession;
 class Prompter;
 
-// What the engine needs of the program around it: the connection, the queue state and settings,
-// the session log, the user, and the panes to refresh. The window implements it; tests too.
+// What the engine needs of the program around it: the server to connect to, the queue state and
+// settings, the session log, the user, and the panes to refresh. The window implements it; tests too.
 class TransferHost
 {
 public:
+    // What a line of a transfer connection is, as its session reports it.
+    enum class LineKind { Command, Reply, Warning, Note };
+
     virtual ~TransferHost() = default;
 
-    virtual FtpSession *session() = 0; // the open connection; null when there is none
+    // The browsing connection's options, the certificate decision taken for it included; none
+    // while there is no connection.
+    virtual std::optional<FtpOptions> connectionOptions() = 0;
     virtual bool queueRunning() const = 0;
     virtual TransferSettings settings() const = 0;
 
-    virtual void logEvent(const QString &text) = 0;
-    virtual void logReply(const QString &reply) = 0;
+    virtual void logEvent(const QString &text) = 0; // a line of the queue's own
+    // A line of transfer connection number (2, 3, ...): a command, a reply with its line ends,
+    // a warning, or an event such as "Transfer complete.".
+    virtual void logConnection(int number, LineKind kind, const QString &text) = 0;
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
     virtual void openFailed(const QString &path) = 0; // "Could not open file " & path
     virtual Prompter &prompter() = 0;                 // questions only the user can answer
@@ -27,9 +35,5 @@ public:
     virtual void localFoldersMade(const QString &below) = 0; // new folders under this one
     virtual void localFileWritten(const QString &path) = 0;
     virtual void remoteQueueDone() = 0; // the last upload of the queue has ended
-    virtual void idle() = 0;            // the engine has stopped working the queue
-
-    virtual void pumpEvents() = 0;
-    // Lets events run, sleeping until one comes or the time is up.
-    virtual void waitForEvents(int maxMs) = 0;
+    virtual void idle() = 0;            // no file moves any more
 };

@@ -14,6 +14,7 @@ struct TransferSettings
     qint32 downloadBufferSize = 1024;
     qint32 uploadBufferSize = 1024;
     QStringList asciiExtensions;
+    int simultaneous = 2; // transfer connections at most
 
     // ASCII when the local file's extension is on the list, compared exactly (case counts, no dot),
     // else binary; a setting other than Auto decides instead.

@@ -40,6 +40,9 @@ public:
     bool isEncrypted() const { return m_open && m_control.isEncrypted(); }
     // The SHA-256 fingerprint of the certificate the server showed; empty without TLS.
     QString certificateFingerprint() const;
+    // The options the connection was opened with, a certificate the user accepted for it among
+    // them: another connection opened with them to the same server asks nothing again.
+    FtpOptions openedWith() const { return m_ctx.options; }
     bool protectsData() const { return m_open && m_ctx.protectData; }
     void close();                         // sends nothing; ends any call in progress
     bool isOpen() const { return m_open; }

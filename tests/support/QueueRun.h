@@ -1,8 +1,7 @@
 #pragma once
 
 // The transfer engine on a queue of its own, for tests that link the queue core: a host that keeps
-// every log line and message, a connection to the server the test gives, and the queue run until
-// the engine returns (it returns when the queue is empty, or when the connection is gone).
+// every log line and message, the server the test gives, and the queue run until no file moves.
 #include "FtpTestKit.h"
 #include "QueueModel.h"
 #include "ScriptedPrompter.h"
@@ -18,18 +17,26 @@
 class RecordingTransferHost : public TransferHost
 {
 public:
-    FtpSession *connection = nullptr;
-    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}};
+    std::optional<FtpOptions> server;
+    bool running = true;
+    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1};
     QStringList log;
+    QStringList commands; // "[2] RETR /a.txt"
     QStringList messages;
     QStringList foldersMade;
     ScriptedPrompter questions; // answers Cancel unless told otherwise
 
-    FtpSession *session() override { return connection; }
-    bool queueRunning() const override { return true; }
+    std::optional<FtpOptions> connectionOptions() override { return server; }
+    bool queueRunning() const override { return running; }
     TransferSettings settings() const override { return transferSettings; }
     void logEvent(const QString &text) override { log << text; }
-    void logReply(const QString &reply) override { log << reply.trimmed(); }
+    void logConnection(int number, LineKind kind, const QString &text) override
+    {
+        if (kind == LineKind::Command)
+            commands << QStringLiteral("[%1] %2").arg(number).arg(text);
+        else
+            log << text.trimmed();
+    }
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
     Prompter &prompter() override { return questions; }
@@ -37,22 +44,20 @@ public:
     void localFileWritten(const QString &) override {}
     void remoteQueueDone() override {}
     void idle() override {}
-    void pumpEvents() override { QCoreApplication::processEvents(); }
-    void waitForEvents(int) override { QCoreApplication::processEvents(); }
 };
 
 struct QueueRun
 {
-    FtpSession session;
     QStandardItemModel rows;
     QueueModel queue{rows};
     RecordingTransferHost host;
     TransferEngine engine{queue, host};
 
+    // The transfer connections log in when the first file starts.
     bool open(const FtpOptions &options)
     {
-        host.connection = &session;
-        return session.open(options);
+        host.server = options;
+        return true;
     }
     void download(const QString &local, const QString &remote, qint64 listed = 0)
     {
@@ -63,7 +68,13 @@ struct QueueRun
         queue.append({local, remote, QueueEntry::Direction::Up, "", "", "-", "Pending", QFileInfo(local).size()},
                      QIcon());
     }
-    void run() { engine.ProcessTransfer(); }
+    // Until no file moves: the queue is empty, paused, or its entries cannot start.
+    void run()
+    {
+        engine.ProcessTransfer();
+        while (engine.isActive())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     // The last word on the last entry, and how many entries got one.
     QString verdict() const { return host.log.isEmpty() ? QString() : host.log.last(); }
     int verdicts() const

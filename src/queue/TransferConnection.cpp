@@ -1,0 +1,114 @@
+#include "TransferConnection.h"
+
+#include "TransferRun.h"
+#include "TransferWorker.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// How long closing waits for a file under way to stop by itself before the connection is cut.
+constexpr int kGracefulMs = 3000;
+
+// Sets the control unless a stop was asked for: a stop stays until the file has ended.
+void steer(std::atomic<qint32> &control, qint32 value)
+{
+    qint32 now = control.load();
+    while (now != TransferRun::Stop && !control.compare_exchange_weak(now, value)) {
+    }
+}
+
+} // namespace
+
+TransferConnection::TransferConnection(int number, const FtpOptions &options, RemoteFolderClaims &folders,
+                                       QObject *parent)
+    : QObject(parent), m_number(number), m_control(std::make_shared<std::atomic<qint32>>(TransferRun::Held)),
+      m_worker(new TransferWorker(options, folders, m_control))
+{
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(&m_thread, &QThread::finished, this, &TransferConnection::closed);
+    connect(m_worker, &TransferWorker::logLine, this, &TransferConnection::logLine);
+    connect(m_worker, &TransferWorker::progressed, this, &TransferConnection::progressed);
+    connect(m_worker, &TransferWorker::localFoldersMade, this, &TransferConnection::localFoldersMade);
+    connect(m_worker, &TransferWorker::localFileWritten, this, &TransferConnection::localFileWritten);
+    connect(m_worker, &TransferWorker::asks, this, &TransferConnection::asks);
+    connect(m_worker, &TransferWorker::finished, this, &TransferConnection::onFinished);
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleCloseMs);
+    connect(&m_idle, &QTimer::timeout, this, &TransferConnection::idleTooLong);
+    m_thread.setObjectName(QStringLiteral("transfer %1").arg(number));
+    m_thread.start();
+}
+
+TransferConnection::~TransferConnection()
+{
+    endThread(true);
+}
+
+void TransferConnection::start(const TransferJob &job)
+{
+    m_busy = true;
+    m_idle.stop();
+    m_control->store(job.blockSize);
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, job] { worker->run(job); }, Qt::QueuedConnection);
+}
+
+void TransferConnection::hold()
+{
+    steer(*m_control, TransferRun::Held);
+}
+
+void TransferConnection::resume(qint32 blockSize)
+{
+    steer(*m_control, qMax<qint32>(2, blockSize));
+}
+
+void TransferConnection::stop()
+{
+    m_control->store(TransferRun::Stop);
+}
+
+void TransferConnection::answer(bool yes)
+{
+    if (!m_closing) // after that the worker answers its questions itself, and may be gone
+        m_worker->answer(yes);
+}
+
+void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened)
+{
+    m_busy = false;
+    m_control->store(TransferRun::Held);
+    if (!m_closing)
+        m_idle.start();
+    emit finished(outcome, unopened);
+}
+
+void TransferConnection::close()
+{
+    endThread(true);
+}
+
+void TransferConnection::closeLater()
+{
+    endThread(false);
+}
+
+void TransferConnection::endThread(bool wait)
+{
+    if (!m_closing) {
+        m_closing = true;
+        m_idle.stop();
+        m_control->store(TransferRun::Stop);
+        m_worker->cancelQuestions();
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->quit(); }, Qt::QueuedConnection);
+    }
+    if (!wait || m_thread.isFinished())
+        return;
+    if (!m_thread.wait(kGracefulMs)) {
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->forceQuit(); }, Qt::QueuedConnection);
+        m_thread.wait(); // the cut ends any wait on the server within one slice
+    }
+    // What the connection said before it ended reaches the log and the queue now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}

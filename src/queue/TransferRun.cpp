@@ -1,0 +1,225 @@
+#include "TransferRun.h"
+
+#include "DownloadTarget.h"
+#include "FtpSession.h"
+#include "FtpUploadTarget.h"
+#include "LocalPaths.h"
+#include "RemoteFolderClaims.h"
+#include "UploadSource.h"
+
+TransferRun::TransferRun(FtpSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
+                         RemoteFolderClaims &folders)
+    : m_session(session), m_host(host), m_control(control), m_folders(folders)
+{
+}
+
+TransferRun::~TransferRun() = default;
+
+TransferOutcome TransferRun::run(const TransferJob &job)
+{
+    m_bytesDone = 0;
+    m_shownPercent = -1;
+    m_unopened.clear();
+    return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
+}
+
+TransferOutcome TransferRun::openFailure(const QString &path)
+{
+    m_unopened = path;
+    return TransferOutcome::OpenFailed;
+}
+
+TransferOutcome TransferRun::download(const TransferJob &job)
+{
+    // A name the local file system cannot hold is refused before anything is asked of the server.
+    if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
+        m_host.logEvent(why);
+        return openFailure(job.local);
+    }
+    std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Read, job.type);
+    logReply();
+    if (!file)
+        return openFailure(job.remote);
+    DownloadTarget target(job.local);
+    if (!target.open()) {
+        closeRemote(file);
+        return openFailure(job.local);
+    }
+    if (!target.madeBelow().isEmpty())
+        m_host.foldersMadeBelow(target.madeBelow());
+    const Moved moved = receive(*file, target, job.size);
+    const qint64 announced = file->announcedSize(); // a short 150 count is failed by the close itself
+    const qint64 wire = file->bytesOnWire();
+    bool closed = closeRemote(file);
+    if (closed && moved.gate == Gate::Go && announced < 0 && wire < job.size)
+        closed = wholeAsListed(job, wire);
+    return keepDownload(target, decide(moved, closed), job.local);
+}
+
+// Fewer bytes than listed, in either mode (ASCII only adds CRs on the wire). The listing may be out
+// of date, and a link lists the length of its target's name: the server's size now decides, the
+// listed one only when the server gives none. Asked only then, so a whole file costs nothing more.
+bool TransferRun::wholeAsListed(const TransferJob &job, qint64 wire)
+{
+    const qint64 now = m_session.isOpen() ? m_session.fileSize(job.remote) : -1;
+    const qint64 expected = now >= 0 ? now : job.size;
+    if (wire >= expected)
+        return true;
+    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    return false;
+}
+
+TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, qint64 size)
+{
+    Moved moved;
+    while ((moved.gate = nextBlock()) == Gate::Go) {
+        char *room = target.room(m_blockSize); // read straight into the file's buffer
+        const qint64 n = room ? file.read(room, m_blockSize) : -1;
+        // A stop asked for while the block was on its way: not a byte of it is written.
+        if (n > 0 && m_control.load() == Stop) {
+            moved.gate = Gate::Stop;
+            break;
+        }
+        if (n <= 0 || !target.kept(n)) {
+            moved.failed = n != 0;
+            break;
+        }
+        moved.bytes += n;
+        blockMoved(n, size);
+    }
+    return moved;
+}
+
+// The part file becomes what the outcome says; a file that could not be put in place has failed.
+TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcome outcome, const QString &path)
+{
+    const auto end = outcome == TransferOutcome::Done      ? DownloadTarget::End::Complete
+                     : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
+                                                           : DownloadTarget::End::Failed;
+    if (!target.finish(end) && outcome != TransferOutcome::Failed)
+        outcome = TransferOutcome::Failed;
+    report(outcome);
+    if (outcome == TransferOutcome::Stopped && target.resultPath() == target.partPath())
+        m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
+    m_host.fileWritten(path);
+    return outcome;
+}
+
+TransferOutcome TransferRun::decide(const Moved &moved, bool closedWell)
+{
+    if (moved.gate == Gate::Stop)
+        return TransferOutcome::Stopped;
+    return moved.failed || moved.gate == Gate::Lost || !closedWell ? TransferOutcome::Failed : TransferOutcome::Done;
+}
+
+// The file goes to a temporary name beside the target and takes its place only when it is whole,
+// so a refused, failed or stopped upload leaves the server's copy as it was.
+TransferOutcome TransferRun::upload(const TransferJob &job)
+{
+    // The local file first: nothing is done on the server for a file that cannot be read.
+    UploadSource source(job.local);
+    if (!source.open())
+        return openFailure(job.local);
+    FtpUploadTarget target(
+        m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
+        [this](const QString &question) { return m_host.replaceInPlace(question); });
+    std::unique_ptr<FtpFile> file = openForUpload(job, target);
+    if (!file && !target.declined() && m_session.isOpen())
+        return openFailure(job.remote);
+    TransferOutcome outcome = file ? sendAll(source, file) : TransferOutcome::Failed;
+    if (outcome == TransferOutcome::Done)
+        outcome = placeUpload(source, target, file);
+    target.end(); // also after a lost connection: the temporary file is then named in the log
+    report(outcome);
+    return outcome;
+}
+
+TransferOutcome TransferRun::placeUpload(UploadSource &source, FtpUploadTarget &target,
+                                         std::unique_ptr<FtpFile> &file)
+{
+    const FtpUploadTarget::Placed placed = target.place(source.size());
+    if (placed != FtpUploadTarget::Placed::Refused)
+        return placed == FtpUploadTarget::Placed::Yes ? TransferOutcome::Done : TransferOutcome::Failed;
+    // The server would not rename: the plain way, the whole file once more (asked for first).
+    file = source.rewind() ? target.openDirect() : nullptr;
+    logReply();
+    return file ? sendAll(source, file) : TransferOutcome::Failed;
+}
+
+// The blocks, then the close; a stopped upload is broken off, not completed.
+TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
+{
+    m_bytesDone = 0;
+    m_shownPercent = -1;
+    const Moved moved = send(source, *file);
+    if (moved.gate == Gate::Stop)
+        file->abort();
+    const bool closed = closeRemote(file);
+    return decide(moved, closed);
+}
+
+TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
+{
+    const qint64 length = source.size();
+    Moved moved;
+    while (moved.bytes < length && (moved.gate = nextBlock()) == Gate::Go) {
+        const char *block = nullptr;
+        const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - moved.bytes));
+        if (!(n > 0 && file.write(block, n) == n)) {
+            moved.failed = true; // the local file shrank or failed, or the connection did
+            break;
+        }
+        moved.bytes += n;
+        blockMoved(n, length);
+    }
+    return moved;
+}
+
+// A first open that fails may only lack the folders: they are made and the open tried once more,
+// with the other temporary names and, as the last resort, the target's own name.
+std::unique_ptr<FtpFile> TransferRun::openForUpload(const TransferJob &job, FtpUploadTarget &target)
+{
+    std::unique_ptr<FtpFile> file = target.openFirst();
+    logReply();
+    if (file || !m_session.isOpen())
+        return file;
+    makeRemoteFolders(job.remote);
+    if (!m_session.isOpen())
+        return nullptr;
+    file = target.open();
+    logReply();
+    return file;
+}
+
+// "/a/b/c.txt" needs "/a" and "/a/b": made in that order, results not looked at (a folder that
+// exists already, or that another connection made meanwhile, is no failure), nothing logged.
+void TransferRun::makeRemoteFolders(const QString &remotePath)
+{
+    for (qsizetype slash = remotePath.indexOf(QLatin1Char('/'), 1); slash > 0;
+         slash = remotePath.indexOf(QLatin1Char('/'), slash + 1)) {
+        if (!m_session.isOpen())
+            return;
+        const QString folder = remotePath.left(slash);
+        m_folders.make(folder, [this, &folder] { m_session.createDirectory(folder); });
+    }
+}
+
+bool TransferRun::closeRemote(std::unique_ptr<FtpFile> &file)
+{
+    const bool closed = file->close();
+    file.reset();
+    logReply();
+    return closed;
+}
+
+void TransferRun::logReply()
+{
+    m_host.logReply(m_session.lastResponseInfo());
+}
+
+void TransferRun::report(TransferOutcome outcome)
+{
+    m_host.logEvent(outcome == TransferOutcome::Failed    ? QStringLiteral("Transfer failed.")
+                    : outcome == TransferOutcome::Stopped ? QStringLiteral("Transfer stopped.")
+                                                          : QStringLiteral("Transfer complete."));
+}

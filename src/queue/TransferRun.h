@@ -1,0 +1,89 @@
+#pragma once
+
+#include "TransferJob.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+class DownloadTarget;
+class FtpFile;
+class FtpSession;
+class FtpUploadTarget;
+class RemoteFolderClaims;
+class UploadSource;
+
+// What a transfer asks of the connection it runs on: the log, the local panes, the user, the
+// held state. Called on the connection's own thread.
+class TransferRunHost
+{
+public:
+    virtual ~TransferRunHost() = default;
+    virtual void logEvent(const QString &text) = 0;
+    virtual void logReply(const QString &reply) = 0;
+    virtual void foldersMadeBelow(const QString &below) = 0;
+    virtual void fileWritten(const QString &path) = 0;
+    virtual void moved(qint64 bytesDone, int percent) = 0;
+    // Replacing the server's file in place risks it: true when the user agrees.
+    virtual bool replaceInPlace(const QString &question) = 0;
+    // Lets the connection's events run for at most maxMs while the transfer is held.
+    virtual void waitWhileHeld(int maxMs) = 0;
+};
+
+// One file moved in blocks over one open connection. The block size is read before every block
+// from the control the window steers: Held (0) holds the transfer with its files open, Stop (1)
+// ends it through the usual finishing steps, anything else is the size of the next block.
+class TransferRun
+{
+public:
+    static constexpr qint32 Held = 0;
+    static constexpr qint32 Stop = 1;
+
+    TransferRun(FtpSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
+                RemoteFolderClaims &folders);
+    ~TransferRun();
+
+    TransferOutcome run(const TransferJob &job);
+    // The local or remote file that could not be opened, after OpenFailed.
+    QString unopened() const { return m_unopened; }
+
+private:
+    enum class Gate { Go, Stop, Lost }; // what may happen before the next block
+    struct Moved
+    {
+        Gate gate = Gate::Go; // what ended the blocks; Go when the file did
+        bool failed = false;
+        qint64 bytes = 0;
+    };
+
+    TransferOutcome download(const TransferJob &job);
+    Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
+    bool wholeAsListed(const TransferJob &job, qint64 wire);
+    TransferOutcome keepDownload(DownloadTarget &target, TransferOutcome outcome, const QString &path);
+    TransferOutcome upload(const TransferJob &job);
+    TransferOutcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);
+    Moved send(UploadSource &source, FtpFile &file);
+    static TransferOutcome decide(const Moved &moved, bool closedWell);
+    std::unique_ptr<FtpFile> openForUpload(const TransferJob &job, FtpUploadTarget &target);
+    TransferOutcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<FtpFile> &file);
+    void makeRemoteFolders(const QString &remotePath);
+    bool closeRemote(std::unique_ptr<FtpFile> &file);
+    TransferOutcome openFailure(const QString &path);
+    void logReply();
+    void report(TransferOutcome outcome);
+
+    // Blocks (TransferRun_blocks.cpp).
+    Gate nextBlock(); // holds while held
+    qint32 blockSize() const;
+    void blockMoved(qint64 bytes, qint64 total);
+
+    FtpSession &m_session;
+    TransferRunHost &m_host;
+    const std::atomic<qint32> &m_control;
+    RemoteFolderClaims &m_folders;
+    qint32 m_blockSize = 0;
+    qint64 m_bytesDone = 0;
+    int m_shownPercent = -1;
+    QString m_unopened;
+};

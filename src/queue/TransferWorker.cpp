@@ -1,0 +1,140 @@
+#include "TransferWorker.h"
+
+#include "FtpSession.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace {
+
+// A connection that has had no file for this long is asked whether it still stands before the
+// next file: servers close idle connections.
+constexpr qint64 kProbeAfterMs = 5000;
+
+} // namespace
+
+TransferWorker::TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
+                               std::shared_ptr<std::atomic<qint32>> control)
+    : m_options(options), m_folders(folders), m_control(std::move(control))
+{
+}
+
+TransferWorker::~TransferWorker() = default;
+
+void TransferWorker::run(const TransferJob &job)
+{
+    bool refused = false;
+    if (!open(refused)) {
+        if (!refused)
+            emit logLine(FtpSession::LogLine::Note, QStringLiteral("Transfer failed."));
+        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Failed, QString());
+        return;
+    }
+    TransferRun transfer(*m_session, *this, *m_control, m_folders);
+    m_running = true;
+    const TransferOutcome outcome = transfer.run(job);
+    m_running = false;
+    m_sinceUse.start();
+    emit finished(outcome, transfer.unopened());
+    if (m_quitAfterRun)
+        quit();
+}
+
+// A 421 at login, or a 530 that names connections or users, is the server's limit, not a
+// wrong password.
+bool TransferWorker::limitReached(int code, const QString &reply)
+{
+    static const QRegularExpression tooMany(QStringLiteral("too many|connections|limit|users"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return code == 421 || (code == 530 && tooMany.match(reply).hasMatch());
+}
+
+bool TransferWorker::open(bool &refused)
+{
+    if (m_session && m_session->isOpen()) {
+        if (!m_sinceUse.isValid() || m_sinceUse.elapsed() < kProbeAfterMs ||
+            m_session->command(QStringLiteral("NOOP"), FtpSession::Echo::Quiet))
+            return true;
+    }
+    m_session = std::make_unique<FtpSession>();
+    connect(m_session.get(), &FtpSession::commandSent, this,
+            [this](const QString &text) { emit logLine(FtpSession::LogLine::Command, text); });
+    connect(m_session.get(), &FtpSession::notice, this,
+            [this](const QString &text) { emit logLine(FtpSession::LogLine::Note, text); });
+    const bool opened = m_session->open(m_options);
+    for (const FtpSession::LogLine &line : m_session->loginLog())
+        emit logLine(line.kind, line.text);
+    if (opened)
+        return true;
+    refused = limitReached(m_session->lastReplyCode(), m_session->lastResponseInfo());
+    m_session.reset();
+    return false;
+}
+
+void TransferWorker::quit()
+{
+    if (m_running) {
+        m_quitAfterRun = true;
+        return;
+    }
+    if (m_session && m_session->isOpen() && !m_session->isBusy())
+        m_session->command(QStringLiteral("QUIT"));
+    if (m_session)
+        m_session->close();
+    QThread::currentThread()->quit();
+}
+
+void TransferWorker::forceQuit()
+{
+    m_quitAfterRun = true;
+    if (m_session)
+        m_session->close();
+    if (!m_running)
+        QThread::currentThread()->quit();
+}
+
+void TransferWorker::logEvent(const QString &text)
+{
+    emit logLine(FtpSession::LogLine::Note, text);
+}
+
+void TransferWorker::logReply(const QString &reply)
+{
+    if (!reply.isEmpty())
+        emit logLine(FtpSession::LogLine::Reply, reply);
+}
+
+void TransferWorker::answer(bool yes)
+{
+    const std::lock_guard lock(m_lock);
+    m_answer = yes;
+    m_answered.notify_all();
+}
+
+void TransferWorker::cancelQuestions()
+{
+    const std::lock_guard lock(m_lock);
+    m_noMoreQuestions = true;
+    m_answered.notify_all();
+}
+
+bool TransferWorker::replaceInPlace(const QString &question)
+{
+    {
+        const std::lock_guard lock(m_lock);
+        if (m_noMoreQuestions)
+            return false;
+        m_answer.reset();
+    }
+    emit asks(question);
+    std::unique_lock lock(m_lock);
+    m_answered.wait(lock, [this] { return m_answer.has_value() || m_noMoreQuestions; });
+    return m_answer.value_or(false);
+}
+
+void TransferWorker::waitWhileHeld(int maxMs)
+{
+    QThread::msleep(quint32(maxMs) / 5);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, maxMs);
+}
