@@ -12,6 +12,7 @@ struct Settings
     quint8 uploadType = Auto;
     qint32 downloadBufferSize = 1024;
     qint32 uploadBufferSize = 1024;
+    qint32 simultaneousTransfers = 2; // queue entries moved at once, each on a connection of its own; 1 = in turn
     QStringList asciiExtensions = defaultAsciiExtensions();
     int simultaneousTransfers = 2;
     bool keepLog = true;

@@ -14,6 +14,7 @@ ConfigForm ConfigForm::fromSettings(const Settings &s)
             s.uploadType,
             QString::number(s.downloadBufferSize),
             QString::number(s.uploadBufferSize),
+            QString::number(s.simultaneousTransfers),
             s.asciiExtensions,
             s.logPath,
             s.keepLog,
@@ -34,14 +35,30 @@ std::optional<double> number(const QString &text)
     return value;
 }
 
-QString bufferProblem(const QString &text, const QString &which)
+namespace {
+
+// The message for a whole number typed for `what` that is no number or lies outside [min, max].
+QString rangeProblem(const QString &text, const QString &what, qint32 min, qint32 max)
 {
     const auto value = number(text);
     if (!value)
-        return which + QStringLiteral(" buffer size must be an integer.");
-    if (!(*value >= MinBufferSize && *value <= MaxBufferSize))
-        return which + QStringLiteral(" buffer size must be between %1 and %2.").arg(MinBufferSize).arg(MaxBufferSize);
+        return what + QStringLiteral(" must be an integer.");
+    if (!(*value >= min && *value <= max))
+        return what + QStringLiteral(" must be between %1 and %2.").arg(min).arg(max);
     return {};
+}
+
+} // namespace
+
+QString bufferProblem(const QString &text, const QString &which)
+{
+    return rangeProblem(text, which + QStringLiteral(" buffer size"), MinBufferSize, MaxBufferSize);
+}
+
+QString simultaneousProblem(const QString &text)
+{
+    return rangeProblem(text, QStringLiteral("Simultaneous transfers"), MinSimultaneousTransfers,
+                        MaxSimultaneousTransfers);
 }
 
 bool logPathValid(const QString &path)
@@ -65,6 +82,8 @@ QString store(const ConfigForm &form, Settings &settings)
         return problem;
     if (QString problem = bufferProblem(form.up, QStringLiteral("Upload")); !problem.isEmpty())
         return problem;
+    if (QString problem = simultaneousProblem(form.simultaneous); !problem.isEmpty())
+        return problem;
     if (!logPathValid(form.logPath) || !QDir().mkpath(form.logPath))
         return QStringLiteral("Invalid log path name.");
 
@@ -72,6 +91,7 @@ QString store(const ConfigForm &form, Settings &settings)
     settings.uploadType = form.uploadType;
     settings.downloadBufferSize = qint32(std::llround(*number(form.down)));
     settings.uploadBufferSize = qint32(std::llround(*number(form.up)));
+    settings.simultaneousTransfers = qint32(std::llround(*number(form.simultaneous)));
     settings.asciiExtensions = form.extensions.isEmpty() ? QStringList{QString()} : form.extensions;
     settings.logPath = Paths::asFolder(form.logPath);
     settings.keepLog = form.keepLog;

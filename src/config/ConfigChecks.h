@@ -13,6 +13,7 @@ struct ConfigForm
     quint8 uploadType = Settings::Auto;
     QString down; // buffer sizes as typed
     QString up;
+    QString simultaneous;   // simultaneous transfers as typed
     QStringList extensions; // the list's rows, in order
     QString logPath;
     bool keepLog = true;
@@ -25,11 +26,15 @@ namespace ConfigChecks {
 
 constexpr qint32 MinBufferSize = 10;
 constexpr qint32 MaxBufferSize = 1670000;
+constexpr qint32 MinSimultaneousTransfers = 1;
+constexpr qint32 MaxSimultaneousTransfers = 10;
 
 // A number as the user may type it: in the C locale or in the user's own; blanks around it allowed.
 std::optional<double> number(const QString &text);
 // The message for a buffer size that will not do ("Download" or "Upload"); empty when it will.
 QString bufferProblem(const QString &text, const QString &which);
+// The message for a number of simultaneous transfers that will not do; empty when it will.
+QString simultaneousProblem(const QString &text);
 // Whether a log path names a folder that is there or can be made: absolute, no control characters.
 bool logPathValid(const QString &path);
 // Checks the form in order and stores it into `settings`: the first problem's message, with

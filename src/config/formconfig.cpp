@@ -99,11 +99,19 @@ QWidget *formconfig::createTransfers()
     auto *layout = new QVBoxLayout(frmTransfers);
     layout->addWidget(group(QStringLiteral("Downloads"), optDAscii, optDBinary, optDAuto, "optD", txtDown, "txtDown"));
     layout->addWidget(group(QStringLiteral("Uploads"), optUAscii, optUBinary, optUAuto, "optU", txtUp, "txtUp"));
+    txtSimultaneous = new QLineEdit(frmTransfers);
+    txtSimultaneous->setObjectName(QStringLiteral("txtSimultaneous"));
+    auto *queueRow = new QFormLayout;
+    queueRow->addRow(QStringLiteral("Simultaneous transfers:"), txtSimultaneous);
+    layout->addLayout(queueRow);
     layout->addWidget(note(QStringLiteral("Auto sends the files whose extension is on the ASCII list as text and "
                                           "every other file as binary. The buffer size (from %1 to %2 bytes) is the "
-                                          "block in which a file is read and written.")
+                                          "block in which a file is read and written. Up to %3 files of the queue "
+                                          "move at once, each on a connection of its own; 1 moves them one after "
+                                          "the other.")
                                .arg(ConfigChecks::MinBufferSize)
-                               .arg(ConfigChecks::MaxBufferSize),
+                               .arg(ConfigChecks::MaxBufferSize)
+                               .arg(ConfigChecks::MaxSimultaneousTransfers),
                            frmTransfers));
     layout->addStretch();
     return frmTransfers;
@@ -227,6 +235,7 @@ void formconfig::load()
     up[f.uploadType <= 2 ? f.uploadType : 0]->setChecked(true);
     txtDown->setText(f.down);
     txtUp->setText(f.up);
+    txtSimultaneous->setText(f.simultaneous);
     txtLog->setText(f.logPath);
     (f.rtf ? optRtf : optTxt)->setChecked(true);
     (f.keepLog ? optLog : optNolog)->setChecked(true);
@@ -261,6 +270,7 @@ ConfigForm formconfig::form() const
                                              : Settings::Auto;
     f.down = txtDown->text();
     f.up = txtUp->text();
+    f.simultaneous = txtSimultaneous->text();
     for (int r = 0; r < lvwExtensions->topLevelItemCount(); ++r)
         f.extensions.append(lvwExtensions->topLevelItem(r)->data(0, Qt::UserRole).toString());
     f.logPath = txtLog->text();

@@ -29,7 +29,7 @@ public:
     QTabWidget *tab1;
     QGroupBox *frmTransfers, *frmTypes, *frmLogs;
     QRadioButton *optDAscii, *optDBinary, *optDAuto, *optUAscii, *optUBinary, *optUAuto;
-    QLineEdit *txtDown, *txtUp;
+    QLineEdit *txtDown, *txtUp, *txtSimultaneous;
     QTreeWidget *lvwExtensions;
     QLineEdit *txtAdd;
     QPushButton *btnAdd, *btnRemove;

@@ -61,6 +61,27 @@ private slots:
         QCOMPARE(ConfigChecks::store(form, settings), QString("Download buffer size must be an integer."));
     }
 
+    // Checked and stored like the buffer sizes; what is stored comes back in the window as it was.
+    void simultaneousTransfers()
+    {
+        const QString range = "Simultaneous transfers must be between 1 and 10.";
+        const QList<QPair<QString, QVariant>> cases = {
+            {"1", 1},      {"10", 10},    {"2.6", 3},     {"0", range},
+            {"11", range}, {"-1", range}, {"0.6", range}, {"two", "Simultaneous transfers must be an integer."}};
+        for (const auto &[typed, expected] : cases) {
+            Settings settings;
+            settings.logPath = dir / "logs/";
+            settings.simultaneousTransfers = 5;
+            ConfigForm form = validForm();
+            form.simultaneous = typed;
+            const QString message = ConfigChecks::store(form, settings);
+            QCOMPARE(message.isEmpty() ? QVariant(settings.simultaneousTransfers) : QVariant(message), expected);
+            Settings again;
+            QCOMPARE(ConfigChecks::store(ConfigForm::fromSettings(settings), again), QString());
+            QCOMPARE(again.simultaneousTransfers, message.isEmpty() ? expected.toInt() : 5); // a refusal stored nothing
+        }
+    }
+
     void numbersInTheUsersLocale()
     {
         const QLocale before;

@@ -23,6 +23,13 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
 --data-cert C  with --tls: data connections present the certificate in C instead (a machine in between).
 --no-size    does not know SIZE: a download's size is not known beforehand.
 --commands F appends every command line the server receives to F (PASS with its argument hidden).
+--max-connections N  at most N control connections open at a time, as servers with a per-user limit
+             have: one more gets "421 Too many connections." instead of the greeting and is closed.
+             A connection that ends frees its place.
+--drop-retr-after N  a RETR ends after N bytes of the file: the server closes the data connection and
+             the control connection at once, with no reply (a line that went down mid-file). Only the
+             first RETR of each file name is dropped, so a retry gets the whole file; a file shorter
+             than N bytes goes whole. Other connections go on unaffected.
 """
 
 import argparse
@@ -41,7 +48,27 @@ except ImportError:
     TLS_FTPHandler = None
 
 
-class FastDTPHandler(DTPHandler):
+class DropRetr:
+    """Data connections of --drop-retr-after: the control connection says which RETR to drop."""
+
+    sent_before_drop = 0
+
+    def use_sendfile(self):
+        return not self.cmd_channel.drop_this_retr and super().use_sendfile()  # send() must see the bytes
+
+    def send(self, data):
+        channel = self.cmd_channel
+        if self.receive or self.file_obj is None or not channel.drop_this_retr:
+            return super().send(data)
+        room = channel.drop_retr_after - self.sent_before_drop
+        sent = super().send(bytes(data)[:room]) if room > 0 else 0
+        self.sent_before_drop += sent
+        if self.sent_before_drop >= channel.drop_retr_after:
+            channel.drop_connections()
+        return sent
+
+
+class FastDTPHandler(DropRetr, DTPHandler):
     # Large receive chunks: with the default 64 KiB the server, not the client, limits uploads.
     ac_in_buffer_size = 1024 * 1024
     ac_out_buffer_size = 1024 * 1024
@@ -82,6 +109,42 @@ class TestHandler(FTPHandler):
     record_file = None
     refused_rmd = None
     delays = {}
+    max_connections = 0  # control connections open at a time; 0: no limit
+    open_connections = 0  # shared by all connections
+    counted = False
+    drop_retr_after = None
+    dropped_names = set()  # shared: files whose first RETR was dropped
+    drop_this_retr = False
+
+    def handle(self):
+        if self.max_connections and TestHandler.open_connections >= self.max_connections:
+            self.respond("421 Too many connections.")
+            self.close_when_done()
+            return
+        TestHandler.open_connections += 1
+        self.counted = True
+        FTPHandler.handle(self)
+
+    def close(self):
+        if self.counted:
+            self.counted = False
+            TestHandler.open_connections -= 1
+        FTPHandler.close(self)
+
+    def ftp_RETR(self, file):
+        self.drop_this_retr = (self.drop_retr_after is not None and file not in self.dropped_names
+                               and self.fs.isfile(file))
+        if self.drop_this_retr:
+            self.dropped_names.add(file)
+        return FTPHandler.ftp_RETR(self, file)
+
+    def drop_connections(self):
+        """Closes the data and the control connection at once, with no reply and no TLS close_notify."""
+        data, self.data_channel = self.data_channel, None
+        for connection in (data, self):
+            if connection is not None:
+                connection._error = True
+                connection.close()
 
     def process_command(self, cmd, *args, **kwargs):
         delay = self.delays.get(cmd)
@@ -126,7 +189,7 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
         data_context.use_certificate_chain_file(data_cert)
         data_context.use_privatekey_file(data_cert)
 
-    class DataHandler(TLS_DTPHandler):
+    class DataHandler(DropRetr, TLS_DTPHandler):
         ac_in_buffer_size = 1024 * 1024
         ac_out_buffer_size = 1024 * 1024
 
@@ -150,7 +213,7 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
 
         def send(self, data):
             if cut_retr is None or self.receive:
-                return TLS_DTPHandler.send(self, data)
+                return super().send(data)
             room = cut_retr - self.sent_so_far
             sent = TLS_DTPHandler.send(self, bytes(data)[:room]) if room > 0 else 0
             # Cut at the first send that reaches the limit, whether TLS took all of that or only part:
@@ -174,7 +237,7 @@ def tls_handlers(base, implicit, reuse_required, cut_retr, data_cert, refuse_pro
         def handle(self):
             if implicit:
                 self.secure_connection(self.ssl_context)
-            TLS_FTPHandler.handle(self)
+            base.handle(self)  # the connection limit; the greeting
 
         def pre_process_command(self, line, cmd, arg):
             return base.pre_process_command(self, line, cmd, arg)
@@ -211,6 +274,8 @@ def main():
     parser.add_argument("--refuse-prot", action="store_true")
     parser.add_argument("--commands")
     parser.add_argument("--no-size", action="store_true")
+    parser.add_argument("--max-connections", type=int, default=0)
+    parser.add_argument("--drop-retr-after", type=int, metavar="BYTES")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
@@ -227,13 +292,15 @@ def main():
     TestFS.listed_as = {shown: name for name, shown in args.list_as}
     TestHandler.abstracted_fs = TestFS
     if args.throttle > 0:
-        class SlowDTPHandler(ThrottledDTPHandler):
+        class SlowDTPHandler(DropRetr, ThrottledDTPHandler):
             read_limit = args.throttle
             write_limit = args.throttle
 
         TestHandler.dtp_handler = SlowDTPHandler
     TestFS.extra_lines = args.list_line
     TestHandler.commands_file = args.commands
+    TestHandler.max_connections = args.max_connections
+    TestHandler.drop_retr_after = args.drop_retr_after
     handler = TestHandler
     if args.tls:
         if TLS_FTPHandler is None:
