@@ -14,7 +14,6 @@ struct Settings
     qint32 uploadBufferSize = 1024;
     qint32 simultaneousTransfers = 2; // queue entries moved at once, each on a connection of its own; 1 = in turn
     QStringList asciiExtensions = defaultAsciiExtensions();
-    int simultaneousTransfers = 2;
     bool keepLog = true;
     qint16 logFormat = 1; // 1 = RTF, 0 = plain text
     QString logPath;      // folder of the log files, ends with "/"
