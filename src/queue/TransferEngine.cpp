@@ -29,9 +29,16 @@ TransferEngine::TransferEngine(QueueModel &queue, TransferHost &host, QObject *p
 {
 }
 
+// The window may be half gone: the connections close without a word to it.
 TransferEngine::~TransferEngine()
 {
-    closeAll();
+    m_closing = true;
+    for (TransferConnection *connection : findChildren<TransferConnection *>(Qt::FindDirectChildrenOnly)) {
+        disconnect(connection, nullptr, this, nullptr);
+        connection->stop();
+        connection->closeLater();
+    }
+    qDeleteAll(findChildren<TransferConnection *>(Qt::FindDirectChildrenOnly));
 }
 
 int TransferEngine::connectionLimit() const
@@ -73,6 +80,12 @@ int TransferEngine::percentOf(int row) const
 {
     const Running *r = runningAt(row);
     return r ? r->percent : -1;
+}
+
+qint32 TransferEngine::blockSizeOf(int row) const
+{
+    const Running *r = runningAt(row);
+    return r ? r->job.blockSize : 0;
 }
 
 qint64 TransferEngine::bytesDoneOf(int row) const

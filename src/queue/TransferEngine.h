@@ -44,6 +44,7 @@ public:
     qint64 bytesMovedInRun() const { return m_movedBefore + bytesDone(); }
     int percentOf(int row) const;     // -1 when none is known
     qint64 bytesDoneOf(int row) const; // of the row's file, while it moves
+    qint32 blockSizeOf(int row) const; // the block size the row's file started with
     // Transfer connections at most: the setting, lowered while the server refuses more.
     int connectionLimit() const;
     int connectionCount() const { return int(m_connections.size()); }

@@ -26,6 +26,7 @@
 #include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QDeadlineTimer>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -186,6 +187,16 @@ struct QueueWindow : MainWindowFixture
     TransferEngine &engine() { return window->queuePane().engine(); }
     static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     QString totals() const { return window->statusPanel("queue")->text(); }
+    // Waits until no file moves (the queue is empty, paused or cannot go on); false after ms.
+    bool queueEnds(int ms = 30000)
+    {
+        for (QDeadlineTimer deadline(ms); engine().isActive();)
+            if (deadline.hasExpired())
+                return false;
+            else
+                QTest::qWait(5);
+        return true;
+    }
     QString localPath(const QString &relative) const { return local.path() + '/' + relative; }
 
     void typeLocal(const QString &folder)

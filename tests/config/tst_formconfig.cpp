@@ -158,9 +158,10 @@ private slots:
 
         qint32 blockSize = 0;
         QObject::connect(&f.engine(), &TransferEngine::progressed, f.window.get(),
-                         [&] { blockSize = f.engine().blockSize(); });
+                         [&](int row) { blockSize = f.engine().blockSizeOf(row); });
         QueueWindow::select(f.window->ListView1, {"notes.txt"});
         f.window->queuePane().btnDownload_Click();
+        QVERIFY(f.queueEnds());
         QCOMPARE(blockSize, 65536);
         QCOMPARE(readLocal(f.localPath("notes.txt")), text); // binary: the CR LF pairs stay
         const QByteArray log = readLocal(f.state.currentLogFile);
