@@ -308,6 +308,8 @@ void RemotePane::btnConnect_Click()
     // After a disconnect the queue stays paused; without a word, a new transfer would just wait.
     if (!state.queueRunning)
         m_window.SetStatusLine(QStringLiteral("The queue is paused: Queue > Resume starts it."));
+    else
+        m_window.queuePane().startIfIdle(); // entries left by the last connection go on over this one
 }
 
 void RemotePane::btnDisconnect_Click()

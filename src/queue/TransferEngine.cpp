@@ -96,6 +96,12 @@ qint64 TransferEngine::bytesDoneOf(int row) const
 
 void TransferEngine::ProcessTransfer()
 {
+    m_loginFailed = false;
+    schedule();
+}
+
+void TransferEngine::schedule()
+{
     if (m_scheduling || m_closing)
         return;
     const std::optional<FtpOptions> options = m_host.connectionOptions();
@@ -110,7 +116,7 @@ void TransferEngine::ProcessTransfer()
         const QScopedValueRollback scheduling(m_scheduling, true);
         const TransferSettings settings = m_host.settings();
         const int limit = connectionLimit();
-        for (int row = 0; options && m_host.queueRunning() && m_running.size() < limit; ++row) {
+        for (int row = 0; options && !m_loginFailed && m_host.queueRunning() && m_running.size() < limit; ++row) {
             row = nextWaitingRow(row);
             TransferConnection *connection = row >= 0 ? freeConnection(limit) : nullptr;
             if (!connection)
@@ -215,10 +221,15 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     const Running ended = *r;
     m_running.removeAt(r - m_running.data());
     m_movedBefore += ended.done;
+    if (outcome == TransferOutcome::Unstarted) {
+        drop(connection);
+        m_loginFailed = true; // the server's reason is in the log; the entries wait
+        return schedule();
+    }
     if (outcome == TransferOutcome::Refused) {
         refused(connection);
         if (ended.row.isValid() && !m_running.isEmpty())
-            return ProcessTransfer(); // the entry waits for a connection that ends
+            return schedule(); // the entry waits for a connection that ends
         m_host.logConnection(connection->number(), TransferHost::LineKind::Note, QStringLiteral("Transfer failed."));
         outcome = TransferOutcome::Failed;
     }
@@ -228,7 +239,7 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.remoteQueueDone();
     m_host.showTotals();
     emit entryEnded(outcome, ended.done);
-    ProcessTransfer();
+    schedule();
     // Last: the message box lets events run, and the others go on meanwhile.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)
         m_host.openFailed(unopened);
@@ -249,7 +260,7 @@ void TransferEngine::refused(TransferConnection *connection)
         if (server != m_server)
             return;
         m_serverLimit = qMin(MaxConnections, m_serverLimit + 1);
-        ProcessTransfer();
+        schedule();
     });
 }
 

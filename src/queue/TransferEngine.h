@@ -71,6 +71,7 @@ private:
         int percent = -1;
     };
 
+    void schedule();
     int nextWaitingRow(int from) const;
     TransferConnection *freeConnection(int limit);
     void start(TransferConnection *connection, int row, const TransferSettings &settings);
@@ -93,6 +94,7 @@ private:
     int m_serverLimit = MaxConnections;
     quint64 m_server = 0; // changes with the server: a raise timed for the last one is void
     bool m_scheduling = false;
+    bool m_loginFailed = false; // nothing more starts until asked again
     bool m_closing = false;
     std::optional<bool> m_replaceInPlace; // the user's answer, for this run of the queue
     bool m_asking = false;

@@ -18,8 +18,9 @@ struct TransferJob
 };
 
 // How a file's transfer ended. Refused: the server would not take another connection (its
-// limit); the file was not begun and waits for a connection that ends.
-enum class TransferOutcome { Done, Stopped, Failed, OpenFailed, Refused };
+// limit); the file was not begun and waits for a connection that ends. Unstarted: the connection
+// could not log in for another reason (the server went); the file waits for the user.
+enum class TransferOutcome { Done, Stopped, Failed, OpenFailed, Refused, Unstarted };
 
 Q_DECLARE_METATYPE(TransferJob)
 Q_DECLARE_METATYPE(TransferOutcome)

@@ -38,8 +38,12 @@ TransferOutcome TransferRun::download(const TransferJob &job)
     }
     std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Read, job.type);
     logReply();
-    if (!file)
+    if (!file && m_session.isOpen())
         return openFailure(job.remote);
+    if (!file) { // the connection went: the reason is in the log
+        report(TransferOutcome::Failed);
+        return TransferOutcome::Failed;
+    }
     DownloadTarget target(job.local);
     if (!target.open()) {
         closeRemote(file);

@@ -33,6 +33,6 @@ void TransferRun::blockMoved(qint64 bytes, qint64 total)
     // Reported when the percentage changes, not every block: a block can be a few bytes.
     if (percent != m_shownPercent || (percent < 0 && m_bytesDone / kReportEvery != (m_bytesDone - bytes) / kReportEvery)) {
         m_shownPercent = percent;
-        m_host.moved(m_bytesDone, percent);
+            m_host.moved(m_bytesDone, percent);
     }
 }

@@ -26,9 +26,7 @@ void TransferWorker::run(const TransferJob &job)
 {
     bool refused = false;
     if (!open(refused)) {
-        if (!refused)
-            emit logLine(FtpSession::LogLine::Note, QStringLiteral("Transfer failed."));
-        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Failed, QString());
+        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString());
         return;
     }
     TransferRun transfer(*m_session, *this, *m_control, m_folders);

@@ -108,7 +108,11 @@ struct MainWindowFixture
     }
 
     QString logText() const { return window->sessionLog().plainText(u"\n"); }
-    QStringList logLines() const { return logText().split('\n', Qt::SkipEmptyParts); }
+    // Without the connection numbers: "[2] Transfer complete." reads "Transfer complete.".
+    QStringList logLines() const
+    {
+        return logText().split('\n', Qt::SkipEmptyParts).replaceInStrings(QRegularExpression("^\\[\\d+\\] "), "");
+    }
     QStringList commands(const QString &verb) const
     {
         return logLines().filter(QRegularExpression("^Command: " + verb + " "));

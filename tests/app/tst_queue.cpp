@@ -61,6 +61,7 @@ private slots:
             f.showLocal(f.local.path());
             f.window->queuePane().QueueLocalFile(f.localPath("up.bin"), "/sent/new/up.bin");
             f.window->queuePane().ProcessTransfer();
+            QVERIFY(f.queueEnds());
             QCOMPARE(server->readFile("sent/new/up.bin"), pattern(3000));
         }
         const QStringList lines = f.logLines().mid(logFrom);
@@ -80,11 +81,13 @@ private slots:
         QVERIFY(f.connectAt(*server, "/three/"));
         selectRows(f.window->ListView1, {"..", "one.bin", "two.bin", "zero.bin"});
         QStringList seen; // the queue as it looked while the first file moved
-        connect(&f.engine(), &TransferEngine::progressed, this, [&](int, qint64) {
+        f.state.settings.simultaneousTransfers = 1; // strictly in turn
+        connect(&f.engine(), &TransferEngine::progressed, this, [&] {
             if (seen.isEmpty())
                 seen << f.queueColumn("sname") << f.queueColumn("stat") << f.totals();
         });
         f.window->action("menu1_download")->trigger();
+        QVERIFY(f.queueEnds());
 
         // The queue takes the rows in the order the list shows them.
         QStringList order = f.remoteNames();
@@ -120,6 +123,7 @@ private slots:
         QCOMPARE(f.queueColumn("sname"), QStringList{"/new/sub/f.bin"});
         QCOMPARE(f.queueColumn("size"), QStringList{"5 000"});
         f.window->queuePane().ProcessTransfer();
+        QVERIFY(f.queueEnds());
         QCOMPARE(server->readFile("new/sub/f.bin"), pattern(5000, 3));
         QCOMPARE(f.commands("RNTO"), QStringList{"Command: RNTO /new/sub/f.bin"}); // from its temporary name
         // An existing remote file is replaced; the remote list shows the folder after the queue.
@@ -127,8 +131,9 @@ private slots:
         selectRows(f.window->ListView3, {"second.bin"});
         f.state.currentRemoteFolder = "/new/sub/";
         f.window->action("menu2_upload")->trigger();
+        QVERIFY(f.queueEnds());
         QCOMPARE(server->readFile("new/sub/second.bin"), pattern(10, 4));
-        QVERIFY(f.remoteNames().contains("second.bin"));
+        QTRY_VERIFY(f.remoteNames().contains("second.bin"));
         QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
     }
 
@@ -141,6 +146,7 @@ private slots:
         f.typeLocal(f.local.path()); // the local tree opens down to the folder
         f.window->queuePane().QueueRemoteFile("/down/f.bin", f.localPath("deep/er/f.bin"));
         f.window->queuePane().ProcessTransfer();
+        QVERIFY(f.queueEnds());
         QCOMPARE(readLocal(f.localPath("deep/er/f.bin")), pattern(3000, 5));
         QStandardItem *node = f.window->localPane().tree().folderNode(f.local.path() + '/');
         QVERIFY(node && node->rowCount() == 1);
@@ -157,6 +163,7 @@ private slots:
         QVERIFY(QFile::remove(server->pathOf("fail/gone.bin")));
         selectRows(f.window->ListView1, {"gone.bin", "kept.bin"});
         f.window->queuePane().btnDownload_Click();
+        QVERIFY(f.queueEnds());
         QCOMPARE(f.prompter->messageTexts(), QStringList{"Could not open file /fail/gone.bin"});
         QCOMPARE(f.prompter->shown[0].icon, Prompter::Icon::Critical);
         QCOMPARE(QDir(f.local.path()).entryList(QDir::Files), QStringList{"kept.bin"});
@@ -166,6 +173,7 @@ private slots:
         f.window->queuePane().btnUpload_Click();
         QVERIFY(QFile::remove(f.localPath("kept.bin")));
         f.window->queuePane().btnResume_Click();
+        QVERIFY(f.queueEnds());
         QCOMPARE(f.prompter->messageTexts().last(), "Could not open file " + f.localPath("kept.bin"));
         QCOMPARE(server->readFile("fail/kept.bin"), QByteArray("kept"));
         QVERIFY(f.commands("STOR").isEmpty());
@@ -183,6 +191,7 @@ private slots:
         QVERIFY(f.connect(*server) && nodeWithKey(f.window->remoteTree, "/rt/"));
         f.window->TreeView2->setCurrentIndex(nodeWithKey(f.window->remoteTree, "/rt/")->index());
         f.window->action("menu6_download")->trigger();
+        QVERIFY(f.queueEnds());
         for (const char *file : {"rt/x", "rt/sub/y", "rt/sub/deeper/z"})
             QCOMPARE(readLocal(f.localPath(file)), QByteArray(file));
         QCOMPARE(f.commands("RETR").size(), 3); // each file once
@@ -200,6 +209,7 @@ private slots:
         QCOMPARE(f.status(), QString("Ready."));
         QVERIFY(QDir(server->pathOf("rt")).removeRecursively()); // what arrives is only what was queued
         f.window->queuePane().btnResume_Click();
+        QVERIFY(f.queueEnds());
         QCOMPARE(server->readFile("rt/sub/deeper/z"), QByteArray("rt/sub/deeper/z"));
         QVERIFY(!QFileInfo::exists(server->pathOf("rt/empty")));
         QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));

@@ -295,6 +295,17 @@ def main():
         class SlowDTPHandler(DropRetr, ThrottledDTPHandler):
             read_limit = args.throttle
             write_limit = args.throttle
+            # Small chunks, each followed by its share of the second: the data moves evenly, not in
+            # one burst a second, so that a client can act in the middle of a small file.
+            ac_in_buffer_size = ac_out_buffer_size = max(1024, min(16384, args.throttle // 32))
+
+            def _throttle_bandwidth(self, len_chunk, max_speed):
+                def unsleep():
+                    self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+                self.del_channel()
+                self._cancel_throttler()
+                self._throttler = self.ioloop.call_later(len_chunk / max_speed, unsleep, _errback=self.handle_error)
 
         TestHandler.dtp_handler = SlowDTPHandler
     TestFS.extra_lines = args.list_line
