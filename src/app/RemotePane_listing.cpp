@@ -4,6 +4,7 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
+#include "FileListView.h"
 #include "FtpSession.h"
 #include "RemoteFileWindow.h"
 #include "RemotePaths.h"
@@ -11,7 +12,6 @@
 #include "SessionLog.h"
 #include "formascii.h"
 #include "formimage.h"
-#include "formmain.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -32,7 +32,7 @@ struct ListingGuard
 
 void RemotePane::FtpGetDirectoryContents()
 {
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (!m_session)
         return;
     ConnectionGuard::Turn turn = m_guard.take(true);
@@ -40,11 +40,11 @@ void RemotePane::FtpGetDirectoryContents()
         // Another exchange holds the connection: this listing runs when it ends.
         m_guard.requestListing();
         if (m_session->isBusy())
-            m_window.SetStatusLine(
+            m_s.status.SetStatusLine(
                 QStringLiteral("A transfer is under way: the folder is listed as soon as it can be."));
         return;
     }
-    m_window.ListView1->setRows({});
+    m_ui.ListView1->setRows({});
     state.listingFree = false;
     ListingGuard guard{state};
     BusyPointer busy;
@@ -78,16 +78,16 @@ void RemotePane::FtpGetDirectoryContents()
     // Not even "/" could be listed: the list stays empty, and says nothing false.
     state.currentRemoteFolder = QStringLiteral("/");
     m_lastListed.clear();
-    m_window.txtDirectory->setText(state.currentRemoteFolder);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_ui.txtDirectory->setText(state.currentRemoteFolder);
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 // CWD, PWD and LIST of one folder, each logged with its reply. Gone: the connection went, or
 // another listing was asked for meanwhile.
 RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries)
 {
-    m_window.txtDirectory->setText(folder);
-    m_window.SetStatusLine(QStringLiteral("Getting directory contents..."));
+    m_ui.txtDirectory->setText(folder);
+    m_s.status.SetStatusLine(QStringLiteral("Getting directory contents..."));
     if (!announce(QStringLiteral("CWD ") + folder))
         return Listing::Gone;
     const bool entered = session->setCurrentDirectory(folder);
@@ -104,15 +104,15 @@ RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &fol
     logReply();
     if (!announce(QStringLiteral("LIST")))
         return Listing::Gone;
-    const bool listed = session->list(m_window.state().remoteFilter, entries);
+    const bool listed = session->list(m_s.state.remoteFilter, entries);
     if (!stillConnected(session))
         return Listing::Gone;
     logReply();
     if (!listed)
         return Listing::NotListed;
     if (const int unreadable = session->unreadableLines())
-        m_window.LogLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
-    m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
+        m_s.log.logLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
+    m_s.log.logLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
     pumpEvents();
     return stillConnected(session) ? Listing::Listed : Listing::Gone;
 }
@@ -123,8 +123,8 @@ void RemotePane::showListed(const QString &folder, const QList<FtpEntry> &entrie
     m_lastListed = folder;
     fillList(folder, entries);
     selectTreeNode(folder);
-    m_window.txtDirectory->setText(folder);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_ui.txtDirectory->setText(folder);
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 // A folder that could not be entered has no node: it may be gone from the server.
@@ -141,7 +141,7 @@ void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
     if (!node)
         return; // no tree: the connection went while the listing ran
     node->removeRows(0, node->rowCount());
-    FileIconCache &icons = m_window.iconCache();
+    FileIconCache &icons = m_s.icons;
     QList<QList<QStandardItem *>> rows;
     rows.reserve(entries.size() + 1);
     if (folder != QLatin1String("/"))
@@ -162,17 +162,16 @@ void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
         rows.append(RemoteListing::entryRow(folder, entry, icons));
     }
     m_placeholders.ensure(files);
-    m_window.ListView1->setRows(rows);
-    m_window.TreeView2->expand(node->index());
-    m_window.statusPanel(QStringLiteral("remote"))
-        ->setText(QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));
+    m_ui.ListView1->setRows(rows);
+    m_ui.TreeView2->expand(node->index());
+    m_s.status.showStatus(QStringLiteral("remote"), QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));
 }
 
 void RemotePane::ListView1_DblClick()
 {
     if (!requireConnection())
         return;
-    FileListView *list = m_window.ListView1;
+    FileListView *list = m_ui.ListView1;
     const QModelIndex current = list->selectionModel()->currentIndex();
     const QList<int> selected = list->selectedRows();
     if (selected.isEmpty())
@@ -182,7 +181,7 @@ void RemotePane::ListView1_DblClick()
     const ListRoles::RowKind kind = list->rowKind(row);
     if (ListRoles::isFolderLike(kind)) {
         // The listing enters the folder; one that cannot be entered leaves the list where it was.
-        AppState &state = m_window.state();
+        AppState &state = m_s.state;
         const QString target = kind == ListRoles::RowKind::Parent ? RemotePaths::upOneLevel(state.currentRemoteFolder)
                                                                   : state.currentRemoteFolder + name + QLatin1Char('/');
         state.currentRemoteFolder = target;
@@ -208,7 +207,7 @@ void RemotePane::openImageViewer(const QString &name)
 {
     // One viewer at a time: opening another picture brings the open one to the front.
     if (!m_viewer) {
-        auto *viewer = new formimage(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        auto *viewer = new formimage(sessionSource(), m_s.prompter, name, m_s.state.folders.temp, &m_s.window);
         viewer->setWindowFlag(Qt::Window);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
         m_viewer = viewer;
@@ -223,9 +222,9 @@ void RemotePane::openImageViewer(const QString &name)
 
 void RemotePane::TreeView2_NodeClick(const QModelIndex &index)
 {
-    if (!m_window.state().connected() || !index.isValid())
+    if (!m_s.state.connected() || !index.isValid())
         return;
-    m_window.state().currentRemoteFolder = index.data(FileListView::KeyRole).toString();
+    m_s.state.currentRemoteFolder = index.data(FileListView::KeyRole).toString();
     FtpGetDirectoryContents();
 }
 
@@ -233,16 +232,16 @@ void RemotePane::txtDirectory_KeyPress()
 {
     if (!requireConnection())
         return;
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     const ConnectionGuard::Turn turn = commandTurn();
     if (!turn) {
-        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        m_ui.txtDirectory->setText(state.currentRemoteFolder);
         return;
     }
-    const QString typed = m_window.txtDirectory->text();
+    const QString typed = m_ui.txtDirectory->text();
     if (!m_session->setCurrentDirectory(typed)) {
-        m_window.prompter().message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);
-        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        m_s.prompter.message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);
+        m_ui.txtDirectory->setText(state.currentRemoteFolder);
         logReply();
         return;
     }
@@ -262,7 +261,7 @@ void RemotePane::menu_showall_server_Click()
 {
     if (!requireConnection())
         return;
-    m_window.state().remoteFilter = QStringLiteral("*.*");
+    m_s.state.remoteFilter = QStringLiteral("*.*");
     FtpGetDirectoryContents();
 }
 
@@ -270,10 +269,10 @@ void RemotePane::menu_showcustom_server_Click()
 {
     if (!requireConnection())
         return;
-    const QString extension = m_window.prompter().input(QStringLiteral("Please enter the extension to be shown:"));
+    const QString extension = m_s.prompter.input(QStringLiteral("Please enter the extension to be shown:"));
     if (extension.isEmpty())
         return;
-    m_window.state().remoteFilter = QStringLiteral("*.") + extension;
+    m_s.state.remoteFilter = QStringLiteral("*.") + extension;
     FtpGetDirectoryContents();
 }
 
@@ -293,10 +292,10 @@ void RemotePane::openTextEditor(const QString &name)
     // loads its file a second after it opens.
     if (!m_editor) {
         const FolderSource folder = [pane = QPointer<RemotePane>(this)] {
-            return pane ? pane->m_window.state().currentRemoteFolder : QString();
+            return pane ? pane->m_s.state.currentRemoteFolder : QString();
         };
-        auto *editor = new formascii(sessionSource(), folder, m_window.prompter(), name, m_window.state().folders.temp,
-                                     &m_window);
+        auto *editor = new formascii(sessionSource(), folder, m_s.prompter, name, m_s.state.folders.temp,
+                                     &m_s.window);
         editor->setWindowFlag(Qt::Window);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor = editor;

@@ -3,7 +3,8 @@
 #include "AppState.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
-#include "formmain.h"
+#include "FileListView.h"
+#include "StatusPanels.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -38,11 +39,12 @@ void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
 }
 
-TransferProgressView::TransferProgressView(formmain &window, TransferEngine &engine, QueueModel &queue)
-    : QObject(&engine), m_window(window), m_engine(engine), m_queue(queue)
+TransferProgressView::TransferProgressView(AppState &state, StatusPanels &status, FileListView &queueList,
+                                           TransferEngine &engine, QueueModel &queue)
+    : QObject(&engine), m_state(state), m_status(status), m_list(queueList), m_engine(engine), m_queue(queue)
 {
     // For the whole view: the columns are made later, and only the Status cell carries a percentage.
-    window.ListView2->reportView()->setItemDelegate(new ProgressDelegate(window.ListView2));
+    queueList.reportView()->setItemDelegate(new ProgressDelegate(&queueList));
     m_ticks.setInterval(int(TransferProgress::RefreshMs));
     connect(&m_ticks, &QTimer::timeout, this, &TransferProgressView::tick);
     connect(&engine, &TransferEngine::progressed, this, &TransferProgressView::onProgressed);
@@ -56,7 +58,7 @@ void TransferProgressView::onProgressed(int percent, qint64)
         m_ticks.start();
     }
     if (m_engine.transferUnderWay() && m_queue.count() > 0)
-        if (QStandardItem *status = m_queue.rows().item(0, m_window.ListView2->column(QStringLiteral("stat"))))
+        if (QStandardItem *status = m_queue.rows().item(0, m_list.column(QStringLiteral("stat"))))
             status->setData(percent, ProgressDelegate::PercentRole);
     tick();
 }
@@ -67,7 +69,7 @@ void TransferProgressView::tick()
     if (!m_engine.transferUnderWay() || m_queue.count() == 0)
         return;
     // A held transfer keeps "42% Paused" and the status line as they are.
-    if (!m_window.state().queueRunning) {
+    if (!m_state.queueRunning) {
         m_progress.held();
         return;
     }
@@ -81,7 +83,7 @@ void TransferProgressView::tick()
             item->setToolTip(tip);
     const QString rate = m_progress.rateText();
     if (!rate.isEmpty())
-        m_window.SetStatusLine(rate);
+        m_status.SetStatusLine(rate);
 }
 
 void TransferProgressView::fileDone()
@@ -102,6 +104,6 @@ void TransferProgressView::engineStopped()
         return;
     QTimer::singleShot(0, this, [this, summary] {
         if (!m_engine.isActive() && m_queue.count() == 0)
-            m_window.SetStatusLine(summary);
+            m_status.SetStatusLine(summary);
     });
 }
