@@ -2,7 +2,6 @@
 
 #include "AppState.h"
 #include "BusyPointer.h"
-#include "CertificateQuestion.h"
 #include "ConnectionSettings.h"
 #include "Events.h"
 #include "FileListView.h"
@@ -10,8 +9,8 @@
 #include "FtpSession.h"
 #include "QueueModel.h"
 #include "TransferControl.h"
+#include "RemoteLogin.h"
 #include "RemotePaths.h"
-#include "LogRun.h"
 #include "SessionLog.h"
 #include "TreeKeyFollow.h"
 
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
@@ -30,32 +28,11 @@ namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
 
-// What to tell the user about a failed connection: the server's last refusal ("530 Login
-// incorrect."), else the last line there is (the socket's "Connection refused", a TLS problem).
-QString failureReason(const QString &info)
-{
-    static const QRegularExpression finalReply(QStringLiteral("^[45][0-9]{2} "));
-    QString fallback;
-    const QStringList lines = info.split(QLatin1Char('\n'));
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QString text = line->trimmed();
-        if (finalReply.match(text).hasMatch())
-            return text;
-        if (fallback.isEmpty())
-            fallback = text;
-    }
-    return fallback;
-}
-
-bool startsWithCode(const QString &text)
-{
-    return text.size() >= 3 && text[0].isDigit() && text[1].isDigit() && text[2].isDigit();
-}
-
 } // namespace
 
 RemotePane::RemotePane(const PaneServices &services, const RemoteControls &controls)
-    : QObject(&services.window), m_s(services), m_ui(controls), m_placeholders(services.state.folders.temp)
+    : QObject(&services.window), m_s(services), m_ui(controls),
+      m_tree(*controls.remoteTree, services.icons), m_placeholders(services.state.folders.temp)
 {
     // A transfer holds the connection too, from its first block to its last.
     m_guard.setOtherwiseBusy([this] { return m_session && m_session->isBusy(); });
@@ -129,33 +106,10 @@ void RemotePane::logReply()
         m_s.log.logServerReply(m_session->lastResponseInfo());
 }
 
-// The login as it went: the TLS commands in the colour of commands, the replies in theirs, and a
-// server without TLS in red.
 void RemotePane::logLogin()
 {
-    if (!m_session)
-        return;
-    for (const FtpSession::LogLine &line : m_session->loginLog()) {
-        switch (line.kind) {
-        case FtpSession::LogLine::Command:
-            m_s.log.logLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
-            break;
-        case FtpSession::LogLine::Reply:
-            // Text without a reply code is the client's own account of a failure ("Connection refused").
-            if (!startsWithCode(line.text))
-                m_s.log.append(line.text.endsWith(QLatin1Char('\n')) ? line.text : line.text + QLatin1Char('\n'),
-                                             LogColours::red());
-            else
-                m_s.log.logServerReply(line.text);
-            break;
-        case FtpSession::LogLine::Warning:
-            m_s.log.append(line.text + QLatin1Char('\n'), LogColours::red());
-            break;
-        case FtpSession::LogLine::Note:
-            m_s.log.logLine(line.text, SessionLog::Event);
-            break;
-        }
-    }
+    if (m_session)
+        RemoteLogin::logLogin(*m_session, m_s.log);
 }
 
 void RemotePane::closeSession()
@@ -234,35 +188,19 @@ void RemotePane::btnConnect_Click()
     // Every command the connection sends is logged here, as sent, before its reply.
     connect(session, &FtpSession::commandSent, this,
             [this](const QString &text) { m_s.log.logLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
-    FtpOptions options;
-    options.agent = QStringLiteral("Vestrigal");
-    options.proxy = settings->proxy;
-    options.host = settings->host;
-    options.port = settings->port;
-    options.user = settings->user;
-    options.password = settings->password;
-    options.passive = !settings->active;
-    options.security = settings->security;
     const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
-    options.trustedCertificate = known.find(settings->host, settings->port);
+    const FtpOptions options = RemoteLogin::options(*settings, known);
     m_fingerprint = options.trustedCertificate.isEmpty() ? QString()
                                                          : FtpCertificate::fingerprintText(options.trustedCertificate);
-    session->setCertificateCheck([this, known](const FtpCertificate &certificate) {
-        QString storeError;
-        const FtpTrust trust = CertificateQuestion::ask(certificate, known, m_s.prompter, &storeError);
-        if (!storeError.isEmpty())
-            m_s.log.logLine(storeError, SessionLog::Event);
-        if (trust != FtpTrust::Cancel)
-            m_fingerprint = certificate.fingerprint();
-        return trust;
-    });
+    RemoteLogin::askAboutCertificates(*session, known, m_s.prompter, m_s.log,
+                                      [this](const QString &fingerprint) { m_fingerprint = fingerprint; });
     const bool opened = session->open(options);
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;
     if (!opened) {
         // The reason goes to the log before the box opens, and into the box: the user sees at once
         // whether the host, the port or the password was wrong.
-        const QString reason = failureReason(session->lastResponseInfo());
+        const QString reason = RemoteLogin::failureReason(session->lastResponseInfo());
         m_s.status.SetStatusLine(QStringLiteral("Not logged in."));
         logLogin();
         QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
@@ -372,36 +310,12 @@ void RemotePane::TimeOut_Timer()
 
 void RemotePane::resetTree(const QString &host)
 {
-    m_ui.remoteTree->clear();
-    auto *root = new QStandardItem(m_s.icons.folderIcon(), host);
-    root->setData(QStringLiteral("/"), FileListView::KeyRole);
-    m_ui.remoteTree->appendRow(root);
-    m_ui.TreeView2->expand(root->index());
+    m_ui.TreeView2->expand(m_tree.reset(host)->index());
 }
 
-// The node of a folder key ("/pub/x/"); missing nodes along the path are made when asked to.
 QStandardItem *RemotePane::treeNode(const QString &key, bool create)
 {
-    QStandardItem *node = m_ui.remoteTree->item(0);
-    if (!node)
-        return nullptr;
-    QString path = QStringLiteral("/");
-    for (const QString &part : key.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        path += part + QLatin1Char('/');
-        QStandardItem *child = nullptr;
-        for (int r = 0; r < node->rowCount() && !child; ++r)
-            if (node->child(r)->data(FileListView::KeyRole).toString() == path)
-                child = node->child(r);
-        if (!child) {
-            if (!create)
-                return nullptr;
-            child = new QStandardItem(m_s.icons.folderIcon(), part);
-            child->setData(path, FileListView::KeyRole);
-            node->appendRow(child);
-        }
-        node = child;
-    }
-    return node;
+    return m_tree.node(key, create);
 }
 
 void RemotePane::selectTreeNode(const QString &key)

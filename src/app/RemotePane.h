@@ -6,6 +6,7 @@
 #include "FtpSession.h"
 #include "RemoteListing.h"
 #include "RemoteSide.h"
+#include "RemoteTree.h"
 #include "SessionSource.h"
 
 #include <QObject>
@@ -103,11 +104,8 @@ private:
     void resetTree(const QString &host);
     QStandardItem *treeNode(const QString &key, bool create);
     void selectTreeNode(const QString &key);
-    enum class Listing { Listed, NoFolder, NotListed, Gone };
-    Listing listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries);
     void showListed(const QString &folder, const QList<FtpEntry> &entries);
     void fillList(const QString &folder, const QList<FtpEntry> &entries);
-    void dropTreeNode(const QString &key);
     void wireCommands();
     void openImageViewer(const QString &name);
     void openTextEditor(const QString &name);
@@ -118,6 +116,7 @@ private:
     RemoteControls m_ui;
     TransferControl *m_transfers = nullptr;
     QPointer<FtpSession> m_session;
+    RemoteTree m_tree;
     PlaceholderFiles m_placeholders;
     ConnectionGuard m_guard;
     QString m_lastListed;  // the folder the list shows, once a listing succeeded

@@ -7,8 +7,8 @@
 #include "FileListView.h"
 #include "FtpSession.h"
 #include "RemoteFileWindow.h"
+#include "RemoteFolderListing.h"
 #include "RemotePaths.h"
-#include "ServerNames.h"
 #include "SessionLog.h"
 #include "formascii.h"
 #include "formimage.h"
@@ -49,72 +49,29 @@ void RemotePane::FtpGetDirectoryContents()
     ListingGuard guard{state};
     BusyPointer busy;
     FtpSession *session = m_session;
-    // The folder asked for; when it cannot be listed, the one listed before, then the parents
-    // of that one up to "/": the list always shows a folder that exists.
-    const QString wanted = state.currentRemoteFolder;
-    QStringList candidates{wanted};
-    if (!m_lastListed.isEmpty() && m_lastListed != wanted)
-        candidates.append(m_lastListed);
-    for (QString folder = candidates.constLast();
-         folder != QLatin1String("/") && folder.startsWith(QLatin1Char('/'));) {
-        folder = RemotePaths::upOneLevel(folder);
-        candidates.append(folder);
-    }
-    for (const QString &folder : std::as_const(candidates)) {
+    RemoteFolderListing listing(*session, m_s.log, [this, session] { return stillConnected(session); });
+    for (const QString &folder : RemoteFolderListing::candidates(state.currentRemoteFolder, m_lastListed)) {
         state.currentRemoteFolder = folder;
+        m_ui.txtDirectory->setText(folder);
+        m_s.status.SetStatusLine(QStringLiteral("Getting directory contents..."));
         QList<FtpEntry> entries;
-        const Listing outcome = listOnce(session, folder, entries);
-        if (outcome == Listing::Gone)
+        const RemoteFolderListing::Outcome outcome = listing.list(folder, state.remoteFilter, entries);
+        if (outcome == RemoteFolderListing::Outcome::Gone)
             return;
         if (m_guard.listingRequested())
             return; // asked for again meanwhile: the latest request lists, once this one has let go
-        if (outcome == Listing::Listed) {
+        if (outcome == RemoteFolderListing::Outcome::Listed) {
             showListed(folder, entries);
             return;
         }
-        if (outcome == Listing::NoFolder)
-            dropTreeNode(folder);
+        if (outcome == RemoteFolderListing::Outcome::NoFolder)
+            m_tree.drop(folder);
     }
     // Not even "/" could be listed: the list stays empty, and says nothing false.
     state.currentRemoteFolder = QStringLiteral("/");
     m_lastListed.clear();
     m_ui.txtDirectory->setText(state.currentRemoteFolder);
     m_s.status.SetStatusLine(QStringLiteral("Ready."));
-}
-
-// CWD, PWD and LIST of one folder, each logged with its reply. Gone: the connection went, or
-// another listing was asked for meanwhile.
-RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries)
-{
-    m_ui.txtDirectory->setText(folder);
-    m_s.status.SetStatusLine(QStringLiteral("Getting directory contents..."));
-    if (!announce(QStringLiteral("CWD ") + folder))
-        return Listing::Gone;
-    const bool entered = session->setCurrentDirectory(folder);
-    if (!stillConnected(session))
-        return Listing::Gone; // another connection's reply is not this one's
-    logReply();
-    if (!entered)
-        return Listing::NoFolder;
-    if (!announce(QStringLiteral("PWD")))
-        return Listing::Gone;
-    session->command(QStringLiteral("PWD"));
-    if (!stillConnected(session))
-        return Listing::Gone;
-    logReply();
-    if (!announce(QStringLiteral("LIST")))
-        return Listing::Gone;
-    const bool listed = session->list(m_s.state.remoteFilter, entries);
-    if (!stillConnected(session))
-        return Listing::Gone;
-    logReply();
-    if (!listed)
-        return Listing::NotListed;
-    if (const int unreadable = session->unreadableLines())
-        m_s.log.logLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
-    m_s.log.logLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
-    pumpEvents();
-    return stillConnected(session) ? Listing::Listed : Listing::Gone;
 }
 
 // The list, the tree and the path field all show the folder just listed.
@@ -127,44 +84,19 @@ void RemotePane::showListed(const QString &folder, const QList<FtpEntry> &entrie
     m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
-// A folder that could not be entered has no node: it may be gone from the server.
-void RemotePane::dropTreeNode(const QString &key)
-{
-    QStandardItem *node = treeNode(key, false);
-    if (node && node->parent())
-        node->parent()->removeRow(node->row());
-}
-
 void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
 {
     QStandardItem *node = treeNode(folder, true);
     if (!node)
         return; // no tree: the connection went while the listing ran
     node->removeRows(0, node->rowCount());
-    FileIconCache &icons = m_s.icons;
-    QList<QList<QStandardItem *>> rows;
-    rows.reserve(entries.size() + 1);
-    if (folder != QLatin1String("/"))
-        rows.append(RemoteListing::parentRow(folder, icons));
-    QStringList files;
-    qint64 count = 0, bytes = 0;
-    for (const FtpEntry &entry : entries) {
-        if (entry.name == QLatin1String(".") || entry.name == QLatin1String(".."))
-            continue;
-        // A name with "\" is an ordinary folder on the server; only what could never name one
-        // entry gets no node.
-        if (entry.isFolder && ServerNames::isServerName(entry.name))
-            treeNode(folder + entry.name + QLatin1Char('/'), true);
-        else if (!entry.isFolder)
-            files.append(entry.name);
-        ++count;
-        bytes += RemoteListing::rowBytes(entry);
-        rows.append(RemoteListing::entryRow(folder, entry, icons));
-    }
-    m_placeholders.ensure(files);
-    m_ui.ListView1->setRows(rows);
+    const RemoteTable table = RemoteTable::of(folder, entries, m_s.icons);
+    for (const QString &key : table.folders)
+        treeNode(key, true);
+    m_placeholders.ensure(table.files);
+    m_ui.ListView1->setRows(table.rows);
     m_ui.TreeView2->expand(node->index());
-    m_s.status.showStatus(QStringLiteral("remote"), QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));
+    m_s.status.showStatus(QStringLiteral("remote"), table.totalsLine());
 }
 
 void RemotePane::ListView1_DblClick()

@@ -4,11 +4,11 @@
 
 #include "MainMenus.h"
 #include "Padlock.h"
+#include "RemoteLogin.h"
 #include "FileListView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 
 void RemotePane::clearRemoteSide()
@@ -50,15 +50,9 @@ ProfileConnection RemotePane::fieldValues() const
     return c;
 }
 
-// The protocol and cipher as the login put them in the log: "The connection is encrypted (...)".
 void RemotePane::showPadlock()
 {
-    static const QRegularExpression described(QStringLiteral("^The connection is encrypted \\((.*)\\)\\.$"));
-    QString tls;
-    for (const FtpSession::LogLine &line : m_session->loginLog())
-        if (const auto match = described.match(line.text); line.kind == FtpSession::LogLine::Note && match.hasMatch())
-            tls = match.captured(1);
     // Also for a certificate the system trusts, which no question showed.
     const QString shown = m_session->certificateFingerprint();
-    m_ui.padlock->showConnection(*m_session, tls, shown.isEmpty() ? m_fingerprint : shown);
+    m_ui.padlock->showConnection(*m_session, RemoteLogin::tlsText(*m_session), shown.isEmpty() ? m_fingerprint : shown);
 }
