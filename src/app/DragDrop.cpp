@@ -9,6 +9,7 @@
 #include "LocalPaths.h"
 #include "LocalTree.h"
 #include "QueuePane.h"
+#include "RemoteCommands.h"
 #include "SessionLog.h"
 #include "FileListView.h"
 
@@ -21,7 +22,6 @@
 #include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QTreeView>
-#include <algorithm>
 
 namespace {
 
@@ -182,16 +182,15 @@ void DragDrop::queueUploads(const QString &remoteFolder, const QString &failure)
         return;
     BusyPointer busy;
     m_s.status.SetStatusLine(QStringLiteral("Adding files to queue..."));
-    QueuePane &queue = m_queue;
     for (const Row &row : m_rows) {
         if (row.folder) {
-            if (!queue.QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.text + QLatin1Char('/')))
+            if (!m_queue.QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.text + QLatin1Char('/')))
                 m_s.prompter.message(failure, Prompter::Icon::Critical);
         } else {
-            queue.QueueLocalFile(row.key, remoteFolder + row.text);
+            m_queue.QueueLocalFile(row.key, remoteFolder + row.text);
         }
     }
-    queue.startIfIdle();
+    m_queue.startIfIdle();
     m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
@@ -204,24 +203,21 @@ void DragDrop::queueDownloads(const QString &localFolder, const QString &failure
     if (!turn)
         return;
     BusyPointer busy;
-    QueuePane &queue = m_queue;
     for (const Row &row : m_rows) {
-        const std::optional<QString> local = queue.localPathFor(localFolder, row.text, row.key);
+        const std::optional<QString> local = m_queue.localPathFor(localFolder, row.text, row.key);
         if (!local)
             continue;
         if (row.folder) {
-            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), *local + QLatin1Char('/')))
+            if (!m_queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), *local + QLatin1Char('/')))
                 m_s.prompter.message(failure, Prompter::Icon::Critical);
         } else {
-            queue.QueueRemoteFile(row.key, *local);
+            m_queue.QueueRemoteFile(row.key, *local);
         }
     }
-    queue.startIfIdle();
+    m_queue.startIfIdle();
     m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
-// RNTO would silently replace a file of the same name in the target folder: the target is
-// listed first, and such a row is reported instead of moved.
 void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
 {
     FtpSession *session = m_remote.session();
@@ -232,23 +228,14 @@ void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
         return;
     BusyPointer busy;
     m_s.status.SetStatusLine(QStringLiteral("Moving files..."));
-    QList<FtpEntry> present;
-    const bool listed = session->list(remoteFolder, QStringLiteral("*.*"), present);
-    for (const Row &row : m_rows) {
-        const bool taken = !listed || std::any_of(present.cbegin(), present.cend(),
-                                                  [&](const FtpEntry &e) { return e.name == row.text; });
-        const QString target = remoteFolder + row.text;
-        if (taken) {
-            m_s.prompter.message(failure, Prompter::Icon::Critical);
-            continue;
-        }
-        pumpEvents();
-        if (m_remote.session() != session)
-            return;
-        if (!session->renameFile(row.key, target))
-            m_s.prompter.message(failure, Prompter::Icon::Critical);
-        m_s.log.logServerReply(session->lastResponseInfo());
-    }
+    QList<RemoteCommands::Entry> entries;
+    for (const Row &row : m_rows)
+        entries.append({row.key, row.folder, row.text});
+    RemoteCommands commands(
+        *session, m_s.prompter, m_s.log, [this](const QString &text) { m_s.status.SetStatusLine(text); },
+        [this, session] { return m_remote.session() == session; });
+    if (!commands.moveInto(entries, remoteFolder, failure))
+        return;
     m_remote.FtpGetDirectoryContents();
     m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }

@@ -5,9 +5,7 @@
 #include "Events.h"
 #include "FtpSecrets.h"
 #include "FtpSession.h"
-#include "RemoteFolderRemover.h"
 #include "RemotePaths.h"
-#include "ServerNames.h"
 #include "SessionLog.h"
 #include "FileListView.h"
 #include "formpass.h"
@@ -19,7 +17,6 @@
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTreeView>
-#include <algorithm>
 
 RemoteOperations::RemoteOperations(const PaneServices &services, const Controls &controls, RemoteSide &remote)
     : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote)
@@ -77,22 +74,28 @@ void RemoteOperations::list()
     m_remote.FtpGetDirectoryContents();
 }
 
-// A rename onto a name that stands in the listed folder would replace that file on most
-// servers: such a rename is refused before anything is sent.
-bool RemoteOperations::nameIsListed(const QString &name) const
+// The names the remote list shows.
+QStringList RemoteOperations::listedNames() const
 {
-    const QStandardItemModel *rows = m_ui.ListView1->model();
-    for (int r = 0; r < rows->rowCount(); ++r)
-        if (rows->item(r, 0)->text() == name)
-            return true;
-    return false;
+    QStringList names;
+    for (int r = 0; r < m_ui.ListView1->model()->rowCount(); ++r)
+        names << m_ui.ListView1->model()->item(r, 0)->text();
+    return names;
+}
+
+RemoteCommands RemoteOperations::commands()
+{
+    FtpSession *s = session();
+    return RemoteCommands(
+        *s, m_s.prompter, m_s.log, [this](const QString &text) { m_s.status.SetStatusLine(text); },
+        [this, s] { return session() == s; });
 }
 
 // The selected rows but "..", in list order: name, and whether the row is a folder.
-QList<QPair<QString, bool>> RemoteOperations::selectedRows() const
+QList<RemoteCommands::Entry> RemoteOperations::selectedRows() const
 {
     const FileListView *rows = m_ui.ListView1;
-    QList<QPair<QString, bool>> chosen;
+    QList<RemoteCommands::Entry> chosen;
     for (int row : rows->selectedRows()) {
         const ListRoles::RowKind kind = rows->rowKind(row);
         if (kind != ListRoles::RowKind::Parent &&
@@ -110,43 +113,8 @@ void RemoteOperations::btnRename_Click()
     if (!turn)
         return;
     BusyPointer busy;
-    const QList<QPair<QString, bool>> chosen = selectedRows();
-    for (const auto &[name, folder] : chosen) {
-        bool sent = false;
-        if (!renameRow(name, folder, sent)) {
-            m_s.prompter.message(QStringLiteral("Error, could not rename file ") + name,
-                                        Prompter::Icon::Critical);
-            if (sent) // a rename refused before sending has no reply of its own
-                logReply();
-            break;
-        }
-    }
+    commands().renameEntries(selectedRows(), listedNames());
     list();
-}
-
-// False when the rename was refused or failed (sent: whether it reached the server); skipping a
-// row is no failure.
-bool RemoteOperations::renameRow(const QString &name, bool folder, bool &sent)
-{
-    const QString prompt = (folder ? QStringLiteral("Please enter the new directory name for ")
-                                   : QStringLiteral("Please enter the new file name for ")) +
-                           name + QStringLiteral(". Do not use the characters / \\ * ; :");
-    const QString answer = m_s.prompter.input(prompt);
-    if (answer.isEmpty() || answer == name)
-        return true;
-    if (nameIsListed(answer))
-        return false;
-    m_s.status.SetStatusLine(QStringLiteral("Renaming file ") + name + QStringLiteral(" to ") + answer +
-                           QStringLiteral("..."));
-    FtpSession *s = session();
-    pumpEvents();
-    if (!s || s != session())
-        return false;
-    sent = true;
-    if (!s->renameFile(name, answer))
-        return false;
-    logReply();
-    return true;
 }
 
 void RemoteOperations::ListView1_AfterLabelEdit(QStandardItem *item)
@@ -182,34 +150,11 @@ void RemoteOperations::btnDelete_Click()
     const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QList<QPair<QString, bool>> chosen = selectedRows();
+    const QList<RemoteCommands::Entry> chosen = selectedRows();
     if (chosen.isEmpty() || !confirmServerDelete(int(chosen.size())))
         return;
     BusyPointer busy;
-    for (const auto &[name, folder] : chosen) {
-        FtpSession *s = session();
-        if (!s)
-            break;
-        if (folder) {
-            if (!RemoveRemoteFolder(name)) {
-                m_s.prompter.message(QStringLiteral("Could not delete directory ") + name,
-                                            Prompter::Icon::Critical);
-                logReply();
-                break;
-            }
-            continue;
-        }
-        m_s.status.SetStatusLine(QStringLiteral("Removing file ") + name + QStringLiteral("..."));
-        pumpEvents();
-        if (s != session())
-            break;
-        if (!s->deleteFile(name)) {
-            m_s.prompter.message(QStringLiteral("Could not delete file ") + name, Prompter::Icon::Critical);
-            logReply();
-            break;
-        }
-        logReply();
-    }
+    commands().deleteEntries(chosen);
     list();
 }
 
@@ -226,17 +171,7 @@ bool RemoteOperations::confirmServerDelete(int count)
 
 bool RemoteOperations::RemoveRemoteFolder(const QString &folder)
 {
-    FtpSession *s = session();
-    if (!s)
-        return false;
-    RemoteFolderRemover::Reporter report;
-    report.status = [this](const QString &text) { m_s.status.SetStatusLine(text); };
-    report.reply = [this] { logReply(); };
-    report.pump = [this, s] {
-        pumpEvents();
-        return session() == s;
-    };
-    return RemoteFolderRemover(*s, report).RemoveRemoteFolder(folder);
+    return session() && commands().removeFolder(folder);
 }
 
 void RemoteOperations::btnMkdir_Click()
@@ -251,20 +186,8 @@ void RemoteOperations::btnMkdir_Click()
     if (name.isEmpty())
         return;
     BusyPointer busy;
-    FtpSession *s = session();
-    pumpEvents();
-    if (!s || s != session())
-        return;
-    if (!s->createDirectory(name)) {
-        m_s.prompter.message(
-            QStringLiteral("Could not create directory. Either the directory exists, it "
-                           "contains forbidden characters, or you cannot write in that folder."),
-            Prompter::Icon::Critical);
-        logReply();
-        return;
-    }
-    logReply();
-    list();
+    if (commands().createFolder(name))
+        list();
 }
 
 void RemoteOperations::menu1_copy_Click()
@@ -331,21 +254,8 @@ void RemoteOperations::menu6_rename_Click()
         return;
     const QString key = node->data(FileListView::KeyRole).toString();
     const QString parentKey = node->parent()->data(FileListView::KeyRole).toString();
-    const QString oldPath = key.chopped(1);
-    const QString newPath = parentKey + answer;
-    FtpSession *s = session();
-    // Never over a name that already stands in the parent folder.
-    QList<FtpEntry> siblings;
-    const bool listed = s->list(parentKey, QStringLiteral("*.*"), siblings);
-    const bool taken =
-        !listed || std::any_of(siblings.cbegin(), siblings.cend(), [&](const FtpEntry &e) { return e.name == answer; });
-    const bool send = !taken && ServerNames::isServerName(answer);
-    if (!send || !s->renameFile(oldPath, newPath))
-        m_s.prompter.message(QStringLiteral("There was an error renaming the directory."),
-                                    Prompter::Icon::Critical);
+    commands().renameFolder(key, parentKey, answer);
     m_s.state.currentRemoteFolder = parentKey;
-    if (send) // the check of the parent folder is no command of the user's
-        logReply();
     list();
 }
 

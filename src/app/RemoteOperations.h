@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PaneServices.h"
+#include "RemoteCommands.h"
 #include "RemoteSide.h"
 #include "formpass.h"
 
@@ -47,11 +48,10 @@ private:
     FtpSession *session() const;
     void logReply();
     void list();
-    bool nameIsListed(const QString &name) const;
-    QList<QPair<QString, bool>> selectedRows() const;
+    QStringList listedNames() const;
+    QList<RemoteCommands::Entry> selectedRows() const;
+    RemoteCommands commands();
     QStandardItem *selectedNode() const;
-    bool renameRow(const QString &name, bool folder, bool &sent);
-    bool deleteRow(int row);
     bool confirmServerDelete(int count);
     void wire();
 
