@@ -4,7 +4,6 @@
 #include "BusyPointer.h"
 #include "Events.h"
 #include "FtpSession.h"
-#include "LocalFileMove.h"
 #include "LocalOperations.h"
 #include "LocalPaths.h"
 #include "LocalTree.h"
@@ -243,25 +242,16 @@ void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
 void DragDrop::moveLocal(const QString &localFolder)
 {
     BusyPointer busy;
-    QStringList kept;
-    bool folderMoved = false;
-    for (const Row &row : m_rows) {
-        const QString target = localFolder + row.text;
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-            kept << row.text; // never over an item of the same name
-            continue;
-        }
-        if (row.folder)
-            folderMoved = LocalOperations::placerDossier(row.key, localFolder) || folderMoved;
-        else
-            LocalFileMove::moveInto(row.key, localFolder);
-    }
-    if (folderMoved)
+    QList<QPair<QString, bool>> entries;
+    for (const Row &row : m_rows)
+        entries.append({row.key, row.folder});
+    const LocalOperations::Moved moved = LocalOperations::moveInto(entries, localFolder);
+    if (moved.folderMoved)
         m_local.showMovedFolders(localFolder);
     m_local.ClientGetDirectoryContents();
-    if (!kept.isEmpty())
+    if (!moved.kept.isEmpty())
         m_s.status.SetStatusLine(QStringLiteral("Not moved, the target folder already holds: ") +
-                               kept.join(QStringLiteral(", ")));
+                                 moved.kept.join(QStringLiteral(", ")));
 }
 
 bool DragDrop::eventFilter(QObject *watched, QEvent *event)

@@ -31,15 +31,6 @@ struct WaitCursor
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-QStandardItem *cell(const QString &text, const QVariant &sortValue = {})
-{
-    auto *item = new QStandardItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    if (sortValue.isValid())
-        item->setData(sortValue, FileListView::SortRole);
-    return item;
-}
-
 } // namespace
 
 LocalPane::LocalPane(const PaneServices &services, const LocalControls &controls)
@@ -146,40 +137,17 @@ void LocalPane::ClientGetDirectoryContents()
     state.currentLocalFolder = LocalPaths::asFolder(state.currentLocalFolder);
     m_ui.txtLocal->setText(state.currentLocalFolder);
     const LocalListing listing = LocalListing::of(state.currentLocalFolder, state.localFilter, m_s.icons);
-    showRows(listing.rows);
+    showRows(listing);
     m_s.status.showStatus(QStringLiteral("local"), listing.totalsLine());
 }
 
-void LocalPane::showRows(const QList<LocalRow> &rows)
+void LocalPane::showRows(const LocalListing &listing)
 {
     const FileListView &list = *m_ui.ListView3;
-    const int columns[] = {list.column(QStringLiteral("name")), list.column(QStringLiteral("size")),
-                           list.column(QStringLiteral("type")), list.column(QStringLiteral("date")),
-                           list.column(QStringLiteral("tsize"))};
-    const int columnCount = list.model()->columnCount();
-    QList<QList<QStandardItem *>> table;
-    table.reserve(rows.size());
-    for (const LocalRow &row : rows) {
-        auto *name = new QStandardItem(row.icon, row.name);
-        name->setData(row.key, FileListView::KeyRole);
-        name->setData(row.parentRow, FileListView::ParentRowRole);
-        name->setData(int(row.parentRow ? ListRoles::RowKind::Parent
-                          : row.folder  ? ListRoles::RowKind::Folder
-                                        : ListRoles::RowKind::File),
-                      FileListView::KindRole);
-        name->setEditable(!row.parentRow);
-        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
-                                  cell(row.lengthText, row.length)};
-        QList<QStandardItem *> items(columnCount, nullptr);
-        for (int i = 0; i < 5; ++i) {
-            if (columns[i] >= 0 && columns[i] < columnCount)
-                items[columns[i]] = cells[i];
-            else
-                delete cells[i];
-        }
-        table.append(items);
-    }
-    m_ui.ListView3->setRows(table); // one reset, not a signal per row
+    QList<int> columns;
+    for (const char *key : {"name", "size", "type", "date", "tsize"})
+        columns << list.column(QString::fromLatin1(key));
+    m_ui.ListView3->setRows(listing.table(columns, list.model()->columnCount())); // one reset, not a signal per row
 }
 
 void LocalPane::expandAndSelect(const QString &folder)

@@ -83,7 +83,7 @@ private:
     void wireOperations();
     void expandAndSelect(const QString &folder);
     void refreshTreeNode(QStandardItem *node);
-    void showRows(const QList<LocalRow> &rows);
+    void showRows(const LocalListing &listing);
     int selectedRow() const;
     QStandardItem *selectedNode() const;
     void renameNode(QStandardItem *node, const QString &newName);

@@ -1,5 +1,6 @@
 #include "LocalOperations.h"
 
+#include "LocalFileMove.h"
 #include "LocalPaths.h"
 #include "LocalTrash.h"
 
@@ -247,6 +248,24 @@ bool moveByCopy(const QString &source, const QString &destination)
     if (treeOf(from) == treeOf(to))
         RemoveLocalFolder(to);
     return false;
+}
+
+Moved moveInto(const QList<QPair<QString, bool>> &entries, const QString &folder)
+{
+    Moved moved;
+    for (const auto &[path, isFolder] : entries) {
+        const QString name = LocalPaths::fileName(path);
+        const QString target = folder + name;
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            moved.kept << name;
+            continue;
+        }
+        if (isFolder)
+            moved.folderMoved = placerDossier(path, folder) || moved.folderMoved;
+        else
+            LocalFileMove::moveInto(path, folder);
+    }
+    return moved;
 }
 
 } // namespace LocalOperations

@@ -33,4 +33,13 @@ bool placerDossier(const QString &source, const QString &destination);
 // deleted afterwards (a read-only folder in it or above it) is refused before anything is copied.
 bool moveByCopy(const QString &source, const QString &destination);
 
+// What a move of dragged entries into a folder did.
+struct Moved
+{
+    QStringList kept; // names the folder holds already: never moved over
+    bool folderMoved = false;
+};
+// Moves entries (full paths, folders marked) into a folder, each keeping its name.
+Moved moveInto(const QList<QPair<QString, bool>> &entries, const QString &folder);
+
 } // namespace LocalOperations
