@@ -5,7 +5,6 @@
 #include "MainMenus.h"
 #include "MainWindowFixture.h"
 #include "SplitterBar.h"
-#include "TelnetLauncher.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -25,13 +24,6 @@ QColor colourAt(const MainWindowFixture &f, int block)
 {
     const QTextBlock b = f.window->RichTextBox1->document()->findBlockByNumber(block);
     return b.begin().fragment().charFormat().foreground().color();
-}
-
-void makeExecutable(const QString &folder, const QString &name)
-{
-    QFile f(folder + "/" + name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.setPermissions(f.permissions() | QFile::ExeUser);
 }
 
 QList<QStandardItem *> row(const QString &name, qint64 size)
@@ -186,36 +178,6 @@ private slots:
         f.state.currentLogFile = f.home.filePath("gone/log0.rtf");
         f.window->LogLine("lost?", 0);
         QVERIFY(!f.status().isEmpty() && f.status() != "Not logged in.");
-    }
-
-    void telnetFindsATerminalAndReportsAFailedStart()
-    {
-        QTemporaryDir bin;
-        QVERIFY(TelnetLauncher::find(bin.path(), {}).error.contains("telnet"));
-        QVERIFY(TelnetLauncher::find(QString(), {}).error.contains("telnet"));
-        makeExecutable(bin.path(), "telnet");
-        const auto noTerminal = TelnetLauncher::find(bin.path(), {});
-        QVERIFY(noTerminal.error.contains("terminal") && noTerminal.program.isEmpty());
-        makeExecutable(bin.path(), "gnome-terminal");
-        const auto gnome = TelnetLauncher::find(bin.path(), {});
-        QVERIFY(gnome.error.isEmpty());
-        QCOMPARE(gnome.arguments, QStringList({"--", bin.path() + "/telnet"}));
-        makeExecutable(bin.path(), "xterm");
-        QVERIFY(TelnetLauncher::find(bin.path(), {}).program.endsWith("/xterm"));
-        // The user's own choice wins; an unknown one is passed over.
-        QVERIFY(TelnetLauncher::find(bin.path(), "gnome-terminal").program.endsWith("/gnome-terminal"));
-        QVERIFY(TelnetLauncher::find(bin.path(), "no-such-term").program.endsWith("/xterm"));
-
-        QVERIFY(QFile::remove(bin.path() + "/gnome-terminal"));
-        qputenv("PATH", bin.path().toLocal8Bit());
-        qunsetenv("TERMINAL");
-        QStringList started;
-        QVERIFY(TelnetLauncher::launch([&](const QString &p, const QStringList &a) {
-                    started << p << a;
-                    return true;
-                }).isEmpty());
-        QCOMPARE(started, QStringList({bin.path() + "/xterm", "-e", bin.path() + "/telnet"}));
-        QVERIFY(!TelnetLauncher::launch([](const QString &, const QStringList &) { return false; }).isEmpty());
     }
 
     // Sizes sort as numbers with ".." first; the header's mark always tells the rows' order: none
