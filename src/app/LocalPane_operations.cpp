@@ -75,18 +75,7 @@ void LocalPane::menu2_rename_Click()
             entries.append({item->data(FileListView::KeyRole).toString(), item->text()});
     }
     const QString folder = m_s.state.currentLocalFolder;
-    bool folderRenamed = false;
-    for (const auto &[key, name] : entries) {
-        const QString answer = m_s.prompter.input(QStringLiteral("Please enter the new name for ") + name +
-                                                         QStringLiteral(". Do not use the characters / \\ * ':"));
-        if (answer.isEmpty())
-            continue;
-        const bool wasFolder = isFolder(key);
-        if (LocalOperations::renameEntry(key, folder, answer).isEmpty())
-            break; // a failure ends the command
-        folderRenamed = folderRenamed || wasFolder;
-    }
-    if (folderRenamed)
+    if (LocalOperations::renameEntries(entries, folder, m_s.prompter))
         refreshTreeNode(m_tree.folderNode(folder));
     ClientGetDirectoryContents();
 }

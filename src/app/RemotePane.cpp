@@ -188,25 +188,17 @@ void RemotePane::btnConnect_Click()
     // Every command the connection sends is logged here, as sent, before its reply.
     connect(session, &FtpSession::commandSent, this,
             [this](const QString &text) { m_s.log.logLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
-    const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
-    const FtpOptions options = RemoteLogin::options(*settings, known);
-    m_fingerprint = options.trustedCertificate.isEmpty() ? QString()
-                                                         : FtpCertificate::fingerprintText(options.trustedCertificate);
-    RemoteLogin::askAboutCertificates(*session, known, m_s.prompter, m_s.log,
-                                      [this](const QString &fingerprint) { m_fingerprint = fingerprint; });
-    const bool opened = session->open(options);
+    const bool opened = session->open(RemoteLogin::prepare(*session, *settings, state.folders.app +
+                                                           KnownCertificates::fileName(), m_s.prompter, m_s.log,
+                                                           m_fingerprint));
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;
     if (!opened) {
         // The reason goes to the log before the box opens, and into the box: the user sees at once
         // whether the host, the port or the password was wrong.
-        const QString reason = RemoteLogin::failureReason(session->lastResponseInfo());
+        const QString text = RemoteLogin::failureMessage(session->lastResponseInfo());
         m_s.status.SetStatusLine(QStringLiteral("Not logged in."));
         logLogin();
-        QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
-                                      "info. Look at the status window for more details.");
-        if (!reason.isEmpty())
-            text += QStringLiteral("\n\n") + reason;
         m_s.prompter.message(text, Prompter::Icon::Warning);
         if (m_session == session)
             closeSession();
@@ -225,12 +217,11 @@ void RemotePane::btnConnect_Click()
     }
     m_s.log.logLine(QStringLiteral("Connected to remote host."), SessionLog::Event);
     m_s.window.setWindowTitle(QStringLiteral("Vestrigal - ") + m_ui.txtServer->text());
-    m_ui.timeOut->setInterval(settings->timeLimitMs);
-    m_ui.timeKeep->setInterval(settings->keepAliveMs);
-    if (settings->timeLimitMs != 0)
-        m_ui.timeOut->start();
-    if (settings->keepAliveMs != 0)
-        m_ui.timeKeep->start();
+    for (auto [timer, ms] : {std::pair{m_ui.timeOut, settings->timeLimitMs}, {m_ui.timeKeep, settings->keepAliveMs}}) {
+        timer->setInterval(ms);
+        if (ms != 0)
+            timer->start();
+    }
     state.currentRemoteFolder = QStringLiteral("/");
     resetTree(m_ui.txtServer->text());
     if (!m_startFolder.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "LocalFileMove.h"
 #include "LocalPaths.h"
 #include "LocalTrash.h"
+#include "Prompter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -266,6 +267,23 @@ Moved moveInto(const QList<QPair<QString, bool>> &entries, const QString &folder
             LocalFileMove::moveInto(path, folder);
     }
     return moved;
+}
+
+bool renameEntries(const QList<QPair<QString, QString>> &entries, const QString &folder, Prompter &prompter)
+{
+    bool folderRenamed = false;
+    for (const auto &[path, name] : entries) {
+        const QString answer = prompter.input(QStringLiteral("Please enter the new name for ") + name +
+                                              QStringLiteral(". Do not use the characters / \\ * ':"));
+        if (answer.isEmpty())
+            continue;
+        const QFileInfo info(path);
+        const bool wasFolder = info.isDir() && !info.isSymLink();
+        if (renameEntry(path, folder, answer).isEmpty())
+            break;
+        folderRenamed = folderRenamed || wasFolder;
+    }
+    return folderRenamed;
 }
 
 } // namespace LocalOperations

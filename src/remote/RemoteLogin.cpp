@@ -19,7 +19,8 @@ bool startsWithCode(const QString &text)
 
 namespace RemoteLogin {
 
-FtpOptions options(const ConnectionSettings &settings, const KnownCertificates &known)
+FtpOptions prepare(FtpSession &session, const ConnectionSettings &settings, const QString &knownFile,
+                   Prompter &prompter, SessionLog &log, QString &fingerprint)
 {
     FtpOptions options;
     options.agent = QStringLiteral("Vestrigal");
@@ -30,22 +31,20 @@ FtpOptions options(const ConnectionSettings &settings, const KnownCertificates &
     options.password = settings.password;
     options.passive = !settings.active;
     options.security = settings.security;
+    const KnownCertificates known(knownFile);
     options.trustedCertificate = known.find(settings.host, settings.port);
-    return options;
-}
-
-void askAboutCertificates(FtpSession &session, const KnownCertificates &known, Prompter &prompter, SessionLog &log,
-                          const std::function<void(const QString &)> &accepted)
-{
-    session.setCertificateCheck([known, &prompter, &log, accepted](const FtpCertificate &certificate) {
+    fingerprint = options.trustedCertificate.isEmpty() ? QString()
+                                                       : FtpCertificate::fingerprintText(options.trustedCertificate);
+    session.setCertificateCheck([known, &prompter, &log, &fingerprint](const FtpCertificate &certificate) {
         QString storeError;
         const FtpTrust trust = CertificateQuestion::ask(certificate, known, prompter, &storeError);
         if (!storeError.isEmpty())
             log.logLine(storeError, SessionLog::Event);
         if (trust != FtpTrust::Cancel)
-            accepted(certificate.fingerprint());
+            fingerprint = certificate.fingerprint();
         return trust;
     });
+    return options;
 }
 
 void logLogin(const FtpSession &session, SessionLog &log)
@@ -86,6 +85,14 @@ QString failureReason(const QString &info)
             fallback = text;
     }
     return fallback;
+}
+
+QString failureMessage(const QString &info)
+{
+    const QString reason = failureReason(info);
+    const QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
+                                        "info. Look at the status window for more details.");
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
 }
 
 QString tlsText(const FtpSession &session)
