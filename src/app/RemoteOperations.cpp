@@ -3,7 +3,6 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
-#include "FtpSecrets.h"
 #include "FtpSession.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
@@ -131,15 +130,7 @@ void RemoteOperations::ListView1_AfterLabelEdit(QStandardItem *item)
         item->setText(before); // the list shows what the server has
         return;
     }
-    int same = 0;
-    for (int r = 0; r < m_ui.ListView1->model()->rowCount(); ++r)
-        same += m_ui.ListView1->model()->item(r, 0)->text() == after;
-    const bool send = !after.isEmpty() && same == 1;
-    const bool ok = send && session()->renameFile(before, after);
-    if (!ok)
-        m_s.prompter.message(QStringLiteral("The element could not be renamed."), Prompter::Icon::Critical);
-    if (send)
-        logReply();
+    commands().renameEdited(before, after, listedNames());
     list();
 }
 
@@ -289,13 +280,8 @@ void RemoteOperations::menu_cmd_Click()
     const QString command = m_s.prompter.input(QStringLiteral("Which command do you want to send?"));
     if (command.isEmpty())
         return;
-    FtpSession *s = session();
-    s->command(command, FtpSession::Echo::Quiet); // what the user typed is not echoed
-    pumpEvents();
-    if (s != session())
-        return;
-    logReply();
-    list();
+    if (commands().sendRaw(command))
+        list();
 }
 
 void RemoteOperations::menu_pass_Click()
@@ -304,16 +290,8 @@ void RemoteOperations::menu_pass_Click()
         return;
     if (!m_pass) {
         auto send = [this](const QString &command, const QString &oldPassword, const QString &newPassword) {
-            FtpSession *s = session();
-            if (!s)
-                return false;
-            const ConnectionGuard::Turn turn = m_remote.commandTurn();
-            if (!turn)
-                return false;
-            const bool changed = s->command(command, FtpSession::Echo::Logged, {oldPassword, newPassword});
-            // The password never reaches the log, even when a server echoes it back.
-            m_s.log.logServerReply(FtpSecrets::masked(s->lastResponseInfo(), {oldPassword, newPassword}));
-            return changed;
+            const ConnectionGuard::Turn turn = session() ? m_remote.commandTurn() : ConnectionGuard::Turn();
+            return turn && commands().changePassword(command, oldPassword, newPassword);
         };
         m_pass = new formpass(m_s.prompter, send, &m_s.window);
         m_pass->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,6 +1,7 @@
 #include "RemoteCommands.h"
 
 #include "Events.h"
+#include "FtpSecrets.h"
 #include "FtpSession.h"
 #include "Prompter.h"
 #include "RemoteFolderRemover.h"
@@ -148,4 +149,29 @@ bool RemoteCommands::moveInto(const QList<Entry> &entries, const QString &folder
         m_log.logServerReply(m_session.lastResponseInfo());
     }
     return true;
+}
+
+void RemoteCommands::renameEdited(const QString &before, const QString &after, const QStringList &listed)
+{
+    const bool send = !after.isEmpty() && listed.count(after) == 1; // the edited row shows it already
+    if (!send || !m_session.renameFile(before, after))
+        m_prompter.message(QStringLiteral("The element could not be renamed."), Prompter::Icon::Critical);
+    if (send)
+        logReply();
+}
+
+bool RemoteCommands::sendRaw(const QString &command)
+{
+    m_session.command(command, FtpSession::Echo::Quiet);
+    if (!stillOpen())
+        return false;
+    logReply();
+    return true;
+}
+
+bool RemoteCommands::changePassword(const QString &command, const QString &oldPassword, const QString &newPassword)
+{
+    const bool changed = m_session.command(command, FtpSession::Echo::Logged, {oldPassword, newPassword});
+    m_log.logServerReply(FtpSecrets::masked(m_session.lastResponseInfo(), {oldPassword, newPassword}));
+    return changed;
 }

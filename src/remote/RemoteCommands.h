@@ -38,6 +38,12 @@ public:
     // Moves entries (by full path) into a folder, never over a name that stands there; false when
     // the connection went.
     bool moveInto(const QList<Entry> &entries, const QString &folder, const QString &failure);
+    // A name edited in the list: refused when another row shows the new name.
+    void renameEdited(const QString &before, const QString &after, const QStringList &listed);
+    // A command as the user typed it, not echoed; false when the connection went.
+    bool sendRaw(const QString &command);
+    // The password never reaches the log, even when a server echoes it back.
+    bool changePassword(const QString &command, const QString &oldPassword, const QString &newPassword);
 
 private:
     bool renameEntry(const Entry &entry, const QStringList &listed, bool &sent);
