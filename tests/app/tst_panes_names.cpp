@@ -13,7 +13,6 @@ const QString Escape = QStringLiteral("../../evil.txt");
 const QString Back = QStringLiteral("..\\..\\back.txt");
 const QString Up = QStringLiteral("/h/..\\..\\up/");
 
-// Every file below a folder, relative to it.
 QStringList filesBelow(const QString &folder)
 {
     QStringList files;

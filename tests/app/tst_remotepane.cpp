@@ -45,7 +45,6 @@ private slots:
         QCOMPARE(f.window->windowTitle(), QString("Vestrigal - 127.0.0.1"));
         QVERIFY(f.window->action("menu6_download")->isEnabled());
         QVERIFY(!f.window->timeKeep->isActive() && !f.window->timeOut->isActive());
-        // The password is nowhere in the log or its file.
         QVERIFY(!f.logText().contains(server->password()));
         QVERIFY(!readLocal(f.state.currentLogFile).contains(server->password().toUtf8()));
 
