@@ -45,7 +45,7 @@ private:
     QString commandsFile(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
     static QStringList commandsIn(const QString &path) // what the server's --commands recorded
     {
-        return QFile::exists(path) ? QString::fromUtf8(readFile(path)).split('\n', Qt::SkipEmptyParts) : QStringList();
+        return QFile::exists(path) ? QString::fromUtf8(contentOf(path)).split('\n', Qt::SkipEmptyParts) : QStringList();
     }
 
     static QStringList logOf(const FtpSession &session, FtpSession::LogLine::Kind kind)
@@ -82,7 +82,7 @@ private:
         QVERIFY(server.readFile("up.bin") == data);
         const QString local = m_dir.filePath("copy.bin");
         QVERIFY2(session.getFile("up.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
-        QVERIFY(readFile(local) == data);
+        QVERIFY(contentOf(local) == data);
         QVERIFY(upload(session, "empty.bin", {}));
         QVERIFY(download(session, "empty.bin").isEmpty());
     }
@@ -384,10 +384,10 @@ private slots:
         clock.start();
         QVERIFY2(session.getFile("down.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
         QVERIFY(clock.elapsed() < 5000); // not waiting out the time limit for the end of the data
-        QVERIFY(readFile(local) == data);
+        QVERIFY(contentOf(local) == data);
         const QString remote = passive ? "up/p.bin" : "up/a.bin"; // anonymous users may not overwrite
         QVERIFY2(upload(session, remote, data), qPrintable(session.lastResponseInfo()));
-        QVERIFY(readFile(served + '/' + remote) == data);
+        QVERIFY(contentOf(served + '/' + remote) == data);
     }
 };
 

@@ -250,7 +250,7 @@ private slots:
         QVERIFY(!session.command("NOSUCHCOMMAND"));
         QVERIFY(session.lastResponseInfo().startsWith("500"));
         QVERIFY(session.command("SITE PSWD  new pass")); // sent as typed, blanks and all
-        QCOMPARE(readFile(record), QByteArray(" new pass\n"));
+        QCOMPARE(contentOf(record), QByteArray(" new pass\n"));
     }
 
     // An open file holds the connection; closing the session under it ends the file's calls.
