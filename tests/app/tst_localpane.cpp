@@ -237,8 +237,6 @@ private slots:
         f.showLocal(f.work);
         f.window->ListView3->headerClicked(f.window->ListView3->column("size"));
         QCOMPARE(f.localNames(), QStringList({"..", "nine", "twenty", "big", "folder"})); // folders read 4 096
-        f.window->ListView3->headerClicked(f.window->ListView3->column("size"));
-        QCOMPARE(f.localNames(), QStringList({"..", "folder", "big", "twenty", "nine"}));
     }
 
     void deletingLeavesTheParentRow()
@@ -277,8 +275,7 @@ private slots:
         QTRY_COMPARE(f.localNames(), QStringList({"..", "b.txt", "c.txt"}));
         QCOMPARE(readLocal(f.work + "c.txt"), QByteArray("A"));
         // A folder name that is taken is refused; a new one shows in the list and the tree.
-        f.prompter->inputs << "c.txt"
-                           << "fresh";
+        f.prompter->inputs << QStringList{"c.txt", "fresh"};
         f.trigger("menu2_mkdir");
         QCOMPARE(f.prompter->messageTexts(), QStringList{"The directory could not be created."});
         f.trigger("menu_cmkdir");
@@ -326,8 +323,7 @@ private slots:
         QCOMPARE(f.localNames(), QStringList({"..", "other"}));
         QVERIFY(!f.node(f.work + "top/listed/"));
         f.selectNode(f.work + "top/");
-        f.prompter->inputs << "made"
-                           << "renamed";
+        f.prompter->inputs << QStringList{"made", "renamed"};
         f.trigger("menu5_mkdir");
         QCOMPARE(f.localNames(), QStringList({"..", "made", "other"}));
         QVERIFY(f.node(f.work + "top/made/"));
