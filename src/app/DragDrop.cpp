@@ -4,15 +4,13 @@
 #include "BusyPointer.h"
 #include "Events.h"
 #include "FtpSession.h"
-#include "LocalFileMove.h"
 #include "LocalOperations.h"
-#include "LocalPane.h"
 #include "LocalPaths.h"
 #include "LocalTree.h"
 #include "QueuePane.h"
-#include "RemotePane.h"
+#include "RemoteCommands.h"
 #include "SessionLog.h"
-#include "formmain.h"
+#include "FileListView.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -23,7 +21,6 @@
 #include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QTreeView>
-#include <algorithm>
 
 namespace {
 
@@ -31,14 +28,16 @@ const QString MimeType = QStringLiteral("application/x-vestrigal-rows");
 
 } // namespace
 
-DragDrop::DragDrop(formmain &window) : QObject(&window), m_window(window)
+DragDrop::DragDrop(const PaneServices &services, const Controls &controls, RemoteSide &remote, LocalSide &local,
+                   QueuePane &queue)
+    : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote), m_local(local), m_queue(queue)
 {
-    for (FileListView *list : {window.ListView1, window.ListView3}) {
+    for (FileListView *list : {controls.ListView1, controls.ListView3}) {
         watch(list->reportView(), true);
         watch(list->iconView(), true);
     }
-    watch(window.TreeView1, false);
-    watch(window.TreeView2, false);
+    watch(controls.TreeView1, false);
+    watch(controls.TreeView2, false);
 }
 
 void DragDrop::watch(QAbstractItemView *view, bool source)
@@ -54,7 +53,7 @@ void DragDrop::beginDrag(Source source)
 {
     m_source = source;
     m_rows.clear();
-    const FileListView *list = source == Source::RemoteList ? m_window.ListView1 : m_window.ListView3;
+    const FileListView *list = source == Source::RemoteList ? m_ui.ListView1 : m_ui.ListView3;
     for (int r : list->selectedRows()) {
         const QStandardItem *name = list->model()->item(r, 0);
         const ListRoles::RowKind kind = list->rowKind(r);
@@ -75,12 +74,12 @@ void DragDrop::endDrag()
 
 bool DragDrop::acceptsRemoteRow(int row) const
 {
-    return m_window.ListView1->model()->item(row, 0) && ListRoles::isFolderLike(m_window.ListView1->rowKind(row));
+    return m_ui.ListView1->model()->item(row, 0) && ListRoles::isFolderLike(m_ui.ListView1->rowKind(row));
 }
 
 bool DragDrop::acceptsLocalRow(int row) const
 {
-    return m_window.ListView3->model()->item(row, 0) && ListRoles::isFolderLike(m_window.ListView3->rowKind(row));
+    return m_ui.ListView3->model()->item(row, 0) && ListRoles::isFolderLike(m_ui.ListView3->rowKind(row));
 }
 
 bool DragDrop::acceptsLocalNode(const QStandardItem *node) const
@@ -95,7 +94,7 @@ bool DragDrop::acceptsRemoteNode(const QStandardItem *node) const
 
 bool DragDrop::acceptsRemoteList() const
 {
-    return m_source == Source::LocalList && m_window.state().connected();
+    return m_source == Source::LocalList && m_s.state.connected();
 }
 
 bool DragDrop::acceptsLocalList() const
@@ -115,7 +114,7 @@ void DragDrop::dropOnRemoteRow(int row)
 {
     if (!acceptsRemoteRow(row))
         return;
-    const QString key = m_window.ListView1->rowKey(row);
+    const QString key = m_ui.ListView1->rowKey(row);
     const QString folder = key + QLatin1Char('/');
     if (m_source == Source::LocalList)
         queueUploads(folder, QStringLiteral("Some files could not be added to queue."));
@@ -127,9 +126,9 @@ void DragDrop::dropOnLocalRow(int row)
 {
     if (!acceptsLocalRow(row))
         return;
-    const QString key = m_window.ListView3->rowKey(row);
+    const QString key = m_ui.ListView3->rowKey(row);
     if (m_source == Source::RemoteList) {
-        m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+        m_s.status.SetStatusLine(QStringLiteral("Adding items to queue..."));
         queueDownloads(LocalPaths::asFolder(key), QStringLiteral("Some items could not be added to queue."));
     } else if (m_source == Source::LocalList && !draggedOnto(key)) {
         moveLocal(LocalPaths::asFolder(key));
@@ -142,7 +141,7 @@ void DragDrop::dropOnLocalNode(QStandardItem *node)
         return;
     const QString folder = node->data(LocalTree::PathRole).toString();
     if (m_source == Source::RemoteList) {
-        m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
+        m_s.status.SetStatusLine(QStringLiteral("Adding files to queue..."));
         queueDownloads(folder, QStringLiteral("Could not add all files to queue."));
     } else if (m_source == Source::LocalList && !draggedOnto(folder)) {
         moveLocal(folder);
@@ -156,7 +155,7 @@ void DragDrop::dropOnRemoteNode(QStandardItem *node)
     const QString folder = node->data(FileListView::KeyRole).toString();
     if (m_source == Source::LocalList) {
         queueUploads(folder, QStringLiteral("Could not add all files to queue."));
-        m_window.remotePane().FtpGetDirectoryContents();
+        m_remote.FtpGetDirectoryContents();
     } else if (m_source == Source::RemoteList && !draggedOnto(folder)) {
         moveRemote(folder, QStringLiteral("Could not move all files."));
     }
@@ -165,125 +164,94 @@ void DragDrop::dropOnRemoteNode(QStandardItem *node)
 void DragDrop::dropOnRemoteList()
 {
     if (acceptsRemoteList())
-        queueUploads(m_window.state().currentRemoteFolder, QStringLiteral("Some files could not be added to queue."));
+        queueUploads(m_s.state.currentRemoteFolder, QStringLiteral("Some files could not be added to queue."));
 }
 
 void DragDrop::dropOnLocalList()
 {
     if (!acceptsLocalList())
         return;
-    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
-    queueDownloads(m_window.state().currentLocalFolder, QStringLiteral("Some items could not be added to queue."));
+    m_s.status.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    queueDownloads(m_s.state.currentLocalFolder, QStringLiteral("Some items could not be added to queue."));
 }
 
 void DragDrop::queueUploads(const QString &remoteFolder, const QString &failure)
 {
-    if (!m_window.state().connected())
+    if (!m_s.state.connected())
         return;
     BusyPointer busy;
-    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
-    QueuePane &queue = m_window.queuePane();
+    m_s.status.SetStatusLine(QStringLiteral("Adding files to queue..."));
     for (const Row &row : m_rows) {
         if (row.folder) {
-            if (!queue.QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.text + QLatin1Char('/')))
-                m_window.prompter().message(failure, Prompter::Icon::Critical);
+            if (!m_queue.QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.text + QLatin1Char('/')))
+                m_s.prompter.message(failure, Prompter::Icon::Critical);
         } else {
-            queue.QueueLocalFile(row.key, remoteFolder + row.text);
+            m_queue.QueueLocalFile(row.key, remoteFolder + row.text);
         }
     }
-    queue.startIfIdle();
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_queue.startIfIdle();
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 void DragDrop::queueDownloads(const QString &localFolder, const QString &failure)
 {
-    FtpSession *session = m_window.remotePane().session();
-    if (!m_window.state().connected() || !session)
+    FtpSession *session = m_remote.session();
+    if (!m_s.state.connected() || !session)
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // folders are listed
+    const ConnectionGuard::Turn turn = m_remote.commandTurn(); // folders are listed
     if (!turn)
         return;
     BusyPointer busy;
-    QueuePane &queue = m_window.queuePane();
     for (const Row &row : m_rows) {
-        const std::optional<QString> local = queue.localPathFor(localFolder, row.text, row.key);
+        const std::optional<QString> local = m_queue.localPathFor(localFolder, row.text, row.key);
         if (!local)
             continue;
         if (row.folder) {
-            if (!queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), *local + QLatin1Char('/')))
-                m_window.prompter().message(failure, Prompter::Icon::Critical);
+            if (!m_queue.QueueRemoteFolder(session, row.key + QLatin1Char('/'), *local + QLatin1Char('/')))
+                m_s.prompter.message(failure, Prompter::Icon::Critical);
         } else {
-            queue.QueueRemoteFile(row.key, *local);
+            m_queue.QueueRemoteFile(row.key, *local);
         }
     }
-    queue.startIfIdle();
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_queue.startIfIdle();
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
-// RNTO would silently replace a file of the same name in the target folder: the target is
-// listed first, and such a row is reported instead of moved.
 void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
 {
-    FtpSession *session = m_window.remotePane().session();
-    if (!m_window.state().connected() || !session)
+    FtpSession *session = m_remote.session();
+    if (!m_s.state.connected() || !session)
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
     BusyPointer busy;
-    m_window.SetStatusLine(QStringLiteral("Moving files..."));
-    QList<FtpEntry> present;
-    const bool listed = session->list(remoteFolder, QStringLiteral("*.*"), present);
-    for (const Row &row : m_rows) {
-        const bool taken = !listed || std::any_of(present.cbegin(), present.cend(),
-                                                  [&](const FtpEntry &e) { return e.name == row.text; });
-        const QString target = remoteFolder + row.text;
-        if (taken) {
-            m_window.prompter().message(failure, Prompter::Icon::Critical);
-            continue;
-        }
-        pumpEvents();
-        if (m_window.remotePane().session() != session)
-            return;
-        if (!session->renameFile(row.key, target))
-            m_window.prompter().message(failure, Prompter::Icon::Critical);
-        m_window.LogServerReply(session->lastResponseInfo());
-    }
-    m_window.remotePane().FtpGetDirectoryContents();
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_s.status.SetStatusLine(QStringLiteral("Moving files..."));
+    QList<RemoteCommands::Entry> entries;
+    for (const Row &row : m_rows)
+        entries.append({row.key, row.folder, row.text});
+    RemoteCommands commands(
+        *session, m_s.prompter, m_s.log, [this](const QString &text) { m_s.status.SetStatusLine(text); },
+        [this, session] { return m_remote.session() == session; });
+    if (!commands.moveInto(entries, remoteFolder, failure))
+        return;
+    m_remote.FtpGetDirectoryContents();
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 void DragDrop::moveLocal(const QString &localFolder)
 {
     BusyPointer busy;
-    QStringList kept;
-    bool folderMoved = false;
-    for (const Row &row : m_rows) {
-        const QString target = localFolder + row.text;
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-            kept << row.text; // never over an item of the same name
-            continue;
-        }
-        if (row.folder)
-            folderMoved = LocalOperations::placerDossier(row.key, localFolder) || folderMoved;
-        else
-            LocalFileMove::moveInto(row.key, localFolder);
-    }
-    AppState &state = m_window.state();
-    const QString current = state.currentLocalFolder;
-    if (folderMoved) {
-        LocalPane &pane = m_window.localPane();
-        if (QStandardItem *node = pane.tree().folderNode(localFolder);
-            node && m_window.TreeView1->isExpanded(node->index())) {
-            pane.TreeView1_Collapse(node->index());
-            pane.TreeView1_Expand(node->index());
-        }
-        state.currentLocalFolder = current;
-    }
-    m_window.localPane().ClientGetDirectoryContents();
-    if (!kept.isEmpty())
-        m_window.SetStatusLine(QStringLiteral("Not moved, the target folder already holds: ") +
-                               kept.join(QStringLiteral(", ")));
+    QList<QPair<QString, bool>> entries;
+    for (const Row &row : m_rows)
+        entries.append({row.key, row.folder});
+    const LocalOperations::Moved moved = LocalOperations::moveInto(entries, localFolder);
+    if (moved.folderMoved)
+        m_local.showMovedFolders(localFolder);
+    m_local.ClientGetDirectoryContents();
+    if (!moved.kept.isEmpty())
+        m_s.status.SetStatusLine(QStringLiteral("Not moved, the target folder already holds: ") +
+                                 moved.kept.join(QStringLiteral(", ")));
 }
 
 bool DragDrop::eventFilter(QObject *watched, QEvent *event)
@@ -308,7 +276,7 @@ bool DragDrop::eventFilter(QObject *watched, QEvent *event)
 
 bool DragDrop::onMouse(QAbstractItemView *view, QEvent *event)
 {
-    const bool list = view != m_window.TreeView1 && view != m_window.TreeView2;
+    const bool list = view != m_ui.TreeView1 && view != m_ui.TreeView2;
     if (!list)
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
@@ -331,7 +299,7 @@ bool DragDrop::onMouse(QAbstractItemView *view, QEvent *event)
 
 void DragDrop::startDrag(QAbstractItemView *view)
 {
-    const bool remote = view->parentWidget() == m_window.ListView1;
+    const bool remote = view->parentWidget() == m_ui.ListView1;
     beginDrag(remote ? Source::RemoteList : Source::LocalList);
     if (m_rows.isEmpty())
         return endDrag();
@@ -339,7 +307,7 @@ void DragDrop::startDrag(QAbstractItemView *view)
     auto *data = new QMimeData;
     data->setData(MimeType, remote ? "remote" : "local");
     drag->setMimeData(data);
-    const FileListView *list = remote ? m_window.ListView1 : m_window.ListView3;
+    const FileListView *list = remote ? m_ui.ListView1 : m_ui.ListView3;
     drag->setPixmap(list->model()->item(m_rows.last().row, 0)->icon().pixmap(32, 32));
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
     endDrag();
@@ -366,15 +334,15 @@ bool DragDrop::onDrag(QAbstractItemView *view, QEvent *event)
     const auto *model = qobject_cast<const QStandardItemModel *>(target.model());
     QStandardItem *item = model ? model->itemFromIndex(target) : nullptr;
     bool accepted = false;
-    if (view == m_window.TreeView1)
+    if (view == m_ui.TreeView1)
         accepted = acceptsLocalNode(item);
-    else if (view == m_window.TreeView2)
+    else if (view == m_ui.TreeView2)
         accepted = acceptsRemoteNode(item);
     else if (target.isValid())
         accepted =
-            view->parentWidget() == m_window.ListView1 ? acceptsRemoteRow(target.row()) : acceptsLocalRow(target.row());
+            view->parentWidget() == m_ui.ListView1 ? acceptsRemoteRow(target.row()) : acceptsLocalRow(target.row());
     else
-        accepted = view->parentWidget() == m_window.ListView1 ? acceptsRemoteList() : acceptsLocalList();
+        accepted = view->parentWidget() == m_ui.ListView1 ? acceptsRemoteList() : acceptsLocalList();
     if (event->type() == QEvent::DragEnter) {
         dragEvent->acceptProposedAction(); // moves over the control follow
         return true;
@@ -389,11 +357,11 @@ bool DragDrop::onDrag(QAbstractItemView *view, QEvent *event)
 void DragDrop::drop(QAbstractItemView *view, const QModelIndex &target)
 {
     highlight({});
-    if (view == m_window.TreeView1)
-        dropOnLocalNode(m_window.localTree->itemFromIndex(target));
-    else if (view == m_window.TreeView2)
-        dropOnRemoteNode(m_window.remoteTree->itemFromIndex(target));
-    else if (view->parentWidget() == m_window.ListView1)
+    if (view == m_ui.TreeView1)
+        dropOnLocalNode(m_ui.localTree->itemFromIndex(target));
+    else if (view == m_ui.TreeView2)
+        dropOnRemoteNode(m_ui.remoteTree->itemFromIndex(target));
+    else if (view->parentWidget() == m_ui.ListView1)
         target.isValid() ? dropOnRemoteRow(target.row()) : dropOnRemoteList();
     else
         target.isValid() ? dropOnLocalRow(target.row()) : dropOnLocalList();
@@ -419,8 +387,8 @@ void DragDrop::highlight(const QModelIndex &index)
     if (index.isValid())
         paint(index, true);
     for (QAbstractItemView *v :
-         {static_cast<QAbstractItemView *>(m_window.TreeView1), static_cast<QAbstractItemView *>(m_window.TreeView2),
-          static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
-          static_cast<QAbstractItemView *>(m_window.ListView3->reportView())})
+         {static_cast<QAbstractItemView *>(m_ui.TreeView1), static_cast<QAbstractItemView *>(m_ui.TreeView2),
+          static_cast<QAbstractItemView *>(m_ui.ListView1->reportView()),
+          static_cast<QAbstractItemView *>(m_ui.ListView3->reportView())})
         v->viewport()->update();
 }

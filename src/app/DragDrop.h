@@ -5,11 +5,17 @@
 #include <QPersistentModelIndex>
 #include <QPoint>
 
+#include "LocalSide.h"
+#include "PaneServices.h"
+#include "RemoteSide.h"
+
 class QAbstractItemView;
 class QDropEvent;
 class QStandardItem;
+class FileListView;
 class QStandardItemModel;
-class formmain;
+class QTreeView;
+class QueuePane;
 
 // Dragging rows of the two file lists onto a folder of either side: onto the other side the
 // files and folders are queued for transfer, onto the same side they are moved. The drag stays
@@ -27,7 +33,14 @@ public:
         int row = -1; // in the source list when the drag began
     };
 
-    explicit DragDrop(formmain &window);
+    struct Controls
+    {
+        FileListView *ListView1, *ListView3;
+        QTreeView *TreeView1, *TreeView2;
+        QStandardItemModel *localTree, *remoteTree;
+    };
+    DragDrop(const PaneServices &services, const Controls &controls, RemoteSide &remote, LocalSide &local,
+             QueuePane &queue);
 
     // What a drag carries; beginDrag() takes the selected rows of a list.
     void beginDrag(Source source);
@@ -69,7 +82,11 @@ private:
     void moveLocal(const QString &localFolder);
     bool draggedOnto(const QString &key) const;
 
-    formmain &m_window;
+    PaneServices m_s;
+    Controls m_ui;
+    RemoteSide &m_remote;
+    LocalSide &m_local;
+    QueuePane &m_queue;
     Source m_source = Source::None;
     QList<Row> m_rows;
     bool m_armed = false;

@@ -1,46 +1,18 @@
 #include "FileListView.h"
 
+#include "FileRowsModel.h"
 #include "IconNameDelegate.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
-#include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
-
-// A list model that can take all its rows in one reset.
-class FileRowsModel : public QStandardItemModel
-{
-public:
-    using QStandardItemModel::QStandardItemModel;
-
-    // A name shortened on screen is whole in its tooltip, in every view.
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        const QVariant value = QStandardItemModel::data(index, role);
-        if (role == Qt::ToolTipRole && index.column() == 0 && !value.isValid())
-            return QStandardItemModel::data(index, Qt::DisplayRole);
-        return value;
-    }
-
-    void setRows(const QList<QList<QStandardItem *>> &rows)
-    {
-        beginResetModel();
-        {
-            const QSignalBlocker quiet(this); // the reset tells the views everything at once
-            removeRows(0, rowCount());
-            for (const auto &row : rows)
-                appendRow(row);
-        }
-        endResetModel();
-    }
-};
 
 namespace {
 
@@ -232,47 +204,10 @@ void FileListView::headerClicked(int column)
     sortRows();
 }
 
-namespace {
-
-QVariant sortValue(const QStandardItem *item)
-{
-    if (!item)
-        return {};
-    const QVariant v = item->data(FileListView::SortRole);
-    return v.isValid() ? v : item->data(Qt::DisplayRole);
-}
-
-bool valueLess(const QVariant &a, const QVariant &b)
-{
-    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
-        return QString::localeAwareCompare(a.toString(), b.toString()) < 0;
-    return QVariant::compare(a, b) == QPartialOrdering::Less;
-}
-
-} // namespace
-
-// Takes the rows out, orders them and puts them back: linear apart from the sort itself.
 void FileListView::sortRows()
 {
-    if (m_sortColumn < 0 || m_sortColumn >= m_model->columnCount())
-        return;
-    QList<QList<QStandardItem *>> rows;
-    rows.reserve(m_model->rowCount());
-    while (m_model->rowCount() > 0)
-        rows.append(m_model->takeRow(m_model->rowCount() - 1));
-    std::reverse(rows.begin(), rows.end());
-    const int column = m_sortColumn;
-    const bool ascending = m_sortOrder == Qt::AscendingOrder;
-    std::stable_sort(rows.begin(), rows.end(), [column, ascending](const auto &a, const auto &b) {
-        const bool aParent = a.first()->data(ParentRowRole).toBool();
-        const bool bParent = b.first()->data(ParentRowRole).toBool();
-        if (aParent != bParent)
-            return aParent;
-        const QVariant va = sortValue(a.value(column)), vb = sortValue(b.value(column));
-        return ascending ? valueLess(va, vb) : valueLess(vb, va);
-    });
-    for (const auto &row : rows)
-        m_model->appendRow(row);
+    if (m_sortColumn >= 0 && m_sortColumn < m_model->columnCount())
+        m_model->sortRows(m_sortColumn, m_sortOrder == Qt::AscendingOrder);
 }
 
 QString FileListView::rowKey(int row) const

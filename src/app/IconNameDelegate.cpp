@@ -1,63 +1,20 @@
 #include "IconNameDelegate.h"
 
+#include "ListText.h"
+
 #include <QApplication>
 #include <QListView>
 #include <QPainter>
-#include <QTextLayout>
 
 namespace {
 
 constexpr int MaxLinesUnderIcon = 3;
 constexpr int Margin = 4;
 
-// The name laid out at the width, wrapped between words where it can and anywhere else where it
-// must; false in `fits` when it needs more than maxLines lines.
-QStringList wrapped(const QString &text, const QFont &font, int width, int maxLines, bool &fits)
-{
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    QStringList lines;
-    fits = true;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (lines.size() == maxLines) {
-            fits = false;
-            break;
-        }
-        lines << text.mid(line.textStart(), line.textLength());
-    }
-    layout.endLayout();
-    return lines;
-}
-
 } // namespace
 
 IconNameDelegate::IconNameDelegate(QListView *view) : QStyledItemDelegate(view), m_view(view)
 {
-}
-
-QStringList IconNameDelegate::nameLines(const QString &name, const QFont &font, int width, int maxLines)
-{
-    bool fits = true;
-    QStringList lines = wrapped(name, font, width, maxLines, fits);
-    if (fits)
-        return lines;
-    // The most characters, taken alike from both ends around an ellipsis, that still fit.
-    int low = 0;
-    int high = int(name.size()) - 1;
-    while (low < high) {
-        const int keep = (low + high + 1) / 2;
-        const QString shortened = name.left(keep - keep / 2) + QChar(0x2026) + name.right(keep / 2);
-        wrapped(shortened, font, width, maxLines, fits);
-        if (fits)
-            low = keep;
-        else
-            high = keep - 1;
-    }
-    return wrapped(name.left(low - low / 2) + QChar(0x2026) + name.right(low / 2), font, width, maxLines, fits);
 }
 
 bool IconNameDelegate::underIcon() const
@@ -85,7 +42,7 @@ QStringList IconNameDelegate::shownLines(const QModelIndex &index) const
     option.initFrom(m_view);
     option.font = m_view->font();
     const QString name = index.data(Qt::DisplayRole).toString();
-    return nameLines(name, option.font, textWidth(cellSize(option, index)), underIcon() ? MaxLinesUnderIcon : 1);
+    return ListText::nameLines(name, option.font, textWidth(cellSize(option, index)), underIcon() ? MaxLinesUnderIcon : 1);
 }
 
 QSize IconNameDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -12,8 +12,6 @@ class IconNameDelegate : public QStyledItemDelegate
 public:
     explicit IconNameDelegate(QListView *view);
 
-    // The lines shown for a name in a text area of `width` pixels.
-    static QStringList nameLines(const QString &name, const QFont &font, int width, int maxLines);
     // The lines the view shows for the row at `index`, as painted.
     QStringList shownLines(const QModelIndex &index) const;
 

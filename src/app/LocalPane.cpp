@@ -7,7 +7,7 @@
 #include "LocalPaths.h"
 #include "LocalTrash.h"
 #include "TreeKeyFollow.h"
-#include "formmain.h"
+#include "FileListView.h"
 #include "variousFunctions.h"
 
 #include <QAction>
@@ -31,19 +31,10 @@ struct WaitCursor
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-QStandardItem *cell(const QString &text, const QVariant &sortValue = {})
-{
-    auto *item = new QStandardItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    if (sortValue.isValid())
-        item->setData(sortValue, FileListView::SortRole);
-    return item;
-}
-
 } // namespace
 
-LocalPane::LocalPane(formmain &window)
-    : QObject(&window), m_window(window), m_tree(*window.localTree, window.iconCache()),
+LocalPane::LocalPane(const PaneServices &services, const LocalControls &controls)
+    : QObject(&services.window), m_s(services), m_ui(controls), m_tree(*controls.localTree, services.icons),
       m_opener(std::make_unique<DesktopFileOpener>()), m_trash(std::make_unique<LocalTrash>())
 {
     m_tree.setEventPump(pumpEvents);
@@ -72,18 +63,18 @@ void LocalPane::setTrash(std::unique_ptr<LocalTrash> trash)
 
 void LocalPane::wireTree()
 {
-    QTreeView *tree = m_window.TreeView1;
+    QTreeView *tree = m_ui.TreeView1;
     tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     connect(tree, &QTreeView::clicked, this, &LocalPane::TreeView1_NodeClick);
     connect(new TreeKeyFollow(tree), &TreeKeyFollow::settled, this, &LocalPane::TreeView1_NodeClick);
     connect(tree, &QTreeView::expanded, this, &LocalPane::TreeView1_Expand);
     connect(tree, &QTreeView::collapsed, this, &LocalPane::TreeView1_Collapse);
-    connect(m_window.localTree, &QStandardItemModel::itemChanged, this, &LocalPane::TreeView1_AfterLabelEdit);
+    connect(m_ui.localTree, &QStandardItemModel::itemChanged, this, &LocalPane::TreeView1_AfterLabelEdit);
 }
 
 void LocalPane::wireList()
 {
-    FileListView *list = m_window.ListView3;
+    FileListView *list = m_ui.ListView3;
     for (QAbstractItemView *view :
          {static_cast<QAbstractItemView *>(list->reportView()), static_cast<QAbstractItemView *>(list->iconView())}) {
         view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -92,7 +83,7 @@ void LocalPane::wireList()
     // A double-click or Enter on a row.
     connect(list, &FileListView::activated, this, &LocalPane::ListView3_DblClick);
     connect(list->model(), &QStandardItemModel::itemChanged, this, &LocalPane::ListView3_AfterLabelEdit);
-    connect(m_window.txtLocal, &QLineEdit::returnPressed, this, &LocalPane::txtLocal_KeyPress);
+    connect(m_ui.txtLocal, &QLineEdit::returnPressed, this, &LocalPane::txtLocal_KeyPress);
 }
 
 void LocalPane::wireMenus()
@@ -107,7 +98,7 @@ void LocalPane::wireMenus()
         {"menu2_open", &LocalPane::ListView3_DblClick},
     };
     for (const auto &[name, slot] : commands)
-        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+        m_s.onAction(name, this, slot);
 }
 
 bool LocalPane::eventFilter(QObject *watched, QEvent *event)
@@ -125,16 +116,16 @@ void LocalPane::ListDrives()
 {
     const LocalPlaces places = LocalPlaces::ofThisSystem();
     if (!m_tree.build(places)) {
-        m_window.prompter().message(
+        m_s.prompter.message(
             QStringLiteral("No hard drives were detected in your computer. A virus may be preventing these drives for "
                            "being detected. Please run a virus scanner now, or update your kernel32.dll file. The "
                            "application will now close."),
             Prompter::Icon::Critical);
-        m_window.close();
+        m_s.window.close();
         return;
     }
-    m_window.TreeView1->expand(m_tree.desktopNode()->index());
-    m_window.TreeView1->expand(m_tree.computerNode()->index());
+    m_ui.TreeView1->expand(m_tree.desktopNode()->index());
+    m_ui.TreeView1->expand(m_tree.computerNode()->index());
     for (const QString &folder : m_tree.walkDown(places.documents))
         expandAndSelect(folder);
 }
@@ -142,44 +133,21 @@ void LocalPane::ListDrives()
 void LocalPane::ClientGetDirectoryContents()
 {
     const WaitCursor wait;
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     state.currentLocalFolder = LocalPaths::asFolder(state.currentLocalFolder);
-    m_window.txtLocal->setText(state.currentLocalFolder);
-    const LocalListing listing = LocalListing::of(state.currentLocalFolder, state.localFilter, m_window.iconCache());
-    showRows(listing.rows);
-    m_window.statusPanel(QStringLiteral("local"))->setText(listing.totalsLine());
+    m_ui.txtLocal->setText(state.currentLocalFolder);
+    const LocalListing listing = LocalListing::of(state.currentLocalFolder, state.localFilter, m_s.icons);
+    showRows(listing);
+    m_s.status.showStatus(QStringLiteral("local"), listing.totalsLine());
 }
 
-void LocalPane::showRows(const QList<LocalRow> &rows)
+void LocalPane::showRows(const LocalListing &listing)
 {
-    const FileListView &list = *m_window.ListView3;
-    const int columns[] = {list.column(QStringLiteral("name")), list.column(QStringLiteral("size")),
-                           list.column(QStringLiteral("type")), list.column(QStringLiteral("date")),
-                           list.column(QStringLiteral("tsize"))};
-    const int columnCount = list.model()->columnCount();
-    QList<QList<QStandardItem *>> table;
-    table.reserve(rows.size());
-    for (const LocalRow &row : rows) {
-        auto *name = new QStandardItem(row.icon, row.name);
-        name->setData(row.key, FileListView::KeyRole);
-        name->setData(row.parentRow, FileListView::ParentRowRole);
-        name->setData(int(row.parentRow ? ListRoles::RowKind::Parent
-                          : row.folder  ? ListRoles::RowKind::Folder
-                                        : ListRoles::RowKind::File),
-                      FileListView::KindRole);
-        name->setEditable(!row.parentRow);
-        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
-                                  cell(row.lengthText, row.length)};
-        QList<QStandardItem *> items(columnCount, nullptr);
-        for (int i = 0; i < 5; ++i) {
-            if (columns[i] >= 0 && columns[i] < columnCount)
-                items[columns[i]] = cells[i];
-            else
-                delete cells[i];
-        }
-        table.append(items);
-    }
-    m_window.ListView3->setRows(table); // one reset, not a signal per row
+    const FileListView &list = *m_ui.ListView3;
+    QList<int> columns;
+    for (const char *key : {"name", "size", "type", "date", "tsize"})
+        columns << list.column(QString::fromLatin1(key));
+    m_ui.ListView3->setRows(listing.table(columns, list.model()->columnCount())); // one reset, not a signal per row
 }
 
 void LocalPane::expandAndSelect(const QString &folder)
@@ -191,51 +159,51 @@ void LocalPane::expandAndSelect(const QString &folder)
     m_tree.expand(node); // the view says nothing when the node is open already
     if (!index.isValid())
         return;
-    m_window.TreeView1->expand(index);
-    m_window.TreeView1->scrollTo(index);
-    m_window.TreeView1->setCurrentIndex(index);
+    m_ui.TreeView1->expand(index);
+    m_ui.TreeView1->scrollTo(index);
+    m_ui.TreeView1->setCurrentIndex(index);
 }
 
 void LocalPane::TreeView1_NodeClick(const QModelIndex &index)
 {
-    const QString folder = LocalTree::folderOf(m_window.localTree->itemFromIndex(index));
+    const QString folder = LocalTree::folderOf(m_ui.localTree->itemFromIndex(index));
     if (folder.isEmpty())
         return; // My computer
-    m_window.state().currentLocalFolder = folder;
+    m_s.state.currentLocalFolder = folder;
     ClientGetDirectoryContents();
 }
 
 void LocalPane::TreeView1_Expand(const QModelIndex &index)
 {
-    QStandardItem *node = m_window.localTree->itemFromIndex(index);
+    QStandardItem *node = m_ui.localTree->itemFromIndex(index);
     if (!node || LocalTree::kindOf(node) == LocalTree::Kind::Computer)
         return;
-    m_window.TreeView1->setCurrentIndex(index);
+    m_ui.TreeView1->setCurrentIndex(index);
     m_tree.expand(node);
 }
 
 void LocalPane::TreeView1_Collapse(const QModelIndex &index)
 {
-    AppState &state = m_window.state();
-    const QString moved = m_tree.collapse(m_window.localTree->itemFromIndex(index), state.currentLocalFolder);
+    AppState &state = m_s.state;
+    const QString moved = m_tree.collapse(m_ui.localTree->itemFromIndex(index), state.currentLocalFolder);
     if (moved.isEmpty())
         return;
     state.currentLocalFolder = moved;
-    m_window.TreeView1->setCurrentIndex(index);
+    m_ui.TreeView1->setCurrentIndex(index);
     ClientGetDirectoryContents();
 }
 
 void LocalPane::txtLocal_KeyPress()
 {
-    AppState &state = m_window.state();
-    const QString folder = LocalPaths::typedFolder(m_window.txtLocal->text());
+    AppState &state = m_s.state;
+    const QString folder = LocalPaths::typedFolder(m_ui.txtLocal->text());
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        m_window.prompter().message(QStringLiteral("Could not change local directory."), Prompter::Icon::Warning);
-        m_window.txtLocal->setText(state.currentLocalFolder);
+        m_s.prompter.message(QStringLiteral("Could not change local directory."), Prompter::Icon::Warning);
+        m_ui.txtLocal->setText(state.currentLocalFolder);
         return;
     }
     state.currentLocalFolder = folder;
-    m_window.txtLocal->setText(folder);
+    m_ui.txtLocal->setText(folder);
     for (const QString &level : LocalPaths::levels(folder).mid(1))
         expandAndSelect(level);
     ClientGetDirectoryContents();
@@ -243,8 +211,8 @@ void LocalPane::txtLocal_KeyPress()
 
 int LocalPane::selectedRow() const
 {
-    const QList<int> rows = m_window.ListView3->selectedRows();
-    const int current = m_window.ListView3->selectionModel()->currentIndex().row();
+    const QList<int> rows = m_ui.ListView3->selectedRows();
+    const int current = m_ui.ListView3->selectionModel()->currentIndex().row();
     return rows.contains(current) ? current : rows.value(0, -1);
 }
 
@@ -253,13 +221,13 @@ void LocalPane::ListView3_DblClick()
     const int row = selectedRow();
     if (row < 0)
         return;
-    const QString key = m_window.ListView3->rowKey(row);
-    if (!ListRoles::isFolderLike(m_window.ListView3->rowKind(row))) {
+    const QString key = m_ui.ListView3->rowKey(row);
+    if (!ListRoles::isFolderLike(m_ui.ListView3->rowKind(row))) {
         // Whether a program started is not told: a file without one simply does not open.
         variousFunctions::OpenWithAssociatedProgram(key, *m_opener);
         return;
     }
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     expandAndSelect(state.currentLocalFolder);
     state.currentLocalFolder = LocalPaths::asFolder(key);
     expandAndSelect(state.currentLocalFolder);
@@ -274,15 +242,15 @@ void LocalPane::menu_refresh_client_Click()
 
 void LocalPane::menu_showall_client_Click()
 {
-    m_window.state().localFilter = QStringLiteral("*.*");
+    m_s.state.localFilter = QStringLiteral("*.*");
     ClientGetDirectoryContents();
 }
 
 void LocalPane::menu_showcustom_client_Click()
 {
-    const QString extension = m_window.prompter().input(QStringLiteral("Please enter the extension to be shown:"));
+    const QString extension = m_s.prompter.input(QStringLiteral("Please enter the extension to be shown:"));
     if (extension.isEmpty())
         return;
-    m_window.state().localFilter = QStringLiteral("*.") + extension;
+    m_s.state.localFilter = QStringLiteral("*.") + extension;
     ClientGetDirectoryContents();
 }

@@ -1,24 +1,38 @@
 #pragma once
 
 #include "LocalListing.h"
+#include "LocalSide.h"
 #include "LocalTree.h"
+#include "PaneServices.h"
 
 #include <QObject>
 #include <memory>
 
 class FileOpener;
 class LocalTrash;
+class FileListView;
+class QLineEdit;
 class QModelIndex;
 class QStandardItem;
-class formmain;
+class QStandardItemModel;
+class QTreeView;
+
+// The controls of the main window the local side works with.
+struct LocalControls
+{
+    QTreeView *TreeView1;
+    QStandardItemModel *localTree;
+    QLineEdit *txtLocal;
+    FileListView *ListView3;
+};
 
 // The local side of the main window: folder tree, path field and file list, and the local
 // file operations. Its slots gather what the user gave and call the local core.
-class LocalPane : public QObject
+class LocalPane : public QObject, public LocalSide
 {
     Q_OBJECT
 public:
-    explicit LocalPane(formmain &window);
+    LocalPane(const PaneServices &services, const LocalControls &controls);
     ~LocalPane() override;
 
     // The folder listed at start: the user's documents folder, the home folder when there is none.
@@ -28,10 +42,12 @@ public:
     void setFileOpener(std::unique_ptr<FileOpener> opener);
     void setTrash(std::unique_ptr<LocalTrash> trash);
     LocalTree &tree() { return m_tree; }
+    void showNewFolders(const QString &folder) override;
+    void showMovedFolders(const QString &folder) override;
 
 public slots:
     void ListDrives();
-    void ClientGetDirectoryContents();
+    void ClientGetDirectoryContents() override;
 
     // Tree, path field and list (LocalPane.cpp).
     void TreeView1_NodeClick(const QModelIndex &index);
@@ -67,13 +83,14 @@ private:
     void wireOperations();
     void expandAndSelect(const QString &folder);
     void refreshTreeNode(QStandardItem *node);
-    void showRows(const QList<LocalRow> &rows);
+    void showRows(const LocalListing &listing);
     int selectedRow() const;
     QStandardItem *selectedNode() const;
     void renameNode(QStandardItem *node, const QString &newName);
     void setTreeQuietly(const std::function<void()> &change);
 
-    formmain &m_window;
+    PaneServices m_s;
+    LocalControls m_ui;
     LocalTree m_tree;
     std::unique_ptr<FileOpener> m_opener;
     std::unique_ptr<LocalTrash> m_trash;

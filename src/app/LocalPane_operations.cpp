@@ -5,7 +5,7 @@
 #include "LocalOperations.h"
 #include "LocalPaths.h"
 #include "LocalTrash.h"
-#include "formmain.h"
+#include "FileListView.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -51,54 +51,43 @@ void LocalPane::wireOperations()
         {"menu_paste", &LocalPane::menu_paste_Click},
     };
     for (const auto &[name, slot] : commands)
-        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+        m_s.onAction(name, this, slot);
 }
 
 void LocalPane::menu2_delete_Click()
 {
     QStringList paths;
-    for (int row : m_window.ListView3->selectedRows()) {
-        if (!m_window.ListView3->model()->item(row)->data(FileListView::ParentRowRole).toBool())
-            paths << m_window.ListView3->rowKey(row);
+    for (int row : m_ui.ListView3->selectedRows()) {
+        if (!m_ui.ListView3->model()->item(row)->data(FileListView::ParentRowRole).toBool())
+            paths << m_ui.ListView3->rowKey(row);
     }
     if (LocalOperations::deleteEntries(paths, *m_trash))
-        refreshTreeNode(m_tree.folderNode(m_window.state().currentLocalFolder));
+        refreshTreeNode(m_tree.folderNode(m_s.state.currentLocalFolder));
     ClientGetDirectoryContents();
 }
 
 void LocalPane::menu2_rename_Click()
 {
     QList<QPair<QString, QString>> entries; // key, name
-    for (int row : m_window.ListView3->selectedRows()) {
-        const QStandardItem *item = m_window.ListView3->model()->item(row);
+    for (int row : m_ui.ListView3->selectedRows()) {
+        const QStandardItem *item = m_ui.ListView3->model()->item(row);
         if (!item->data(FileListView::ParentRowRole).toBool())
             entries.append({item->data(FileListView::KeyRole).toString(), item->text()});
     }
-    const QString folder = m_window.state().currentLocalFolder;
-    bool folderRenamed = false;
-    for (const auto &[key, name] : entries) {
-        const QString answer = m_window.prompter().input(QStringLiteral("Please enter the new name for ") + name +
-                                                         QStringLiteral(". Do not use the characters / \\ * ':"));
-        if (answer.isEmpty())
-            continue;
-        const bool wasFolder = isFolder(key);
-        if (LocalOperations::renameEntry(key, folder, answer).isEmpty())
-            break; // a failure ends the command
-        folderRenamed = folderRenamed || wasFolder;
-    }
-    if (folderRenamed)
+    const QString folder = m_s.state.currentLocalFolder;
+    if (LocalOperations::renameEntries(entries, folder, m_s.prompter))
         refreshTreeNode(m_tree.folderNode(folder));
     ClientGetDirectoryContents();
 }
 
 void LocalPane::menu2_mkdir_Click()
 {
-    const QString name = m_window.prompter().input(QStringLiteral("Enter the name of the new directory"));
+    const QString name = m_s.prompter.input(QStringLiteral("Enter the name of the new directory"));
     if (name.isEmpty())
         return;
-    const QString folder = m_window.state().currentLocalFolder;
+    const QString folder = m_s.state.currentLocalFolder;
     if (!LocalOperations::createFolder(folder, name)) {
-        m_window.prompter().message(NotCreated, Prompter::Icon::Critical);
+        m_s.prompter.message(NotCreated, Prompter::Icon::Critical);
         return;
     }
     refreshTreeNode(m_tree.folderNode(folder));
@@ -109,7 +98,7 @@ void LocalPane::menu2_copy_Click()
 {
     const int row = selectedRow();
     if (row >= 0)
-        QGuiApplication::clipboard()->setText(m_window.ListView3->rowKey(row));
+        QGuiApplication::clipboard()->setText(m_ui.ListView3->rowKey(row));
 }
 
 void LocalPane::ListView3_AfterLabelEdit(QStandardItem *item)
@@ -122,7 +111,7 @@ void LocalPane::ListView3_AfterLabelEdit(QStandardItem *item)
         return;
     // After the editor has let go of the row: the listing rebuilds every row.
     QTimer::singleShot(0, this, [this, key, newName] {
-        const QString folder = m_window.state().currentLocalFolder;
+        const QString folder = m_s.state.currentLocalFolder;
         const bool wasFolder = isFolder(key);
         if (!LocalOperations::renameEntry(key, folder, newName).isEmpty() && wasFolder)
             refreshTreeNode(m_tree.folderNode(folder));
@@ -132,7 +121,7 @@ void LocalPane::ListView3_AfterLabelEdit(QStandardItem *item)
 
 QStandardItem *LocalPane::selectedNode() const
 {
-    return m_window.localTree->itemFromIndex(m_window.TreeView1->currentIndex());
+    return m_ui.localTree->itemFromIndex(m_ui.TreeView1->currentIndex());
 }
 
 void LocalPane::refreshTreeNode(QStandardItem *node)
@@ -140,7 +129,24 @@ void LocalPane::refreshTreeNode(QStandardItem *node)
     if (!node)
         return;
     m_tree.reload(node, true);
-    m_window.TreeView1->expand(node->index());
+    m_ui.TreeView1->expand(node->index());
+}
+
+void LocalPane::showNewFolders(const QString &folder)
+{
+    refreshTreeNode(m_tree.folderNode(folder));
+}
+
+// An open node shows its folders afresh; the listed folder stays the one listed.
+void LocalPane::showMovedFolders(const QString &folder)
+{
+    AppState &state = m_s.state;
+    const QString current = state.currentLocalFolder;
+    if (QStandardItem *node = m_tree.folderNode(folder); node && m_ui.TreeView1->isExpanded(node->index())) {
+        TreeView1_Collapse(node->index());
+        TreeView1_Expand(node->index());
+    }
+    state.currentLocalFolder = current;
 }
 
 void LocalPane::menu5_delete_Click()
@@ -150,16 +156,16 @@ void LocalPane::menu5_delete_Click()
         return;
     // The desktop, the documents folder and the volumes stay: only plain folders are deleted here.
     if (LocalTree::kindOf(node) != LocalTree::Kind::Folder) {
-        m_window.prompter().message(NotRemoved, Prompter::Icon::Critical);
+        m_s.prompter.message(NotRemoved, Prompter::Icon::Critical);
         return;
     }
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     const QString folder = LocalTree::folderOf(node);
     QStandardItem *parent = node->parent();
     if (state.currentLocalFolder.startsWith(folder))
         state.currentLocalFolder = LocalTree::folderOf(parent);
     if (!LocalOperations::deleteEntry(folder, *m_trash))
-        m_window.prompter().message(NotRemoved, Prompter::Icon::Critical);
+        m_s.prompter.message(NotRemoved, Prompter::Icon::Critical);
     refreshTreeNode(parent); // the deleted folder's node goes
     refreshTreeNode(m_tree.folderNode(state.currentLocalFolder));
     ClientGetDirectoryContents();
@@ -170,7 +176,7 @@ void LocalPane::menu5_rename_Click()
     QStandardItem *node = selectedNode();
     if (!node || LocalTree::kindOf(node) != LocalTree::Kind::Folder)
         return;
-    const QString name = m_window.prompter().input(QStringLiteral("Enter the new name for ") + node->text());
+    const QString name = m_s.prompter.input(QStringLiteral("Enter the new name for ") + node->text());
     if (!name.isEmpty())
         renameNode(node, name);
 }
@@ -184,7 +190,7 @@ void LocalPane::TreeView1_AfterLabelEdit(QStandardItem *item)
     const QString newName = item->text();
     QTimer::singleShot(0, this, [this, index, newName] {
         if (index.isValid())
-            renameNode(m_window.localTree->itemFromIndex(index), newName);
+            renameNode(m_ui.localTree->itemFromIndex(index), newName);
     });
 }
 
@@ -192,14 +198,14 @@ void LocalPane::renameNode(QStandardItem *node, const QString &newName)
 {
     const QString old = LocalTree::folderOf(node);
     const QString renamed = LocalOperations::renameEntry(old, LocalPaths::parentFolder(old), newName);
-    const bool expanded = m_window.TreeView1->isExpanded(node->index());
+    const bool expanded = m_ui.TreeView1->isExpanded(node->index());
     setTreeQuietly([&] {
         if (renamed.isEmpty())
             node->setText(LocalPaths::fileName(old)); // a failed rename keeps the old label
         else
             m_tree.setFolder(node, renamed, expanded);
     });
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (!renamed.isEmpty() && state.currentLocalFolder.startsWith(old)) {
         // The listed folder moved with the renamed one.
         state.currentLocalFolder = LocalPaths::asFolder(renamed) + state.currentLocalFolder.mid(old.size());
@@ -220,7 +226,7 @@ void LocalPane::menu5_mkdir_Click()
     const QString folder = LocalTree::folderOf(node);
     if (folder.isEmpty())
         return;
-    const QString name = m_window.prompter().input(QStringLiteral("Enter the name for the new directory."));
+    const QString name = m_s.prompter.input(QStringLiteral("Enter the name for the new directory."));
     if (name.isEmpty())
         return;
     LocalOperations::createFolder(folder, name); // a failure here is not reported
@@ -231,17 +237,17 @@ void LocalPane::menu5_mkdir_Click()
 void LocalPane::menu_copy_Click()
 {
     onFocusedText(
-        m_window.focusWidget(), [](QLineEdit *e) { e->copy(); }, [](QTextEdit *e) { e->copy(); });
+        m_s.window.focusWidget(), [](QLineEdit *e) { e->copy(); }, [](QTextEdit *e) { e->copy(); });
 }
 
 void LocalPane::menu_cut_Click()
 {
     onFocusedText(
-        m_window.focusWidget(), [](QLineEdit *e) { e->cut(); }, [](QTextEdit *e) { e->cut(); });
+        m_s.window.focusWidget(), [](QLineEdit *e) { e->cut(); }, [](QTextEdit *e) { e->cut(); });
 }
 
 void LocalPane::menu_paste_Click()
 {
     onFocusedText(
-        m_window.focusWidget(), [](QLineEdit *e) { e->paste(); }, [](QTextEdit *e) { e->paste(); });
+        m_s.window.focusWidget(), [](QLineEdit *e) { e->paste(); }, [](QTextEdit *e) { e->paste(); });
 }

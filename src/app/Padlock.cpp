@@ -1,6 +1,7 @@
 #include "Padlock.h"
 
 #include "FtpSession.h"
+#include "RemoteLogin.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -41,20 +42,7 @@ void Padlock::showConnection(const FtpSession &session, const QString &tls, cons
 {
     const bool closed = session.isEncrypted() && session.protectsData();
     setPixmap(picture(closed, fontMetrics().height()));
-    QString tip;
-    if (!session.isEncrypted())
-        tip = tr("Not encrypted: the password and the files travel in clear.");
-    else if (!session.protectsData())
-        tip = tr("The login is encrypted, but listings and files travel in clear.");
-    else
-        tip = tr("Encrypted");
-    if (session.isEncrypted()) {
-        if (!tls.isEmpty())
-            tip += QStringLiteral(" (") + tls + QLatin1Char(')');
-        if (!fingerprint.isEmpty())
-            tip += QStringLiteral("\nCertificate SHA-256: ") + fingerprint;
-    }
-    setToolTip(tip);
+    setToolTip(RemoteLogin::securityText(session, tls, fingerprint));
     show();
 }
 

@@ -1,12 +1,11 @@
 #include "QueuePane.h"
 
 #include "AppState.h"
+#include "FileListView.h"
 #include "FtpSession.h"
 #include "QueueModel.h"
-#include "RemotePane.h"
 #include "TransferEngine.h"
 #include "TransferProgressView.h"
-#include "formmain.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -18,10 +17,11 @@
 #include <QTimer>
 #include <QTreeView>
 
-QueuePane::QueuePane(formmain &window)
-    : QObject(&window), m_window(window), m_queue(new QueueModel(*window.ListView2->model(), this)),
-      m_engine(new TransferEngine(*m_queue, *this, this)),
-      m_progress(new TransferProgressView(window, *m_engine, *m_queue))
+QueuePane::QueuePane(const PaneServices &services, const QueueControls &controls, RemoteSide &remote,
+                     LocalSide &local)
+    : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote), m_local(local),
+      m_queue(new QueueModel(*controls.ListView2->model(), this)), m_engine(new TransferEngine(*m_queue, *this, this)),
+      m_progress(new TransferProgressView(services.state, services.status, *controls.ListView2, *m_engine, *m_queue))
 {
     wireCommands();
     connect(m_queue, &QueueModel::changed, this, &QueuePane::showQueueState);
@@ -41,8 +41,8 @@ void QueuePane::wireCommands()
         {"menu_clear", &QueuePane::menu_clear_Click},     {"menu3_clear", &QueuePane::menu_clear_Click},
     };
     for (const auto &[name, slot] : commands)
-        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
-    FileListView *list = m_window.ListView2;
+        m_s.onAction(name, this, slot);
+    FileListView *list = m_ui.ListView2;
     // The queue's order is the order of work: its header does not sort it.
     list->reportView()->header()->setSectionsClickable(false);
     list->reportView()->installEventFilter(this);
@@ -60,12 +60,10 @@ bool QueuePane::eventFilter(QObject *watched, QEvent *event)
 
 void QueuePane::showQueueState()
 {
-    const bool running = m_window.state().queueRunning;
-    m_window.statusPanel(QStringLiteral("queue"))->setText(m_queue->totalsLine(running));
-    for (const char *name : {"menu_pause", "menu3_pause"})
-        m_window.action(QString::fromLatin1(name))->setEnabled(running);
-    for (const char *name : {"menu_resume", "menu3_resume"})
-        m_window.action(QString::fromLatin1(name))->setEnabled(!running);
+    const bool running = m_s.state.queueRunning;
+    m_s.status.showStatus(QStringLiteral("queue"), m_queue->totalsLine(running));
+    m_s.enableActions({QStringLiteral("menu_pause"), QStringLiteral("menu3_pause")}, running);
+    m_s.enableActions({QStringLiteral("menu_resume"), QStringLiteral("menu3_resume")}, !running);
 }
 
 void QueuePane::stopTransfer()
@@ -80,13 +78,13 @@ void QueuePane::ProcessTransfer()
 
 void QueuePane::startIfIdle()
 {
-    if (m_window.state().queueRunning)
+    if (m_s.state.queueRunning)
         ProcessTransfer();
 }
 
 void QueuePane::btnPause_Click()
 {
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (!state.queueRunning)
         return;
     state.queueRunning = false;
@@ -101,7 +99,7 @@ void QueuePane::btnPause_Click()
 
 void QueuePane::btnResume_Click()
 {
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (state.queueRunning)
         return;
     state.queueRunning = true;
@@ -115,7 +113,7 @@ void QueuePane::btnResume_Click()
 
 void QueuePane::menu_cancel_Click()
 {
-    const QList<int> selected = m_window.ListView2->selectedRows();
+    const QList<int> selected = m_ui.ListView2->selectedRows();
     // Rows being transferred are stopped, and removed when their transfers have ended.
     for (auto row = selected.crbegin(); row != selected.crend(); ++row)
         if (!m_engine->stopRow(*row))

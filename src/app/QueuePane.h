@@ -1,5 +1,9 @@
 #pragma once
 
+#include "LocalSide.h"
+#include "PaneServices.h"
+#include "RemoteSide.h"
+#include "TransferControl.h"
 #include "TransferHost.h"
 
 #include <QElapsedTimer>
@@ -8,25 +12,36 @@
 #include <optional>
 
 class FtpSession;
+class FileListView;
 class QFileInfo;
+class QStandardItemModel;
+class QTreeView;
 class QueueModel;
 class TransferEngine;
 class TransferProgressView;
-class formmain;
 struct FtpEntry;
 struct QueueEntry;
+
+// The controls of the main window the queue works with: the queue list, and the lists and trees
+// whose selection it queues.
+struct QueueControls
+{
+    FileListView *ListView1, *ListView2, *ListView3;
+    QTreeView *TreeView1, *TreeView2;
+    QStandardItemModel *localTree;
+};
 
 // The transfer queue of the main window: enqueueing from the lists and trees, the engine that
 // works the queue off, and the queue controls. The rows of ListView2 are the queue; the engine
 // and the walks live in the queue core, this class gathers what the user gave and shows results.
-class QueuePane : public QObject, private TransferHost
+class QueuePane : public QObject, public TransferControl, private TransferHost
 {
     Q_OBJECT
 public:
-    explicit QueuePane(formmain &window);
+    QueuePane(const PaneServices &services, const QueueControls &controls, RemoteSide &remote, LocalSide &local);
     ~QueuePane() override;
 
-    QueueModel &queue() { return *m_queue; }
+    QueueModel &queue() override { return *m_queue; }
     TransferEngine &engine() { return *m_engine; }
 
     // One file by its row key in the local or remote list (drag and drop); the caller starts the engine.
@@ -40,11 +55,11 @@ public:
     std::optional<QString> localPathFor(const QString &localFolder, const QString &name, const QString &remotePath);
 
     // Starts the engine when the queue runs and no transfer is under way.
-    void startIfIdle();
+    void startIfIdle() override;
     // The connection is about to go: transfers under way stop and their connections close.
-    void stopTransfer();
+    void stopTransfer() override;
     // The totals line and the Pause and Resume items, after the queue or its state changed.
-    void showQueueState();
+    void showQueueState() override;
 
 public slots:
     void btnUpload_Click();
@@ -85,7 +100,10 @@ private:
     void remoteQueueDone() override;
     void idle() override;
 
-    formmain &m_window;
+    PaneServices m_s;
+    QueueControls m_ui;
+    RemoteSide &m_remote;
+    LocalSide &m_local;
     QueueModel *m_queue;
     TransferEngine *m_engine;
     TransferProgressView *m_progress;

@@ -8,15 +8,15 @@
 #include "FtpSession.h"
 #include "ListText.h"
 #include "LocalFolderWalk.h"
-#include "LocalPane.h"
+#include "FileListView.h"
 #include "LocalPaths.h"
+#include "LocalTree.h"
 #include "QueueModel.h"
 #include "RemoteFolderWalk.h"
-#include "RemotePane.h"
+#include "RemoteListing.h"
 #include "ServerNames.h"
 #include "SessionLog.h"
 #include "TransferEngine.h"
-#include "formmain.h"
 #include "variousFunctions.h"
 
 #include <QApplication>
@@ -79,13 +79,13 @@ int rowWithKey(const FileListView &list, const QString &key)
 
 bool QueuePane::requireConnection()
 {
-    return m_window.remotePane().requireConnection();
+    return m_remote.requireConnection();
 }
 
 void QueuePane::addEntry(QueueEntry entry, const QString &name)
 {
-    entry.status = m_window.state().queueRunning ? QStringLiteral("Pending") : QStringLiteral("Paused");
-    m_queue->append(entry, m_window.iconCache().fileIcon(name));
+    entry.status = m_s.state.queueRunning ? QStringLiteral("Pending") : QStringLiteral("Paused");
+    m_queue->append(entry, m_s.icons.fileIcon(name));
 }
 
 void QueuePane::addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file,
@@ -118,7 +118,7 @@ void QueuePane::addDownload(const QString &localPath, const QString &remotePath,
 
 void QueuePane::skipName(const QString &remotePath)
 {
-    m_window.LogLine(ServerNames::refusalText(remotePath), SessionLog::Event);
+    m_s.log.logLine(ServerNames::refusalText(remotePath), SessionLog::Event);
 }
 
 std::optional<QString> QueuePane::localPathFor(const QString &localFolder, const QString &name,
@@ -134,9 +134,9 @@ void QueuePane::btnUpload_Click()
 {
     if (!requireConnection())
         return;
-    const QList<ListRow> rows = selectedRows(*m_window.ListView3);
-    const QString remoteFolder = m_window.state().currentRemoteFolder;
-    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    const QList<ListRow> rows = selectedRows(*m_ui.ListView3);
+    const QString remoteFolder = m_s.state.currentRemoteFolder;
+    m_s.status.SetStatusLine(QStringLiteral("Adding items to queue..."));
     BusyPointer busy;
     ::pumpEvents();
     for (const ListRow &row : rows) {
@@ -144,15 +144,15 @@ void QueuePane::btnUpload_Click()
             continue;                  // the folder above is never sent along
         const QFileInfo file(row.key); // the length as it is now, not as listed
         if (file.isDir() && !QueueLocalFolder(LocalPaths::asFolder(row.key), remoteFolder + row.name + '/')) {
-            m_window.prompter().message(QStringLiteral("Could not put all files to queue."), Prompter::Icon::Critical);
-            m_window.SetStatusLine(QStringLiteral("Ready."));
+            m_s.prompter.message(QStringLiteral("Could not put all files to queue."), Prompter::Icon::Critical);
+            m_s.status.SetStatusLine(QStringLiteral("Ready."));
             return;
         }
         if (!file.isDir())
             addUpload(row.key, remoteFolder + row.name, file, row.time);
         ::pumpEvents();
     }
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
     startIfIdle();
 }
 
@@ -160,12 +160,12 @@ void QueuePane::btnDownload_Click()
 {
     if (!requireConnection())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // folders are listed
+    const ConnectionGuard::Turn turn = m_remote.commandTurn(); // folders are listed
     if (!turn)
         return;
-    const QList<ListRow> rows = selectedRows(*m_window.ListView1);
-    const QString localFolder = m_window.state().currentLocalFolder;
-    m_window.SetStatusLine(QStringLiteral("Adding items to queue..."));
+    const QList<ListRow> rows = selectedRows(*m_ui.ListView1);
+    const QString localFolder = m_s.state.currentLocalFolder;
+    m_s.status.SetStatusLine(QStringLiteral("Adding items to queue..."));
     BusyPointer busy;
     ::pumpEvents();
     for (const ListRow &row : rows) {
@@ -176,13 +176,13 @@ void QueuePane::btnDownload_Click()
             continue;
         // A link is a folder when the server enters it.
         const bool folder = row.kind == ListRoles::RowKind::Folder ||
-                            (row.kind == ListRoles::RowKind::Link && m_window.state().session &&
-                             m_window.state().session->setCurrentDirectory(row.key));
+                            (row.kind == ListRoles::RowKind::Link && m_s.state.session &&
+                             m_s.state.session->setCurrentDirectory(row.key));
         if (folder) {
-            if (!QueueRemoteFolder(m_window.state().session, row.key + '/', *local + '/')) {
-                m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+            if (!QueueRemoteFolder(m_s.state.session, row.key + '/', *local + '/')) {
+                m_s.prompter.message(QStringLiteral("There was an error adding files to queue."),
                                             Prompter::Icon::Critical);
-                m_window.SetStatusLine(QStringLiteral("Ready."));
+                m_s.status.SetStatusLine(QStringLiteral("Ready."));
                 return;
             }
         } else {
@@ -198,16 +198,16 @@ void QueuePane::btnDownload_Click()
         }
         ::pumpEvents();
     }
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
     startIfIdle();
 }
 
 void QueuePane::QueueLocalFile(const QString &localKey, const QString &remotePath)
 {
-    const int row = rowWithKey(*m_window.ListView3, localKey);
+    const int row = rowWithKey(*m_ui.ListView3, localKey);
     if (row < 0)
         return;
-    const ListRow r = readRow(*m_window.ListView3, row);
+    const ListRow r = readRow(*m_ui.ListView3, row);
     addEntry({localKey,
               remotePath,
               QueueEntry::Direction::Up,
@@ -221,10 +221,10 @@ void QueuePane::QueueLocalFile(const QString &localKey, const QString &remotePat
 
 void QueuePane::QueueRemoteFile(const QString &remoteKey, const QString &localPath)
 {
-    const int row = rowWithKey(*m_window.ListView1, remoteKey);
+    const int row = rowWithKey(*m_ui.ListView1, remoteKey);
     if (row < 0)
         return;
-    const ListRow r = readRow(*m_window.ListView1, row);
+    const ListRow r = readRow(*m_ui.ListView1, row);
     addEntry({localPath,
               remoteKey,
               QueueEntry::Direction::Down,
@@ -247,21 +247,21 @@ bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remo
             ::pumpEvents();
             return true;
         },
-        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); },
-        [this](const QString &local) { m_window.LogLine(ServerNames::uploadRefusalText(local), SessionLog::Event); });
+        [this](const QString &text) { m_s.log.logLine(text, SessionLog::Event); },
+        [this](const QString &local) { m_s.log.logLine(ServerNames::uploadRefusalText(local), SessionLog::Event); });
 }
 
 bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder)
 {
     if (!session)
         return false;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn(); // the walk lists folder after folder
+    const ConnectionGuard::Turn turn = m_remote.commandTurn(); // the walk lists folder after folder
     if (!turn)
         return false;
     const QPointer<FtpSession> open(session);
     RemoteFolderWalk walk(*session, [this, open] {
         ::pumpEvents();
-        return open && m_window.state().session == open;
+        return open && m_s.state.session == open;
     });
     QStringList names;
     const bool ended = walk.walk(
@@ -271,8 +271,8 @@ bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFold
             names.append(file.name);
         },
         [this](const QString &remote) { skipName(remote); },
-        [this](const QString &text) { m_window.LogLine(text, SessionLog::Event); });
-    m_window.remotePane().placeholders().ensure(names); // the temporary files browser lists them
+        [this](const QString &text) { m_s.log.logLine(text, SessionLog::Event); });
+    m_remote.placeholders().ensure(names); // the temporary files browser lists them
     return ended;
 }
 
@@ -280,8 +280,8 @@ void QueuePane::menu5_upload_Click()
 {
     if (!requireConnection())
         return;
-    const QModelIndex node = m_window.TreeView1->currentIndex();
-    const QString folder = LocalTree::folderOf(m_window.localTree->itemFromIndex(node));
+    const QModelIndex node = m_ui.TreeView1->currentIndex();
+    const QString folder = LocalTree::folderOf(m_ui.localTree->itemFromIndex(node));
     if (folder.isEmpty())
         return; // My computer
     QString name = node.data().toString();
@@ -290,11 +290,11 @@ void QueuePane::menu5_upload_Click()
     if (!ServerNames::isServerName(name))
         return;
     BusyPointer busy;
-    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
-    if (!QueueLocalFolder(folder, m_window.state().currentRemoteFolder + name + '/'))
-        m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+    m_s.status.SetStatusLine(QStringLiteral("Adding files to queue..."));
+    if (!QueueLocalFolder(folder, m_s.state.currentRemoteFolder + name + '/'))
+        m_s.prompter.message(QStringLiteral("There was an error adding files to queue."),
                                     Prompter::Icon::Critical);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
     startIfIdle();
 }
 
@@ -302,22 +302,22 @@ void QueuePane::menu6_download_Click()
 {
     if (!requireConnection())
         return;
-    const QModelIndex node = m_window.TreeView2->currentIndex();
+    const QModelIndex node = m_ui.TreeView2->currentIndex();
     const QString folder = node.data(ListRoles::Key).toString();
     const QString name = node.data().toString();
     if (folder.isEmpty())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const std::optional<QString> local = localPathFor(m_window.state().currentLocalFolder, name, folder);
+    const std::optional<QString> local = localPathFor(m_s.state.currentLocalFolder, name, folder);
     if (!local)
         return;
     BusyPointer busy;
-    m_window.SetStatusLine(QStringLiteral("Adding files to queue..."));
-    if (!QueueRemoteFolder(m_window.state().session, folder, *local + '/'))
-        m_window.prompter().message(QStringLiteral("There was an error adding files to queue."),
+    m_s.status.SetStatusLine(QStringLiteral("Adding files to queue..."));
+    if (!QueueRemoteFolder(m_s.state.session, folder, *local + '/'))
+        m_s.prompter.message(QStringLiteral("There was an error adding files to queue."),
                                     Prompter::Icon::Critical);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
     startIfIdle();
 }

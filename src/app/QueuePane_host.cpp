@@ -3,12 +3,9 @@
 
 #include "AppState.h"
 #include "FtpSession.h"
-#include "LocalPane.h"
 #include "QueueModel.h"
-#include "RemotePane.h"
 #include "SessionLog.h"
 #include "TransferProgressView.h"
-#include "formmain.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -24,7 +21,7 @@ constexpr int kLocalRefreshMs = 500;
 
 std::optional<FtpOptions> QueuePane::connectionOptions()
 {
-    const FtpSession *session = m_window.state().session;
+    const FtpSession *session = m_s.state.session;
     if (!session || !session->isOpen())
         return std::nullopt;
     return session->openedWith();
@@ -32,24 +29,24 @@ std::optional<FtpOptions> QueuePane::connectionOptions()
 
 bool QueuePane::queueRunning() const
 {
-    return m_window.state().queueRunning;
+    return m_s.state.queueRunning;
 }
 
 TransferSettings QueuePane::settings() const
 {
-    const Settings &s = m_window.state().settings;
+    const Settings &s = m_s.state.settings;
     return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
             s.simultaneousTransfers};
 }
 
 void QueuePane::logEvent(const QString &text)
 {
-    m_window.LogLine(text, SessionLog::Event);
+    m_s.log.logLine(text, SessionLog::Event);
 }
 
 void QueuePane::logConnection(int number, LineKind kind, const QString &text)
 {
-    m_window.sessionLog().logSaid(SessionLog::Said(kind), text, QStringLiteral("[%1] ").arg(number));
+    m_s.log.logSaid(SessionLog::Said(kind), text, QStringLiteral("[%1] ").arg(number));
 }
 
 void QueuePane::showTotals()
@@ -59,22 +56,18 @@ void QueuePane::showTotals()
 
 void QueuePane::openFailed(const QString &path)
 {
-    m_window.prompter().message(QStringLiteral("Could not open file ") + path, Prompter::Icon::Critical);
+    m_s.prompter.message(QStringLiteral("Could not open file ") + path, Prompter::Icon::Critical);
 }
 
 Prompter &QueuePane::prompter()
 {
-    return m_window.prompter();
+    return m_s.prompter;
 }
 
-// The tree shows the new folders: the node they were made under is listed again and opened.
+// The tree shows the new folders.
 void QueuePane::localFoldersMade(const QString &below)
 {
-    LocalTree &tree = m_window.localPane().tree();
-    if (QStandardItem *node = tree.folderNode(below)) {
-        tree.reload(node, true);
-        m_window.TreeView1->expand(node->index());
-    }
+    m_local.showNewFolders(below);
 }
 
 void QueuePane::localFileWritten(const QString &)
@@ -89,13 +82,13 @@ void QueuePane::localFileWritten(const QString &)
 void QueuePane::refreshLocalList()
 {
     m_localRefreshDue = false;
-    m_window.localPane().ClientGetDirectoryContents();
+    m_local.ClientGetDirectoryContents();
     m_sinceLocalRefresh.start();
 }
 
 void QueuePane::remoteQueueDone()
 {
-    m_window.remotePane().FtpGetDirectoryContents();
+    m_remote.FtpGetDirectoryContents();
 }
 
 void QueuePane::idle()

@@ -3,14 +3,10 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
-#include "FtpSecrets.h"
 #include "FtpSession.h"
-#include "RemoteFolderRemover.h"
-#include "RemotePane.h"
 #include "RemotePaths.h"
-#include "ServerNames.h"
 #include "SessionLog.h"
-#include "formmain.h"
+#include "FileListView.h"
 #include "formpass.h"
 
 #include <QAction>
@@ -20,9 +16,9 @@
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTreeView>
-#include <algorithm>
 
-RemoteOperations::RemoteOperations(formmain &window) : QObject(&window), m_window(window)
+RemoteOperations::RemoteOperations(const PaneServices &services, const Controls &controls, RemoteSide &remote)
+    : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote)
 {
     wire();
 }
@@ -30,7 +26,7 @@ RemoteOperations::RemoteOperations(formmain &window) : QObject(&window), m_windo
 void RemoteOperations::wire()
 {
     auto on = [this](const char *name, void (RemoteOperations::*slot)()) {
-        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
+        m_s.onAction(name, this, slot);
     };
     on("menu_srename", &RemoteOperations::btnRename_Click);
     on("menu1_rename", &RemoteOperations::btnRename_Click);
@@ -46,53 +42,59 @@ void RemoteOperations::wire()
     on("menu4_cmd", &RemoteOperations::menu_cmd_Click);
     on("menu_pass", &RemoteOperations::menu_pass_Click);
     auto *del =
-        new QShortcut(QKeySequence::Delete, m_window.ListView1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        new QShortcut(QKeySequence::Delete, m_ui.ListView1, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
     connect(del, &QShortcut::activated, this, &RemoteOperations::btnDelete_Click);
     // Labels are edited in place with F2 or a click on a selected row.
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_window.ListView1->reportView()),
-                                    static_cast<QAbstractItemView *>(m_window.ListView1->iconView())})
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(m_ui.ListView1->reportView()),
+                                    static_cast<QAbstractItemView *>(m_ui.ListView1->iconView())})
         view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    connect(m_window.ListView1->model(), &QStandardItemModel::itemChanged, this,
+    connect(m_ui.ListView1->model(), &QStandardItemModel::itemChanged, this,
             &RemoteOperations::ListView1_AfterLabelEdit);
 }
 
 FtpSession *RemoteOperations::session() const
 {
-    return m_window.remotePane().session();
+    return m_remote.session();
 }
 
 bool RemoteOperations::requireConnection()
 {
-    return m_window.remotePane().requireConnection() && session();
+    return m_remote.requireConnection() && session();
 }
 
 void RemoteOperations::logReply()
 {
     if (FtpSession *s = session())
-        m_window.LogServerReply(s->lastResponseInfo());
+        m_s.log.logServerReply(s->lastResponseInfo());
 }
 
 void RemoteOperations::list()
 {
-    m_window.remotePane().FtpGetDirectoryContents();
+    m_remote.FtpGetDirectoryContents();
 }
 
-// A rename onto a name that stands in the listed folder would replace that file on most
-// servers: such a rename is refused before anything is sent.
-bool RemoteOperations::nameIsListed(const QString &name) const
+// The names the remote list shows.
+QStringList RemoteOperations::listedNames() const
 {
-    const QStandardItemModel *rows = m_window.ListView1->model();
-    for (int r = 0; r < rows->rowCount(); ++r)
-        if (rows->item(r, 0)->text() == name)
-            return true;
-    return false;
+    QStringList names;
+    for (int r = 0; r < m_ui.ListView1->model()->rowCount(); ++r)
+        names << m_ui.ListView1->model()->item(r, 0)->text();
+    return names;
+}
+
+RemoteCommands RemoteOperations::commands()
+{
+    FtpSession *s = session();
+    return RemoteCommands(
+        *s, m_s.prompter, m_s.log, [this](const QString &text) { m_s.status.SetStatusLine(text); },
+        [this, s] { return session() == s; });
 }
 
 // The selected rows but "..", in list order: name, and whether the row is a folder.
-QList<QPair<QString, bool>> RemoteOperations::selectedRows() const
+QList<RemoteCommands::Entry> RemoteOperations::selectedRows() const
 {
-    const FileListView *rows = m_window.ListView1;
-    QList<QPair<QString, bool>> chosen;
+    const FileListView *rows = m_ui.ListView1;
+    QList<RemoteCommands::Entry> chosen;
     for (int row : rows->selectedRows()) {
         const ListRoles::RowKind kind = rows->rowKind(row);
         if (kind != ListRoles::RowKind::Parent &&
@@ -106,72 +108,29 @@ void RemoteOperations::btnRename_Click()
 {
     if (!requireConnection())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
     BusyPointer busy;
-    const QList<QPair<QString, bool>> chosen = selectedRows();
-    for (const auto &[name, folder] : chosen) {
-        bool sent = false;
-        if (!renameRow(name, folder, sent)) {
-            m_window.prompter().message(QStringLiteral("Error, could not rename file ") + name,
-                                        Prompter::Icon::Critical);
-            if (sent) // a rename refused before sending has no reply of its own
-                logReply();
-            break;
-        }
-    }
+    commands().renameEntries(selectedRows(), listedNames());
     list();
-}
-
-// False when the rename was refused or failed (sent: whether it reached the server); skipping a
-// row is no failure.
-bool RemoteOperations::renameRow(const QString &name, bool folder, bool &sent)
-{
-    const QString prompt = (folder ? QStringLiteral("Please enter the new directory name for ")
-                                   : QStringLiteral("Please enter the new file name for ")) +
-                           name + QStringLiteral(". Do not use the characters / \\ * ; :");
-    const QString answer = m_window.prompter().input(prompt);
-    if (answer.isEmpty() || answer == name)
-        return true;
-    if (nameIsListed(answer))
-        return false;
-    m_window.SetStatusLine(QStringLiteral("Renaming file ") + name + QStringLiteral(" to ") + answer +
-                           QStringLiteral("..."));
-    FtpSession *s = session();
-    pumpEvents();
-    if (!s || s != session())
-        return false;
-    sent = true;
-    if (!s->renameFile(name, answer))
-        return false;
-    logReply();
-    return true;
 }
 
 void RemoteOperations::ListView1_AfterLabelEdit(QStandardItem *item)
 {
     if (!item || item->column() != 0 || !session())
         return;
-    const QString folder = m_window.state().currentRemoteFolder;
+    const QString folder = m_s.state.currentRemoteFolder;
     const QString before = item->data(FileListView::KeyRole).toString().mid(folder.size());
     const QString after = item->text();
     if (before.isEmpty() || after == before)
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn) {
         item->setText(before); // the list shows what the server has
         return;
     }
-    int same = 0;
-    for (int r = 0; r < m_window.ListView1->model()->rowCount(); ++r)
-        same += m_window.ListView1->model()->item(r, 0)->text() == after;
-    const bool send = !after.isEmpty() && same == 1;
-    const bool ok = send && session()->renameFile(before, after);
-    if (!ok)
-        m_window.prompter().message(QStringLiteral("The element could not be renamed."), Prompter::Icon::Critical);
-    if (send)
-        logReply();
+    commands().renameEdited(before, after, listedNames());
     list();
 }
 
@@ -179,37 +138,14 @@ void RemoteOperations::btnDelete_Click()
 {
     if (!requireConnection())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QList<QPair<QString, bool>> chosen = selectedRows();
+    const QList<RemoteCommands::Entry> chosen = selectedRows();
     if (chosen.isEmpty() || !confirmServerDelete(int(chosen.size())))
         return;
     BusyPointer busy;
-    for (const auto &[name, folder] : chosen) {
-        FtpSession *s = session();
-        if (!s)
-            break;
-        if (folder) {
-            if (!RemoveRemoteFolder(name)) {
-                m_window.prompter().message(QStringLiteral("Could not delete directory ") + name,
-                                            Prompter::Icon::Critical);
-                logReply();
-                break;
-            }
-            continue;
-        }
-        m_window.SetStatusLine(QStringLiteral("Removing file ") + name + QStringLiteral("..."));
-        pumpEvents();
-        if (s != session())
-            break;
-        if (!s->deleteFile(name)) {
-            m_window.prompter().message(QStringLiteral("Could not delete file ") + name, Prompter::Icon::Critical);
-            logReply();
-            break;
-        }
-        logReply();
-    }
+    commands().deleteEntries(chosen);
     list();
 }
 
@@ -218,7 +154,7 @@ void RemoteOperations::btnDelete_Click()
 bool RemoteOperations::confirmServerDelete(int count)
 {
     const QString what = count == 1 ? QStringLiteral("1 item") : QString::number(count) + QStringLiteral(" items");
-    return m_window.prompter().message(QStringLiteral("Delete ") + what +
+    return m_s.prompter.message(QStringLiteral("Delete ") + what +
                                            QStringLiteral(" from the server? Folders are deleted with everything in "
                                                           "them. This cannot be undone."),
                                        Prompter::Icon::Warning, Prompter::Buttons::OkCancel) == Prompter::Answer::Ok;
@@ -226,52 +162,30 @@ bool RemoteOperations::confirmServerDelete(int count)
 
 bool RemoteOperations::RemoveRemoteFolder(const QString &folder)
 {
-    FtpSession *s = session();
-    if (!s)
-        return false;
-    RemoteFolderRemover::Reporter report;
-    report.status = [this](const QString &text) { m_window.SetStatusLine(text); };
-    report.reply = [this] { logReply(); };
-    report.pump = [this, s] {
-        pumpEvents();
-        return session() == s;
-    };
-    return RemoteFolderRemover(*s, report).RemoveRemoteFolder(folder);
+    return session() && commands().removeFolder(folder);
 }
 
 void RemoteOperations::btnMkdir_Click()
 {
     if (!requireConnection())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QString name = m_window.prompter().input(
+    const QString name = m_s.prompter.input(
         QStringLiteral("Please enter the directory name to be created. Do not use the characters / \\ * ; :"));
     if (name.isEmpty())
         return;
     BusyPointer busy;
-    FtpSession *s = session();
-    pumpEvents();
-    if (!s || s != session())
-        return;
-    if (!s->createDirectory(name)) {
-        m_window.prompter().message(
-            QStringLiteral("Could not create directory. Either the directory exists, it "
-                           "contains forbidden characters, or you cannot write in that folder."),
-            Prompter::Icon::Critical);
-        logReply();
-        return;
-    }
-    logReply();
-    list();
+    if (commands().createFolder(name))
+        list();
 }
 
 void RemoteOperations::menu1_copy_Click()
 {
-    const FileListView *rows = m_window.ListView1;
+    const FileListView *rows = m_ui.ListView1;
     const QList<int> selected = rows->selectedRows();
-    QStandardItem *root = m_window.remoteTree->item(0);
+    QStandardItem *root = m_ui.remoteTree->item(0);
     if (selected.isEmpty() || !root)
         return;
     QClipboard *clipboard = QApplication::clipboard();
@@ -281,8 +195,8 @@ void RemoteOperations::menu1_copy_Click()
 
 QStandardItem *RemoteOperations::selectedNode() const
 {
-    const QModelIndex index = m_window.TreeView2->currentIndex();
-    return index.isValid() ? m_window.remoteTree->itemFromIndex(index) : nullptr;
+    const QModelIndex index = m_ui.TreeView2->currentIndex();
+    return index.isValid() ? m_ui.remoteTree->itemFromIndex(index) : nullptr;
 }
 
 void RemoteOperations::menu6_delete_Click()
@@ -293,21 +207,21 @@ void RemoteOperations::menu6_delete_Click()
     if (!node)
         return;
     if (!node->parent()) {
-        m_window.prompter().message(QStringLiteral("The root folder of the server cannot be deleted."),
+        m_s.prompter.message(QStringLiteral("The root folder of the server cannot be deleted."),
                                     Prompter::Icon::Warning);
         return;
     }
     if (!confirmServerDelete(1))
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
     const QString key = node->data(FileListView::KeyRole).toString();
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (state.currentRemoteFolder.startsWith(key))
         state.currentRemoteFolder = node->parent()->data(FileListView::KeyRole).toString();
     if (!RemoveRemoteFolder(key))
-        m_window.prompter().message(QStringLiteral("Could not remove directory."), Prompter::Icon::Critical);
+        m_s.prompter.message(QStringLiteral("Could not remove directory."), Prompter::Icon::Critical);
     list();
 }
 
@@ -319,33 +233,20 @@ void RemoteOperations::menu6_rename_Click()
     if (!node)
         return;
     if (!node->parent()) {
-        m_window.prompter().message(QStringLiteral("The root folder of the server cannot be renamed."),
+        m_s.prompter.message(QStringLiteral("The root folder of the server cannot be renamed."),
                                     Prompter::Icon::Warning);
         return;
     }
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QString answer = m_window.prompter().input(QStringLiteral("Enter the new name for ") + node->text());
+    const QString answer = m_s.prompter.input(QStringLiteral("Enter the new name for ") + node->text());
     if (answer.isEmpty())
         return;
     const QString key = node->data(FileListView::KeyRole).toString();
     const QString parentKey = node->parent()->data(FileListView::KeyRole).toString();
-    const QString oldPath = key.chopped(1);
-    const QString newPath = parentKey + answer;
-    FtpSession *s = session();
-    // Never over a name that already stands in the parent folder.
-    QList<FtpEntry> siblings;
-    const bool listed = s->list(parentKey, QStringLiteral("*.*"), siblings);
-    const bool taken =
-        !listed || std::any_of(siblings.cbegin(), siblings.cend(), [&](const FtpEntry &e) { return e.name == answer; });
-    const bool send = !taken && ServerNames::isServerName(answer);
-    if (!send || !s->renameFile(oldPath, newPath))
-        m_window.prompter().message(QStringLiteral("There was an error renaming the directory."),
-                                    Prompter::Icon::Critical);
-    m_window.state().currentRemoteFolder = parentKey;
-    if (send) // the check of the parent folder is no command of the user's
-        logReply();
+    commands().renameFolder(key, parentKey, answer);
+    m_s.state.currentRemoteFolder = parentKey;
     list();
 }
 
@@ -356,14 +257,14 @@ void RemoteOperations::menu6_mkdir_Click()
     QStandardItem *node = selectedNode();
     if (!node)
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QString answer = m_window.prompter().input(QStringLiteral("Enter the name for the new directory."));
+    const QString answer = m_s.prompter.input(QStringLiteral("Enter the name for the new directory."));
     if (answer.isEmpty())
         return;
     if (!session()->createDirectory(node->data(FileListView::KeyRole).toString() + answer))
-        m_window.prompter().message(QStringLiteral("The new directory could not be created."),
+        m_s.prompter.message(QStringLiteral("The new directory could not be created."),
                                     Prompter::Icon::Critical);
     logReply();
     list();
@@ -373,19 +274,14 @@ void RemoteOperations::menu_cmd_Click()
 {
     if (!requireConnection())
         return;
-    const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
+    const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
         return;
-    const QString command = m_window.prompter().input(QStringLiteral("Which command do you want to send?"));
+    const QString command = m_s.prompter.input(QStringLiteral("Which command do you want to send?"));
     if (command.isEmpty())
         return;
-    FtpSession *s = session();
-    s->command(command, FtpSession::Echo::Quiet); // what the user typed is not echoed
-    pumpEvents();
-    if (s != session())
-        return;
-    logReply();
-    list();
+    if (commands().sendRaw(command))
+        list();
 }
 
 void RemoteOperations::menu_pass_Click()
@@ -394,18 +290,10 @@ void RemoteOperations::menu_pass_Click()
         return;
     if (!m_pass) {
         auto send = [this](const QString &command, const QString &oldPassword, const QString &newPassword) {
-            FtpSession *s = session();
-            if (!s)
-                return false;
-            const ConnectionGuard::Turn turn = m_window.remotePane().commandTurn();
-            if (!turn)
-                return false;
-            const bool changed = s->command(command, FtpSession::Echo::Logged, {oldPassword, newPassword});
-            // The password never reaches the log, even when a server echoes it back.
-            m_window.LogServerReply(FtpSecrets::masked(s->lastResponseInfo(), {oldPassword, newPassword}));
-            return changed;
+            const ConnectionGuard::Turn turn = session() ? m_remote.commandTurn() : ConnectionGuard::Turn();
+            return turn && commands().changePassword(command, oldPassword, newPassword);
         };
-        m_pass = new formpass(m_window.prompter(), send, &m_window);
+        m_pass = new formpass(m_s.prompter, send, &m_s.window);
         m_pass->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_pass->show();

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "PaneServices.h"
+#include "RemoteCommands.h"
+#include "RemoteSide.h"
 #include "formpass.h"
 
 #include <QObject>
 #include <QPointer>
 
 class FtpSession;
+class FileListView;
 class QStandardItem;
-class formmain;
+class QStandardItemModel;
+class QTreeView;
 
 // Renaming, deleting and creating remote files and folders from the remote list and tree,
 // raw commands and the password change. Each operation ends by listing the remote folder.
@@ -15,7 +20,13 @@ class RemoteOperations : public QObject
 {
     Q_OBJECT
 public:
-    explicit RemoteOperations(formmain &window);
+    struct Controls
+    {
+        FileListView *ListView1;
+        QTreeView *TreeView2;
+        QStandardItemModel *remoteTree;
+    };
+    RemoteOperations(const PaneServices &services, const Controls &controls, RemoteSide &remote);
 
     bool RemoveRemoteFolder(const QString &folder);
     formpass *passwordWindow() const { return m_pass; }
@@ -37,14 +48,15 @@ private:
     FtpSession *session() const;
     void logReply();
     void list();
-    bool nameIsListed(const QString &name) const;
-    QList<QPair<QString, bool>> selectedRows() const;
+    QStringList listedNames() const;
+    QList<RemoteCommands::Entry> selectedRows() const;
+    RemoteCommands commands();
     QStandardItem *selectedNode() const;
-    bool renameRow(const QString &name, bool folder, bool &sent);
-    bool deleteRow(int row);
     bool confirmServerDelete(int count);
     void wire();
 
-    formmain &m_window;
+    PaneServices m_s;
+    Controls m_ui;
+    RemoteSide &m_remote;
     QPointer<formpass> m_pass;
 };

@@ -2,18 +2,17 @@
 
 #include "AppState.h"
 #include "BusyPointer.h"
-#include "CertificateQuestion.h"
 #include "ConnectionSettings.h"
 #include "Events.h"
+#include "FileListView.h"
 #include "FileIconCache.h"
 #include "FtpSession.h"
 #include "QueueModel.h"
-#include "QueuePane.h"
+#include "TransferControl.h"
+#include "RemoteLogin.h"
 #include "RemotePaths.h"
-#include "LogRun.h"
 #include "SessionLog.h"
 #include "TreeKeyFollow.h"
-#include "formmain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
@@ -30,32 +28,11 @@ namespace {
 
 const QString NotConnected = QStringLiteral("You must be connected to a remote server for this operation.");
 
-// What to tell the user about a failed connection: the server's last refusal ("530 Login
-// incorrect."), else the last line there is (the socket's "Connection refused", a TLS problem).
-QString failureReason(const QString &info)
-{
-    static const QRegularExpression finalReply(QStringLiteral("^[45][0-9]{2} "));
-    QString fallback;
-    const QStringList lines = info.split(QLatin1Char('\n'));
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QString text = line->trimmed();
-        if (finalReply.match(text).hasMatch())
-            return text;
-        if (fallback.isEmpty())
-            fallback = text;
-    }
-    return fallback;
-}
-
-bool startsWithCode(const QString &text)
-{
-    return text.size() >= 3 && text[0].isDigit() && text[1].isDigit() && text[2].isDigit();
-}
-
 } // namespace
 
-RemotePane::RemotePane(formmain &window)
-    : QObject(&window), m_window(window), m_placeholders(window.state().folders.temp)
+RemotePane::RemotePane(const PaneServices &services, const RemoteControls &controls)
+    : QObject(&services.window), m_s(services), m_ui(controls),
+      m_tree(*controls.remoteTree, services.icons), m_placeholders(services.state.folders.temp)
 {
     // A transfer holds the connection too, from its first block to its last.
     m_guard.setOtherwiseBusy([this] { return m_session && m_session->isBusy(); });
@@ -72,12 +49,10 @@ RemotePane::~RemotePane()
 
 void RemotePane::wireCommands()
 {
-    auto on = [this](const char *name, void (RemotePane::*slot)()) {
-        connect(m_window.action(QString::fromLatin1(name)), &QAction::triggered, this, slot);
-    };
-    connect(m_window.btnConnect, &QAbstractButton::clicked, this, &RemotePane::btnConnect_Click);
+    auto on = [this](const char *name, void (RemotePane::*slot)()) { m_s.onAction(name, this, slot); };
+    connect(m_ui.btnConnect, &QAbstractButton::clicked, this, &RemotePane::btnConnect_Click);
     // Enter in any quick-connect field connects, as the button does.
-    for (QLineEdit *field : {m_window.txtServer, m_window.txtUsername, m_window.txtPassword, m_window.txtPort})
+    for (QLineEdit *field : {m_ui.txtServer, m_ui.txtUsername, m_ui.txtPassword, m_ui.txtPort})
         connect(field, &QLineEdit::returnPressed, this, &RemotePane::btnConnect_Click);
     on("menu_qconnect", &RemotePane::btnConnect_Click);
     on("menu_disconnect", &RemotePane::btnDisconnect_Click);
@@ -88,19 +63,19 @@ void RemotePane::wireCommands()
     on("menu1_showcustom", &RemotePane::menu_showcustom_server_Click);
     on("menu_sview", &RemotePane::ListView1_DblClick);
     on("menu1_sview", &RemotePane::ListView1_DblClick);
-    connect(m_window.timeKeep, &QTimer::timeout, this, &RemotePane::TimeKeep_Timer);
-    connect(m_window.timeOut, &QTimer::timeout, this, &RemotePane::TimeOut_Timer);
-    connect(m_window.ListView1, &FileListView::activated, this, &RemotePane::ListView1_DblClick);
-    connect(m_window.TreeView2, &QTreeView::clicked, this, &RemotePane::TreeView2_NodeClick);
-    connect(new TreeKeyFollow(m_window.TreeView2), &TreeKeyFollow::settled, this, &RemotePane::TreeView2_NodeClick);
-    connect(m_window.txtDirectory, &QLineEdit::returnPressed, this, &RemotePane::txtDirectory_KeyPress);
+    connect(m_ui.timeKeep, &QTimer::timeout, this, &RemotePane::TimeKeep_Timer);
+    connect(m_ui.timeOut, &QTimer::timeout, this, &RemotePane::TimeOut_Timer);
+    connect(m_ui.ListView1, &FileListView::activated, this, &RemotePane::ListView1_DblClick);
+    connect(m_ui.TreeView2, &QTreeView::clicked, this, &RemotePane::TreeView2_NodeClick);
+    connect(new TreeKeyFollow(m_ui.TreeView2), &TreeKeyFollow::settled, this, &RemotePane::TreeView2_NodeClick);
+    connect(m_ui.txtDirectory, &QLineEdit::returnPressed, this, &RemotePane::txtDirectory_KeyPress);
 }
 
 bool RemotePane::requireConnection()
 {
-    if (m_window.state().connected())
+    if (m_s.state.connected())
         return true;
-    m_window.prompter().message(NotConnected, Prompter::Icon::Warning);
+    m_s.prompter.message(NotConnected, Prompter::Icon::Warning);
     return false;
 }
 
@@ -108,14 +83,14 @@ ConnectionGuard::Turn RemotePane::commandTurn()
 {
     ConnectionGuard::Turn turn = m_guard.take();
     if (!turn)
-        m_window.SetStatusLine(
+        m_s.status.SetStatusLine(
             QStringLiteral("The server is busy with another operation: try again when it has ended."));
     return turn;
 }
 
 bool RemotePane::stillConnected(const FtpSession *session) const
 {
-    return session && m_session == session && m_window.state().session == session;
+    return session && m_session == session && m_s.state.session == session;
 }
 
 bool RemotePane::announce(const QString &)
@@ -128,43 +103,20 @@ bool RemotePane::announce(const QString &)
 void RemotePane::logReply()
 {
     if (m_session)
-        m_window.LogServerReply(m_session->lastResponseInfo());
+        m_s.log.logServerReply(m_session->lastResponseInfo());
 }
 
-// The login as it went: the TLS commands in the colour of commands, the replies in theirs, and a
-// server without TLS in red.
 void RemotePane::logLogin()
 {
-    if (!m_session)
-        return;
-    for (const FtpSession::LogLine &line : m_session->loginLog()) {
-        switch (line.kind) {
-        case FtpSession::LogLine::Command:
-            m_window.LogLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
-            break;
-        case FtpSession::LogLine::Reply:
-            // Text without a reply code is the client's own account of a failure ("Connection refused").
-            if (!startsWithCode(line.text))
-                m_window.sessionLog().append(line.text.endsWith(QLatin1Char('\n')) ? line.text : line.text + QLatin1Char('\n'),
-                                             LogColours::red());
-            else
-                m_window.LogServerReply(line.text);
-            break;
-        case FtpSession::LogLine::Warning:
-            m_window.sessionLog().append(line.text + QLatin1Char('\n'), LogColours::red());
-            break;
-        case FtpSession::LogLine::Note:
-            m_window.LogLine(line.text, SessionLog::Event);
-            break;
-        }
-    }
+    if (m_session)
+        RemoteLogin::logLogin(*m_session, m_s.log);
 }
 
 void RemotePane::closeSession()
 {
     m_guard.reset(); // whatever held the old connection holds nothing now
     m_lastListed.clear();
-    m_window.state().session = nullptr;
+    m_s.state.session = nullptr;
     if (FtpSession *session = m_session) {
         m_session = nullptr;
         session->close();
@@ -174,9 +126,10 @@ void RemotePane::closeSession()
 
 void RemotePane::forget()
 {
-    m_window.queuePane().stopTransfer(); // a transfer under way ends through its own steps
-    m_window.timeKeep->stop();
-    m_window.timeOut->stop();
+    if (m_transfers)
+        m_transfers->stopTransfer(); // a transfer under way ends through its own steps
+    m_ui.timeKeep->stop();
+    m_ui.timeOut->stop();
     closeSession();
 }
 
@@ -185,10 +138,10 @@ bool RemotePane::connectTo(const QString &text)
     const auto url = ConnectionUrl::parse(text);
     if (!url)
         return false;
-    m_window.txtServer->setText(url->serverField());
-    m_window.txtPort->setText(url->port);
-    m_window.txtUsername->setText(url->user);
-    m_window.txtPassword->setText(url->password);
+    m_ui.txtServer->setText(url->serverField());
+    m_ui.txtPort->setText(url->port);
+    m_ui.txtUsername->setText(url->user);
+    m_ui.txtPassword->setText(url->password);
     connectAt(url->path);
     return true;
 }
@@ -202,31 +155,31 @@ void RemotePane::connectAt(const QString &startFolder)
 
 void RemotePane::btnConnect_Click()
 {
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (state.connected()) {
-        const auto answer = m_window.prompter().message(
+        const auto answer = m_s.prompter.message(
             QStringLiteral("You are already connected on a server. Do you want to disconnect and connect to the new "
                            "server? Click OK to connect to the new server, otherwise click Cancel to stay connected."),
             Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
         if (answer != Prompter::Answer::Ok) {
             // The fields show the connection that stays, not the one refused.
-            m_window.setConnectionFields(m_standing);
-            m_window.setActiveMode(m_standing.active);
+            showFields(m_standing);
+            m_ui.checkType->setChecked(m_standing.active);
             return;
         }
         forget();
-        m_window.sessionLog().clear();
+        m_s.log.clear();
     }
     QString problem;
     const auto settings = ConnectionSettings::fromFields(
-        m_window.txtServer->text(), m_window.txtPort->text(), m_window.txtUsername->text(),
-        m_window.txtPassword->text(), m_window.txtProxy->text(), m_window.txtTimeout->text(), m_window.txtKeep->text(),
-        m_window.checkType->isChecked(), &problem);
+        m_ui.txtServer->text(), m_ui.txtPort->text(), m_ui.txtUsername->text(),
+        m_ui.txtPassword->text(), m_ui.txtProxy->text(), m_ui.txtTimeout->text(), m_ui.txtKeep->text(),
+        m_ui.checkType->isChecked(), &problem);
     if (!settings) {
-        m_window.prompter().message(problem, Prompter::Icon::Warning);
+        m_s.prompter.message(problem, Prompter::Icon::Warning);
         return;
     }
-    m_window.SetStatusLine(QStringLiteral("Connecting..."));
+    m_s.status.SetStatusLine(QStringLiteral("Connecting..."));
     BusyPointer busy;
     auto *session = new FtpSession(this);
     m_session = session;
@@ -234,43 +187,19 @@ void RemotePane::btnConnect_Click()
     connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
     // Every command the connection sends is logged here, as sent, before its reply.
     connect(session, &FtpSession::commandSent, this,
-            [this](const QString &text) { m_window.LogLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
-    FtpOptions options;
-    options.agent = QStringLiteral("Vestrigal");
-    options.proxy = settings->proxy;
-    options.host = settings->host;
-    options.port = settings->port;
-    options.user = settings->user;
-    options.password = settings->password;
-    options.passive = !settings->active;
-    options.security = settings->security;
-    const KnownCertificates known(state.folders.app + KnownCertificates::fileName());
-    options.trustedCertificate = known.find(settings->host, settings->port);
-    m_fingerprint = options.trustedCertificate.isEmpty() ? QString()
-                                                         : FtpCertificate::fingerprintText(options.trustedCertificate);
-    session->setCertificateCheck([this, known](const FtpCertificate &certificate) {
-        QString storeError;
-        const FtpTrust trust = CertificateQuestion::ask(certificate, known, m_window.prompter(), &storeError);
-        if (!storeError.isEmpty())
-            m_window.LogLine(storeError, SessionLog::Event);
-        if (trust != FtpTrust::Cancel)
-            m_fingerprint = certificate.fingerprint();
-        return trust;
-    });
-    const bool opened = session->open(options);
+            [this](const QString &text) { m_s.log.logLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
+    const bool opened = session->open(RemoteLogin::prepare(*session, *settings, state.folders.app +
+                                                           KnownCertificates::fileName(), m_s.prompter, m_s.log,
+                                                           m_fingerprint));
     if (m_session != session) // closed while it connected (Exit, another connect)
         return;
     if (!opened) {
         // The reason goes to the log before the box opens, and into the box: the user sees at once
         // whether the host, the port or the password was wrong.
-        const QString reason = failureReason(session->lastResponseInfo());
-        m_window.SetStatusLine(QStringLiteral("Not logged in."));
+        const QString text = RemoteLogin::failureMessage(session->lastResponseInfo());
+        m_s.status.SetStatusLine(QStringLiteral("Not logged in."));
         logLogin();
-        QString text = QStringLiteral("There was an error connecting to the remote server. Please verify your login "
-                                      "info. Look at the status window for more details.");
-        if (!reason.isEmpty())
-            text += QStringLiteral("\n\n") + reason;
-        m_window.prompter().message(text, Prompter::Icon::Warning);
+        m_s.prompter.message(text, Prompter::Icon::Warning);
         if (m_session == session)
             closeSession();
         clearRemoteSide();
@@ -286,16 +215,15 @@ void RemotePane::btnConnect_Click()
         session->command(QString::fromLatin1(command));
         logReply();
     }
-    m_window.LogLine(QStringLiteral("Connected to remote host."), SessionLog::Event);
-    m_window.setWindowTitle(QStringLiteral("Vestrigal - ") + m_window.txtServer->text());
-    m_window.timeOut->setInterval(settings->timeLimitMs);
-    m_window.timeKeep->setInterval(settings->keepAliveMs);
-    if (settings->timeLimitMs != 0)
-        m_window.timeOut->start();
-    if (settings->keepAliveMs != 0)
-        m_window.timeKeep->start();
+    m_s.log.logLine(QStringLiteral("Connected to remote host."), SessionLog::Event);
+    m_s.window.setWindowTitle(QStringLiteral("Vestrigal - ") + m_ui.txtServer->text());
+    for (auto [timer, ms] : {std::pair{m_ui.timeOut, settings->timeLimitMs}, {m_ui.timeKeep, settings->keepAliveMs}}) {
+        timer->setInterval(ms);
+        if (ms != 0)
+            timer->start();
+    }
     state.currentRemoteFolder = QStringLiteral("/");
-    resetTree(m_window.txtServer->text());
+    resetTree(m_ui.txtServer->text());
     if (!m_startFolder.isEmpty()) {
         state.currentRemoteFolder = m_startFolder;
         m_startFolder.clear();
@@ -304,20 +232,20 @@ void RemotePane::btnConnect_Click()
     FtpGetDirectoryContents();
     if (!stillConnected(session))
         return;
-    m_window.EnableConnectionCommands(true);
+    enableConnectionCommands(true);
     // After a disconnect the queue stays paused; without a word, a new transfer would just wait.
     if (!state.queueRunning)
-        m_window.SetStatusLine(QStringLiteral("The queue is paused: Queue > Resume starts it."));
+        m_s.status.SetStatusLine(QStringLiteral("The queue is paused: Queue > Resume starts it."));
     else
-        m_window.queuePane().startIfIdle(); // entries left by the last connection go on over this one
+        m_transfers->startIfIdle(); // entries left by the last connection go on over this one
 }
 
 void RemotePane::btnDisconnect_Click()
 {
     if (!requireConnection())
         return;
-    if (m_window.ListView2->model()->rowCount() > 0) {
-        const auto answer = m_window.prompter().message(
+    if (m_transfers->queue().count() > 0) {
+        const auto answer = m_s.prompter.message(
             QStringLiteral("Some files are still in queue. Do you still want to disconnect? Queued files will be "
                            "cleared! Click OK to disconnect, otherwise click cancel."),
             Prompter::Icon::Warning, Prompter::Buttons::OkCancel);
@@ -328,7 +256,7 @@ void RemotePane::btnDisconnect_Click()
         m_session->command(QStringLiteral("QUIT"));
         logReply();
     }
-    m_window.LogLine(QStringLiteral("Disconnected from server."), SessionLog::Event);
+    m_s.log.logLine(QStringLiteral("Disconnected from server."), SessionLog::Event);
     clearConnection(false);
 }
 
@@ -337,29 +265,29 @@ void RemotePane::btnDisconnect_Click()
 void RemotePane::clearConnection(bool keepQueue)
 {
     forget();
-    m_window.state().queueRunning = false;
-    m_window.SetStatusLine(QStringLiteral("Not logged in."));
+    m_s.state.queueRunning = false;
+    m_s.status.SetStatusLine(QStringLiteral("Not logged in."));
     if (keepQueue)
-        m_window.queuePane().queue().setAllStatuses(QStringLiteral("Paused"));
+        m_transfers->queue().setAllStatuses(QStringLiteral("Paused"));
     else
-        m_window.ListView2->model()->removeRows(0, m_window.ListView2->model()->rowCount());
-    m_window.queuePane().showQueueState();
+        m_transfers->queue().clear();
+    m_transfers->showQueueState();
     clearRemoteSide();
 }
 
 // The server closed the connection, or it broke: the window must not go on as if connected.
 void RemotePane::onConnectionLost()
 {
-    if (!m_session || sender() != m_session || m_window.state().session != m_session)
+    if (!m_session || sender() != m_session || m_s.state.session != m_session)
         return;
-    m_window.LogLine(QStringLiteral("The connection to the server was lost."), SessionLog::Event);
+    m_s.log.logLine(QStringLiteral("The connection to the server was lost."), SessionLog::Event);
     clearConnection(true);
 }
 
 void RemotePane::TimeKeep_Timer()
 {
-    const AppState &state = m_window.state();
-    if (m_window.ListView2->model()->rowCount() > 0 && state.queueRunning)
+    const AppState &state = m_s.state;
+    if (m_transfers->queue().count() > 0 && state.queueRunning)
         return;
     // A keep-alive never disturbs an exchange in progress: that traffic keeps the connection alive.
     if (!m_session || !state.connected() || m_guard.isBusy())
@@ -375,42 +303,18 @@ void RemotePane::TimeOut_Timer()
 
 void RemotePane::resetTree(const QString &host)
 {
-    m_window.remoteTree->clear();
-    auto *root = new QStandardItem(m_window.iconCache().folderIcon(), host);
-    root->setData(QStringLiteral("/"), FileListView::KeyRole);
-    m_window.remoteTree->appendRow(root);
-    m_window.TreeView2->expand(root->index());
+    m_ui.TreeView2->expand(m_tree.reset(host)->index());
 }
 
-// The node of a folder key ("/pub/x/"); missing nodes along the path are made when asked to.
 QStandardItem *RemotePane::treeNode(const QString &key, bool create)
 {
-    QStandardItem *node = m_window.remoteTree->item(0);
-    if (!node)
-        return nullptr;
-    QString path = QStringLiteral("/");
-    for (const QString &part : key.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        path += part + QLatin1Char('/');
-        QStandardItem *child = nullptr;
-        for (int r = 0; r < node->rowCount() && !child; ++r)
-            if (node->child(r)->data(FileListView::KeyRole).toString() == path)
-                child = node->child(r);
-        if (!child) {
-            if (!create)
-                return nullptr;
-            child = new QStandardItem(m_window.iconCache().folderIcon(), part);
-            child->setData(path, FileListView::KeyRole);
-            node->appendRow(child);
-        }
-        node = child;
-    }
-    return node;
+    return m_tree.node(key, create);
 }
 
 void RemotePane::selectTreeNode(const QString &key)
 {
     if (QStandardItem *node = treeNode(key, true)) {
-        m_window.TreeView2->setCurrentIndex(node->index());
-        m_window.TreeView2->expand(node->index());
+        m_ui.TreeView2->setCurrentIndex(node->index());
+        m_ui.TreeView2->expand(node->index());
     }
 }

@@ -4,14 +4,14 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
+#include "FileListView.h"
 #include "FtpSession.h"
 #include "RemoteFileWindow.h"
+#include "RemoteFolderListing.h"
 #include "RemotePaths.h"
-#include "ServerNames.h"
 #include "SessionLog.h"
 #include "formascii.h"
 #include "formimage.h"
-#include "formmain.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -32,7 +32,7 @@ struct ListingGuard
 
 void RemotePane::FtpGetDirectoryContents()
 {
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     if (!m_session)
         return;
     ConnectionGuard::Turn turn = m_guard.take(true);
@@ -40,81 +40,38 @@ void RemotePane::FtpGetDirectoryContents()
         // Another exchange holds the connection: this listing runs when it ends.
         m_guard.requestListing();
         if (m_session->isBusy())
-            m_window.SetStatusLine(
+            m_s.status.SetStatusLine(
                 QStringLiteral("A transfer is under way: the folder is listed as soon as it can be."));
         return;
     }
-    m_window.ListView1->setRows({});
+    m_ui.ListView1->setRows({});
     state.listingFree = false;
     ListingGuard guard{state};
     BusyPointer busy;
     FtpSession *session = m_session;
-    // The folder asked for; when it cannot be listed, the one listed before, then the parents
-    // of that one up to "/": the list always shows a folder that exists.
-    const QString wanted = state.currentRemoteFolder;
-    QStringList candidates{wanted};
-    if (!m_lastListed.isEmpty() && m_lastListed != wanted)
-        candidates.append(m_lastListed);
-    for (QString folder = candidates.constLast();
-         folder != QLatin1String("/") && folder.startsWith(QLatin1Char('/'));) {
-        folder = RemotePaths::upOneLevel(folder);
-        candidates.append(folder);
-    }
-    for (const QString &folder : std::as_const(candidates)) {
+    RemoteFolderListing listing(*session, m_s.log, [this, session] { return stillConnected(session); });
+    for (const QString &folder : RemoteFolderListing::candidates(state.currentRemoteFolder, m_lastListed)) {
         state.currentRemoteFolder = folder;
+        m_ui.txtDirectory->setText(folder);
+        m_s.status.SetStatusLine(QStringLiteral("Getting directory contents..."));
         QList<FtpEntry> entries;
-        const Listing outcome = listOnce(session, folder, entries);
-        if (outcome == Listing::Gone)
+        const RemoteFolderListing::Outcome outcome = listing.list(folder, state.remoteFilter, entries);
+        if (outcome == RemoteFolderListing::Outcome::Gone)
             return;
         if (m_guard.listingRequested())
             return; // asked for again meanwhile: the latest request lists, once this one has let go
-        if (outcome == Listing::Listed) {
+        if (outcome == RemoteFolderListing::Outcome::Listed) {
             showListed(folder, entries);
             return;
         }
-        if (outcome == Listing::NoFolder)
-            dropTreeNode(folder);
+        if (outcome == RemoteFolderListing::Outcome::NoFolder)
+            m_tree.drop(folder);
     }
     // Not even "/" could be listed: the list stays empty, and says nothing false.
     state.currentRemoteFolder = QStringLiteral("/");
     m_lastListed.clear();
-    m_window.txtDirectory->setText(state.currentRemoteFolder);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
-}
-
-// CWD, PWD and LIST of one folder, each logged with its reply. Gone: the connection went, or
-// another listing was asked for meanwhile.
-RemotePane::Listing RemotePane::listOnce(FtpSession *session, const QString &folder, QList<FtpEntry> &entries)
-{
-    m_window.txtDirectory->setText(folder);
-    m_window.SetStatusLine(QStringLiteral("Getting directory contents..."));
-    if (!announce(QStringLiteral("CWD ") + folder))
-        return Listing::Gone;
-    const bool entered = session->setCurrentDirectory(folder);
-    if (!stillConnected(session))
-        return Listing::Gone; // another connection's reply is not this one's
-    logReply();
-    if (!entered)
-        return Listing::NoFolder;
-    if (!announce(QStringLiteral("PWD")))
-        return Listing::Gone;
-    session->command(QStringLiteral("PWD"));
-    if (!stillConnected(session))
-        return Listing::Gone;
-    logReply();
-    if (!announce(QStringLiteral("LIST")))
-        return Listing::Gone;
-    const bool listed = session->list(m_window.state().remoteFilter, entries);
-    if (!stillConnected(session))
-        return Listing::Gone;
-    logReply();
-    if (!listed)
-        return Listing::NotListed;
-    if (const int unreadable = session->unreadableLines())
-        m_window.LogLine(RemoteListing::unreadableNote(unreadable), SessionLog::Event);
-    m_window.LogLine(QStringLiteral("Directory listing successfully completed."), SessionLog::Event);
-    pumpEvents();
-    return stillConnected(session) ? Listing::Listed : Listing::Gone;
+    m_ui.txtDirectory->setText(state.currentRemoteFolder);
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 // The list, the tree and the path field all show the folder just listed.
@@ -123,16 +80,8 @@ void RemotePane::showListed(const QString &folder, const QList<FtpEntry> &entrie
     m_lastListed = folder;
     fillList(folder, entries);
     selectTreeNode(folder);
-    m_window.txtDirectory->setText(folder);
-    m_window.SetStatusLine(QStringLiteral("Ready."));
-}
-
-// A folder that could not be entered has no node: it may be gone from the server.
-void RemotePane::dropTreeNode(const QString &key)
-{
-    QStandardItem *node = treeNode(key, false);
-    if (node && node->parent())
-        node->parent()->removeRow(node->row());
+    m_ui.txtDirectory->setText(folder);
+    m_s.status.SetStatusLine(QStringLiteral("Ready."));
 }
 
 void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
@@ -141,38 +90,20 @@ void RemotePane::fillList(const QString &folder, const QList<FtpEntry> &entries)
     if (!node)
         return; // no tree: the connection went while the listing ran
     node->removeRows(0, node->rowCount());
-    FileIconCache &icons = m_window.iconCache();
-    QList<QList<QStandardItem *>> rows;
-    rows.reserve(entries.size() + 1);
-    if (folder != QLatin1String("/"))
-        rows.append(RemoteListing::parentRow(folder, icons));
-    QStringList files;
-    qint64 count = 0, bytes = 0;
-    for (const FtpEntry &entry : entries) {
-        if (entry.name == QLatin1String(".") || entry.name == QLatin1String(".."))
-            continue;
-        // A name with "\" is an ordinary folder on the server; only what could never name one
-        // entry gets no node.
-        if (entry.isFolder && ServerNames::isServerName(entry.name))
-            treeNode(folder + entry.name + QLatin1Char('/'), true);
-        else if (!entry.isFolder)
-            files.append(entry.name);
-        ++count;
-        bytes += RemoteListing::rowBytes(entry);
-        rows.append(RemoteListing::entryRow(folder, entry, icons));
-    }
-    m_placeholders.ensure(files);
-    m_window.ListView1->setRows(rows);
-    m_window.TreeView2->expand(node->index());
-    m_window.statusPanel(QStringLiteral("remote"))
-        ->setText(QStringLiteral("Remote: %1 files, %2 bytes").arg(count).arg(bytes));
+    const RemoteTable table = RemoteTable::of(folder, entries, m_s.icons);
+    for (const QString &key : table.folders)
+        treeNode(key, true);
+    m_placeholders.ensure(table.files);
+    m_ui.ListView1->setRows(table.rows);
+    m_ui.TreeView2->expand(node->index());
+    m_s.status.showStatus(QStringLiteral("remote"), table.totalsLine());
 }
 
 void RemotePane::ListView1_DblClick()
 {
     if (!requireConnection())
         return;
-    FileListView *list = m_window.ListView1;
+    FileListView *list = m_ui.ListView1;
     const QModelIndex current = list->selectionModel()->currentIndex();
     const QList<int> selected = list->selectedRows();
     if (selected.isEmpty())
@@ -182,7 +113,7 @@ void RemotePane::ListView1_DblClick()
     const ListRoles::RowKind kind = list->rowKind(row);
     if (ListRoles::isFolderLike(kind)) {
         // The listing enters the folder; one that cannot be entered leaves the list where it was.
-        AppState &state = m_window.state();
+        AppState &state = m_s.state;
         const QString target = kind == ListRoles::RowKind::Parent ? RemotePaths::upOneLevel(state.currentRemoteFolder)
                                                                   : state.currentRemoteFolder + name + QLatin1Char('/');
         state.currentRemoteFolder = target;
@@ -208,7 +139,7 @@ void RemotePane::openImageViewer(const QString &name)
 {
     // One viewer at a time: opening another picture brings the open one to the front.
     if (!m_viewer) {
-        auto *viewer = new formimage(sessionSource(), m_window.prompter(), name, m_window.state().folders.temp, &m_window);
+        auto *viewer = new formimage(sessionSource(), m_s.prompter, name, m_s.state.folders.temp, &m_s.window);
         viewer->setWindowFlag(Qt::Window);
         viewer->setAttribute(Qt::WA_DeleteOnClose);
         m_viewer = viewer;
@@ -223,9 +154,9 @@ void RemotePane::openImageViewer(const QString &name)
 
 void RemotePane::TreeView2_NodeClick(const QModelIndex &index)
 {
-    if (!m_window.state().connected() || !index.isValid())
+    if (!m_s.state.connected() || !index.isValid())
         return;
-    m_window.state().currentRemoteFolder = index.data(FileListView::KeyRole).toString();
+    m_s.state.currentRemoteFolder = index.data(FileListView::KeyRole).toString();
     FtpGetDirectoryContents();
 }
 
@@ -233,16 +164,16 @@ void RemotePane::txtDirectory_KeyPress()
 {
     if (!requireConnection())
         return;
-    AppState &state = m_window.state();
+    AppState &state = m_s.state;
     const ConnectionGuard::Turn turn = commandTurn();
     if (!turn) {
-        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        m_ui.txtDirectory->setText(state.currentRemoteFolder);
         return;
     }
-    const QString typed = m_window.txtDirectory->text();
+    const QString typed = m_ui.txtDirectory->text();
     if (!m_session->setCurrentDirectory(typed)) {
-        m_window.prompter().message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);
-        m_window.txtDirectory->setText(state.currentRemoteFolder);
+        m_s.prompter.message(QStringLiteral("Could not change remote directory."), Prompter::Icon::Warning);
+        m_ui.txtDirectory->setText(state.currentRemoteFolder);
         logReply();
         return;
     }
@@ -262,7 +193,7 @@ void RemotePane::menu_showall_server_Click()
 {
     if (!requireConnection())
         return;
-    m_window.state().remoteFilter = QStringLiteral("*.*");
+    m_s.state.remoteFilter = QStringLiteral("*.*");
     FtpGetDirectoryContents();
 }
 
@@ -270,10 +201,10 @@ void RemotePane::menu_showcustom_server_Click()
 {
     if (!requireConnection())
         return;
-    const QString extension = m_window.prompter().input(QStringLiteral("Please enter the extension to be shown:"));
+    const QString extension = m_s.prompter.input(QStringLiteral("Please enter the extension to be shown:"));
     if (extension.isEmpty())
         return;
-    m_window.state().remoteFilter = QStringLiteral("*.") + extension;
+    m_s.state.remoteFilter = QStringLiteral("*.") + extension;
     FtpGetDirectoryContents();
 }
 
@@ -293,10 +224,10 @@ void RemotePane::openTextEditor(const QString &name)
     // loads its file a second after it opens.
     if (!m_editor) {
         const FolderSource folder = [pane = QPointer<RemotePane>(this)] {
-            return pane ? pane->m_window.state().currentRemoteFolder : QString();
+            return pane ? pane->m_s.state.currentRemoteFolder : QString();
         };
-        auto *editor = new formascii(sessionSource(), folder, m_window.prompter(), name, m_window.state().folders.temp,
-                                     &m_window);
+        auto *editor = new formascii(sessionSource(), folder, m_s.prompter, name, m_s.state.folders.temp,
+                                     &m_s.window);
         editor->setWindowFlag(Qt::Window);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor = editor;

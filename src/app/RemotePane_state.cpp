@@ -2,46 +2,57 @@
 // remote side cleared when the connection is gone.
 #include "RemotePane.h"
 
+#include "MainMenus.h"
 #include "Padlock.h"
-#include "formmain.h"
+#include "RemoteLogin.h"
+#include "FileListView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 
 void RemotePane::clearRemoteSide()
 {
-    m_window.setWindowTitle(QStringLiteral("Vestrigal"));
-    m_window.ListView1->setRows({});
-    m_window.remoteTree->clear();
-    m_window.EnableConnectionCommands(false);
-    m_window.padlock()->showDisconnected();
+    m_s.window.setWindowTitle(QStringLiteral("Vestrigal"));
+    m_ui.ListView1->setRows({});
+    m_ui.remoteTree->clear();
+    enableConnectionCommands(false);
+    m_ui.padlock->showDisconnected();
+}
+
+void RemotePane::enableConnectionCommands(bool enabled)
+{
+    m_s.enableActions(MainMenus::connectionCommands(), enabled);
+}
+
+void RemotePane::showFields(const ProfileConnection &c)
+{
+    m_ui.txtServer->setText(c.server);
+    m_ui.txtPort->setText(c.port);
+    m_ui.txtUsername->setText(c.username);
+    m_ui.txtPassword->setText(c.password);
+    m_ui.txtProxy->setText(c.proxy);
+    m_ui.txtTimeout->setText(c.timeout);
+    m_ui.txtKeep->setText(c.keepAlive);
 }
 
 ProfileConnection RemotePane::fieldValues() const
 {
     ProfileConnection c;
-    c.server = m_window.txtServer->text();
-    c.port = m_window.txtPort->text();
-    c.username = m_window.txtUsername->text();
-    c.password = m_window.txtPassword->text();
-    c.proxy = m_window.txtProxy->text();
-    c.timeout = m_window.txtTimeout->text();
-    c.keepAlive = m_window.txtKeep->text();
-    c.active = m_window.checkType->isChecked();
+    c.server = m_ui.txtServer->text();
+    c.port = m_ui.txtPort->text();
+    c.username = m_ui.txtUsername->text();
+    c.password = m_ui.txtPassword->text();
+    c.proxy = m_ui.txtProxy->text();
+    c.timeout = m_ui.txtTimeout->text();
+    c.keepAlive = m_ui.txtKeep->text();
+    c.active = m_ui.checkType->isChecked();
     return c;
 }
 
-// The protocol and cipher as the login put them in the log: "The connection is encrypted (...)".
 void RemotePane::showPadlock()
 {
-    static const QRegularExpression described(QStringLiteral("^The connection is encrypted \\((.*)\\)\\.$"));
-    QString tls;
-    for (const FtpSession::LogLine &line : m_session->loginLog())
-        if (const auto match = described.match(line.text); line.kind == FtpSession::LogLine::Note && match.hasMatch())
-            tls = match.captured(1);
     // Also for a certificate the system trusts, which no question showed.
     const QString shown = m_session->certificateFingerprint();
-    m_window.padlock()->showConnection(*m_session, tls, shown.isEmpty() ? m_fingerprint : shown);
+    m_ui.padlock->showConnection(*m_session, RemoteLogin::tlsText(*m_session), shown.isEmpty() ? m_fingerprint : shown);
 }

@@ -3,7 +3,8 @@
 #include "AppState.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
-#include "formmain.h"
+#include "FileListView.h"
+#include "StatusPanels.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -38,11 +39,12 @@ void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
 }
 
-TransferProgressView::TransferProgressView(formmain &window, TransferEngine &engine, QueueModel &queue)
-    : QObject(&engine), m_window(window), m_engine(engine), m_queue(queue)
+TransferProgressView::TransferProgressView(AppState &state, StatusPanels &status, FileListView &queueList,
+                                           TransferEngine &engine, QueueModel &queue)
+    : QObject(&engine), m_state(state), m_status(status), m_list(queueList), m_engine(engine), m_queue(queue)
 {
     // For the whole view: the columns are made later, and only the Status cell carries a percentage.
-    window.ListView2->reportView()->setItemDelegate(new ProgressDelegate(window.ListView2));
+    queueList.reportView()->setItemDelegate(new ProgressDelegate(&queueList));
     m_ticks.setInterval(int(TransferProgress::RefreshMs));
     connect(&m_ticks, &QTimer::timeout, this, &TransferProgressView::tick);
     connect(&engine, &TransferEngine::progressed, this, &TransferProgressView::onProgressed);
@@ -56,7 +58,7 @@ void TransferProgressView::onProgressed(int row, int percent, qint64)
         m_progress.begin(m_clock.elapsed());
         m_ticks.start();
     }
-    if (QStandardItem *status = m_queue.rows().item(row, m_window.ListView2->column(QStringLiteral("stat"))))
+    if (QStandardItem *status = m_queue.rows().item(row, m_list.column(QStringLiteral("stat"))))
         status->setData(percent, ProgressDelegate::PercentRole);
     tick();
 }
@@ -67,11 +69,11 @@ void TransferProgressView::tick()
     if (!m_engine.isActive() || m_queue.count() == 0)
         return;
     // Held: the rows keep "42% Paused"; the speed is gone, not frozen at what it was.
-    if (!m_window.state().queueRunning) {
+    if (!m_state.queueRunning) {
         if (m_progress.isRunning())
             m_progress.held();
         if (m_showsRate)
-            m_window.SetStatusLine(QString());
+            m_status.SetStatusLine(QString());
         m_showsRate = false;
         return;
     }
@@ -87,7 +89,7 @@ void TransferProgressView::tick()
     }
     const QString rate = m_progress.rateText();
     if (!rate.isEmpty()) {
-        m_window.SetStatusLine(rate);
+        m_status.SetStatusLine(rate);
         m_showsRate = true;
     }
 }
@@ -108,13 +110,13 @@ void TransferProgressView::engineStopped()
     // the command that started it has ended (it may close with "Ready.").
     if (summary.isEmpty() || m_queue.count() > 0) {
         if (m_showsRate)
-            m_window.SetStatusLine(QString());
+            m_status.SetStatusLine(QString());
         m_showsRate = false;
         return;
     }
     m_showsRate = false;
     QTimer::singleShot(0, this, [this, summary] {
         if (!m_engine.isActive() && m_queue.count() == 0)
-            m_window.SetStatusLine(summary);
+            m_status.SetStatusLine(summary);
     });
 }

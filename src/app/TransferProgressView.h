@@ -10,7 +10,9 @@
 
 class QueueModel;
 class TransferEngine;
-class formmain;
+class AppState;
+class FileListView;
+class StatusPanels;
 
 // Paints a progress bar behind the queue's Status text ("58% Transferring") on rows that carry
 // a percentage.
@@ -29,7 +31,8 @@ class TransferProgressView : public QObject
 {
     Q_OBJECT
 public:
-    TransferProgressView(formmain &window, TransferEngine &engine, QueueModel &queue);
+    TransferProgressView(AppState &state, StatusPanels &status, FileListView &queueList, TransferEngine &engine,
+                         QueueModel &queue);
 
     // The engine has stopped working the queue.
     void engineStopped();
@@ -39,7 +42,9 @@ private:
     void onEntryEnded(TransferOutcome outcome, qint64 bytes);
     void tick();
 
-    formmain &m_window;
+    AppState &m_state;
+    StatusPanels &m_status;
+    FileListView &m_list;
     TransferEngine &m_engine;
     QueueModel &m_queue;
     TransferProgress m_progress;

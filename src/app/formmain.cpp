@@ -1,7 +1,6 @@
 #include "formmain.h"
 
 #include "AppState.h"
-#include "DragDrop.h"
 #include "FileIconCache.h"
 #include "LocalPane.h"
 #include "LogCommands.h"
@@ -9,7 +8,6 @@
 #include "Padlock.h"
 #include "ToolbarIcons.h"
 #include "QueuePane.h"
-#include "RemoteOperations.h"
 #include "RemotePane.h"
 #include "SplitterBar.h"
 #include "TelnetLauncher.h"
@@ -54,17 +52,13 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
     createMenus();
     createLog();
     m_icons = std::make_unique<FileIconCache>();
-    m_localPane = new LocalPane(*this);
-    m_remotePane = new RemotePane(*this);
-    m_queuePane = new QueuePane(*this);
-    m_remoteOperations = new RemoteOperations(*this);
-    m_dragDrop = new DragDrop(*this);
+    m_parts = MainWindowParts::build(*this);
     load();
 }
 
 formmain::~formmain()
 {
-    m_remotePane->forget();
+    m_parts.remote->forget();
 }
 
 void formmain::createControls()
@@ -236,10 +230,10 @@ QLabel *formmain::statusPanel(const QString &key) const
     return nullptr;
 }
 
-bool formmain::SetStatusLine(const QString &text)
+void formmain::showStatus(const QString &key, const QString &text)
 {
-    m_panels.first()->setText(text);
-    return true;
+    if (QLabel *panel = statusPanel(key))
+        panel->setText(text);
 }
 
 void formmain::EnableConnectionCommands(bool enabled)
@@ -331,19 +325,19 @@ void formmain::Toolbar1_ButtonClick(int index)
         menu_connect_Click();
         break;
     case 2:
-        m_remotePane->btnConnect_Click();
+        m_parts.remote->btnConnect_Click();
         break;
     case 3:
-        m_remotePane->btnDisconnect_Click();
+        m_parts.remote->btnDisconnect_Click();
         break;
     case 5:
-        m_queuePane->btnResume_Click();
+        m_parts.queue->btnResume_Click();
         break;
     case 6:
-        m_queuePane->btnPause_Click();
+        m_parts.queue->btnPause_Click();
         break;
     case 7:
-        m_queuePane->menu_cancel_Click();
+        m_parts.queue->menu_cancel_Click();
         break;
     case 9:
         menu_telnet_Click();
@@ -368,7 +362,7 @@ void formmain::Toolbar1_ButtonClick(int index)
 void formmain::btnQuit_Click()
 {
     // Forget the connection without QUIT; nothing is saved.
-    m_remotePane->forget();
+    m_parts.remote->forget();
     close();
 }
 
@@ -376,7 +370,7 @@ void formmain::btnQuit_Click()
 // ends through its own steps and the connection goes.
 void formmain::closeEvent(QCloseEvent *event)
 {
-    m_remotePane->forget();
+    m_parts.remote->forget();
     QMainWindow::closeEvent(event);
 }
 
@@ -439,13 +433,7 @@ Settings &formmain::settings()
 
 void formmain::setConnectionFields(const ProfileConnection &c)
 {
-    txtServer->setText(c.server);
-    txtPort->setText(c.port);
-    txtUsername->setText(c.username);
-    txtPassword->setText(c.password);
-    txtProxy->setText(c.proxy);
-    txtTimeout->setText(c.timeout);
-    txtKeep->setText(c.keepAlive);
+    m_parts.remote->showFields(c);
 }
 
 void formmain::setActiveMode(bool active)
@@ -455,7 +443,7 @@ void formmain::setActiveMode(bool active)
 
 void formmain::runConnect(const QString &startFolder)
 {
-    m_remotePane->connectAt(startFolder);
+    m_parts.remote->connectAt(startFolder);
 }
 
 void formmain::createColumns()
@@ -491,7 +479,7 @@ void formmain::load()
     action(QStringLiteral("menu_rtf"))->setCheckable(true);
     action(QStringLiteral("menu_txt"))->setCheckable(true);
     setLogFormat(m_state.settings.logFormat);
-    m_localPane->ListDrives();
+    m_parts.local->ListDrives();
     menu_newlog_Click();
     m_state.currentLocalFolder = LocalPane::documentsFolder();
     EnableConnectionCommands(false);
@@ -507,8 +495,8 @@ void formmain::load()
         setGeometry(screen->availableGeometry());
     layOut();
     createColumns();
-    statusPanel(QStringLiteral("local"))->setText(QStringLiteral("Local: 0 files, 0 bytes"));
-    statusPanel(QStringLiteral("remote"))->setText(QStringLiteral("Remote: 0 files, 0 bytes"));
-    statusPanel(QStringLiteral("queue"))->setText(QStringLiteral("Queue: Running 0 files, 0 bytes"));
-    m_localPane->ClientGetDirectoryContents();
+    showStatus(QStringLiteral("local"), QStringLiteral("Local: 0 files, 0 bytes"));
+    showStatus(QStringLiteral("remote"), QStringLiteral("Remote: 0 files, 0 bytes"));
+    showStatus(QStringLiteral("queue"), QStringLiteral("Queue: Running 0 files, 0 bytes"));
+    m_parts.local->ClientGetDirectoryContents();
 }

@@ -2,9 +2,11 @@
 
 #include "ConfigHost.h"
 #include "FileListView.h"
+#include "MainWindowParts.h"
 #include "PaneLayout.h"
 #include "ProfileHost.h"
 #include "Prompter.h"
+#include "StatusPanels.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -26,13 +28,8 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class SplitterBar;
-class DragDrop;
 class FileIconCache;
-class LocalPane;
 class LogCommands;
-class QueuePane;
-class RemoteOperations;
-class RemotePane;
 class LogFileWriter;
 class SessionLog;
 class ToolWindows;
@@ -44,7 +41,7 @@ class formconfig;
 // The main window: quick-connect bar, local and remote trees and lists, the queue, the
 // session log, menus, popups, toolbar and status bar. Its slots gather what the user gave
 // and call the core.
-class formmain : public QMainWindow, public ProfileHost, public ConfigHost
+class formmain : public QMainWindow, public ProfileHost, public ConfigHost, public StatusPanels
 {
     Q_OBJECT
 public:
@@ -56,20 +53,21 @@ public:
     AppState &state() { return m_state; }
     Prompter &prompter() override { return *m_prompter; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
+    const QHash<QString, QAction *> &actions() const { return m_actions; }
     QMenu *menu(const QString &name) const { return m_menus.value(name); }
     QLabel *statusPanel(const QString &key) const;
     Padlock *padlock() const { return m_padlock; }
     const PaneLayout &paneLayout() const { return m_layout; }
     FileIconCache &iconCache() { return *m_icons; }
-    LocalPane &localPane() { return *m_localPane; }
-    RemotePane &remotePane() { return *m_remotePane; }
-    QueuePane &queuePane() { return *m_queuePane; }
-    DragDrop &dragDrop() { return *m_dragDrop; }
-    RemoteOperations &remoteOperations() { return *m_remoteOperations; }
+    LocalPane &localPane() { return *m_parts.local; }
+    RemotePane &remotePane() { return *m_parts.remote; }
+    QueuePane &queuePane() { return *m_parts.queue; }
+    DragDrop &dragDrop() { return *m_parts.dragDrop; }
+    RemoteOperations &remoteOperations() { return *m_parts.remoteOperations; }
     ToolWindows &toolWindows() { return *m_tools; }
 
     // Shared routines of the window.
-    bool SetStatusLine(const QString &text);
+    void showStatus(const QString &key, const QString &text) override;
     bool LogLine(const QString &text, int kind);
     // Appends a server reply in the colour of its code; false when there was none.
     bool LogServerReply(const QString &reply);
@@ -152,11 +150,7 @@ private:
     PaneLayout m_layout = PaneLayout::start(PaneLayout::MinimumWidth, PaneLayout::MinimumHeight);
     std::unique_ptr<FileIconCache> m_icons;
     SessionLog *m_log = nullptr;
-    LocalPane *m_localPane = nullptr;
-    RemotePane *m_remotePane = nullptr;
-    QueuePane *m_queuePane = nullptr;
-    DragDrop *m_dragDrop = nullptr;
-    RemoteOperations *m_remoteOperations = nullptr;
+    MainWindowParts m_parts;
     LogFileWriter *m_logWriter = nullptr;
     std::unique_ptr<LogCommands> m_logCommands;
     QPointer<formnews> m_news;

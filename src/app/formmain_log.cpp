@@ -25,7 +25,7 @@ void formmain::createLog()
     m_logCommands = std::make_unique<LogCommands>(*m_log, *m_prompter);
     connect(m_log, &SessionLog::runAppended, this, &formmain::showLogRun);
     connect(m_log, &SessionLog::reset, this, &formmain::showWholeLog);
-    connect(m_logWriter, &LogFileWriter::writeFailed, this, &formmain::SetStatusLine);
+    connect(m_logWriter, &LogFileWriter::writeFailed, this, [this](const QString &text) { SetStatusLine(text); });
 
     onConnect(QStringLiteral("menu_newlog"), &formmain::menu_newlog_Click);
     onConnect(QStringLiteral("menu_contlog"), &formmain::menu_contlog_Click);

@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+class QFont;
 
 // How sizes and dates read in the file lists and the queue.
 namespace ListText {
@@ -10,5 +13,9 @@ namespace ListText {
 QString sizeText(qint64 bytes);
 // D/M/YYYY H:MM:SS in local time, no leading zero on day, month and hour; "-" when unknown.
 QString dateText(const QDateTime &time);
+// The lines of a name in a text area of `width` pixels, at most maxLines: wrapped between words
+// where it can; a name that needs more room is shortened in the middle, so names that differ at
+// their ends still look different.
+QStringList nameLines(const QString &name, const QFont &font, int width, int maxLines);
 
 } // namespace ListText

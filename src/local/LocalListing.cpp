@@ -2,11 +2,13 @@
 
 #include "FileIconCache.h"
 #include "ListText.h"
+#include "ListRoles.h"
 #include "LocalPaths.h"
 #include "variousFunctions.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QStandardItem>
 
 #include <algorithm>
 
@@ -103,4 +105,44 @@ bool LocalListing::passes(const QString &name, const QString &filter)
 QString LocalListing::totalsLine() const
 {
     return QStringLiteral("Local: %1 files, %2 bytes").arg(count).arg(bytes);
+}
+
+namespace {
+
+QStandardItem *cell(const QString &text, const QVariant &sortValue = {})
+{
+    auto *item = new QStandardItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (sortValue.isValid())
+        item->setData(sortValue, ListRoles::Sort);
+    return item;
+}
+
+} // namespace
+
+QList<QList<QStandardItem *>> LocalListing::table(const QList<int> &columns, int columnCount) const
+{
+    QList<QList<QStandardItem *>> table;
+    table.reserve(rows.size());
+    for (const LocalRow &row : rows) {
+        auto *name = new QStandardItem(row.icon, row.name);
+        name->setData(row.key, ListRoles::Key);
+        name->setData(row.parentRow, ListRoles::ParentRow);
+        name->setData(int(row.parentRow ? ListRoles::RowKind::Parent
+                          : row.folder  ? ListRoles::RowKind::Folder
+                                        : ListRoles::RowKind::File),
+                      ListRoles::Kind);
+        name->setEditable(!row.parentRow);
+        QStandardItem *cells[] = {name, cell(row.sizeText, row.size), cell(row.type), cell(row.dateText, row.modified),
+                                  cell(row.lengthText, row.length)};
+        QList<QStandardItem *> items(columnCount, nullptr);
+        for (int i = 0; i < 5; ++i) {
+            if (columns.value(i, -1) >= 0 && columns.value(i, -1) < columnCount)
+                items[columns[i]] = cells[i];
+            else
+                delete cells[i];
+        }
+        table.append(items);
+    }
+    return table;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class FileIconCache;
+class QStandardItem;
 
 // One row of the local file list.
 struct LocalRow
@@ -38,4 +39,6 @@ struct LocalListing
     static bool passes(const QString &name, const QString &filter);
     // "Local: N files, M bytes"
     QString totalsLine() const;
+    // The rows as list items: name, size, type, date and tsize go to the columns given (-1: none).
+    QList<QList<QStandardItem *>> table(const QList<int> &columns, int columnCount) const;
 };

@@ -1,7 +1,9 @@
 #include "LocalOperations.h"
 
+#include "LocalFileMove.h"
 #include "LocalPaths.h"
 #include "LocalTrash.h"
+#include "Prompter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -247,6 +249,41 @@ bool moveByCopy(const QString &source, const QString &destination)
     if (treeOf(from) == treeOf(to))
         RemoveLocalFolder(to);
     return false;
+}
+
+Moved moveInto(const QList<QPair<QString, bool>> &entries, const QString &folder)
+{
+    Moved moved;
+    for (const auto &[path, isFolder] : entries) {
+        const QString name = LocalPaths::fileName(path);
+        const QString target = folder + name;
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            moved.kept << name;
+            continue;
+        }
+        if (isFolder)
+            moved.folderMoved = placerDossier(path, folder) || moved.folderMoved;
+        else
+            LocalFileMove::moveInto(path, folder);
+    }
+    return moved;
+}
+
+bool renameEntries(const QList<QPair<QString, QString>> &entries, const QString &folder, Prompter &prompter)
+{
+    bool folderRenamed = false;
+    for (const auto &[path, name] : entries) {
+        const QString answer = prompter.input(QStringLiteral("Please enter the new name for ") + name +
+                                              QStringLiteral(". Do not use the characters / \\ * ':"));
+        if (answer.isEmpty())
+            continue;
+        const QFileInfo info(path);
+        const bool wasFolder = info.isDir() && !info.isSymLink();
+        if (renameEntry(path, folder, answer).isEmpty())
+            break;
+        folderRenamed = folderRenamed || wasFolder;
+    }
+    return folderRenamed;
 }
 
 } // namespace LocalOperations

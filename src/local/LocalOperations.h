@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class LocalTrash;
+class Prompter;
 
 // What the local pane does to files and folders on disk. Every operation answers whether it did what was
 // asked; one that fails leaves things as they were (nothing half-renamed, nothing half-moved).
@@ -21,6 +22,9 @@ bool deleteEntries(const QStringList &paths, LocalTrash &trash);
 // Renames an entry to the name in the folder; the new path, or an empty text when the name is not a
 // plain name or is taken, or the rename failed.
 QString renameEntry(const QString &path, const QString &folder, const QString &newName);
+// Asks a new name for each entry (path, name) in turn and renames it; an empty answer skips it,
+// a failure ends the command. True when a folder was renamed.
+bool renameEntries(const QList<QPair<QString, QString>> &entries, const QString &folder, Prompter &prompter);
 
 // Creates the folder "folder & name"; false when the name is not a plain name, exists, or cannot be made.
 bool createFolder(const QString &folder, const QString &name);
@@ -32,5 +36,14 @@ bool placerDossier(const QString &source, const QString &destination);
 // original; a copy that fails is taken away again and the original stays. A tree that could not be
 // deleted afterwards (a read-only folder in it or above it) is refused before anything is copied.
 bool moveByCopy(const QString &source, const QString &destination);
+
+// What a move of dragged entries into a folder did.
+struct Moved
+{
+    QStringList kept; // names the folder holds already: never moved over
+    bool folderMoved = false;
+};
+// Moves entries (full paths, folders marked) into a folder, each keeping its name.
+Moved moveInto(const QList<QPair<QString, bool>> &entries, const QString &folder);
 
 } // namespace LocalOperations

@@ -187,7 +187,6 @@ struct QueueWindow : MainWindowFixture
         return f;
     }
 
-    QueuePane &queuePane() { return window->queuePane(); }
     TransferEngine &engine() { return window->queuePane().engine(); }
     static void select(FileListView *list, const QStringList &names) { selectRows(list, names); }
     QString totals() const { return window->statusPanel("queue")->text(); }
@@ -251,4 +250,10 @@ inline QByteArray readLocal(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// What a test server started with --commands FILE was sent, in order, its PASS hidden.
+inline QStringList commandsIn(const QString &file)
+{
+    return QString::fromUtf8(readLocal(file)).split('\n', Qt::SkipEmptyParts);
 }

@@ -13,7 +13,6 @@ const QString Escape = QStringLiteral("../../evil.txt");
 const QString Back = QStringLiteral("..\\..\\back.txt");
 const QString Up = QStringLiteral("/h/..\\..\\up/");
 
-// Every file below a folder, relative to it.
 QStringList filesBelow(const QString &folder)
 {
     QStringList files;
@@ -79,16 +78,11 @@ private slots:
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("into"); // where the files land, below <root>/a/b/
-        QTest::newRow("menu") << "menu_download"
-                              << "";
-        QTest::newRow("popup") << "menu1_download"
-                               << "";
-        QTest::newRow("tree") << "menu6_download"
-                              << "";
-        QTest::newRow("drop on a row") << "row"
-                                       << "row/";
-        QTest::newRow("drop on a node") << "node"
-                                        << "node/deeper/";
+        QTest::newRow("menu") << "menu_download" << QString();
+        QTest::newRow("popup") << "menu1_download" << QString();
+        QTest::newRow("tree") << "menu6_download" << QString();
+        QTest::newRow("drop on a row") << "row" << QString("row/");
+        QTest::newRow("drop on a node") << "node" << QString("node/deeper/");
     }
     void serverNamesKeepToTheLocalFolder()
     {
@@ -168,7 +162,6 @@ private slots:
         QVERIFY(QDir(f.local.path()).mkpath("into"));
         f.showLocal(f.local.path());
         QVERIFY(f.connectAt(*server, "/k/"));
-        QCOMPARE(f.remoteCell("exact.bin", "tsize"), QString("4096")); // shown as it always was
         DragDrop &drops = f.window->dragDrop();
         FileListView *list = f.window->ListView1;
         // Only folders and ".." take drops.
@@ -182,16 +175,13 @@ private slots:
         drops.dropOnLocalRow(rowOf(f.window->ListView3, "into"));
         QTRY_COMPARE(f.queueRows(), 0);
         QCOMPARE(readLocal(f.localPath("into/exact.bin")), data);
-        // Renaming asks for a file name.
         f.prompter->inputs = {""};
         f.window->remoteOperations().btnRename_Click();
         QCOMPARE(f.prompter->prompts.last(),
                  QString("Please enter the new file name for exact.bin. Do not use the characters / \\ * ; :"));
-        // Double-clicking does not try to enter it.
         f.selectRemote("exact.bin");
         f.window->remotePane().ListView1_DblClick();
         QCOMPARE(f.state.currentRemoteFolder, QString("/k/"));
-        // Deleting deletes the file.
         selectRows(list, {"gone.bin"});
         f.prompter->answers = {Prompter::Answer::Ok}; // "Delete ... from the server?"
         f.window->remoteOperations().btnDelete_Click();

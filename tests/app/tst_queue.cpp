@@ -13,12 +13,6 @@ class TestQueue : public QObject
     std::unique_ptr<TestFtpServer> server;
 
     QString commandsFile() const { return recordDir.filePath("commands.txt"); }
-    QStringList received() const // what the server was sent, in order, its PASS hidden
-    {
-        QFile file(commandsFile());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                              : QStringList();
-    }
 
 private slots:
     void initTestCase()
@@ -46,7 +40,7 @@ private slots:
             f.showRemote("/sent/");
             f.selectRemote("a.txt");
             logFrom = f.logLines().size();
-            receivedFrom = received().size();
+            receivedFrom = commandsIn(commandsFile()).size();
         }
         if (action == "delete") {
             f.prompter->answers = {Prompter::Answer::Ok};
@@ -67,7 +61,7 @@ private slots:
         const QStringList lines = f.logLines().mid(logFrom);
         QStringList logged = lines.filter(QRegularExpression("^Command: "));
         logged.replaceInStrings(QRegularExpression("^Command: "), "").replaceInStrings("PASS ********", "PASS ****");
-        QCOMPARE(logged, received().mid(receivedFrom));
+        QCOMPARE(logged, commandsIn(commandsFile()).mid(receivedFrom));
         if (action == "login") // each reply after its command
             QVERIFY(lines.indexOf(QRegularExpression("^331 .*")) == lines.indexOf("Command: USER tester") + 1);
         QDir(server->pathOf("sent")).removeRecursively();
@@ -108,7 +102,6 @@ private slots:
         QCOMPARE(QDir(f.local.path()).entryList(QDir::Files).size(), 3); // no part file left
         // The local list was listed again once the queue had run.
         QCOMPARE(f.window->ListView3->model()->rowCount(), 4); // "..", three files
-        // The status line tells what the queue moved.
         QTRY_VERIFY2(QRegularExpression(R"(^Transferred 3 files, 101\.0 KB in 0:0\d\.$)").match(f.status()).hasMatch(),
                      qPrintable(f.status()));
     }

@@ -23,7 +23,7 @@ void atPercent(QueueWindow &f, int percent, std::function<void()> act)
     });
 }
 
-// The colour at a fraction of the width of a cell, halfway down.
+// The colour at a fraction of the width of a cell.
 QRgb at(const QImage &image, const QRect &cell, double fraction)
 {
     return image.pixel(cell.left() + int(cell.width() * fraction), cell.top() + 3); // above the text

@@ -27,23 +27,18 @@ class TestRemoteOperations : public QObject
         QVERIFY(nodeWithKey(f.window->remoteTree, key));
         f.window->TreeView2->setCurrentIndex(nodeWithKey(f.window->remoteTree, key)->index());
     }
-    // Reply lines (a three-digit code first) among the lines from `from` on, up to the next command.
-    static QStringList repliesWithoutCommand(const QStringList &lines, int from)
+    // The lines logged from `from` on, up to the next command line.
+    static QStringList untilNextCommand(const QStringList &lines, qsizetype from)
     {
-        QStringList replies;
-        for (int i = from; i < lines.size() && !lines[i].startsWith("Command: "); ++i)
-            if (QRegularExpression("^\\d\\d\\d[ -]").match(lines[i]).hasMatch())
-                replies << lines[i];
-        return replies;
-    }
-    // The lines logged after the last line equal to `command`, up to the next command line.
-    static QStringList answerTo(const QStringList &lines, const QString &command)
-    {
-        const int at = lines.lastIndexOf(command);
         QStringList answer;
-        for (int i = at + 1; at >= 0 && i < lines.size() && !lines[i].startsWith("Command: "); ++i)
+        for (qsizetype i = from; i < lines.size() && !lines[i].startsWith("Command: "); ++i)
             answer << lines[i];
         return answer;
+    }
+    // Reply lines (a three-digit code first) logged from `from` on, up to the next command.
+    static QStringList repliesFrom(const MainWindowFixture &f, qsizetype from)
+    {
+        return untilNextCommand(f.logLines(), from).filter(QRegularExpression("^\\d\\d\\d[ -]"));
     }
     // The folder as the listing, the path field and the tree's current node show it.
     static QStringList shown(const MainWindowFixture &f)
@@ -76,7 +71,8 @@ private slots:
         QStandardItem *gone = nodeWithKey(f.window->remoteTree, "/gone/");
         QVERIFY(gone && QDir(server->pathOf("gone")).removeRecursively());
         f.window->remotePane().TreeView2_NodeClick(gone->index());
-        const QStringList answer = answerTo(f.logLines(), "Command: CWD /gone/");
+        const QStringList lines = f.logLines();
+        const QStringList answer = untilNextCommand(lines, lines.lastIndexOf("Command: CWD /gone/") + 1);
         QVERIFY2(!answer.isEmpty() && answer.first().startsWith("550"), qPrintable(answer.join('|')));
         QVERIFY(f.loggedInRed(answer.first()) && !answer.contains("Directory listing successfully completed."));
         // Back on the folder listed before, everything showing it.
@@ -210,10 +206,9 @@ private slots:
         int from = f.logLines().size();
         ops(f).btnRename_Click();
         QCOMPARE(f.prompter->messageTexts().last(), QString("Error, could not rename file old.txt"));
-        QCOMPARE(repliesWithoutCommand(f.logLines(), from), QStringList());
+        QCOMPARE(repliesFrom(f, from), QStringList());
         QCOMPARE(server->readFile("r/other.txt") + server->readFile("r/old.txt"), QByteArray("otherold"));
         QVERIFY(f.logLines().mid(before).filter("RNTO").isEmpty());
-        // A real rename.
         select(f, {"old.txt"});
         f.prompter->inputs = {"new name.txt"};
         ops(f).btnRename_Click();
@@ -223,7 +218,7 @@ private slots:
         from = f.logLines().size();
         f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("other.txt");
         QCOMPARE(f.prompter->messageTexts().last(), QString("The element could not be renamed."));
-        QCOMPARE(repliesWithoutCommand(f.logLines(), from), QStringList());
+        QCOMPARE(repliesFrom(f, from), QStringList());
         QVERIFY(exists("r/new name.txt"));
         f.remoteRows()->item(f.remoteRow("new name.txt"), 0)->setText("edited.txt");
         QVERIFY(exists("r/edited.txt"));
@@ -249,7 +244,6 @@ private slots:
         QVERIFY(!exists("pub/new"));
         QCOMPARE(f.state.currentRemoteFolder, QString("/pub/"));
         QCOMPARE(f.prompter->shown.size(), 1);
-        // Making a folder from the tree.
         selectNode(f, "/pub/");
         f.prompter->inputs = {"made"};
         ops(f).menu6_mkdir_Click();

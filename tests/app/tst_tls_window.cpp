@@ -11,14 +11,9 @@ class TestTlsWindow : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_dir;
     TestCertificate m_cert;
 
-    static QStringList commandsIn(const QString &path)
-    {
-        return QString::fromUtf8(readLocal(path)).split('\n', Qt::SkipEmptyParts);
-    }
     static QString knownFile(const MainWindowFixture &f) { return f.state.folders.app + KnownCertificates::fileName(); }
 
 private slots:

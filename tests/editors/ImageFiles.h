@@ -46,5 +46,4 @@ QByteArray noise(int n, quint32 seed, int alphabet = 256);
 // The picture ImageMagick reads from the file as RGBA8888, or a null image with `error` set.
 QImage oracle(const QString &path, QString *error);
 
-
 } // namespace ImageFiles

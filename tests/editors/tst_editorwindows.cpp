@@ -315,14 +315,12 @@ private slots:
         QVERIFY(!f->window->remotePane().textEditor());
     }
 
-    void zoomStepsInWholeMultiplesInsideTheArea()
+    void zoomStepsInWholeMultiplesInsideTheAreaAndNotForLargerPictures()
     {
         formimage *viewer = shows("third.png", "PNG image, 186x133 pixels");
         QVERIFY(viewer);
         const QString copy = f->state.folders.temp + "third.png";
         QCOMPARE(viewer->picturePath(), copy);
-        QCOMPARE(viewer->windowTitle(), "Vestrigal - Image Viewer - " + copy);
-        QCOMPARE(viewer->Picture1->size(), QSize(560, 400));
         QCOMPARE(shown(viewer), QRect(187, 133, 186, 133));
 
         // Each button or menu item and the picture's place after it: 4× would not fit, and the zoom
@@ -351,11 +349,9 @@ private slots:
         viewer->findChild<QAction *>("menu_exit")->trigger();
         flushDeletes();
         QVERIFY(!f->window->remotePane().imageViewer());
-    }
 
-    void largerPictureIsCentredCutAndDoesNotZoom()
-    {
-        formimage *viewer = shows("big.bmp", "BMP image, 600x500 pixels");
+        // A picture larger than the area is centred and cut, whatever the zoom buttons say.
+        viewer = shows("big.bmp", "BMP image, 600x500 pixels");
         QVERIFY(viewer);
         for (auto click : {&formimage::btnOri_Click, &formimage::btnZoomPlus_Click, &formimage::btnZoomMinus_Click}) {
             (viewer->*click)();

@@ -9,6 +9,7 @@
 #include "variousFunctions.h"
 
 #include <QDir>
+#include <QFont>
 #include <QMimeDatabase>
 #include <QTest>
 
@@ -63,6 +64,21 @@ class TestLocalListing : public QObject
     LocalListing list(const QString &path, const QString &filter = "*.*") { return LocalListing::of(path, filter, m_icons); }
 
 private slots:
+    // A name fits its lines whole, else it is shortened in the middle: names that differ only at
+    // their ends still look different.
+    void longNamesShortenedInTheMiddle()
+    {
+        const QFont font;
+        QCOMPARE(ListText::nameLines("a.txt", font, 100, 1), QStringList("a.txt"));
+        const QString name = "sunset-over-the-harbour-" + QString(150, 'x') + "-one.png";
+        for (int width : {80, 120, 160, 240}) {
+            const QStringList lines = ListText::nameLines(name, font, width, 3);
+            QVERIFY2(lines.size() <= 3 && lines.join("").contains(QChar(0x2026)) && lines.join("").endsWith("-one.png"),
+                     qPrintable(lines.join('|')));
+        }
+    }
+
+
     void filterComparesTheExtensionExactly()
     {
         TempTree t;

@@ -268,18 +268,14 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("rtf") << "/a/log.rtf"
-                             << "/a/log.rtf";
-        QTest::newRow("only the extension") << "/a/.rtf"
-                                            << "/a/.rtf";
-        QTest::newRow("capitals") << "/a/log.RTF"
-                                  << "/a/log.RTF.rtf";
-        QTest::newRow("no dot") << "/a/log"
-                                << "/a/log.rtf";
-        QTest::newRow("other") << "/a/log.txt"
-                               << "/a/log.txt.rtf";
-        QTest::newRow("dot in folder") << "/a.rtf/log"
-                                       << "/a.rtf/log.rtf";
+        // clang-format off
+        QTest::newRow("rtf") << "/a/log.rtf" << "/a/log.rtf";
+        QTest::newRow("only the extension") << "/a/.rtf" << "/a/.rtf";
+        QTest::newRow("capitals") << "/a/log.RTF" << "/a/log.RTF.rtf";
+        QTest::newRow("no dot") << "/a/log" << "/a/log.rtf";
+        QTest::newRow("other") << "/a/log.txt" << "/a/log.txt.rtf";
+        QTest::newRow("dot in folder") << "/a.rtf/log" << "/a.rtf/log.rtf";
+        // clang-format on
     }
     void rtfExtensionIsAddedUnlessExactlyRtf()
     {

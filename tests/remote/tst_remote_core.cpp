@@ -5,14 +5,18 @@
 #include "FileIconCache.h"
 #include "FtpSession.h"
 #include "ListRoles.h"
+#include "LogRun.h"
 #include "RemoteFolderRemover.h"
 #include "RemoteListing.h"
+#include "RemoteLogin.h"
 #include "RemotePaths.h"
+#include "SessionLog.h"
 #include "session/ScriptedFtpPeer.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QStandardItem>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,6 +125,27 @@ private slots:
         QVERIFY(!remover.RemoveRemoteFolder("/top"));
         for (const QByteArray &command : peer.commands())
             QVERIFY2(!command.contains("a\x01b"), command.constData());
+    }
+
+    // A failed connection: the reason told is the server's last refusal, else the last line; the
+    // socket's own account, which has no reply code, is red in the log.
+    void failedConnectionIsToldAndLogged()
+    {
+        QCOMPARE(RemoteLogin::failureReason("220 Hi\n530 No.\n221 Bye\n"), QStringLiteral("530 No."));
+        QCOMPARE(RemoteLogin::failureReason("220 Hi\nConnection closed\n"), QStringLiteral("Connection closed"));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        FtpOptions options;
+        options.host = "127.0.0.1";
+        options.port = closed.serverPort();
+        closed.close();
+        FtpSession session;
+        QVERIFY(!session.open(options));
+        SessionLog log;
+        RemoteLogin::logLogin(session, log);
+        QVERIFY(!log.runs().isEmpty());
+        for (const LogRun &run : log.runs())
+            QCOMPARE(run.colour, LogColours::red());
     }
 };
 

@@ -144,7 +144,7 @@ private slots:
             const QString local = dir.filePath("f");
             QVERIFY(writeFile(local, "precious"));
             QCOMPARE(session.getFile("f", local, type), whole);
-            QCOMPARE(readFile(local), whole ? (ascii ? sent.replace("\r\n", "\n") : sent) : QByteArray("precious"));
+            QCOMPARE(contentOf(local), whole ? (ascii ? sent.replace("\r\n", "\n") : sent) : QByteArray("precious"));
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f"});
         } else {
             auto file = session.openFile("f", FtpFile::Read, type);
@@ -286,11 +286,11 @@ private slots:
             QVERIFY(!session.getFile("/f.bin", local, FtpTransferType::Binary));
         }
         QVERIFY2(session.lastResponseInfo().contains("Could not write"), qPrintable(session.lastResponseInfo()));
-        QCOMPARE(readFile(local), QByteArray("precious"));
+        QCOMPARE(contentOf(local), QByteArray("precious"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"f.bin"});
         QVERIFY(session.isOpen());
         QVERIFY2(session.getFile("/f.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
-        QCOMPARE(readFile(local), remote);
+        QCOMPARE(contentOf(local), remote);
     }
 
     // A local file that cannot be read is never announced to the server: its file stays as it was.

@@ -1,13 +1,20 @@
 // FTP over TLS against a real server (pyftpdlib's TLS handler on 127.0.0.1, certificates made by
 // openssl at test time): explicit and implicit TLS, protected data in both modes, servers without
 // TLS or without PROT P, the certificate question, servers that insist on session reuse, and cut
-// data connections.
+// data connections. Then vsftpd, when we run as root (it changes its root folder and user per
+// session): it requires the data connections to resume the control connection's TLS session
+// (require_ssl_reuse) and closes one only after both sides sent close_notify.
 
 #include "TestCertificate.h"
 #include "support/FtpTestKit.h"
 
+#include <QDir>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace FtpTestKit;
 
@@ -21,6 +28,8 @@ private:
     QTemporaryDir m_dir;
     TestCertificate m_cert;  // "127.0.0.1" is not its name: never verifiable
     TestCertificate m_other; // another server's, or a changed one
+    QProcess m_vsftpd;
+    quint16 m_vsftpdPort = 0; // 0: not running
 
     // The server's arguments for TLS with the test certificate, then extra.
     QStringList tls(const QStringList &extra = {}) const { return QStringList{"--tls", m_cert.pemPath} + extra; }
@@ -36,7 +45,7 @@ private:
     QString commandsFile(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
     static QStringList commandsIn(const QString &path) // what the server's --commands recorded
     {
-        return QFile::exists(path) ? QString::fromUtf8(readFile(path)).split('\n', Qt::SkipEmptyParts) : QStringList();
+        return QFile::exists(path) ? QString::fromUtf8(contentOf(path)).split('\n', Qt::SkipEmptyParts) : QStringList();
     }
 
     static QStringList logOf(const FtpSession &session, FtpSession::LogLine::Kind kind)
@@ -73,9 +82,45 @@ private:
         QVERIFY(server.readFile("up.bin") == data);
         const QString local = m_dir.filePath("copy.bin");
         QVERIFY2(session.getFile("up.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
-        QVERIFY(readFile(local) == data);
+        QVERIFY(contentOf(local) == data);
         QVERIFY(upload(session, "empty.bin", {}));
         QVERIFY(download(session, "empty.bin").isEmpty());
+    }
+
+    // vsftpd serves m_dir/served to anonymous users, over TLS only, uploads into "up": it refuses a
+    // root its user can write to.
+    void startVsftpd()
+    {
+        const QString served = m_dir.filePath("served");
+        QVERIFY(QDir().mkpath(served + "/up") && QDir().mkpath(m_dir.filePath("empty")));
+        for (const QString &path : {m_dir.path(), served})
+            QFile::setPermissions(path, QFile::Permissions(0x7055));
+        QFile::setPermissions(served + "/up", QFile::Permissions(0x7777));
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        const QString config =
+            QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                           "background=NO\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
+                           "anon_root=%2\nwrite_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n"
+                           "secure_chroot_dir=%3\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
+                           "connect_from_port_20=NO\nxferlog_enable=NO\nssl_enable=YES\n"
+                           "rsa_cert_file=%4\nrsa_private_key_file=%5\nallow_anon_ssl=YES\n"
+                           "force_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n")
+                .arg(port)
+                .arg(served, m_dir.filePath("empty"), m_dir.filePath("ftps-test.crt"), m_dir.filePath("ftps-test.key"));
+        QVERIFY(writeFile(m_dir.filePath("vsftpd.conf"), config.toUtf8()));
+        m_vsftpd.setProcessChannelMode(QProcess::MergedChannels);
+        m_vsftpd.start("/usr/sbin/vsftpd", {m_dir.filePath("vsftpd.conf")});
+        QVERIFY(m_vsftpd.waitForStarted(5000));
+        const auto greets = [port] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(500) && probe.waitForReadyRead(1000) && probe.readAll().startsWith("220");
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(greets(), m_vsftpd.readAll().constData(), 10000);
+        m_vsftpdPort = port;
     }
 
 private slots:
@@ -87,6 +132,14 @@ private slots:
         m_other = TestCertificate::make(m_dir.path(), "ftps-other");
         QVERIFY2(m_other.error.isEmpty(), qPrintable(m_other.error));
         QVERIFY(m_cert.sha256 != m_other.sha256);
+        if (::geteuid() == 0 && QFile::exists("/usr/sbin/vsftpd"))
+            startVsftpd();
+    }
+
+    void cleanupTestCase()
+    {
+        m_vsftpd.kill();
+        m_vsftpd.waitForFinished(3000);
     }
 
     void explicitTlsProtectsLoginAndData_data()
@@ -298,6 +351,43 @@ private slots:
         QCOMPARE(entries.size(), why.isEmpty() ? 10 : 0);
         QVERIFY2(why.isEmpty() || session.lastResponseInfo().contains(why), qPrintable(session.lastResponseInfo()));
         QVERIFY(session.setCurrentDirectory("/")); // still in step
+    }
+
+    void vsftpdWithSessionReuse_data()
+    {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("passive") << true;
+        QTest::newRow("active") << false;
+    }
+    void vsftpdWithSessionReuse()
+    {
+        QFETCH(bool, passive);
+        if (!m_vsftpdPort)
+            QSKIP("vsftpd runs only as root, with /usr/sbin/vsftpd installed");
+        const QString served = m_dir.filePath("served");
+        const QByteArray data = pattern(2 * 1024 * 1024 + 5);
+        QVERIFY(writeFile(served + "/down.bin", data));
+        FtpSession session;
+        FtpOptions o = options("127.0.0.1", m_vsftpdPort, "anonymous", "tester@");
+        o.passive = passive;
+        o.security = FtpSecurity::Explicit;
+        o.trustedCertificate = m_cert.sha256;
+        QVERIFY2(session.open(o), qPrintable(session.lastResponseInfo()));
+        QVERIFY(session.protectsData());
+        // Each listing is a new data connection, each must resume the session and send close_notify.
+        QList<FtpEntry> entries;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(session.list(QString(), entries), qPrintable(session.lastResponseInfo()));
+        QVERIFY(std::any_of(entries.begin(), entries.end(), [](const FtpEntry &e) { return e.name == "down.bin"; }));
+        const QString local = m_dir.filePath("copy.bin");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY2(session.getFile("down.bin", local, FtpTransferType::Binary), qPrintable(session.lastResponseInfo()));
+        QVERIFY(clock.elapsed() < 5000); // not waiting out the time limit for the end of the data
+        QVERIFY(contentOf(local) == data);
+        const QString remote = passive ? "up/p.bin" : "up/a.bin"; // anonymous users may not overwrite
+        QVERIFY2(upload(session, remote, data), qPrintable(session.lastResponseInfo()));
+        QVERIFY(contentOf(served + '/' + remote) == data);
     }
 };
 

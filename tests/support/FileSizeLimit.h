@@ -19,24 +19,18 @@ public:
         m_ok = m_ok && (m_old.rlim_max == RLIM_INFINITY || bytes <= m_old.rlim_max) &&
                ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
-    ~FileSizeLimit() { lift(); }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
     FileSizeLimit(const FileSizeLimit &) = delete;
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
     bool ok() const { return m_ok; }
-    // The disk has room again.
-    void lift()
-    {
-        if (m_lifted)
-            return;
-        m_lifted = true;
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
 
 private:
     rlimit m_old{};
     void (*m_oldHandler)(int) = SIG_DFL;
     bool m_ok = false;
-    bool m_lifted = false;
 };

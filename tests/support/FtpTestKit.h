@@ -2,12 +2,14 @@
 
 #include "FtpSession.h"
 #include "TestFtpServer.h"
-
-#include <QFile>
+#include "TestSupport.h"
 
 // What the tests of sessions share: options that log in to a test server, data that shows where a
-// transfer went wrong, local files, whole transfers through the block API.
+// transfer went wrong, whole transfers through the block API.
 namespace FtpTestKit {
+
+using TestSupport::contentOf;
+using TestSupport::writeFile;
 
 inline FtpOptions options(const QString &host, quint16 port, const QString &user, const QString &password,
                           int timeoutMs = 10000)
@@ -31,18 +33,6 @@ inline QByteArray pattern(qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         data[i] = char((i * 131 + i / 251) & 0xff);
     return data;
-}
-
-inline bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-inline QByteArray readFile(const QString &path) // "<missing>" when there is none
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // The bytes, or a text in angle brackets that says what failed.

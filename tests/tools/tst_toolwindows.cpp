@@ -1,8 +1,9 @@
 // The tool windows: every menu item and toolbar button that opens one, the calculator's window, the help data and
-// viewer (the program's own help file against its menus), and the temporary files browser and its core.
+// viewer (the program's own help file against its menus), the temporary files browser and its core, and telnet.
 #include "../app/MainWindowFixture.h"
 #include "HelpData.h"
 #include "MainMenus.h"
+#include "TelnetLauncher.h"
 #include "TempFolder.h"
 #include "TestSupport.h"
 #include "ToolWindows.h"
@@ -25,6 +26,17 @@
 #include <QTreeWidget>
 
 using TestSupport::writeFile;
+
+namespace {
+
+void makeExecutable(const QString &folder, const QString &name)
+{
+    QFile f(folder + "/" + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.setPermissions(f.permissions() | QFile::ExeUser);
+}
+
+} // namespace
 
 class TestToolWindows : public QObject
 {
@@ -277,6 +289,35 @@ private slots:
         QCOMPARE(QDir(f.state.folders.temp).entryList(QDir::Files | QDir::Hidden), QStringList());
         browser->menu_exit->trigger();
         QTRY_VERIFY(!f.window->findChild<formtemp *>("formtemp"));
+    }
+
+    void telnetFindsATerminalAndReportsAFailedStart()
+    {
+        QTemporaryDir bin;
+        QVERIFY(TelnetLauncher::find(bin.path(), {}).error.contains("telnet"));
+        makeExecutable(bin.path(), "telnet");
+        const auto noTerminal = TelnetLauncher::find(bin.path(), {});
+        QVERIFY(noTerminal.error.contains("terminal") && noTerminal.program.isEmpty());
+        makeExecutable(bin.path(), "gnome-terminal");
+        const auto gnome = TelnetLauncher::find(bin.path(), {});
+        QVERIFY(gnome.error.isEmpty());
+        QCOMPARE(gnome.arguments, QStringList({"--", bin.path() + "/telnet"}));
+        makeExecutable(bin.path(), "xterm");
+        QVERIFY(TelnetLauncher::find(bin.path(), {}).program.endsWith("/xterm"));
+        // The user's own choice wins; an unknown one is passed over.
+        QVERIFY(TelnetLauncher::find(bin.path(), "gnome-terminal").program.endsWith("/gnome-terminal"));
+        QVERIFY(TelnetLauncher::find(bin.path(), "no-such-term").program.endsWith("/xterm"));
+
+        QVERIFY(QFile::remove(bin.path() + "/gnome-terminal"));
+        qputenv("PATH", bin.path().toLocal8Bit());
+        qunsetenv("TERMINAL");
+        QStringList started;
+        QVERIFY(TelnetLauncher::launch([&](const QString &p, const QStringList &a) {
+                    started << p << a;
+                    return true;
+                }).isEmpty());
+        QCOMPARE(started, QStringList({bin.path() + "/xterm", "-e", bin.path() + "/telnet"}));
+        QVERIFY(!TelnetLauncher::launch([](const QString &, const QStringList &) { return false; }).isEmpty());
     }
 };
 
