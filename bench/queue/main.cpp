@@ -5,7 +5,8 @@
 // "download_s upload_s tree_s peak_rss_MiB tree_entry_KiB", the last being the growth of the peak
 // memory from before the tree was queued to after it moved, over the files queued.
 // VESTRIGAL_BENCH_BLOCK sets another block size for both ways; VESTRIGAL_BENCH_SIMULTANEOUS another
-// number of simultaneous transfers; VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it.
+// number of simultaneous transfers; VESTRIGAL_BENCH_KEEP_LOG=0 turns keep log off;
+// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
 #include "ProcessMemory.h"
@@ -98,6 +99,8 @@ int main(int argc, char *argv[])
         state.settings.downloadBufferSize = state.settings.uploadBufferSize = block;
     if (const int simultaneous = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_SIMULTANEOUS"); simultaneous > 0)
         state.settings.simultaneousTransfers = simultaneous;
+    if (qEnvironmentVariableIsSet("VESTRIGAL_BENCH_KEEP_LOG")) // 0: what writing the log file costs
+        state.settings.keepLog = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_KEEP_LOG") != 0;
     formmain window(state, std::unique_ptr<Prompter>(prompter));
     window.txtServer->setText(args[1]);
     window.txtPort->setText(args[2]);
