@@ -87,6 +87,7 @@ mirror_into() {
   diff -r "$work/root/tree" "$work/local/lftp" >/dev/null || { echo "queue: lftp's tree differs" >&2; exit 1; }
   rm -rf "$work/local/lftp"
 }
+lftp_s="" lftp4_s=""
 mirror() { mirror_into lftp_s; }
 mirror_parallel() { mirror_into lftp4_s --parallel=4; }
 
