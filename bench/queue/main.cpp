@@ -1,8 +1,12 @@
 // Moves files through the main window's queue with the default settings (1024-byte blocks,
-// progress shown): downloads REMOTE_FILE into LOCAL_DIR/down.bin, uploads that file as
-// UPLOAD (REMOTE_FILE.up when not given), then downloads the remote folder TREE into LOCAL_DIR/tree/.
-// Prints one line, "download_s upload_s tree_s peak_rss_MiB". VESTRIGAL_BENCH_BLOCK sets another block
-// size for both ways.
+// progress shown, 2 simultaneous transfers): downloads REMOTE_FILE into LOCAL_DIR/down.bin, uploads
+// that file as UPLOAD (REMOTE_FILE.up when not given), then downloads the remote folder TREE into
+// LOCAL_DIR/TREE/. REMOTE_FILE "-" moves the tree alone. Prints one line,
+// "download_s upload_s tree_s peak_rss_MiB tree_entry_KiB", the last being the growth of the peak
+// memory from before the tree was queued to after it moved, over the files queued.
+// VESTRIGAL_BENCH_BLOCK sets another block size for both ways; VESTRIGAL_BENCH_SIMULTANEOUS another
+// number of simultaneous transfers; VESTRIGAL_BENCH_KEEP_LOG=0 turns keep log off;
+// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
 #include "ProcessMemory.h"
@@ -56,6 +60,25 @@ double runQueue(formmain &window, const char *what)
     return seconds;
 }
 
+// Downloads REMOTE into LOCAL_DIR/down.bin and uploads that file back; their seconds in DOWN and UP.
+bool moveLargeFile(formmain &window, const QStringList &args, const QString &remote, const QString &localDir,
+                   double &down, double &up)
+{
+    window.queuePane().QueueRemoteFile(remote, localDir + QStringLiteral("down.bin"));
+    if (window.queuePane().queue().count() != 1) { // the row comes from the remote list
+        std::fprintf(stderr, "bench_queue: %s is not in the remote list\n", qPrintable(remote));
+        return false;
+    }
+    down = runQueue(window, "download");
+    ::sync(); // the upload starts without the download's pages to write back
+
+    window.localPane().ClientGetDirectoryContents();
+    const QString upload = args.size() > 8 ? QLatin1Char('/') + args[8] : remote + QStringLiteral(".up");
+    window.queuePane().QueueLocalFile(localDir + QStringLiteral("down.bin"), upload);
+    up = runQueue(window, "upload");
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,6 +97,10 @@ int main(int argc, char *argv[])
     auto *prompter = new ScriptedPrompter;
     if (const int block = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_BLOCK"); block > 0)
         state.settings.downloadBufferSize = state.settings.uploadBufferSize = block;
+    if (const int simultaneous = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_SIMULTANEOUS"); simultaneous > 0)
+        state.settings.simultaneousTransfers = simultaneous;
+    if (qEnvironmentVariableIsSet("VESTRIGAL_BENCH_KEEP_LOG")) // 0: what writing the log file costs
+        state.settings.keepLog = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_KEEP_LOG") != 0;
     formmain window(state, std::unique_ptr<Prompter>(prompter));
     window.txtServer->setText(args[1]);
     window.txtPort->setText(args[2]);
@@ -89,30 +116,28 @@ int main(int argc, char *argv[])
     state.currentLocalFolder = localDir;
     window.localPane().ClientGetDirectoryContents();
 
-    window.queuePane().QueueRemoteFile(remote, localDir + QStringLiteral("down.bin"));
-    if (window.queuePane().queue().count() != 1) { // the row comes from the remote list
-        std::fprintf(stderr, "bench_queue: %s is not in the remote list\n", qPrintable(remote));
+    double down = 0;
+    double up = 0;
+    if (args[5] != QLatin1String("-") && !moveLargeFile(window, args, remote, localDir, down, up))
         return 1;
-    }
-    const double down = runQueue(window, "download");
-    ::sync(); // the upload starts without the download's pages to write back
 
-    window.localPane().ClientGetDirectoryContents();
-    const QString upload = args.size() > 8 ? QLatin1Char('/') + args[8] : remote + QStringLiteral(".up");
-    window.queuePane().QueueLocalFile(localDir + QStringLiteral("down.bin"), upload);
-    const double up = runQueue(window, "upload");
-
+    const double rssBeforeTree = peakRssMiB();
     QElapsedTimer clock;
     clock.start();
     const QString tree = QLatin1Char('/') + args[6] + QLatin1Char('/');
     if (!window.queuePane().QueueRemoteFolder(state.session, tree, localDir + args[6] + QLatin1Char('/')))
         return 1;
     const int files = window.queuePane().queue().count();
-    runQueue(window, "tree transfers");
+    const double queued = double(clock.nsecsElapsed()) / 1e9;
+    const bool queueOnly = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_QUEUE_ONLY") > 0;
+    if (!queueOnly)
+        runQueue(window, "tree transfers");
     const double treeSeconds = double(clock.nsecsElapsed()) / 1e9;
-    std::fprintf(stderr, "tree: %d files queued; %d messages\n", files, int(prompter->shown.size()));
-    if (!prompter->shown.isEmpty() || window.queuePane().queue().count() != 0)
+    const double entryKiB = files > 0 ? (peakRssMiB() - rssBeforeTree) * 1024.0 / files : 0;
+    std::fprintf(stderr, "tree: %d files queued in %.3f s; %.2f KiB each; %d messages\n", files, queued, entryKiB,
+                 int(prompter->shown.size()));
+    if (!prompter->shown.isEmpty() || (!queueOnly && window.queuePane().queue().count() != 0))
         return 1;
-    std::printf("%.4f %.4f %.4f %.1f\n", down, up, treeSeconds, peakRssMiB());
+    std::printf("%.4f %.4f %.4f %.1f %.3f\n", down, up, treeSeconds, peakRssMiB(), entryKiB);
     return 0;
 }

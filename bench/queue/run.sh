@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Queue benchmark: a 1 GiB download and a 1 GiB upload through the main window's queue with the
 # default settings, curl doing the same transfers in the same run; and a tree of 1,000 files in
-# 100 folders downloaded through the queue, against lftp's mirror of the same tree. The server is
+# 100 folders downloaded through the queue, against lftp's mirror of the same tree, and that tree
+# again with 4 simultaneous transfers against lftp's mirror --parallel=4. Once, after the runs, a
+# tree of 20,000 files in 20 folders is queued without moving it: the growth of the peak memory per
+# entry queued. The server is
 # vsftpd on 127.0.0.1 (start_bench_ftp; VESTRIGAL_BENCH_SERVER=pyftpdlib for the tests' server), on
 # a core of its own with the clients on the other; files are kept in /dev/shm when it has room.
 # Seven runs (VESTRIGAL_BENCH_RUNS), ours and the peers' in alternating order, each printed on
 # stderr; the medians are printed (the peak memory: the largest), and for uploads the slowest run's
 # ratio as well.
-# VESTRIGAL_BENCH_QUEUE_MIB changes the size of the large file; VESTRIGAL_BENCH_BLOCK the block size
+# VESTRIGAL_BENCH_QUEUE_MIB changes the size of the large file; VESTRIGAL_BENCH_QUEUE_ENTRIES the
+# number of files of the large tree; VESTRIGAL_BENCH_BLOCK the block size
 # (the configuration window's buffer sizes) of our transfers.
 #
 # run.sh BUILD_DIR
@@ -18,6 +22,7 @@ source "$ROOT/scripts/local-ftp.sh"
 bench_session "$0" "$@"
 MIB="${VESTRIGAL_BENCH_QUEUE_MIB:-1024}"
 RUNS="${VESTRIGAL_BENCH_RUNS:-7}"
+ENTRIES="${VESTRIGAL_BENCH_QUEUE_ENTRIES:-20000}"
 
 place="${TMPDIR:-/tmp}"
 if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 7)) ]; then place=/dev/shm; fi
@@ -33,6 +38,10 @@ cp "$work/root/big.bin" "$work/local/source.bin"
 for d in $(seq 100); do
   mkdir -p "$work/root/tree/d$d"
   for f in $(seq 10); do head -c "$(((d * 10 + f) * 37 % 20000 + 100))" /dev/urandom >"$work/root/tree/d$d/f$f.dat"; done
+done
+for d in $(seq 20); do
+  mkdir -p "$work/root/many/d$d"
+  (cd "$work/root/many/d$d" && for f in $(seq $((ENTRIES / 20))); do : >"file$f.$((f % 7)).dat"; done)
 done
 
 start_bench_ftp "$work/root" "$work"
@@ -52,7 +61,7 @@ curl_up() {
 }
 ours() {
   sync
-  read -r down up tree rss < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" "$BUILD/bench/queue/bench_queue" \
+  read -r down up tree rss _ < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" "$BUILD/bench/queue/bench_queue" \
     127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" big.bin tree "$work/local" "${BENCH_UP}big.bin.up")
   # Compared and removed at once: files kept longer would make the next transfers wait while the
   # machine frees memory for them.
@@ -61,13 +70,26 @@ ours() {
   diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
   rm -rf "$uploaded/big.bin.up" "$work/local/tree" "$work/local/down.bin"
 }
-mirror() {
-  local start
+# The tree alone, with 4 simultaneous transfers.
+ours_parallel() {
+  read -r _ _ tree4 _ _ < <(VESTRIGAL_BENCH_SIMULTANEOUS=4 QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+    "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" - tree "$work/local")
+  diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
+  rm -rf "$work/local/tree"
+}
+# mirror VAR [OPTIONS]: the tree with lftp's mirror; its seconds in VAR.
+mirror_into() {
+  local var="$1" start
+  shift
   start="$(date +%s.%N)"
-  "${CLIENT_PIN[@]}" lftp -c "set ftp:passive-mode on; open -u $BENCH_USER,$BENCH_PASSWORD -p $port 127.0.0.1; mirror /tree $work/local/lftp" >/dev/null
-  lftp_s="$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')"
+  "${CLIENT_PIN[@]}" lftp -c "set ftp:passive-mode on; open -u $BENCH_USER,$BENCH_PASSWORD -p $port 127.0.0.1; mirror $* /tree $work/local/lftp" >/dev/null
+  printf -v "$var" '%s' "$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')"
+  diff -r "$work/root/tree" "$work/local/lftp" >/dev/null || { echo "queue: lftp's tree differs" >&2; exit 1; }
   rm -rf "$work/local/lftp"
 }
+lftp_s="" lftp4_s=""
+mirror() { mirror_into lftp_s; }
+mirror_parallel() { mirror_into lftp4_s --parallel=4; }
 
 # One round of each first, not timed: the first pays for memory the machine must find for the
 # files and for the server's first sessions, and whichever client went first would carry that.
@@ -77,17 +99,30 @@ ours 2>/dev/null
 
 : >"$work/results"
 for run in $(seq "$RUNS"); do
-  if [ $((run % 2)) -eq 1 ]; then curl_down; ours; curl_up; mirror; else mirror; curl_up; ours; curl_down; fi
-  echo "run $run: ours down $down up $up tree $tree s, rss $rss MiB; curl down $curl_down_s up $curl_up_s s; lftp $lftp_s s" >&2
+  if [ $((run % 2)) -eq 1 ]; then
+    curl_down; ours; curl_up; mirror; ours_parallel; mirror_parallel
+  else
+    mirror_parallel; ours_parallel; mirror; curl_up; ours; curl_down
+  fi
+  echo "run $run: ours down $down up $up tree $tree tree at 4 $tree4 s, rss $rss MiB;" \
+    "curl down $curl_down_s up $curl_up_s s; lftp $lftp_s at 4 $lftp4_s s" >&2
   # Ratios of speeds for the transfers (higher is better), of times for the tree (lower is better).
   awk -v d="$down" -v u="$up" -v t="$tree" -v r="$rss" -v cd="$curl_down_s" -v cu="$curl_up_s" -v l="$lftp_s" \
-    'BEGIN {printf "%.6f %.6f %.6f %s\n", cd / d, cu / u, t / l, r}' >>"$work/results"
-  awk -v run="$run" '{printf "run %d ratios: download %.2f, upload %.2f, tree %.2f\n", run, $1, $2, $3}' \
+    -v t4="$tree4" -v l4="$lftp4_s" 'BEGIN {printf "%.6f %.6f %.6f %s %.6f\n", cd / d, cu / u, t / l, r, t4 / l4}' \
+    >>"$work/results"
+  awk -v run="$run" '{printf "run %d ratios: download %.2f, upload %.2f, tree %.2f, tree at 4 %.2f\n", run, $1, $2, $3, $5}' \
     <(tail -1 "$work/results") >&2
 done
+
+# The large tree queued, not moved: what each entry adds to the peak memory.
+read -r _ _ queued_s _ entry_kib < <(VESTRIGAL_BENCH_QUEUE_ONLY=1 QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+  "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" - many "$work/local")
+echo "$ENTRIES entries queued in $queued_s s" >&2
 
 printf 'queue_download_vs_curl %.2f ratio\n' "$(cut -d' ' -f1 "$work/results" | median)"
 printf 'queue_upload_vs_curl %.2f ratio\n' "$(cut -d' ' -f2 "$work/results" | median)"
 printf 'queue_upload_vs_curl_min %.2f ratio\n' "$(cut -d' ' -f2 "$work/results" | sort -g | head -1)"
 printf 'queue_peak_rss_MiB %s MiB\n' "$(cut -d' ' -f4 "$work/results" | sort -g | tail -1)"
 printf 'queue_tree_1000_vs_lftp %.2f ratio\n' "$(cut -d' ' -f3 "$work/results" | median)"
+printf 'queue_tree_1000_vs_lftp_parallel %.2f ratio\n' "$(cut -d' ' -f5 "$work/results" | median)"
+printf 'queue_%dk_entry_KiB %.2f KiB\n' "$((ENTRIES / 1000))" "$entry_kib"
