@@ -96,6 +96,7 @@ private slots:
         QCOMPARE(f.window->ListView2->model()->rowCount(), 0);
         QCOMPARE(f.commands("RETR"), QStringList(remotes).replaceInStrings(QRegularExpression("^"), "Command: RETR "));
         QCOMPARE(f.logLines().count("Transfer complete."), 3);
+        QVERIFY(f.logText().contains("\n[2] Command: RETR /three/")); // the transfer connection's own lines
         QCOMPARE(readLocal(f.localPath("one.bin")), pattern(100 * 1024, 1));
         QCOMPARE(readLocal(f.localPath("two.bin")), pattern(1000, 2));
         QCOMPARE(readLocal(f.localPath("zero.bin")), QByteArray());

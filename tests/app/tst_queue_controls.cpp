@@ -1,6 +1,7 @@
 // Pause, resume, cancel, clear and every way of stopping a transfer under way through the window;
 // the progress a user reads.
 #include "MainWindowFixture.h"
+#include "RemoteOperations.h"
 
 #include <QTreeView>
 
@@ -91,6 +92,45 @@ private slots:
         QVERIFY(f->queueEnds());
         QVERIFY(paused);
         QCOMPARE(server->readFile("c/up.bin"), pattern(kFile, 9));
+    }
+
+    // The browsing connection stays free while a file moves and while it is held: another folder is
+    // listed, a folder made, a file renamed and a remote folder queued, each at once.
+    void browsingWhileAFileMoves_data()
+    {
+        QTest::addColumn<bool>("paused");
+        QTest::newRow("running") << false;
+        QTest::newRow("paused") << true;
+    }
+    void browsingWhileAFileMoves()
+    {
+        QFETCH(bool, paused);
+        QVERIFY(server->writeFile("c/long.bin", pattern(8 * kFile)) && server->writeFile("other/x.txt", "x"));
+        auto f = QueueWindow::connectedTo(*server, "/c/");
+        f->window->queuePane().QueueRemoteFile("/c/long.bin", f->localPath("long.bin"));
+        f->window->queuePane().ProcessTransfer();
+        QTRY_VERIFY(f->engine().bytesDone() > 0);
+        if (paused)
+            f->window->queuePane().btnPause_Click();
+        f->showRemote("/other/");
+        QCOMPARE(f->remoteNames().filter("x.txt"), QStringList{"x.txt"});
+        f->prompter->inputs = {"made"};
+        f->window->remoteOperations().btnMkdir_Click();
+        QVERIFY(QDir(server->pathOf("other/made")).exists());
+        f->selectRemote("x.txt");
+        f->prompter->inputs = {"y.txt"};
+        f->window->remoteOperations().btnRename_Click();
+        QCOMPARE(server->readFile("other/y.txt"), QByteArray("x"));
+        QVERIFY(f->window->queuePane().QueueRemoteFolder(f->state.session, "/other/", f->localPath("other/")));
+        QCOMPARE(f->queueRows(), 2);
+        QVERIFY(f->engine().isCurrentRow(0)); // the file is still under way
+        QVERIFY(f->prompter->messageTexts().isEmpty());
+        if (paused)
+            f->window->queuePane().btnResume_Click();
+        QVERIFY(f->engine().stopRow(0));
+        QVERIFY(f->queueEnds());
+        QCOMPARE(readLocal(f->localPath("other/y.txt")), QByteArray("x"));
+        QVERIFY(QDir(server->pathOf("other")).removeRecursively() && QFile::remove(server->pathOf("c/long.bin")));
     }
 
     void cancelStopsTheRunningRowAndDropsAnotherAtOnce()
