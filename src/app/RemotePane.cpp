@@ -287,9 +287,8 @@ void RemotePane::onConnectionLost()
 void RemotePane::TimeKeep_Timer()
 {
     const AppState &state = m_s.state;
-    if (m_transfers->queue().count() > 0 && state.queueRunning)
-        return;
-    // A keep-alive never disturbs an exchange in progress: that traffic keeps the connection alive.
+    // Transfers run on connections of their own: the browsing one idles meanwhile and needs its
+    // keep-alive most then. It never disturbs an exchange in progress, whose traffic keeps it alive.
     if (!m_session || !state.connected() || m_guard.isBusy())
         return;
     m_session->command(QStringLiteral("PWD"), FtpSession::Echo::Quiet);

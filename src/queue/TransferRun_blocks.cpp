@@ -31,8 +31,9 @@ void TransferRun::blockMoved(qint64 bytes, qint64 total)
     m_bytesDone += bytes;
     const int percent = total > 0 ? int(m_bytesDone * 100 / total) : -1;
     // Reported when the percentage changes, not every block: a block can be a few bytes.
-    if (percent != m_shownPercent || (percent < 0 && m_bytesDone / kReportEvery != (m_bytesDone - bytes) / kReportEvery)) {
+    const bool anotherMiB = m_bytesDone / kReportEvery != (m_bytesDone - bytes) / kReportEvery;
+    if (percent != m_shownPercent || (percent < 0 && anotherMiB)) {
         m_shownPercent = percent;
-            m_host.moved(m_bytesDone, percent);
+        m_host.moved(m_bytesDone, percent);
     }
 }

@@ -161,6 +161,19 @@ private slots:
         QCOMPARE(d.peer.count("USER"), 2);
     }
 
+    // A stop asked for while a block is on its way: not a byte of that block is written.
+    void aBlockOnItsWayWhenStoppedIsNotWritten()
+    {
+        Download d;
+        d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(1000, 'a')), Peer::wait(1000),
+                           Peer::data(QByteArray(1000, 'b')), Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        QVERIFY(d.start());
+        QObject::connect(&d.engine, &TransferEngine::progressed, &d.engine, [&] { d.engine.stop(); });
+        d.get(d.local, 2000);
+        QCOMPARE(d.verdict(), QString("Transfer stopped."));
+        QCOMPARE(contentOf(d.local), QByteArray(1000, 'a'));
+    }
+
     // Refused before the server is asked for anything: the user's message, a line saying why.
     void aLocalNameTooLongForTheDiskIsRefusedBeforeTheDownload()
     {
