@@ -36,12 +36,12 @@ class TestLog : public QObject
     QStringList openLogs() const
     {
         QStringList open;
-        const QString logs = QDir(m_logs).canonicalPath();
+        const QString logs = QDir(m_logs).canonicalPath() + QLatin1Char('/');
+        char target[4096];
         for (int fd = 0; fd < 1024; ++fd) {
-            char target[4096];
             const ssize_t n = ::readlink(qPrintable(QStringLiteral("/proc/self/fd/%1").arg(fd)), target, sizeof target);
-            if (n > 0 && QString::fromUtf8(target, n).startsWith(logs))
-                open += QString::fromUtf8(target, n).mid(logs.size() + 1);
+            if (const QString name = QString::fromUtf8(target, std::max<ssize_t>(n, 0)); name.startsWith(logs))
+                open += name.mid(logs.size());
         }
         return open;
     }
@@ -213,8 +213,7 @@ private slots:
     void fileStaysOpenOnlyWhileCurrent()
     {
         const QString first = m_target.fileName;
-        line("one"); // written whole
-        line("two"); // appended
+        line("one"), line("two"); // written whole, then appended to
         QCOMPARE(openLogs(), QStringList{"log0.rtf"});
         m_target.format = LogFormat::Text; // same name, written whole again, then appended to
         line("three");
@@ -225,8 +224,7 @@ private slots:
         const QByteArray firstBytes = onDisk();
 
         m_target.fileName = m_logs + "log0.txt";
-        line("five");
-        line("six");
+        line("five"), line("six");
         QCOMPARE(openLogs(), QStringList{"log0.txt"});
         m_target.keepLog = false;
         line("seven");
@@ -238,8 +236,7 @@ private slots:
 
         const QByteArray secondBytes = onDisk();
         m_target = {first, LogFormat::Rtf, true}; // back to the first: it starts with the window
-        line("nine");
-        line("ten");
+        line("nine"), line("ten");
         QCOMPARE(onDisk(), expected(LogFormat::Rtf));
         QCOMPARE(contentOf(m_logs + "log0.txt"), secondBytes);
         QCOMPARE(openLogs(), QStringList{"log0.rtf"});
