@@ -27,7 +27,8 @@ LogFileWriter::LogFileWriter(const SessionLog &log, TargetSource target, QObject
 {
     connect(&log, &SessionLog::runAppended, this, &LogFileWriter::onRunAppended);
     // A cleared or loaded window changes nothing in the file: the next line is added after
-    // what the file holds.
+    // what the file holds, so a file that was to start with the window keeps it.
+    connect(&log, &SessionLog::aboutToReset, this, &LogFileWriter::takeWindow);
 }
 
 QByteArray LogFileWriter::fileContent(const SessionLog &log, LogFormat format)
@@ -47,19 +48,33 @@ void LogFileWriter::onRunAppended(const QString &text, const QColor &colour)
     const LogTarget target = m_target();
     // Another file became current (a new log, a continued one, or the old file was deleted with
     // all logs): it starts with the window as it is.
-    if (target.fileName != m_fileName || !QFile::exists(target.fileName)) {
-        m_written = m_log.runs();
-        m_fileName = target.fileName;
-        m_fileMatches = false;
-    } else {
+    if (target.fileName != m_fileName || !QFile::exists(target.fileName))
+        startOver(target.fileName);
+    else if (!m_writtenIsWindow)
         m_written.append({text, colour});
-    }
     if (!target.keepLog || target.fileName.isEmpty()) {
         m_fileMatches = false; // what is shown now is no longer what the file holds
+        m_file.close();
         return;
     }
     const bool written = canAppend(target, colour) ? append(target, text, colour) : rewrite(target);
     report(written, target.fileName);
+}
+
+void LogFileWriter::startOver(const QString &fileName)
+{
+    m_written.clear();
+    m_writtenIsWindow = true;
+    m_fileName = fileName;
+    m_fileMatches = false;
+    m_file.close();
+}
+
+void LogFileWriter::takeWindow()
+{
+    if (m_writtenIsWindow)
+        m_written = m_log.runs();
+    m_writtenIsWindow = false;
 }
 
 bool LogFileWriter::canAppend(const LogTarget &target, const QColor &colour) const
@@ -70,24 +85,33 @@ bool LogFileWriter::canAppend(const LogTarget &target, const QColor &colour) con
 
 bool LogFileWriter::append(const LogTarget &target, const QString &text, const QColor &colour)
 {
-    QFile file(target.fileName);
     // Anything but the file as we left it (gone, shortened, grown) is written whole.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || file.size() != m_size) {
-        file.close();
+    if (!openForAppend(target.fileName) || m_file.size() != m_size)
         return rewrite(target);
-    }
     const QByteArray piece = target.format == LogFormat::Rtf ? m_rtf.run(text, colour) : textBytes(text);
     QByteArray bytes = piece;
     if (target.format == LogFormat::Rtf)
         bytes += RtfWriter::footer();
     bytes += lineEnd;
-    m_fileMatches = file.seek(m_size - tailSize(target.format)) && file.write(bytes) == bytes.size() && file.flush();
+    m_fileMatches = m_file.seek(m_size - tailSize(target.format)) && m_file.write(bytes) == bytes.size();
     m_size += piece.size();
+    if (!m_fileMatches)
+        m_file.close();
     return m_fileMatches;
+}
+
+bool LogFileWriter::openForAppend(const QString &fileName)
+{
+    if (m_file.isOpen() && m_file.fileName() == fileName)
+        return true;
+    m_file.close();
+    m_file.setFileName(fileName);
+    return m_file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
 }
 
 bool LogFileWriter::rewrite(const LogTarget &target)
 {
+    m_file.close(); // the file is put in place anew: appends go to the new one
     const QByteArray bytes = writtenContent(target.format);
     m_fileMatches = LogFiles::writeFile(target.fileName, bytes);
     m_format = target.format;
@@ -97,6 +121,7 @@ bool LogFileWriter::rewrite(const LogTarget &target)
 
 QByteArray LogFileWriter::writtenContent(LogFormat format)
 {
+    takeWindow();
     if (format == LogFormat::Rtf) {
         m_rtf = RtfWriter(RtfWriter::extraColours(m_written));
         return m_rtf.write(m_written) + lineEnd;

@@ -3,6 +3,7 @@
 #include "RtfWriter.h"
 #include "SessionLog.h"
 
+#include <QFile>
 #include <QObject>
 #include <functional>
 
@@ -20,8 +21,9 @@ struct LogTarget
 // loses what it holds until another file becomes current. While the file is known to hold
 // exactly what was written, a new line is appended (for RTF, only the closing tail is
 // rewritten), so a line costs the same however long the log is; otherwise the file is written
-// again from the lines it holds. A file that cannot be written is reported once, and brought up
-// to date by the next success.
+// again from the lines it holds. Between appends the file stays open, unbuffered: each line
+// reaches the system with its own write. A file that cannot be written is reported once, and
+// brought up to date by the next success.
 class LogFileWriter : public QObject
 {
     Q_OBJECT
@@ -44,6 +46,9 @@ signals:
 
 private:
     void onRunAppended(const QString &text, const QColor &colour);
+    void startOver(const QString &fileName);
+    void takeWindow();
+    bool openForAppend(const QString &fileName);
     bool canAppend(const LogTarget &target, const QColor &colour) const;
     bool append(const LogTarget &target, const QString &text, const QColor &colour);
     bool rewrite(const LogTarget &target);
@@ -58,6 +63,10 @@ private:
     LogFormat m_format = LogFormat::Rtf;
     qint64 m_size = 0;
     RtfWriter m_rtf; // its colour table and current colour are those of the file
+    QFile m_file; // m_fileName while appends go to it; closed whenever the file is written whole
     LogRuns m_written; // what the file m_fileName holds, or will hold once it can be written
+    // m_written is the window as it is (and is left empty): while there is no file, taking a copy
+    // for every line would cost the length of the log each time.
+    bool m_writtenIsWindow = false;
     bool m_failing = false;
 };

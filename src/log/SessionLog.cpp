@@ -132,6 +132,7 @@ void SessionLog::setRuns(LogRuns runs)
     for (LogRun &run : runs)
         run.text = withNewlines(run.text);
     runs.removeIf([](const LogRun &run) { return run.text.isEmpty(); });
+    emit aboutToReset();
     m_runs = std::move(runs);
     emit reset();
 }

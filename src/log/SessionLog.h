@@ -53,6 +53,8 @@ public:
 signals:
     // A run was added at the end (text with "\n" line ends).
     void runAppended(const QString &text, const QColor &colour);
+    // The content is about to be replaced or emptied: runs() still holds the old one.
+    void aboutToReset();
     // The content was replaced or emptied: show runs() again from scratch.
     void reset();
 

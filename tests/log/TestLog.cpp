@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using TestSupport::contentOf;
 
@@ -30,6 +31,20 @@ class TestLog : public QObject
     QByteArray expected(LogFormat format) const { return LogFileWriter::fileContent(*m_log, format); }
     QByteArray onDisk() const { return contentOf(m_target.fileName); }
     static QByteArray rtfFile(const LogRuns &runs) { return RtfWriter::document(runs) + "\r\n"; }
+    void line(const char *text) { m_log->logLine(QString::fromUtf8(text), SessionLog::Event); }
+    // The logs this process holds open, as the system names them ("... (deleted)" once replaced).
+    QStringList openLogs() const
+    {
+        QStringList open;
+        const QString logs = QDir(m_logs).canonicalPath() + QLatin1Char('/');
+        char target[4096];
+        for (int fd = 0; fd < 1024; ++fd) {
+            const ssize_t n = ::readlink(qPrintable(QStringLiteral("/proc/self/fd/%1").arg(fd)), target, sizeof target);
+            if (const QString name = QString::fromUtf8(target, std::max<ssize_t>(n, 0)); name.startsWith(logs))
+                open += name.mid(logs.size());
+        }
+        return open;
+    }
 
 private slots:
     void init()
@@ -181,6 +196,76 @@ private slots:
         m_target.keepLog = true;
         m_log->logLine(QStringLiteral("back on"), SessionLog::Event);
         QCOMPARE(onDisk(), expected(LogFormat::Text));
+
+        // A log continued while off starts with the window as it was, also when it is cleared.
+        m_target = {m_logs + "continued2.txt", LogFormat::Text, false};
+        QVERIFY(TestSupport::writeFile(m_target.fileName));
+        line("off again");
+        const QByteArray window = expected(LogFormat::Text).chopped(2);
+        m_log->clear();
+        m_target.keepLog = true;
+        line("after clear");
+        QCOMPARE(onDisk(), window + "after clear\r\n\r\n");
+    }
+
+    // Appends keep the current file open (once) between lines; a file written whole, another
+    // file or keeping the log off lets it go, and every file holds the bytes of a full write.
+    void fileStaysOpenOnlyWhileCurrent()
+    {
+        const QString first = m_target.fileName;
+        line("one"), line("two"); // written whole, then appended to
+        QCOMPARE(openLogs(), QStringList{"log0.rtf"});
+        m_target.format = LogFormat::Text; // same name, written whole again, then appended to
+        line("three");
+        QCOMPARE(openLogs(), QStringList{});
+        line("four");
+        QCOMPARE(openLogs(), QStringList{"log0.rtf"});
+        QCOMPARE(onDisk(), expected(LogFormat::Text));
+        const QByteArray firstBytes = onDisk();
+
+        m_target.fileName = m_logs + "log0.txt";
+        line("five"), line("six");
+        QCOMPARE(openLogs(), QStringList{"log0.txt"});
+        m_target.keepLog = false;
+        line("seven");
+        QCOMPARE(openLogs(), QStringList{});
+        m_target.keepLog = true;
+        line("eight");
+        QCOMPARE(onDisk(), expected(LogFormat::Text));
+        QCOMPARE(contentOf(first), firstBytes);
+
+        const QByteArray secondBytes = onDisk();
+        m_target = {first, LogFormat::Rtf, true}; // back to the first: it starts with the window
+        line("nine"), line("ten");
+        QCOMPARE(onDisk(), expected(LogFormat::Rtf));
+        QCOMPARE(contentOf(m_logs + "log0.txt"), secondBytes);
+        QCOMPARE(openLogs(), QStringList{"log0.rtf"});
+    }
+
+    // With no file written, a line costs the same however long the log is: the writer keeps no
+    // copy of the window that the next line would then copy whole again.
+    void linesWithoutAFileDoNotCopyTheLog_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("keepLog");
+        QTest::newRow("no log file") << QString() << true;
+        QTest::newRow("keeping the log off") << "log0.rtf" << false;
+    }
+    void linesWithoutAFileDoNotCopyTheLog()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(bool, keepLog);
+        m_target = {fileName.isEmpty() ? fileName : m_logs + fileName, LogFormat::Rtf, keepLog};
+        int moves = 0; // growing the list moves it now and then; copying it, at every line
+        for (int i = 0; i < 2000; ++i) {
+            const LogRun *before = m_log->runs().constData();
+            line("Command: NOOP");
+            moves += m_log->runs().constData() != before;
+        }
+        QVERIFY2(moves < 100, qPrintable(QString::number(moves)));
+        m_target = {m_logs + "log1.rtf", LogFormat::Rtf, true};
+        line("on");
+        QCOMPARE(onDisk(), expected(LogFormat::Rtf));
     }
 
     // Reported once, not for every line; the next write that works brings the file up to date,
