@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 #include <tuple>
@@ -168,7 +169,9 @@ private slots:
         d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(1000, 'a')), Peer::wait(1000),
                            Peer::data(QByteArray(1000, 'b')), Peer::closeData(), Peer::reply("226 Done.\r\n")});
         QVERIFY(d.start());
-        QObject::connect(&d.engine, &TransferEngine::progressed, &d.engine, [&] { d.engine.stop(); });
+        // Stopped while the connection waits for the second block, which comes a second later.
+        QObject::connect(&d.engine, &TransferEngine::progressed, &d.engine,
+                         [&] { QTimer::singleShot(300, &d.engine, [&] { d.engine.stop(); }); });
         d.get(d.local, 2000);
         QCOMPARE(d.verdict(), QString("Transfer stopped."));
         QCOMPARE(contentOf(d.local), QByteArray(1000, 'a'));
