@@ -36,7 +36,6 @@ public:
     void ProcessTransfer();
 
     bool isActive() const { return !m_running.isEmpty(); }
-    bool transferUnderWay() const { return isActive(); }
     bool isCurrentRow(int row) const; // the row's file is moving, or held
     QList<int> runningRows() const;
     qint64 bytesDone() const; // of the files moving now
@@ -47,7 +46,6 @@ public:
     qint32 blockSizeOf(int row) const; // the block size the row's file started with
     // Transfer connections at most: the setting, lowered while the server refuses more.
     int connectionLimit() const;
-    int connectionCount() const { return int(m_connections.size()); }
 
     void hold();   // every running transfer holds, its connection and files open
     void resume(); // they go on, in blocks of the sizes the settings give now

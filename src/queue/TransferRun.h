@@ -2,7 +2,6 @@
 
 #include "TransferJob.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
 #include <memory>
