@@ -91,7 +91,7 @@ private:
     bool queueRunning() const override;
     TransferSettings settings() const override;
     void logEvent(const QString &text) override;
-    void logConnection(int number, LineKind kind, const QString &text) override;
+    void logConnection(int number, const QList<Line> &lines) override;
     void showTotals() override;
     void openFailed(const QString &path) override;
     Prompter &prompter() override;

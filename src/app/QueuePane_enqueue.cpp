@@ -261,6 +261,10 @@ bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFold
     const QPointer<FtpSession> open(session);
     RemoteFolderWalk walk(*session, [this, open] {
         ::pumpEvents();
+        // What was found so far starts moving while the walk lists on: transfers have
+        // connections of their own.
+        if (open && m_s.state.session == open && m_s.state.queueRunning)
+            m_engine->entriesAdded();
         return open && m_s.state.session == open;
     });
     QStringList names;

@@ -44,9 +44,12 @@ void QueuePane::logEvent(const QString &text)
     m_s.log.logLine(text, SessionLog::Event);
 }
 
-void QueuePane::logConnection(int number, LineKind kind, const QString &text)
+void QueuePane::logConnection(int number, const QList<Line> &lines)
 {
-    m_s.log.logSaid(SessionLog::Said(kind), text, QStringLiteral("[%1] ").arg(number));
+    const SessionLog::Batch batch(m_s.log);
+    const QString prefix = QStringLiteral("[%1] ").arg(number);
+    for (const Line &line : lines)
+        m_s.log.logSaid(SessionLog::Said(line.kind), line.text, prefix);
 }
 
 void QueuePane::showTotals()
@@ -93,6 +96,7 @@ void QueuePane::remoteQueueDone()
 
 void QueuePane::idle()
 {
+    m_s.log.flush(); // no file moves: the log and its file hold every line now
     if (m_localRefreshDue)
         refreshLocalList();
     m_progress->engineStopped();

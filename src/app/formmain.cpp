@@ -4,6 +4,7 @@
 #include "FileIconCache.h"
 #include "LocalPane.h"
 #include "LogCommands.h"
+#include "SessionLog.h"
 #include "MainMenus.h"
 #include "Padlock.h"
 #include "ToolbarIcons.h"
@@ -59,6 +60,9 @@ formmain::formmain(AppState &state, std::unique_ptr<Prompter> prompter, QWidget 
 formmain::~formmain()
 {
     m_parts.remote->forget();
+    // The last lines of the transfer connections reach the log file; the window, going, takes no more.
+    m_log->flush();
+    disconnect(m_log, nullptr, this, nullptr);
 }
 
 void formmain::createControls()
@@ -145,6 +149,7 @@ void formmain::createPanes(QWidget *central)
     RichTextBox1 = new QTextEdit(central);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setReadOnly(true);
+    RichTextBox1->setUndoRedoEnabled(false); // a read-only log: an undo record per line would only grow
     RichTextBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     for (int i = 0; i < 5; ++i) {
         splitter[i] = new SplitterBar(i + 1, i == 2 ? Qt::Vertical : Qt::Horizontal, central);

@@ -129,7 +129,7 @@ private:
     void attachPopup(QWidget *control, const QString &popupName);
     void onConnect(const QString &name, void (formmain::*slot)());
     void createLog();
-    void showLogRun(const QString &text, const QColor &colour);
+    void showLogRuns(qsizetype first);
     void showWholeLog();
     void createColumns();
     void load();

@@ -23,7 +23,7 @@ void formmain::createLog()
         },
         this);
     m_logCommands = std::make_unique<LogCommands>(*m_log, *m_prompter);
-    connect(m_log, &SessionLog::runAppended, this, &formmain::showLogRun);
+    connect(m_log, &SessionLog::runsAppended, this, &formmain::showLogRuns);
     connect(m_log, &SessionLog::reset, this, &formmain::showWholeLog);
     connect(m_logWriter, &LogFileWriter::writeFailed, this, [this](const QString &text) { SetStatusLine(text); });
 
@@ -59,13 +59,18 @@ bool formmain::LogServerReply(const QString &reply)
 
 namespace {
 
-void insertRun(QTextEdit *box, const QString &text, const QColor &colour)
+// Runs from first on, in one edit: a batch of lines lays the document out once.
+void insertRuns(QTextEdit *box, const LogRuns &runs, qsizetype first)
 {
     QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
     QTextCharFormat format;
-    format.setForeground(colour);
-    cursor.insertText(text, format);
+    for (qsizetype i = first; i < runs.size(); ++i) {
+        format.setForeground(runs[i].colour);
+        cursor.insertText(runs[i].text, format);
+    }
+    cursor.endEditBlock();
 }
 
 // Always show the newest line.
@@ -76,17 +81,16 @@ void scrollToEnd(QTextEdit *box)
 
 } // namespace
 
-void formmain::showLogRun(const QString &text, const QColor &colour)
+void formmain::showLogRuns(qsizetype first)
 {
-    insertRun(RichTextBox1, text, colour);
+    insertRuns(RichTextBox1, m_log->runs(), first);
     scrollToEnd(RichTextBox1);
 }
 
 void formmain::showWholeLog()
 {
     RichTextBox1->clear();
-    for (const LogRun &run : m_log->runs())
-        insertRun(RichTextBox1, run.text, run.colour);
+    insertRuns(RichTextBox1, m_log->runs(), 0);
     scrollToEnd(RichTextBox1);
 }
 

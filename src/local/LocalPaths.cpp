@@ -15,6 +15,16 @@ const QChar Slash = QLatin1Char('/');
 // What the file system holding the folder allows, or the usual figures when it does not say.
 void limitsAt(QString folder, long &nameMax, long &pathMax)
 {
+    // A folder walk asks for each of its files, and transfers for each file in turn: the limits of
+    // the last folder asked about are kept (per thread), as a folder's file system stays its own.
+    thread_local QString lastFolder;
+    thread_local long lastName = 0, lastPath = 0;
+    if (!lastFolder.isNull() && folder == lastFolder) {
+        nameMax = lastName;
+        pathMax = lastPath;
+        return;
+    }
+    lastFolder = folder;
     while (!QFileInfo(folder).isDir() && folder != Slash)
         folder = parentFolder(withoutSlash(folder));
     const QByteArray encoded = QFile::encodeName(folder);
@@ -24,6 +34,8 @@ void limitsAt(QString folder, long &nameMax, long &pathMax)
         nameMax = 255;
     if (pathMax <= 0)
         pathMax = 4096;
+    lastName = nameMax;
+    lastPath = pathMax;
 }
 } // namespace
 

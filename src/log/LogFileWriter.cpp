@@ -25,7 +25,7 @@ qint64 tailSize(LogFormat format)
 LogFileWriter::LogFileWriter(const SessionLog &log, TargetSource target, QObject *parent)
     : QObject(parent), m_log(log), m_target(std::move(target))
 {
-    connect(&log, &SessionLog::runAppended, this, &LogFileWriter::onRunAppended);
+    connect(&log, &SessionLog::runsAppended, this, &LogFileWriter::onRunsAppended);
     // A cleared or loaded window changes nothing in the file: the next line is added after
     // what the file holds, so a file that was to start with the window keeps it.
     connect(&log, &SessionLog::aboutToReset, this, &LogFileWriter::takeWindow);
@@ -43,21 +43,22 @@ QString LogFileWriter::failureText(const QString &fileName)
     return tr("Could not write the log file %1.").arg(fileName);
 }
 
-void LogFileWriter::onRunAppended(const QString &text, const QColor &colour)
+void LogFileWriter::onRunsAppended(qsizetype first)
 {
+    const LogRuns &runs = m_log.runs();
     const LogTarget target = m_target();
     // Another file became current (a new log, a continued one, or the old file was deleted with
     // all logs): it starts with the window as it is.
     if (target.fileName != m_fileName || !QFile::exists(target.fileName))
         startOver(target.fileName);
     else if (!m_writtenIsWindow)
-        m_written.append({text, colour});
+        m_written.append(runs.mid(first));
     if (!target.keepLog || target.fileName.isEmpty()) {
         m_fileMatches = false; // what is shown now is no longer what the file holds
         m_file.close();
         return;
     }
-    const bool written = canAppend(target, colour) ? append(target, text, colour) : rewrite(target);
+    const bool written = canAppend(target, first) ? append(target, first) : rewrite(target);
     report(written, target.fileName);
 }
 
@@ -77,18 +78,26 @@ void LogFileWriter::takeWindow()
     m_writtenIsWindow = false;
 }
 
-bool LogFileWriter::canAppend(const LogTarget &target, const QColor &colour) const
+bool LogFileWriter::canAppend(const LogTarget &target, qsizetype first) const
 {
-    return m_fileMatches && target.fileName == m_fileName && target.format == m_format &&
-           (target.format == LogFormat::Text || m_rtf.hasColour(colour));
+    if (!m_fileMatches || target.fileName != m_fileName || target.format != m_format)
+        return false;
+    const LogRuns &runs = m_log.runs();
+    for (qsizetype i = first; target.format == LogFormat::Rtf && i < runs.size(); ++i)
+        if (!m_rtf.hasColour(runs[i].colour))
+            return false;
+    return true;
 }
 
-bool LogFileWriter::append(const LogTarget &target, const QString &text, const QColor &colour)
+bool LogFileWriter::append(const LogTarget &target, qsizetype first)
 {
     // Anything but the file as we left it (gone, shortened, grown) is written whole.
     if (!openForAppend(target.fileName) || m_file.size() != m_size)
         return rewrite(target);
-    const QByteArray piece = target.format == LogFormat::Rtf ? m_rtf.run(text, colour) : textBytes(text);
+    const LogRuns &runs = m_log.runs();
+    QByteArray piece;
+    for (qsizetype i = first; i < runs.size(); ++i)
+        piece += target.format == LogFormat::Rtf ? m_rtf.run(runs[i].text, runs[i].colour) : textBytes(runs[i].text);
     QByteArray bytes = piece;
     if (target.format == LogFormat::Rtf)
         bytes += RtfWriter::footer();

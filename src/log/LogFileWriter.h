@@ -16,7 +16,7 @@ struct LogTarget
 };
 
 // Keeps the current log file complete after every line: the plain text or the RTF document,
-// followed by CR LF. A file that becomes current starts with what the window shows; from then
+// followed by CR LF. Lines added together (a batch) are written together. A file that becomes current starts with what the window shows; from then
 // on it holds every line added, also after the window was cleared or loaded: the file never
 // loses what it holds until another file becomes current. While the file is known to hold
 // exactly what was written, a new line is appended (for RTF, only the closing tail is
@@ -45,12 +45,12 @@ signals:
     void writeFailed(const QString &statusText);
 
 private:
-    void onRunAppended(const QString &text, const QColor &colour);
+    void onRunsAppended(qsizetype first);
     void startOver(const QString &fileName);
     void takeWindow();
     bool openForAppend(const QString &fileName);
-    bool canAppend(const LogTarget &target, const QColor &colour) const;
-    bool append(const LogTarget &target, const QString &text, const QColor &colour);
+    bool canAppend(const LogTarget &target, qsizetype first) const;
+    bool append(const LogTarget &target, qsizetype first);
     bool rewrite(const LogTarget &target);
     void report(bool written, const QString &fileName);
     QByteArray writtenContent(LogFormat format); // sets up m_rtf for the appends after it

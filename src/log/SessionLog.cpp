@@ -3,6 +3,8 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
+#include <utility>
+
 namespace {
 
 QString withNewlines(QString text)
@@ -29,7 +31,12 @@ QString prefixed(const QString &text, const QString &prefix)
 
 } // namespace
 
-SessionLog::SessionLog(QObject *parent) : QObject(parent) {}
+SessionLog::SessionLog(QObject *parent) : QObject(parent), m_announce(new QTimer(this))
+{
+    m_announce->setSingleShot(true);
+    m_announce->setInterval(AnnounceMs);
+    connect(m_announce, &QTimer::timeout, this, &SessionLog::flush);
+}
 
 QColor SessionLog::lineColour(int kind)
 {
@@ -114,7 +121,28 @@ void SessionLog::append(const QString &text, const QColor &colour)
     if (text.isEmpty())
         return;
     m_runs.append({withNewlines(text), colour});
-    emit runAppended(m_runs.constLast().text, colour);
+    if (m_unannounced < 0)
+        m_unannounced = m_runs.size() - 1;
+    if (m_batches == 0)
+        flush();
+}
+
+void SessionLog::flush()
+{
+    m_announce->stop();
+    if (m_unannounced >= 0)
+        emit runsAppended(std::exchange(m_unannounced, -1));
+}
+
+SessionLog::Batch::Batch(SessionLog &log) : m_log(log)
+{
+    ++m_log.m_batches;
+}
+
+SessionLog::Batch::~Batch()
+{
+    if (--m_log.m_batches == 0 && m_log.m_unannounced >= 0 && !m_log.m_announce->isActive())
+        m_log.m_announce->start();
 }
 
 void SessionLog::clear()
@@ -133,6 +161,8 @@ void SessionLog::setRuns(LogRuns runs)
         run.text = withNewlines(run.text);
     runs.removeIf([](const LogRun &run) { return run.text.isEmpty(); });
     emit aboutToReset();
+    m_unannounced = -1; // replaced: the new content is shown whole
+    m_announce->stop();
     m_runs = std::move(runs);
     emit reset();
 }

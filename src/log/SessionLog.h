@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 #include <QStringView>
 
 // The content of the session log window: coloured runs of text, with no widget behind it.
@@ -14,6 +15,8 @@ class SessionLog : public QObject
 
 public:
     enum Kind { Event = 0, Command = 1 };
+
+    static constexpr int AnnounceMs = 100;
 
     explicit SessionLog(QObject *parent = nullptr);
 
@@ -36,6 +39,22 @@ public:
     // Adds text in any colour; CR LF and lone CR become "\n". Empty text adds nothing.
     void append(const QString &text, const QColor &colour);
 
+    // Runs added while one lives are in runs() at once, and announced together a moment after the
+    // outermost ends (AnnounceMs), or at once with the next run added outside a batch, whichever
+    // comes first: the window and the log file take the lines of the transfer connections in a
+    // few edits and writes a second, and in the order they were added.
+    class Batch
+    {
+    public:
+        explicit Batch(SessionLog &log);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        SessionLog &m_log;
+    };
+
     // Empties the log.
     void clear();
     // Replaces the content with a document read by RtfReader (plain text if it is not RTF).
@@ -44,6 +63,8 @@ public:
     void setRuns(LogRuns runs);
 
     const LogRuns &runs() const { return m_runs; }
+    // Announces the runs batches added, if any wait (also for the last lines, before the end).
+    void flush();
     bool isEmpty() const { return m_runs.isEmpty(); }
     // The text without colours, each line end written as lineEnd.
     QString plainText(QStringView lineEnd = u"\r\n") const;
@@ -51,8 +72,8 @@ public:
     QByteArray toRtf() const;
 
 signals:
-    // A run was added at the end (text with "\n" line ends).
-    void runAppended(const QString &text, const QColor &colour);
+    // Runs were added at the end: runs() from first on (texts with "\n" line ends).
+    void runsAppended(qsizetype first);
     // The content is about to be replaced or emptied: runs() still holds the old one.
     void aboutToReset();
     // The content was replaced or emptied: show runs() again from scratch.
@@ -60,4 +81,7 @@ signals:
 
 private:
     LogRuns m_runs;
+    int m_batches = 0;
+    qsizetype m_unannounced = -1; // the first run added in a batch and not announced yet; -1: none
+    QTimer *m_announce;
 };

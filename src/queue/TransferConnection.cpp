@@ -23,12 +23,12 @@ void steer(std::atomic<qint32> &control, qint32 value)
 TransferConnection::TransferConnection(int number, const FtpOptions &options, RemoteFolderClaims &folders,
                                        QObject *parent)
     : QObject(parent), m_number(number), m_control(std::make_shared<std::atomic<qint32>>(TransferRun::Held)),
-      m_worker(new TransferWorker(options, folders, m_control))
+      m_lines(std::make_shared<TransferLines>()), m_worker(new TransferWorker(options, folders, m_control, m_lines))
 {
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(&m_thread, &QThread::finished, this, &TransferConnection::closed);
-    connect(m_worker, &TransferWorker::logLine, this, &TransferConnection::logLine);
+    connect(m_worker, &TransferWorker::linesWaiting, this, &TransferConnection::passLines);
     connect(m_worker, &TransferWorker::progressed, this, &TransferConnection::progressed);
     connect(m_worker, &TransferWorker::localFoldersMade, this, &TransferConnection::localFoldersMade);
     connect(m_worker, &TransferWorker::localFileWritten, this, &TransferConnection::localFileWritten);
@@ -75,13 +75,20 @@ void TransferConnection::answer(bool yes)
         m_worker->answer(yes);
 }
 
-void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened)
+void TransferConnection::passLines()
+{
+    const QList<TransferHost::Line> lines = m_lines->take();
+    if (!lines.isEmpty()) // an earlier call took them
+        emit saidLines(lines);
+}
+
+void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes)
 {
     m_busy = false;
     m_control->store(TransferRun::Held);
     if (!m_closing)
         m_idle.start();
-    emit finished(outcome, unopened);
+    emit finished(outcome, unopened, bytes);
 }
 
 void TransferConnection::close()
@@ -111,4 +118,5 @@ void TransferConnection::endThread(bool wait)
     }
     // What the connection said before it ended reaches the log and the queue now.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    passLines();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FtpTypes.h"
+#include "TransferHost.h"
 #include "TransferJob.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <memory>
 
 class RemoteFolderClaims;
+class TransferLines;
 class TransferWorker;
 
 // One transfer connection to the server, numbered from 2 (the browsing connection is the first):
@@ -42,22 +44,25 @@ public:
     void closeLater();
 
 signals:
-    void logLine(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
+    void saidLines(const QList<TransferHost::Line> &lines);
     void progressed(qint64 bytesDone, int percent);
     void localFoldersMade(const QString &below);
     void localFileWritten(const QString &path);
     void asks(const QString &question);
     // unopened: the file that could not be opened (OpenFailed).
-    void finished(TransferOutcome outcome, const QString &unopened);
+    // bytes: what the file moved, the last progress report or not.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
     void idleTooLong();
     void closed();
 
 private:
-    void onFinished(TransferOutcome outcome, const QString &unopened);
+    void onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    void passLines();
     void endThread(bool wait);
 
     const int m_number;
     std::shared_ptr<std::atomic<qint32>> m_control;
+    std::shared_ptr<TransferLines> m_lines;
     QThread m_thread;
     TransferWorker *m_worker;
     QTimer m_idle;

@@ -153,8 +153,8 @@ TransferConnection *TransferEngine::freeConnection(int limit)
             break;
     }
     auto *connection = new TransferConnection(number, *m_options, m_folders, this);
-    connect(connection, &TransferConnection::logLine, this, [this, connection](int kind, const QString &text) {
-        m_host.logConnection(connection->number(), TransferHost::LineKind(kind), text);
+    connect(connection, &TransferConnection::saidLines, this, [this, connection](const QList<TransferHost::Line> &lines) {
+        m_host.logConnection(connection->number(), lines);
     });
     connect(connection, &TransferConnection::progressed, this,
             [this, connection](qint64 done, int percent) { onProgressed(connection, done, percent); });
@@ -165,8 +165,8 @@ TransferConnection *TransferEngine::freeConnection(int limit)
     connect(connection, &TransferConnection::asks, this,
             [this, connection](const QString &question) { onAsks(connection, question); });
     connect(connection, &TransferConnection::finished, this,
-            [this, connection](TransferOutcome outcome, const QString &unopened) {
-                onFinished(connection, outcome, unopened);
+            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes) {
+                onFinished(connection, outcome, unopened, bytes);
             });
     connect(connection, &TransferConnection::idleTooLong, this, [this, connection] { drop(connection); });
     m_connections.append(connection);
@@ -213,11 +213,13 @@ void TransferEngine::onProgressed(TransferConnection *connection, qint64 done, i
     emit progressed(r->row.row(), percent, done);
 }
 
-void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened)
+void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened,
+                                qint64 bytes)
 {
     Running *r = runningOn(connection);
     if (!r)
         return;
+    r->done = bytes;
     const Running ended = *r;
     m_running.removeAt(r - m_running.data());
     m_movedBefore += ended.done;
@@ -230,7 +232,7 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         refused(connection);
         if (ended.row.isValid() && !m_running.isEmpty())
             return schedule(); // the entry waits for a connection that ends
-        m_host.logConnection(connection->number(), TransferHost::LineKind::Note, QStringLiteral("Transfer failed."));
+        m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile

@@ -34,6 +34,9 @@ public:
 
     // Starts waiting entries on free connections while the queue runs; returns at once.
     void ProcessTransfer();
+    // Entries were added while the engine may be at work: free connections take them, unless
+    // the last login failed (then only ProcessTransfer tries again).
+    void entriesAdded() { schedule(); }
 
     bool isActive() const { return !m_running.isEmpty(); }
     bool isCurrentRow(int row) const; // the row's file is moving, or held
@@ -75,7 +78,7 @@ private:
     void start(TransferConnection *connection, int row, const TransferSettings &settings);
     Running *runningOn(const TransferConnection *connection);
     const Running *runningAt(int row) const;
-    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened);
+    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes);
     void onProgressed(TransferConnection *connection, qint64 done, int percent);
     void onAsks(TransferConnection *connection, const QString &question);
     void refused(TransferConnection *connection);

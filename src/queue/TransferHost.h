@@ -3,6 +3,7 @@
 #include "FtpTypes.h"
 #include "TransferSettings.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -15,6 +16,11 @@ class TransferHost
 public:
     // What a line of a transfer connection is, as its session reports it.
     enum class LineKind { Command, Reply, Warning, Note };
+    struct Line
+    {
+        LineKind kind;
+        QString text;
+    };
 
     virtual ~TransferHost() = default;
 
@@ -25,9 +31,10 @@ public:
     virtual TransferSettings settings() const = 0;
 
     virtual void logEvent(const QString &text) = 0; // a line of the queue's own
-    // A line of transfer connection number (2, 3, ...): a command, a reply with its line ends,
-    // a warning, or an event such as "Transfer complete.".
-    virtual void logConnection(int number, LineKind kind, const QString &text) = 0;
+    // Lines of transfer connection number (2, 3, ...), in the order said: a command, a reply with
+    // its line ends, a warning, or an event such as "Transfer complete.". Lines said while the
+    // window's thread was busy come together.
+    virtual void logConnection(int number, const QList<Line> &lines) = 0;
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
     virtual void openFailed(const QString &path) = 0; // "Could not open file " & path
     virtual Prompter &prompter() = 0;                 // questions only the user can answer

@@ -11,13 +11,38 @@ namespace {
 // A connection that has had no file for this long is asked whether it still stands before the
 // next file: servers close idle connections.
 constexpr qint64 kProbeAfterMs = 5000;
+// Each report wakes the window's thread: a connection reports at most this often, so a queue of
+// small files costs a report now and then, not one per block.
+constexpr qint64 kReportEveryMs = 100;
 
 } // namespace
 
 TransferWorker::TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
-                               std::shared_ptr<std::atomic<qint32>> control)
-    : m_options(options), m_folders(folders), m_control(std::move(control))
+                               std::shared_ptr<std::atomic<qint32>> control, std::shared_ptr<TransferLines> lines)
+    : m_options(options), m_folders(folders), m_control(std::move(control)), m_lines(std::move(lines)),
+      m_reportLater(new QTimer(this))
 {
+    m_reportLater->setSingleShot(true);
+    connect(m_reportLater, &QTimer::timeout, this, &TransferWorker::report);
+}
+
+bool TransferLines::add(TransferHost::Line line)
+{
+    const std::lock_guard lock(m_lock);
+    m_lines.append(std::move(line));
+    return m_lines.size() == 1;
+}
+
+QList<TransferHost::Line> TransferLines::take()
+{
+    const std::lock_guard lock(m_lock);
+    return std::exchange(m_lines, {});
+}
+
+void TransferWorker::say(int kind, const QString &text)
+{
+    if (m_lines->add({TransferHost::LineKind(kind), text}))
+        emit linesWaiting();
 }
 
 TransferWorker::~TransferWorker() = default;
@@ -26,15 +51,17 @@ void TransferWorker::run(const TransferJob &job)
 {
     bool refused = false;
     if (!open(refused)) {
-        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString());
+        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0);
         return;
     }
     TransferRun transfer(*m_session, *this, *m_control, m_folders);
+    m_bytesDone = 0;
     m_running = true;
     const TransferOutcome outcome = transfer.run(job);
     m_running = false;
     m_sinceUse.start();
-    emit finished(outcome, transfer.unopened());
+    m_reportLater->stop(); // the end says how much moved
+    emit finished(outcome, transfer.unopened(), m_bytesDone);
     if (m_quitAfterRun)
         quit();
 }
@@ -57,12 +84,12 @@ bool TransferWorker::open(bool &refused)
     }
     m_session = std::make_unique<FtpSession>();
     connect(m_session.get(), &FtpSession::commandSent, this,
-            [this](const QString &text) { emit logLine(FtpSession::LogLine::Command, text); });
+            [this](const QString &text) { say(FtpSession::LogLine::Command, text); });
     connect(m_session.get(), &FtpSession::notice, this,
-            [this](const QString &text) { emit logLine(FtpSession::LogLine::Note, text); });
+            [this](const QString &text) { say(FtpSession::LogLine::Note, text); });
     const bool opened = m_session->open(m_options);
     for (const FtpSession::LogLine &line : m_session->loginLog())
-        emit logLine(line.kind, line.text);
+        say(line.kind, line.text);
     if (opened)
         return true;
     refused = limitReached(m_session->lastReplyCode(), m_session->lastResponseInfo());
@@ -92,15 +119,33 @@ void TransferWorker::forceQuit()
         QThread::currentThread()->quit();
 }
 
+void TransferWorker::moved(qint64 bytesDone, int percent)
+{
+    m_bytesDone = bytesDone;
+    m_percent = percent;
+    const qint64 since = m_sinceReport.isValid() ? m_sinceReport.elapsed() : kReportEveryMs;
+    if (since >= kReportEveryMs)
+        report();
+    else if (!m_reportLater->isActive())
+        m_reportLater->start(int(kReportEveryMs - since));
+}
+
+void TransferWorker::report()
+{
+    m_reportLater->stop();
+    m_sinceReport.start();
+    emit progressed(m_bytesDone, m_percent);
+}
+
 void TransferWorker::logEvent(const QString &text)
 {
-    emit logLine(FtpSession::LogLine::Note, text);
+    say(FtpSession::LogLine::Note, text);
 }
 
 void TransferWorker::logReply(const QString &reply)
 {
     if (!reply.isEmpty())
-        emit logLine(FtpSession::LogLine::Reply, reply);
+        say(FtpSession::LogLine::Reply, reply);
 }
 
 void TransferWorker::answer(bool yes)

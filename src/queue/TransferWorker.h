@@ -1,11 +1,13 @@
 #pragma once
 
 #include "FtpTypes.h"
+#include "TransferHost.h"
 #include "TransferJob.h"
 #include "TransferRun.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -14,13 +16,27 @@
 
 class FtpSession;
 
+// What a transfer connection said, waiting for the window's thread, which takes all of it at
+// once: one wake-up for however many lines came meanwhile.
+class TransferLines
+{
+public:
+    // True when nothing was waiting: the taker must be told.
+    bool add(TransferHost::Line line);
+    QList<TransferHost::Line> take();
+
+private:
+    std::mutex m_lock;
+    QList<TransferHost::Line> m_lines;
+};
+
 // The part of a transfer connection that lives on its thread: the session and the file under way.
 class TransferWorker : public QObject, private TransferRunHost
 {
     Q_OBJECT
 public:
     TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
-                   std::shared_ptr<std::atomic<qint32>> control);
+                   std::shared_ptr<std::atomic<qint32>> control, std::shared_ptr<TransferLines> lines);
     ~TransferWorker() override;
 
     // On the worker's thread.
@@ -33,30 +49,38 @@ public:
     void cancelQuestions(); // a question waiting, and any asked later, is answered no
 
 signals:
-    void logLine(int kind, const QString &text);
+    void linesWaiting(); // in lines: take them
     void progressed(qint64 bytesDone, int percent);
     void localFoldersMade(const QString &below);
     void localFileWritten(const QString &path);
     void asks(const QString &question);
-    void finished(TransferOutcome outcome, const QString &unopened);
+    // bytes: what the file moved, reported or not.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
 
 private:
     bool open(bool &refused);
     static bool limitReached(int code, const QString &reply);
+    void say(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
 
     void logEvent(const QString &text) override;
     void logReply(const QString &reply) override;
     void foldersMadeBelow(const QString &below) override { emit localFoldersMade(below); }
     void fileWritten(const QString &path) override { emit localFileWritten(path); }
-    void moved(qint64 bytesDone, int percent) override { emit progressed(bytesDone, percent); }
+    void moved(qint64 bytesDone, int percent) override;
+    void report();
     bool replaceInPlace(const QString &question) override;
     void waitWhileHeld(int maxMs) override;
 
     FtpOptions m_options;
     RemoteFolderClaims &m_folders;
     std::shared_ptr<std::atomic<qint32>> m_control;
+    std::shared_ptr<TransferLines> m_lines;
     std::unique_ptr<FtpSession> m_session;
     QElapsedTimer m_sinceUse;
+    QElapsedTimer m_sinceReport;
+    QTimer *m_reportLater; // a report held back goes out when its time comes, during the waits
+    int m_percent = -1;
+    qint64 m_bytesDone = 0;
     std::mutex m_lock;
     std::condition_variable m_answered;
     std::optional<bool> m_answer;

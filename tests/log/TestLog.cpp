@@ -97,7 +97,7 @@ private slots:
     void linesEndOnceRepliesKeepTheirOwnEnds()
     {
         SessionLog log;
-        QSignalSpy appended(&log, &SessionLog::runAppended);
+        QSignalSpy appended(&log, &SessionLog::runsAppended);
         QVERIFY(!log.logServerReply(QString())); // an empty reply adds nothing
         log.logLine(QStringLiteral("Command: LIST"), SessionLog::Command);
         log.logServerReply(QStringLiteral("150 Here it comes.\r\n226-Done\r226 Bye\r\n")); // a lone CR ends a line
@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(log.plainText(), QStringLiteral("Command: LIST\r\n150 Here it comes.\r\n226-Done\r\n226 Bye\r\n"
                                                  "421 no line endDisconnected from server.\r\n"));
         QCOMPARE(appended.size(), 4);
-        QCOMPARE(appended.at(1).at(0).toString(), QStringLiteral("150 Here it comes.\n226-Done\n226 Bye\n"));
+        QCOMPARE(log.runs().at(appended.at(1).at(0).toInt()).text, QStringLiteral("150 Here it comes.\n226-Done\n226 Bye\n"));
     }
 
     void eachReplyOfAResponseTakesTheColourOfItsCode()
@@ -160,6 +160,22 @@ private slots:
             QCOMPARE(onDisk(), expected(format));
         }
         QCOMPARE(first.readAll(), onDisk());
+        // Lines added together reach the file together: a moment later, or with the next line.
+        for (const bool nextLine : {false, true}) {
+            const QByteArray before = onDisk();
+            {
+                const SessionLog::Batch batch(*m_log);
+                m_log->logSaid(SessionLog::Said::Command, QStringLiteral("RETR /a"), QStringLiteral("[2] "));
+                m_log->append(QStringLiteral("a colour of its own\n"), QColor(1, 2, nextLine ? 4 : 3));
+                m_log->logSaid(SessionLog::Said::Reply, QStringLiteral("226 Done.\r\n"), QStringLiteral("[2] "));
+            }
+            QCOMPARE(onDisk(), before);
+            if (nextLine)
+                line("Transfer complete.");
+            else
+                QTRY_VERIFY(onDisk() != before);
+            QCOMPARE(onDisk(), expected(format));
+        }
         QVERIFY(!m_writer->isFailing());
     }
 

@@ -211,7 +211,7 @@ private slots:
 
         // When the connection starts, the fields are already there.
         QStringList seen;
-        QObject::connect(&f.window->sessionLog(), &SessionLog::runAppended, m, [&] {
+        QObject::connect(&f.window->sessionLog(), &SessionLog::runsAppended, m, [&] {
             if (seen.isEmpty())
                 seen << f.window->txtServer->text() << f.window->txtPort->text() << f.window->txtUsername->text()
                      << f.window->txtTimeout->text() << (f.window->checkType->isChecked() ? "active" : "passive")

@@ -30,12 +30,14 @@ public:
     bool queueRunning() const override { return running; }
     TransferSettings settings() const override { return transferSettings; }
     void logEvent(const QString &text) override { log << text; }
-    void logConnection(int number, LineKind kind, const QString &text) override
+    void logConnection(int number, const QList<Line> &lines) override
     {
-        if (kind == LineKind::Command)
-            commands << QStringLiteral("[%1] %2").arg(number).arg(text);
-        else
-            log << text.trimmed();
+        for (const Line &line : lines) {
+            if (line.kind == LineKind::Command)
+                commands << QStringLiteral("[%1] %2").arg(number).arg(line.text);
+            else
+                log << line.text.trimmed();
+        }
     }
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
