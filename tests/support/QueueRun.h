@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QStandardItemModel>
 #include <QStringList>
 
 class RecordingTransferHost : public TransferHost
@@ -48,8 +47,7 @@ public:
 
 struct QueueRun
 {
-    QStandardItemModel rows;
-    QueueModel queue{rows};
+    QueueModel queue;
     RecordingTransferHost host;
     TransferEngine engine{queue, host};
 
