@@ -70,7 +70,9 @@ void FileListView::useModel(QAbstractItemModel *model)
     QItemSelectionModel *old = selectionModel();
     m_report->setModel(model);
     m_icons->setModel(model);
+    QItemSelectionModel *iconsOwn = m_icons->selectionModel();
     m_icons->setSelectionModel(m_report->selectionModel());
+    delete iconsOwn; // the views leave the old selection models to their owner
     delete old;
     m_keys.clear();
     for (int c = 0; c < model->columnCount(); ++c)
