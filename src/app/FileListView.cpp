@@ -22,7 +22,7 @@ constexpr int kIconTextWidth = 112; // under big icons, on up to three lines
 } // namespace
 
 FileListView::FileListView(const QString &name, QWidget *parent)
-    : QStackedWidget(parent), m_model(new FileRowsModel(this)), m_report(new QTreeView(this)),
+    : QStackedWidget(parent), m_model(new FileRowsModel(this)), m_shown(m_model), m_report(new QTreeView(this)),
       m_icons(new QListView(this))
 {
     setObjectName(name);
@@ -42,20 +42,42 @@ FileListView::FileListView(const QString &name, QWidget *parent)
     m_icons->setTextElideMode(Qt::ElideMiddle);
     m_icons->setItemDelegate(new IconNameDelegate(m_icons));
     m_report->setTextElideMode(Qt::ElideMiddle);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &FileListView::fitItemsToNames);
-    // Rows come one by one when they are sorted: the sizes follow once they are all in.
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (m_mode != Report && !m_fitDue) {
-            m_fitDue = true;
-            QTimer::singleShot(0, this, &FileListView::fitItemsToNames);
-        }
-    });
+    watchRows(m_model);
     for (QAbstractItemView *view :
          {static_cast<QAbstractItemView *>(m_report), static_cast<QAbstractItemView *>(m_icons)})
         wireView(view);
     addWidget(m_report);
     addWidget(m_icons);
     setCurrentWidget(m_report);
+}
+
+void FileListView::watchRows(QAbstractItemModel *model)
+{
+    connect(model, &QAbstractItemModel::modelReset, this, &FileListView::fitItemsToNames);
+    // Rows come one by one when they are sorted: the sizes follow once they are all in.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_mode != Report && !m_fitDue) {
+            m_fitDue = true;
+            QTimer::singleShot(0, this, &FileListView::fitItemsToNames);
+        }
+    });
+}
+
+void FileListView::useModel(QAbstractItemModel *model)
+{
+    disconnect(m_shown, nullptr, this, nullptr);
+    m_shown = model;
+    QItemSelectionModel *old = selectionModel();
+    m_report->setModel(model);
+    m_icons->setModel(model);
+    QItemSelectionModel *iconsOwn = m_icons->selectionModel();
+    m_icons->setSelectionModel(m_report->selectionModel());
+    delete iconsOwn; // the views leave the old selection models to their owner
+    delete old;
+    m_keys.clear();
+    for (int c = 0; c < model->columnCount(); ++c)
+        m_keys.append(model->headerData(c, Qt::Horizontal, Qt::UserRole).toString());
+    watchRows(model);
 }
 
 void FileListView::wireView(QAbstractItemView *view)
@@ -97,7 +119,7 @@ bool FileListView::eventFilter(QObject *watched, QEvent *event)
 
 int FileListView::parentRow() const
 {
-    for (int r = 0; r < m_model->rowCount(); ++r)
+    for (int r = 0; r < m_shown->rowCount(); ++r)
         if (rowKind(r) == ListRoles::RowKind::Parent)
             return r;
     return -1;
@@ -107,7 +129,7 @@ void FileListView::activateParentRow()
 {
     const int row = parentRow();
     if (row >= 0)
-        activate(m_model->index(row, 0));
+        activate(m_shown->index(row, 0));
 }
 
 void FileListView::fitItemsToNames()
@@ -117,8 +139,8 @@ void FileListView::fitItemsToNames()
         return;
     const QFontMetrics metrics(m_icons->font());
     int widest = 0;
-    for (int r = 0; r < m_model->rowCount() && widest < kMaxTextWidth; ++r)
-        widest = qMax(widest, metrics.horizontalAdvance(m_model->item(r, 0)->text()));
+    for (int r = 0; r < m_shown->rowCount() && widest < kMaxTextWidth; ++r)
+        widest = qMax(widest, metrics.horizontalAdvance(m_shown->index(r, 0).data().toString()));
     const int text = qMin(widest, kMaxTextWidth);
     if (m_mode == Icons) {
         // Room for the icon above three lines of text.
@@ -149,11 +171,12 @@ QItemSelectionModel *FileListView::selectionModel() const
 void FileListView::setColumns(const QList<Column> &columns)
 {
     m_keys.clear();
-    m_model->setColumnCount(columns.size());
+    if (m_shown == m_model)
+        m_model->setColumnCount(columns.size());
     for (int i = 0; i < columns.size(); ++i) {
         m_keys.append(columns[i].key);
-        m_model->setHeaderData(i, Qt::Horizontal, columns[i].title);
-        m_model->setHeaderData(i, Qt::Horizontal, columns[i].key, Qt::UserRole);
+        m_shown->setHeaderData(i, Qt::Horizontal, columns[i].title);
+        m_shown->setHeaderData(i, Qt::Horizontal, columns[i].key, Qt::UserRole);
     }
     QList<int> widths;
     for (const Column &c : columns)
@@ -206,20 +229,18 @@ void FileListView::headerClicked(int column)
 
 void FileListView::sortRows()
 {
-    if (m_sortColumn >= 0 && m_sortColumn < m_model->columnCount())
+    if (m_shown == m_model && m_sortColumn >= 0 && m_sortColumn < m_model->columnCount())
         m_model->sortRows(m_sortColumn, m_sortOrder == Qt::AscendingOrder);
 }
 
 QString FileListView::rowKey(int row) const
 {
-    const QStandardItem *item = m_model->item(row, 0);
-    return item ? item->data(KeyRole).toString() : QString();
+    return m_shown->index(row, 0).data(KeyRole).toString();
 }
 
 ListRoles::RowKind FileListView::rowKind(int row) const
 {
-    const QStandardItem *item = m_model->item(row, 0);
-    return item ? ListRoles::kindOf(item->data(KindRole)) : ListRoles::RowKind::File;
+    return ListRoles::kindOf(m_shown->index(row, 0).data(KindRole)); // no row: a file
 }
 
 QList<int> FileListView::selectedRows() const

@@ -4,6 +4,7 @@
 
 #include <QStackedWidget>
 
+class QAbstractItemModel;
 class QAbstractItemView;
 class QListView;
 class QStandardItem;
@@ -37,7 +38,12 @@ public:
 
     explicit FileListView(const QString &name, QWidget *parent = nullptr);
 
+    // The list's own rows; the model shown unless another was set with useModel.
     QStandardItemModel *model() const;
+    // Shows another model (its header gives each column's key under Qt::UserRole); the views
+    // keep sharing one selection. The list's own rows stay unused meanwhile.
+    void useModel(QAbstractItemModel *model);
+    QAbstractItemModel *shownModel() const { return m_shown; }
     // Replaces every row at once: one reset instead of a signal per row, for long listings.
     void setRows(const QList<QList<QStandardItem *>> &rows);
     QItemSelectionModel *selectionModel() const;
@@ -76,6 +82,7 @@ protected:
 
 private:
     void wireView(QAbstractItemView *view);
+    void watchRows(QAbstractItemModel *model);
     void activate(const QModelIndex &index);
     // In the icon views, cells follow the longest name, up to a maximum: under big icons a name
     // takes up to three lines; longer names are shortened in the middle.
@@ -83,6 +90,7 @@ private:
     void sortRows();
 
     FileRowsModel *m_model;
+    QAbstractItemModel *m_shown;
     QTreeView *m_report;
     QListView *m_icons;
     QStringList m_keys;

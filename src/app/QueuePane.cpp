@@ -13,16 +13,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
 
 QueuePane::QueuePane(const PaneServices &services, const QueueControls &controls, RemoteSide &remote,
                      LocalSide &local)
     : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote), m_local(local),
-      m_queue(new QueueModel(*controls.ListView2->model(), this)), m_engine(new TransferEngine(*m_queue, *this, this)),
+      m_queue(new QueueModel(this)), m_engine(new TransferEngine(*m_queue, *this, this)),
       m_progress(new TransferProgressView(services.state, services.status, *controls.ListView2, *m_engine, *m_queue))
 {
+    controls.ListView2->useModel(m_queue); // the queue is what the list shows
     wireCommands();
     connect(m_queue, &QueueModel::changed, this, &QueuePane::showQueueState);
 }

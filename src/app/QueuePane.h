@@ -32,7 +32,7 @@ struct QueueControls
 };
 
 // The transfer queue of the main window: enqueueing from the lists and trees, the engine that
-// works the queue off, and the queue controls. The rows of ListView2 are the queue; the engine
+// works the queue off, and the queue controls. ListView2 shows the queue model itself; the engine
 // and the walks live in the queue core, this class gathers what the user gave and shows results.
 class QueuePane : public QObject, public TransferControl, private TransferHost
 {

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QStandardItemModel>
 #include <QTreeView>
 
 void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -41,7 +40,7 @@ void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
 TransferProgressView::TransferProgressView(AppState &state, StatusPanels &status, FileListView &queueList,
                                            TransferEngine &engine, QueueModel &queue)
-    : QObject(&engine), m_state(state), m_status(status), m_list(queueList), m_engine(engine), m_queue(queue)
+    : QObject(&engine), m_state(state), m_status(status), m_engine(engine), m_queue(queue)
 {
     // For the whole view: the columns are made later, and only the Status cell carries a percentage.
     queueList.reportView()->setItemDelegate(new ProgressDelegate(&queueList));
@@ -58,8 +57,7 @@ void TransferProgressView::onProgressed(int row, int percent, qint64)
         m_progress.begin(m_clock.elapsed());
         m_ticks.start();
     }
-    if (QStandardItem *status = m_queue.rows().item(row, m_list.column(QStringLiteral("stat"))))
-        status->setData(percent, ProgressDelegate::PercentRole);
+    m_queue.setPercent(row, percent);
     tick();
 }
 
@@ -81,12 +79,8 @@ void TransferProgressView::tick()
     const qint64 total = done + qMax<qint64>(0, m_queue.totalBytes() - m_engine.bytesDone());
     if (!m_progress.sample(m_clock.elapsed(), done, total))
         return;
-    for (const int row : m_engine.runningRows()) {
-        const QString tip = TransferProgress::bytesOfText(m_engine.bytesDoneOf(row), m_queue.entry(row).bytes);
-        for (int c = 0; c < m_queue.rows().columnCount(); ++c)
-            if (QStandardItem *item = m_queue.rows().item(row, c))
-                item->setToolTip(tip);
-    }
+    for (const int row : m_engine.runningRows())
+        m_queue.setToolTip(row, TransferProgress::bytesOfText(m_engine.bytesDoneOf(row), m_queue.entry(row).bytes));
     const QString rate = m_progress.rateText();
     if (!rate.isEmpty()) {
         m_status.SetStatusLine(rate);

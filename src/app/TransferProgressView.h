@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QueueModel.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
 
@@ -8,7 +9,6 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
-class QueueModel;
 class TransferEngine;
 class AppState;
 class FileListView;
@@ -19,7 +19,7 @@ class StatusPanels;
 class ProgressDelegate : public QStyledItemDelegate
 {
 public:
-    static constexpr int PercentRole = Qt::UserRole + 20;
+    static constexpr int PercentRole = QueueModel::PercentRole;
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };
@@ -44,7 +44,6 @@ private:
 
     AppState &m_state;
     StatusPanels &m_status;
-    FileListView &m_list;
     TransferEngine &m_engine;
     QueueModel &m_queue;
     TransferProgress m_progress;

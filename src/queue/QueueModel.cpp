@@ -1,7 +1,10 @@
 #include "QueueModel.h"
 
-#include <QIcon>
-#include <QStandardItemModel>
+namespace {
+
+constexpr qsizetype kRecentTexts = 1024; // enough for the types, sizes and times of a folder or two
+
+} // namespace
 
 const QStringList &QueueModel::columnKeys()
 {
@@ -11,31 +14,7 @@ const QStringList &QueueModel::columnKeys()
     return keys;
 }
 
-QueueModel::QueueModel(QStandardItemModel &rows, QObject *parent) : QObject(parent), m_rows(rows)
-{
-    connect(&m_rows, &QAbstractItemModel::rowsInserted, this, &QueueModel::onInserted);
-    connect(&m_rows, &QAbstractItemModel::rowsAboutToBeRemoved, this, &QueueModel::onAboutToRemove);
-    connect(&m_rows, &QAbstractItemModel::rowsRemoved, this, &QueueModel::changed);
-    connect(&m_rows, &QAbstractItemModel::modelReset, this, [this] {
-        recount();
-        emit changed();
-    });
-    connect(&m_rows, &QAbstractItemModel::dataChanged, this, &QueueModel::onDataChanged);
-    recount();
-}
-
-int QueueModel::column(const QString &key) const
-{
-    for (int c = 0; c < m_rows.columnCount(); ++c)
-        if (m_rows.headerData(c, Qt::Horizontal, Qt::UserRole).toString() == key)
-            return c;
-    return int(columnKeys().indexOf(key));
-}
-
-int QueueModel::count() const
-{
-    return m_rows.rowCount();
-}
+QueueModel::QueueModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 QString QueueModel::totalsLine(bool running) const
 {
@@ -45,123 +24,218 @@ QString QueueModel::totalsLine(bool running) const
         .arg(m_bytes);
 }
 
-void QueueModel::append(const QueueEntry &entry, const QIcon &icon)
+// Equal texts share one string; the set forgets when it grows, so a tree of a thousand dates
+// costs no more than it saves.
+QString QueueModel::shared(const QString &text)
 {
-    const QString texts[] = {entry.localPath,
-                             entry.remotePath,
-                             QueueEntry::directionText(entry.direction),
-                             entry.sizeText,
-                             entry.type,
-                             entry.time,
-                             entry.status,
-                             QString::number(entry.bytes)};
-    QList<QStandardItem *> items(qMax(m_rows.columnCount(), int(columnKeys().size())), nullptr);
-    for (int i = 0; i < columnKeys().size(); ++i) {
-        auto *item = new QStandardItem(texts[i]);
-        item->setEditable(false);
-        items[column(columnKeys()[i])] = item;
-    }
-    items[column(QStringLiteral("lname"))]->setIcon(icon); // icons are shared: one per type
-    for (QStandardItem *&item : items)
-        if (!item)
-            item = new QStandardItem;
-    m_rows.appendRow(items);
+    if (text.isEmpty())
+        return {};
+    if (const auto found = m_texts.constFind(text); found != m_texts.cend())
+        return *found;
+    if (m_texts.size() >= kRecentTexts)
+        m_texts.clear();
+    m_texts.insert(text);
+    return text;
 }
 
-QString QueueModel::text(int row, const QString &key) const
+quint16 QueueModel::iconIndex(const QIcon &icon)
 {
-    const QStandardItem *item = m_rows.item(row, column(key));
-    return item ? item->text() : QString();
+    if (icon.isNull())
+        return QueueRow::NoIcon;
+    if (const auto found = m_iconAt.constFind(icon.cacheKey()); found != m_iconAt.cend())
+        return *found;
+    if (m_icons.size() >= QueueRow::NoIcon)
+        return QueueRow::NoIcon;
+    m_icons.append(icon);
+    return *m_iconAt.insert(icon.cacheKey(), quint16(m_icons.size() - 1));
+}
+
+QueueRow QueueModel::rowOf(const QueueEntry &entry, const QIcon &icon)
+{
+    QueueRow row;
+    row.local = entry.localPath;
+    row.remote = entry.remotePath;
+    row.sizeText = shared(entry.sizeText);
+    row.type = shared(entry.type);
+    row.time = shared(entry.time);
+    row.status = shared(entry.status);
+    row.bytes = entry.bytes;
+    row.icon = iconIndex(icon);
+    row.direction = entry.direction;
+    return row;
+}
+
+void QueueModel::append(const QueueEntry &entry, const QIcon &icon)
+{
+    append(QList<QueueEntry>{entry}, QList<QIcon>{icon});
+}
+
+void QueueModel::append(const QList<QueueEntry> &entries, const QList<QIcon> &icons)
+{
+    if (entries.isEmpty())
+        return;
+    beginInsertRows({}, count(), count() + int(entries.size()) - 1);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        m_rows.append(rowOf(entries[i], icons.value(i)));
+        m_bytes += entries[i].bytes;
+    }
+    endInsertRows();
+    emit changed();
 }
 
 QueueEntry QueueModel::entry(int row) const
 {
-    QueueEntry e;
-    e.localPath = text(row, QStringLiteral("lname"));
-    e.remotePath = text(row, QStringLiteral("sname"));
-    e.direction = QueueEntry::directionOf(text(row, QStringLiteral("load")));
-    e.sizeText = text(row, QStringLiteral("size"));
-    e.type = text(row, QStringLiteral("type"));
-    e.time = text(row, QStringLiteral("time"));
-    e.status = text(row, QStringLiteral("stat"));
-    e.bytes = bytesOf(row);
-    return e;
+    if (row < 0 || row >= count())
+        return {};
+    const QueueRow &r = m_rows[row];
+    return {r.local, r.remote, r.direction, r.sizeText, r.type, r.time, r.status, r.bytes};
 }
 
 QString QueueModel::status(int row) const
 {
-    return text(row, QStringLiteral("stat"));
+    return row >= 0 && row < count() ? m_rows[row].status : QString();
 }
 
 void QueueModel::setStatus(int row, const QString &text)
 {
-    if (QStandardItem *item = m_rows.item(row, column(QStringLiteral("stat"))))
-        item->setText(text);
+    if (row < 0 || row >= count())
+        return;
+    m_rows[row].status = text;
+    const QModelIndex cell = index(row, Status);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
 }
 
 void QueueModel::setAllStatuses(const QString &text)
 {
-    for (int r = 0; r < count(); ++r)
-        setStatus(r, text);
+    if (m_rows.isEmpty())
+        return;
+    for (QueueRow &row : m_rows)
+        row.status = text; // one string for all
+    emit dataChanged(index(0, Status), index(count() - 1, Status), {Qt::DisplayRole});
+}
+
+void QueueModel::setPercent(int row, int percent)
+{
+    if (row < 0 || row >= count())
+        return;
+    m_rows[row].percent = qint8(qBound(-1, percent, 100));
+    const QModelIndex cell = index(row, Status);
+    emit dataChanged(cell, cell, {PercentRole});
+}
+
+void QueueModel::setToolTip(int row, const QString &tip)
+{
+    if (row < 0 || row >= count() || m_rows[row].tip == tip)
+        return;
+    m_rows[row].tip = tip;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::ToolTipRole});
 }
 
 QPersistentModelIndex QueueModel::handle(int row) const
 {
-    return QPersistentModelIndex(m_rows.index(row, 0));
+    return QPersistentModelIndex(index(row, 0));
 }
 
 bool QueueModel::remove(const QPersistentModelIndex &handle)
 {
-    if (!handle.isValid() || handle.model() != &m_rows)
+    if (!handle.isValid() || handle.model() != this)
         return false;
-    return m_rows.removeRow(handle.row());
+    return removeRows(handle.row(), 1);
 }
 
 void QueueModel::removeRow(int row)
 {
-    m_rows.removeRow(row);
+    removeRows(row, 1);
 }
 
 void QueueModel::clear()
 {
-    m_rows.removeRows(0, count());
+    removeRows(0, count());
 }
 
-// A number that does not read as one counts as 0, as a whole number of bytes otherwise.
-qint64 QueueModel::bytesOf(int row) const
+bool QueueModel::removeRows(int row, int rows, const QModelIndex &parent)
 {
-    return text(row, QStringLiteral("tsize")).toLongLong();
-}
-
-void QueueModel::recount()
-{
-    m_bytes = 0;
-    for (int r = 0; r < count(); ++r)
-        m_bytes += bytesOf(r);
-}
-
-void QueueModel::onInserted(const QModelIndex &parent, int first, int last)
-{
-    if (parent.isValid())
-        return;
-    for (int r = first; r <= last; ++r)
-        m_bytes += bytesOf(r);
+    if (parent.isValid() || row < 0 || rows <= 0 || row + rows > count())
+        return false;
+    beginRemoveRows({}, row, row + rows - 1);
+    for (int r = row; r < row + rows; ++r)
+        m_bytes -= m_rows[r].bytes;
+    m_rows.remove(row, rows);
+    if (m_rows.isEmpty()) { // an empty queue gives its memory back
+        m_rows = {};
+        m_icons.clear();
+        m_iconAt.clear();
+        m_texts.clear();
+    }
+    endRemoveRows();
     emit changed();
+    return true;
 }
 
-void QueueModel::onAboutToRemove(const QModelIndex &parent, int first, int last)
+int QueueModel::rowCount(const QModelIndex &parent) const
 {
-    if (parent.isValid())
-        return;
-    for (int r = first; r <= last; ++r)
-        m_bytes -= bytesOf(r);
+    return parent.isValid() ? 0 : count();
 }
 
-void QueueModel::onDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+int QueueModel::columnCount(const QModelIndex &parent) const
 {
-    const int bytesColumn = column(QStringLiteral("tsize"));
-    if (topLeft.parent().isValid() || bytesColumn < topLeft.column() || bytesColumn > bottomRight.column())
-        return; // progress texts land here a hundred times a file: nothing to count
-    recount();
-    emit changed();
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString QueueModel::text(const QueueRow &row, int column) const
+{
+    switch (column) {
+    case LocalName: return row.local;
+    case RemoteName: return row.remote;
+    case Load: return QueueEntry::directionText(row.direction);
+    case Size: return row.sizeText;
+    case Type: return row.type;
+    case Time: return row.time;
+    case Status: return row.status;
+    case Bytes: return QString::number(row.bytes);
+    }
+    return {};
+}
+
+QVariant QueueModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const QueueRow &row = m_rows[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(row, index.column());
+    case Qt::DecorationRole:
+        if (index.column() == LocalName && row.icon != QueueRow::NoIcon)
+            return m_icons[row.icon];
+        return {};
+    case Qt::ToolTipRole: // the bytes done while it runs; the whole local path otherwise
+        if (!row.tip.isEmpty())
+            return row.tip;
+        return index.column() == LocalName ? QVariant(row.local) : QVariant();
+    case PercentRole:
+        return index.column() == Status && row.percent >= 0 ? QVariant(int(row.percent)) : QVariant();
+    }
+    return {};
+}
+
+QVariant QueueModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_titles[section];
+    if (role == Qt::UserRole)
+        return columnKeys()[section];
+    return {};
+}
+
+bool QueueModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
+        return false;
+    m_titles[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
 }

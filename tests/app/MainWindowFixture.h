@@ -155,7 +155,7 @@ struct MainWindowFixture
         state.currentLocalFolder = folder.endsWith('/') ? folder : folder + '/';
         window->localPane().ClientGetDirectoryContents();
     }
-    int queueRows() const { return window->ListView2->model()->rowCount(); }
+    int queueRows() const { return window->queuePane().queue().count(); }
 };
 
 // The tree node whose key is the given path, searched breadth first from the root.
@@ -210,9 +210,9 @@ struct QueueWindow : MainWindowFixture
     QStringList queueColumn(const QString &key) const
     {
         QStringList texts;
-        const int column = window->ListView2->column(key);
-        for (int r = 0; r < window->ListView2->model()->rowCount(); ++r)
-            texts << window->ListView2->model()->item(r, column)->text();
+        const QAbstractItemModel *rows = window->ListView2->shownModel();
+        for (int r = 0; r < rows->rowCount(); ++r)
+            texts << rows->index(r, window->ListView2->column(key)).data().toString();
         return texts;
     }
 };

@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(seen[6], QString("Queue: Running 3 files, 103400 bytes"));
 
         QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
-        QCOMPARE(f.window->ListView2->model()->rowCount(), 0);
+        QCOMPARE(f.queueRows(), 0);
         QCOMPARE(f.commands("RETR"), QStringList(remotes).replaceInStrings(QRegularExpression("^"), "Command: RETR "));
         QCOMPARE(f.logLines().count("Transfer complete."), 3);
         QVERIFY(f.logText().contains("\n[2] Command: RETR /three/")); // the transfer connection's own lines

@@ -147,7 +147,7 @@ private slots:
         QStringList during;
         atPercent(*f, 30, [&] {
             QItemSelectionModel *selection = f->window->ListView2->selectionModel();
-            const QAbstractItemModel *rows = f->window->ListView2->model();
+            const QAbstractItemModel *rows = f->window->ListView2->shownModel();
             for (int r : {0, 2})
                 selection->select(rows->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
             f->window->action("menu3_cancel")->trigger();
@@ -198,7 +198,7 @@ private slots:
         atPercent(*f, 30, [&] {
             f->prompter->answers = {Prompter::Answer::Ok}; // "You are already connected", "Some files are still..."
             if (way == "delete") {
-                f->window->ListView2->selectionModel()->select(f->window->ListView2->model()->index(0, 0),
+                f->window->ListView2->selectionModel()->select(f->window->ListView2->shownModel()->index(0, 0),
                                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
                 QTest::keyClick(f->window->ListView2->reportView(), Qt::Key_Delete);
             } else if (way == "clear") {
@@ -282,14 +282,14 @@ private slots:
             const QString line = f.status();
             if (statusLines.isEmpty() || statusLines.constLast() != line)
                 statusLines << line;
-            QStandardItem *status = f.window->ListView2->model()->item(0, f.window->ListView2->column("stat"));
-            if (status && !status->toolTip().isEmpty())
-                tooltips << status->toolTip();
-            if (percent >= 50 && painted.isNull() && status) {
+            const QModelIndex status = f.window->ListView2->shownModel()->index(0, f.window->ListView2->column("stat"));
+            if (const QString tip = status.data(Qt::ToolTipRole).toString(); !tip.isEmpty())
+                tooltips << tip;
+            if (percent >= 50 && painted.isNull() && status.isValid()) {
                 QTreeView *view = f.window->ListView2->reportView();
-                cell = view->visualRect(status->index());
+                cell = view->visualRect(status);
                 painted = view->viewport()->grab().toImage();
-                QCOMPARE(status->text(), QString("%1% Transferring").arg(percent)); // the text stays
+                QCOMPARE(status.data().toString(), QString("%1% Transferring").arg(percent)); // the text stays
             }
         });
         selectRows(f.window->ListView1, {"slow.bin"});

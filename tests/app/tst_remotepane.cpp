@@ -58,12 +58,12 @@ private slots:
         QVERIFY(!f.logText().contains("QUIT"));
 
         // Disconnect asks only while the queue holds entries.
-        f.window->ListView2->model()->appendRow(new QStandardItem("queued"));
+        f.window->queuePane().queue().append(QueueEntry{}, QIcon());
         f.prompter->answers = {Prompter::Answer::Cancel};
         f.window->action("menu_disconnect")->trigger();
         QVERIFY(f.state.connected());
         QCOMPARE(f.prompter->shown.size(), 2);
-        f.window->ListView2->model()->removeRows(0, 1);
+        f.window->queuePane().queue().clear();
         f.window->action("menu_disconnect")->trigger();
         QCOMPARE(f.prompter->shown.size(), 2);
         QVERIFY(!f.state.connected() && !f.state.queueRunning && f.logLines().contains("Command: QUIT"));

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QStandardItemModel>
 #include <QStringList>
 
 class RecordingTransferHost : public TransferHost
@@ -50,8 +49,7 @@ public:
 
 struct QueueRun
 {
-    QStandardItemModel rows;
-    QueueModel queue{rows};
+    QueueModel queue;
     RecordingTransferHost host;
     TransferEngine engine{queue, host};
 
