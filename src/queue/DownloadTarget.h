@@ -30,7 +30,7 @@ public:
     bool restart();
     // The deepest folder that existed before open() made the ones below it; empty when none was made.
     QString madeBelow() const { return m_madeBelow; }
-    bool write(const char *data, qint64 size);
+    bool write(const char *data, qint64 size); // unchecked: for a part begun anew
     // Room for up to maxSize bytes to be read into directly, then kept(n) of them: no copy.
     char *room(qint64 maxSize);
     bool kept(qint64 size);
