@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-DownloadTarget::DownloadTarget(const QString &path) : m_path(path) {}
+DownloadTarget::DownloadTarget(const QString &path) : m_path(path), m_part(path + QStringLiteral(".part")) {}
 
 DownloadTarget::~DownloadTarget()
 {
@@ -18,9 +18,15 @@ DownloadTarget::~DownloadTarget()
         discard();
 }
 
-bool DownloadTarget::open()
+qint64 DownloadTarget::partSize() const
 {
-    if (QFileInfo(m_path).isDir() || !makeFolders() || !openPart())
+    const QFileInfo part(m_part);
+    return part.isFile() ? part.size() : 0;
+}
+
+bool DownloadTarget::open(qint64 from)
+{
+    if (QFileInfo(m_path).isDir() || !makeFolders() || !openPart(from))
         return false;
     // Small at first: most files of a folder are small, and a 1 MiB buffer for each costs more to
     // clear than the file takes to arrive. It grows to kChunk as a file proves larger.
@@ -42,19 +48,25 @@ bool DownloadTarget::makeFolders()
     return true;
 }
 
-// "name.part", or "name.part2" ... when that name is taken: never a file the user already has.
-bool DownloadTarget::openPart()
+// One part file for a target, however often its download was tried: an earlier attempt's is
+// continued or started anew, never set beside another.
+bool DownloadTarget::openPart(qint64 from)
 {
-    for (int n = 1; n <= 100; ++n) {
-        m_part = m_path + QStringLiteral(".part") + (n > 1 ? QString::number(n) : QString());
-        m_file.setFileName(m_part);
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return true;
-        if (!QFileInfo::exists(m_part))
-            break; // not a name clash: the folder is not writable
-    }
-    m_part.clear();
-    return false;
+    m_file.setFileName(m_part);
+    if (from <= 0)
+        return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered) || !m_file.seek(from))
+        return false;
+    m_expected = m_file.readAll();
+    return m_file.atEnd() && !m_expected.isEmpty(); // else bytes would be missing before from
+}
+
+bool DownloadTarget::restart()
+{
+    m_expected.clear();
+    m_mismatch = m_failed = false;
+    m_used = 0;
+    return m_file.isOpen() && m_file.resize(0) && m_file.seek(0);
 }
 
 bool DownloadTarget::write(const char *data, qint64 size)
@@ -99,8 +111,25 @@ bool DownloadTarget::makeRoom(qint64 size)
 
 bool DownloadTarget::kept(qint64 size)
 {
+    if (!m_expected.isEmpty() && (size = arrivedAgain(size)) < 0)
+        return false;
     m_used += size;
     return m_used < kChunk || flush();
+}
+
+// The bytes that arrive again are compared with the part's end and not written; what follows them
+// moves down to where they were. The bytes left to keep; -1 when they differ.
+qint64 DownloadTarget::arrivedAgain(qint64 size)
+{
+    char *arrived = m_buffer.data() + m_used;
+    const qint64 n = qMin(size, qint64(m_expected.size()));
+    if (std::memcmp(arrived, m_expected.constData(), size_t(n)) != 0) {
+        m_mismatch = true;
+        return -1;
+    }
+    m_expected.remove(0, n);
+    std::memmove(arrived, arrived + n, size_t(size - n));
+    return size - n;
 }
 
 bool DownloadTarget::flush()
@@ -117,9 +146,13 @@ bool DownloadTarget::finish(End how)
         return false;
     const bool written = flush();
     m_file.close();
-    if (how == End::Failed || !written) {
+    if (how == End::Failed || !written || (how == End::Cut && partSize() == 0)) {
         discard();
-        return how == End::Failed;
+        return how == End::Failed || how == End::Cut;
+    }
+    if (how == End::Cut) {
+        m_result = m_part; // for the next attempt; the user's file stays
+        return true;
     }
     if (how == End::Stopped && QFileInfo::exists(m_path)) {
         m_result = m_part; // what arrived stays, the user's file too

@@ -6,22 +6,31 @@
 
 // Where a download goes while it arrives: a file beside the target ("name.part"), written in
 // large pieces, which takes the target's place only when the transfer has ended well. A file the
-// user already had is never replaced by less than a complete download.
+// user already had is never replaced by less than a complete download. A part left by an earlier
+// attempt is continued: the bytes that arrive again from where it is checked against what it holds.
 class DownloadTarget
 {
 public:
-    enum class End { Complete, Stopped, Failed };
+    // Cut: the transfer failed, but what arrived stays in the part file for the next attempt.
+    enum class End { Complete, Stopped, Cut, Failed };
 
     explicit DownloadTarget(const QString &path);
     ~DownloadTarget(); // a target never finished is discarded
     DownloadTarget(const DownloadTarget &) = delete;
     DownloadTarget &operator=(const DownloadTarget &) = delete;
 
+    // The size of the part an earlier attempt left; 0 when there is none.
+    qint64 partSize() const;
     // Creates the missing folders on the way and the part file; false when either cannot be made.
-    bool open();
+    // from > 0 continues the part left: the bytes arriving from there up to its end must match
+    // it (else mismatched()); the rest follows them. from = 0 starts the part anew.
+    bool open(qint64 from = 0);
+    bool mismatched() const { return m_mismatch; }
+    // After a mismatch: empty again, for the file from its first byte.
+    bool restart();
     // The deepest folder that existed before open() made the ones below it; empty when none was made.
     QString madeBelow() const { return m_madeBelow; }
-    bool write(const char *data, qint64 size);
+    bool write(const char *data, qint64 size); // unchecked: for a part begun anew
     // Room for up to maxSize bytes to be read into directly, then kept(n) of them: no copy.
     char *room(qint64 maxSize);
     bool kept(qint64 size);
@@ -34,7 +43,8 @@ public:
 
 private:
     bool makeFolders();
-    bool openPart();
+    bool openPart(qint64 from);
+    qint64 arrivedAgain(qint64 size);
     bool flush();
     bool makeRoom(qint64 size);
     bool replaceTarget();
@@ -50,5 +60,7 @@ private:
     QFile m_file;
     std::vector<char> m_buffer;
     qint64 m_used = 0;
+    QByteArray m_expected; // the part's last bytes, still to arrive again
     bool m_failed = false;
+    bool m_mismatch = false;
 };

@@ -17,7 +17,7 @@ TransferRun::~TransferRun() = default;
 
 TransferOutcome TransferRun::run(const TransferJob &job)
 {
-    m_bytesDone = 0;
+    m_from = m_bytesDone = 0;
     m_shownPercent = -1;
     m_unopened.clear();
     return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
@@ -36,28 +36,44 @@ TransferOutcome TransferRun::download(const TransferJob &job)
         m_host.logEvent(why);
         return openFailure(job.local);
     }
-    std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Read, job.type);
-    logReply();
+    DownloadTarget target(job.local);
+    std::unique_ptr<FtpFile> file = openDownload(job, resumePoint(job, target));
     if (!file && m_session.isOpen())
         return openFailure(job.remote);
     if (!file) { // the connection went: the reason is in the log
         report(TransferOutcome::Failed);
         return TransferOutcome::Failed;
     }
-    DownloadTarget target(job.local);
-    if (!target.open()) {
+    if (!target.open(file->offset())) {
         closeRemote(file);
         return openFailure(job.local);
     }
     if (!target.madeBelow().isEmpty())
         m_host.foldersMadeBelow(target.madeBelow());
-    const Moved moved = receive(*file, target, job.size);
+    Moved moved = receive(*file, target, job.size);
+    if (target.mismatched())
+        moved = receiveAgain(job, target, file);
+    if (!file)
+        return keepDownload(target, TransferOutcome::Failed, job);
     const qint64 announced = file->announcedSize(); // a short 150 count is failed by the close itself
-    const qint64 wire = file->bytesOnWire();
+    const qint64 wire = file->offset() + file->bytesOnWire();
     bool closed = closeRemote(file);
     if (closed && moved.gate == Gate::Go && announced < 0 && wire < job.size)
         closed = wholeAsListed(job, wire);
-    return keepDownload(target, decide(moved, closed), job.local);
+    return keepDownload(target, decide(moved, closed), job);
+}
+
+std::unique_ptr<FtpFile> TransferRun::openDownload(const TransferJob &job, qint64 from)
+{
+    std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Read, job.type, from);
+    logReply();
+    if (file) {
+        logResume(from, file->offset());
+        m_from = file->offset();
+        m_bytesDone = 0;
+        m_shownPercent = -1;
+    }
+    return file;
 }
 
 // Fewer bytes than listed, in either mode (ASCII only adds CRs on the wire). The listing may be out
@@ -95,17 +111,19 @@ TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, q
 }
 
 // The part file becomes what the outcome says; a file that could not be put in place has failed.
-TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcome outcome, const QString &path)
+// What a failed binary download received stays for the next attempt to continue.
+TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcome outcome, const TransferJob &job)
 {
     const auto end = outcome == TransferOutcome::Done      ? DownloadTarget::End::Complete
                      : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
+                     : job.type == FtpTransferType::Binary ? DownloadTarget::End::Cut
                                                            : DownloadTarget::End::Failed;
     if (!target.finish(end) && outcome != TransferOutcome::Failed)
         outcome = TransferOutcome::Failed;
-    report(outcome);
-    if (outcome == TransferOutcome::Stopped && target.resultPath() == target.partPath())
+    if (outcome != TransferOutcome::Done && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
-    m_host.fileWritten(path);
+    report(outcome);
+    m_host.fileWritten(job.local);
     return outcome;
 }
 
@@ -126,8 +144,8 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
         return openFailure(job.local);
     FtpUploadTarget target(
         m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
-        [this](const QString &question) { return m_host.replaceInPlace(question); });
-    std::unique_ptr<FtpFile> file = openForUpload(job, target);
+        [this](const QString &question) { return m_host.replaceInPlace(question); }, source.identity());
+    std::unique_ptr<FtpFile> file = openForUpload(job, target, resumePoint(job, source, target));
     if (!file && !target.declined() && m_session.isOpen())
         return openFailure(job.remote);
     TransferOutcome outcome = file ? sendAll(source, file) : TransferOutcome::Failed;
@@ -141,6 +159,8 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
 TransferOutcome TransferRun::placeUpload(UploadSource &source, FtpUploadTarget &target,
                                          std::unique_ptr<FtpFile> &file)
 {
+    if (m_from > 0 && !storedWhole(target.temporaryPath(), source.size()))
+        return TransferOutcome::Failed;
     const FtpUploadTarget::Placed placed = target.place(source.size());
     if (placed != FtpUploadTarget::Placed::Refused)
         return placed == FtpUploadTarget::Placed::Yes ? TransferOutcome::Done : TransferOutcome::Failed;
@@ -150,12 +170,14 @@ TransferOutcome TransferRun::placeUpload(UploadSource &source, FtpUploadTarget &
     return file ? sendAll(source, file) : TransferOutcome::Failed;
 }
 
-// The blocks, then the close; a stopped upload is broken off, not completed.
+// The blocks from where the server's file begins, then the close; a stopped upload is broken off,
+// not completed.
 TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
 {
+    m_from = file->offset();
     m_bytesDone = 0;
     m_shownPercent = -1;
-    const Moved moved = send(source, *file);
+    const Moved moved = source.rewind(m_from) ? send(source, *file) : Moved{Gate::Go, true, 0};
     if (moved.gate == Gate::Stop)
         file->abort();
     const bool closed = closeRemote(file);
@@ -164,7 +186,7 @@ TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<FtpFi
 
 TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
 {
-    const qint64 length = source.size();
+    const qint64 length = source.size() - m_from;
     Moved moved;
     while (moved.bytes < length && (moved.gate = nextBlock()) == Gate::Go) {
         const char *block = nullptr;
@@ -174,17 +196,19 @@ TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
             break;
         }
         moved.bytes += n;
-        blockMoved(n, length);
+        blockMoved(n, source.size());
     }
     return moved;
 }
 
 // A first open that fails may only lack the folders: they are made and the open tried once more,
 // with the other temporary names and, as the last resort, the target's own name.
-std::unique_ptr<FtpFile> TransferRun::openForUpload(const TransferJob &job, FtpUploadTarget &target)
+std::unique_ptr<FtpFile> TransferRun::openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from)
 {
-    std::unique_ptr<FtpFile> file = target.openFirst();
+    std::unique_ptr<FtpFile> file = target.openFirst(from);
     logReply();
+    if (file)
+        logResume(from, file->offset());
     if (file || !m_session.isOpen())
         return file;
     makeRemoteFolders(job.remote);

@@ -57,20 +57,28 @@ private:
     };
 
     TransferOutcome download(const TransferJob &job);
+    std::unique_ptr<FtpFile> openDownload(const TransferJob &job, qint64 from);
     Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
+    Moved receiveAgain(const TransferJob &job, DownloadTarget &target, std::unique_ptr<FtpFile> &file);
     bool wholeAsListed(const TransferJob &job, qint64 wire);
-    TransferOutcome keepDownload(DownloadTarget &target, TransferOutcome outcome, const QString &path);
+    TransferOutcome keepDownload(DownloadTarget &target, TransferOutcome outcome, const TransferJob &job);
     TransferOutcome upload(const TransferJob &job);
     TransferOutcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);
     Moved send(UploadSource &source, FtpFile &file);
     static TransferOutcome decide(const Moved &moved, bool closedWell);
-    std::unique_ptr<FtpFile> openForUpload(const TransferJob &job, FtpUploadTarget &target);
+    std::unique_ptr<FtpFile> openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from);
     TransferOutcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<FtpFile> &file);
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
     TransferOutcome openFailure(const QString &path);
     void logReply();
     void report(TransferOutcome outcome);
+
+    // Resuming (TransferRun_resume.cpp).
+    qint64 resumePoint(const TransferJob &job, const DownloadTarget &target);
+    qint64 resumePoint(const TransferJob &job, const UploadSource &source, FtpUploadTarget &target);
+    void logResume(qint64 asked, qint64 from);
+    bool storedWhole(const QString &path, qint64 size);
 
     // Blocks (TransferRun_blocks.cpp).
     Gate nextBlock(); // holds while held
@@ -82,7 +90,8 @@ private:
     const std::atomic<qint32> &m_control;
     RemoteFolderClaims &m_folders;
     qint32 m_blockSize = 0;
-    qint64 m_bytesDone = 0;
+    qint64 m_from = 0;      // the byte of the file the transfer began at
+    qint64 m_bytesDone = 0; // moved since
     int m_shownPercent = -1;
     QString m_unopened;
 };

@@ -29,7 +29,7 @@ TransferRun::Gate TransferRun::nextBlock()
 void TransferRun::blockMoved(qint64 bytes, qint64 total)
 {
     m_bytesDone += bytes;
-    const int percent = total > 0 ? int(m_bytesDone * 100 / total) : -1;
+    const int percent = total > 0 ? int((m_from + m_bytesDone) * 100 / total) : -1;
     // Reported when the percentage changes, not every block: a block can be a few bytes.
     const bool anotherMiB = m_bytesDone / kReportEvery != (m_bytesDone - bytes) / kReportEvery;
     if (percent != m_shownPercent || (percent < 0 && anotherMiB)) {

@@ -40,8 +40,15 @@ qint64 UploadSource::next(const char *&data, qint64 maxSize)
     return n;
 }
 
-bool UploadSource::rewind()
+bool UploadSource::rewind(qint64 from)
 {
     m_used = m_filled = 0;
-    return m_file.seek(0);
+    return m_file.seek(from);
+}
+
+QString UploadSource::identity() const
+{
+    const QFileInfo file(m_file.fileName());
+    return file.absoluteFilePath() + QLatin1Char('\n') + QString::number(m_size) + QLatin1Char('\n') +
+           QString::number(file.lastModified().toMSecsSinceEpoch());
 }

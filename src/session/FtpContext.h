@@ -21,6 +21,7 @@ struct FtpContext
     bool utf8 = false;        // FEAT offers UTF8
     bool epsvRefused = false; // remembered for the session
     bool eprtRefused = false;
+    bool restRefused = false;
     bool protectData = false; // PROT P accepted: every data connection runs under TLS
     // The address a raw PASV/EPSV reply gave, so that a raw LIST or RETR can be drained.
     std::optional<FtpDataAddress::Endpoint> rawPassive;

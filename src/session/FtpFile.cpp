@@ -24,7 +24,7 @@ constexpr int kSliceMs = 20; // longest stretch without letting events run
 
 FtpFile::FtpFile(FtpSession *session, FtpTransferOperation *operation, Mode mode, FtpTransferType type, int timeoutMs)
     : m_session(session), m_operation(operation), m_socket(operation->dataSocket()), m_mode(mode), m_type(type),
-      m_timeoutMs(timeoutMs)
+      m_timeoutMs(timeoutMs), m_offset(operation->offset())
 {
     if (mode == Write)
         m_out.resize(size_t(kOutChunk));

@@ -36,6 +36,9 @@ public:
     // What the caller knows of a download's size (SIZE, a listing); -1 for nothing.
     void setExpectedSize(qint64 size);
     qint64 bytesOnWire() const { return m_wire; }
+    // The byte of the file the transfer began at: the offset asked for, or 0 when the server
+    // would not resume a download.
+    qint64 offset() const { return m_offset; }
     // The size the server announced in its 150 reply; -1 when it said none.
     qint64 announcedSize() const;
     // The text a download short of its size fails with.
@@ -77,6 +80,7 @@ private:
     Mode m_mode;
     FtpTransferType m_type;
     int m_timeoutMs;
+    qint64 m_offset;
     bool m_open = true;
     bool m_end = false;
     bool m_failed = false;

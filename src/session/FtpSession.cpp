@@ -43,7 +43,7 @@ bool FtpSession::open(const FtpOptions &options)
     close();
     m_ctx.options = options;
     m_ctx.names.clear();
-    m_ctx.mlsd = m_ctx.utf8 = m_ctx.epsvRefused = m_ctx.eprtRefused = false;
+    m_ctx.mlsd = m_ctx.utf8 = m_ctx.epsvRefused = m_ctx.eprtRefused = m_ctx.restRefused = false;
     m_ctx.rawPassive.reset();
     for (const QString &field : {options.host, options.user, options.password, options.proxy}) {
         if (field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')) || field.contains(QChar(0)))
@@ -266,7 +266,8 @@ void FtpSession::addEntry(FtpListParser::Line &&line, const FtpPattern &match, Q
                         line.lastWrite, line.isLink});
 }
 
-std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type)
+std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type,
+                                              qint64 offset)
 {
     QByteArray line;
     if (!ready() || !encodeCommand(QStringLiteral("RETR"), remotePath, line))
@@ -274,6 +275,7 @@ std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile
     const auto direction =
         mode == FtpFile::Read ? FtpTransferOperation::Direction::Read : FtpTransferOperation::Direction::Write;
     auto *operation = new FtpTransferOperation(m_ctx, line.mid(5), direction, type, this);
+    operation->setOffset(type == FtpTransferType::Binary ? offset : 0);
     QPointer<FtpSession> self(this);
     if (!run(operation, true) || !self)
         return nullptr;

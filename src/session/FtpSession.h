@@ -84,7 +84,9 @@ public:
 
     // SIZE: the file's size in bytes, -1 when the server does not tell.
     qint64 fileSize(const QString &path);
-    std::unique_ptr<FtpFile> openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type);
+    // From byte offset on (binary only; the file's offset() says where the server really began).
+    std::unique_ptr<FtpFile> openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type,
+                                      qint64 offset = 0);
     bool getFile(const QString &remotePath, const QString &localPath, FtpTransferType type);
     bool putFile(const QString &localPath, const QString &remotePath, FtpTransferType type);
 

@@ -8,13 +8,45 @@ FtpTransferOperation::FtpTransferOperation(FtpContext &context, const QByteArray
 {
 }
 
+// A session that saw REST refused once does not ask again: a download starts from the first byte,
+// an upload is appended to what the server holds.
+void FtpTransferOperation::setOffset(qint64 offset)
+{
+    const bool refused = m_ctx.restRefused || offset <= 0;
+    m_offset = refused && m_direction == Direction::Read ? 0 : qMax<qint64>(0, offset);
+    m_restarting = !refused;
+    m_append = refused && m_offset > 0;
+}
+
+// REST goes right before the transfer command, after the data connection is set up, as servers
+// forget a restart point at PASV or PORT.
 QByteArray FtpTransferOperation::transferCommand() const
 {
-    return (m_direction == Direction::Read ? "RETR " : "STOR ") + m_path;
+    return m_restarting ? "REST " + QByteArray::number(m_offset) : command();
+}
+
+QByteArray FtpTransferOperation::command() const
+{
+    return (m_direction == Direction::Read ? "RETR " : m_append ? "APPE " : "STOR ") + m_path;
+}
+
+void FtpTransferOperation::onRestReply(const FtpReply &reply)
+{
+    m_restarting = false;
+    if (reply.code != 350 && reply.code < 500)
+        return fail(reply);
+    keep(reply);
+    if (reply.code != 350) {
+        m_ctx.restRefused = true;
+        setOffset(m_offset);
+    }
+    send(command());
 }
 
 void FtpTransferOperation::onTransferReply(const FtpReply &reply)
 {
+    if (m_restarting)
+        return onRestReply(reply);
     if (reply.isPreliminary()) {
         if (const qint64 size = sizeIn(reply.text); size >= 0)
             m_announced = size;
@@ -118,7 +150,7 @@ void FtpTransferOperation::decide()
         return fail(m_stall);
     if (!m_final.isPositive())
         return fail();
-    const qint64 expected = expectedSize();
+    const qint64 expected = expectedSize() - m_offset;
     if (m_direction == Direction::Read && m_received >= 0 && expected > m_received)
         return fail(shortfall(m_received, expected));
     if (!m_dataComplete)

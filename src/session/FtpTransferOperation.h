@@ -17,6 +17,10 @@ public:
                          QObject *parent = nullptr);
 
     bool isOpen() const { return m_open; }
+    // Before begin(): the transfer starts at this byte (REST). A server that refuses REST sends a
+    // download from its first byte and has an upload appended (APPE): offset() then says which.
+    void setOffset(qint64 offset);
+    qint64 offset() const { return m_offset; }
     // What the caller knows of the size (SIZE, a listing); -1 when nothing. The 150 reply's count wins.
     void setExpectedSize(qint64 size) { m_expected = size; }
     qint64 expectedSize() const { return m_announced >= 0 ? m_announced : m_expected; }
@@ -47,6 +51,8 @@ protected:
 
 private:
     void timedOut() override;
+    QByteArray command() const;
+    void onRestReply(const FtpReply &reply);
     void tryOpen();
     void decide();
     static qint64 sizeIn(const QByteArray &reply);
@@ -56,6 +62,9 @@ private:
     bool m_accepted = false; // a 1xx, or a final 2xx that came first
     bool m_dataSeen = false; // data or its end arrived before any reply (servers without 1xx)
     bool m_open = false;
+    qint64 m_offset = 0;
+    bool m_restarting = false; // REST sent, its reply awaited
+    bool m_append = false;
     bool m_closing = false;
     bool m_dataComplete = false;
     qint64 m_received = -1;

@@ -3,18 +3,26 @@
 #include "FtpRemoteItem.h"
 #include "FtpSession.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 
+namespace {
+
+const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+} // namespace
+
 FtpUploadTarget::FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
-                                 Consent consent)
-    : m_session(&session), m_path(remotePath), m_names(temporaryNames(remotePath, randomPart())), m_type(type),
-      m_note(std::move(note)), m_consent(std::move(consent))
+                                 Consent consent, const QString &identity)
+    : m_session(&session), m_path(remotePath),
+      m_names(temporaryNames(remotePath, identity.isEmpty() ? randomPart() : stablePart(identity, remotePath))),
+      m_type(type), m_note(std::move(note)), m_consent(std::move(consent))
 {
 }
 
 // "/pub/a.txt" is first sent as "/pub/.a.txt.<random>.vestrigal-upload": in the same folder (a
-// rename never crosses file systems), hidden from most listings while it grows, and this upload's
-// own, so that neither a file already there nor another client's upload of the same file is hit.
+// rename never crosses file systems), hidden from most listings while it grows, and this content's
+// own, so that neither a file already there nor another upload to the same name is hit.
 QStringList FtpUploadTarget::temporaryNames(const QString &remotePath, const QString &random)
 {
     const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
@@ -25,10 +33,19 @@ QStringList FtpUploadTarget::temporaryNames(const QString &remotePath, const QSt
             folder + random.left(8) + QStringLiteral(".tmp")};
 }
 
+QString FtpUploadTarget::stablePart(const QString &identity, const QString &remotePath)
+{
+    const QByteArray hash =
+        QCryptographicHash::hash((identity + QChar(0) + remotePath).toUtf8(), QCryptographicHash::Sha256);
+    QString out;
+    for (int i = 0; i < 12; ++i)
+        out += QLatin1Char(kDigits[uchar(hash[i]) % 36]);
+    return out;
+}
+
 // Twelve letters and digits from the system's generator: about 62 bits, 41 in the short name.
 QString FtpUploadTarget::randomPart()
 {
-    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     QString out;
     for (int i = 0; i < 12; ++i)
         out += QLatin1Char(kDigits[QRandomGenerator::system()->bounded(36)]);
@@ -48,11 +65,11 @@ bool FtpUploadTarget::nameRefused() const
     return code >= 500 && code != 552 && code != 532;
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state)
+std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state, qint64 offset)
 {
     if (!usable())
         return nullptr;
-    auto file = m_session->openFile(path, FtpFile::Write, m_type);
+    auto file = m_session->openFile(path, FtpFile::Write, m_type, offset);
     if (file) {
         m_state = state;
         m_leftOver = m_leftOver || state == State::Temporary;
@@ -60,11 +77,11 @@ std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state
     return file;
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::openFirst()
+std::unique_ptr<FtpFile> FtpUploadTarget::openFirst(qint64 offset)
 {
     m_tried = 0;
     m_declined = false;
-    return store(m_names.first(), State::Temporary);
+    return store(m_names.first(), State::Temporary, offset);
 }
 
 std::unique_ptr<FtpFile> FtpUploadTarget::open()

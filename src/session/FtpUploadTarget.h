@@ -25,8 +25,9 @@ public:
     using Consent = std::function<bool(const QString &question)>;
     enum class Placed { Yes, Refused, Unconfirmed };
 
+    // identity names the content sent (see stablePart); without one the names are this upload's own.
     FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
-                    Consent consent = {});
+                    Consent consent = {}, const QString &identity = {});
     FtpUploadTarget(const FtpUploadTarget &) = delete;
     FtpUploadTarget &operator=(const FtpUploadTarget &) = delete;
 
@@ -34,10 +35,14 @@ public:
     // for servers that want short names. random makes them this upload's own.
     static QStringList temporaryNames(const QString &remotePath, const QString &random);
     static QString randomPart();
+    // The same twelve letters and digits for the same content and target each time, so that a later
+    // attempt finds what an earlier one left; other content gets other names.
+    static QString stablePart(const QString &identity, const QString &remotePath);
     QString temporaryPath() const { return m_names.value(m_tried); }
 
-    // STOR under the first temporary name only (a refusal may be for want of the folders).
-    std::unique_ptr<FtpFile> openFirst();
+    // STOR under the first temporary name only (a refusal may be for want of the folders); from
+    // byte offset on, to continue what an earlier attempt left there.
+    std::unique_ptr<FtpFile> openFirst(qint64 offset = 0);
     // Each temporary name in turn while the server refuses them as names; then the target's own
     // name, as the last resort.
     std::unique_ptr<FtpFile> open();
@@ -58,7 +63,7 @@ private:
 
     bool usable() const;
     bool nameRefused() const;
-    std::unique_ptr<FtpFile> store(const QString &path, State state);
+    std::unique_ptr<FtpFile> store(const QString &path, State state, qint64 offset = 0);
     bool rename();
     Placed confirm(qint64 expected);
     bool mayReplace(const QString &why);

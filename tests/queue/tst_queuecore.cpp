@@ -183,23 +183,29 @@ private slots:
         }
     }
 
-    // A part name is looked for among 100 ("name.part", "name.part2" ... "name.part100"), never more.
-    void partNamesAtTheirBound()
+    // A part continued from before its end: the bytes that arrive again are compared, not written
+    // twice, in blocks of any size; other bytes are told, and the part then starts anew.
+    void aPartIsContinuedWhereItMatches()
     {
         TempTree dir;
         const QString local = dir / "f.bin";
-        writeFile(local + ".part", "taken");
-        for (int n = 2; n <= 99; ++n)
-            writeFile(local + ".part" + QString::number(n), "taken");
-        {
-            DownloadTarget target(local);
-            QVERIFY(target.open());
-            QCOMPARE(target.partPath(), local + ".part100");
-            QVERIFY(target.finish(DownloadTarget::End::Failed));
+        const QByteArray data = pattern(10000);
+        auto keep = [](DownloadTarget &t, const QByteArray &bytes) {
+            std::memcpy(t.room(bytes.size()), bytes.constData(), size_t(bytes.size()));
+            return t.kept(bytes.size());
+        };
+        for (const qsizetype block : {1, 700, 5000}) {
+            DownloadTarget t(local);
+            QVERIFY(writeFile(local + ".part", data.left(6000)) && t.open(4000));
+            for (qsizetype at = 4000; at < data.size(); at += block)
+                QVERIFY(keep(t, data.mid(at, block)));
+            QVERIFY(t.finish(DownloadTarget::End::Complete) && contentOf(local) == data);
         }
-        writeFile(local + ".part100", "taken");
-        QVERIFY(!DownloadTarget(local).open());
-        QCOMPARE(contentOf(local + ".part100"), QByteArray("taken"));
+        DownloadTarget t(local);
+        QVERIFY(writeFile(local + ".part", "old bytes") && t.open(4) && keep(t, "by") && !keep(t, "ix"));
+        QVERIFY(t.mismatched() && t.restart() && keep(t, "new") && t.finish(DownloadTarget::End::Complete));
+        QCOMPARE(namesIn(dir.path()), QStringList{"f.bin"});
+        QCOMPARE(contentOf(local), QByteArray("new"));
     }
 
     // Whole files go through the engine's upload tests; here the ends: smaller than any block, empty.
@@ -268,15 +274,15 @@ private slots:
         QCOMPARE(P::bytesOfText(1048576, 4294967296), QString("1 048 576 of 4 294 967 296 bytes"));
         constexpr qint64 M = 1 << 20;
         const std::tuple<char, qint64, qint64, qint64, int, const char *> steps[] = {
-            {'s', 0, 0, 4 * M, 1, ""},                             // no speed from one sample
-            {'s', 400, M, 4 * M, 0, "-"},                          // at most twice a second
+            {'s', 0, 0, 4 * M, 1, ""},    // no speed from one sample
+            {'s', 400, M, 4 * M, 0, "-"}, // at most twice a second
             {'s', 1000, 2 * M, 4 * M, 1, "2.0 MB/s, 0:01 left"},
             {'s', 3000, 2 * M, 4 * M, -1, "-"},
             {'s', 6000, 3 * M, 4 * M, 1, "341.3 KB/s, 0:03 left"}, // the last seconds, not the whole file
             {'h', 0, 0, 0, -1, "-"},
-            {'s', 60000, 3 * M, 4 * M, 1, ""},                     // afresh after a pause
+            {'s', 60000, 3 * M, 4 * M, 1, ""}, // afresh after a pause
             {'f', 0, 4 * M, 0, -1, "-"},
-            {'s', 6600, 0, 100, -1, ""},                           // a new file starts its own measure
+            {'s', 6600, 0, 100, -1, ""}, // a new file starts its own measure
             {'f', 0, 100, 0, -1, "-"}};
         TransferProgress p;
         p.begin(0);

@@ -252,6 +252,26 @@ private slots:
         QVERIFY(session.command("SITE PSWD  new pass")); // sent as typed, blanks and all
         QCOMPARE(contentOf(record), QByteArray(" new pass\n"));
     }
+    // REST before the transfer: the file from that byte on. A server without REST sends a download
+    // from its first byte, which the file's offset says, and has an upload appended.
+    void transfersResumeAtAnOffset()
+    {
+        for (const bool rest : {true, false}) {
+            TestFtpServer server(rest ? QStringList() : QStringList{"--no-rest"});
+            const QByteArray data = pattern(200000);
+            QVERIFY(server.writeFile("f.bin", data) && server.writeFile("g.bin", data.left(70000)));
+            FtpSession session;
+            QVERIFY(session.open(options(server)));
+            auto file = session.openFile("f.bin", FtpFile::Read, FtpTransferType::Binary, 70000);
+            QVERIFY(file && file->offset() == (rest ? 70000 : 0));
+            QByteArray got, block(1000, '\0');
+            for (qint64 n; (n = file->read(block.data(), block.size())) > 0;)
+                got += block.left(n);
+            QVERIFY(file->close() && got == data.mid(file->offset()));
+            QVERIFY(upload(session, "g.bin", data, FtpTransferType::Binary, 65536, 70000));
+            QCOMPARE(server.readFile("g.bin"), data);
+        }
+    }
 
     // An open file holds the connection; closing the session under it ends the file's calls.
     void openFileHoldsTheConnection()

@@ -47,11 +47,12 @@ inline QByteArray download(FtpSession &s, const QString &path, FtpTransferType t
     return file && n == 0 && file->close() ? out : "<failed: " + s.lastResponseInfo().toUtf8() + ">";
 }
 
+// From byte offset on, to continue a file the server holds in part.
 inline bool upload(FtpSession &s, const QString &path, const QByteArray &data,
-                   FtpTransferType type = FtpTransferType::Binary, qint64 block = 100000)
+                   FtpTransferType type = FtpTransferType::Binary, qint64 block = 100000, qint64 offset = 0)
 {
-    auto file = s.openFile(path, FtpFile::Write, type);
-    for (qint64 i = 0; file && i < data.size(); i += block)
+    auto file = s.openFile(path, FtpFile::Write, type, offset);
+    for (qint64 i = offset; file && i < data.size(); i += block)
         if (file->write(data.constData() + i, qMin(block, data.size() - i)) != qMin(block, data.size() - i))
             return false;
     return file && file->close();

@@ -30,6 +30,9 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
              the control connection at once, with no reply (a line that went down mid-file). Only the
              first RETR of each file name is dropped, so a retry gets the whole file; a file shorter
              than N bytes goes whole. Other connections go on unaffected.
+--drop-stor-after N  the same for uploads: the server keeps N bytes of its first STOR (or APPE), whatever
+             the name, then drops both connections. Not with --tls or --throttle.
+--no-rest    does not know REST: transfers cannot resume.
 """
 
 import argparse
@@ -46,6 +49,24 @@ try:  # python3-openssl: only needed with --tls
     from OpenSSL.SSL import _lib as openssl_lib
 except ImportError:
     TLS_FTPHandler = None
+
+
+class DropStor:
+    """Data connections of --drop-stor-after (plain ones, without --tls or --throttle)."""
+
+    def handle_read(self):
+        channel = self.cmd_channel
+        if not channel.drop_this_stor:
+            return super().handle_read()
+        room = channel.drop_stor_after - self.tot_bytes_received
+        if room > 0:
+            self.ac_in_buffer_size = min(type(self).ac_in_buffer_size, room)
+            super().handle_read()
+        if self.tot_bytes_received >= channel.drop_stor_after:
+            self.file_obj.flush()
+            channel.drop_connections()
+
+    handle_read_event = handle_read
 
 
 class DropRetr:
@@ -68,7 +89,7 @@ class DropRetr:
         return sent
 
 
-class FastDTPHandler(DropRetr, DTPHandler):
+class FastDTPHandler(DropStor, DropRetr, DTPHandler):
     # Large receive chunks: with the default 64 KiB the server, not the client, limits uploads.
     ac_in_buffer_size = 1024 * 1024
     ac_out_buffer_size = 1024 * 1024
@@ -115,6 +136,9 @@ class TestHandler(FTPHandler):
     drop_retr_after = None
     dropped_names = set()  # shared: files whose first RETR was dropped
     drop_this_retr = False
+    drop_stor_after = None
+    drop_this_stor = False
+    stor_dropped = False  # shared
 
     def handle(self):
         if self.max_connections and TestHandler.open_connections >= self.max_connections:
@@ -137,6 +161,11 @@ class TestHandler(FTPHandler):
         if self.drop_this_retr:
             self.dropped_names.add(file)
         return FTPHandler.ftp_RETR(self, file)
+
+    def ftp_STOR(self, file, mode="w"):
+        self.drop_this_stor = self.drop_stor_after is not None and not TestHandler.stor_dropped
+        TestHandler.stor_dropped = TestHandler.stor_dropped or self.drop_this_stor
+        return FTPHandler.ftp_STOR(self, file, mode)
 
     def drop_connections(self):
         """Closes the data and the control connection at once, with no reply and no TLS close_notify."""
@@ -276,12 +305,16 @@ def main():
     parser.add_argument("--no-size", action="store_true")
     parser.add_argument("--max-connections", type=int, default=0)
     parser.add_argument("--drop-retr-after", type=int, metavar="BYTES")
+    parser.add_argument("--drop-stor-after", type=int, metavar="BYTES")
+    parser.add_argument("--no-rest", action="store_true")
     args = parser.parse_args()
 
     cmds = dict(proto_cmds)
     cmds["SITE PSWD"] = dict(perm=None, auth=True, arg=True, help="Syntax: SITE PSWD <SP> old <SP> new.")
     if args.no_size:
         cmds.pop("SIZE", None)
+    if args.no_rest:
+        cmds.pop("REST", None)
     if args.no_mlsd:
         cmds.pop("MLSD", None)
         cmds.pop("MLST", None)
@@ -312,6 +345,7 @@ def main():
     TestHandler.commands_file = args.commands
     TestHandler.max_connections = args.max_connections
     TestHandler.drop_retr_after = args.drop_retr_after
+    TestHandler.drop_stor_after = args.drop_stor_after
     handler = TestHandler
     if args.tls:
         if TLS_FTPHandler is None:
