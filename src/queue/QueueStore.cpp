@@ -7,7 +7,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -15,31 +18,32 @@ namespace {
 constexpr int kVersion = 1;
 
 // state holds StoredEntry::State as a number: the order of that enum is part of the layout.
+// Texts may be NULL: a null QString is bound as NULL and read back as one.
 const char kCreate[] = "CREATE TABLE entry ("
                        " id INTEGER PRIMARY KEY,"
                        " position INTEGER NOT NULL," // order within the entry's list
                        " state INTEGER NOT NULL,"
                        " direction TEXT NOT NULL,"
-                       " local_path TEXT NOT NULL,"
-                       " remote_path TEXT NOT NULL,"
-                       " size_text TEXT NOT NULL,"
-                       " type TEXT NOT NULL,"
-                       " time_text TEXT NOT NULL,"
-                       " status TEXT NOT NULL,"
+                       " local_path TEXT,"
+                       " remote_path TEXT,"
+                       " size_text TEXT,"
+                       " type TEXT,"
+                       " time_text TEXT,"
+                       " status TEXT,"
                        " bytes INTEGER NOT NULL,"
                        " bytes_done INTEGER NOT NULL DEFAULT 0,"
-                       " reason TEXT NOT NULL DEFAULT '',"
+                       " reason TEXT,"
                        " ended_at INTEGER," // milliseconds since 1970 (UTC)
                        " seconds REAL NOT NULL DEFAULT 0)";
 const char kColumns[] = "SELECT id, state, direction, local_path, remote_path, size_text, type, time_text, status,"
-                        " bytes, bytes_done, reason, ended_at, seconds FROM entry";
+                        " bytes, bytes_done, reason, ended_at, seconds, position FROM entry";
 const char kInsert[] = "INSERT INTO entry (position, state, direction, local_path, remote_path, size_text, type,"
                        " time_text, status, bytes) VALUES (?, 0, ?, ?, ?, ?, ?, ?, ?, ?)";
 const char kStarted[] = "UPDATE entry SET state = 1 WHERE id = ?";
 const char kProgress[] = "UPDATE entry SET bytes_done = ? WHERE id = ?";
 const char kFailed[] = "UPDATE entry SET state = 2, reason = ?, ended_at = ?, position = ? WHERE id = ?";
 const char kFinished[] = "UPDATE entry SET state = 3, bytes_done = ?, seconds = ?, ended_at = ?, position = ? WHERE id = ?";
-const char kRequeue[] = "UPDATE entry SET state = 0, reason = '', ended_at = NULL, seconds = 0, position = ? WHERE id = ?";
+const char kRequeue[] = "UPDATE entry SET state = 0, reason = NULL, ended_at = NULL, seconds = 0, position = ? WHERE id = ?";
 const char kRemove[] = "DELETE FROM entry WHERE id = ?";
 
 qint64 now()
@@ -84,17 +88,27 @@ struct QueueStore::Db
         }
         return &it.value();
     }
+    static bool run(QSqlQuery &q, const QVariantList &values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i]);
+        return q.exec();
+    }
     // Runs a prepared statement; false unless it changed a row.
     bool write(const char *sql, const QVariantList &values)
     {
         QSqlQuery *q = prepared(sql);
-        if (!q)
+        return q && run(*q, values) && q->numRowsAffected() > 0;
+    }
+    // All of it or none of it.
+    bool inTransaction(const std::function<bool()> &work)
+    {
+        if (!db.transaction())
             return false;
-        for (int i = 0; i < values.size(); ++i)
-            q->bindValue(i, values[i]);
-        const bool ok = q->exec() && q->numRowsAffected() > 0;
-        q->finish();
-        return ok;
+        if (work() && db.commit())
+            return true;
+        db.rollback();
+        return false;
     }
 };
 
@@ -110,28 +124,21 @@ void QueueStore::close()
 
 QList<qint64> QueueStore::add(const QList<QueueEntry> &entries)
 {
-    QSqlQuery *q = m_db ? m_db->prepared(kInsert) : nullptr;
-    if (!q || !m_db->db.transaction())
-        return {};
     QList<qint64> ids;
     ids.reserve(entries.size());
     qint64 position = m_nextPosition;
-    for (const QueueEntry &e : entries) {
-        const QVariantList values{position++,  QueueEntry::directionText(e.direction), e.localPath, e.remotePath,
-                                  e.sizeText,  e.type,   e.time,   e.status, e.bytes};
-        for (int i = 0; i < values.size(); ++i)
-            q->bindValue(i, values[i]);
-        if (!q->exec()) {
-            m_db->db.rollback();
-            return {};
+    const bool added = m_db && m_db->inTransaction([&] {
+        QSqlQuery *q = m_db->prepared(kInsert);
+        for (const QueueEntry &e : entries) {
+            if (!q || !Db::run(*q, {position++, QueueEntry::directionText(e.direction), e.localPath, e.remotePath,
+                                    e.sizeText, e.type, e.time, e.status, e.bytes}))
+                return false;
+            ids.append(q->lastInsertId().toLongLong());
         }
-        ids.append(q->lastInsertId().toLongLong());
-    }
-    q->finish();
-    if (!m_db->db.commit()) {
-        m_db->db.rollback();
+        return true;
+    });
+    if (!added)
         return {};
-    }
     m_nextPosition = position;
     return ids;
 }
@@ -166,20 +173,16 @@ bool QueueStore::remove(const QList<qint64> &ids)
     return eachInTransaction(ids, false);
 }
 
-// All of the list or none of it.
 bool QueueStore::eachInTransaction(const QList<qint64> &ids, bool requeue)
 {
-    if (!m_db || !m_db->db.transaction())
-        return false;
     const qint64 position = m_nextPosition;
-    for (const qint64 id : ids) {
-        if (!(requeue ? m_db->write(kRequeue, {m_nextPosition++, id}) : m_db->write(kRemove, {id}))) {
-            m_db->db.rollback();
-            m_nextPosition = position;
-            return false;
-        }
-    }
-    return m_db->db.commit();
+    const auto one = [&](qint64 id) {
+        return requeue ? m_db->write(kRequeue, {m_nextPosition++, id}) : m_db->write(kRemove, {id});
+    };
+    if (m_db && m_db->inTransaction([&] { return std::all_of(ids.begin(), ids.end(), one); }))
+        return true;
+    m_nextPosition = position;
+    return false;
 }
 
 bool QueueStore::clearFinished()
@@ -194,15 +197,39 @@ bool QueueStore::clearQueued()
     return q.exec(QStringLiteral("DELETE FROM entry WHERE state IN (0, 1)"));
 }
 
+namespace {
+
+struct Row
+{
+    qint64 position;
+    StoredEntry stored;
+};
+
+// Rows come in the order they are stored, mostly that of their list already: sorting here is
+// cheaper than having SQLite sort whole rows.
+QList<StoredEntry> inOrder(std::vector<Row> &rows)
+{
+    const auto before = [](const Row &a, const Row &b) { return a.position < b.position; };
+    if (!std::is_sorted(rows.begin(), rows.end(), before))
+        std::sort(rows.begin(), rows.end(), before);
+    QList<StoredEntry> list;
+    list.reserve(qsizetype(rows.size()));
+    for (Row &row : rows)
+        list.append(std::move(row.stored));
+    return list;
+}
+
+} // namespace
+
 QueueStore::Lists QueueStore::load() const
 {
-    Lists lists;
     if (!m_db)
-        return lists;
+        return {};
     QSqlQuery q(m_db->db);
     q.setForwardOnly(true); // rows are not kept for going back: a large queue loads in one pass
-    if (!q.exec(QString::fromLatin1(kColumns) + QStringLiteral(" ORDER BY position")))
-        return lists;
+    if (!q.exec(QString::fromLatin1(kColumns)))
+        return {};
+    std::vector<Row> queued, failed, finished;
     while (q.next()) {
         StoredEntry s;
         s.id = q.value(0).toLongLong();
@@ -215,14 +242,13 @@ QueueStore::Lists QueueStore::load() const
         if (!q.value(12).isNull())
             s.endedAt = QDateTime::fromMSecsSinceEpoch(q.value(12).toLongLong());
         s.seconds = q.value(13).toDouble();
-        (s.state == StoredEntry::State::Failed     ? lists.failed
-         : s.state == StoredEntry::State::Finished ? lists.finished
-                                                   : lists.queued)
-            .append(std::move(s));
+        (s.state == StoredEntry::State::Failed     ? failed
+         : s.state == StoredEntry::State::Finished ? finished
+                                                   : queued)
+            .push_back({q.value(14).toLongLong(), std::move(s)});
     }
-    return lists;
+    return {inOrder(queued), inOrder(failed), inOrder(finished)};
 }
-
 
 // ---- opening ---------------------------------------------------------------------------------
 

@@ -90,7 +90,7 @@ private:
     static QString moveAside(const QString &path);
     Outcome setUp(bool onDisk);
     void close();
-    bool eachInTransaction(const QList<qint64> &ids, bool requeue);
+    bool eachInTransaction(const QList<qint64> &ids, bool requeue); // all of them or none
 
     std::unique_ptr<Db> m_db;
     QString m_message;

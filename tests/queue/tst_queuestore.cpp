@@ -17,7 +17,9 @@ namespace {
 
 QueueEntry entry(const QString &name, qint64 bytes, QueueEntry::Direction d = QueueEntry::Direction::Down)
 {
-    return {"/home/ü/" + name, "/pub/" + name, d, QString::number(bytes), "Text", "07.12.2026 10:15", "Pending", bytes};
+    // An empty file has no status yet: a null text too is kept.
+    return {"/home/ü/" + name, "/pub/" + name, d, QString::number(bytes), "Text", "07.12.2026 10:15",
+            bytes ? "Pending" : QString(), bytes};
 }
 
 auto fields(const QueueEntry &e)
