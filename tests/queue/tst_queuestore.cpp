@@ -7,8 +7,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
-#include <cstdio>
+#include <unistd.h>
 
 using namespace TestSupport;
 using State = StoredEntry::State;
@@ -45,9 +46,11 @@ int writeQueue(const QString &path, int batch)
         const QList<qint64> ids = store.add(QList<QueueEntry>(batch, entry(QString("f%1.bin").arg(round), round)));
         if (ids.size() != batch || !store.started(ids[0]) || !store.progress(ids[0], round))
             return 3;
+        QByteArray out; // in one write: the parent kills while an add runs, not while ids are printed
         for (const qint64 id : ids)
-            std::printf("%lld\n", id);
-        std::fflush(stdout);
+            out += QByteArray::number(id) + '\n';
+        if (write(STDOUT_FILENO, out.constData(), out.size()) != out.size())
+            return 4;
     }
 }
 
@@ -120,16 +123,19 @@ private slots:
         QTest::addColumn<QByteArray>("text"); // the file is this text instead of a queue
         QTest::addColumn<QByteArray>("sql");  // run on the queue (or a new database) after the store closed it
         QTest::addColumn<int>("cut");         // bytes kept of the file; 0: all of it
-        QTest::newRow("text") << QByteArray("Not a database at all.\n") << QByteArray() << 0;
-        QTest::newRow("truncated") << QByteArray() << QByteArray() << 40000;
-        QTest::newRow("foreign") << QByteArray() << QByteArray("CREATE TABLE photos (name TEXT)") << 0;
-        QTest::newRow("newer") << QByteArray() << QByteArray("PRAGMA user_version = 9") << 0;
+        QTest::addColumn<QByteArray>("at32"); // then written at offset 32 (the first free page's number)
+        QTest::newRow("text") << QByteArray("Not a database at all.\n") << QByteArray() << 0 << QByteArray();
+        QTest::newRow("truncated") << QByteArray() << QByteArray() << 40000 << QByteArray();
+        QTest::newRow("foreign") << QByteArray() << QByteArray("CREATE TABLE photos (name TEXT)") << 0 << QByteArray();
+        QTest::newRow("newer") << QByteArray() << QByteArray("PRAGMA user_version = 9") << 0 << QByteArray();
+        QTest::newRow("free pages") << QByteArray() << QByteArray("DELETE FROM entry") << 0 << QByteArray("\x7f\xff\xff\xff");
     }
     void damagedFilesAreKeptAsideAndTheQueueStartsEmpty()
     {
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, sql);
         QFETCH(int, cut);
+        QFETCH(QByteArray, at32);
         TempTree dir;
         const QString path = dir / "queue.sqlite";
         if (!text.isEmpty())
@@ -140,6 +146,9 @@ private slots:
             QVERIFY(runSql(path, sql));
         if (cut)
             QVERIFY(QFile::resize(path, cut));
+        QFile file(path);
+        QVERIFY(at32.isEmpty() || (file.open(QIODevice::ReadWrite) && file.seek(32) && file.write(at32) == 4));
+        file.close();
         const QByteArray content = contentOf(path);
 
         QueueStore store;
@@ -190,6 +199,7 @@ private slots:
             QByteArray out;
             while (out.count('\n') < lines && child.waitForReadyRead(10000))
                 out += child.readAllStandardOutput();
+            QThread::msleep(5); // into the next add
             child.kill();
             QVERIFY(child.waitForFinished() && child.exitStatus() == QProcess::CrashExit);
             for (const QByteArray &line : (out + child.readAllStandardOutput()).split('\n'))
