@@ -28,17 +28,19 @@ void fail(const char *why)
 // A download of a site's tree: 100 files a folder, names of several kinds.
 QList<QueueEntry> entries()
 {
-    static const char *const names[] = {"IMG_%1.jpg", "report-%1.pdf", "index-%1.html", "track %1.mp3",
-                                        "backup_%1.tar.gz", "README-%1.md", "main%1.cpp", "Übersicht %1.odt"};
+    static const char *const names[] = {"IMG_%1.jpg",       "report-%1.pdf", "index-%1.html", "track %1.mp3",
+                                        "backup_%1.tar.gz", "README-%1.md",  "main%1.cpp",    "Übersicht %1.odt"};
     QList<QueueEntry> list;
     list.reserve(Entries);
     for (int i = 0; i < Entries; ++i) {
-        const QString folder = QStringLiteral("projects/site-2026/assets/section-%1/part-%2/").arg(i / 2000).arg(i / 100);
+        const QString folder =
+            QStringLiteral("projects/site-2026/assets/section-%1/part-%2/").arg(i / 2000).arg(i / 100);
         const QString name = QString::fromUtf8(names[i % 8]).arg(i, 6, 10, QLatin1Char('0'));
         const qint64 bytes = qint64(i) * 7919 % 50'000'000;
-        list.append({QStringLiteral("/home/someone/Downloads/") + folder + name, QStringLiteral("/var/www/") + folder + name,
-                     QueueEntry::Direction::Down, QLocale::c().toString(bytes), QStringLiteral("File"),
-                     QStringLiteral("07.12.2026 10:15"), QString(), bytes});
+        list.append({QStringLiteral("/home/someone/Downloads/") + folder + name,
+                     QStringLiteral("/var/www/") + folder + name, QueueEntry::Direction::Down,
+                     QLocale::c().toString(bytes), QStringLiteral("File"), QStringLiteral("07.12.2026 10:15"),
+                     QString(), bytes});
     }
     return list;
 }

@@ -42,8 +42,10 @@ const char kInsert[] = "INSERT INTO entry (position, state, direction, local_pat
 const char kStarted[] = "UPDATE entry SET state = 1 WHERE id = ?";
 const char kProgress[] = "UPDATE entry SET bytes_done = ? WHERE id = ?";
 const char kFailed[] = "UPDATE entry SET state = 2, reason = ?, ended_at = ?, position = ? WHERE id = ?";
-const char kFinished[] = "UPDATE entry SET state = 3, bytes_done = ?, seconds = ?, ended_at = ?, position = ? WHERE id = ?";
-const char kRequeue[] = "UPDATE entry SET state = 0, reason = NULL, ended_at = NULL, seconds = 0, position = ? WHERE id = ?";
+const char kFinished[] =
+    "UPDATE entry SET state = 3, bytes_done = ?, seconds = ?, ended_at = ?, position = ? WHERE id = ?";
+const char kRequeue[] =
+    "UPDATE entry SET state = 0, reason = NULL, ended_at = NULL, seconds = 0, position = ? WHERE id = ?";
 const char kRemove[] = "DELETE FROM entry WHERE id = ?";
 
 qint64 now()
@@ -234,8 +236,8 @@ QueueStore::Lists QueueStore::load() const
         StoredEntry s;
         s.id = q.value(0).toLongLong();
         s.state = StoredEntry::State(q.value(1).toInt());
-        s.entry = {q.value(3).toString(), q.value(4).toString(), QueueEntry::directionOf(q.value(2).toString()),
-                   q.value(5).toString(), q.value(6).toString(), q.value(7).toString(),
+        s.entry = {q.value(3).toString(), q.value(4).toString(),  QueueEntry::directionOf(q.value(2).toString()),
+                   q.value(5).toString(), q.value(6).toString(),  q.value(7).toString(),
                    q.value(8).toString(), q.value(9).toLongLong()};
         s.bytesDone = q.value(10).toLongLong();
         s.reason = q.value(11).toString();
@@ -254,7 +256,8 @@ QueueStore::Lists QueueStore::load() const
 
 QueueStore::Outcome QueueStore::outcomeOf(const QSqlError &error)
 {
-    switch (error.nativeErrorCode().toInt() & 0xff) { // extended codes carry the primary one here
+    // Extended codes carry the primary one in their low byte.
+    switch (error.nativeErrorCode().toInt() & 0xff) {
     case 5: // SQLITE_BUSY
     case 6: // SQLITE_LOCKED
         return Outcome::Locked;
@@ -335,8 +338,8 @@ QueueStore::Outcome QueueStore::setUp(bool onDisk)
 // Beside it under a name no file has, with its -wal and -shm files (SQLite finds them by name).
 QString QueueStore::moveAside(const QString &path)
 {
-    const QString base = path + QStringLiteral(".damaged-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base =
+        path + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = base;
     for (int n = 2; QFile::exists(target) || QFile::exists(target + QStringLiteral("-wal")); ++n)
         target = base + QStringLiteral("-%1").arg(n);

@@ -18,9 +18,8 @@ namespace {
 
 QueueEntry entry(const QString &name, qint64 bytes, QueueEntry::Direction d = QueueEntry::Direction::Down)
 {
-    // An empty file has no status yet: a null text too is kept.
-    return {"/home/ü/" + name, "/pub/" + name, d, QString::number(bytes), "Text", "07.12.2026 10:15",
-            bytes ? "Pending" : QString(), bytes};
+    const QString status = bytes ? "Pending" : QString(); // an empty file has none yet: a null text is kept too
+    return {"/home/ü/" + name, "/pub/" + name, d, QString::number(bytes), "Text", "07.12.2026 10:15", status, bytes};
 }
 
 auto fields(const QueueEntry &e)
@@ -86,8 +85,9 @@ private slots:
         TempTree dir;
         QueueStore store;
         QCOMPARE(store.open(dir / "queue.sqlite"), QueueStore::Outcome::Opened);
-        const QList<QueueEntry> added{entry("Grüße 日本.txt", 5LL << 32), entry("two\nlines", 0, QueueEntry::Direction::Up),
-                                      entry("c", 10), entry("d", 20), entry("e", 30)};
+        const QList<QueueEntry> added{entry("Grüße 日本.txt", 5LL << 32),
+                                      entry("two\nlines", 0, QueueEntry::Direction::Up), entry("c", 10), entry("d", 20),
+                                      entry("e", 30)};
         const QList<qint64> ids = store.add(added);
         QCOMPARE(ids.size(), 5);
         QVERIFY(store.started(ids[0]) && store.progress(ids[0], 4096) && store.started(ids[1]));
@@ -128,7 +128,8 @@ private slots:
         QTest::newRow("truncated") << QByteArray() << QByteArray() << 40000 << QByteArray();
         QTest::newRow("foreign") << QByteArray() << QByteArray("CREATE TABLE photos (name TEXT)") << 0 << QByteArray();
         QTest::newRow("newer") << QByteArray() << QByteArray("PRAGMA user_version = 9") << 0 << QByteArray();
-        QTest::newRow("free pages") << QByteArray() << QByteArray("DELETE FROM entry") << 0 << QByteArray("\x7f\xff\xff\xff");
+        QTest::newRow("free pages") << QByteArray() << QByteArray("DELETE FROM entry") << 0
+                                    << QByteArray("\x7f\xff\xff\xff");
     }
     void damagedFilesAreKeptAsideAndTheQueueStartsEmpty()
     {
@@ -184,6 +185,9 @@ private slots:
         QSqlDatabase::removeDatabase("other");
         QueueStore store;
         QVERIFY(store.open(path) == QueueStore::Outcome::Opened && store.load().queued.size() == 1);
+        QueueStore nowhere; // in a folder that is not there
+        QCOMPARE(nowhere.open(dir / "gone/queue.sqlite"), QueueStore::Outcome::Unavailable);
+        QVERIFY(nowhere.message().contains("gone/queue.sqlite") && nowhere.add({entry("c", 1)}).size() == 1);
     }
 
     // Whole adds or nothing of them, and every add that returned, whenever the writer is killed.
