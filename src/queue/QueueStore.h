@@ -29,10 +29,11 @@ struct StoredEntry
 // of its own. One store per file: it holds the file for itself while open, so a second program on
 // the same folder gets a queue of its own in memory. Use it from one thread.
 //
-// Costs: add() is one transaction for the whole list (about 5 us an entry); each other change is a
-// single prepared statement and commit without a disk sync (a few tens of us); requeue() and
-// remove() one transaction for their list. open() reads the whole file once to check it
-// (quick_check); load() reads every row.
+// Costs (measured on a loaded 2-core machine): add() is one transaction for the whole list, about
+// 7 us an entry (20,000 in 0.15 s); each other change is one prepared statement and its commit
+// without a disk sync, about 20 us; requeue() and remove() one transaction for their list.
+// open() reads the whole file once to check it (quick_check, about 0.1 s for 100,000 entries);
+// load() reads every row (100,000: open and load together 0.6 to 0.8 s).
 class QueueStore
 {
 public:
