@@ -18,6 +18,8 @@ PACKAGES+=(desktop-file-utils appstream)
 PACKAGES+=(clang libclang-rt-14-dev)
 # The transfer benchmarks' server: a native one, so that they measure the client, not the server's noise.
 PACKAGES+=(vsftpd)
+# The transfer queue is kept in SQLite through Qt SQL: its driver plugin.
+PACKAGES+=(libqt6sql6-sqlite)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

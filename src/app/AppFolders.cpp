@@ -35,6 +35,7 @@ AppFolders AppFolders::under(const QString &appFolder)
     f.profiles = f.app + QStringLiteral("profiles/");
     f.temp = f.app + QStringLiteral("temp/");
     f.helpFile = f.app + QStringLiteral("help/help.dat");
+    f.queueFile = f.app + QStringLiteral("queue.sqlite");
     return f;
 }
 

@@ -12,6 +12,7 @@ struct AppFolders
     QString profiles;
     QString temp;
     QString helpFile;
+    QString queueFile; // the transfer queue, failed and finished lists (a QueueStore)
 
     // For the running executable, unless VESTRIGAL_HOME names another folder.
     static AppFolders locate();
