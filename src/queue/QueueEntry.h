@@ -20,4 +20,8 @@ struct QueueEntry
     {
         return d == Direction::Up ? QStringLiteral("Up") : QStringLiteral("Down");
     }
+    static Direction directionOf(const QString &text)
+    {
+        return text == QLatin1String("Down") ? Direction::Down : Direction::Up;
+    }
 };
