@@ -24,7 +24,17 @@ QueuePane::QueuePane(const PaneServices &services, const QueueControls &controls
 {
     controls.ListView2->useModel(m_queue); // the queue is what the list shows
     wireCommands();
-    connect(m_queue, &QueueModel::changed, this, &QueuePane::showQueueState);
+    m_totalsDue = new QTimer(this);
+    m_totalsDue->setSingleShot(true);
+    m_totalsDue->setInterval(100);
+    connect(m_totalsDue, &QTimer::timeout, this, &QueuePane::showQueueState);
+    connect(m_queue, &QueueModel::changed, this, &QueuePane::showTotalsSoon);
+}
+
+void QueuePane::showTotalsSoon()
+{
+    if (!m_totalsDue->isActive())
+        m_totalsDue->start();
 }
 
 QueuePane::~QueuePane() = default;
@@ -60,6 +70,7 @@ bool QueuePane::eventFilter(QObject *watched, QEvent *event)
 
 void QueuePane::showQueueState()
 {
+    m_totalsDue->stop();
     const bool running = m_s.state.queueRunning;
     m_s.status.showStatus(QStringLiteral("queue"), m_queue->totalsLine(running));
     m_s.enableActions({QStringLiteral("menu_pause"), QStringLiteral("menu3_pause")}, running);
@@ -78,6 +89,7 @@ void QueuePane::ProcessTransfer()
 
 void QueuePane::startIfIdle()
 {
+    showQueueState(); // what was just queued
     if (m_s.state.queueRunning)
         ProcessTransfer();
 }

@@ -14,6 +14,7 @@
 class FtpSession;
 class FileListView;
 class QFileInfo;
+class QTimer;
 class QStandardItemModel;
 class QTreeView;
 class QueueModel;
@@ -85,6 +86,7 @@ private:
     void addDownload(const QString &localPath, const QString &remotePath, const FtpEntry &file);
     void skipName(const QString &remotePath);
     void refreshLocalList();
+    void showTotalsSoon();
 
     // TransferHost (QueuePane_host.cpp).
     std::optional<FtpOptions> connectionOptions() override;
@@ -109,4 +111,7 @@ private:
     TransferProgressView *m_progress;
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;
+    // The totals line while many entries come and go (a folder walk, a queue of small files): at
+    // most every TotalsMs; what the user does, and the queue's end, show it at once.
+    QTimer *m_totalsDue;
 };

@@ -259,6 +259,7 @@ bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFold
     if (!turn)
         return false;
     const QPointer<FtpSession> open(session);
+    const SessionLog::Batch lines(m_s.log); // a listing per folder: shown a few times a second
     RemoteFolderWalk walk(*session, [this, open] {
         ::pumpEvents();
         // What was found so far starts moving while the walk lists on: transfers have

@@ -54,7 +54,7 @@ void QueuePane::logConnection(int number, const QList<Line> &lines)
 
 void QueuePane::showTotals()
 {
-    showQueueState();
+    showTotalsSoon(); // an entry ended; the queue's end shows them at once
 }
 
 void QueuePane::openFailed(const QString &path)
@@ -97,6 +97,7 @@ void QueuePane::remoteQueueDone()
 void QueuePane::idle()
 {
     m_s.log.flush(); // no file moves: the log and its file hold every line now
+    showQueueState();
     if (m_localRefreshDue)
         refreshLocalList();
     m_progress->engineStopped();

@@ -125,6 +125,8 @@ void SessionLog::append(const QString &text, const QColor &colour)
         m_unannounced = m_runs.size() - 1;
     if (m_batches == 0)
         flush();
+    else if (!m_announce->isActive()) // a long batch (a folder walk) shows its lines as it goes
+        m_announce->start();
 }
 
 void SessionLog::flush()
@@ -141,8 +143,7 @@ SessionLog::Batch::Batch(SessionLog &log) : m_log(log)
 
 SessionLog::Batch::~Batch()
 {
-    if (--m_log.m_batches == 0 && m_log.m_unannounced >= 0 && !m_log.m_announce->isActive())
-        m_log.m_announce->start();
+    --m_log.m_batches; // what it added is announced when the time set at its first run comes
 }
 
 void SessionLog::clear()

@@ -39,10 +39,10 @@ public:
     // Adds text in any colour; CR LF and lone CR become "\n". Empty text adds nothing.
     void append(const QString &text, const QColor &colour);
 
-    // Runs added while one lives are in runs() at once, and announced together a moment after the
-    // outermost ends (AnnounceMs), or at once with the next run added outside a batch, whichever
-    // comes first: the window and the log file take the lines of the transfer connections in a
-    // few edits and writes a second, and in the order they were added.
+    // Runs added while one lives are in runs() at once, and announced together at most AnnounceMs
+    // after the first of them (while events run), or at once with the next run added outside a
+    // batch, whichever comes first: the window and the log file take the lines of the transfer
+    // connections and of folder walks in a few edits and writes a second, in the order added.
     class Batch
     {
     public:

@@ -23,6 +23,9 @@ struct FtpContext
     bool eprtRefused = false;
     bool restRefused = false;
     bool protectData = false; // PROT P accepted: every data connection runs under TLS
+    // The type our last TYPE set, so that a queue of files or listings sends it only when it
+    // changes; none after a typed command (it may have been a TYPE) or a new login.
+    std::optional<FtpTransferType> type;
     // The address a raw PASV/EPSV reply gave, so that a raw LIST or RETR can be drained.
     std::optional<FtpDataAddress::Endpoint> rawPassive;
 };

@@ -24,6 +24,8 @@ FtpDataOperation::FtpDataOperation(FtpContext &context, FtpTransferType type, QO
 void FtpDataOperation::start()
 {
     m_ctx.rawPassive.reset(); // our own EPSV/PASV replaces whatever a raw PASV had opened
+    if (m_ctx.type == m_type)
+        return m_ctx.options.passive ? startPassive() : startActive();
     m_state = State::Type;
     send(m_type == FtpTransferType::Ascii ? "TYPE A" : "TYPE I");
 }
@@ -32,8 +34,10 @@ void FtpDataOperation::onReply(const FtpReply &reply)
 {
     switch (m_state) {
     case State::Type:
+        m_ctx.type.reset();
         if (!reply.isPositive())
             return fail(reply);
+        m_ctx.type = m_type;
         return m_ctx.options.passive ? startPassive() : startActive();
     case State::Epsv:
     case State::Pasv:

@@ -44,6 +44,7 @@ bool FtpSession::open(const FtpOptions &options)
     m_ctx.options = options;
     m_ctx.names.clear();
     m_ctx.mlsd = m_ctx.utf8 = m_ctx.epsvRefused = m_ctx.eprtRefused = m_ctx.restRefused = false;
+    m_ctx.type.reset();
     m_ctx.rawPassive.reset();
     for (const QString &field : {options.host, options.user, options.password, options.proxy}) {
         if (field.contains(QLatin1Char('\r')) || field.contains(QLatin1Char('\n')) || field.contains(QChar(0)))
@@ -171,6 +172,8 @@ bool FtpSession::command(const QString &text, Echo echo, const QStringList &secr
         return refuse(QStringLiteral("Refused: %1 is sent by the program itself; choose the protection with the "
                                      "address (ftp://, ftpes://, ftps://).")
                           .arg(QString::fromLatin1(verb)));
+    if (verb != "NOOP")
+        m_ctx.type.reset(); // the server's type is no longer known for sure
     auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Raw, this);
     operation->setLogged(echo == Echo::Logged);
     m_commandSecrets = secrets;
@@ -381,11 +384,16 @@ qint64 FtpSession::fileSize(const QString &path)
     if (!ready() || !encodeCommand(QStringLiteral("SIZE"), path, line))
         return -1;
     // The size in bytes is the binary size; some servers refuse SIZE altogether in ASCII mode, the
-    // type a connection starts in. Every transfer sets its own type again.
+    // type a connection starts in.
     QPointer<FtpSession> self(this);
-    run(new FtpCommandOperation(m_ctx, "TYPE I", FtpCommandOperation::Kind::Checked, this));
-    if (!self || !ready())
-        return -1;
+    if (m_ctx.type != FtpTransferType::Binary) {
+        m_ctx.type.reset();
+        const bool binary = run(new FtpCommandOperation(m_ctx, "TYPE I", FtpCommandOperation::Kind::Checked, this));
+        if (!self || !ready())
+            return -1;
+        if (binary && m_lastCode / 100 == 2)
+            m_ctx.type = FtpTransferType::Binary;
+    }
     auto *operation = new FtpCommandOperation(m_ctx, line, FtpCommandOperation::Kind::Checked, this);
     const bool ok = run(operation);
     if (!self || !ok || m_lastCode != 213)

@@ -133,16 +133,17 @@ private slots:
         }
         Download d;
         d.host.transferSettings.downloadBufferSize = 1000;
-        d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(1000, 'a')), Peer::wait(120),
-                           Peer::data(QByteArray(1000, 'b')), Peer::wait(120), Peer::data(QByteArray(2000, 'c')),
-                           Peer::closeData(), Peer::reply("226 Done.\r\n")});
+        // 50 comes too soon after 25, and is reported while the next block is awaited; 75 too.
+        d.peer.on("RETR", {Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(1000, 'a')), Peer::wait(30),
+                           Peer::data(QByteArray(1000, 'b')), Peer::wait(150), Peer::data(QByteArray(1000, 'c')),
+                           Peer::wait(150), Peer::data(QByteArray(1000, 'd')), Peer::closeData(), Peer::reply("226 Done.\r\n")});
         QVERIFY(d.start());
         QSignalSpy progress(&d.engine, &TransferEngine::progressed);
         d.get(d.local, 4000);
         QList<int> percents;
         for (const QList<QVariant> &signal : progress)
             percents << signal.at(1).toInt();
-        QCOMPARE(percents, (QList<int>{25, 50, 75})); // 100 follows 75 too soon
+        QCOMPARE(percents.mid(0, 3), (QList<int>{25, 50, 75}));
     }
 
     // A transfer connection the server drops fails its entry only: the next one logs in again.

@@ -174,7 +174,8 @@ private slots:
 
     // The final 226 may come before the last of the data; the listing still gets all of it,
     // including a last line without a line end. EPSV refused once is not tried again, a PASV
-    // address of 0.0.0.0 means the control connection's peer, and "?" makes a pattern.
+    // address of 0.0.0.0 means the control connection's peer, and "?" makes a pattern. The type is
+    // sent again only when it may have changed.
     void listingWithEarly226AndPasvFallback()
     {
         Peer peer;
@@ -194,8 +195,19 @@ private slots:
         QCOMPARE(entries[1].size, 7);
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Here it comes.\r\n226 Done.\r\n"));
         QVERIFY(session.list("*.*", entries));
-        const QList<QByteArray> expected{"AUTH TLS", "USER user",  "PASS pass-word", "FEAT", "TYPE A", "EPSV",
-                                         "PASV",     "LIST /pub/", "TYPE A",         "PASV", "LIST"};
+        for (const bool refuseOnce : {false, true}) {
+            QVERIFY(session.command("TYPE I")); // typed: the next listing sets its type again
+            int refusals = refuseOnce ? 1 : 0;  // and a refused one is asked for again
+            peer.onLine("TYPE", [&](const QByteArray &) {
+                return QList<Peer::Step>{Peer::reply(refusals-- > 0 ? "504 Not now.\r\n" : "200 Type set.\r\n")};
+            });
+            QCOMPARE(session.list("*.*", entries), !refuseOnce);
+            QVERIFY(session.list("*.*", entries));
+        }
+        const QList<QByteArray> expected{
+            "AUTH TLS", "USER user", "PASS pass-word", "FEAT",   "TYPE A", "EPSV", "PASV", "LIST /pub/", "PASV",
+            "LIST",     "TYPE I",    "TYPE A",         "PASV",   "LIST",   "PASV", "LIST", "TYPE I",     "TYPE A",
+            "TYPE A",   "PASV",      "LIST"};
         QCOMPARE(peer.commands(), expected);
     }
 
