@@ -10,20 +10,19 @@ namespace {
 // How long closing waits for a file under way to stop by itself before the connection is cut.
 constexpr int kGracefulMs = 3000;
 
-// Sets the control unless a stop was asked for: a stop stays until the file has ended.
-void steer(std::atomic<qint32> &control, qint32 value)
+} // namespace
+
+void TransferJob::steer(qint32 value) const
 {
-    qint32 now = control.load();
-    while (now != TransferRun::Stop && !control.compare_exchange_weak(now, value)) {
+    qint32 now = control->load();
+    while (now != TransferRun::Stop && !control->compare_exchange_weak(now, value)) {
     }
 }
 
-} // namespace
-
 TransferConnection::TransferConnection(int number, const FtpOptions &options, RemoteFolderClaims &folders,
                                        QObject *parent)
-    : QObject(parent), m_number(number), m_control(std::make_shared<std::atomic<qint32>>(TransferRun::Held)),
-      m_lines(std::make_shared<TransferLines>()), m_worker(new TransferWorker(options, folders, m_control, m_lines))
+    : QObject(parent), m_number(number), m_lines(std::make_shared<TransferLines>()),
+      m_worker(new TransferWorker(options, folders, m_lines))
 {
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -48,25 +47,16 @@ TransferConnection::~TransferConnection()
 
 void TransferConnection::start(const TransferJob &job)
 {
-    m_busy = true;
+    m_jobs.append(job);
     m_idle.stop();
-    m_control->store(job.blockSize);
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker, job] { worker->run(job); }, Qt::QueuedConnection);
-}
-
-void TransferConnection::hold()
-{
-    steer(*m_control, TransferRun::Held);
-}
-
-void TransferConnection::resume(qint32 blockSize)
-{
-    steer(*m_control, qMax<qint32>(2, blockSize));
+    m_worker->give(job);
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->work(); }, Qt::QueuedConnection);
 }
 
 void TransferConnection::stop()
 {
-    m_control->store(TransferRun::Stop);
+    for (const TransferJob &job : std::as_const(m_jobs))
+        job.control->store(TransferRun::Stop);
 }
 
 void TransferConnection::answer(bool yes)
@@ -84,9 +74,11 @@ void TransferConnection::passLines()
 
 void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes)
 {
-    m_busy = false;
-    m_control->store(TransferRun::Held);
-    if (!m_closing)
+    if (!m_jobs.isEmpty())
+        m_jobs.removeFirst(); // files end in the order they were given
+    if (outcome == TransferOutcome::Done)
+        m_hasMoved = true;
+    if (!m_closing && m_jobs.isEmpty())
         m_idle.start();
     emit finished(outcome, unopened, bytes);
 }
@@ -106,7 +98,7 @@ void TransferConnection::endThread(bool wait)
     if (!m_closing) {
         m_closing = true;
         m_idle.stop();
-        m_control->store(TransferRun::Stop);
+        stop();
         m_worker->cancelQuestions();
         QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->quit(); }, Qt::QueuedConnection);
     }

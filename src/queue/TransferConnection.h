@@ -29,14 +29,17 @@ public:
     ~TransferConnection() override; // closes, waiting for the thread
 
     int number() const { return m_number; }
-    bool isBusy() const { return m_busy; }
+    bool isBusy() const { return !m_jobs.isEmpty(); }
+    // Files given and not ended: the one moving, and one waiting behind it at most.
+    qsizetype jobs() const { return m_jobs.size(); }
+    // A file has come through whole: the login stands, and the next file may wait behind another.
+    bool hasMoved() const { return m_hasMoved; }
     bool isClosing() const { return m_closing; }
 
+    // A file given while another moves starts on the worker right after it, without waiting for
+    // the window's thread: the job's control holds or stops it before it opens anything.
     void start(const TransferJob &job);
-    void hold();
-    // Back to moving blocks of this size; a stop already asked for stays.
-    void resume(qint32 blockSize);
-    void stop();
+    void stop(); // every file given
     void answer(bool yes); // to asks()
     // QUIT when no file moves, else the file is stopped first. close() waits for the end;
     // closeLater() does not, and closed() follows.
@@ -61,11 +64,11 @@ private:
     void endThread(bool wait);
 
     const int m_number;
-    std::shared_ptr<std::atomic<qint32>> m_control;
+    QList<TransferJob> m_jobs;
     std::shared_ptr<TransferLines> m_lines;
     QThread m_thread;
     TransferWorker *m_worker;
     QTimer m_idle;
-    bool m_busy = false;
+    bool m_hasMoved = false;
     bool m_closing = false;
 };

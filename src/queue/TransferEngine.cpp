@@ -4,6 +4,7 @@
 #include "QueueModel.h"
 #include "TransferConnection.h"
 #include "TransferHost.h"
+#include "TransferRun.h"
 
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -116,9 +117,11 @@ void TransferEngine::schedule()
         const QScopedValueRollback scheduling(m_scheduling, true);
         const TransferSettings settings = m_host.settings();
         const int limit = connectionLimit();
-        for (int row = 0; options && !m_loginFailed && m_host.queueRunning() && m_running.size() < limit; ++row) {
+        for (int row = 0; options && !m_loginFailed && m_host.queueRunning(); ++row) {
             row = nextWaitingRow(row);
             TransferConnection *connection = row >= 0 ? freeConnection(limit) : nullptr;
+            if (row >= 0 && !connection)
+                connection = lookAheadConnection();
             if (!connection)
                 break;
             start(connection, row, settings);
@@ -138,6 +141,11 @@ int TransferEngine::nextWaitingRow(int from) const
 
 TransferConnection *TransferEngine::freeConnection(int limit)
 {
+    int busy = 0;
+    for (const TransferConnection *connection : std::as_const(m_connections))
+        busy += connection->isBusy() ? 1 : 0;
+    if (busy >= limit)
+        return nullptr;
     for (TransferConnection *connection : std::as_const(m_connections))
         if (!connection->isBusy() && !connection->isClosing())
             return connection;
@@ -173,6 +181,16 @@ TransferConnection *TransferEngine::freeConnection(int limit)
     return connection;
 }
 
+// A connection that has moved a file takes the next entry while its file still moves, so that
+// it goes on at once instead of waiting for this thread between two files.
+TransferConnection *TransferEngine::lookAheadConnection() const
+{
+    for (TransferConnection *connection : std::as_const(m_connections))
+        if (connection->jobs() == 1 && connection->hasMoved() && !connection->isClosing())
+            return connection;
+    return nullptr;
+}
+
 void TransferEngine::start(TransferConnection *connection, int row, const TransferSettings &settings)
 {
     const QueueEntry entry = m_queue.entry(row);
@@ -190,7 +208,13 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
 
 TransferEngine::Running *TransferEngine::runningOn(const TransferConnection *connection)
 {
-    for (Running &r : m_running)
+    return const_cast<Running *>(std::as_const(*this).runningOn(connection));
+}
+
+// Files end in the order a connection was given them: the first of its entries is the one moving.
+const TransferEngine::Running *TransferEngine::runningOn(const TransferConnection *connection) const
+{
+    for (const Running &r : m_running)
         if (r.connection == connection)
             return &r;
     return nullptr;
@@ -298,30 +322,31 @@ void TransferEngine::onAsks(TransferConnection *connection, const QString &quest
 void TransferEngine::hold()
 {
     for (const Running &r : std::as_const(m_running))
-        r.connection->hold();
+        r.job.steer(TransferRun::Held);
 }
 
 void TransferEngine::resume()
 {
     const TransferSettings settings = m_host.settings();
     for (const Running &r : std::as_const(m_running))
-        r.connection->resume(r.job.direction == QueueEntry::Direction::Up ? settings.uploadBufferSize
-                                                                          : settings.downloadBufferSize);
+        r.job.steer(qMax<qint32>(2, r.job.direction == QueueEntry::Direction::Up ? settings.uploadBufferSize
+                                                                                 : settings.downloadBufferSize));
     ProcessTransfer();
 }
 
 void TransferEngine::stop()
 {
     for (const Running &r : std::as_const(m_running))
-        r.connection->stop();
+        r.job.control->store(TransferRun::Stop);
 }
 
 bool TransferEngine::stopRow(int row)
 {
     for (const Running &r : std::as_const(m_running)) {
         if (r.row.isValid() && r.row.row() == row) {
-            r.connection->stop();
-            return true;
+            r.job.control->store(TransferRun::Stop);
+            // One waiting behind another file ends without a word: its row can go now.
+            return runningOn(r.connection) == &r;
         }
     }
     return false;

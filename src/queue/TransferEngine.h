@@ -53,7 +53,8 @@ public:
     void hold();   // every running transfer holds, its connection and files open
     void resume(); // they go on, in blocks of the sizes the settings give now
     void stop();   // every running transfer ends through its usual steps
-    // Asks the row's transfer to stop; false when the row's file is not moving.
+    // Asks the row's transfer to stop; false when the row's file is not moving (one given to a
+    // connection behind another file is let go too): the row can go at once.
     bool stopRow(int row);
     // Disconnect, Exit: running transfers stop, every connection closes; returns when they have.
     void closeAll();
@@ -75,8 +76,10 @@ private:
     void schedule();
     int nextWaitingRow(int from) const;
     TransferConnection *freeConnection(int limit);
+    TransferConnection *lookAheadConnection() const;
     void start(TransferConnection *connection, int row, const TransferSettings &settings);
-    Running *runningOn(const TransferConnection *connection);
+    Running *runningOn(const TransferConnection *connection); // its file under way
+    const Running *runningOn(const TransferConnection *connection) const;
     const Running *runningAt(int row) const;
     void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes);
     void onProgressed(TransferConnection *connection, qint64 done, int percent);

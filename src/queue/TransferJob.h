@@ -5,6 +5,8 @@
 
 #include <QMetaType>
 #include <QString>
+#include <atomic>
+#include <memory>
 
 // One file for one transfer connection: the queue row as it was when the file was taken.
 struct TransferJob
@@ -15,6 +17,12 @@ struct TransferJob
     qint64 size = 0;
     FtpTransferType type = FtpTransferType::Binary;
     qint32 blockSize = 0;
+    // What the window steers this file with (TransferRun::Held, Stop, or a block size): its own,
+    // so that a file waiting behind another on the same connection keeps its own state.
+    std::shared_ptr<std::atomic<qint32>> control = std::make_shared<std::atomic<qint32>>(blockSize);
+
+    // Sets the control unless a stop was asked for: a stop stays until the file has ended.
+    void steer(qint32 value) const;
 };
 
 // How a file's transfer ended. Refused: the server would not take another connection (its

@@ -18,8 +18,8 @@ constexpr qint64 kReportEveryMs = 100;
 } // namespace
 
 TransferWorker::TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
-                               std::shared_ptr<std::atomic<qint32>> control, std::shared_ptr<TransferLines> lines)
-    : m_options(options), m_folders(folders), m_control(std::move(control)), m_lines(std::move(lines)),
+                               std::shared_ptr<TransferLines> lines)
+    : m_options(options), m_folders(folders), m_lines(std::move(lines)),
       m_reportLater(new QTimer(this))
 {
     m_reportLater->setSingleShot(true);
@@ -47,23 +47,53 @@ void TransferWorker::say(int kind, const QString &text)
 
 TransferWorker::~TransferWorker() = default;
 
+void TransferWorker::give(const TransferJob &job)
+{
+    const std::lock_guard lock(m_jobsLock);
+    m_jobs.append(job);
+}
+
+std::optional<TransferJob> TransferWorker::nextJob()
+{
+    const std::lock_guard lock(m_jobsLock);
+    if (m_jobs.isEmpty())
+        return std::nullopt;
+    return m_jobs.takeFirst();
+}
+
+void TransferWorker::work()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    while (const std::optional<TransferJob> job = nextJob())
+        run(*job);
+    m_running = false;
+    if (m_quitAfterRun)
+        quit();
+}
+
 void TransferWorker::run(const TransferJob &job)
 {
+    // A file given behind another waits while the queue is paused, before anything is opened,
+    // and is let go without a word when it was stopped meanwhile.
+    while (job.control->load() == TransferRun::Held && !m_quitAfterRun)
+        waitWhileHeld(50);
+    if (job.control->load() == TransferRun::Stop || m_quitAfterRun) {
+        emit finished(TransferOutcome::Stopped, QString(), 0);
+        return;
+    }
     bool refused = false;
     if (!open(refused)) {
         emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0);
         return;
     }
-    TransferRun transfer(*m_session, *this, *m_control, m_folders);
+    TransferRun transfer(*m_session, *this, *job.control, m_folders);
     m_bytesDone = 0;
-    m_running = true;
     const TransferOutcome outcome = transfer.run(job);
-    m_running = false;
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
     emit finished(outcome, transfer.unopened(), m_bytesDone);
-    if (m_quitAfterRun)
-        quit();
 }
 
 // A 421 at login, or a 530 that names connections or users, is the server's limit, not a

@@ -36,11 +36,14 @@ class TransferWorker : public QObject, private TransferRunHost
     Q_OBJECT
 public:
     TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
-                   std::shared_ptr<std::atomic<qint32>> control, std::shared_ptr<TransferLines> lines);
+                   std::shared_ptr<TransferLines> lines);
     ~TransferWorker() override;
 
-    // On the worker's thread.
-    void run(const TransferJob &job);
+    // From any thread: the file goes after those given before; work() moves them.
+    void give(const TransferJob &job);
+    // On the worker's thread: the files given, one after the other, until none is left. A call
+    // while a file moves (from a wait inside it) returns at once: that file's end takes the next.
+    void work();
     // QUIT, close, and the thread's loop ends; a file under way is let finish its stop first.
     void quit();
     void forceQuit(); // the connection closes at once, ending a call that waits on the server
@@ -58,6 +61,8 @@ signals:
     void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
 
 private:
+    void run(const TransferJob &job);
+    std::optional<TransferJob> nextJob();
     bool open(bool &refused);
     static bool limitReached(int code, const QString &reply);
     void say(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
@@ -73,7 +78,8 @@ private:
 
     FtpOptions m_options;
     RemoteFolderClaims &m_folders;
-    std::shared_ptr<std::atomic<qint32>> m_control;
+    std::mutex m_jobsLock;
+    QList<TransferJob> m_jobs;
     std::shared_ptr<TransferLines> m_lines;
     std::unique_ptr<FtpSession> m_session;
     QElapsedTimer m_sinceUse;

@@ -121,6 +121,25 @@ private slots:
         QCOMPARE(contentOf(p.local / names[3]), content(512 * 1024, 3));
         QVERIFY(QFileInfo(p.local / names[0]).size() < 512 * 1024);
     }
+
+    // A connection that has moved a file is given the next one while its file moves. That next one
+    // is not begun while the queue is held, and once stopped it goes without a command sent for it.
+    void theFileGivenBehindAnotherWaitsAndGoes()
+    {
+        Parallel p({"--throttle", QString::number(256 * 1024)}, 1);
+        QVERIFY(p.server.isRunning());
+        const QStringList names = p.files("behind", 3, 128 * 1024);
+        p.engine.ProcessTransfer();
+        QTRY_VERIFY_WITH_TIMEOUT(p.engine.runningRows() == (QList<int>{0, 1}) && p.queue.count() == 2, 20000);
+        p.engine.hold();
+        QVERIFY(!p.engine.stopRow(1)); // not begun: its row goes at once
+        p.queue.removeRow(1);
+        p.engine.resume();
+        p.run();
+        QCOMPARE(p.host.log.count("Transfer complete."), 2);
+        QCOMPARE(p.host.commands.filter(names[2]), QStringList());
+        QCOMPARE(contentOf(p.local / names[1]), content(128 * 1024, 1));
+    }
 };
 
 QTEST_MAIN(TestTransferConnections)

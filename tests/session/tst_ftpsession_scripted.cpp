@@ -195,9 +195,10 @@ private slots:
         QCOMPARE(entries[1].size, 7);
         QCOMPARE(session.lastResponseInfo(), QStringLiteral("150 Here it comes.\r\n226 Done.\r\n"));
         QVERIFY(session.list("*.*", entries));
+        int refusals = 0;
         for (const bool refuseOnce : {false, true}) {
             QVERIFY(session.command("TYPE I")); // typed: the next listing sets its type again
-            int refusals = refuseOnce ? 1 : 0;  // and a refused one is asked for again
+            refusals = refuseOnce ? 1 : 0;      // and a refused one is asked for again
             peer.onLine("TYPE", [&](const QByteArray &) {
                 return QList<Peer::Step>{Peer::reply(refusals-- > 0 ? "504 Not now.\r\n" : "200 Type set.\r\n")};
             });
