@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -55,9 +56,16 @@ double runQueue(formmain &window, const char *what)
     QElapsedTimer clock;
     clock.start();
     const double cpu = cpuSeconds();
+    // Checked after each end has been dealt with: the next entry may start from there.
+    TransferEngine &engine = window.queuePane().engine();
+    QEventLoop loop;
+    QObject::connect(&engine, &TransferEngine::entryEnded, &loop, [&] {
+        if (!engine.isActive())
+            loop.quit();
+    }, Qt::QueuedConnection);
     window.queuePane().ProcessTransfer();
-    while (window.queuePane().engine().isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (engine.isActive())
+        loop.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::fprintf(stderr, "%s: %.3f s, client CPU %.3f s\n", what, seconds, cpuSeconds() - cpu);
     return seconds;
