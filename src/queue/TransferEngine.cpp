@@ -259,6 +259,8 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
+    if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
+        return; // not begun when the connections closed: the entry stays queued, to go on later
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)

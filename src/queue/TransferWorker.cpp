@@ -52,13 +52,10 @@ void TransferWorker::say(int kind, const QString &text)
     }
 }
 
-// Before anything the window's thread must see after the lines said so far: an end, a question.
-void TransferWorker::passLines()
+// Before an end or a question: the connection takes the lines said so far with it.
+void TransferWorker::linesGoWith()
 {
-    if (!m_linesLater->isActive())
-        return;
     m_linesLater->stop();
-    emit linesWaiting();
 }
 
 TransferWorker::~TransferWorker() = default;
@@ -96,13 +93,13 @@ void TransferWorker::run(const TransferJob &job)
     while (job.control->load() == TransferRun::Held && !m_quitAfterRun)
         waitWhileHeld(50);
     if (job.control->load() == TransferRun::Stop || m_quitAfterRun) {
-        passLines();
+        linesGoWith();
         emit finished(TransferOutcome::Stopped, QString(), 0);
         return;
     }
     bool refused = false;
     if (!open(refused)) {
-        passLines();
+        linesGoWith();
         emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0);
         return;
     }
@@ -111,7 +108,7 @@ void TransferWorker::run(const TransferJob &job)
     const TransferOutcome outcome = transfer.run(job);
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
-    passLines();
+    linesGoWith();
     emit finished(outcome, transfer.unopened(), m_bytesDone);
 }
 
@@ -173,8 +170,10 @@ void TransferWorker::moved(qint64 bytesDone, int percent)
     m_bytesDone = bytesDone;
     m_percent = percent;
     // A long file's blocks leave the event loop no turn: the lines said before it go from here.
-    if (m_linesLater->isActive() && m_linesSince.elapsed() >= kLinesEveryMs)
-        passLines();
+    if (m_linesLater->isActive() && m_linesSince.elapsed() >= kLinesEveryMs) {
+        m_linesLater->stop();
+        emit linesWaiting();
+    }
     const qint64 since = m_sinceReport.isValid() ? m_sinceReport.elapsed() : kReportEveryMs;
     if (since >= kReportEveryMs)
         report();
@@ -222,7 +221,7 @@ bool TransferWorker::replaceInPlace(const QString &question)
             return false;
         m_answer.reset();
     }
-    passLines();
+    linesGoWith();
     emit asks(question);
     std::unique_lock lock(m_lock);
     m_answered.wait(lock, [this] { return m_answer.has_value() || m_noMoreQuestions; });

@@ -73,7 +73,7 @@ private:
     void fileWritten(const QString &path) override { emit localFileWritten(path); }
     void moved(qint64 bytesDone, int percent) override;
     void report();
-    void passLines();
+    void linesGoWith();
     bool replaceInPlace(const QString &question) override;
     void waitWhileHeld(int maxMs) override;
 
