@@ -1,0 +1,159 @@
+// The window's queue kept across runs: a program killed with SIGKILL in the middle of a queue
+// (this binary run again with --run-queue APP LOCAL PORT) and started again on its folder, the
+// entries left offered, damaged and locked files.
+#include "QueueKeeper.h"
+#include "app/MainWindowFixture.h"
+
+#include <QProcess>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Files = 300;
+constexpr int Big = 150; // the file the kill cuts, once 1 MiB of it is on disk: 2.5 s on the throttled line
+
+// The child: downloads the server's "kept" folder in turn, a line out for each file that ended.
+int runQueue(const QString &app, const QString &local, quint16 port)
+{
+    MainWindowFixture f({}, app);
+    f.state.settings.simultaneousTransfers = 1; // the kill lands in one file, soon after another ended
+    f.window->queuePane().restoreQueue();
+    f.window->txtServer->setText("127.0.0.1");
+    f.window->txtPort->setText(QString::number(port));
+    f.window->txtUsername->setText("tester");
+    f.window->txtPassword->setText("s3cret-Pw");
+    f.window->remotePane().btnConnect_Click();
+    f.showLocal(local);
+    selectRows(f.window->ListView1, {"kept"});
+    QObject::connect(&f.window->queuePane().engine(), &TransferEngine::entryEnded, [] { (void)!write(1, "x\n", 2); });
+    f.window->queuePane().btnDownload_Click();
+    return QCoreApplication::exec();
+}
+
+QString fileName(int i)
+{
+    return QString("kept/f%1.dat").arg(i, 3, 10, QChar('0'));
+}
+
+QueueEntry entry(int i)
+{
+    return {"/tmp/" + fileName(i), "/" + fileName(i), QueueEntry::Direction::Down, "1", "", "-", "Pending", 1};
+}
+
+} // namespace
+
+class TestQueueKept : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aKilledQueueGoesOnWhereItStopped()
+    {
+        const QTemporaryDir dir;
+        const QString commands = dir.filePath("commands");
+        TestFtpServer server({"--throttle", "1000000", "--commands", commands});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        for (int i = 0; i < Files; ++i)
+            QVERIFY(server.writeFile(fileName(i), pattern(i == Big ? 2500000 : 3000 + i * 7, i)));
+        QDir().mkpath(dir.filePath("local"));
+
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--run-queue", dir.filePath("app"), dir.filePath("local"), QString::number(server.port())});
+        const QString part = dir.filePath("local/") + fileName(Big) + ".part";
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() >= (1 << 20), 60000);
+        child.kill();
+        QVERIFY(child.waitForFinished() && child.exitStatus() == QProcess::CrashExit);
+        const qsizetype ended = child.readAllStandardOutput().count('\n');
+        const qint64 cut = QFileInfo(part).size();
+
+        MainWindowFixture f({}, dir.filePath("app"));
+        f.prompter->choices = {0}; // Resume
+        f.window->queuePane().restoreQueue();
+        const int left = f.queueRows();
+        QVERIFY(left >= Files - ended - 1 && left <= Files - ended && ended > 0);
+        QCOMPARE(f.prompter->messageTexts(), QStringList(QString("%1 transfers from last time are still in the queue.").arg(left)));
+        QVERIFY(f.connect(server));
+        QTRY_VERIFY_WITH_TIMEOUT(f.queueRows() == 0 && !f.window->queuePane().engine().isActive(), 120000);
+
+        // Each file byte-identical and sent once (RETRs in the server's command log), but the one the kill
+        // cut, which goes on from where its part ended.
+        const QStringList sent = commandsIn(commands);
+        for (int i = 0; i < Files; ++i) {
+            QCOMPARE(readLocal(dir.filePath("local/") + fileName(i)), server.readFile(fileName(i)));
+            QVERIFY2(sent.count("RETR /" + fileName(i)) == (i == Big ? 2 : 1), qPrintable(fileName(i)));
+        }
+        const QStringList rest = sent.filter(QRegularExpression("^REST [1-9]")); // a little before the part's end
+        QVERIFY(rest.size() == 1 && rest[0].mid(5).toLongLong() <= cut && rest[0].mid(5).toLongLong() > cut - 65536);
+    }
+
+    void entriesLeftAreResumedKeptPausedOrDiscarded_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("kept"); // in the file, once the first row was cancelled
+        QTest::newRow("resume") << 0 << 3 << "Pending" << 2;
+        QTest::newRow("discard") << 1 << 0 << "" << 0;
+        QTest::newRow("keep paused") << 2 << 3 << "Paused" << 2;
+    }
+    void entriesLeftAreResumedKeptPausedOrDiscarded()
+    {
+        QFETCH(int, choice);
+        QFETCH(int, rows);
+        QFETCH(QString, status);
+        QFETCH(int, kept);
+        auto f = std::make_unique<MainWindowFixture>();
+        const QString file = f->state.folders.queueFile;
+        QueueStore store;
+        QVERIFY(store.open(file) == QueueStore::Outcome::Opened && store.add({entry(1), entry(2), entry(3)}).size() == 3);
+        store.open(":memory:");
+        f->prompter->choices = {choice};
+        f->window->queuePane().restoreQueue();
+        QCOMPARE(f->queueRows(), rows);
+        QCOMPARE(f->state.queueRunning, status != "Paused");
+        for (int r = 0; r < rows; ++r)
+            QCOMPARE(f->window->queuePane().queue().status(r), status);
+        f->window->ListView2->selectionModel()->select(f->window->ListView2->shownModel()->index(0, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f->window->queuePane().menu_cancel_Click();
+        f->window.reset(); // the file is let go
+        QVERIFY(store.open(file) == QueueStore::Outcome::Opened);
+        QCOMPARE(store.load().queued.size(), kept);
+    }
+
+    void aDamagedOrLockedFileGivesAnEmptyQueueInMemory_data()
+    {
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("damaged") << false;
+        QTest::newRow("locked") << true;
+    }
+    void aDamagedOrLockedFileGivesAnEmptyQueueInMemory()
+    {
+        QFETCH(bool, locked);
+        MainWindowFixture f;
+        const QString file = f.state.folders.queueFile;
+        QueueStore other;
+        QVERIFY(locked ? other.open(file) == QueueStore::Outcome::Opened && other.add({entry(1)}).size() == 1
+                       : writeLocal(file, "Not a queue.\n"));
+        f.window->queuePane().restoreQueue();
+        const QString folder = QFileInfo(file).path() + "/";
+        const QStringList aside = QDir(folder).entryList({"*.damaged-*"});
+        QCOMPARE(f.prompter->messageTexts(), QStringList(locked ? QueueStore::lockedMessage(file)
+                                                                : QueueStore::damagedMessage(file, folder + aside.value(0))));
+        QCOMPARE(f.queueRows(), 0);
+        QCOMPARE(aside.size(), locked ? 0 : 1);
+        QVERIFY(locked || readLocal(folder + aside.value(0)) == "Not a queue.\n");
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--run-queue")
+        return runQueue(argv[2], argv[3], quint16(atoi(argv[4])));
+    TestQueueKept test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_queuekept.moc"
