@@ -66,12 +66,17 @@ private slots:
         QVERIFY(child.waitForFinished() && child.exitStatus() == QProcess::CrashExit);
         const qsizetype ended = child.readAllStandardOutput().count('\n');
         const qint64 cut = QFileInfo(part).size();
+        int gone = 0; // a file still to come, gone from the server: it fails
+        while (gone == Big || QFile::exists(dir.filePath("local/") + fileName(gone)))
+            ++gone;
+        QVERIFY(QFile::remove(server.pathOf(fileName(gone))));
 
         MainWindowFixture f({}, dir.filePath("app"));
         f.prompter->choices = {0}; // Resume
         f.window->queuePane().restoreQueue();
         const int left = f.queueRows();
         QVERIFY(left >= Files - ended - 1 && left <= Files - ended && ended > 0);
+        QCOMPARE(f.window->queuePane().keeper().finished().size(), Files - left);
         QCOMPARE(f.prompter->messageTexts(), QStringList(QString("%1 transfers from last time are still in the queue.").arg(left)));
         QVERIFY(f.connect(server));
         QTRY_VERIFY_WITH_TIMEOUT(f.queueRows() == 0 && !f.window->queuePane().engine().isActive(), 120000);
@@ -80,11 +85,18 @@ private slots:
         // cut, which goes on from where its part ended.
         const QStringList sent = commandsIn(commands);
         for (int i = 0; i < Files; ++i) {
-            QCOMPARE(readLocal(dir.filePath("local/") + fileName(i)), server.readFile(fileName(i)));
+            if (i != gone)
+                QCOMPARE(readLocal(dir.filePath("local/") + fileName(i)), server.readFile(fileName(i)));
             QVERIFY2(sent.count("RETR /" + fileName(i)) == (i == Big ? 2 : 1), qPrintable(fileName(i)));
         }
         const QStringList rest = sent.filter(QRegularExpression("^REST [1-9]")); // a little before the part's end
         QVERIFY(rest.size() == 1 && rest[0].mid(5).toLongLong() <= cut && rest[0].mid(5).toLongLong() > cut - 65536);
+        f.window.reset(); // the file is let go
+        QueueStore store;
+        QCOMPARE(store.open(f.state.folders.queueFile), QueueStore::Outcome::Opened);
+        const QueueStore::Lists lists = store.load();
+        QCOMPARE(std::tuple(lists.queued.size(), lists.finished.size(), lists.failed.size()), std::tuple(0, Files - 1, 1));
+        QVERIFY(lists.failed[0].entry.remotePath == "/" + fileName(gone) && !lists.failed[0].reason.isEmpty());
     }
 
     void entriesLeftAreResumedKeptPausedOrDiscarded_data()
