@@ -9,7 +9,7 @@ QueueKeeper::QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *par
 {
     m_clock.start();
     m_flush.setSingleShot(true);
-    m_flush.setInterval(0);
+    m_flush.setInterval(QuietMs);
     connect(&m_flush, &QTimer::timeout, this, &QueueKeeper::flush);
     connect(&queue, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { onInserted(first, last); });
@@ -107,9 +107,14 @@ void QueueKeeper::onInserted(int first, int last)
     m_ids.insert(first, count, 0);
     if (!m_open)
         return;
-    if (m_unwrittenFrom < 0)
+    if (m_unwrittenFrom < 0) {
         m_unwrittenFrom = first;
-    m_flush.start();
+        m_unwrittenSince = m_clock.elapsed();
+    }
+    if (m_clock.elapsed() - m_unwrittenSince >= LateMs)
+        flush();
+    else
+        m_flush.start(); // a walk's next rows come sooner than this: they go in the same add()
 }
 
 void QueueKeeper::flush()
