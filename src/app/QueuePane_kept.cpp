@@ -27,7 +27,8 @@ void QueuePane::restoreQueue()
         btnResume_Click();
         break;
     }
-    m_keeper->restore(m_s.state.queueRunning ? QStringLiteral("Pending") : QStringLiteral("Paused"),
-                      [this](const QueueEntry &entry) { return m_s.icons.fileIcon(QFileInfo(entry.localPath).fileName()); });
+    m_keeper->restore(
+        m_s.state.queueRunning ? QStringLiteral("Pending") : QStringLiteral("Paused"),
+        [this](const QueueEntry &entry) { return m_s.icons.fileIcon(QFileInfo(entry.localPath).fileName()); });
     startIfIdle();
 }

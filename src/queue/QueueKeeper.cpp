@@ -4,8 +4,7 @@
 #include "QueueModel.h"
 #include "TransferEngine.h"
 
-QueueKeeper::QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *parent)
-    : QObject(parent), m_queue(queue)
+QueueKeeper::QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *parent) : QObject(parent), m_queue(queue)
 {
     m_clock.start();
     m_flush.setSingleShot(true);

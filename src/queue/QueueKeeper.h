@@ -16,11 +16,12 @@ class QueueModel;
 class TransferEngine;
 
 // Keeps the queue in a QueueStore as it changes, so that a program killed at any moment loses no
-// entry: rows added (together in one add() once none has come for QuietMs, or after LateMs at most:
-// a folder walk is one transaction or a few, not one per file), a transfer's progress once it has run a second and then at most once a second,
-// its end as finished or failed, and the rows the user cancels or clears. A transfer stopped for
-// any other reason (a disconnect, the program's end) stays queued in the store. Lives on the
-// window's thread, beside the queue: each row's id in the store is kept here, not in the rows.
+// entry: rows added (together in one add() once none has come for QuietMs, or after LateMs at
+// most: a folder walk is one transaction or a few, not one per file), a transfer's progress once it
+// has run a second and then at most once a second, its end as finished or failed, and the rows the
+// user cancels or clears. A transfer stopped for any other reason (a disconnect, the program's end)
+// stays queued in the store. Lives on the window's thread, beside the queue: each row's id in the
+// store is kept here, not in the rows.
 class QueueKeeper : public QObject
 {
     Q_OBJECT
@@ -78,8 +79,8 @@ private:
     QList<qint64> m_ids;            // each row's id in the store, row for row; 0: not kept
     qsizetype m_unwrittenFrom = -1; // rows from here to the end wait for one add()
     qint64 m_unwrittenSince = 0;
-    QList<qint64> m_restoring;      // the ids of the rows being put back
-    QHash<qint64, Run> m_runs;      // by id: entries whose transfers run
+    QList<qint64> m_restoring; // the ids of the rows being put back
+    QHash<qint64, Run> m_runs; // by id: entries whose transfers run
     QElapsedTimer m_clock;
     QTimer m_flush;
 };

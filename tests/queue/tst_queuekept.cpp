@@ -60,9 +60,10 @@ private slots:
             QVERIFY(server.writeFile(fileName(i), pattern(i == Big ? 2500000 : 3000 + i * 7, i)));
         QDir().mkpath(dir.filePath("local"));
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--run-queue", dir.filePath("app"), dir.filePath("local"),
-                     QString("ftp://%1:%2@%3:%4/").arg(server.user(), server.password(), server.host()).arg(server.port())});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {"--run-queue", dir.filePath("app"), dir.filePath("local"),
+             QString("ftp://%1:%2@%3:%4/").arg(server.user(), server.password(), server.host()).arg(server.port())});
         const QString part = dir.filePath("local/") + fileName(Big) + ".part";
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() >= (1 << 20), 60000);
         child.kill();
@@ -79,7 +80,8 @@ private slots:
         const int left = f.queueRows();
         QVERIFY(left >= Files - ended - 1 && left <= Files - ended);
         QCOMPARE(f.window->queuePane().keeper().finished().size(), Files - left);
-        QCOMPARE(f.prompter->messageTexts(), QStringList(QString("%1 transfers from last time are still in the queue.").arg(left)));
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(QString("%1 transfers from last time are still in the queue.").arg(left)));
         QVERIFY(f.connect(server));
         QTRY_VERIFY_WITH_TIMEOUT(f.queueRows() == 0 && !f.window->queuePane().engine().isActive(), 120000);
 
@@ -95,7 +97,8 @@ private slots:
         QVERIFY(rest.size() == 1 && rest[0].mid(5).toLongLong() <= cut && rest[0].mid(5).toLongLong() > cut - 65536);
         f.window.reset();
         const QueueStore::Lists lists = listsIn(f.state.folders.queueFile);
-        QCOMPARE(std::tuple(lists.queued.size(), lists.finished.size(), lists.failed.size()), std::tuple(0, Files - 1, 1));
+        QCOMPARE(std::tuple(lists.queued.size(), lists.finished.size(), lists.failed.size()),
+                 std::tuple(0, Files - 1, 1));
         QVERIFY(lists.failed[0].entry.remotePath == "/" + fileName(gone) && !lists.failed[0].reason.isEmpty());
     }
 
@@ -115,7 +118,8 @@ private slots:
         auto f = std::make_unique<MainWindowFixture>();
         const QString file = f->state.folders.queueFile;
         QueueStore store;
-        QVERIFY(store.open(file) == QueueStore::Outcome::Opened && store.add({entry(1), entry(2), entry(3)}).size() == 3);
+        QVERIFY(store.open(file) == QueueStore::Outcome::Opened &&
+                store.add({entry(1), entry(2), entry(3)}).size() == 3);
         store.open(":memory:"); // the file is let go
         f->prompter->choices = {choice};
         f->window->queuePane().restoreQueue();
@@ -147,8 +151,9 @@ private slots:
         f.window->queuePane().restoreQueue();
         const QString folder = QFileInfo(file).path() + "/";
         const QStringList aside = QDir(folder).entryList({"*.damaged-*"});
-        QCOMPARE(f.prompter->messageTexts(), QStringList(locked ? QueueStore::lockedMessage(file)
-                                                                : QueueStore::damagedMessage(file, folder + aside.value(0))));
+        QCOMPARE(f.prompter->messageTexts(),
+                 QStringList(locked ? QueueStore::lockedMessage(file)
+                                    : QueueStore::damagedMessage(file, folder + aside.value(0))));
         QCOMPARE(f.queueRows(), 0);
         QCOMPARE(aside.size(), locked ? 0 : 1);
         QVERIFY(locked || readLocal(folder + aside.value(0)) == "Not a queue.\n");
