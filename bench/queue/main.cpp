@@ -138,6 +138,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("VESTRIGAL_BENCH_KEEP_LOG")) // 0: what writing the log file costs
         state.settings.keepLog = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_KEEP_LOG") != 0;
     formmain window(state, std::unique_ptr<Prompter>(prompter));
+    window.queuePane().restoreQueue(); // the queue is kept as the program keeps it
     window.txtServer->setText(args[1]);
     window.txtPort->setText(args[2]);
     window.txtUsername->setText(args[3]);

@@ -17,6 +17,7 @@ class QFileInfo;
 class QTimer;
 class QStandardItemModel;
 class QTreeView;
+class QueueKeeper;
 class QueueModel;
 class TransferEngine;
 class TransferProgressView;
@@ -44,6 +45,10 @@ public:
 
     QueueModel &queue() override { return *m_queue; }
     TransferEngine &engine() { return *m_engine; }
+    QueueKeeper &keeper() { return *m_keeper; }
+    // Once the window shows: the queue's file is opened (a message when it cannot be used), the
+    // entries left from last time offered, and the queue kept as it changes from then on.
+    void restoreQueue();
 
     // One file by its row key in the local or remote list (drag and drop); the caller starts the engine.
     void QueueLocalFile(const QString &localKey, const QString &remotePath);
@@ -109,6 +114,7 @@ private:
     QueueModel *m_queue;
     TransferEngine *m_engine;
     TransferProgressView *m_progress;
+    std::unique_ptr<QueueKeeper> m_keeper; // gone before the queue and the engine it follows
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;
     // The totals line while many entries come and go (a folder walk, a queue of small files): at

@@ -203,6 +203,7 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
                                                     settings.asciiExtensions),
                           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
     m_running.append({connection, m_queue.handle(row), job});
+    emit entryStarted(row);
     connection->start(job);
 }
 
@@ -261,6 +262,11 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     }
     if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
         return; // not begun when the connections closed: the entry stays queued, to go on later
+    if (ended.row.isValid())
+        emit entryEnding(ended.row.row(), outcome, ended.done,
+                         outcome == TransferOutcome::OpenFailed ? QStringLiteral("Could not open file %1").arg(unopened)
+                         : outcome == TransferOutcome::Failed   ? QStringLiteral("Transfer failed.")
+                                                                : QString());
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)

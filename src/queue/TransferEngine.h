@@ -62,6 +62,10 @@ public:
 signals:
     void progressed(int row, int percent, qint64 bytesDone); // each time a row's percentage changes
     void entryEnded(TransferOutcome outcome, qint64 bytes);
+    // For the queue's store: a row given to a connection, and a row about to leave the queue
+    // because its transfer ended (reason: why it failed, when it did).
+    void entryStarted(int row);
+    void entryEnding(int row, TransferOutcome outcome, qint64 bytes, const QString &reason);
 
 private:
     struct Running
