@@ -142,6 +142,12 @@ void QueuePane::menu_remove_Click()
     menu_cancel_Click();
 }
 
+void QueuePane::clearQueue()
+{
+    m_keeper->forgetAll();
+    m_queue->clear();
+}
+
 void QueuePane::btnClear_Click()
 {
     m_keeper->forgetAll();

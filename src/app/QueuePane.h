@@ -66,6 +66,7 @@ public:
     void stopTransfer() override;
     // The totals line and the Pause and Resume items, after the queue or its state changed.
     void showQueueState() override;
+    void clearQueue() override;
 
 public slots:
     void btnUpload_Click();

@@ -270,7 +270,7 @@ void RemotePane::clearConnection(bool keepQueue)
     if (keepQueue)
         m_transfers->queue().setAllStatuses(QStringLiteral("Paused"));
     else
-        m_transfers->queue().clear();
+        m_transfers->clearQueue();
     m_transfers->showQueueState();
     clearRemoteSide();
 }

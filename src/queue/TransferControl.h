@@ -14,4 +14,6 @@ public:
     virtual void startIfIdle() = 0;
     // The totals line and the Pause and Resume items, after the queue or its state changed.
     virtual void showQueueState() = 0;
+    // The user disconnected: the entries leave the queue and are not offered at the next start.
+    virtual void clearQueue() = 0;
 };

@@ -106,14 +106,17 @@ private slots:
     {
         QTest::addColumn<int>("choice");
         QTest::addColumn<QString>("status"); // of the three rows put back; none when discarded
-        QTest::newRow("resume") << 0 << "Pending";
-        QTest::newRow("discard") << 1 << "";
-        QTest::newRow("keep paused") << 2 << "Paused";
+        QTest::addColumn<bool>("disconnect"); // after the cancel: the queue the user let go is not kept
+        QTest::newRow("resume") << 0 << "Pending" << false;
+        QTest::newRow("discard") << 1 << "" << false;
+        QTest::newRow("keep paused") << 2 << "Paused" << false;
+        QTest::newRow("keep paused, disconnect") << 2 << "Paused" << true;
     }
     void entriesLeftAreResumedKeptPausedOrDiscarded()
     {
         QFETCH(int, choice);
         QFETCH(QString, status);
+        QFETCH(bool, disconnect);
         const int rows = status.isEmpty() ? 0 : 3;
         auto f = std::make_unique<MainWindowFixture>();
         const QString file = f->state.folders.queueFile;
@@ -130,8 +133,10 @@ private slots:
         f->window->ListView2->selectionModel()->select(f->window->ListView2->shownModel()->index(0, 0),
                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         f->window->queuePane().menu_cancel_Click();
+        if (disconnect)
+            f->window->queuePane().clearQueue();
         f->window.reset();
-        QCOMPARE(listsIn(file).queued.size(), qMax(0, rows - 1)); // the first row was cancelled
+        QCOMPARE(listsIn(file).queued.size(), disconnect ? 0 : qMax(0, rows - 1)); // the first row was cancelled
     }
 
     void aDamagedOrLockedFileGivesAnEmptyQueueInMemory_data()
