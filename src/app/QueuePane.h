@@ -17,6 +17,9 @@ class QFileInfo;
 class QTimer;
 class QStandardItemModel;
 class QTreeView;
+class EndedModel;
+class OpenFailureBox;
+class QueueArea;
 class QueueModel;
 class TransferEngine;
 class TransferProgressView;
@@ -30,6 +33,7 @@ struct QueueControls
     FileListView *ListView1, *ListView2, *ListView3;
     QTreeView *TreeView1, *TreeView2;
     QStandardItemModel *localTree;
+    QueueArea *area; // the queue list's tabs, with the failed and finished lists
 };
 
 // The transfer queue of the main window: enqueueing from the lists and trees, the engine that
@@ -44,6 +48,11 @@ public:
 
     QueueModel &queue() override { return *m_queue; }
     TransferEngine &engine() { return *m_engine; }
+    // The entries that failed and those that finished, shown beside the queue (QueuePane_ended.cpp).
+    EndedModel &failedList() { return *m_failed; }
+    EndedModel &finishedList() { return *m_finished; }
+    // Failed entries go back to the end of the queue, which starts if it runs.
+    void retryFailed(const QList<int> &rows);
 
     // One file by its row key in the local or remote list (drag and drop); the caller starts the engine.
     void QueueLocalFile(const QString &localKey, const QString &remotePath);
@@ -80,6 +89,7 @@ protected:
 
 private:
     void wireCommands();
+    void wireEndedLists();
     bool requireConnection();
     void addEntry(QueueEntry entry, const QString &name);
     void addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file, const QString &time);
@@ -109,6 +119,9 @@ private:
     QueueModel *m_queue;
     TransferEngine *m_engine;
     TransferProgressView *m_progress;
+    EndedModel *m_failed;
+    EndedModel *m_finished;
+    std::unique_ptr<OpenFailureBox> m_openFailures;
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;
     // The totals line while many entries come and go (a folder walk, a queue of small files): at

@@ -173,8 +173,8 @@ TransferConnection *TransferEngine::freeConnection(int limit)
     connect(connection, &TransferConnection::asks, this,
             [this, connection](const QString &question) { onAsks(connection, question); });
     connect(connection, &TransferConnection::finished, this,
-            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes) {
-                onFinished(connection, outcome, unopened, bytes);
+            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason) {
+                onFinished(connection, outcome, unopened, bytes, reason);
             });
     connect(connection, &TransferConnection::idleTooLong, this, [this, connection] { drop(connection); });
     m_connections.append(connection);
@@ -203,6 +203,8 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
                                                     settings.asciiExtensions),
                           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
     m_running.append({connection, m_queue.handle(row), job});
+    if (runningOn(connection) == &m_running.last())
+        m_running.last().clock.start(); // one given behind another file begins when that one ends
     connection->start(job);
 }
 
@@ -238,7 +240,7 @@ void TransferEngine::onProgressed(TransferConnection *connection, qint64 done, i
 }
 
 void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened,
-                                qint64 bytes)
+                                qint64 bytes, const QString &reason)
 {
     Running *r = runningOn(connection);
     if (!r)
@@ -246,6 +248,8 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     r->done = bytes;
     const Running ended = *r;
     m_running.removeAt(r - m_running.data());
+    if (Running *next = runningOn(connection))
+        next->clock.start();
     m_movedBefore += ended.done;
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
@@ -259,12 +263,15 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
+    const QueueEntry entry = ended.row.isValid() ? m_queue.entry(ended.row.row()) : QueueEntry{};
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
-    emit entryEnded(outcome, ended.done);
+    emit entryEnded(outcome, ended.done, reason);
+    if (ended.row.isValid())
+        keep(connection, ended, entry, outcome, reason);
     schedule();
     // Last: the message box lets events run, and the others go on meanwhile.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)

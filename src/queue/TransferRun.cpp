@@ -20,6 +20,7 @@ TransferOutcome TransferRun::run(const TransferJob &job)
     m_from = m_bytesDone = 0;
     m_shownPercent = -1;
     m_unopened.clear();
+    m_reason.clear();
     return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
 }
 
@@ -33,7 +34,7 @@ TransferOutcome TransferRun::download(const TransferJob &job)
 {
     // A name the local file system cannot hold is refused before anything is asked of the server.
     if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
-        m_host.logEvent(why);
+        m_host.logEvent(m_reason = why);
         return openFailure(job.local);
     }
     DownloadTarget target(job.local);
@@ -85,7 +86,7 @@ bool TransferRun::wholeAsListed(const TransferJob &job, qint64 wire)
     const qint64 expected = now >= 0 ? now : job.size;
     if (wire >= expected)
         return true;
-    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    m_host.logEvent(m_reason = FtpFile::shortfall(wire, expected));
     return false;
 }
 
