@@ -263,14 +263,15 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
-    const QueueEntry entry = ended.row.isValid() ? m_queue.entry(ended.row.row()) : QueueEntry{};
+    const bool listed = ended.row.isValid(); // not when the queue was cleared meanwhile
+    const QueueEntry entry = listed ? m_queue.entry(ended.row.row()) : QueueEntry{};
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
     emit entryEnded(outcome, ended.done, reason);
-    if (ended.row.isValid())
+    if (listed)
         keep(connection, ended, entry, outcome, reason);
     schedule();
     // Last: the message box lets events run, and the others go on meanwhile.

@@ -103,6 +103,8 @@ TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, q
         }
         if (n <= 0 || !target.kept(n)) {
             moved.failed = n != 0;
+            if (n > 0 || !room) // the disk's fault, not the connection's
+                m_reason = target.error();
             break;
         }
         moved.bytes += n;
@@ -119,8 +121,10 @@ TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcom
                      : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
                      : job.type == FtpTransferType::Binary ? DownloadTarget::End::Cut
                                                            : DownloadTarget::End::Failed;
-    if (!target.finish(end) && outcome != TransferOutcome::Failed)
+    if (!target.finish(end) && outcome != TransferOutcome::Failed) {
         outcome = TransferOutcome::Failed;
+        m_reason = target.error();
+    }
     if (outcome != TransferOutcome::Done && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
     report(outcome);

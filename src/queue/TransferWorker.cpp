@@ -105,6 +105,12 @@ QString lastLine(const QString &text)
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
 
+// Else a refusal (4xx, 5xx) or the client's account of a failure (a short file, a lost connection).
+bool positive(const QString &line)
+{
+    return line.size() >= 3 && line[0] >= u'1' && line[0] <= u'3' && line[1].isDigit() && line[2].isDigit();
+}
+
 } // namespace
 
 // In one line for the failed list: the client's own reason, a local file that would not open, what
@@ -207,7 +213,7 @@ void TransferWorker::logReply(const QString &reply)
     if (reply.isEmpty())
         return;
     say(FtpSession::LogLine::Reply, reply);
-    if (const QString line = lastLine(reply); line.size() >= 3 && line[0] >= u'4' && line[0] <= u'5')
+    if (const QString line = lastLine(reply); !positive(line))
         m_errorReply = line;
 }
 

@@ -88,7 +88,7 @@ private:
     QTimer *m_reportLater; // a report held back goes out when its time comes, during the waits
     int m_percent = -1;
     qint64 m_bytesDone = 0;
-    QString m_errorReply; // the last 4xx or 5xx line of the file under way
+    QString m_errorReply; // the last refusal or failure the file under way was told of
     std::mutex m_lock;
     std::condition_variable m_answered;
     std::optional<bool> m_answer;
