@@ -251,6 +251,10 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     if (Running *next = runningOn(connection))
         next->clock.start();
     m_movedBefore += ended.done;
+    // Stopped by the connections closing (a lost connection, another server) before a byte moved:
+    // it waits in the queue with the others.
+    if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
+        return;
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
         m_loginFailed = true; // the server's reason is in the log; the entries wait
@@ -274,7 +278,7 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     if (listed)
         keep(connection, ended, entry, outcome, reason);
     schedule();
-    // Last: the message box lets events run, and the others go on meanwhile.
+    // Last: the box names a file the failed list already holds.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)
         m_host.openFailed(unopened);
 }
