@@ -57,6 +57,11 @@ void QueueArea::setLists(EndedModel *failed, EndedModel *finished)
     m_finished = finished;
     m_failedView->setModel(failed);
     m_finishedView->setModel(finished);
+    // The reason, or the time taken, gets the room the names leave.
+    for (QTreeView *view : {m_failedView, m_finishedView}) {
+        view->header()->setStretchLastSection(false);
+        view->header()->setSectionResizeMode(EndedModel::Detail, QHeaderView::Stretch);
+    }
     for (EndedModel *list : {failed, finished})
         connect(list, &EndedModel::countChanged, this, &QueueArea::showTitles);
     showTitles();
