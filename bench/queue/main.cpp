@@ -6,7 +6,9 @@
 // memory from before the tree was queued to after it moved, over the files queued.
 // VESTRIGAL_BENCH_BLOCK sets another block size for both ways; VESTRIGAL_BENCH_SIMULTANEOUS another
 // number of simultaneous transfers; VESTRIGAL_BENCH_KEEP_LOG=0 turns keep log off;
-// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it.
+// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it. VESTRIGAL_BENCH_RESUME=1 only
+// downloads REMOTE_FILE into LOCAL_DIR/down.bin from a server that cuts it, queueing it again while
+// it is not whole, and prints "resume_ratio attempts": the bytes all attempts moved over the size.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
 #include "ProcessMemory.h"
@@ -22,6 +24,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -52,9 +56,16 @@ double runQueue(formmain &window, const char *what)
     QElapsedTimer clock;
     clock.start();
     const double cpu = cpuSeconds();
+    // Checked after each end has been dealt with: the next entry may start from there.
+    TransferEngine &engine = window.queuePane().engine();
+    QEventLoop loop;
+    QObject::connect(&engine, &TransferEngine::entryEnded, &loop, [&] {
+        if (!engine.isActive())
+            loop.quit();
+    }, Qt::QueuedConnection);
     window.queuePane().ProcessTransfer();
-    while (window.queuePane().engine().isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (engine.isActive())
+        loop.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::fprintf(stderr, "%s: %.3f s, client CPU %.3f s\n", what, seconds, cpuSeconds() - cpu);
     return seconds;
@@ -77,6 +88,31 @@ bool moveLargeFile(formmain &window, const QStringList &args, const QString &rem
     window.queuePane().QueueLocalFile(localDir + QStringLiteral("down.bin"), upload);
     up = runQueue(window, "upload");
     return true;
+}
+
+// The bytes every attempt moved (the engine's count of each attempt, the overlap a resume checks
+// included) over the file's size, and the attempts it took; the file is queued again while it is
+// not whole, as a user would.
+bool resumeLargeFile(formmain &window, const QString &remote, const QString &localDir)
+{
+    qint64 moved = 0;
+    QObject::connect(&window.queuePane().engine(), &TransferEngine::entryEnded,
+                     [&](TransferOutcome, qint64 bytes) { moved += bytes; });
+    const QString target = localDir + QStringLiteral("down.bin");
+    qint64 size = -1;
+    int attempts = 0;
+    while (attempts < 5 && QFileInfo(target).size() != size) {
+        window.queuePane().QueueRemoteFile(remote, target);
+        if (window.queuePane().queue().count() != 1)
+            return false;
+        size = window.queuePane().queue().entry(0).bytes;
+        runQueue(window, "resumed download");
+        ++attempts;
+        std::fprintf(stderr, "after attempt %d: %lld bytes moved in all\n", attempts, static_cast<long long>(moved));
+        window.localPane().ClientGetDirectoryContents();
+    }
+    std::printf("%.4f %d\n", size > 0 ? double(moved) / double(size) : 0.0, attempts);
+    return QFileInfo(target).size() == size;
 }
 
 } // namespace
@@ -102,6 +138,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("VESTRIGAL_BENCH_KEEP_LOG")) // 0: what writing the log file costs
         state.settings.keepLog = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_KEEP_LOG") != 0;
     formmain window(state, std::unique_ptr<Prompter>(prompter));
+    window.queuePane().restoreQueue(); // the queue is kept as the program keeps it
     window.txtServer->setText(args[1]);
     window.txtPort->setText(args[2]);
     window.txtUsername->setText(args[3]);
@@ -115,6 +152,9 @@ int main(int argc, char *argv[])
     const QString localDir = args[7] + QLatin1Char('/');
     state.currentLocalFolder = localDir;
     window.localPane().ClientGetDirectoryContents();
+
+    if (qEnvironmentVariableIntValue("VESTRIGAL_BENCH_RESUME") > 0)
+        return resumeLargeFile(window, remote, localDir) ? 0 : 1;
 
     double down = 0;
     double up = 0;

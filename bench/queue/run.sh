@@ -4,7 +4,8 @@
 # 100 folders downloaded through the queue, against lftp's mirror of the same tree, and that tree
 # again with 4 simultaneous transfers against lftp's mirror --parallel=4. Once, after the runs, a
 # tree of 20,000 files in 20 folders is queued without moving it: the growth of the peak memory per
-# entry queued. The server is
+# entry queued; and a download the server cuts at half, queued again and resumed: the bytes moved
+# over the file's size. The server is
 # vsftpd on 127.0.0.1 (start_bench_ftp; VESTRIGAL_BENCH_SERVER=pyftpdlib for the tests' server), on
 # a core of its own with the clients on the other; files are kept in /dev/shm when it has room.
 # Seven runs (VESTRIGAL_BENCH_RUNS), ours and the peers' in alternating order, each printed on
@@ -119,6 +120,15 @@ read -r _ _ queued_s _ entry_kib < <(VESTRIGAL_BENCH_QUEUE_ONLY=1 QT_QPA_PLATFOR
   "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" - many "$work/local")
 echo "$ENTRIES entries queued in $queued_s s" >&2
 
+# The large file from a server that cuts its first download at half (the tests' server can), queued
+# again until whole: what all attempts moved over the file's size.
+stop_local_ftp
+start_local_ftp "$work/root" resume resume-pw "$work" --drop-retr-after "$((MIB * 1048576 / 2))"
+read -r resume_ratio attempts < <(VESTRIGAL_BENCH_RESUME=1 QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+  "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$LOCAL_FTP_PORT" resume resume-pw big.bin - "$work/local")
+cmp -s "$work/root/big.bin" "$work/local/down.bin" || { echo "queue: resumed download differs" >&2; exit 1; }
+echo "resumed download: $attempts attempts" >&2
+
 printf 'queue_download_vs_curl %.2f ratio\n' "$(cut -d' ' -f1 "$work/results" | median)"
 printf 'queue_upload_vs_curl %.2f ratio\n' "$(cut -d' ' -f2 "$work/results" | median)"
 printf 'queue_upload_vs_curl_min %.2f ratio\n' "$(cut -d' ' -f2 "$work/results" | sort -g | head -1)"
@@ -126,3 +136,4 @@ printf 'queue_peak_rss_MiB %s MiB\n' "$(cut -d' ' -f4 "$work/results" | sort -g 
 printf 'queue_tree_1000_vs_lftp %.2f ratio\n' "$(cut -d' ' -f3 "$work/results" | median)"
 printf 'queue_tree_1000_vs_lftp_parallel %.2f ratio\n' "$(cut -d' ' -f5 "$work/results" | median)"
 printf 'queue_%dk_entry_KiB %.2f KiB\n' "$((ENTRIES / 1000))" "$entry_kib"
+printf 'resume_bytes_ratio %.3f ratio\n' "$resume_ratio"

@@ -5,6 +5,7 @@
 #include "EndedModel.h"
 #include "FtpSession.h"
 #include "OpenFailureBox.h"
+#include "QueueKeeper.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
 #include "TransferProgressView.h"
@@ -22,7 +23,8 @@ QueuePane::QueuePane(const PaneServices &services, const QueueControls &controls
                      LocalSide &local)
     : QObject(&services.window), m_s(services), m_ui(controls), m_remote(remote), m_local(local),
       m_queue(new QueueModel(this)), m_engine(new TransferEngine(*m_queue, *this, this)),
-      m_progress(new TransferProgressView(services.state, services.status, *controls.ListView2, *m_engine, *m_queue))
+      m_progress(new TransferProgressView(services.state, services.status, *controls.ListView2, *m_engine, *m_queue)),
+      m_keeper(std::make_unique<QueueKeeper>(*m_queue, *m_engine))
 {
     controls.ListView2->useModel(m_queue); // the queue is what the list shows
     wireCommands();
@@ -129,6 +131,7 @@ void QueuePane::btnResume_Click()
 void QueuePane::menu_cancel_Click()
 {
     const QList<int> selected = m_ui.ListView2->selectedRows();
+    m_keeper->forgetRows(selected);
     // Rows being transferred are stopped, and removed when their transfers have ended.
     for (auto row = selected.crbegin(); row != selected.crend(); ++row)
         if (!m_engine->stopRow(*row))
@@ -144,6 +147,7 @@ void QueuePane::menu_remove_Click()
 
 void QueuePane::btnClear_Click()
 {
+    m_keeper->forgetAll();
     m_engine->stop();
     m_queue->clear();
     showQueueState();

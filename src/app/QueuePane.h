@@ -20,11 +20,13 @@ class QTreeView;
 class EndedModel;
 class OpenFailureBox;
 class QueueArea;
+class QueueKeeper;
 class QueueModel;
 class TransferEngine;
 class TransferProgressView;
 struct FtpEntry;
 struct QueueEntry;
+struct StoredEntry;
 
 // The controls of the main window the queue works with: the queue list, and the lists and trees
 // whose selection it queues.
@@ -53,6 +55,10 @@ public:
     EndedModel &finishedList() { return *m_finished; }
     // Failed entries go back to the end of the queue, which starts if it runs.
     void retryFailed(const QList<int> &rows);
+    QueueKeeper &keeper() { return *m_keeper; }
+    // Once the window shows: the queue's file is opened (a message when it cannot be used), the
+    // entries left from last time offered, and the queue kept as it changes from then on.
+    void restoreQueue();
 
     // One file by its row key in the local or remote list (drag and drop); the caller starts the engine.
     void QueueLocalFile(const QString &localKey, const QString &remotePath);
@@ -90,6 +96,8 @@ protected:
 private:
     void wireCommands();
     void wireEndedLists();
+    void showKeptLists(); // the failed and finished lists the store held
+    void forgetEnded(const QList<StoredEntry> &entries); // they leave the store too
     bool requireConnection();
     void addEntry(QueueEntry entry, const QString &name);
     void addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file, const QString &time);
@@ -122,6 +130,7 @@ private:
     EndedModel *m_failed;
     EndedModel *m_finished;
     std::unique_ptr<OpenFailureBox> m_openFailures;
+    std::unique_ptr<QueueKeeper> m_keeper; // gone before the queue and the engine it follows
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;
     // The totals line while many entries come and go (a folder walk, a queue of small files): at

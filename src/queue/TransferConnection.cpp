@@ -31,7 +31,10 @@ TransferConnection::TransferConnection(int number, const FtpOptions &options, Re
     connect(m_worker, &TransferWorker::progressed, this, &TransferConnection::progressed);
     connect(m_worker, &TransferWorker::localFoldersMade, this, &TransferConnection::localFoldersMade);
     connect(m_worker, &TransferWorker::localFileWritten, this, &TransferConnection::localFileWritten);
-    connect(m_worker, &TransferWorker::asks, this, &TransferConnection::asks);
+    connect(m_worker, &TransferWorker::asks, this, [this](const QString &question) {
+        passLines(); // the lines said before the question come first
+        emit asks(question);
+    });
     connect(m_worker, &TransferWorker::finished, this, &TransferConnection::onFinished);
     m_idle.setSingleShot(true);
     m_idle.setInterval(IdleCloseMs);
@@ -75,6 +78,7 @@ void TransferConnection::passLines()
 void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes,
                                     const QString &reason)
 {
+    passLines(); // the file's last lines come with its end, in one wake-up of this thread
     if (!m_jobs.isEmpty())
         m_jobs.removeFirst(); // files end in the order they were given
     if (outcome == TransferOutcome::Done)

@@ -205,6 +205,7 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
     m_running.append({connection, m_queue.handle(row), job});
     if (runningOn(connection) == &m_running.last())
         m_running.last().clock.start(); // one given behind another file begins when that one ends
+    emit entryStarted(row);
     connection->start(job);
 }
 
@@ -251,10 +252,6 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     if (Running *next = runningOn(connection))
         next->clock.start();
     m_movedBefore += ended.done;
-    // Stopped by the connections closing (a lost connection, another server) before a byte moved:
-    // it waits in the queue with the others.
-    if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
-        return;
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
         m_loginFailed = true; // the server's reason is in the log; the entries wait
@@ -267,16 +264,22 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
+    if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
+        return; // not begun when the connections closed: the entry stays queued, to go on later
+    const bool failed = outcome == TransferOutcome::Failed || outcome == TransferOutcome::OpenFailed;
+    const QString why = !failed ? QString() : reason.isEmpty() ? QStringLiteral("Transfer failed.") : reason;
     const bool listed = ended.row.isValid(); // not when the queue was cleared meanwhile
     const QueueEntry entry = listed ? m_queue.entry(ended.row.row()) : QueueEntry{};
+    if (listed)
+        emit entryEnding(ended.row.row(), outcome, ended.done, why);
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
-    emit entryEnded(outcome, ended.done, reason);
+    emit entryEnded(outcome, ended.done, why);
     if (listed)
-        keep(connection, ended, entry, outcome, reason);
+        keep(connection, ended, entry, outcome, why);
     schedule();
     // Last: the box names a file the failed list already holds.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)

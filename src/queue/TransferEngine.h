@@ -67,6 +67,10 @@ signals:
     void entryEnded(TransferOutcome outcome, qint64 bytes, const QString &reason);
     // An entry that failed or finished, for the failed and finished lists; its row has left the queue.
     void entryKept(const StoredEntry &entry);
+    // For the queue's store: a row given to a connection, and a row about to leave the queue
+    // because its transfer ended (reason: why it failed, when it did).
+    void entryStarted(int row);
+    void entryEnding(int row, TransferOutcome outcome, qint64 bytes, const QString &reason);
 
 private:
     struct Running

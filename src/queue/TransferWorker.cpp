@@ -14,16 +14,21 @@ constexpr qint64 kProbeAfterMs = 5000;
 // Each report wakes the window's thread: a connection reports at most this often, so a queue of
 // small files costs a report now and then, not one per block.
 constexpr qint64 kReportEveryMs = 100;
+// Lines go to the window's thread together, at most this long after the first of them: a small
+// file's exchange is one wake-up of that thread instead of one per reply.
+constexpr int kLinesEveryMs = 100;
 
 } // namespace
 
 TransferWorker::TransferWorker(const FtpOptions &options, RemoteFolderClaims &folders,
                                std::shared_ptr<TransferLines> lines)
     : m_options(options), m_folders(folders), m_lines(std::move(lines)),
-      m_reportLater(new QTimer(this))
+      m_reportLater(new QTimer(this)), m_linesLater(new QTimer(this))
 {
     m_reportLater->setSingleShot(true);
     connect(m_reportLater, &QTimer::timeout, this, &TransferWorker::report);
+    m_linesLater->setSingleShot(true);
+    connect(m_linesLater, &QTimer::timeout, this, &TransferWorker::linesWaiting);
 }
 
 bool TransferLines::add(TransferHost::Line line)
@@ -41,8 +46,16 @@ QList<TransferHost::Line> TransferLines::take()
 
 void TransferWorker::say(int kind, const QString &text)
 {
-    if (m_lines->add({TransferHost::LineKind(kind), text}))
-        emit linesWaiting();
+    if (m_lines->add({TransferHost::LineKind(kind), text})) {
+        m_linesSince.start();
+        m_linesLater->start(kLinesEveryMs);
+    }
+}
+
+// Before an end or a question: the connection takes the lines said so far with it.
+void TransferWorker::linesGoWith()
+{
+    m_linesLater->stop();
 }
 
 TransferWorker::~TransferWorker() = default;
@@ -80,11 +93,13 @@ void TransferWorker::run(const TransferJob &job)
     while (job.control->load() == TransferRun::Held && !m_quitAfterRun)
         waitWhileHeld(50);
     if (job.control->load() == TransferRun::Stop || m_quitAfterRun) {
+        linesGoWith();
         emit finished(TransferOutcome::Stopped, QString(), 0, QString());
         return;
     }
     bool refused = false;
     if (!open(refused)) {
+        linesGoWith();
         emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0, m_errorReply);
         return;
     }
@@ -94,6 +109,7 @@ void TransferWorker::run(const TransferJob &job)
     const TransferOutcome outcome = transfer.run(job);
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
+    linesGoWith();
     emit finished(outcome, transfer.unopened(), m_bytesDone, failureReason(outcome, transfer, job));
 }
 
@@ -189,6 +205,11 @@ void TransferWorker::moved(qint64 bytesDone, int percent)
 {
     m_bytesDone = bytesDone;
     m_percent = percent;
+    // A long file's blocks leave the event loop no turn: the lines said before it go from here.
+    if (m_linesLater->isActive() && m_linesSince.elapsed() >= kLinesEveryMs) {
+        m_linesLater->stop();
+        emit linesWaiting();
+    }
     const qint64 since = m_sinceReport.isValid() ? m_sinceReport.elapsed() : kReportEveryMs;
     if (since >= kReportEveryMs)
         report();
@@ -239,6 +260,7 @@ bool TransferWorker::replaceInPlace(const QString &question)
             return false;
         m_answer.reset();
     }
+    linesGoWith();
     emit asks(question);
     std::unique_lock lock(m_lock);
     m_answered.wait(lock, [this] { return m_answer.has_value() || m_noMoreQuestions; });

@@ -74,6 +74,7 @@ private:
     void fileWritten(const QString &path) override { emit localFileWritten(path); }
     void moved(qint64 bytesDone, int percent) override;
     void report();
+    void linesGoWith();
     bool replaceInPlace(const QString &question) override;
     void waitWhileHeld(int maxMs) override;
 
@@ -86,6 +87,8 @@ private:
     QElapsedTimer m_sinceUse;
     QElapsedTimer m_sinceReport;
     QTimer *m_reportLater; // a report held back goes out when its time comes, during the waits
+    QTimer *m_linesLater;  // lines said and not yet announced
+    QElapsedTimer m_linesSince;
     int m_percent = -1;
     qint64 m_bytesDone = 0;
     QString m_errorReply; // the last refusal or failure the file under way was told of

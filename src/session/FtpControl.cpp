@@ -52,6 +52,7 @@ void FtpControl::send(const QByteArray &line, bool logged)
     if (logged)
         emit commandSent(line);
     m_socket.write(line + "\r\n");
+    m_socket.flush(); // now, not a turn of the event loop later: the reply is waited for anyway
 }
 
 void FtpControl::abort()

@@ -68,12 +68,14 @@ inline std::unique_ptr<QStandardItem> localNode(const QString &folder)
 struct MainWindowFixture
 {
     QTemporaryDir home;
-    AppState state{AppFolders::under(home.path() + "/app")};
+    AppState state;
     ScriptedPrompter *prompter = new ScriptedPrompter;
     std::unique_ptr<formmain> window;
 
-    // Log files named in existingLogs stand in the logs folder before the window starts.
-    explicit MainWindowFixture(const QStringList &existingLogs = {})
+    // Log files named in existingLogs stand in the logs folder before the window starts; the
+    // program's folder is appFolder when given (a program run again on the same folder).
+    explicit MainWindowFixture(const QStringList &existingLogs = {}, const QString &appFolder = {})
+        : state(AppFolders::under(appFolder.isEmpty() ? home.path() + "/app" : appFolder))
     {
         state.folders.createMissing();
         for (const QString &name : existingLogs)

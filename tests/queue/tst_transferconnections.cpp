@@ -140,6 +140,18 @@ private slots:
         QCOMPARE(p.host.commands.filter(names[2]), QStringList());
         QCOMPARE(contentOf(p.local / names[1]), content(128 * 1024, 1));
     }
+
+    void aFileNotBegunStaysQueuedWhenTheConnectionsClose()
+    {
+        Parallel p({"--throttle", QString::number(256 * 1024)}, 1);
+        QVERIFY(p.server.isRunning());
+        const QStringList names = p.files("closed", 3, 128 * 1024);
+        p.engine.ProcessTransfer();
+        QTRY_VERIFY_WITH_TIMEOUT(p.engine.runningRows() == (QList<int>{0, 1}) && p.queue.count() == 2, 20000);
+        p.engine.closeAll(); // as when the server is lost: the queue goes on after reconnecting
+        QVERIFY(!p.engine.isActive() && p.queue.count() >= 1);
+        QCOMPARE(p.queue.entry(p.queue.count() - 1).remotePath, "/" + names[2]);
+    }
 };
 
 QTEST_MAIN(TestTransferConnections)
