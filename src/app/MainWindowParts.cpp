@@ -16,7 +16,7 @@ MainWindowParts MainWindowParts::build(formmain &w)
                                              w.txtKeep, w.txtTimeout, w.checkType, w.btnConnect, w.TreeView2,
                                              w.remoteTree, w.txtDirectory, w.ListView1, w.timeKeep, w.timeOut,
                                              w.padlock()});
-    parts.queue = new QueuePane(services, {w.ListView1, w.ListView2, w.ListView3, w.TreeView1, w.TreeView2, w.localTree},
+    parts.queue = new QueuePane(services, {w.ListView1, w.ListView2, w.ListView3, w.TreeView1, w.TreeView2, w.localTree, w.queueArea},
                                 *parts.remote, *parts.local);
     parts.remote->setTransfers(*parts.queue);
     parts.remoteOperations = new RemoteOperations(services, {w.ListView1, w.TreeView2, w.remoteTree}, *parts.remote);

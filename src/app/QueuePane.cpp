@@ -2,7 +2,9 @@
 
 #include "AppState.h"
 #include "FileListView.h"
+#include "EndedModel.h"
 #include "FtpSession.h"
+#include "OpenFailureBox.h"
 #include "QueueKeeper.h"
 #include "QueueModel.h"
 #include "TransferEngine.h"
@@ -26,6 +28,7 @@ QueuePane::QueuePane(const PaneServices &services, const QueueControls &controls
 {
     controls.ListView2->useModel(m_queue); // the queue is what the list shows
     wireCommands();
+    wireEndedLists();
     m_totalsDue = new QTimer(this);
     m_totalsDue->setSingleShot(true);
     m_totalsDue->setInterval(100);

@@ -17,12 +17,16 @@ class QFileInfo;
 class QTimer;
 class QStandardItemModel;
 class QTreeView;
+class EndedModel;
+class OpenFailureBox;
+class QueueArea;
 class QueueKeeper;
 class QueueModel;
 class TransferEngine;
 class TransferProgressView;
 struct FtpEntry;
 struct QueueEntry;
+struct StoredEntry;
 
 // The controls of the main window the queue works with: the queue list, and the lists and trees
 // whose selection it queues.
@@ -31,6 +35,7 @@ struct QueueControls
     FileListView *ListView1, *ListView2, *ListView3;
     QTreeView *TreeView1, *TreeView2;
     QStandardItemModel *localTree;
+    QueueArea *area; // the queue list's tabs, with the failed and finished lists
 };
 
 // The transfer queue of the main window: enqueueing from the lists and trees, the engine that
@@ -45,6 +50,11 @@ public:
 
     QueueModel &queue() override { return *m_queue; }
     TransferEngine &engine() { return *m_engine; }
+    // The entries that failed and those that finished, shown beside the queue (QueuePane_ended.cpp).
+    EndedModel &failedList() { return *m_failed; }
+    EndedModel &finishedList() { return *m_finished; }
+    // Failed entries go back to the end of the queue, which starts if it runs.
+    void retryFailed(const QList<int> &rows);
     QueueKeeper &keeper() { return *m_keeper; }
     // Once the window shows: the queue's file is opened (a message when it cannot be used), the
     // entries left from last time offered, and the queue kept as it changes from then on.
@@ -86,6 +96,9 @@ protected:
 
 private:
     void wireCommands();
+    void wireEndedLists();
+    void showKeptLists(); // the failed and finished lists the store held
+    void forgetEnded(const QList<StoredEntry> &entries); // they leave the store too
     bool requireConnection();
     void addEntry(QueueEntry entry, const QString &name);
     void addUpload(const QString &localPath, const QString &remotePath, const QFileInfo &file, const QString &time);
@@ -115,6 +128,9 @@ private:
     QueueModel *m_queue;
     TransferEngine *m_engine;
     TransferProgressView *m_progress;
+    EndedModel *m_failed;
+    EndedModel *m_finished;
+    std::unique_ptr<OpenFailureBox> m_openFailures;
     std::unique_ptr<QueueKeeper> m_keeper; // gone before the queue and the engine it follows
     QElapsedTimer m_sinceLocalRefresh;
     bool m_localRefreshDue = false;

@@ -3,6 +3,7 @@
 
 #include "AppState.h"
 #include "FtpSession.h"
+#include "OpenFailureBox.h"
 #include "QueueModel.h"
 #include "SessionLog.h"
 #include "TransferProgressView.h"
@@ -59,7 +60,7 @@ void QueuePane::showTotals()
 
 void QueuePane::openFailed(const QString &path)
 {
-    m_s.prompter.message(QStringLiteral("Could not open file ") + path, Prompter::Icon::Critical);
+    m_openFailures->failed(path);
 }
 
 Prompter &QueuePane::prompter()

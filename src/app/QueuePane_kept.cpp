@@ -14,6 +14,7 @@ void QueuePane::restoreQueue()
 {
     if (m_keeper->open(m_s.state.folders.queueFile) != QueueStore::Outcome::Opened)
         m_s.prompter.message(m_keeper->message(), Prompter::Icon::Warning);
+    showKeptLists();
     if (m_keeper->leftCount() == 0)
         return;
     switch (m_keeper->ask(m_s.prompter)) {

@@ -92,6 +92,11 @@ void TransferProgressView::onEntryEnded(TransferOutcome outcome, qint64 bytes)
 {
     if (m_progress.isRunning() && outcome == TransferOutcome::Done)
         m_progress.fileDone(bytes);
+    if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::OpenFailed)
+        return;
+    if (!m_progress.isRunning()) // a run whose files all fail says so too
+        m_progress.begin(m_clock.elapsed());
+    m_progress.fileFailed();
 }
 
 void TransferProgressView::engineStopped()

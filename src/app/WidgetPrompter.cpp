@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -91,4 +92,31 @@ QString WidgetPrompter::openFileName(const QString &filter, const QString &folde
 QString WidgetPrompter::saveFileName(const QString &filter, const QString &folder)
 {
     return QFileDialog::getSaveFileName(m_parent, title(), folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+}
+
+namespace {
+
+class BoxNotice : public Prompter::Notice
+{
+public:
+    explicit BoxNotice(QMessageBox *box) : m_box(box) {}
+    bool isOpen() const override { return m_box && m_box->isVisible(); }
+    void setText(const QString &text) override
+    {
+        if (m_box)
+            m_box->setText(text);
+    }
+
+private:
+    QPointer<QMessageBox> m_box;
+};
+
+} // namespace
+
+std::shared_ptr<Prompter::Notice> WidgetPrompter::notice(const QString &text, Icon icon)
+{
+    auto *box = new QMessageBox(boxIcon(icon), title(), text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return std::make_shared<BoxNotice>(box);
 }

@@ -15,6 +15,8 @@ public:
     QString input(const QString &prompt, const QString &defaultText) override;
     QString openFileName(const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &filter, const QString &folder) override;
+    // A box opened with open(): window-modal, but nothing waits for it.
+    std::shared_ptr<Notice> notice(const QString &text, Icon icon) override;
 
 private:
     QWidget *m_parent;

@@ -13,6 +13,7 @@
 #include "SplitterBar.h"
 #include "TelnetLauncher.h"
 #include "ToolWindows.h"
+#include "QueueArea.h"
 #include "WidgetPrompter.h"
 #include "formabout.h"
 #include "formconfig.h"
@@ -146,6 +147,7 @@ void formmain::createPanes(QWidget *central)
     ListView1 = new FileListView(QStringLiteral("ListView1"), central);
     ListView2 = new FileListView(QStringLiteral("ListView2"), central);
     ListView3 = new FileListView(QStringLiteral("ListView3"), central);
+    queueArea = new QueueArea(ListView2, central);
     RichTextBox1 = new QTextEdit(central);
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setReadOnly(true);
@@ -465,7 +467,7 @@ void formmain::createColumns()
     };
     ListView1->setColumns(fileColumns(wRemote));
     ListView3->setColumns(fileColumns(pixelsToTwips(ListView3->width())));
-    const int w = pixelsToTwips(ListView2->width());
+    const int w = pixelsToTwips(queueArea->width()); // the queue list fills it
     const int eighth = twipsToPixels(w / 8 - 200);
     const int quarter = twipsToPixels(2 * w / 8 - 200);
     ListView2->setColumns({{QStringLiteral("Local name"), QStringLiteral("lname"), quarter},

@@ -18,6 +18,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class Padlock;
+class QueueArea;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -86,6 +87,7 @@ public:
     QStandardItemModel *localTree, *remoteTree;
     QLineEdit *txtLocal, *txtDirectory;
     FileListView *ListView1, *ListView2, *ListView3;
+    QueueArea *queueArea; // the queue pane: ListView2 and the failed and finished lists, in tabs
     QTextEdit *RichTextBox1;
     QToolBar *Toolbar1;
     QStatusBar *StatusBar1;

@@ -2,6 +2,7 @@
 #include "formmain.h"
 
 #include "AppState.h"
+#include "QueueArea.h"
 #include "SplitterBar.h"
 
 #include <QLabel>
@@ -64,7 +65,7 @@ void formmain::applyLayout()
     place(TreeView2, PaneLayout::TreeView2);
     place(txtLocal, PaneLayout::txtLocal);
     place(txtDirectory, PaneLayout::txtDirectory);
-    place(ListView2, PaneLayout::ListView2);
+    place(queueArea, PaneLayout::ListView2);
     const PaneLayout::Control bars[] = {PaneLayout::splitter1, PaneLayout::splitter2, PaneLayout::splitter3,
                                         PaneLayout::splitter4, PaneLayout::splitter5};
     for (int i = 0; i < 5; ++i) {

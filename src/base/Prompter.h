@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // Every message box, input box and file dialog goes through here, titled "Vestrigal".
 // Windows get a widget implementation; tests script the answers.
@@ -24,6 +25,17 @@ public:
     // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").
     virtual QString openFileName(const QString &filter, const QString &folder = {}) = 0;
     virtual QString saveFileName(const QString &filter, const QString &folder = {}) = 0;
+
+    // A message that does not wait for the user: shown, and the caller goes on at once while it is
+    // open. Its text may change meanwhile; dropping the handle leaves the box as it is.
+    class Notice
+    {
+    public:
+        virtual ~Notice() = default;
+        virtual bool isOpen() const = 0;
+        virtual void setText(const QString &text) = 0;
+    };
+    virtual std::shared_ptr<Notice> notice(const QString &text, Icon icon = Icon::None) = 0;
 
     static QString title() { return QStringLiteral("Vestrigal"); }
 };

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 // A Prompter that answers from queues and records what it was asked: for tests and
 // for running windows without a user. When a queue is empty it answers Cancel / "".
@@ -21,6 +22,7 @@ public:
     QList<int> choices; // indexes for choose(); when empty, the last button (the way out)
     QStringList inputs;
     QStringList fileNames;
+    bool keepNoticesOpen = false; // else a notice is closed at once, as if its OK were clicked
 
     QList<Shown> shown;  // every message, in order
     QStringList prompts; // every input prompt and file filter, in order
@@ -53,6 +55,34 @@ public:
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
     QString saveFileName(const QString &filter, const QString &folder) override { return openFileName(filter, folder); }
+
+    // A notice is a message in shown, whose text follows setText while it is open.
+    struct ScriptedNotice : Notice
+    {
+        ScriptedNotice(QList<Shown> *shown, qsizetype index, bool open) : shown(shown), index(index), open(open) {}
+        QList<Shown> *shown;
+        qsizetype index;
+        bool open;
+        bool isOpen() const override { return open; }
+        void setText(const QString &text) override
+        {
+            if (open)
+                (*shown)[index].text = text;
+        }
+    };
+    std::shared_ptr<Notice> notice(const QString &text, Icon icon) override
+    {
+        shown.append({text, icon, Buttons::Ok});
+        auto made = std::make_shared<ScriptedNotice>(&shown, shown.size() - 1, keepNoticesOpen);
+        notices.append(made);
+        return made;
+    }
+    QList<std::shared_ptr<ScriptedNotice>> notices; // every notice, in order
+    void closeNotices()
+    {
+        for (const auto &n : std::as_const(notices))
+            n->open = false;
+    }
 
     QStringList messageTexts() const
     {

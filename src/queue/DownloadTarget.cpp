@@ -132,6 +132,15 @@ qint64 DownloadTarget::arrivedAgain(qint64 size)
     return size - n;
 }
 
+// A write cut short sets no error: the disk, or the file's size limit, is full.
+QString DownloadTarget::error() const
+{
+    if (!m_failed)
+        return QStringLiteral("Could not put %1 in the place of %2.").arg(m_part, m_path);
+    const QString why = m_file.error() == QFileDevice::NoError ? QStringLiteral("the disk is full") : m_file.errorString();
+    return QStringLiteral("Could not write %1: %2.").arg(m_part, why);
+}
+
 bool DownloadTarget::flush()
 {
     if (m_used > 0 && m_file.write(m_buffer.data(), m_used) != m_used)

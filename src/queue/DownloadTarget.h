@@ -40,6 +40,7 @@ public:
     // Where the received bytes are after finish(): the target, the part file, or nothing.
     QString resultPath() const { return m_result; }
     QString partPath() const { return m_part; }
+    QString error() const; // why the last write failed
 
 private:
     bool makeFolders();

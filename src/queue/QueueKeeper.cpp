@@ -177,7 +177,7 @@ void QueueKeeper::onProgressed(int row, qint64 bytes)
 
 void QueueKeeper::onEnding(int row, TransferOutcome outcome, qint64 bytes, const QString &reason)
 {
-    const qint64 id = idAt(row);
+    const qint64 id = m_lastEnded = idAt(row);
     if (!id)
         return;
     const Run run = m_runs.take(id);

@@ -44,6 +44,8 @@ public:
     const QList<StoredEntry> &failed() const { return m_lists.failed; }
     const QList<StoredEntry> &finished() const { return m_lists.finished; }
     QueueStore &store() { return m_store; }
+    // The store's id of the entry whose end the engine told last (0: not kept), for the ended lists.
+    qint64 lastEnded() const { return m_lastEnded; }
 
     // What to do with the entries left; closing the question keeps them, paused.
     Choice ask(Prompter &prompter) const;
@@ -81,6 +83,7 @@ private:
     qint64 m_unwrittenSince = 0;
     QList<qint64> m_restoring; // the ids of the rows being put back
     QHash<qint64, Run> m_runs; // by id: entries whose transfers run
+    qint64 m_lastEnded = 0;
     QElapsedTimer m_clock;
     QTimer m_flush;
 };

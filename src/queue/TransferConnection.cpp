@@ -75,7 +75,8 @@ void TransferConnection::passLines()
         emit saidLines(lines);
 }
 
-void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes)
+void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes,
+                                    const QString &reason)
 {
     passLines(); // the file's last lines come with its end, in one wake-up of this thread
     if (!m_jobs.isEmpty())
@@ -84,7 +85,7 @@ void TransferConnection::onFinished(TransferOutcome outcome, const QString &unop
         m_hasMoved = true;
     if (!m_closing && m_jobs.isEmpty())
         m_idle.start();
-    emit finished(outcome, unopened, bytes);
+    emit finished(outcome, unopened, bytes, reason);
 }
 
 void TransferConnection::close()

@@ -54,12 +54,13 @@ signals:
     void asks(const QString &question);
     // unopened: the file that could not be opened (OpenFailed).
     // bytes: what the file moved, the last progress report or not.
-    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    // reason: why it failed (the server's reply or the local error); empty unless it did.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
     void idleTooLong();
     void closed();
 
 private:
-    void onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    void onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
     void passLines();
     void endThread(bool wait);
 

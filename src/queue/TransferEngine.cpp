@@ -173,8 +173,8 @@ TransferConnection *TransferEngine::freeConnection(int limit)
     connect(connection, &TransferConnection::asks, this,
             [this, connection](const QString &question) { onAsks(connection, question); });
     connect(connection, &TransferConnection::finished, this,
-            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes) {
-                onFinished(connection, outcome, unopened, bytes);
+            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason) {
+                onFinished(connection, outcome, unopened, bytes, reason);
             });
     connect(connection, &TransferConnection::idleTooLong, this, [this, connection] { drop(connection); });
     m_connections.append(connection);
@@ -203,6 +203,8 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
                                                     settings.asciiExtensions),
                           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
     m_running.append({connection, m_queue.handle(row), job});
+    if (runningOn(connection) == &m_running.last())
+        m_running.last().clock.start(); // one given behind another file begins when that one ends
     emit entryStarted(row);
     connection->start(job);
 }
@@ -239,7 +241,7 @@ void TransferEngine::onProgressed(TransferConnection *connection, qint64 done, i
 }
 
 void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened,
-                                qint64 bytes)
+                                qint64 bytes, const QString &reason)
 {
     Running *r = runningOn(connection);
     if (!r)
@@ -247,6 +249,8 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     r->done = bytes;
     const Running ended = *r;
     m_running.removeAt(r - m_running.data());
+    if (Running *next = runningOn(connection))
+        next->clock.start();
     m_movedBefore += ended.done;
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
@@ -262,19 +266,22 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     }
     if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
         return; // not begun when the connections closed: the entry stays queued, to go on later
-    if (ended.row.isValid())
-        emit entryEnding(ended.row.row(), outcome, ended.done,
-                         outcome == TransferOutcome::OpenFailed ? QStringLiteral("Could not open file %1").arg(unopened)
-                         : outcome == TransferOutcome::Failed   ? QStringLiteral("Transfer failed.")
-                                                                : QString());
+    const bool failed = outcome == TransferOutcome::Failed || outcome == TransferOutcome::OpenFailed;
+    const QString why = !failed ? QString() : reason.isEmpty() ? QStringLiteral("Transfer failed.") : reason;
+    const bool listed = ended.row.isValid(); // not when the queue was cleared meanwhile
+    const QueueEntry entry = listed ? m_queue.entry(ended.row.row()) : QueueEntry{};
+    if (listed)
+        emit entryEnding(ended.row.row(), outcome, ended.done, why);
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
-    emit entryEnded(outcome, ended.done);
+    emit entryEnded(outcome, ended.done, why);
+    if (listed)
+        keep(connection, ended, entry, outcome, why);
     schedule();
-    // Last: the message box lets events run, and the others go on meanwhile.
+    // Last: the box names a file the failed list already holds.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)
         m_host.openFailed(unopened);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "FtpTypes.h"
+#include "QueueStore.h"
 #include "RemoteFolderClaims.h"
 #include "TransferJob.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPersistentModelIndex>
@@ -61,7 +63,10 @@ public:
 
 signals:
     void progressed(int row, int percent, qint64 bytesDone); // each time a row's percentage changes
-    void entryEnded(TransferOutcome outcome, qint64 bytes);
+    // reason: why it failed (the server's reply or the local error); empty unless it did.
+    void entryEnded(TransferOutcome outcome, qint64 bytes, const QString &reason);
+    // An entry that failed or finished, for the failed and finished lists; its row has left the queue.
+    void entryKept(const StoredEntry &entry);
     // For the queue's store: a row given to a connection, and a row about to leave the queue
     // because its transfer ended (reason: why it failed, when it did).
     void entryStarted(int row);
@@ -75,6 +80,7 @@ private:
         TransferJob job;
         qint64 done = 0;
         int percent = -1;
+        QElapsedTimer clock; // since the file began to move
     };
 
     void schedule();
@@ -85,7 +91,10 @@ private:
     Running *runningOn(const TransferConnection *connection); // its file under way
     const Running *runningOn(const TransferConnection *connection) const;
     const Running *runningAt(int row) const;
-    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes,
+                    const QString &reason);
+    void keep(const TransferConnection *connection, const Running &ended, const QueueEntry &entry,
+              TransferOutcome outcome, const QString &reason); // TransferEngine_ended.cpp
     void onProgressed(TransferConnection *connection, qint64 done, int percent);
     void onAsks(TransferConnection *connection, const QString &question);
     void refused(TransferConnection *connection);

@@ -36,7 +36,7 @@ public:
     // window's thread was busy come together.
     virtual void logConnection(int number, const QList<Line> &lines) = 0;
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
-    virtual void openFailed(const QString &path) = 0; // "Could not open file " & path
+    virtual void openFailed(const QString &path) = 0; // "Could not open file " & path, without waiting
     virtual Prompter &prompter() = 0;                 // questions only the user can answer
 
     virtual void localFoldersMade(const QString &below) = 0; // new folders under this one

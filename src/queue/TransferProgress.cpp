@@ -58,11 +58,12 @@ void TransferProgress::fileDone(qint64 bytes)
 QString TransferProgress::finish(qint64 nowMs)
 {
     m_running = false;
-    if (m_files == 0)
+    if (m_files == 0 && m_failed == 0)
         return {};
     const QString files = m_files == 1 ? QStringLiteral("1 file") : QString::number(m_files) + QStringLiteral(" files");
-    return QStringLiteral("Transferred %1, %2 in %3.")
-        .arg(files, amountText(m_bytes), durationText((nowMs - m_startMs + 500) / 1000));
+    const QString line = QStringLiteral("Transferred %1, %2 in %3")
+                             .arg(files, amountText(m_bytes), durationText((nowMs - m_startMs + 500) / 1000));
+    return m_failed == 0 ? line + QLatin1Char('.') : line + QStringLiteral("; %1 failed.").arg(m_failed);
 }
 
 QString TransferProgress::speedText(double bytesPerSecond)

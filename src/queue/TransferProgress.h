@@ -27,7 +27,9 @@ public:
     void held() { m_samples.clear(); }
     // A file has been transferred whole.
     void fileDone(qint64 bytes);
-    // The run has ended: "Transferred 3 files, 12.0 MB in 0:07."; empty when no file moved.
+    void fileFailed() { ++m_failed; }
+    // The run has ended: "Transferred 3 files, 12.0 MB in 0:07.", with "; 2 failed." at its end when
+    // files failed; empty when no file moved or failed.
     QString finish(qint64 nowMs);
 
     static QString speedText(double bytesPerSecond);       // "2.1 MB/s"
@@ -45,5 +47,6 @@ private:
     qint64 m_done = 0;
     QList<QPair<qint64, qint64>> m_samples; // (time, bytes done) of the file under way
     int m_files = 0;
+    int m_failed = 0;
     qint64 m_bytes = 0;
 };

@@ -20,6 +20,7 @@ TransferOutcome TransferRun::run(const TransferJob &job)
     m_from = m_bytesDone = 0;
     m_shownPercent = -1;
     m_unopened.clear();
+    m_reason.clear();
     return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
 }
 
@@ -33,7 +34,7 @@ TransferOutcome TransferRun::download(const TransferJob &job)
 {
     // A name the local file system cannot hold is refused before anything is asked of the server.
     if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
-        m_host.logEvent(why);
+        m_host.logEvent(m_reason = why);
         return openFailure(job.local);
     }
     DownloadTarget target(job.local);
@@ -85,7 +86,7 @@ bool TransferRun::wholeAsListed(const TransferJob &job, qint64 wire)
     const qint64 expected = now >= 0 ? now : job.size;
     if (wire >= expected)
         return true;
-    m_host.logEvent(FtpFile::shortfall(wire, expected));
+    m_host.logEvent(m_reason = FtpFile::shortfall(wire, expected));
     return false;
 }
 
@@ -102,6 +103,8 @@ TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, q
         }
         if (n <= 0 || !target.kept(n)) {
             moved.failed = n != 0;
+            if (n > 0 || !room) // the disk's fault, not the connection's
+                m_reason = target.error();
             break;
         }
         moved.bytes += n;
@@ -118,8 +121,10 @@ TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcom
                      : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
                      : job.type == FtpTransferType::Binary ? DownloadTarget::End::Cut
                                                            : DownloadTarget::End::Failed;
-    if (!target.finish(end) && outcome != TransferOutcome::Failed)
+    if (!target.finish(end) && outcome != TransferOutcome::Failed) {
         outcome = TransferOutcome::Failed;
+        m_reason = target.error();
+    }
     if (outcome != TransferOutcome::Done && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
     report(outcome);

@@ -46,6 +46,8 @@ public:
     TransferOutcome run(const TransferJob &job);
     // The local or remote file that could not be opened, after OpenFailed.
     QString unopened() const { return m_unopened; }
+    // Why the file failed when the reason is the client's own (a short file, a name too long); else empty.
+    QString reason() const { return m_reason; }
 
 private:
     enum class Gate { Go, Stop, Lost }; // what may happen before the next block
@@ -94,4 +96,5 @@ private:
     qint64 m_bytesDone = 0; // moved since
     int m_shownPercent = -1;
     QString m_unopened;
+    QString m_reason;
 };

@@ -76,7 +76,7 @@ bool TransferRun::storedWhole(const QString &path, qint64 size)
     if (stored == size)
         return true;
     if (m_session.isOpen())
-        m_host.logEvent(QStringLiteral("%1 holds %2 bytes, not %3: the upload failed.")
-                            .arg(path, ListText::sizeText(stored), ListText::sizeText(size)));
+        m_host.logEvent(m_reason = QStringLiteral("%1 holds %2 bytes, not %3: the upload failed.")
+                                       .arg(path, ListText::sizeText(stored), ListText::sizeText(size)));
     return false;
 }

@@ -94,22 +94,57 @@ void TransferWorker::run(const TransferJob &job)
         waitWhileHeld(50);
     if (job.control->load() == TransferRun::Stop || m_quitAfterRun) {
         linesGoWith();
-        emit finished(TransferOutcome::Stopped, QString(), 0);
+        emit finished(TransferOutcome::Stopped, QString(), 0, QString());
         return;
     }
     bool refused = false;
     if (!open(refused)) {
         linesGoWith();
-        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0);
+        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0, m_errorReply);
         return;
     }
     TransferRun transfer(*m_session, *this, *job.control, m_folders);
     m_bytesDone = 0;
+    m_errorReply.clear();
     const TransferOutcome outcome = transfer.run(job);
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
     linesGoWith();
-    emit finished(outcome, transfer.unopened(), m_bytesDone);
+    emit finished(outcome, transfer.unopened(), m_bytesDone, failureReason(outcome, transfer, job));
+}
+
+namespace {
+
+QString lastLine(const QString &text)
+{
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+}
+
+// Else a refusal (4xx, 5xx) or the client's account of a failure (a short file, a lost connection).
+bool positive(const QString &line)
+{
+    return line.size() >= 3 && line[0] >= u'1' && line[0] <= u'3' && line[1].isDigit() && line[2].isDigit();
+}
+
+} // namespace
+
+// In one line for the failed list: the client's own reason, a local file that would not open, what
+// ended the connection, the server's last refusal; in that order.
+QString TransferWorker::failureReason(TransferOutcome outcome, const TransferRun &transfer,
+                                      const TransferJob &job) const
+{
+    if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::OpenFailed)
+        return {};
+    if (!transfer.reason().isEmpty())
+        return transfer.reason();
+    if (outcome == TransferOutcome::OpenFailed && transfer.unopened() == job.local)
+        return QStringLiteral("Could not open file ") + job.local;
+    if (m_session && m_session->lastReplyCode() == 0 && !lastLine(m_session->lastResponseInfo()).isEmpty())
+        return lastLine(m_session->lastResponseInfo());
+    if (!m_errorReply.isEmpty())
+        return m_errorReply;
+    return QStringLiteral("Transfer failed.");
 }
 
 // A 421 at login, or a 530 that names connections or users, is the server's limit, not a
@@ -139,6 +174,7 @@ bool TransferWorker::open(bool &refused)
     if (opened)
         return true;
     refused = limitReached(m_session->lastReplyCode(), m_session->lastResponseInfo());
+    m_errorReply = lastLine(m_session->lastResponseInfo());
     m_session.reset();
     return false;
 }
@@ -195,8 +231,11 @@ void TransferWorker::logEvent(const QString &text)
 
 void TransferWorker::logReply(const QString &reply)
 {
-    if (!reply.isEmpty())
-        say(FtpSession::LogLine::Reply, reply);
+    if (reply.isEmpty())
+        return;
+    say(FtpSession::LogLine::Reply, reply);
+    if (const QString line = lastLine(reply); !positive(line))
+        m_errorReply = line;
 }
 
 void TransferWorker::answer(bool yes)

@@ -57,8 +57,8 @@ signals:
     void localFoldersMade(const QString &below);
     void localFileWritten(const QString &path);
     void asks(const QString &question);
-    // bytes: what the file moved, reported or not.
-    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    // bytes: what the file moved, reported or not. reason: why it failed, empty unless it did.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
 
 private:
     void run(const TransferJob &job);
@@ -66,6 +66,7 @@ private:
     bool open(bool &refused);
     static bool limitReached(int code, const QString &reply);
     void say(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
+    QString failureReason(TransferOutcome outcome, const TransferRun &transfer, const TransferJob &job) const;
 
     void logEvent(const QString &text) override;
     void logReply(const QString &reply) override;
@@ -90,6 +91,7 @@ private:
     QElapsedTimer m_linesSince;
     int m_percent = -1;
     qint64 m_bytesDone = 0;
+    QString m_errorReply; // the last refusal or failure the file under way was told of
     std::mutex m_lock;
     std::condition_variable m_answered;
     std::optional<bool> m_answer;

@@ -4,6 +4,7 @@
 #include "LogFileWriter.h"
 #include "MainMenus.h"
 #include "MainWindowFixture.h"
+#include "QueueArea.h"
 #include "SplitterBar.h"
 
 #include <QApplication>
@@ -116,9 +117,9 @@ private slots:
         // Made small, every pane keeps some room (the sizes coming back is the layout's own test).
         f.window->resize(640, 400);
         QVERIFY(f.window->paneLayout().isUsable());
-        QVERIFY(f.window->ListView2->geometry().bottom() <= f.window->StatusBar1->geometry().top());
+        QVERIFY(f.window->queueArea->geometry().bottom() <= f.window->StatusBar1->geometry().top());
         QWidget *panes[] = {f.window->RichTextBox1, f.window->ListView3, f.window->ListView1,
-                            f.window->TreeView1,    f.window->TreeView2, f.window->ListView2};
+                            f.window->TreeView1,    f.window->TreeView2, f.window->queueArea};
         for (QWidget *pane : panes)
             QVERIFY2(pane->height() >= 30 && pane->width() >= 30, qPrintable(pane->objectName()));
     }

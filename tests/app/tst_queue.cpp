@@ -1,8 +1,11 @@
 // The queue through the main window against a real local server: files and folder trees both
 // ways, transfer types, missing folders on either side, open failures.
+#include "EndedModel.h"
 #include "MainWindowFixture.h"
+#include "QueueArea.h"
 #include "RemoteOperations.h"
 
+#include <QTabBar>
 #include <QTreeView>
 
 class TestQueue : public QObject
@@ -172,6 +175,87 @@ private slots:
         QCOMPARE(server->readFile("fail/kept.bin"), QByteArray("kept"));
         QVERIFY(f.commands("STOR").isEmpty());
         QCOMPARE(f.totals(), QString("Queue: Running 0 files, 0 bytes"));
+    }
+
+    // A failed entry stays in the Failed tab with the server's reason and its time, its log line in
+    // red, and the run's last line names it; Retry sends it back and it completes. Finished entries
+    // keep their sizes until Clear.
+    void aFailedDownloadWaitsInItsTabForRetry()
+    {
+        QVERIFY(server->writeFile("ff/gone.bin", "x") && server->writeFile("ff/kept.bin", pattern(3000, 7)));
+        QueueWindow f;
+        QVERIFY(f.connectAt(*server, "/ff/"));
+        QVERIFY(QFile::remove(server->pathOf("ff/gone.bin")));
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        selectRows(f.window->ListView1, {"gone.bin", "kept.bin"});
+        f.window->queuePane().btnDownload_Click();
+        QVERIFY(f.queueEnds());
+        EndedModel &failed = f.window->queuePane().failedList(), &finished = f.window->queuePane().finishedList();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).entry.remotePath, QString("/ff/gone.bin"));
+        QVERIFY2(failed.at(0).reason.startsWith("550 "), qPrintable(failed.at(0).reason));
+        QVERIFY(failed.at(0).endedAt >= before && failed.at(0).endedAt <= QDateTime::currentDateTime());
+        QVERIFY(f.loggedInRed("Transfer of /ff/gone.bin failed: 550 "));
+        QCOMPARE(f.window->queueArea->tabs()->tabText(QueueArea::Failed), QString("Failed (1)"));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(QList<qint64>({finished.at(0).entry.bytes, finished.at(0).bytesDone}), QList<qint64>({3000, 3000}));
+        QTRY_VERIFY2(f.status().contains(QRegularExpression("^Transferred 1 file, 2.9 KB in 0:0\\d; 1 failed\\.$")),
+                     qPrintable(f.status()));
+
+        QVERIFY(server->writeFile("ff/gone.bin", pattern(10, 8)));
+        f.window->queueArea->view(QueueArea::Failed)->selectAll();
+        f.window->queueArea->retrySelected->trigger();
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(f.queueEnds());
+        QCOMPARE(readLocal(f.localPath("gone.bin")), pattern(10, 8));
+        QCOMPARE(finished.count(), 2);
+        QTRY_VERIFY2(f.status().startsWith("Transferred 1 file, 10 bytes in 0:0") && !f.status().contains("failed"),
+                     qPrintable(f.status()));
+        f.window->queueArea->clearFinished->trigger();
+        QCOMPARE(finished.count(), 0);
+    }
+
+    // Files that fail to open while the box is up are counted into it, and the other transfers go
+    // on meanwhile; Remove takes rows from the Failed tab, Retry all sends back the rest.
+    void oneBoxGathersTheOpenFailures()
+    {
+        const QStringList names{"a.bin", "b.bin", "c.bin", "ok.bin"};
+        for (const QString &name : names)
+            QVERIFY(server->writeFile("box/" + name, pattern(200000, 9)));
+        QueueWindow f;
+        f.prompter->keepNoticesOpen = true;
+        f.state.settings.simultaneousTransfers = 2;
+        QVERIFY(f.connectAt(*server, "/box/"));
+        for (const QString &name : names.mid(0, 3))
+            QVERIFY(QFile::remove(server->pathOf("box/" + name)));
+        selectRows(f.window->ListView1, names);
+        f.window->queuePane().btnDownload_Click();
+        QVERIFY(f.queueEnds());
+        QCOMPARE(f.prompter->shown.size(), 1);
+        QVERIFY2(f.prompter->shown[0].text.contains(QRegularExpression(
+                     "^Could not open file /box/[abc]\\.bin\n\\.\\.\\. and 2 more: see the Failed tab$")),
+                 qPrintable(f.prompter->shown[0].text));
+        QCOMPARE(readLocal(f.localPath("ok.bin")), pattern(200000, 9));
+        QTRY_VERIFY2(f.status().contains(QRegularExpression("^Transferred 1 file, .* in 0:0\\d; 3 failed\\.$")),
+                     qPrintable(f.status()));
+
+        EndedModel &failed = f.window->queuePane().failedList();
+        QTreeView *view = f.window->queueArea->view(QueueArea::Failed);
+        QStringList paths;
+        for (const StoredEntry &e : failed.entries())
+            paths << e.entry.remotePath;
+        for (const int row : {0, 2})
+            view->selectionModel()->select(failed.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f.window->queueArea->removeFailed->trigger();
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).entry.remotePath, paths[1]);
+        QVERIFY(server->writeFile(paths[1].mid(1), "back"));
+        f.prompter->closeNotices();
+        f.window->queueArea->retryAll->trigger();
+        QVERIFY(f.queueEnds());
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(readLocal(f.localPath(paths[1].mid(5))), QByteArray("back"));
+        QCOMPARE(f.prompter->shown.size(), 1);
     }
 
     // The remote tree's node of a folder downloads it whole, the local tree's node uploads it; empty

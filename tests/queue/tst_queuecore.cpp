@@ -2,8 +2,11 @@
 // download's part file and its names, the upload's reading and the local folder walk of any depth,
 // on real temporary folders.
 #include "DownloadTarget.h"
+#include "EndedModel.h"
 #include "LocalFolderWalk.h"
+#include "OpenFailureBox.h"
 #include "QueueModel.h"
+#include "ScriptedPrompter.h"
 #include "TransferProgress.h"
 #include "TransferSettings.h"
 #include "UploadSource.h"
@@ -299,6 +302,36 @@ private slots:
         QVERIFY(!p.isRunning());
         p.begin(8000);
         QCOMPARE(p.finish(9000), QString()); // nothing moved, nothing said
+        p.begin(0);
+        p.fileFailed();
+        p.fileFailed();
+        QCOMPARE(p.finish(1000), QString("Transferred 0 files, 0 bytes in 0:01; 2 failed."));
+    }
+
+    // Rows removed from the failed list in any order, some twice or out of range, come back in list
+    // order and the others stay; one box tells of the files that fail to open while it is up.
+    void failedListAndTheOpenFailureBox()
+    {
+        EndedModel failed(EndedModel::Kind::Failed);
+        for (const char *name : {"a", "b", "c", "d", "e"})
+            failed.append({0, entry(name, 1), StoredEntry::State::Failed, 0, "550 No."});
+        QStringList taken, left;
+        for (const StoredEntry &e : failed.take({3, 1, 3, 9, -1}))
+            taken << e.entry.localPath;
+        for (const StoredEntry &e : failed.entries())
+            left << e.entry.localPath;
+        QCOMPARE(taken + left, QStringList({"/l/b", "/l/d", "/l/a", "/l/c", "/l/e"}));
+        QCOMPARE(failed.title(), QString("Failed (3)"));
+
+        ScriptedPrompter prompter;
+        prompter.keepNoticesOpen = true;
+        OpenFailureBox box(prompter);
+        for (const char *path : {"/a", "/b", "/c"})
+            box.failed(path);
+        prompter.closeNotices();
+        box.failed("/d");
+        QCOMPARE(prompter.messageTexts(), QStringList({"Could not open file /a\n... and 2 more: see the Failed tab",
+                                                       "Could not open file /d"}));
     }
 };
 

@@ -1,10 +1,13 @@
 // The window's queue kept across runs: a program killed with SIGKILL in the middle of a queue
 // (this binary run again with --run-queue APP LOCAL URL) and started again on its folder, the
 // entries left offered, damaged and locked files.
+#include "EndedModel.h"
+#include "QueueArea.h"
 #include "QueueKeeper.h"
 #include "app/MainWindowFixture.h"
 
 #include <QProcess>
+#include <QTreeView>
 #include <unistd.h>
 
 namespace {
@@ -80,6 +83,7 @@ private slots:
         const int left = f.queueRows();
         QVERIFY(left >= Files - ended - 1 && left <= Files - ended);
         QCOMPARE(f.window->queuePane().keeper().finished().size(), Files - left);
+        QCOMPARE(f.window->queuePane().finishedList().count(), Files - left); // in the Finished tab from the start
         QCOMPARE(f.prompter->messageTexts(),
                  QStringList(QString("%1 transfers from last time are still in the queue.").arg(left)));
         QVERIFY(f.connect(server));
@@ -95,11 +99,17 @@ private slots:
         }
         const QStringList rest = sent.filter(QRegularExpression("^REST [1-9]")); // a little before the part's end
         QVERIFY(rest.size() == 1 && rest[0].mid(5).toLongLong() <= cut && rest[0].mid(5).toLongLong() > cut - 65536);
-        f.window.reset();
-        const QueueStore::Lists lists = listsIn(f.state.folders.queueFile);
+        QueueStore::Lists lists = f.window->queuePane().keeper().store().load();
         QCOMPARE(std::tuple(lists.queued.size(), lists.finished.size(), lists.failed.size()),
                  std::tuple(0, Files - 1, 1));
-        QVERIFY(lists.failed[0].entry.remotePath == "/" + fileName(gone) && !lists.failed[0].reason.isEmpty());
+        QVERIFY(lists.failed[0].entry.remotePath == "/" + fileName(gone) && lists.failed[0].reason.startsWith("550 "));
+        // Clear and Remove reach the store, for the lists of last time and this one's alike.
+        f.window->queueArea->view(QueueArea::Failed)->selectAll();
+        f.window->queueArea->removeFailed->trigger();
+        f.window->queueArea->clearFinished->trigger();
+        f.window.reset();
+        lists = listsIn(f.state.folders.queueFile);
+        QCOMPARE(std::tuple(lists.queued.size(), lists.finished.size(), lists.failed.size()), std::tuple(0, 0, 0));
     }
 
     void entriesLeftAreResumedKeptPausedOrDiscarded_data()

@@ -53,20 +53,24 @@ private slots:
         QTest::addColumn<Steps>("script");
         QTest::addColumn<int>("room");          // on the disk; 0 = enough
         QTest::addColumn<QByteArray>("result"); // the file afterwards; empty = the old one stays
+        QTest::addColumn<QString>("reason");    // the failed entry's; empty: it finished
         const Steps lost = Peer::sending("partial", "150 Sending.\r\n", "426 Connection lost.\r\n");
-        QTest::newRow("426 after part") << "f.bin" << qint64(7) << lost << 0 << QByteArray();
-        QTest::newRow("short of listed") << "f.bin" << qint64(10) << Peer::sending("abc") << 0 << QByteArray();
-        QTest::newRow("ascii short of listed") << "f.txt" << qint64(10) << Peer::sending("a\r\nb") << 0 << QByteArray();
+        const QString shortBy = "Only 3 of 10 bytes arrived: the transfer is incomplete.";
+        QTest::newRow("426 after part") << "f.bin" << qint64(7) << lost << 0 << QByteArray() << "426 Connection lost.";
+        QTest::newRow("short of listed") << "f.bin" << qint64(10) << Peer::sending("abc") << 0 << QByteArray() << shortBy;
+        QTest::newRow("ascii short of listed") << "f.txt" << qint64(10) << Peer::sending("a\r\nb") << 0 << QByteArray()
+                                               << "Only 4 of 10 bytes arrived: the transfer is incomplete.";
         const Steps announced = Peer::sending("abc", "150 Sending f.bin (10 bytes).\r\n");
-        QTest::newRow("short of the 150 reply") << "f.bin" << qint64(0) << announced << 0 << QByteArray();
-        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4) << Peer::sending("a\r\nb") << 0 << QByteArray("a\nb");
+        QTest::newRow("short of the 150 reply") << "f.bin" << qint64(0) << announced << 0 << QByteArray() << shortBy;
+        QTest::newRow("ascii is shorter") << "f.txt" << qint64(4) << Peer::sending("a\r\nb") << 0 << QByteArray("a\nb")
+                                          << QString();
         // The part file is written in chunks of 1 MiB: the disk fills during the transfer, at the
         // very last write, and half way through the last write.
         for (const auto &[tag, size, room] : {std::tuple{"full during the transfer", 3 << 20, 3 << 19},
                                               std::tuple{"full at the last write", 300 << 10, 100 << 10},
                                               std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
             QTest::newRow(tag) << "f.bin" << qint64(size) << Peer::sending(QByteArray(size, 'r')) << room
-                               << QByteArray();
+                               << QByteArray() << "Could not write ";
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
     {
@@ -75,6 +79,7 @@ private slots:
         QFETCH(Steps, script);
         QFETCH(int, room);
         QFETCH(QByteArray, result);
+        QFETCH(QString, reason);
         Download d;
         d.peer.on("RETR", script);
         QVERIFY(d.start());
@@ -94,6 +99,11 @@ private slots:
         QCOMPARE(d.verdicts(), 1);
         if (listed == 7)
             QVERIFY(d.host.log.contains("426 Connection lost."));
+        // Kept for the failed list with its reason and a red line, or for the finished list.
+        QCOMPARE(d.kept.size(), 1);
+        QCOMPARE(d.kept[0].state, reason.isEmpty() ? StoredEntry::State::Finished : StoredEntry::State::Failed);
+        QVERIFY2(d.kept[0].reason.startsWith(reason), qPrintable(d.kept[0].reason));
+        QCOMPARE(d.host.warnings.filter(" failed: "), reason.isEmpty() ? QStringList() : QStringList{"Transfer of /" + name + " failed: " + d.kept[0].reason});
     }
 
     // A small part left beside the file is started anew, never set beside another; a replaced file
@@ -180,7 +190,8 @@ private slots:
         QCOMPARE(contentOf(d.local), QByteArray(1000, 'a'));
     }
 
-    // Refused before the server is asked for anything: the user's message, a line saying why.
+    // Refused before the server is asked for anything: the user's message, a line saying why, and
+    // that reason in the failed list; so is an upload whose local file has gone.
     void aLocalNameTooLongForTheDiskIsRefusedBeforeTheDownload()
     {
         Download d;
@@ -192,6 +203,11 @@ private slots:
         QCOMPARE(d.host.log.filter("too long for the local file system").size(), 1);
         QVERIFY(!d.peer.commands().contains("RETR /f"));
         QCOMPARE(d.queue.count(), 0);
+        d.upload(d.dir / "gone.bin", "/gone.bin");
+        d.run();
+        QCOMPARE(d.kept.size(), 2);
+        QVERIFY2(d.kept[0].reason.contains("too long for the local file system"), qPrintable(d.kept[0].reason));
+        QCOMPARE(d.kept[1].reason, "Could not open file " + d.dir / "gone.bin");
     }
 
     // A link lists the length of its target's path, a file may have shrunk since it was listed: the

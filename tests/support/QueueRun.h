@@ -20,6 +20,7 @@ public:
     bool running = true;
     TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1};
     QStringList log;
+    QStringList warnings; // the red lines: each failure with its reason
     QStringList commands; // "[2] RETR /a.txt"
     QStringList messages;
     QStringList foldersMade;
@@ -34,6 +35,8 @@ public:
         for (const Line &line : lines) {
             if (line.kind == LineKind::Command)
                 commands << QStringLiteral("[%1] %2").arg(number).arg(line.text);
+            else if (line.kind == LineKind::Warning)
+                warnings << line.text;
             else
                 log << line.text.trimmed();
         }
@@ -52,6 +55,12 @@ struct QueueRun
     QueueModel queue;
     RecordingTransferHost host;
     TransferEngine engine{queue, host};
+    QList<StoredEntry> kept; // for the failed and finished lists, in the order they ended
+
+    QueueRun()
+    {
+        QObject::connect(&engine, &TransferEngine::entryKept, [this](const StoredEntry &entry) { kept << entry; });
+    }
 
     // The transfer connections log in when the first file starts.
     bool open(const FtpOptions &options)
