@@ -72,7 +72,8 @@ void TransferConnection::passLines()
         emit saidLines(lines);
 }
 
-void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes)
+void TransferConnection::onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes,
+                                    const QString &reason)
 {
     if (!m_jobs.isEmpty())
         m_jobs.removeFirst(); // files end in the order they were given
@@ -80,7 +81,7 @@ void TransferConnection::onFinished(TransferOutcome outcome, const QString &unop
         m_hasMoved = true;
     if (!m_closing && m_jobs.isEmpty())
         m_idle.start();
-    emit finished(outcome, unopened, bytes);
+    emit finished(outcome, unopened, bytes, reason);
 }
 
 void TransferConnection::close()

@@ -53,13 +53,13 @@ signals:
     void localFileWritten(const QString &path);
     void asks(const QString &question);
     // unopened: the file that could not be opened (OpenFailed).
-    // bytes: what the file moved, the last progress report or not.
-    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    // bytes: what the file moved, the last progress report or not. reason: why it did not complete.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
     void idleTooLong();
     void closed();
 
 private:
-    void onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    void onFinished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
     void passLines();
     void endThread(bool wait);
 

@@ -134,7 +134,7 @@ void TransferEngine::schedule()
 int TransferEngine::nextWaitingRow(int from) const
 {
     for (int row = from; row < m_queue.count(); ++row)
-        if (!isCurrentRow(row))
+        if (!isCurrentRow(row) && !m_retries.isWaiting(row))
             return row;
     return -1;
 }
@@ -173,8 +173,8 @@ TransferConnection *TransferEngine::freeConnection(int limit)
     connect(connection, &TransferConnection::asks, this,
             [this, connection](const QString &question) { onAsks(connection, question); });
     connect(connection, &TransferConnection::finished, this,
-            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes) {
-                onFinished(connection, outcome, unopened, bytes);
+            [this, connection](TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason) {
+                onFinished(connection, outcome, unopened, bytes, reason);
             });
     connect(connection, &TransferConnection::idleTooLong, this, [this, connection] { drop(connection); });
     m_connections.append(connection);
@@ -195,13 +195,14 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
 {
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
-    const TransferJob job{entry.localPath,
+    TransferJob job{entry.localPath,
                           entry.remotePath,
                           entry.direction,
                           entry.bytes,
                           TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
                                                     settings.asciiExtensions),
                           qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    job.retried = m_retries.mayRetry(row, settings.retries);
     m_running.append({connection, m_queue.handle(row), job});
     connection->start(job);
 }
@@ -238,7 +239,7 @@ void TransferEngine::onProgressed(TransferConnection *connection, qint64 done, i
 }
 
 void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened,
-                                qint64 bytes)
+                                qint64 bytes, const QString &reason)
 {
     Running *r = runningOn(connection);
     if (!r)
@@ -259,12 +260,18 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
+    if (*ended.job.transient && !m_closing &&
+        m_retries.take(ended.row, ended.job.remote, reason, m_host.settings())) {
+        drop(connection); // the next attempt begins on a fresh connection
+        return schedule();
+    }
+    m_retries.forget(ended.row);
     m_queue.remove(ended.row); // unless the queue was cleared meanwhile
     if (ended.job.direction == QueueEntry::Direction::Up && outcome != TransferOutcome::OpenFailed &&
         m_queue.count() == 0)
         m_host.remoteQueueDone();
     m_host.showTotals();
-    emit entryEnded(outcome, ended.done);
+    emit entryEnded(outcome, ended.done, reason);
     schedule();
     // Last: the message box lets events run, and the others go on meanwhile.
     if (outcome == TransferOutcome::OpenFailed && !m_closing)
@@ -327,6 +334,7 @@ void TransferEngine::hold()
 
 void TransferEngine::resume()
 {
+    m_retries.showWaits(); // not "Pending": they still wait
     const TransferSettings settings = m_host.settings();
     for (const Running &r : std::as_const(m_running))
         r.job.steer(qMax<qint32>(2, r.job.direction == QueueEntry::Direction::Up ? settings.uploadBufferSize
@@ -336,12 +344,14 @@ void TransferEngine::resume()
 
 void TransferEngine::stop()
 {
+    m_retries.clear();
     for (const Running &r : std::as_const(m_running))
         r.job.control->store(TransferRun::Stop);
 }
 
 bool TransferEngine::stopRow(int row)
 {
+    m_retries.drop(row);
     for (const Running &r : std::as_const(m_running)) {
         if (r.row.isValid() && r.row.row() == row) {
             r.job.control->store(TransferRun::Stop);
@@ -374,7 +384,7 @@ void TransferEngine::closeAll()
 
 void TransferEngine::becameIdle()
 {
-    if (!m_running.isEmpty())
+    if (isActive())
         return;
     m_replaceInPlace.reset();
     m_movedBefore = 0;

@@ -3,6 +3,7 @@
 #include "FtpTypes.h"
 #include "RemoteFolderClaims.h"
 #include "TransferJob.h"
+#include "TransferRetry.h"
 
 #include <QList>
 #include <QObject>
@@ -38,7 +39,8 @@ public:
     // the last login failed (then only ProcessTransfer tries again).
     void entriesAdded() { schedule(); }
 
-    bool isActive() const { return !m_running.isEmpty(); }
+    // A file moves, or an entry waits to be tried again.
+    bool isActive() const { return !m_running.isEmpty() || m_retries.anyWaiting(); }
     bool isCurrentRow(int row) const; // the row's file is moving, or held
     QList<int> runningRows() const;
     qint64 bytesDone() const; // of the files moving now
@@ -61,7 +63,8 @@ public:
 
 signals:
     void progressed(int row, int percent, qint64 bytesDone); // each time a row's percentage changes
-    void entryEnded(TransferOutcome outcome, qint64 bytes);
+    // reason: why the entry did not complete (the server's reply or the local error).
+    void entryEnded(TransferOutcome outcome, qint64 bytes, const QString &reason);
 
 private:
     struct Running
@@ -81,7 +84,8 @@ private:
     Running *runningOn(const TransferConnection *connection); // its file under way
     const Running *runningOn(const TransferConnection *connection) const;
     const Running *runningAt(int row) const;
-    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    void onFinished(TransferConnection *connection, TransferOutcome outcome, const QString &unopened, qint64 bytes,
+                    const QString &reason);
     void onProgressed(TransferConnection *connection, qint64 done, int percent);
     void onAsks(TransferConnection *connection, const QString &question);
     void refused(TransferConnection *connection);
@@ -103,4 +107,5 @@ private:
     std::optional<bool> m_replaceInPlace; // the user's answer, for this run of the queue
     bool m_asking = false;
     QList<QPointer<TransferConnection>> m_waitingForAnswer;
+    RetryWaits m_retries{m_queue, m_host, [this] { schedule(); }};
 };

@@ -46,6 +46,10 @@ public:
     TransferOutcome run(const TransferJob &job);
     // The local or remote file that could not be opened, after OpenFailed.
     QString unopened() const { return m_unopened; }
+    // Why the transfer did not complete: the local error, else the server's last reply line.
+    QString reason() const;
+    // Whether another attempt on a fresh connection may succeed where this one ended so.
+    bool transient(TransferOutcome outcome) const;
 
 private:
     enum class Gate { Go, Stop, Lost }; // what may happen before the next block
@@ -71,6 +75,7 @@ private:
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
     TransferOutcome openFailure(const QString &path);
+    TransferOutcome localFailure(const QString &path); // the local file could not be opened
     void logReply();
     void report(TransferOutcome outcome);
 
@@ -94,4 +99,5 @@ private:
     qint64 m_bytesDone = 0; // moved since
     int m_shownPercent = -1;
     QString m_unopened;
+    QString m_localError; // set when the local side failed: no retry mends that
 };

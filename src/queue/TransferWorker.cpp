@@ -97,13 +97,13 @@ void TransferWorker::run(const TransferJob &job)
         waitWhileHeld(50);
     if (job.control->load() == TransferRun::Stop || m_quitAfterRun) {
         passLines();
-        emit finished(TransferOutcome::Stopped, QString(), 0);
+        emit finished(TransferOutcome::Stopped, QString(), 0, QString());
         return;
     }
     bool refused = false;
     if (!open(refused)) {
         passLines();
-        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0);
+        emit finished(refused ? TransferOutcome::Refused : TransferOutcome::Unstarted, QString(), 0, QString());
         return;
     }
     TransferRun transfer(*m_session, *this, *job.control, m_folders);
@@ -112,7 +112,9 @@ void TransferWorker::run(const TransferJob &job)
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
     passLines();
-    emit finished(outcome, transfer.unopened(), m_bytesDone);
+    job.transient->store(transfer.transient(outcome));
+    emit finished(outcome, transfer.unopened(), m_bytesDone,
+                  outcome == TransferOutcome::Done ? QString() : transfer.reason());
 }
 
 // A 421 at login, or a 530 that names connections or users, is the server's limit, not a

@@ -57,8 +57,8 @@ signals:
     void localFoldersMade(const QString &below);
     void localFileWritten(const QString &path);
     void asks(const QString &question);
-    // bytes: what the file moved, reported or not.
-    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes);
+    // bytes: what the file moved, reported or not. reason: why it did not complete.
+    void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
 
 private:
     void run(const TransferJob &job);
