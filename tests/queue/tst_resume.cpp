@@ -101,6 +101,40 @@ private slots:
         if (!(row.up && row.change)) // else the first attempt's temporary file, named in the log
             QCOMPARE(namesIn(row.up ? server.rootPath() : local.path()), QStringList{name});
     }
+
+    // Cut by the server, twice while downloading and once, its connection left standing, while
+    // uploading: each retry, on a fresh connection, continues what the cut attempt left, and the file
+    // ends whole. Without retries enough, the entry fails: the part file stays for later, the
+    // server's temporary file goes.
+    void aCutTransferIsRetriedWhereItStopped()
+    {
+        const QString closed = "The server closed the connection.", aborted = "426 Connection closed; transfer aborted.";
+        for (const auto &[up, retries] : {std::pair{false, 3}, {false, 1}, {true, 1}, {true, 0}}) {
+            const int cuts = up ? 1 : 2;
+            TestFtpServer server(up ? QStringList{"--drop-stor-after", "100000", "--drop-stor-reply", aborted}
+                                    : QStringList{"--drop-retr-after", "100000", "--drop-retr-times", "2"});
+            QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+            QueueRun q;
+            q.host.transferSettings.retries = retries;
+            q.open(FtpTestKit::options(server));
+            TempTree local;
+            QVERIFY(up ? writeFile(local / "f.bin", pattern(kSize)) : server.writeFile("f.bin", pattern(kSize)));
+            up ? q.upload(local / "f.bin", "/f.bin") : q.download(local / "f.bin", "/f.bin", kSize);
+            q.run();
+            QStringList retried;
+            for (int n = 1; n <= qMin(retries, cuts); ++n)
+                retried << QString("Retrying /f.bin in %1 s (%2 of %3): ").arg(n * 5).arg(n).arg(retries) +
+                               (up ? aborted : closed);
+            QCOMPARE(q.host.log.filter("Retrying"), retried);
+            QCOMPARE(q.host.log.count("Transfer failed."), qMin(retries, cuts) + (retries < cuts ? 1 : 0));
+            QCOMPARE(q.host.commands.filter(QRegularExpression("REST \\d+")).size(), qMin(retries, cuts));
+            QCOMPARE(q.host.log.count("Transfer complete."), retries < cuts ? 0 : 1);
+            if (retries >= cuts)
+                QVERIFY((up ? server.readFile("f.bin") : contentOf(local / "f.bin")) == pattern(kSize));
+            QCOMPARE(namesIn(up ? server.rootPath() : local.path()),
+                     retries >= cuts ? QStringList{"f.bin"} : up ? QStringList() : QStringList{"f.bin.part"});
+        }
+    }
 };
 
 QTEST_MAIN(TestResume)

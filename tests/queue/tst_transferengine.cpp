@@ -165,6 +165,55 @@ private slots:
         QCOMPARE(d.peer.count("USER"), 2);
     }
 
+    // A 4xx reply is tried again after 5 s, then 10 s, each time on a fresh connection, until the
+    // retries are used up; then the entry fails as it would have at once. A 5xx is never retried.
+    void repliesForTheMomentAreRetriedOthersNot()
+    {
+        for (const auto &[reply, retries, attempts] :
+             {std::tuple{"450 Busy.", 2, 3}, std::tuple{"550 No such file.", 3, 1}, std::tuple{"450 Busy.", 0, 1}}) {
+            Download d;
+            d.host.transferSettings.retries = retries;
+            d.peer.on("RETR", {Peer::reply(QByteArray(reply) + "\r\n")});
+            d.peer.on("QUIT", {Peer::reply("221 Bye.\r\n")});
+            QVERIFY(d.start());
+            d.get(d.local, 10);
+            QStringList expected;
+            for (int n = 1; n < attempts; ++n)
+                expected << QString("Retrying /f.bin in %1 s (%2 of %3): %4").arg(n * 5).arg(n).arg(retries).arg(reply);
+            QCOMPARE(d.host.log.filter("Retrying"), expected);
+            QCOMPARE(d.peer.count("RETR"), attempts);
+            QCOMPARE(d.peer.count("USER"), attempts);
+            QCOMPARE(d.host.messages, QStringList{"/f.bin"}); // the one box, when it has failed for good
+            QCOMPARE(d.queue.count(), 0);
+            QVERIFY(!d.engine.isActive());
+        }
+    }
+
+    // An entry waiting for its retry holds no connection: the next entry goes meanwhile. Clear
+    // ends the wait, and the entry never starts again.
+    void aWaitingRetryHoldsNothingAndClearEndsIt()
+    {
+        Download d;
+        d.host.transferSettings.retries = 3;
+        d.host.transferSettings.retryUnitMs = 100; // half a second's wait
+        d.peer.onLine("RETR", [](const QByteArray &line) {
+            return line.endsWith("f.bin") ? Steps{Peer::reply("450 Busy.\r\n")} : Peer::sending("0123456789");
+        });
+        QVERIFY(d.start());
+        d.download(d.local, "/f.bin", 10);
+        d.download(d.dir / "g.bin", "/g.bin", 10);
+        d.engine.ProcessTransfer();
+        QTRY_VERIFY(d.host.log.contains("Transfer complete."));
+        QCOMPARE(d.queue.count(), 1);
+        QCOMPARE(d.queue.status(0), QString("Retry in 5 s"));
+        QVERIFY(d.engine.isActive());
+        d.engine.stop();
+        d.queue.clear();
+        QVERIFY(!d.engine.isActive());
+        QTest::qWait(700);
+        QCOMPARE(d.peer.count("RETR"), 2);
+    }
+
     // A stop asked for while a block is on its way: not a byte of that block is written.
     void aBlockOnItsWayWhenStoppedIsNotWritten()
     {
