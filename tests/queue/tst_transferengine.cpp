@@ -28,6 +28,7 @@ struct Download : QueueRun
     TempTree dir;
     QString local = dir / "f.bin";
 
+    Download() { peer.on("QUIT", {Peer::reply("221 Bye.\r\n")}); } // a connection let go goes at once
     bool start() { return open(peer.options()); }
     void get(const QString &to, qint64 listed, const QString &remote = "/f.bin")
     {
@@ -45,7 +46,7 @@ class TestTransferEngine : public QObject
 private slots:
     // A 4xx reply after part of the data, fewer bytes than listed or announced, a full disk: the
     // download fails and the user's old file stays; what arrived in binary stays in the part file for
-    // the next attempt, other parts go; the next entry can go on.
+    // the next attempt, other parts go; the next entry can go on. Only the 4xx is tried again.
     void downloadsThatEndBadlyFailAndKeepTheFile_data()
     {
         QTest::addColumn<QString>("name");
@@ -76,6 +77,7 @@ private slots:
         QFETCH(int, room);
         QFETCH(QByteArray, result);
         Download d;
+        d.host.transferSettings.retries = 1; // only the 426 may be mended by another attempt
         d.peer.on("RETR", script);
         QVERIFY(d.start());
         const QString local = d.dir.file(name, "precious");
@@ -91,7 +93,8 @@ private slots:
         const bool part = name.endsWith(".bin") && room == 0 && result.isEmpty();
         QCOMPARE(namesIn(d.dir.path()), part ? QStringList({name, name + ".part"}) : QStringList{name});
         QCOMPARE(d.verdict(), QString(result.isEmpty() ? "Transfer failed." : "Transfer complete."));
-        QCOMPARE(d.verdicts(), 1);
+        QCOMPARE(d.verdicts(), listed == 7 ? 2 : 1);
+        QCOMPARE(d.host.log.filter("Retrying").size(), listed == 7 ? 1 : 0);
         if (listed == 7)
             QVERIFY(d.host.log.contains("426 Connection lost."));
     }
@@ -174,7 +177,6 @@ private slots:
             Download d;
             d.host.transferSettings.retries = retries;
             d.peer.on("RETR", {Peer::reply(QByteArray(reply) + "\r\n")});
-            d.peer.on("QUIT", {Peer::reply("221 Bye.\r\n")});
             QVERIFY(d.start());
             d.get(d.local, 10);
             QStringList expected;
