@@ -93,7 +93,7 @@ bool RetryWaits::take(const QPersistentModelIndex &row, const QString &remote, c
             end(*waited);
         prune();
         if (waited)
-            m_queue.setStatus(handle.row(), m_host.queueRunning() ? QStringLiteral("Pending") : QStringLiteral("Paused"));
+            m_queue.setStatus(handle.row(), waitingText());
         m_due();
     });
     entry->timer->start(qMax(0, entry->seconds * settings.retryUnitMs));
@@ -136,11 +136,20 @@ void RetryWaits::drop(int row)
         forget(QPersistentModelIndex(entry->row)); // a copy: the entry goes
 }
 
+// The entries stay in the queue, as if they had never been tried.
 void RetryWaits::clear()
 {
-    for (Entry &entry : m_entries)
+    for (Entry &entry : m_entries) {
+        if (entry.row.isValid() && entry.timer)
+            m_queue.setStatus(entry.row.row(), waitingText());
         end(entry);
+    }
     m_entries.clear();
+}
+
+QString RetryWaits::waitingText() const
+{
+    return m_host.queueRunning() ? QStringLiteral("Pending") : QStringLiteral("Paused");
 }
 
 void RetryWaits::showWaits()

@@ -67,6 +67,7 @@ private:
     const Entry *find(int row) const;
     void prune();
     void end(Entry &entry);
+    QString waitingText() const; // what a row that waits for nothing but its turn shows
 
     QueueModel &m_queue;
     TransferHost &m_host;

@@ -68,6 +68,9 @@ private slots:
                                               std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
             QTest::newRow(tag) << "f.bin" << qint64(size) << Peer::sending(QByteArray(size, 'r')) << room
                                << QByteArray();
+        QTest::newRow("full, then a 426") << "f.bin" << qint64(3 << 20)
+                                          << Peer::sending(QByteArray(3 << 20, 'r'), "150 Sending.\r\n", "426 Lost.\r\n")
+                                          << (3 << 19) << QByteArray();
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
     {
@@ -192,28 +195,36 @@ private slots:
     }
 
     // An entry waiting for its retry holds no connection: the next entry goes meanwhile. Clear
-    // ends the wait, and the entry never starts again.
-    void aWaitingRetryHoldsNothingAndClearEndsIt()
+    // ends the wait, and the entry never starts again; so does Disconnect, the entry staying queued.
+    void aWaitingRetryHoldsNothingAndEndsWithClearOrDisconnect()
     {
-        Download d;
-        d.host.transferSettings.retries = 3;
-        d.host.transferSettings.retryUnitMs = 100; // half a second's wait
-        d.peer.onLine("RETR", [](const QByteArray &line) {
-            return line.endsWith("f.bin") ? Steps{Peer::reply("450 Busy.\r\n")} : Peer::sending("0123456789");
-        });
-        QVERIFY(d.start());
-        d.download(d.local, "/f.bin", 10);
-        d.download(d.dir / "g.bin", "/g.bin", 10);
-        d.engine.ProcessTransfer();
-        QTRY_VERIFY(d.host.log.contains("Transfer complete."));
-        QCOMPARE(d.queue.count(), 1);
-        QCOMPARE(d.queue.status(0), QString("Retry in 5 s"));
-        QVERIFY(d.engine.isActive());
-        d.engine.stop();
-        d.queue.clear();
-        QVERIFY(!d.engine.isActive());
-        QTest::qWait(700);
-        QCOMPARE(d.peer.count("RETR"), 2);
+        for (const bool clear : {true, false}) {
+            Download d;
+            d.host.transferSettings.retries = 3;
+            d.host.transferSettings.retryUnitMs = 100; // half a second's wait
+            d.peer.onLine("RETR", [](const QByteArray &line) {
+                return line.endsWith("f.bin") ? Steps{Peer::reply("450 Busy.\r\n")} : Peer::sending("0123456789");
+            });
+            QVERIFY(d.start());
+            d.download(d.local, "/f.bin", 10);
+            d.download(d.dir / "g.bin", "/g.bin", 10);
+            d.engine.ProcessTransfer();
+            QTRY_VERIFY(d.host.log.contains("Transfer complete."));
+            QCOMPARE(d.queue.count(), 1);
+            QCOMPARE(d.queue.status(0), QString("Retry in 5 s"));
+            QVERIFY(d.engine.isActive());
+            if (clear) {
+                d.engine.stop();
+                d.queue.clear();
+            } else {
+                d.engine.closeAll();
+                d.host.server.reset();
+                QCOMPARE(d.queue.status(0), QString("Pending"));
+            }
+            QVERIFY(!d.engine.isActive());
+            QTest::qWait(700);
+            QCOMPARE(d.peer.count("RETR"), 2);
+        }
     }
 
     // A stop asked for while a block is on its way: not a byte of that block is written.
