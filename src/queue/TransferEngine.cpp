@@ -248,6 +248,11 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     const Running ended = *r;
     m_running.removeAt(r - m_running.data());
     m_movedBefore += ended.done;
+    if (ended.job.discard) { // nothing of the queue's
+        if (outcome == TransferOutcome::Unstarted || outcome == TransferOutcome::Refused)
+            drop(connection);
+        return schedule();
+    }
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
         m_loginFailed = true; // the server's reason is in the log; the entries wait
@@ -307,6 +312,24 @@ void TransferEngine::drop(TransferConnection *connection)
     connection->closeLater();
 }
 
+// An upload that waited for its retry is cancelled: the temporary file its attempts left goes, on
+// a connection free for it. Not at Disconnect: the entry stays, and its next attempt continues it.
+void TransferEngine::discardLeftover(int row)
+{
+    const QueueEntry entry = m_queue.entry(row);
+    if (m_closing || !m_options || entry.direction != QueueEntry::Direction::Up)
+        return;
+    TransferConnection *connection = freeConnection(connectionLimit());
+    if (!connection)
+        connection = lookAheadConnection();
+    if (!connection)
+        return;
+    TransferJob job{entry.localPath, entry.remotePath, entry.direction, entry.bytes, FtpTransferType::Binary, 2};
+    job.discard = true;
+    m_running.append({connection, QPersistentModelIndex(), job});
+    connection->start(job);
+}
+
 void TransferEngine::onAsks(TransferConnection *connection, const QString &question)
 {
     if (m_replaceInPlace) {
@@ -344,13 +367,18 @@ void TransferEngine::resume()
 
 void TransferEngine::stop()
 {
-    m_retries.clear();
     for (const Running &r : std::as_const(m_running))
         r.job.control->store(TransferRun::Stop);
+    for (int row = 0; m_retries.anyWaiting() && row < m_queue.count(); ++row)
+        if (m_retries.isWaiting(row))
+            discardLeftover(row);
+    m_retries.clear();
 }
 
 bool TransferEngine::stopRow(int row)
 {
+    if (m_retries.isWaiting(row))
+        discardLeftover(row);
     m_retries.drop(row);
     for (const Running &r : std::as_const(m_running)) {
         if (r.row.isValid() && r.row.row() == row) {

@@ -90,6 +90,7 @@ private:
     void onAsks(TransferConnection *connection, const QString &question);
     void refused(TransferConnection *connection);
     void drop(TransferConnection *connection);
+    void discardLeftover(int row);
     void becameIdle();
 
     QueueModel &m_queue;

@@ -23,6 +23,8 @@ struct TransferJob
 
     // Whether a transient failure of this attempt will be tried again: what it leaves is kept.
     bool retried = false;
+    // Nothing is sent: the temporary file earlier attempts left on the server is deleted.
+    bool discard = false;
     // Set by the attempt as it ends: whether another attempt may succeed where this one failed.
     std::shared_ptr<std::atomic<bool>> transient = std::make_shared<std::atomic<bool>>(false);
 

@@ -22,6 +22,8 @@ TransferOutcome TransferRun::run(const TransferJob &job)
     m_shownPercent = -1;
     m_unopened.clear();
     m_localError.clear();
+    if (job.discard)
+        return discardLeftover(job);
     return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
 }
 
@@ -124,8 +126,6 @@ TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, q
         }
         if (n <= 0 || !target.kept(n)) {
             moved.failed = n != 0;
-            if (n > 0)
-                m_localError = QStringLiteral("Could not write ") + target.partPath();
             break;
         }
         moved.bytes += n;
@@ -142,10 +142,11 @@ TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcom
                      : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
                      : job.type == FtpTransferType::Binary ? DownloadTarget::End::Cut
                                                            : DownloadTarget::End::Failed;
-    if (!target.finish(end) && outcome != TransferOutcome::Failed) {
-        outcome = TransferOutcome::Failed;
+    const bool finished = target.finish(end);
+    if (!finished || target.writeFailed()) // a full disk wins over whatever the server said
         m_localError = QStringLiteral("Could not write ") + job.local;
-    }
+    if (!finished)
+        outcome = TransferOutcome::Failed;
     if (outcome != TransferOutcome::Done && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
     report(outcome);

@@ -84,6 +84,7 @@ private:
     qint64 resumePoint(const TransferJob &job, const UploadSource &source, FtpUploadTarget &target);
     void logResume(qint64 asked, qint64 from);
     bool storedWhole(const QString &path, qint64 size);
+    TransferOutcome discardLeftover(const TransferJob &job);
 
     // Blocks (TransferRun_blocks.cpp).
     Gate nextBlock(); // holds while held

@@ -135,6 +135,27 @@ private slots:
                      retries >= cuts ? QStringList{"f.bin"} : up ? QStringList() : QStringList{"f.bin.part"});
         }
     }
+
+    // An upload cancelled while it waits for its retry: the temporary file its attempt left goes.
+    void aCancelledRetryDeletesWhatItLeft()
+    {
+        TestFtpServer server({"--drop-stor-after", "100000", "--drop-stor-reply", "426 Aborted."});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        QueueRun q;
+        q.host.transferSettings.retries = 3;
+        q.host.transferSettings.retryUnitMs = 1000;
+        q.open(FtpTestKit::options(server));
+        TempTree local;
+        QVERIFY(writeFile(local / "f.bin", pattern(kSize)));
+        q.upload(local / "f.bin", "/f.bin");
+        q.engine.ProcessTransfer();
+        QTRY_COMPARE(q.host.log.filter("Retrying").size(), 1);
+        QCOMPARE(namesIn(server.rootPath()).size(), 1); // the temporary file, kept for the retry
+        QVERIFY(!q.engine.stopRow(0)); // Cancel
+        q.queue.removeRow(0);
+        q.run();
+        QCOMPARE(namesIn(server.rootPath()), QStringList());
+    }
 };
 
 QTEST_MAIN(TestResume)
