@@ -196,12 +196,12 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
     TransferJob job{entry.localPath,
-                          entry.remotePath,
-                          entry.direction,
-                          entry.bytes,
-                          TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
-                                                    settings.asciiExtensions),
-                          qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+                    entry.remotePath,
+                    entry.direction,
+                    entry.bytes,
+                    TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
+                                              settings.asciiExtensions),
+                    qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
     job.retried = m_retries.mayRetry(row, settings.retries);
     m_running.append({connection, m_queue.handle(row), job});
     connection->start(job);
@@ -265,8 +265,7 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
         m_host.logConnection(connection->number(), {{TransferHost::LineKind::Note, QStringLiteral("Transfer failed.")}});
         outcome = TransferOutcome::Failed;
     }
-    if (*ended.job.transient && !m_closing &&
-        m_retries.take(ended.row, ended.job.remote, reason, m_host.settings())) {
+    if (*ended.job.transient && !m_closing && m_retries.take(ended.row, ended.job.remote, reason, m_host.settings())) {
         drop(connection); // the next attempt begins on a fresh connection
         return schedule();
     }

@@ -59,9 +59,9 @@ private:
     struct Entry
     {
         QPersistentModelIndex row;
-        int retries = 0;          // used so far
-        QTimer *timer = nullptr;  // running while the entry waits
-        int seconds = 0;          // of the current wait
+        int retries = 0;         // used so far
+        QTimer *timer = nullptr; // running while the entry waits
+        int seconds = 0;         // of the current wait
     };
     Entry *find(int row);
     const Entry *find(int row) const;

@@ -66,8 +66,9 @@ TransferOutcome TransferRun::discardLeftover(const TransferJob &job)
 {
     UploadSource source(job.local);
     if (source.open()) {
-        FtpUploadTarget target(m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
-                               {}, source.identity());
+        FtpUploadTarget target(
+            m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); }, {},
+            source.identity());
         if (m_session.fileSize(target.temporaryPath()) >= 0)
             m_session.deleteFile(target.temporaryPath());
     }

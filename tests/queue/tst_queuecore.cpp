@@ -43,14 +43,14 @@ private slots:
             O outcome;
             int code;
             bool lost, local, transient;
-        } rows[] = {{O::Failed, 426, false, false, true},     {O::Failed, 400, false, false, true},
-                    {O::Failed, 499, false, false, true},     {O::OpenFailed, 450, false, false, true},
-                    {O::Failed, 0, true, false, true},        {O::Failed, 226, true, false, true},
-                    {O::Failed, 500, false, false, false},    {O::OpenFailed, 550, false, false, false},
-                    {O::Failed, 399, false, false, false},    {O::Failed, 0, false, false, false},
-                    {O::Failed, 426, false, true, false},     {O::OpenFailed, 0, true, true, false},
-                    {O::Stopped, 426, true, false, false},    {O::Done, 426, false, false, false},
-                    {O::Refused, 421, true, false, false},    {O::Unstarted, 421, true, false, false}};
+        } rows[] = {{O::Failed, 426, false, false, true},  {O::Failed, 400, false, false, true},
+                    {O::Failed, 499, false, false, true},  {O::OpenFailed, 450, false, false, true},
+                    {O::Failed, 0, true, false, true},     {O::Failed, 226, true, false, true},
+                    {O::Failed, 500, false, false, false}, {O::OpenFailed, 550, false, false, false},
+                    {O::Failed, 399, false, false, false}, {O::Failed, 0, false, false, false},
+                    {O::Failed, 426, false, true, false},  {O::OpenFailed, 0, true, true, false},
+                    {O::Stopped, 426, true, false, false}, {O::Done, 426, false, false, false},
+                    {O::Refused, 421, true, false, false}, {O::Unstarted, 421, true, false, false}};
         for (const auto &r : rows)
             QVERIFY2(TransferRetry::isTransient({r.outcome, r.code, r.lost, r.local}) == r.transient,
                      qPrintable(QString("%1 %2 %3 %4").arg(int(r.outcome)).arg(r.code).arg(r.lost).arg(r.local)));

@@ -108,7 +108,8 @@ private slots:
     // server's temporary file goes.
     void aCutTransferIsRetriedWhereItStopped()
     {
-        const QString closed = "The server closed the connection.", aborted = "426 Connection closed; transfer aborted.";
+        const QString closed = "The server closed the connection.";
+        const QString aborted = "426 Connection closed; transfer aborted.";
         for (const auto &[up, retries] : {std::pair{false, 3}, {false, 1}, {true, 1}, {true, 0}}) {
             const int cuts = up ? 1 : 2;
             TestFtpServer server(up ? QStringList{"--drop-stor-after", "100000", "--drop-stor-reply", aborted}

@@ -68,8 +68,8 @@ private slots:
                                               std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
             QTest::newRow(tag) << "f.bin" << qint64(size) << Peer::sending(QByteArray(size, 'r')) << room
                                << QByteArray();
-        const Steps fullThen426{Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(300 << 10, 'r')), Peer::wait(300),
-                                Peer::closeData(), Peer::reply("426 Lost.\r\n")};
+        const Steps fullThen426{Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(300 << 10, 'r')),
+                                Peer::wait(300), Peer::closeData(), Peer::reply("426 Lost.\r\n")};
         QTest::newRow("full, then a 426") << "f.bin" << qint64(300 << 10) << fullThen426 << (100 << 10) << QByteArray();
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
