@@ -153,8 +153,10 @@ int main(int argc, char *argv[])
     state.currentLocalFolder = localDir;
     window.localPane().ClientGetDirectoryContents();
 
-    if (qEnvironmentVariableIntValue("VESTRIGAL_BENCH_RESUME") > 0)
+    if (qEnvironmentVariableIntValue("VESTRIGAL_BENCH_RESUME") > 0) {
+        state.settings.transferRetries = 0; // each attempt is queued again here, and counted as it ends
         return resumeLargeFile(window, remote, localDir) ? 0 : 1;
+    }
 
     double down = 0;
     double up = 0;

@@ -37,7 +37,7 @@ TransferSettings QueuePane::settings() const
 {
     const Settings &s = m_s.state.settings;
     return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
-            s.simultaneousTransfers};
+            s.simultaneousTransfers, s.transferRetries};
 }
 
 void QueuePane::logEvent(const QString &text)

@@ -13,6 +13,7 @@ struct Settings
     qint32 downloadBufferSize = 1024;
     qint32 uploadBufferSize = 1024;
     qint32 simultaneousTransfers = 2; // queue entries moved at once, each on a connection of its own; 1 = in turn
+    qint32 transferRetries = 3;       // further attempts after a transient failure; 0 = none
     QStringList asciiExtensions = defaultAsciiExtensions();
     bool keepLog = true;
     qint16 logFormat = 1; // 1 = RTF, 0 = plain text

@@ -15,6 +15,7 @@ ConfigForm ConfigForm::fromSettings(const Settings &s)
             QString::number(s.downloadBufferSize),
             QString::number(s.uploadBufferSize),
             QString::number(s.simultaneousTransfers),
+            QString::number(s.transferRetries),
             s.asciiExtensions,
             s.logPath,
             s.keepLog,
@@ -61,6 +62,11 @@ QString simultaneousProblem(const QString &text)
                         MaxSimultaneousTransfers);
 }
 
+QString retriesProblem(const QString &text)
+{
+    return rangeProblem(text, QStringLiteral("Retries"), MinRetries, MaxRetries);
+}
+
 bool logPathValid(const QString &path)
 {
     if (path.isEmpty() || !QDir::isAbsolutePath(path) ||
@@ -84,6 +90,8 @@ QString store(const ConfigForm &form, Settings &settings)
         return problem;
     if (QString problem = simultaneousProblem(form.simultaneous); !problem.isEmpty())
         return problem;
+    if (QString problem = retriesProblem(form.retries); !problem.isEmpty())
+        return problem;
     if (!logPathValid(form.logPath) || !QDir().mkpath(form.logPath))
         return QStringLiteral("Invalid log path name.");
 
@@ -92,6 +100,7 @@ QString store(const ConfigForm &form, Settings &settings)
     settings.downloadBufferSize = qint32(std::llround(*number(form.down)));
     settings.uploadBufferSize = qint32(std::llround(*number(form.up)));
     settings.simultaneousTransfers = qint32(std::llround(*number(form.simultaneous)));
+    settings.transferRetries = qint32(std::llround(*number(form.retries)));
     settings.asciiExtensions = form.extensions.isEmpty() ? QStringList{QString()} : form.extensions;
     settings.logPath = Paths::asFolder(form.logPath);
     settings.keepLog = form.keepLog;

@@ -14,6 +14,7 @@ struct ConfigForm
     QString down; // buffer sizes as typed
     QString up;
     QString simultaneous;   // simultaneous transfers as typed
+    QString retries;        // as typed
     QStringList extensions; // the list's rows, in order
     QString logPath;
     bool keepLog = true;
@@ -28,6 +29,8 @@ constexpr qint32 MinBufferSize = 10;
 constexpr qint32 MaxBufferSize = 1670000;
 constexpr qint32 MinSimultaneousTransfers = 1;
 constexpr qint32 MaxSimultaneousTransfers = 10;
+constexpr qint32 MinRetries = 0;
+constexpr qint32 MaxRetries = 10;
 
 // A number as the user may type it: in the C locale or in the user's own; blanks around it allowed.
 std::optional<double> number(const QString &text);
@@ -35,6 +38,7 @@ std::optional<double> number(const QString &text);
 QString bufferProblem(const QString &text, const QString &which);
 // The message for a number of simultaneous transfers that will not do; empty when it will.
 QString simultaneousProblem(const QString &text);
+QString retriesProblem(const QString &text);
 // Whether a log path names a folder that is there or can be made: absolute, no control characters.
 bool logPathValid(const QString &path);
 // Checks the form in order and stores it into `settings`: the first problem's message, with

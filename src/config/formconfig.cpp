@@ -103,12 +103,16 @@ QWidget *formconfig::createTransfers()
     txtSimultaneous->setObjectName(QStringLiteral("txtSimultaneous"));
     auto *queueRow = new QFormLayout;
     queueRow->addRow(QStringLiteral("Simultaneous transfers:"), txtSimultaneous);
+    txtRetries = new QLineEdit(frmTransfers);
+    txtRetries->setObjectName(QStringLiteral("txtRetries"));
+    queueRow->addRow(QStringLiteral("Retries:"), txtRetries);
     layout->addLayout(queueRow);
     layout->addWidget(note(QStringLiteral("Auto sends the files whose extension is on the ASCII list as text and "
                                           "every other file as binary. The buffer size (from %1 to %2 bytes) is the "
                                           "block in which a file is read and written. Up to %3 files of the queue "
                                           "move at once, each on a connection of its own; 1 moves them one after "
-                                          "the other.")
+                                          "the other. A transfer cut by the network or refused for the moment is tried again, "
+                                          "up to the number of retries, after 5, 10 and 20 seconds.")
                                .arg(ConfigChecks::MinBufferSize)
                                .arg(ConfigChecks::MaxBufferSize)
                                .arg(ConfigChecks::MaxSimultaneousTransfers),
@@ -236,6 +240,7 @@ void formconfig::load()
     txtDown->setText(f.down);
     txtUp->setText(f.up);
     txtSimultaneous->setText(f.simultaneous);
+    txtRetries->setText(f.retries);
     txtLog->setText(f.logPath);
     (f.rtf ? optRtf : optTxt)->setChecked(true);
     (f.keepLog ? optLog : optNolog)->setChecked(true);
@@ -271,6 +276,7 @@ ConfigForm formconfig::form() const
     f.down = txtDown->text();
     f.up = txtUp->text();
     f.simultaneous = txtSimultaneous->text();
+    f.retries = txtRetries->text();
     for (int r = 0; r < lvwExtensions->topLevelItemCount(); ++r)
         f.extensions.append(lvwExtensions->topLevelItem(r)->data(0, Qt::UserRole).toString());
     f.logPath = txtLog->text();

@@ -29,7 +29,7 @@ public:
     QTabWidget *tab1;
     QGroupBox *frmTransfers, *frmTypes, *frmLogs;
     QRadioButton *optDAscii, *optDBinary, *optDAuto, *optUAscii, *optUBinary, *optUAuto;
-    QLineEdit *txtDown, *txtUp, *txtSimultaneous;
+    QLineEdit *txtDown, *txtUp, *txtSimultaneous, *txtRetries;
     QTreeWidget *lvwExtensions;
     QLineEdit *txtAdd;
     QPushButton *btnAdd, *btnRemove;

@@ -26,6 +26,7 @@ public:
     // it (else mismatched()); the rest follows them. from = 0 starts the part anew.
     bool open(qint64 from = 0);
     bool mismatched() const { return m_mismatch; }
+    bool writeFailed() const { return m_failed; } // the disk took not every byte
     // After a mismatch: empty again, for the file from its first byte.
     bool restart();
     // The deepest folder that existed before open() made the ones below it; empty when none was made.

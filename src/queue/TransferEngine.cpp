@@ -134,7 +134,7 @@ void TransferEngine::schedule()
 int TransferEngine::nextWaitingRow(int from) const
 {
     for (int row = from; row < m_queue.count(); ++row)
-        if (!isCurrentRow(row))
+        if (!isCurrentRow(row) && !m_retries.isWaiting(row))
             return row;
     return -1;
 }
@@ -195,13 +195,14 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
 {
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
-    const TransferJob job{entry.localPath,
-                          entry.remotePath,
-                          entry.direction,
-                          entry.bytes,
-                          TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
-                                                    settings.asciiExtensions),
-                          qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    TransferJob job{entry.localPath,
+                    entry.remotePath,
+                    entry.direction,
+                    entry.bytes,
+                    TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
+                                              settings.asciiExtensions),
+                    qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    job.retried = m_retries.mayRetry(row, settings.retries);
     m_running.append({connection, m_queue.handle(row), job});
     if (runningOn(connection) == &m_running.last())
         m_running.last().clock.start(); // one given behind another file begins when that one ends
@@ -252,6 +253,11 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     if (Running *next = runningOn(connection))
         next->clock.start();
     m_movedBefore += ended.done;
+    if (ended.job.discard) { // nothing of the queue's
+        if (outcome == TransferOutcome::Unstarted || outcome == TransferOutcome::Refused)
+            drop(connection);
+        return schedule();
+    }
     if (outcome == TransferOutcome::Unstarted) {
         drop(connection);
         m_loginFailed = true; // the server's reason is in the log; the entries wait
@@ -266,6 +272,11 @@ void TransferEngine::onFinished(TransferConnection *connection, TransferOutcome 
     }
     if (outcome == TransferOutcome::Stopped && m_closing && ended.done == 0)
         return; // not begun when the connections closed: the entry stays queued, to go on later
+    if (*ended.job.transient && !m_closing && m_retries.take(ended.row, ended.job.remote, reason, m_host.settings())) {
+        drop(connection); // the next attempt begins on a fresh connection
+        return schedule();
+    }
+    m_retries.forget(ended.row);
     const bool failed = outcome == TransferOutcome::Failed || outcome == TransferOutcome::OpenFailed;
     const QString why = !failed ? QString() : reason.isEmpty() ? QStringLiteral("Transfer failed.") : reason;
     const bool listed = ended.row.isValid(); // not when the queue was cleared meanwhile
@@ -315,6 +326,24 @@ void TransferEngine::drop(TransferConnection *connection)
     connection->closeLater();
 }
 
+// An upload that waited for its retry is cancelled: the temporary file its attempts left goes, on
+// a connection free for it. Not at Disconnect: the entry stays, and its next attempt continues it.
+void TransferEngine::discardLeftover(int row)
+{
+    const QueueEntry entry = m_queue.entry(row);
+    if (m_closing || !m_options || entry.direction != QueueEntry::Direction::Up)
+        return;
+    TransferConnection *connection = freeConnection(connectionLimit());
+    if (!connection)
+        connection = lookAheadConnection();
+    if (!connection)
+        return;
+    TransferJob job{entry.localPath, entry.remotePath, entry.direction, entry.bytes, FtpTransferType::Binary, 2};
+    job.discard = true;
+    m_running.append({connection, QPersistentModelIndex(), job});
+    connection->start(job);
+}
+
 void TransferEngine::onAsks(TransferConnection *connection, const QString &question)
 {
     if (m_replaceInPlace) {
@@ -342,6 +371,7 @@ void TransferEngine::hold()
 
 void TransferEngine::resume()
 {
+    m_retries.showWaits(); // not "Pending": they still wait
     const TransferSettings settings = m_host.settings();
     for (const Running &r : std::as_const(m_running))
         r.job.steer(qMax<qint32>(2, r.job.direction == QueueEntry::Direction::Up ? settings.uploadBufferSize
@@ -353,10 +383,17 @@ void TransferEngine::stop()
 {
     for (const Running &r : std::as_const(m_running))
         r.job.control->store(TransferRun::Stop);
+    for (int row = 0; m_retries.anyWaiting() && row < m_queue.count(); ++row)
+        if (m_retries.isWaiting(row))
+            discardLeftover(row);
+    m_retries.clear();
 }
 
 bool TransferEngine::stopRow(int row)
 {
+    if (m_retries.isWaiting(row))
+        discardLeftover(row);
+    m_retries.drop(row);
     for (const Running &r : std::as_const(m_running)) {
         if (r.row.isValid() && r.row.row() == row) {
             r.job.control->store(TransferRun::Stop);
@@ -389,7 +426,7 @@ void TransferEngine::closeAll()
 
 void TransferEngine::becameIdle()
 {
-    if (!m_running.isEmpty())
+    if (isActive())
         return;
     m_replaceInPlace.reset();
     m_movedBefore = 0;

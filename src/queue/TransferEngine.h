@@ -4,6 +4,7 @@
 #include "QueueStore.h"
 #include "RemoteFolderClaims.h"
 #include "TransferJob.h"
+#include "TransferRetry.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -40,7 +41,8 @@ public:
     // the last login failed (then only ProcessTransfer tries again).
     void entriesAdded() { schedule(); }
 
-    bool isActive() const { return !m_running.isEmpty(); }
+    // A file moves, or an entry waits to be tried again.
+    bool isActive() const { return !m_running.isEmpty() || m_retries.anyWaiting(); }
     bool isCurrentRow(int row) const; // the row's file is moving, or held
     QList<int> runningRows() const;
     qint64 bytesDone() const; // of the files moving now
@@ -99,6 +101,7 @@ private:
     void onAsks(TransferConnection *connection, const QString &question);
     void refused(TransferConnection *connection);
     void drop(TransferConnection *connection);
+    void discardLeftover(int row);
     void becameIdle();
 
     QueueModel &m_queue;
@@ -116,4 +119,5 @@ private:
     std::optional<bool> m_replaceInPlace; // the user's answer, for this run of the queue
     bool m_asking = false;
     QList<QPointer<TransferConnection>> m_waitingForAnswer;
+    RetryWaits m_retries{m_queue, m_host, [this] { schedule(); }};
 };

@@ -21,6 +21,13 @@ struct TransferJob
     // so that a file waiting behind another on the same connection keeps its own state.
     std::shared_ptr<std::atomic<qint32>> control = std::make_shared<std::atomic<qint32>>(blockSize);
 
+    // Whether a transient failure of this attempt will be tried again: what it leaves is kept.
+    bool retried = false;
+    // Nothing is sent: the temporary file earlier attempts left on the server is deleted.
+    bool discard = false;
+    // Set by the attempt as it ends: whether another attempt may succeed where this one failed.
+    std::shared_ptr<std::atomic<bool>> transient = std::make_shared<std::atomic<bool>>(false);
+
     // Sets the control unless a stop was asked for: a stop stays until the file has ended.
     void steer(qint32 value) const;
 };

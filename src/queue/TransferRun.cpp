@@ -5,6 +5,7 @@
 #include "FtpUploadTarget.h"
 #include "LocalPaths.h"
 #include "RemoteFolderClaims.h"
+#include "TransferRetry.h"
 #include "UploadSource.h"
 
 TransferRun::TransferRun(FtpSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
@@ -21,6 +22,9 @@ TransferOutcome TransferRun::run(const TransferJob &job)
     m_shownPercent = -1;
     m_unopened.clear();
     m_reason.clear();
+    m_localError.clear();
+    if (job.discard)
+        return discardLeftover(job);
     return job.direction == QueueEntry::Direction::Down ? download(job) : upload(job);
 }
 
@@ -30,12 +34,24 @@ TransferOutcome TransferRun::openFailure(const QString &path)
     return TransferOutcome::OpenFailed;
 }
 
+TransferOutcome TransferRun::localFailure(const QString &path)
+{
+    m_localError = QStringLiteral("Could not open file ") + path;
+    return openFailure(path);
+}
+
+bool TransferRun::transient(TransferOutcome outcome) const
+{
+    return TransferRetry::isTransient(
+        {outcome, m_session.lastReplyCode(), !m_session.isOpen(), !m_localError.isEmpty()});
+}
+
 TransferOutcome TransferRun::download(const TransferJob &job)
 {
     // A name the local file system cannot hold is refused before anything is asked of the server.
     if (const QString why = LocalPaths::lengthProblem(job.local); !why.isEmpty()) {
         m_host.logEvent(m_reason = why);
-        return openFailure(job.local);
+        return localFailure(job.local);
     }
     DownloadTarget target(job.local);
     std::unique_ptr<FtpFile> file = openDownload(job, resumePoint(job, target));
@@ -47,7 +63,7 @@ TransferOutcome TransferRun::download(const TransferJob &job)
     }
     if (!target.open(file->offset())) {
         closeRemote(file);
-        return openFailure(job.local);
+        return localFailure(job.local);
     }
     if (!target.madeBelow().isEmpty())
         m_host.foldersMadeBelow(target.madeBelow());
@@ -121,7 +137,10 @@ TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcom
                      : outcome == TransferOutcome::Stopped ? DownloadTarget::End::Stopped
                      : job.type == FtpTransferType::Binary ? DownloadTarget::End::Cut
                                                            : DownloadTarget::End::Failed;
-    if (!target.finish(end) && outcome != TransferOutcome::Failed) {
+    const bool finished = target.finish(end);
+    if (!finished || target.writeFailed()) // a full disk wins over whatever the server said
+        m_localError = QStringLiteral("Could not write ") + job.local;
+    if (!finished && outcome != TransferOutcome::Failed) {
         outcome = TransferOutcome::Failed;
         m_reason = target.error();
     }
@@ -146,7 +165,7 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
     // The local file first: nothing is done on the server for a file that cannot be read.
     UploadSource source(job.local);
     if (!source.open())
-        return openFailure(job.local);
+        return localFailure(job.local);
     FtpUploadTarget target(
         m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
         [this](const QString &question) { return m_host.replaceInPlace(question); }, source.identity());
@@ -156,7 +175,10 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
     TransferOutcome outcome = file ? sendAll(source, file) : TransferOutcome::Failed;
     if (outcome == TransferOutcome::Done)
         outcome = placeUpload(source, target, file);
-    target.end(); // also after a lost connection: the temporary file is then named in the log
+    // What was sent stays for the retry to continue; else it goes, or is named in the log when the
+    // connection went.
+    if (!(job.retried && transient(outcome)))
+        target.end();
     report(outcome);
     return outcome;
 }
@@ -196,6 +218,8 @@ TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
     while (moved.bytes < length && (moved.gate = nextBlock()) == Gate::Go) {
         const char *block = nullptr;
         const qint64 n = source.next(block, qMin<qint64>(m_blockSize, length - moved.bytes));
+        if (n <= 0)
+            m_localError = QStringLiteral("Could not read the local file.");
         if (!(n > 0 && file.write(block, n) == n)) {
             moved.failed = true; // the local file shrank or failed, or the connection did
             break;

@@ -46,8 +46,11 @@ public:
     TransferOutcome run(const TransferJob &job);
     // The local or remote file that could not be opened, after OpenFailed.
     QString unopened() const { return m_unopened; }
-    // Why the file failed when the reason is the client's own (a short file, a name too long); else empty.
-    QString reason() const { return m_reason; }
+    // Why the transfer did not complete when the reason is the client's own (a short file, a name too
+    // long, a local file that would not open or be written); else empty.
+    QString reason() const { return m_reason.isEmpty() ? m_localError : m_reason; }
+    // Whether another attempt on a fresh connection may succeed where this one ended so.
+    bool transient(TransferOutcome outcome) const;
 
 private:
     enum class Gate { Go, Stop, Lost }; // what may happen before the next block
@@ -73,6 +76,7 @@ private:
     void makeRemoteFolders(const QString &remotePath);
     bool closeRemote(std::unique_ptr<FtpFile> &file);
     TransferOutcome openFailure(const QString &path);
+    TransferOutcome localFailure(const QString &path); // the local file could not be opened
     void logReply();
     void report(TransferOutcome outcome);
 
@@ -81,6 +85,7 @@ private:
     qint64 resumePoint(const TransferJob &job, const UploadSource &source, FtpUploadTarget &target);
     void logResume(qint64 asked, qint64 from);
     bool storedWhole(const QString &path, qint64 size);
+    TransferOutcome discardLeftover(const TransferJob &job);
 
     // Blocks (TransferRun_blocks.cpp).
     Gate nextBlock(); // holds while held
@@ -97,4 +102,5 @@ private:
     int m_shownPercent = -1;
     QString m_unopened;
     QString m_reason;
+    QString m_localError; // set when the local side failed: no retry mends that
 };

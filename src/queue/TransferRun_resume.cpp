@@ -61,6 +61,20 @@ qint64 TransferRun::resumePoint(const TransferJob &job, const UploadSource &sour
     return 0;
 }
 
+// An upload cancelled while it waited to be tried again: what its attempts left on the server goes.
+TransferOutcome TransferRun::discardLeftover(const TransferJob &job)
+{
+    UploadSource source(job.local);
+    if (source.open()) {
+        FtpUploadTarget target(
+            m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); }, {},
+            source.identity());
+        if (m_session.fileSize(target.temporaryPath()) >= 0)
+            m_session.deleteFile(target.temporaryPath());
+    }
+    return TransferOutcome::Stopped;
+}
+
 void TransferRun::logResume(qint64 asked, qint64 from)
 {
     if (from > 0)

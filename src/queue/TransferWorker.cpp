@@ -110,6 +110,7 @@ void TransferWorker::run(const TransferJob &job)
     m_sinceUse.start();
     m_reportLater->stop(); // the end says how much moved
     linesGoWith();
+    job.transient->store(transfer.transient(outcome));
     emit finished(outcome, transfer.unopened(), m_bytesDone, failureReason(outcome, transfer, job));
 }
 

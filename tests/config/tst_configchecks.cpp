@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <tuple>
+
 class TestConfigChecks : public QObject
 {
     Q_OBJECT
@@ -62,23 +64,29 @@ private slots:
     }
 
     // Checked and stored like the buffer sizes; what is stored comes back in the window as it was.
-    void simultaneousTransfers()
+    void simultaneousTransfersAndRetries()
     {
         const QString range = "Simultaneous transfers must be between 1 and 10.";
-        const QList<QPair<QString, QVariant>> cases = {
-            {"1", 1},      {"10", 10},    {"2.6", 3},     {"0", range},
-            {"11", range}, {"-1", range}, {"0.6", range}, {"two", "Simultaneous transfers must be an integer."}};
-        for (const auto &[typed, expected] : cases) {
+        const QString retries = "Retries must be between 0 and 10.";
+        const QList<std::tuple<bool, QString, QVariant>> cases = {
+            {false, "1", 1},      {false, "10", 10},    {false, "2.6", 3},     {false, "0", range},
+            {false, "11", range}, {false, "-1", range}, {false, "0.6", range},
+            {false, "two", "Simultaneous transfers must be an integer."},
+            {true, "0", 0},       {true, "10", 10},     {true, "11", retries}, {true, "-0.6", retries},
+            {true, "two", "Retries must be an integer."}};
+        for (const auto &[retry, typed, expected] : cases) {
+            const auto field = retry ? &ConfigForm::retries : &ConfigForm::simultaneous;
+            const auto stored = retry ? &Settings::transferRetries : &Settings::simultaneousTransfers;
             Settings settings;
             settings.logPath = dir / "logs/";
-            settings.simultaneousTransfers = 5;
+            settings.*stored = 5;
             ConfigForm form = validForm();
-            form.simultaneous = typed;
+            form.*field = typed;
             const QString message = ConfigChecks::store(form, settings);
-            QCOMPARE(message.isEmpty() ? QVariant(settings.simultaneousTransfers) : QVariant(message), expected);
+            QCOMPARE(message.isEmpty() ? QVariant(settings.*stored) : QVariant(message), expected);
             Settings again;
             QCOMPARE(ConfigChecks::store(ConfigForm::fromSettings(settings), again), QString());
-            QCOMPARE(again.simultaneousTransfers, message.isEmpty() ? expected.toInt() : 5); // a refusal stored nothing
+            QCOMPARE(again.*stored, message.isEmpty() ? expected.toInt() : 5); // a refusal stored nothing
         }
     }
 

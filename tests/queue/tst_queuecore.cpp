@@ -8,6 +8,7 @@
 #include "QueueModel.h"
 #include "ScriptedPrompter.h"
 #include "TransferProgress.h"
+#include "TransferRetry.h"
 #include "TransferSettings.h"
 #include "UploadSource.h"
 #include "support/TestSupport.h"
@@ -35,6 +36,32 @@ class TestQueueCore : public QObject
     Q_OBJECT
 
 private slots:
+    // Another attempt for a 4xx reply or a connection that went; never for a 5xx, a refusal of our
+    // own (no reply, the connection stands), a local fault, or an attempt that did not fail.
+    void whichFailuresAreRetried()
+    {
+        using O = TransferOutcome;
+        const struct
+        {
+            O outcome;
+            int code;
+            bool lost, local, transient;
+        } rows[] = {{O::Failed, 426, false, false, true},  {O::Failed, 400, false, false, true},
+                    {O::Failed, 499, false, false, true},  {O::OpenFailed, 450, false, false, true},
+                    {O::Failed, 0, true, false, true},     {O::Failed, 226, true, false, true},
+                    {O::Failed, 500, false, false, false}, {O::OpenFailed, 550, false, false, false},
+                    {O::Failed, 399, false, false, false}, {O::Failed, 0, false, false, false},
+                    {O::Failed, 426, false, true, false},  {O::OpenFailed, 0, true, true, false},
+                    {O::Stopped, 426, true, false, false}, {O::Done, 426, false, false, false},
+                    {O::Refused, 421, true, false, false}, {O::Unstarted, 421, true, false, false}};
+        for (const auto &r : rows)
+            QVERIFY2(TransferRetry::isTransient({r.outcome, r.code, r.lost, r.local}) == r.transient,
+                     qPrintable(QString("%1 %2 %3 %4").arg(int(r.outcome)).arg(r.code).arg(r.lost).arg(r.local)));
+        QCOMPARE((QList<int>{TransferRetry::waitSeconds(1), TransferRetry::waitSeconds(2), TransferRetry::waitSeconds(3),
+                             TransferRetry::waitSeconds(4), TransferRetry::waitSeconds(10)}),
+                 (QList<int>{5, 10, 20, 20, 20}));
+    }
+
     void modelKeepsTotalsAndHandlesThroughEveryChange()
     {
         QueueModel queue;

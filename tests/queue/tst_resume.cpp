@@ -101,6 +101,62 @@ private slots:
         if (!(row.up && row.change)) // else the first attempt's temporary file, named in the log
             QCOMPARE(namesIn(row.up ? server.rootPath() : local.path()), QStringList{name});
     }
+
+    // Cut by the server, twice while downloading and once, its connection left standing, while
+    // uploading: each retry, on a fresh connection, continues what the cut attempt left, and the file
+    // ends whole. Without retries enough, the entry fails: the part file stays for later, the
+    // server's temporary file goes.
+    void aCutTransferIsRetriedWhereItStopped()
+    {
+        const QString closed = "The server closed the connection.";
+        const QString aborted = "426 Connection closed; transfer aborted.";
+        for (const auto &[up, retries] : {std::pair{false, 3}, {false, 1}, {true, 1}, {true, 0}}) {
+            const int cuts = up ? 1 : 2;
+            TestFtpServer server(up ? QStringList{"--drop-stor-after", "100000", "--drop-stor-reply", aborted}
+                                    : QStringList{"--drop-retr-after", "100000", "--drop-retr-times", "2"});
+            QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+            QueueRun q;
+            q.host.transferSettings.retries = retries;
+            q.open(FtpTestKit::options(server));
+            TempTree local;
+            QVERIFY(up ? writeFile(local / "f.bin", pattern(kSize)) : server.writeFile("f.bin", pattern(kSize)));
+            up ? q.upload(local / "f.bin", "/f.bin") : q.download(local / "f.bin", "/f.bin", kSize);
+            q.run();
+            QStringList retried;
+            for (int n = 1; n <= qMin(retries, cuts); ++n)
+                retried << QString("Retrying /f.bin in %1 s (%2 of %3): ").arg(n * 5).arg(n).arg(retries) +
+                               (up ? aborted : closed);
+            QCOMPARE(q.host.log.filter("Retrying"), retried);
+            QCOMPARE(q.host.log.count("Transfer failed."), qMin(retries, cuts) + (retries < cuts ? 1 : 0));
+            QCOMPARE(q.host.commands.filter(QRegularExpression("REST \\d+")).size(), qMin(retries, cuts));
+            QCOMPARE(q.host.log.count("Transfer complete."), retries < cuts ? 0 : 1);
+            if (retries >= cuts)
+                QVERIFY((up ? server.readFile("f.bin") : contentOf(local / "f.bin")) == pattern(kSize));
+            QCOMPARE(namesIn(up ? server.rootPath() : local.path()),
+                     retries >= cuts ? QStringList{"f.bin"} : up ? QStringList() : QStringList{"f.bin.part"});
+        }
+    }
+
+    // An upload cancelled while it waits for its retry: the temporary file its attempt left goes.
+    void aCancelledRetryDeletesWhatItLeft()
+    {
+        TestFtpServer server({"--drop-stor-after", "100000", "--drop-stor-reply", "426 Aborted."});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
+        QueueRun q;
+        q.host.transferSettings.retries = 3;
+        q.host.transferSettings.retryUnitMs = 1000;
+        q.open(FtpTestKit::options(server));
+        TempTree local;
+        QVERIFY(writeFile(local / "f.bin", pattern(kSize)));
+        q.upload(local / "f.bin", "/f.bin");
+        q.engine.ProcessTransfer();
+        QTRY_COMPARE(q.host.log.filter("Retrying").size(), 1);
+        QCOMPARE(namesIn(server.rootPath()).size(), 1); // the temporary file, kept for the retry
+        QVERIFY(!q.engine.stopRow(0)); // Cancel
+        q.queue.removeRow(0);
+        q.run();
+        QCOMPARE(namesIn(server.rootPath()), QStringList());
+    }
 };
 
 QTEST_MAIN(TestResume)

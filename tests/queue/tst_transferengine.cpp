@@ -28,6 +28,7 @@ struct Download : QueueRun
     TempTree dir;
     QString local = dir / "f.bin";
 
+    Download() { peer.on("QUIT", {Peer::reply("221 Bye.\r\n")}); } // a connection let go goes at once
     bool start() { return open(peer.options()); }
     void get(const QString &to, qint64 listed, const QString &remote = "/f.bin")
     {
@@ -45,7 +46,7 @@ class TestTransferEngine : public QObject
 private slots:
     // A 4xx reply after part of the data, fewer bytes than listed or announced, a full disk: the
     // download fails and the user's old file stays; what arrived in binary stays in the part file for
-    // the next attempt, other parts go; the next entry can go on.
+    // the next attempt, other parts go; the next entry can go on. Only the 4xx is tried again.
     void downloadsThatEndBadlyFailAndKeepTheFile_data()
     {
         QTest::addColumn<QString>("name");
@@ -71,6 +72,10 @@ private slots:
                                               std::tuple{"last write only partly done", 1200 << 10, 1100 << 10}})
             QTest::newRow(tag) << "f.bin" << qint64(size) << Peer::sending(QByteArray(size, 'r')) << room
                                << QByteArray() << "Could not write ";
+        const Steps fullThen426{Peer::reply("150 Sending.\r\n"), Peer::data(QByteArray(300 << 10, 'r')),
+                                Peer::wait(300), Peer::closeData(), Peer::reply("426 Lost.\r\n")};
+        QTest::newRow("full, then a 426") << "f.bin" << qint64(300 << 10) << fullThen426 << (100 << 10) << QByteArray()
+                                          << "Could not write ";
     }
     void downloadsThatEndBadlyFailAndKeepTheFile()
     {
@@ -81,6 +86,7 @@ private slots:
         QFETCH(QByteArray, result);
         QFETCH(QString, reason);
         Download d;
+        d.host.transferSettings.retries = 1; // only the 426 may be mended by another attempt
         d.peer.on("RETR", script);
         QVERIFY(d.start());
         const QString local = d.dir.file(name, "precious");
@@ -96,7 +102,8 @@ private slots:
         const bool part = name.endsWith(".bin") && room == 0 && result.isEmpty();
         QCOMPARE(namesIn(d.dir.path()), part ? QStringList({name, name + ".part"}) : QStringList{name});
         QCOMPARE(d.verdict(), QString(result.isEmpty() ? "Transfer failed." : "Transfer complete."));
-        QCOMPARE(d.verdicts(), 1);
+        QCOMPARE(d.verdicts(), listed == 7 ? 2 : 1);
+        QCOMPARE(d.host.log.filter("Retrying").size(), listed == 7 ? 1 : 0);
         if (listed == 7)
             QVERIFY(d.host.log.contains("426 Connection lost."));
         // Kept for the failed list with its reason and a red line, or for the finished list.
@@ -173,6 +180,62 @@ private slots:
         QCOMPARE(contentOf(d.dir / "g.bin"), QByteArray("0123456789"));
         QCOMPARE(d.queue.count(), 0);
         QCOMPARE(d.peer.count("USER"), 2);
+    }
+
+    // A 4xx reply is tried again after 5 s, then 10 s, each time on a fresh connection, until the
+    // retries are used up; then the entry fails as it would have at once. A 5xx is never retried.
+    void repliesForTheMomentAreRetriedOthersNot()
+    {
+        for (const auto &[reply, retries, attempts] :
+             {std::tuple{"450 Busy.", 2, 3}, std::tuple{"550 No such file.", 3, 1}, std::tuple{"450 Busy.", 0, 1}}) {
+            Download d;
+            d.host.transferSettings.retries = retries;
+            d.peer.on("RETR", {Peer::reply(QByteArray(reply) + "\r\n")});
+            QVERIFY(d.start());
+            d.get(d.local, 10);
+            QStringList expected;
+            for (int n = 1; n < attempts; ++n)
+                expected << QString("Retrying /f.bin in %1 s (%2 of %3): %4").arg(n * 5).arg(n).arg(retries).arg(reply);
+            QCOMPARE(d.host.log.filter("Retrying"), expected);
+            QCOMPARE(d.peer.count("RETR"), attempts);
+            QCOMPARE(d.peer.count("USER"), attempts);
+            QCOMPARE(d.host.messages, QStringList{"/f.bin"}); // the one box, when it has failed for good
+            QCOMPARE(d.queue.count(), 0);
+            QVERIFY(!d.engine.isActive());
+        }
+    }
+
+    // An entry waiting for its retry holds no connection: the next entry goes meanwhile. Clear
+    // ends the wait, and the entry never starts again; so does Disconnect, the entry staying queued.
+    void aWaitingRetryHoldsNothingAndEndsWithClearOrDisconnect()
+    {
+        for (const bool clear : {true, false}) {
+            Download d;
+            d.host.transferSettings.retries = 3;
+            d.host.transferSettings.retryUnitMs = 100; // half a second's wait
+            d.peer.onLine("RETR", [](const QByteArray &line) {
+                return line.endsWith("f.bin") ? Steps{Peer::reply("450 Busy.\r\n")} : Peer::sending("0123456789");
+            });
+            QVERIFY(d.start());
+            d.download(d.local, "/f.bin", 10);
+            d.download(d.dir / "g.bin", "/g.bin", 10);
+            d.engine.ProcessTransfer();
+            QTRY_VERIFY(d.host.log.contains("Transfer complete."));
+            QCOMPARE(d.queue.count(), 1);
+            QCOMPARE(d.queue.status(0), QString("Retry in 5 s"));
+            QVERIFY(d.engine.isActive());
+            if (clear) {
+                d.engine.stop();
+                d.queue.clear();
+            } else {
+                d.engine.closeAll();
+                d.host.server.reset();
+                QCOMPARE(d.queue.status(0), QString("Pending"));
+            }
+            QVERIFY(!d.engine.isActive());
+            QTest::qWait(700);
+            QCOMPARE(d.peer.count("RETR"), 2);
+        }
     }
 
     // A stop asked for while a block is on its way: not a byte of that block is written.

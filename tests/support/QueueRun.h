@@ -18,7 +18,8 @@ class RecordingTransferHost : public TransferHost
 public:
     std::optional<FtpOptions> server;
     bool running = true;
-    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1};
+    // No retries unless a test asks for them, and then waits of milliseconds, not seconds.
+    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1, 0, 1};
     QStringList log;
     QStringList warnings; // the red lines: each failure with its reason
     QStringList commands; // "[2] RETR /a.txt"

@@ -30,8 +30,10 @@ PORT 0 picks a free port. Once the server listens it prints "PORT n" on stdout.
              the control connection at once, with no reply (a line that went down mid-file). Only the
              first RETR of each file name is dropped, so a retry gets the whole file; a file shorter
              than N bytes goes whole. Other connections go on unaffected.
+--drop-retr-times T  with --drop-retr-after: the first T RETRs of each file name are dropped (default 1).
 --drop-stor-after N  the same for uploads: the server keeps N bytes of its first STOR (or APPE), whatever
              the name, then drops both connections. Not with --tls or --throttle.
+--drop-stor-reply T  with --drop-stor-after: only the data connection is closed, and T is the reply.
 --no-rest    does not know REST: transfers cannot resume.
 """
 
@@ -64,7 +66,11 @@ class DropStor:
             super().handle_read()
         if self.tot_bytes_received >= channel.drop_stor_after:
             self.file_obj.flush()
-            channel.drop_connections()
+            if channel.drop_stor_reply:
+                self._resp = (channel.drop_stor_reply, lambda *args, **kwargs: None)
+                self.close()
+            else:
+                channel.drop_connections()
 
     handle_read_event = handle_read
 
@@ -134,10 +140,12 @@ class TestHandler(FTPHandler):
     open_connections = 0  # shared by all connections
     counted = False
     drop_retr_after = None
-    dropped_names = set()  # shared: files whose first RETR was dropped
+    drop_retr_times = 1
+    dropped_names = {}  # shared: how many RETRs of each file were dropped
     drop_this_retr = False
     drop_stor_after = None
     drop_this_stor = False
+    drop_stor_reply = None
     stor_dropped = False  # shared
 
     def handle(self):
@@ -156,10 +164,10 @@ class TestHandler(FTPHandler):
         FTPHandler.close(self)
 
     def ftp_RETR(self, file):
-        self.drop_this_retr = (self.drop_retr_after is not None and file not in self.dropped_names
-                               and self.fs.isfile(file))
+        self.drop_this_retr = (self.drop_retr_after is not None
+                               and self.dropped_names.get(file, 0) < self.drop_retr_times and self.fs.isfile(file))
         if self.drop_this_retr:
-            self.dropped_names.add(file)
+            self.dropped_names[file] = self.dropped_names.get(file, 0) + 1
         return FTPHandler.ftp_RETR(self, file)
 
     def ftp_STOR(self, file, mode="w"):
@@ -306,6 +314,8 @@ def main():
     parser.add_argument("--max-connections", type=int, default=0)
     parser.add_argument("--drop-retr-after", type=int, metavar="BYTES")
     parser.add_argument("--drop-stor-after", type=int, metavar="BYTES")
+    parser.add_argument("--drop-retr-times", type=int, default=1)
+    parser.add_argument("--drop-stor-reply")
     parser.add_argument("--no-rest", action="store_true")
     args = parser.parse_args()
 
@@ -345,6 +355,8 @@ def main():
     TestHandler.commands_file = args.commands
     TestHandler.max_connections = args.max_connections
     TestHandler.drop_retr_after = args.drop_retr_after
+    TestHandler.drop_retr_times = args.drop_retr_times
+    TestHandler.drop_stor_reply = args.drop_stor_reply
     TestHandler.drop_stor_after = args.drop_stor_after
     handler = TestHandler
     if args.tls:
