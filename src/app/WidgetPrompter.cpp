@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QMessageBox>
 
@@ -59,7 +60,21 @@ Prompter::Answer WidgetPrompter::message(const QString &text, Icon icon, Buttons
 
 int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon icon)
 {
+    return choose(text, buttons, icon, nullptr, nullptr);
+}
+
+int WidgetPrompter::chooseWithCheck(const QString &text, const QStringList &buttons, const QString &checkText,
+                                    bool &checked, Icon icon)
+{
+    return choose(text, buttons, icon, &checkText, &checked);
+}
+
+int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon icon, const QString *checkText,
+                           bool *checked)
+{
     QMessageBox box(boxIcon(icon), title(), text, QMessageBox::NoButton, m_parent);
+    if (checkText)
+        box.setCheckBox(new QCheckBox(*checkText)); // the box owns it
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         const bool last = i + 1 == buttons.size();
@@ -72,6 +87,8 @@ int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon
         box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
     }
     box.exec();
+    if (checked)
+        *checked = box.checkBox()->isChecked();
     const qsizetype chosen = added.indexOf(box.clickedButton());
     return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);
 }

@@ -103,6 +103,10 @@ QWidget *formconfig::createTransfers()
     txtSimultaneous->setObjectName(QStringLiteral("txtSimultaneous"));
     auto *queueRow = new QFormLayout;
     queueRow->addRow(QStringLiteral("Simultaneous transfers:"), txtSimultaneous);
+    cboExists = new QComboBox(frmTransfers);
+    cboExists->setObjectName(QStringLiteral("cboExists"));
+    cboExists->addItems(Settings::fileExistsTexts());
+    queueRow->addRow(QStringLiteral("If the file exists:"), cboExists);
     layout->addLayout(queueRow);
     layout->addWidget(note(QStringLiteral("Auto sends the files whose extension is on the ASCII list as text and "
                                           "every other file as binary. The buffer size (from %1 to %2 bytes) is the "
@@ -236,6 +240,7 @@ void formconfig::load()
     txtDown->setText(f.down);
     txtUp->setText(f.up);
     txtSimultaneous->setText(f.simultaneous);
+    cboExists->setCurrentIndex(f.fileExists < cboExists->count() ? f.fileExists : 0);
     txtLog->setText(f.logPath);
     (f.rtf ? optRtf : optTxt)->setChecked(true);
     (f.keepLog ? optLog : optNolog)->setChecked(true);
@@ -271,6 +276,7 @@ ConfigForm formconfig::form() const
     f.down = txtDown->text();
     f.up = txtUp->text();
     f.simultaneous = txtSimultaneous->text();
+    f.fileExists = quint8(qMax(0, cboExists->currentIndex()));
     for (int r = 0; r < lvwExtensions->topLevelItemCount(); ++r)
         f.extensions.append(lvwExtensions->topLevelItem(r)->data(0, Qt::UserRole).toString());
     f.logPath = txtLog->text();

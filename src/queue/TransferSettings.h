@@ -15,6 +15,7 @@ struct TransferSettings
     qint32 uploadBufferSize = 1024;
     QStringList asciiExtensions;
     int simultaneous = 2; // transfer connections at most
+    quint8 fileExists = 0; // a FileExists::Action: what a transfer onto an existing file does
 
     // ASCII when the local file's extension is on the list, compared exactly (case counts, no dot),
     // else binary; a setting other than Auto decides instead.

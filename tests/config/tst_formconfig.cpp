@@ -69,10 +69,12 @@ private slots:
         f.state.settings.keepLog = false;
         f.state.settings.logFormat = 0;
         f.state.settings.simultaneousTransfers = 7;
+        f.state.settings.fileExists = 6;
         c = openConfig(f);
         QVERIFY(c);
         QVERIFY(c->optDBinary->isChecked() && c->optUAscii->isChecked());
         QCOMPARE(c->txtSimultaneous->text(), QString("7"));
+        QCOMPARE(c->cboExists->currentText(), QString("Skip"));
         QVERIFY(c->optTxt->isChecked() && c->optNolog->isChecked() && !c->txtLog->isEnabled());
         c->btnCancel->click();
         QTRY_VERIFY(c.isNull());
@@ -127,6 +129,7 @@ private slots:
         QCOMPARE(f.prompter->messageTexts().last(), QString("Simultaneous transfers must be between 1 and 10."));
         QCOMPARE(f.state.settings.downloadBufferSize, 1024);
         c->txtSimultaneous->setText("1");
+        c->cboExists->setCurrentIndex(4);
         c->txtUp->setText("1670000");
         c->optUAscii->click();
         c->lvwExtensions->clear(); // an empty list becomes one empty entry
@@ -135,6 +138,7 @@ private slots:
         QCOMPARE(f.state.settings.downloadBufferSize, 13);
         QCOMPARE(f.state.settings.uploadBufferSize, 1670000);
         QCOMPARE(f.state.settings.simultaneousTransfers, 1);
+        QCOMPARE(f.state.settings.fileExists, quint8(4));
         QCOMPARE(f.state.settings.asciiExtensions, QStringList{QString()});
         QCOMPARE(f.state.settings.logPath, f.state.folders.app + "temp/");
     }

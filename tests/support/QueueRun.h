@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QIcon>
 #include <QStringList>
 
@@ -24,6 +25,7 @@ public:
     QStringList messages;
     QStringList foldersMade;
     ScriptedPrompter questions; // answers Cancel unless told otherwise
+    QHash<QString, FileExists::Facts> remoteFiles; // the remote listing, by path
 
     std::optional<FtpOptions> connectionOptions() override { return server; }
     bool queueRunning() const override { return running; }
@@ -41,6 +43,10 @@ public:
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
     Prompter &prompter() override { return questions; }
+    std::optional<FileExists::Facts> remoteListed(const QString &path) override
+    {
+        return remoteFiles.contains(path) ? std::optional(remoteFiles.value(path)) : std::nullopt;
+    }
     void localFoldersMade(const QString &below) override { foldersMade << below; }
     void localFileWritten(const QString &) override {}
     void remoteQueueDone() override {}
@@ -59,9 +65,9 @@ struct QueueRun
         host.server = options;
         return true;
     }
-    void download(const QString &local, const QString &remote, qint64 listed = 0)
+    void download(const QString &local, const QString &remote, qint64 listed = 0, const QString &time = "-")
     {
-        queue.append({local, remote, QueueEntry::Direction::Down, "", "", "-", "Pending", listed}, QIcon());
+        queue.append({local, remote, QueueEntry::Direction::Down, "", "", time, "Pending", listed}, QIcon());
     }
     void upload(const QString &local, const QString &remote)
     {
