@@ -49,11 +49,12 @@ bool TransferEngine::settleExisting(int row, const QueueEntry &entry, TransferJo
                  row, job);
 }
 
-// A download's local file; an upload's remote file as the listing shows it (no listing: none).
+// A download's local file; an upload's remote file as the listing shows it (no listing: none). An
+// upload whose file has gone asks nothing: it fails to open as it would have.
 std::optional<FileExists::Facts> TransferEngine::existingTarget(const TransferJob &job)
 {
     if (job.direction == QueueEntry::Direction::Up)
-        return m_host.remoteListed(job.remote);
+        return QFileInfo(job.local).isFile() ? m_host.remoteListed(job.remote) : std::nullopt;
     const QFileInfo local(job.local);
     if (!local.isFile())
         return std::nullopt;

@@ -236,8 +236,11 @@ private slots:
         f.showLocal(f.local.path());
         f.showRemote("/");
         selectRows(f.window->ListView1, {"same.bin"});
+        f.state.settings.fileExists = 0; // asked: Overwrite
+        f.prompter->choices = {0};
         f.window->queuePane().btnDownload_Click();
         QTRY_COMPARE(f.window->queuePane().queue().count(), 0);
+        QCOMPARE(f.prompter->choiceButtons.size(), 1);
         QCOMPARE(readLocal(f.localPath("same.bin")), QByteArray("new from the server"));
         QStringList trashed;
         QDirIterator it(dataHome.path() + "/share/Trash/files", QDir::Files);

@@ -177,6 +177,7 @@ private slots:
         TempTree local;
         QueueRun q;
         q.open(FtpTestKit::options(server));
+        q.host.transferSettings.fileExists = 0;
         q.host.questions.choices = {4, 5};
         q.host.questions.checks = {true};
         // x holds the one connection: b and c are met only after the answer.
@@ -204,6 +205,7 @@ private slots:
         QueueRun q;
         q.open(FtpTestKit::options(server));
         q.host.transferSettings.simultaneous = 2;
+        q.host.transferSettings.fileExists = 0;
         QVERIFY(server.writeFile("a", kSource) && server.writeFile("b", kSource) && writeFile(local / "a", "old"));
         QString status;
         bool movedMeanwhile = false;

@@ -19,7 +19,8 @@ class RecordingTransferHost : public TransferHost
 public:
     std::optional<FtpOptions> server;
     bool running = true;
-    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1};
+    // Files there already are overwritten without a question, unless a test asks for one.
+    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1, 1};
     QStringList log;
     QStringList commands; // "[2] RETR /a.txt"
     QStringList messages;
