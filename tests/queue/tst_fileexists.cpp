@@ -34,6 +34,20 @@ void setTime(const QString &path, const QDateTime &time)
     QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
 }
 
+// A server, a local folder and a queue that asks about every file there already.
+struct Exists
+{
+    TestFtpServer server;
+    TempTree local;
+    QueueRun q;
+
+    explicit Exists(const QStringList &serverArgs = {}) : server(serverArgs)
+    {
+        q.open(FtpTestKit::options(server));
+        q.host.transferSettings.fileExists = 0;
+    }
+};
+
 struct Row
 {
     const char *tag;
@@ -134,13 +148,10 @@ private slots:
     void eachAnswer()
     {
         QFETCH(Row, row);
-        TestFtpServer server(row.cut ? QStringList{row.up ? "--drop-stor-after" : "--drop-retr-after",
-                                                   QString::number(row.cut)}
-                                     : QStringList());
+        Exists e(row.cut ? QStringList{row.up ? "--drop-stor-after" : "--drop-retr-after", QString::number(row.cut)}
+                         : QStringList());
+        auto &[server, local, q] = e;
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        TempTree local;
-        QueueRun q;
-        q.open(FtpTestKit::options(server));
         const QByteArray before = targetBytes(row.target);
         const QDateTime sourceTime = kBase.addSecs(3600 * row.age);
         const QString file = local / "f.bin";
@@ -172,12 +183,8 @@ private slots:
     // Asked once for three files; the answer holds until the queue has run empty.
     void anAnswerForTheRest()
     {
-        TestFtpServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        TempTree local;
-        QueueRun q;
-        q.open(FtpTestKit::options(server));
-        q.host.transferSettings.fileExists = 0;
+        Exists e;
+        auto &[server, local, q] = e;
         q.host.questions.choices = {4, 5};
         q.host.questions.checks = {true};
         // x holds the one connection: b and c are met only after the answer.
@@ -199,13 +206,9 @@ private slots:
     // The entry that asks waits for the answer while another moves on a connection of its own.
     void othersMoveWhileAsked()
     {
-        TestFtpServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
-        TempTree local;
-        QueueRun q;
-        q.open(FtpTestKit::options(server));
+        Exists e;
+        auto &[server, local, q] = e;
         q.host.transferSettings.simultaneous = 2;
-        q.host.transferSettings.fileExists = 0;
         QVERIFY(server.writeFile("a", kSource) && server.writeFile("b", kSource) && writeFile(local / "a", "old"));
         QString status;
         bool movedMeanwhile = false;
