@@ -46,6 +46,9 @@ TransferSettings QueuePane::settings() const
 // The remote list shows one folder: a file there is known, anything else is not.
 std::optional<FileExists::Facts> QueuePane::remoteListed(const QString &remotePath)
 {
+    const QString &folder = m_s.state.currentRemoteFolder; // ends with "/"
+    if (!remotePath.startsWith(folder) || remotePath.indexOf(QLatin1Char('/'), folder.size()) >= 0)
+        return std::nullopt; // a folder the list does not show: no row to look through
     const FileListView &list = *m_ui.ListView1;
     const int size = list.column(QStringLiteral("tsize"));
     const int date = list.column(QStringLiteral("date"));

@@ -247,6 +247,14 @@ private slots:
         while (it.hasNext())
             trashed << readLocal(it.next());
         QCOMPARE(trashed, QStringList({"the user's own"}));
+        // Sent back: the remote list shows the file, so the upload asks too; Skip sends nothing.
+        f.showLocal(f.local.path());
+        selectRows(f.window->ListView3, {"same.bin"});
+        f.prompter->choices = {5};
+        f.window->queuePane().btnUpload_Click();
+        QTRY_COMPARE(f.window->queuePane().queue().count(), 0);
+        QCOMPARE(f.prompter->choiceButtons.size(), 2);
+        QVERIFY(f.commands("STOR").isEmpty());
     }
 
     void theCommandLineAnswersHelpVersionAndTakesSecureLinks()
