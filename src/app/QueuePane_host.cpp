@@ -39,7 +39,7 @@ bool QueuePane::queueRunning() const
 TransferSettings QueuePane::settings() const
 {
     const Settings &s = m_s.state.settings;
-    return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
+    return {s.downloadType,          s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
             s.simultaneousTransfers, s.fileExists};
 }
 

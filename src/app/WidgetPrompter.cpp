@@ -1,11 +1,11 @@
 #include "WidgetPrompter.h"
 
-#include <QFileDialog>
-#include <QInputDialog>
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QPushButton>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 

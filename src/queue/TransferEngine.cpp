@@ -197,12 +197,12 @@ bool TransferEngine::start(TransferConnection *connection, int row, const Transf
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
     TransferJob job{entry.localPath,
-                          entry.remotePath,
-                          entry.direction,
-                          entry.bytes,
-                          TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
-                                                    settings.asciiExtensions),
-                          qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+                    entry.remotePath,
+                    entry.direction,
+                    entry.bytes,
+                    TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
+                                              settings.asciiExtensions),
+                    qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
     if (!settleExisting(row, entry, job, settings))
         return false;
     m_running.append({connection, m_queue.handle(row), job});

@@ -19,7 +19,8 @@ const QString kWaiting = QStringLiteral("Waiting for an answer");
 
 // Whether the entry starts now, its job set for the answer; false when it waits for the user or
 // has ended (skipped).
-bool TransferEngine::settleExisting(int row, const QueueEntry &entry, TransferJob &job, const TransferSettings &settings)
+bool TransferEngine::settleExisting(int row, const QueueEntry &entry, TransferJob &job,
+                                    const TransferSettings &settings)
 {
     std::optional<FileExists::Action> answer;
     for (qsizetype i = m_answered.size() - 1; i >= 0; --i) {

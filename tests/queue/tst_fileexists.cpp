@@ -100,9 +100,12 @@ private slots:
 
     void aFreeName()
     {
-        for (auto [path, free] : std::initializer_list<std::pair<QString, const char *>>{
-                 {"/d/a.txt", "/d/a (2).txt"}, {"/d/.hidden", "/d/.hidden (1)"}, {"/d.x/README", "/d.x/README (1)"},
-                 {"/d/a.tar.gz", "/d/a (1).tar.gz"}, {"/d/a.b.c", "/d/a.b (1).c"}})
+        for (auto [path, free] :
+             std::initializer_list<std::pair<QString, const char *>>{{"/d/a.txt", "/d/a (2).txt"},
+                                                                     {"/d/.hidden", "/d/.hidden (1)"},
+                                                                     {"/d.x/README", "/d.x/README (1)"},
+                                                                     {"/d/a.tar.gz", "/d/a (1).tar.gz"},
+                                                                     {"/d/a.b.c", "/d/a.b (1).c"}})
             QCOMPARE(FileExists::freeName(path, [&](const QString &p) { return p == path || p == "/d/a (1).txt"; }),
                      QString(free));
     }
