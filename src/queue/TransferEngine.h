@@ -118,4 +118,5 @@ private:
     QList<QPersistentModelIndex> m_unanswered;
     QList<std::pair<QPersistentModelIndex, FileExists::Action>> m_answered;
     std::optional<FileExists::Action> m_forTheRest; // "Apply to the rest of this queue"
+    bool m_askingExists = false; // apart from m_asking: either question may be open while the other is
 };

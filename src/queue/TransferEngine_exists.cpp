@@ -37,7 +37,7 @@ bool TransferEngine::settleExisting(int row, const QueueEntry &entry, TransferJo
         m_queue.setStatus(row, kWaiting);
         m_unanswered.append(m_queue.handle(row));
         // Asked from the event loop, not from here: other entries start while the question is open.
-        if (!m_asking)
+        if (!m_askingExists)
             QMetaObject::invokeMethod(this, &TransferEngine::askNext, Qt::QueuedConnection);
         return false;
     }
@@ -109,7 +109,7 @@ bool TransferEngine::isUnanswered(int row) const
 void TransferEngine::askNext()
 {
     m_unanswered.removeIf([](const QPersistentModelIndex &row) { return !row.isValid(); });
-    if (m_asking || m_closing)
+    if (m_askingExists || m_closing)
         return;
     if (m_unanswered.isEmpty())
         return schedule(); // the rows waiting were removed
@@ -120,7 +120,7 @@ void TransferEngine::askNext()
     bool rest = false;
     int chosen = 0;
     {
-        const QScopedValueRollback asking(m_asking, true);
+        const QScopedValueRollback asking(m_askingExists, true);
         chosen = m_host.prompter().chooseWithCheck(
             FileExists::question(entry.direction == QueueEntry::Direction::Up ? entry.remotePath : entry.localPath,
                                  sourceFacts(entry), target.value_or(FileExists::Facts{})),
