@@ -116,6 +116,7 @@ private:
     void showTotals() override;
     void openFailed(const QString &path) override;
     Prompter &prompter() override;
+    std::optional<FileExists::Facts> remoteListed(const QString &remotePath) override;
     void localFoldersMade(const QString &below) override;
     void localFileWritten(const QString &path) override;
     void remoteQueueDone() override;

@@ -2,13 +2,17 @@
 #include "QueuePane.h"
 
 #include "AppState.h"
+#include "FileListView.h"
 #include "FtpSession.h"
 #include "OpenFailureBox.h"
+#include "ListRoles.h"
+#include "ListText.h"
 #include "QueueModel.h"
 #include "SessionLog.h"
 #include "TransferProgressView.h"
 
 #include <QCoreApplication>
+#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
 
@@ -36,8 +40,32 @@ bool QueuePane::queueRunning() const
 TransferSettings QueuePane::settings() const
 {
     const Settings &s = m_s.state.settings;
-    return {s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
-            s.simultaneousTransfers, s.transferRetries};
+    TransferSettings t{s.downloadType, s.uploadType, s.downloadBufferSize, s.uploadBufferSize, s.asciiExtensions,
+                       s.simultaneousTransfers, s.transferRetries};
+    t.fileExists = s.fileExists;
+    return t;
+}
+
+// The remote list shows one folder: a file there is known, anything else is not.
+std::optional<FileExists::Facts> QueuePane::remoteListed(const QString &remotePath)
+{
+    const QString &folder = m_s.state.currentRemoteFolder; // ends with "/"
+    if (!remotePath.startsWith(folder) || remotePath.indexOf(QLatin1Char('/'), folder.size()) >= 0)
+        return std::nullopt; // a folder the list does not show: no row to look through
+    const FileListView &list = *m_ui.ListView1;
+    const int size = list.column(QStringLiteral("tsize"));
+    const int date = list.column(QStringLiteral("date"));
+    const QStandardItemModel *model = list.model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QStandardItem *first = model->item(row, 0);
+        if (!first || first->data(ListRoles::Key).toString() != remotePath)
+            continue;
+        const QStandardItem *bytes = size >= 0 ? model->item(row, size) : nullptr;
+        const QStandardItem *time = date >= 0 ? model->item(row, date) : nullptr;
+        return FileExists::Facts{bytes ? bytes->text().toLongLong() : -1,
+                                 time ? ListText::dateOf(time->text()) : QDateTime()};
+    }
+    return std::nullopt;
 }
 
 void QueuePane::logEvent(const QString &text)

@@ -1,11 +1,12 @@
 #include "WidgetPrompter.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QAbstractButton>
-#include <QPushButton>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 namespace {
 
@@ -60,7 +61,21 @@ Prompter::Answer WidgetPrompter::message(const QString &text, Icon icon, Buttons
 
 int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon icon)
 {
+    return choose(text, buttons, icon, nullptr, nullptr);
+}
+
+int WidgetPrompter::chooseWithCheck(const QString &text, const QStringList &buttons, const QString &checkText,
+                                    bool &checked, Icon icon)
+{
+    return choose(text, buttons, icon, &checkText, &checked);
+}
+
+int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon icon, const QString *checkText,
+                           bool *checked)
+{
     QMessageBox box(boxIcon(icon), title(), text, QMessageBox::NoButton, m_parent);
+    if (checkText)
+        box.setCheckBox(new QCheckBox(*checkText)); // the box owns it
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         const bool last = i + 1 == buttons.size();
@@ -73,6 +88,8 @@ int WidgetPrompter::choose(const QString &text, const QStringList &buttons, Icon
         box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
     }
     box.exec();
+    if (checked)
+        *checked = box.checkBox()->isChecked();
     const qsizetype chosen = added.indexOf(box.clickedButton());
     return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);
 }

@@ -12,6 +12,8 @@ public:
 
     Answer message(const QString &text, Icon icon, Buttons buttons) override;
     int choose(const QString &text, const QStringList &buttons, Icon icon) override;
+    int chooseWithCheck(const QString &text, const QStringList &buttons, const QString &checkText, bool &checked,
+                        Icon icon) override;
     QString input(const QString &prompt, const QString &defaultText) override;
     QString openFileName(const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &filter, const QString &folder) override;
@@ -19,5 +21,7 @@ public:
     std::shared_ptr<Notice> notice(const QString &text, Icon icon) override;
 
 private:
+    int choose(const QString &text, const QStringList &buttons, Icon icon, const QString *checkText, bool *checked);
+
     QWidget *m_parent;
 };

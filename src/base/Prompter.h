@@ -20,6 +20,14 @@ public:
     // and Enter all choose it, so that only a deliberate click takes one of the others (trusting a
     // certificate, say). The index of the button chosen.
     virtual int choose(const QString &text, const QStringList &buttons, Icon icon = Icon::Question) = 0;
+    // choose() with a check box (checkText) under the text; checked says whether it was ticked.
+    virtual int chooseWithCheck(const QString &text, const QStringList &buttons, const QString &checkText,
+                                bool &checked, Icon icon = Icon::Question)
+    {
+        Q_UNUSED(checkText);
+        checked = false;
+        return choose(text, buttons, icon);
+    }
     // The typed text; an empty text when the user cancelled.
     virtual QString input(const QString &prompt, const QString &defaultText = {}) = 0;
     // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").

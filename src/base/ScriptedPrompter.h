@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // A Prompter that answers from queues and records what it was asked: for tests and
@@ -20,6 +21,8 @@ public:
 
     QList<Answer> answers;
     QList<int> choices; // indexes for choose(); when empty, the last button (the way out)
+    QList<bool> checks; // the check box of each chooseWithCheck(), in order; unticked when empty
+    std::function<void()> meanwhile; // runs while a choice is shown, as a box's own event loop would
     QStringList inputs;
     QStringList fileNames;
     bool keepNoticesOpen = false; // else a notice is closed at once, as if its OK were clicked
@@ -39,10 +42,18 @@ public:
     {
         shown.append({text, icon, Buttons::Ok});
         choiceButtons.append(buttons);
+        if (meanwhile)
+            meanwhile();
         const int last = int(buttons.size()) - 1;
         if (!choices.isEmpty())
             return qBound(0, choices.takeFirst(), last);
         return last;
+    }
+    int chooseWithCheck(const QString &text, const QStringList &buttons, const QString &, bool &checked,
+                        Icon icon) override
+    {
+        checked = !checks.isEmpty() && checks.takeFirst();
+        return choose(text, buttons, icon);
     }
     QString input(const QString &prompt, const QString &) override
     {

@@ -18,6 +18,19 @@ struct Settings
     bool keepLog = true;
     qint16 logFormat = 1; // 1 = RTF, 0 = plain text
     QString logPath;      // folder of the log files, ends with "/"
+    quint8 fileExists = 0; // a transfer onto an existing file: 0 asks, else the answer given (as in the question)
+
+    // The choices for fileExists, in its order: the question's answers after Ask, Skip last.
+    static QStringList fileExistsTexts()
+    {
+        return {QStringLiteral("Ask"),
+                QStringLiteral("Overwrite"),
+                QStringLiteral("Overwrite if the source is newer"),
+                QStringLiteral("Overwrite if the size differs"),
+                QStringLiteral("Resume"),
+                QStringLiteral("Rename"),
+                QStringLiteral("Skip")};
+    }
 
     static QStringList defaultAsciiExtensions()
     {

@@ -19,7 +19,8 @@ ConfigForm ConfigForm::fromSettings(const Settings &s)
             s.asciiExtensions,
             s.logPath,
             s.keepLog,
-            s.logFormat != 0};
+            s.logFormat != 0,
+            s.fileExists};
 }
 
 namespace ConfigChecks {
@@ -105,6 +106,7 @@ QString store(const ConfigForm &form, Settings &settings)
     settings.logPath = Paths::asFolder(form.logPath);
     settings.keepLog = form.keepLog;
     settings.logFormat = form.rtf ? 1 : 0;
+    settings.fileExists = form.fileExists;
     return {};
 }
 

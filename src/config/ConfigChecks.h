@@ -19,6 +19,7 @@ struct ConfigForm
     QString logPath;
     bool keepLog = true;
     bool rtf = true;
+    quint8 fileExists = 0; // the index in the "If the file exists" list
 
     static ConfigForm fromSettings(const Settings &settings);
 };

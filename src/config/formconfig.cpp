@@ -106,6 +106,10 @@ QWidget *formconfig::createTransfers()
     txtRetries = new QLineEdit(frmTransfers);
     txtRetries->setObjectName(QStringLiteral("txtRetries"));
     queueRow->addRow(QStringLiteral("Retries:"), txtRetries);
+    cboExists = new QComboBox(frmTransfers);
+    cboExists->setObjectName(QStringLiteral("cboExists"));
+    cboExists->addItems(Settings::fileExistsTexts());
+    queueRow->addRow(QStringLiteral("If the file exists:"), cboExists);
     layout->addLayout(queueRow);
     layout->addWidget(note(QStringLiteral("Auto sends the files whose extension is on the ASCII list as text and "
                                           "every other file as binary. The buffer size (from %1 to %2 bytes) is the "
@@ -241,6 +245,7 @@ void formconfig::load()
     txtUp->setText(f.up);
     txtSimultaneous->setText(f.simultaneous);
     txtRetries->setText(f.retries);
+    cboExists->setCurrentIndex(f.fileExists < cboExists->count() ? f.fileExists : 0);
     txtLog->setText(f.logPath);
     (f.rtf ? optRtf : optTxt)->setChecked(true);
     (f.keepLog ? optLog : optNolog)->setChecked(true);
@@ -277,6 +282,7 @@ ConfigForm formconfig::form() const
     f.up = txtUp->text();
     f.simultaneous = txtSimultaneous->text();
     f.retries = txtRetries->text();
+    f.fileExists = quint8(qMax(0, cboExists->currentIndex()));
     for (int r = 0; r < lvwExtensions->topLevelItemCount(); ++r)
         f.extensions.append(lvwExtensions->topLevelItem(r)->data(0, Qt::UserRole).toString());
     f.logPath = txtLog->text();

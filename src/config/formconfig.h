@@ -30,6 +30,7 @@ public:
     QGroupBox *frmTransfers, *frmTypes, *frmLogs;
     QRadioButton *optDAscii, *optDBinary, *optDAuto, *optUAscii, *optUBinary, *optUAuto;
     QLineEdit *txtDown, *txtUp, *txtSimultaneous, *txtRetries;
+    QComboBox *cboExists;
     QTreeWidget *lvwExtensions;
     QLineEdit *txtAdd;
     QPushButton *btnAdd, *btnRemove;

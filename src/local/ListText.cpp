@@ -48,6 +48,11 @@ QString ListText::dateText(const QDateTime &time)
     return QString::asprintf("%d/%d/%d %d:%02d:%02d", d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second());
 }
 
+QDateTime ListText::dateOf(const QString &text)
+{
+    return QDateTime::fromString(text, QStringLiteral("d/M/yyyy H:mm:ss"));
+}
+
 QStringList ListText::nameLines(const QString &name, const QFont &font, int width, int maxLines)
 {
     bool fits = true;

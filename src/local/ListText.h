@@ -13,6 +13,8 @@ namespace ListText {
 QString sizeText(qint64 bytes);
 // D/M/YYYY H:MM:SS in local time, no leading zero on day, month and hour; "-" when unknown.
 QString dateText(const QDateTime &time);
+// The time a dateText reads; invalid for "-".
+QDateTime dateOf(const QString &text);
 // The lines of a name in a text area of `width` pixels, at most maxLines: wrapped between words
 // where it can; a name that needs more room is shortened in the middle, so names that differ at
 // their ends still look different.

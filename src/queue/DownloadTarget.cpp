@@ -14,8 +14,26 @@ DownloadTarget::DownloadTarget(const QString &path) : m_path(path), m_part(path 
 
 DownloadTarget::~DownloadTarget()
 {
-    if (m_file.isOpen())
+    if (m_file.isOpen() || m_adopted)
         discard();
+}
+
+void DownloadTarget::adoptTarget()
+{
+    if (partSize() > 0 || !QFileInfo(m_path).isFile())
+        return;
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(m_path).toStdString(), QFile::encodeName(m_part).toStdString(), error);
+    m_adopted = !error;
+}
+
+void DownloadTarget::giveBack()
+{
+    m_file.close();
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(m_part).toStdString(), QFile::encodeName(m_path).toStdString(), error);
+    m_adopted = false;
+    m_result = error ? m_part : m_path;
 }
 
 qint64 DownloadTarget::partSize() const
@@ -52,6 +70,8 @@ bool DownloadTarget::makeFolders()
 // continued or started anew, never set beside another.
 bool DownloadTarget::openPart(qint64 from)
 {
+    if (from <= 0 && m_adopted)
+        giveBack();
     m_file.setFileName(m_part);
     if (from <= 0)
         return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
@@ -66,6 +86,8 @@ bool DownloadTarget::restart()
     m_expected.clear();
     m_mismatch = m_failed = false;
     m_used = 0;
+    if (m_adopted)
+        return m_file.isOpen() && openPart(0);
     return m_file.isOpen() && m_file.resize(0) && m_file.seek(0);
 }
 
@@ -155,6 +177,10 @@ bool DownloadTarget::finish(End how)
         return false;
     const bool written = flush();
     m_file.close();
+    if (m_adopted && (how != End::Complete || !written)) {
+        giveBack();
+        return how != End::Complete;
+    }
     if (how == End::Failed || !written || (how == End::Cut && partSize() == 0)) {
         discard();
         return how == End::Failed || how == End::Cut;
@@ -189,11 +215,14 @@ bool DownloadTarget::replaceTarget()
     }
     std::error_code error;
     std::filesystem::rename(QFile::encodeName(m_part).toStdString(), QFile::encodeName(m_path).toStdString(), error);
+    m_adopted = m_adopted && error;
     return !error;
 }
 
 void DownloadTarget::discard()
 {
+    if (m_adopted)
+        return giveBack(); // the user's file is never deleted
     m_file.close();
     if (!m_part.isEmpty())
         QFile::remove(m_part);

@@ -21,6 +21,10 @@ public:
 
     // The size of the part an earlier attempt left; 0 when there is none.
     qint64 partSize() const;
+    // The user chose to continue the file at the target: when no part is there, it becomes the part
+    // until the download completes. Whatever else happens it goes back to its name, grown at most
+    // by bytes that follow it; a start over gives it back first, so it is replaced as any other.
+    void adoptTarget();
     // Creates the missing folders on the way and the part file; false when either cannot be made.
     // from > 0 continues the part left: the bytes arriving from there up to its end must match
     // it (else mismatched()); the rest follows them. from = 0 starts the part anew.
@@ -51,6 +55,7 @@ private:
     bool makeRoom(qint64 size);
     bool replaceTarget();
     void discard();
+    void giveBack();
 
     static constexpr qint64 kChunk = 1024 * 1024;
     static constexpr qint64 kFirstChunk = 64 * 1024;
@@ -65,4 +70,5 @@ private:
     QByteArray m_expected; // the part's last bytes, still to arrive again
     bool m_failed = false;
     bool m_mismatch = false;
+    bool m_adopted = false; // the part is the user's file
 };

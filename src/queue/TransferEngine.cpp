@@ -124,7 +124,8 @@ void TransferEngine::schedule()
                 connection = lookAheadConnection();
             if (!connection)
                 break;
-            start(connection, row, settings);
+            if (!start(connection, row, settings))
+                --row; // its row waits for an answer, or is gone: the same connection, the next row
         }
     }
     if (m_running.isEmpty())
@@ -134,7 +135,7 @@ void TransferEngine::schedule()
 int TransferEngine::nextWaitingRow(int from) const
 {
     for (int row = from; row < m_queue.count(); ++row)
-        if (!isCurrentRow(row) && !m_retries.isWaiting(row))
+        if (!isCurrentRow(row) && !m_retries.isWaiting(row) && !isUnanswered(row))
             return row;
     return -1;
 }
@@ -191,7 +192,7 @@ TransferConnection *TransferEngine::lookAheadConnection() const
     return nullptr;
 }
 
-void TransferEngine::start(TransferConnection *connection, int row, const TransferSettings &settings)
+bool TransferEngine::start(TransferConnection *connection, int row, const TransferSettings &settings)
 {
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
@@ -202,12 +203,15 @@ void TransferEngine::start(TransferConnection *connection, int row, const Transf
                     TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
                                               settings.asciiExtensions),
                     qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    if (!settleExisting(row, entry, job, settings))
+        return false;
     job.retried = m_retries.mayRetry(row, settings.retries);
     m_running.append({connection, m_queue.handle(row), job});
     if (runningOn(connection) == &m_running.last())
         m_running.last().clock.start(); // one given behind another file begins when that one ends
     emit entryStarted(row);
     connection->start(job);
+    return true;
 }
 
 TransferEngine::Running *TransferEngine::runningOn(const TransferConnection *connection)
@@ -417,6 +421,8 @@ void TransferEngine::closeAll()
         for (TransferConnection *connection : connections)
             connection->close(); // what each said last reaches the log and the queue here
         m_running.clear();
+        m_unanswered.clear(); // asked again when the queue starts again
+        m_answered.clear();
         qDeleteAll(connections);
         m_options.reset();
         ++m_server;
@@ -429,6 +435,7 @@ void TransferEngine::becameIdle()
     if (isActive())
         return;
     m_replaceInPlace.reset();
+    m_forTheRest.reset();
     m_movedBefore = 0;
     m_host.showTotals();
     m_host.idle();

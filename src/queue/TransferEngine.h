@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileExists.h"
 #include "FtpTypes.h"
 #include "QueueStore.h"
 #include "RemoteFolderClaims.h"
@@ -17,6 +18,7 @@
 class QueueModel;
 class TransferConnection;
 class TransferHost;
+struct QueueEntry;
 struct TransferSettings;
 
 // Works off the queue over transfer connections of their own, never the browsing one: entries
@@ -41,8 +43,8 @@ public:
     // the last login failed (then only ProcessTransfer tries again).
     void entriesAdded() { schedule(); }
 
-    // A file moves, or an entry waits to be tried again.
-    bool isActive() const { return !m_running.isEmpty() || m_retries.anyWaiting(); }
+    // Files move, or wait for the user's answer.
+    bool isActive() const;
     bool isCurrentRow(int row) const; // the row's file is moving, or held
     QList<int> runningRows() const;
     qint64 bytesDone() const; // of the files moving now
@@ -89,7 +91,7 @@ private:
     int nextWaitingRow(int from) const;
     TransferConnection *freeConnection(int limit);
     TransferConnection *lookAheadConnection() const;
-    void start(TransferConnection *connection, int row, const TransferSettings &settings);
+    bool start(TransferConnection *connection, int row, const TransferSettings &settings); // false: not started
     Running *runningOn(const TransferConnection *connection); // its file under way
     const Running *runningOn(const TransferConnection *connection) const;
     const Running *runningAt(int row) const;
@@ -103,6 +105,14 @@ private:
     void drop(TransferConnection *connection);
     void discardLeftover(int row);
     void becameIdle();
+
+    // A target that exists already (TransferEngine_exists.cpp).
+    bool settleExisting(int row, const QueueEntry &entry, TransferJob &job, const TransferSettings &settings);
+    std::optional<FileExists::Facts> existingTarget(const TransferJob &job);
+    FileExists::Facts sourceFacts(const QueueEntry &entry) const;
+    bool apply(const FileExists::Decision &decision, int row, TransferJob &job);
+    bool isUnanswered(int row) const;
+    void askNext();
 
     QueueModel &m_queue;
     TransferHost &m_host;
@@ -120,4 +130,9 @@ private:
     bool m_asking = false;
     QList<QPointer<TransferConnection>> m_waitingForAnswer;
     RetryWaits m_retries{m_queue, m_host, [this] { schedule(); }};
+    // Entries whose target exists, waiting for the user's answer, and those answered not yet started.
+    QList<QPersistentModelIndex> m_unanswered;
+    QList<std::pair<QPersistentModelIndex, FileExists::Action>> m_answered;
+    std::optional<FileExists::Action> m_forTheRest; // "Apply to the rest of this queue"
+    bool m_askingExists = false; // apart from m_asking: either question may be open while the other is
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileExists.h"
 #include "FtpTypes.h"
 #include "TransferSettings.h"
 
@@ -38,6 +39,13 @@ public:
     virtual void showTotals() = 0;                    // the queue totals line, in the form of the queue's state
     virtual void openFailed(const QString &path) = 0; // "Could not open file " & path, without waiting
     virtual Prompter &prompter() = 0;                 // questions only the user can answer
+    // What the remote listing the program holds shows of a file; nothing when it shows none there
+    // (or shows no listing of that folder).
+    virtual std::optional<FileExists::Facts> remoteListed(const QString &remotePath)
+    {
+        Q_UNUSED(remotePath);
+        return std::nullopt;
+    }
 
     virtual void localFoldersMade(const QString &below) = 0; // new folders under this one
     virtual void localFileWritten(const QString &path) = 0;

@@ -20,6 +20,8 @@ struct TransferJob
     // What the window steers this file with (TransferRun::Held, Stop, or a block size): its own,
     // so that a file waiting behind another on the same connection keeps its own state.
     std::shared_ptr<std::atomic<qint32>> control = std::make_shared<std::atomic<qint32>>(blockSize);
+    // The user chose to continue the target that exists, of this many bytes: 0 for a new file.
+    qint64 resumeFrom = 0;
 
     // Whether a transient failure of this attempt will be tried again: what it leaves is kept.
     bool retried = false;
@@ -35,7 +37,8 @@ struct TransferJob
 // How a file's transfer ended. Refused: the server would not take another connection (its
 // limit); the file was not begun and waits for a connection that ends. Unstarted: the connection
 // could not log in for another reason (the server went); the file waits for the user.
-enum class TransferOutcome { Done, Stopped, Failed, OpenFailed, Refused, Unstarted };
+// Skipped: the target exists and the user (or the setting) chose to leave it; nothing was moved.
+enum class TransferOutcome { Done, Stopped, Failed, OpenFailed, Refused, Unstarted, Skipped };
 
 Q_DECLARE_METATYPE(TransferJob)
 Q_DECLARE_METATYPE(TransferOutcome)

@@ -54,6 +54,8 @@ TransferOutcome TransferRun::download(const TransferJob &job)
         return localFailure(job.local);
     }
     DownloadTarget target(job.local);
+    if (job.resumeFrom > 0)
+        target.adoptTarget();
     std::unique_ptr<FtpFile> file = openDownload(job, resumePoint(job, target));
     if (!file && m_session.isOpen())
         return openFailure(job.remote);
@@ -166,6 +168,8 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
     UploadSource source(job.local);
     if (!source.open())
         return localFailure(job.local);
+    if (const std::optional<TransferOutcome> continued = continueRemote(job, source))
+        return *continued;
     FtpUploadTarget target(
         m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
         [this](const QString &question) { return m_host.replaceInPlace(question); }, source.identity());

@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class DownloadTarget;
 class FtpFile;
@@ -86,6 +87,8 @@ private:
     void logResume(qint64 asked, qint64 from);
     bool storedWhole(const QString &path, qint64 size);
     TransferOutcome discardLeftover(const TransferJob &job);
+    // Continuing the server's own file at the user's word (TransferRun_exists.cpp).
+    std::optional<TransferOutcome> continueRemote(const TransferJob &job, UploadSource &source);
 
     // Blocks (TransferRun_blocks.cpp).
     Gate nextBlock(); // holds while held

@@ -15,8 +15,9 @@ struct TransferSettings
     qint32 uploadBufferSize = 1024;
     QStringList asciiExtensions;
     int simultaneous = 2; // transfer connections at most
-    int retries = 3;         // further attempts after a transient failure
-    int retryUnitMs = 1000;  // the waits between attempts are counted in these; tests shorten them
+    int retries = 3;        // further attempts after a transient failure
+    int retryUnitMs = 1000; // the waits between attempts are counted in these; tests shorten them
+    quint8 fileExists = 0;  // a FileExists::Action: what a transfer onto an existing file does
 
     // ASCII when the local file's extension is on the list, compared exactly (case counts, no dot),
     // else binary; a setting other than Auto decides instead.

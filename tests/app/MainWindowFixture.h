@@ -180,7 +180,11 @@ struct QueueWindow : MainWindowFixture
 {
     QTemporaryDir local;
 
-    QueueWindow() { showLocal(local.path()); }
+    QueueWindow()
+    {
+        showLocal(local.path());
+        state.settings.fileExists = 1; // files are overwritten without a question, unless a test asks for one
+    }
     // Connected to the server and listing the remote folder; not connected if the login failed.
     static std::unique_ptr<QueueWindow> connectedTo(const TestFtpServer &server, const QString &folder)
     {

@@ -236,14 +236,25 @@ private slots:
         f.showLocal(f.local.path());
         f.showRemote("/");
         selectRows(f.window->ListView1, {"same.bin"});
+        f.state.settings.fileExists = 0; // asked: Overwrite
+        f.prompter->choices = {0};
         f.window->queuePane().btnDownload_Click();
         QTRY_COMPARE(f.window->queuePane().queue().count(), 0);
+        QCOMPARE(f.prompter->choiceButtons.size(), 1);
         QCOMPARE(readLocal(f.localPath("same.bin")), QByteArray("new from the server"));
         QStringList trashed;
         QDirIterator it(dataHome.path() + "/share/Trash/files", QDir::Files);
         while (it.hasNext())
             trashed << readLocal(it.next());
         QCOMPARE(trashed, QStringList({"the user's own"}));
+        // Sent back: the remote list shows the file, so the upload asks too; Skip sends nothing.
+        f.showLocal(f.local.path());
+        selectRows(f.window->ListView3, {"same.bin"});
+        f.prompter->choices = {5};
+        f.window->queuePane().btnUpload_Click();
+        QTRY_COMPARE(f.window->queuePane().queue().count(), 0);
+        QCOMPARE(f.prompter->choiceButtons.size(), 2);
+        QVERIFY(f.commands("STOR").isEmpty());
     }
 
     void theCommandLineAnswersHelpVersionAndTakesSecureLinks()

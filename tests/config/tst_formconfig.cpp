@@ -70,11 +70,13 @@ private slots:
         f.state.settings.logFormat = 0;
         f.state.settings.simultaneousTransfers = 7;
         f.state.settings.transferRetries = 0;
+        f.state.settings.fileExists = 6;
         c = openConfig(f);
         QVERIFY(c);
         QVERIFY(c->optDBinary->isChecked() && c->optUAscii->isChecked());
         QCOMPARE(c->txtSimultaneous->text(), QString("7"));
         QCOMPARE(c->txtRetries->text(), QString("0"));
+        QCOMPARE(c->cboExists->currentText(), QString("Skip"));
         QVERIFY(c->optTxt->isChecked() && c->optNolog->isChecked() && !c->txtLog->isEnabled());
         c->btnCancel->click();
         QTRY_VERIFY(c.isNull());
@@ -130,6 +132,7 @@ private slots:
         QCOMPARE(f.state.settings.downloadBufferSize, 1024);
         c->txtSimultaneous->setText("1");
         c->txtRetries->setText("7");
+        c->cboExists->setCurrentIndex(4);
         c->txtUp->setText("1670000");
         c->optUAscii->click();
         c->lvwExtensions->clear(); // an empty list becomes one empty entry
@@ -139,6 +142,7 @@ private slots:
         QCOMPARE(f.state.settings.uploadBufferSize, 1670000);
         QCOMPARE(f.state.settings.simultaneousTransfers, 1);
         QCOMPARE(f.state.settings.transferRetries, 7);
+        QCOMPARE(f.state.settings.fileExists, quint8(4));
         QCOMPARE(f.state.settings.asciiExtensions, QStringList{QString()});
         QCOMPARE(f.state.settings.logPath, f.state.folders.app + "temp/");
     }

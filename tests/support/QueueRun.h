@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QIcon>
 #include <QStringList>
 
@@ -18,14 +19,16 @@ class RecordingTransferHost : public TransferHost
 public:
     std::optional<FtpOptions> server;
     bool running = true;
-    // No retries unless a test asks for them, and then waits of milliseconds, not seconds.
-    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1, 0, 1};
+    // No retries unless a test asks for them, and then waits of milliseconds, not seconds; files there
+    // already are overwritten without a question, unless a test asks for one.
+    TransferSettings transferSettings{0, 0, 64 * 1024, 64 * 1024, {"txt"}, 1, 0, 1, 1};
     QStringList log;
     QStringList warnings; // the red lines: each failure with its reason
     QStringList commands; // "[2] RETR /a.txt"
     QStringList messages;
     QStringList foldersMade;
     ScriptedPrompter questions; // answers Cancel unless told otherwise
+    QHash<QString, FileExists::Facts> remoteFiles; // the remote listing, by path
 
     std::optional<FtpOptions> connectionOptions() override { return server; }
     bool queueRunning() const override { return running; }
@@ -45,6 +48,10 @@ public:
     void showTotals() override {}
     void openFailed(const QString &path) override { messages << path; }
     Prompter &prompter() override { return questions; }
+    std::optional<FileExists::Facts> remoteListed(const QString &path) override
+    {
+        return remoteFiles.contains(path) ? std::optional(remoteFiles.value(path)) : std::nullopt;
+    }
     void localFoldersMade(const QString &below) override { foldersMade << below; }
     void localFileWritten(const QString &) override {}
     void remoteQueueDone() override {}
@@ -69,9 +76,9 @@ struct QueueRun
         host.server = options;
         return true;
     }
-    void download(const QString &local, const QString &remote, qint64 listed = 0)
+    void download(const QString &local, const QString &remote, qint64 listed = 0, const QString &time = "-")
     {
-        queue.append({local, remote, QueueEntry::Direction::Down, "", "", "-", "Pending", listed}, QIcon());
+        queue.append({local, remote, QueueEntry::Direction::Down, "", "", time, "Pending", listed}, QIcon());
     }
     void upload(const QString &local, const QString &remote)
     {
