@@ -86,7 +86,7 @@ bool TransferEngine::apply(const FileExists::Decision &decision, int row, Transf
     m_host.logEvent(QStringLiteral("%1 exists: skipped.").arg(target));
     m_queue.remove(m_queue.handle(row));
     m_host.showTotals();
-    emit entryEnded(TransferOutcome::Skipped, 0);
+    emit entryEnded(TransferOutcome::Skipped, 0, QString());
     return false;
 }
 

@@ -308,7 +308,7 @@ private slots:
         QVERIFY(server.writeFile("big.bin", up ? "precious" : data));
         QueueRun q;
         QVERIFY(q.open(FtpTestKit::options(server)));
-        q.host.transferSettings = {TransferSettings::Binary, TransferSettings::Binary, kBlock, kBlock, {}, 1, 1};
+        q.host.transferSettings = {TransferSettings::Binary, TransferSettings::Binary, kBlock, kBlock, {}, 1, 0, 1, 1};
         TempTree local;
         const QString file = local / "big.bin";
         if (up)
