@@ -10,6 +10,9 @@ QueueKeeper::QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *par
     m_flush.setSingleShot(true);
     m_flush.setInterval(QuietMs);
     connect(&m_flush, &QTimer::timeout, this, &QueueKeeper::flush);
+    m_commitDue.setSingleShot(true);
+    m_commitDue.setInterval(HoldMs);
+    connect(&m_commitDue, &QTimer::timeout, this, [this] { m_store.commitHeld(); });
     connect(&queue, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { onInserted(first, last); });
     connect(&queue, &QAbstractItemModel::rowsAboutToBeRemoved, this,
@@ -23,6 +26,7 @@ QueueKeeper::QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *par
 QueueKeeper::~QueueKeeper()
 {
     flush();
+    m_store.commitHeld();
 }
 
 QueueStore::Outcome QueueKeeper::open(const QString &path)
@@ -181,6 +185,9 @@ void QueueKeeper::onEnding(int row, TransferOutcome outcome, qint64 bytes, const
     if (!id)
         return;
     const Run run = m_runs.take(id);
+    // Ends come close together in a queue of small files: one commit for those of HoldMs.
+    if (!m_commitDue.isActive() && m_store.holdCommits())
+        m_commitDue.start();
     if (outcome == TransferOutcome::Done)
         m_store.finished(id, bytes, double(m_clock.elapsed() - run.startedMs) / 1000.0);
     else if (outcome != TransferOutcome::Stopped)

@@ -18,8 +18,8 @@ class TransferEngine;
 // Keeps the queue in a QueueStore as it changes, so that a program killed at any moment loses no
 // entry: rows added (together in one add() once none has come for QuietMs, or after LateMs at
 // most: a folder walk is one transaction or a few, not one per file), a transfer's progress once it
-// has run a second and then at most once a second, its end as finished or failed, and the rows the
-// user cancels or clears. A transfer stopped for any other reason (a disconnect, the program's end)
+// has run a second and then at most once a second, its end as finished or failed (the ends within
+// HoldMs together in one commit), and the rows the user cancels or clears. A transfer stopped for any other reason (a disconnect, the program's end)
 // stays queued in the store. Lives on the window's thread, beside the queue: each row's id in the
 // store is kept here, not in the rows.
 class QueueKeeper : public QObject
@@ -30,6 +30,8 @@ public:
     static constexpr qint64 ProgressMs = 1000;
     static constexpr int QuietMs = 50;
     static constexpr qint64 LateMs = 1000;
+    // Transfers that end within this long of each other are written in one commit.
+    static constexpr int HoldMs = 50;
 
     QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *parent = nullptr);
     ~QueueKeeper() override;
@@ -86,4 +88,5 @@ private:
     qint64 m_lastEnded = 0;
     QElapsedTimer m_clock;
     QTimer m_flush;
+    QTimer m_commitDue;
 };

@@ -61,6 +61,7 @@ struct QueueStore::Db
     QString name;
     QSqlDatabase db;
     QHash<const char *, QSqlQuery> statements; // keyed by the statement's text constant
+    bool held = false;                         // a transaction stays open: writes join it
 
     explicit Db(const QString &file)
     {
@@ -73,6 +74,8 @@ struct QueueStore::Db
     }
     ~Db()
     {
+        if (held)
+            db.commit();
         statements.clear();
         db.close();
         db = QSqlDatabase();
@@ -105,6 +108,8 @@ struct QueueStore::Db
     // All of it or none of it.
     bool inTransaction(const std::function<bool()> &work)
     {
+        if (held) // inside the held one: it commits later, with the rest
+            return work();
         if (!db.transaction())
             return false;
         if (work() && db.commit())
@@ -117,6 +122,24 @@ struct QueueStore::Db
 QueueStore::QueueStore() = default;
 
 QueueStore::~QueueStore() = default;
+
+bool QueueStore::holdCommits()
+{
+    if (m_db && !m_db->held)
+        m_db->held = m_db->db.transaction();
+    return m_db && m_db->held;
+}
+
+bool QueueStore::commitHeld()
+{
+    if (!m_db || !m_db->held)
+        return true;
+    m_db->held = false;
+    if (m_db->db.commit())
+        return true;
+    m_db->db.rollback();
+    return false;
+}
 
 void QueueStore::close()
 {

@@ -76,6 +76,10 @@ public:
     bool requeue(const QList<qint64> &ids);
     bool remove(const QList<qint64> &ids);
     bool clearFinished();
+    // Many small changes in one commit: the writes from here on wait in an open transaction until
+    // commitHeld() (or the store closes). A program killed meanwhile loses those writes, not more.
+    bool holdCommits();
+    bool commitHeld();
     bool clearQueued(); // running entries too: the caller stops them first
 
     Lists load() const;
