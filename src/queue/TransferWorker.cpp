@@ -111,7 +111,7 @@ void TransferWorker::run(const TransferJob &job)
     m_reportLater->stop(); // the end says how much moved
     linesGoWith();
     job.transient->store(transfer.transient(outcome));
-    emit finished(outcome, transfer.unopened(), m_bytesDone, failureReason(outcome, transfer, job));
+    emit finished(outcome, transfer.unopened(), m_bytesDone, failureReason(outcome, transfer));
 }
 
 namespace {
@@ -132,15 +132,12 @@ bool positive(const QString &line)
 
 // In one line for the failed list: the client's own reason, a local file that would not open, what
 // ended the connection, the server's last refusal; in that order.
-QString TransferWorker::failureReason(TransferOutcome outcome, const TransferRun &transfer,
-                                      const TransferJob &job) const
+QString TransferWorker::failureReason(TransferOutcome outcome, const TransferRun &transfer) const
 {
     if (outcome != TransferOutcome::Failed && outcome != TransferOutcome::OpenFailed)
         return {};
     if (!transfer.reason().isEmpty())
         return transfer.reason();
-    if (outcome == TransferOutcome::OpenFailed && transfer.unopened() == job.local)
-        return QStringLiteral("Could not open file ") + job.local;
     if (m_session && m_session->lastReplyCode() == 0 && !lastLine(m_session->lastResponseInfo()).isEmpty())
         return lastLine(m_session->lastResponseInfo());
     if (!m_errorReply.isEmpty())

@@ -66,7 +66,7 @@ private:
     bool open(bool &refused);
     static bool limitReached(int code, const QString &reply);
     void say(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
-    QString failureReason(TransferOutcome outcome, const TransferRun &transfer, const TransferJob &job) const;
+    QString failureReason(TransferOutcome outcome, const TransferRun &transfer) const;
 
     void logEvent(const QString &text) override;
     void logReply(const QString &reply) override;
