@@ -9,6 +9,10 @@
 // (ftps://). Off: plain FTP without asking (for peers that must not see AUTH at all).
 enum class FtpSecurity { Auto, Explicit, Implicit, Off };
 
+// Which protocol a connection speaks: FTP (with the security above) or SFTP over SSH, where the
+// security choices do not apply.
+enum class RemoteProtocol { Ftp, Sftp };
+
 // What a connection needs: open (agent, proxy) and connect (host .. passive) in one record.
 struct FtpOptions
 {
@@ -21,6 +25,7 @@ struct FtpOptions
     bool passive = true;
     int timeoutMs = 30000; // connect and every reply
     FtpSecurity security = FtpSecurity::Auto;
+    RemoteProtocol protocol = RemoteProtocol::Ftp;
     // SHA-256 of a certificate the user already trusts for this host and port (raw bytes): it is
     // accepted although it cannot be verified (self-signed, another name, expired).
     QByteArray trustedCertificate;
