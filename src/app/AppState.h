@@ -5,7 +5,7 @@
 
 #include <QString>
 
-class FtpSession;
+class RemoteSession;
 
 // The program-wide values: created once in main() (or by a test) and passed by reference.
 // Every start begins with the same values; nothing here is ever saved.
@@ -19,7 +19,7 @@ public:
     QString currentLogFile;
 
     // The open FTP connection, owned by the main window; null while not connected.
-    FtpSession *session = nullptr;
+    RemoteSession *session = nullptr;
     bool connected() const { return session != nullptr; }
 
     QString currentLocalFolder;  // ends with "/"

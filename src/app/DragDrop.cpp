@@ -3,7 +3,7 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "LocalOperations.h"
 #include "LocalPaths.h"
 #include "LocalTree.h"
@@ -195,7 +195,7 @@ void DragDrop::queueUploads(const QString &remoteFolder, const QString &failure)
 
 void DragDrop::queueDownloads(const QString &localFolder, const QString &failure)
 {
-    FtpSession *session = m_remote.session();
+    RemoteSession *session = m_remote.session();
     if (!m_s.state.connected() || !session)
         return;
     const ConnectionGuard::Turn turn = m_remote.commandTurn(); // folders are listed
@@ -219,7 +219,7 @@ void DragDrop::queueDownloads(const QString &localFolder, const QString &failure
 
 void DragDrop::moveRemote(const QString &remoteFolder, const QString &failure)
 {
-    FtpSession *session = m_remote.session();
+    RemoteSession *session = m_remote.session();
     if (!m_s.state.connected() || !session)
         return;
     const ConnectionGuard::Turn turn = m_remote.commandTurn();

@@ -1,6 +1,6 @@
 #include "Padlock.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "RemoteLogin.h"
 
 #include <QPainter>
@@ -38,7 +38,7 @@ QPixmap Padlock::picture(bool closed, int size)
     return pixmap;
 }
 
-void Padlock::showConnection(const FtpSession &session, const QString &tls, const QString &fingerprint)
+void Padlock::showConnection(const RemoteSession &session, const QString &tls, const QString &fingerprint)
 {
     const bool closed = session.isEncrypted() && session.protectsData();
     setPixmap(picture(closed, fontMetrics().height()));

@@ -3,7 +3,7 @@
 #include "AppState.h"
 #include "FileListView.h"
 #include "EndedModel.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "OpenFailureBox.h"
 #include "QueueKeeper.h"
 #include "QueueModel.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-class FtpSession;
+class RemoteSession;
 class FileListView;
 class QFileInfo;
 class QTimer;
@@ -65,7 +65,7 @@ public:
     void QueueRemoteFile(const QString &remoteKey, const QString &localPath);
     // Every file below a folder; both paths end with "/". False when the walk could not finish.
     bool QueueLocalFolder(const QString &localFolder, const QString &remoteFolder);
-    bool QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder);
+    bool QueueRemoteFolder(RemoteSession *session, const QString &remoteFolder, const QString &localFolder);
     // The local path of a server's name in a local folder; nothing, and one log line, when the
     // name could leave the folder or is no file name here. Every download path is made here.
     std::optional<QString> localPathFor(const QString &localFolder, const QString &name, const QString &remotePath);

@@ -5,7 +5,7 @@
 #include "BusyPointer.h"
 #include "Events.h"
 #include "FileIconCache.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "ListText.h"
 #include "LocalFolderWalk.h"
 #include "FileListView.h"
@@ -251,14 +251,14 @@ bool QueuePane::QueueLocalFolder(const QString &localFolder, const QString &remo
         [this](const QString &local) { m_s.log.logLine(ServerNames::uploadRefusalText(local), SessionLog::Event); });
 }
 
-bool QueuePane::QueueRemoteFolder(FtpSession *session, const QString &remoteFolder, const QString &localFolder)
+bool QueuePane::QueueRemoteFolder(RemoteSession *session, const QString &remoteFolder, const QString &localFolder)
 {
     if (!session)
         return false;
     const ConnectionGuard::Turn turn = m_remote.commandTurn(); // the walk lists folder after folder
     if (!turn)
         return false;
-    const QPointer<FtpSession> open(session);
+    const QPointer<RemoteSession> open(session);
     const SessionLog::Batch lines(m_s.log); // a listing per folder: shown a few times a second
     RemoteFolderWalk walk(*session, [this, open] {
         ::pumpEvents();

@@ -3,7 +3,7 @@
 
 #include "AppState.h"
 #include "FileListView.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "OpenFailureBox.h"
 #include "ListRoles.h"
 #include "ListText.h"
@@ -26,7 +26,7 @@ constexpr int kLocalRefreshMs = 500;
 
 std::optional<FtpOptions> QueuePane::connectionOptions()
 {
-    const FtpSession *session = m_s.state.session;
+    const RemoteSession *session = m_s.state.session;
     if (!session || !session->isOpen())
         return std::nullopt;
     return session->openedWith();

@@ -3,7 +3,7 @@
 #include "AppState.h"
 #include "BusyPointer.h"
 #include "Events.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"
 #include "FileListView.h"
@@ -52,7 +52,7 @@ void RemoteOperations::wire()
             &RemoteOperations::ListView1_AfterLabelEdit);
 }
 
-FtpSession *RemoteOperations::session() const
+RemoteSession *RemoteOperations::session() const
 {
     return m_remote.session();
 }
@@ -64,7 +64,7 @@ bool RemoteOperations::requireConnection()
 
 void RemoteOperations::logReply()
 {
-    if (FtpSession *s = session())
+    if (RemoteSession *s = session())
         m_s.log.logServerReply(s->lastResponseInfo());
 }
 
@@ -84,7 +84,7 @@ QStringList RemoteOperations::listedNames() const
 
 RemoteCommands RemoteOperations::commands()
 {
-    FtpSession *s = session();
+    RemoteSession *s = session();
     return RemoteCommands(
         *s, m_s.prompter, m_s.log, [this](const QString &text) { m_s.status.SetStatusLine(text); },
         [this, s] { return session() == s; });

@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QPointer>
 
-class FtpSession;
+class RemoteSession;
 class FileListView;
 class QStandardItem;
 class QStandardItemModel;
@@ -45,7 +45,7 @@ public slots:
 
 private:
     bool requireConnection();
-    FtpSession *session() const;
+    RemoteSession *session() const;
     void logReply();
     void list();
     QStringList listedNames() const;

@@ -6,7 +6,8 @@
 #include "Events.h"
 #include "FileListView.h"
 #include "FileIconCache.h"
-#include "FtpSession.h"
+#include "RemoteSessions.h"
+#include "SftpSession.h"
 #include "QueueModel.h"
 #include "TransferControl.h"
 #include "RemoteLogin.h"
@@ -88,14 +89,14 @@ ConnectionGuard::Turn RemotePane::commandTurn()
     return turn;
 }
 
-bool RemotePane::stillConnected(const FtpSession *session) const
+bool RemotePane::stillConnected(const RemoteSession *session) const
 {
     return session && m_session == session && m_s.state.session == session;
 }
 
 bool RemotePane::announce(const QString &)
 {
-    const FtpSession *session = m_session;
+    const RemoteSession *session = m_session;
     pumpEvents();
     return stillConnected(session);
 }
@@ -117,7 +118,7 @@ void RemotePane::closeSession()
     m_guard.reset(); // whatever held the old connection holds nothing now
     m_lastListed.clear();
     m_s.state.session = nullptr;
-    if (FtpSession *session = m_session) {
+    if (RemoteSession *session = m_session) {
         m_session = nullptr;
         session->close();
         session->deleteLater(); // a call still waiting inside it unwinds first
@@ -181,12 +182,12 @@ void RemotePane::btnConnect_Click()
     }
     m_s.status.SetStatusLine(QStringLiteral("Connecting..."));
     BusyPointer busy;
-    auto *session = new FtpSession(this);
+    RemoteSession *session = RemoteSessions::make(settings->protocol, this).release();
     m_session = session;
     const ConnectionGuard::Turn turn = m_guard.take(); // the new connection is ours until it has listed
-    connect(session, &FtpSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
+    connect(session, &RemoteSession::connectionClosed, this, &RemotePane::onConnectionLost, Qt::QueuedConnection);
     // Every command the connection sends is logged here, as sent, before its reply.
-    connect(session, &FtpSession::commandSent, this,
+    connect(session, &RemoteSession::commandSent, this,
             [this](const QString &text) { m_s.log.logLine(QStringLiteral("Command: ") + text, SessionLog::Command); });
     const bool opened = session->open(RemoteLogin::prepare(*session, *settings, state.folders.app +
                                                            KnownCertificates::fileName(), m_s.prompter, m_s.log,
@@ -209,12 +210,18 @@ void RemotePane::btnConnect_Click()
     m_standing = fieldValues();
     logLogin();
     showPadlock();
+    const bool ftp = session->protocol() == RemoteProtocol::Ftp;
     for (const char *command : {"CWD /", "PWD", "SYST", "FEAT", "TYPE A", "PASV"}) {
+        if (!ftp)
+            break;
         if (!announce(QString::fromLatin1(command)))
             return;
         session->command(QString::fromLatin1(command));
         logReply();
     }
+    // An SFTP login starts in the user's home folder, as every SSH client does.
+    if (auto *sftp = qobject_cast<SftpSession *>(session); sftp && m_startFolder.isEmpty())
+        m_startFolder = RemotePaths::fromTyped(sftp->currentFolder());
     m_s.log.logLine(QStringLiteral("Connected to remote host."), SessionLog::Event);
     m_s.window.setWindowTitle(QStringLiteral("Vestrigal - ") + m_ui.txtServer->text());
     for (auto [timer, ms] : {std::pair{m_ui.timeOut, settings->timeLimitMs}, {m_ui.timeKeep, settings->keepAliveMs}}) {
@@ -252,7 +259,7 @@ void RemotePane::btnDisconnect_Click()
         if (answer != Prompter::Answer::Ok)
             return;
     }
-    if (announce(QStringLiteral("QUIT"))) {
+    if (m_session->protocol() == RemoteProtocol::Ftp && announce(QStringLiteral("QUIT"))) {
         m_session->command(QStringLiteral("QUIT"));
         logReply();
     }
@@ -291,7 +298,10 @@ void RemotePane::TimeKeep_Timer()
     // keep-alive most then. It never disturbs an exchange in progress, whose traffic keeps it alive.
     if (!m_session || !state.connected() || m_guard.isBusy())
         return;
-    m_session->command(QStringLiteral("PWD"), FtpSession::Echo::Quiet);
+    if (m_session->protocol() == RemoteProtocol::Ftp)
+        m_session->command(QStringLiteral("PWD"), RemoteSession::Echo::Quiet);
+    else
+        m_session->keepAlive();
     logReply();
 }
 

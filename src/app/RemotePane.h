@@ -3,7 +3,7 @@
 #include "ConnectionGuard.h"
 #include "PaneServices.h"
 #include "ProfileConnection.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "RemoteListing.h"
 #include "RemoteSide.h"
 #include "RemoteTree.h"
@@ -52,7 +52,7 @@ public:
     // The queue, which the connection's end stops and pauses; set once it is built.
     void setTransfers(TransferControl &transfers) { m_transfers = &transfers; }
 
-    FtpSession *session() const override { return m_session; }
+    RemoteSession *session() const override { return m_session; }
     PlaceholderFiles &placeholders() override { return m_placeholders; }
     // Forgets the connection without QUIT (Exit); any call in progress ends with a failure.
     void forget();
@@ -87,7 +87,7 @@ public slots:
     void menu_showcustom_server_Click();
 
 private:
-    bool stillConnected(const FtpSession *session) const;
+    bool stillConnected(const RemoteSession *session) const;
     // Before a command (the session logs it as it goes): lets events run; false when the
     // connection went meanwhile.
     bool announce(const QString &command);
@@ -115,7 +115,7 @@ private:
     PaneServices m_s;
     RemoteControls m_ui;
     TransferControl *m_transfers = nullptr;
-    QPointer<FtpSession> m_session;
+    QPointer<RemoteSession> m_session;
     RemoteTree m_tree;
     PlaceholderFiles m_placeholders;
     ConnectionGuard m_guard;

@@ -5,7 +5,7 @@
 #include "BusyPointer.h"
 #include "Events.h"
 #include "FileListView.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "RemoteFileWindow.h"
 #include "RemoteFolderListing.h"
 #include "RemotePaths.h"
@@ -48,7 +48,7 @@ void RemotePane::FtpGetDirectoryContents()
     state.listingFree = false;
     ListingGuard guard{state};
     BusyPointer busy;
-    FtpSession *session = m_session;
+    RemoteSession *session = m_session;
     RemoteFolderListing listing(*session, m_s.log, [this, session] { return stillConnected(session); });
     for (const QString &folder : RemoteFolderListing::candidates(state.currentRemoteFolder, m_lastListed)) {
         state.currentRemoteFolder = folder;
@@ -239,5 +239,5 @@ void RemotePane::openTextEditor(const QString &name)
 
 SessionSource RemotePane::sessionSource()
 {
-    return [pane = QPointer<RemotePane>(this)]() -> FtpSession * { return pane ? pane->session() : nullptr; };
+    return [pane = QPointer<RemotePane>(this)]() -> RemoteSession * { return pane ? pane->session() : nullptr; };
 }

@@ -1,6 +1,6 @@
 #include "RemoteTextFile.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "ServerNames.h"
 
 #include <QFile>
@@ -9,7 +9,7 @@
 namespace {
 
 // The size the server lists for the file, or -1 when it does not say.
-qint64 listedSize(FtpSession &session, const QString &folder, const QString &name)
+qint64 listedSize(RemoteSession &session, const QString &folder, const QString &name)
 {
     QList<FtpEntry> entries;
     if (!session.list(folder, name, entries))
@@ -28,7 +28,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-RemoteTextFile::Loaded RemoteTextFile::load(FtpSession *session, const QString &path)
+RemoteTextFile::Loaded RemoteTextFile::load(RemoteSession *session, const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = path.left(slash + 1), name = path.mid(slash + 1);
@@ -63,7 +63,7 @@ bool RemoteTextFile::encoded(const QString &text, QByteArray &out, QString *prob
     return false;
 }
 
-bool RemoteTextFile::save(FtpSession *session, const QString &text, QString *problem)
+bool RemoteTextFile::save(RemoteSession *session, const QString &text, QString *problem)
 {
     problem->clear();
     // One line end at the end, not one more at every save: any line end counts.

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class FtpSession;
+class RemoteSession;
 
 // A text file of the server edited through a copy in the temp folder: fetched and stored in
 // ASCII mode by the FTP client's whole-file calls, decoded and encoded by TextEncoding.
@@ -19,12 +19,12 @@ public:
 
     // Fetches the file at `path` (from the server's root, or relative to its current folder)
     // and reads it; it is stored back to that path.
-    Loaded load(FtpSession *session, const QString &path);
+    Loaded load(RemoteSession *session, const QString &path);
     // Writes the text (line ends as they are to be stored) to the temp copy, with a line end at
     // the end unless it has one, and
     // stores it on the server. False with a reason for the user when the text cannot be
     // written in the file's encoding; false without one when the transfer failed.
-    bool save(FtpSession *session, const QString &text, QString *problem);
+    bool save(RemoteSession *session, const QString &text, QString *problem);
     // Writes the text to a local file in the file's encoding, as it is.
     bool saveCopy(const QString &path, const QString &text, QString *problem);
 

@@ -1,7 +1,7 @@
 #include "formascii.h"
 
 #include "Events.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "Prompter.h"
 #include "formreplace.h"
 #include "formsearch.h"

@@ -10,7 +10,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
-class FtpSession;
+class RemoteSession;
 class Prompter;
 class QLabel;
 class QPushButton;

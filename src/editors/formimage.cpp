@@ -1,7 +1,7 @@
 #include "formimage.h"
 
 #include "Events.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "PictureFormats.h"
 #include "Prompter.h"
 #include "ServerNames.h"
@@ -96,7 +96,7 @@ bool formimage::load()
     // A server name becomes a local file name only when it is safe as one.
     const std::optional<QString> local = ServerNames::localPathForServerName(m_tempFolder, m_remoteName);
     const QString path = local.value_or(QString());
-    FtpSession *session = m_session();
+    RemoteSession *session = m_session();
     const bool fetched = local && session && session->getFile(m_remoteName, path, FtpTransferType::Binary);
     QApplication::restoreOverrideCursor();
     if (!fetched)

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-class FtpSession;
+class RemoteSession;
 class Prompter;
 class QLabel;
 class QPushButton;

@@ -1,6 +1,6 @@
 #include "RemoteFolderWalk.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "LocalPaths.h"
 #include "ServerNames.h"
 
@@ -81,7 +81,7 @@ bool RemoteFolderWalk::listed(const QString &folder, QList<FtpEntry> &entries, c
 bool RemoteFolderWalk::walk(const QString &remoteFolder, const QString &localFolder, const FileFound &found,
                             const Skipped &skipped, const Problem &problem)
 {
-    QPointer<FtpSession> session(&m_session);
+    QPointer<RemoteSession> session(&m_session);
     QList<Level> stack{{{}, 0, remoteFolder, localFolder, remoteFolder, 0}};
     if (!listed(remoteFolder, stack.last().entries, problem))
         return false;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-class FtpSession;
+class RemoteSession;
 
 // Finds every file below a remote folder, at any depth, with the local path that mirrors its place
 // under the folder. Each folder is listed once and its entries remembered before any of its
@@ -28,7 +28,7 @@ public:
 
     static constexpr int kMaxLinks = 4;
 
-    RemoteFolderWalk(FtpSession &session, Pump pump) : m_session(session), m_pump(std::move(pump)) {}
+    RemoteFolderWalk(RemoteSession &session, Pump pump) : m_session(session), m_pump(std::move(pump)) {}
 
     // remoteFolder and localFolder end with "/". False, after telling problem() why, at the first
     // folder the server will not list or whose local path would be too long; false too when the
@@ -46,7 +46,7 @@ private:
     // The one place a server's name becomes a local path; nothing for a name that could not be one.
     static std::optional<QString> localChild(const QString &localFolder, const FtpEntry &entry);
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
     Pump m_pump;
     QStringList m_linkedFolders; // the real folders that links led to
 };

@@ -1,14 +1,14 @@
 #include "TransferRun.h"
 
 #include "DownloadTarget.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "FtpUploadTarget.h"
 #include "LocalPaths.h"
 #include "RemoteFolderClaims.h"
 #include "TransferRetry.h"
 #include "UploadSource.h"
 
-TransferRun::TransferRun(FtpSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
+TransferRun::TransferRun(RemoteSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
                          RemoteFolderClaims &folders)
     : m_session(session), m_host(host), m_control(control), m_folders(folders)
 {
@@ -56,7 +56,7 @@ TransferOutcome TransferRun::download(const TransferJob &job)
     DownloadTarget target(job.local);
     if (job.resumeFrom > 0)
         target.adoptTarget();
-    std::unique_ptr<FtpFile> file = openDownload(job, resumePoint(job, target));
+    std::unique_ptr<RemoteFile> file = openDownload(job, resumePoint(job, target));
     if (!file && m_session.isOpen())
         return openFailure(job.remote);
     if (!file) { // the connection went: the reason is in the log
@@ -82,9 +82,9 @@ TransferOutcome TransferRun::download(const TransferJob &job)
     return keepDownload(target, decide(moved, closed), job);
 }
 
-std::unique_ptr<FtpFile> TransferRun::openDownload(const TransferJob &job, qint64 from)
+std::unique_ptr<RemoteFile> TransferRun::openDownload(const TransferJob &job, qint64 from)
 {
-    std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Read, job.type, from);
+    std::unique_ptr<RemoteFile> file = m_session.openFile(job.remote, RemoteFile::Read, job.type, from);
     logReply();
     if (file) {
         logResume(from, file->offset());
@@ -104,11 +104,11 @@ bool TransferRun::wholeAsListed(const TransferJob &job, qint64 wire)
     const qint64 expected = now >= 0 ? now : job.size;
     if (wire >= expected)
         return true;
-    m_host.logEvent(m_reason = FtpFile::shortfall(wire, expected));
+    m_host.logEvent(m_reason = RemoteFile::shortfall(wire, expected));
     return false;
 }
 
-TransferRun::Moved TransferRun::receive(FtpFile &file, DownloadTarget &target, qint64 size)
+TransferRun::Moved TransferRun::receive(RemoteFile &file, DownloadTarget &target, qint64 size)
 {
     Moved moved;
     while ((moved.gate = nextBlock()) == Gate::Go) {
@@ -173,7 +173,7 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
     FtpUploadTarget target(
         m_session, job.remote, job.type, [this](const QString &text) { m_host.logEvent(text); },
         [this](const QString &question) { return m_host.replaceInPlace(question); }, source.identity());
-    std::unique_ptr<FtpFile> file = openForUpload(job, target, resumePoint(job, source, target));
+    std::unique_ptr<RemoteFile> file = openForUpload(job, target, resumePoint(job, source, target));
     if (!file && !target.declined() && m_session.isOpen())
         return openFailure(job.remote);
     TransferOutcome outcome = file ? sendAll(source, file) : TransferOutcome::Failed;
@@ -188,7 +188,7 @@ TransferOutcome TransferRun::upload(const TransferJob &job)
 }
 
 TransferOutcome TransferRun::placeUpload(UploadSource &source, FtpUploadTarget &target,
-                                         std::unique_ptr<FtpFile> &file)
+                                         std::unique_ptr<RemoteFile> &file)
 {
     if (m_from > 0 && !storedWhole(target.temporaryPath(), source.size()))
         return TransferOutcome::Failed;
@@ -203,7 +203,7 @@ TransferOutcome TransferRun::placeUpload(UploadSource &source, FtpUploadTarget &
 
 // The blocks from where the server's file begins, then the close; a stopped upload is broken off,
 // not completed.
-TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file)
+TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<RemoteFile> &file)
 {
     m_from = file->offset();
     m_bytesDone = 0;
@@ -215,7 +215,7 @@ TransferOutcome TransferRun::sendAll(UploadSource &source, std::unique_ptr<FtpFi
     return decide(moved, closed);
 }
 
-TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
+TransferRun::Moved TransferRun::send(UploadSource &source, RemoteFile &file)
 {
     const qint64 length = source.size() - m_from;
     Moved moved;
@@ -236,9 +236,9 @@ TransferRun::Moved TransferRun::send(UploadSource &source, FtpFile &file)
 
 // A first open that fails may only lack the folders: they are made and the open tried once more,
 // with the other temporary names and, as the last resort, the target's own name.
-std::unique_ptr<FtpFile> TransferRun::openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from)
+std::unique_ptr<RemoteFile> TransferRun::openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from)
 {
-    std::unique_ptr<FtpFile> file = target.openFirst(from);
+    std::unique_ptr<RemoteFile> file = target.openFirst(from);
     logReply();
     if (file)
         logResume(from, file->offset());
@@ -265,7 +265,7 @@ void TransferRun::makeRemoteFolders(const QString &remotePath)
     }
 }
 
-bool TransferRun::closeRemote(std::unique_ptr<FtpFile> &file)
+bool TransferRun::closeRemote(std::unique_ptr<RemoteFile> &file)
 {
     const bool closed = file->close();
     file.reset();

@@ -8,8 +8,8 @@
 #include <optional>
 
 class DownloadTarget;
-class FtpFile;
-class FtpSession;
+class RemoteFile;
+class RemoteSession;
 class FtpUploadTarget;
 class RemoteFolderClaims;
 class UploadSource;
@@ -40,7 +40,7 @@ public:
     static constexpr qint32 Held = 0;
     static constexpr qint32 Stop = 1;
 
-    TransferRun(FtpSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
+    TransferRun(RemoteSession &session, TransferRunHost &host, const std::atomic<qint32> &control,
                 RemoteFolderClaims &folders);
     ~TransferRun();
 
@@ -63,19 +63,19 @@ private:
     };
 
     TransferOutcome download(const TransferJob &job);
-    std::unique_ptr<FtpFile> openDownload(const TransferJob &job, qint64 from);
-    Moved receive(FtpFile &file, DownloadTarget &target, qint64 size);
-    Moved receiveAgain(const TransferJob &job, DownloadTarget &target, std::unique_ptr<FtpFile> &file);
+    std::unique_ptr<RemoteFile> openDownload(const TransferJob &job, qint64 from);
+    Moved receive(RemoteFile &file, DownloadTarget &target, qint64 size);
+    Moved receiveAgain(const TransferJob &job, DownloadTarget &target, std::unique_ptr<RemoteFile> &file);
     bool wholeAsListed(const TransferJob &job, qint64 wire);
     TransferOutcome keepDownload(DownloadTarget &target, TransferOutcome outcome, const TransferJob &job);
     TransferOutcome upload(const TransferJob &job);
-    TransferOutcome sendAll(UploadSource &source, std::unique_ptr<FtpFile> &file);
-    Moved send(UploadSource &source, FtpFile &file);
+    TransferOutcome sendAll(UploadSource &source, std::unique_ptr<RemoteFile> &file);
+    Moved send(UploadSource &source, RemoteFile &file);
     static TransferOutcome decide(const Moved &moved, bool closedWell);
-    std::unique_ptr<FtpFile> openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from);
-    TransferOutcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<FtpFile> &file);
+    std::unique_ptr<RemoteFile> openForUpload(const TransferJob &job, FtpUploadTarget &target, qint64 from);
+    TransferOutcome placeUpload(UploadSource &source, FtpUploadTarget &target, std::unique_ptr<RemoteFile> &file);
     void makeRemoteFolders(const QString &remotePath);
-    bool closeRemote(std::unique_ptr<FtpFile> &file);
+    bool closeRemote(std::unique_ptr<RemoteFile> &file);
     TransferOutcome openFailure(const QString &path);
     TransferOutcome localFailure(const QString &path); // the local file could not be opened
     void logReply();
@@ -95,7 +95,7 @@ private:
     qint32 blockSize() const;
     void blockMoved(qint64 bytes, qint64 total);
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
     TransferRunHost &m_host;
     const std::atomic<qint32> &m_control;
     RemoteFolderClaims &m_folders;

@@ -1,7 +1,7 @@
 // Between two blocks: progress and the held state.
 #include "TransferRun.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // An upload onto a file the server holds, which the user chose to continue.
 #include "TransferRun.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "UploadSource.h"
 
 // The server's file is the start of this one: the rest goes straight onto it from where the server
@@ -15,7 +15,7 @@ std::optional<TransferOutcome> TransferRun::continueRemote(const TransferJob &jo
     const qint64 from = there >= 0 ? there : job.resumeFrom;
     if (from <= 0 || from >= source.size() || !m_session.isOpen())
         return std::nullopt;
-    std::unique_ptr<FtpFile> file = m_session.openFile(job.remote, FtpFile::Write, job.type, from);
+    std::unique_ptr<RemoteFile> file = m_session.openFile(job.remote, RemoteFile::Write, job.type, from);
     logReply();
     if (!file && m_session.isOpen())
         return openFailure(job.remote);

@@ -2,7 +2,7 @@
 #include "TransferRun.h"
 
 #include "DownloadTarget.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "FtpUploadTarget.h"
 #include "ListText.h"
 #include "UploadSource.h"
@@ -37,7 +37,7 @@ qint64 TransferRun::resumePoint(const TransferJob &job, const DownloadTarget &ta
 
 // The part was not the start of this file after all: the file once more, from its first byte.
 TransferRun::Moved TransferRun::receiveAgain(const TransferJob &job, DownloadTarget &target,
-                                             std::unique_ptr<FtpFile> &file)
+                                             std::unique_ptr<RemoteFile> &file)
 {
     closeRemote(file);
     m_host.logEvent(kServerFileChanged);

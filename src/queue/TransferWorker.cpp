@@ -1,6 +1,6 @@
 #include "TransferWorker.h"
 
-#include "FtpSession.h"
+#include "RemoteSessions.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -158,16 +158,16 @@ bool TransferWorker::open(bool &refused)
 {
     if (m_session && m_session->isOpen()) {
         if (!m_sinceUse.isValid() || m_sinceUse.elapsed() < kProbeAfterMs ||
-            m_session->command(QStringLiteral("NOOP"), FtpSession::Echo::Quiet))
+            m_session->keepAlive())
             return true;
     }
-    m_session = std::make_unique<FtpSession>();
-    connect(m_session.get(), &FtpSession::commandSent, this,
-            [this](const QString &text) { say(FtpSession::LogLine::Command, text); });
-    connect(m_session.get(), &FtpSession::notice, this,
-            [this](const QString &text) { say(FtpSession::LogLine::Note, text); });
+    m_session = RemoteSessions::make(m_options.protocol);
+    connect(m_session.get(), &RemoteSession::commandSent, this,
+            [this](const QString &text) { say(RemoteSession::LogLine::Command, text); });
+    connect(m_session.get(), &RemoteSession::notice, this,
+            [this](const QString &text) { say(RemoteSession::LogLine::Note, text); });
     const bool opened = m_session->open(m_options);
-    for (const FtpSession::LogLine &line : m_session->loginLog())
+    for (const RemoteSession::LogLine &line : m_session->loginLog())
         say(line.kind, line.text);
     if (opened)
         return true;
@@ -224,14 +224,14 @@ void TransferWorker::report()
 
 void TransferWorker::logEvent(const QString &text)
 {
-    say(FtpSession::LogLine::Note, text);
+    say(RemoteSession::LogLine::Note, text);
 }
 
 void TransferWorker::logReply(const QString &reply)
 {
     if (reply.isEmpty())
         return;
-    say(FtpSession::LogLine::Reply, reply);
+    say(RemoteSession::LogLine::Reply, reply);
     if (const QString line = lastLine(reply); !positive(line))
         m_errorReply = line;
 }

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <optional>
 
-class FtpSession;
+class RemoteSession;
 
 // What a transfer connection said, waiting for the window's thread, which takes all of it at
 // once: one wake-up for however many lines came meanwhile.
@@ -65,7 +65,7 @@ private:
     std::optional<TransferJob> nextJob();
     bool open(bool &refused);
     static bool limitReached(int code, const QString &reply);
-    void say(int kind, const QString &text); // kind: FtpSession::LogLine::Kind
+    void say(int kind, const QString &text); // kind: RemoteSession::LogLine::Kind
     QString failureReason(TransferOutcome outcome, const TransferRun &transfer) const;
 
     void logEvent(const QString &text) override;
@@ -83,7 +83,7 @@ private:
     std::mutex m_jobsLock;
     QList<TransferJob> m_jobs;
     std::shared_ptr<TransferLines> m_lines;
-    std::unique_ptr<FtpSession> m_session;
+    std::unique_ptr<RemoteSession> m_session;
     QElapsedTimer m_sinceUse;
     QElapsedTimer m_sinceReport;
     QTimer *m_reportLater; // a report held back goes out when its time comes, during the waits

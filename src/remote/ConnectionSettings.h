@@ -26,6 +26,7 @@ struct ConnectionSettings
     int keepAliveMs = 0; // 0 = no keep-alive
     bool active = false;
     FtpSecurity security = FtpSecurity::Auto;
+    RemoteProtocol protocol = RemoteProtocol::Ftp;
 
     // The texts as typed. The host field may carry a scheme ("ftpes://host") and a port
     // ("host:2121", "[::1]:2121"), which wins over the port field; "ftps://" without one takes 990

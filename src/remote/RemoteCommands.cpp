@@ -2,7 +2,7 @@
 
 #include "Events.h"
 #include "FtpSecrets.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "Prompter.h"
 #include "RemoteFolderRemover.h"
 #include "ServerNames.h"
@@ -19,7 +19,7 @@ bool nameIn(const QList<FtpEntry> &entries, const QString &name)
 
 } // namespace
 
-RemoteCommands::RemoteCommands(FtpSession &session, Prompter &prompter, SessionLog &log,
+RemoteCommands::RemoteCommands(RemoteSession &session, Prompter &prompter, SessionLog &log,
                                std::function<void(const QString &)> status, std::function<bool()> connected)
     : m_session(session), m_prompter(prompter), m_log(log), m_status(std::move(status)),
       m_connected(std::move(connected))
@@ -162,7 +162,7 @@ void RemoteCommands::renameEdited(const QString &before, const QString &after, c
 
 bool RemoteCommands::sendRaw(const QString &command)
 {
-    m_session.command(command, FtpSession::Echo::Quiet);
+    m_session.command(command, RemoteSession::Echo::Quiet);
     if (!stillOpen())
         return false;
     logReply();
@@ -171,7 +171,7 @@ bool RemoteCommands::sendRaw(const QString &command)
 
 bool RemoteCommands::changePassword(const QString &command, const QString &oldPassword, const QString &newPassword)
 {
-    const bool changed = m_session.command(command, FtpSession::Echo::Logged, {oldPassword, newPassword});
+    const bool changed = m_session.command(command, RemoteSession::Echo::Logged, {oldPassword, newPassword});
     m_log.logServerReply(FtpSecrets::masked(m_session.lastResponseInfo(), {oldPassword, newPassword}));
     return changed;
 }

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-class FtpSession;
+class RemoteSession;
 class Prompter;
 class SessionLog;
 
@@ -22,7 +22,7 @@ public:
         QString shown = {}; // the name the list shows, for a move
     };
 
-    RemoteCommands(FtpSession &session, Prompter &prompter, SessionLog &log,
+    RemoteCommands(RemoteSession &session, Prompter &prompter, SessionLog &log,
                    std::function<void(const QString &)> status, std::function<bool()> connected);
 
     // Asks a new name for each entry in turn; a name the folder shows (`listed`) is refused, since
@@ -50,7 +50,7 @@ private:
     bool stillOpen(); // lets events run first
     void logReply();
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
     Prompter &m_prompter;
     SessionLog &m_log;
     std::function<void(const QString &)> m_status;

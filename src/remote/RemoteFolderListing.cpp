@@ -1,7 +1,7 @@
 #include "RemoteFolderListing.h"
 
 #include "Events.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "RemoteListing.h"
 #include "RemotePaths.h"
 #include "SessionLog.h"

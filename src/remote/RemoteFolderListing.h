@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-class FtpSession;
+class RemoteSession;
 class SessionLog;
 
 // Listing a folder for the remote list over the browsing connection: CWD, PWD and LIST, each
@@ -18,7 +18,7 @@ class RemoteFolderListing
 public:
     enum class Outcome { Listed, NoFolder, NotListed, Gone };
 
-    RemoteFolderListing(FtpSession &session, SessionLog &log, std::function<bool()> connected)
+    RemoteFolderListing(RemoteSession &session, SessionLog &log, std::function<bool()> connected)
         : m_session(session), m_log(log), m_connected(std::move(connected))
     {
     }
@@ -34,7 +34,7 @@ private:
     bool announce();
     bool logReply();
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
     SessionLog &m_log;
     std::function<bool()> m_connected;
 };

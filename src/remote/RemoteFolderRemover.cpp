@@ -1,6 +1,6 @@
 #include "RemoteFolderRemover.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "ServerNames.h"
 
 namespace {
@@ -10,7 +10,7 @@ constexpr int MaximumDepth = 1000;
 
 } // namespace
 
-RemoteFolderRemover::RemoteFolderRemover(FtpSession &session, Reporter reporter)
+RemoteFolderRemover::RemoteFolderRemover(RemoteSession &session, Reporter reporter)
     : m_session(session), m_report(std::move(reporter))
 {
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-class FtpSession;
+class RemoteSession;
 
 // Removes a remote folder with everything in it, depth first, one listing at a time: files are
 // deleted, each folder is removed by "rmd" once empty, the innermost first. The walk always
@@ -21,7 +21,7 @@ public:
         std::function<bool()> pump;
     };
 
-    RemoteFolderRemover(FtpSession &session, Reporter reporter);
+    RemoteFolderRemover(RemoteSession &session, Reporter reporter);
 
     // folder: a name relative to the server's current folder, or a full path.
     bool RemoveRemoteFolder(const QString &folder);
@@ -32,7 +32,7 @@ private:
     bool removeSubfolder(const QString &name, int depth);
     bool leave();
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
     Reporter m_report;
     bool m_gone = false; // the connection went away: stop everything
 };

@@ -3,9 +3,12 @@
 #include "CertificateQuestion.h"
 #include "FtpCertificate.h"
 #include "FtpSession.h"
+#include "SftpSession.h"
+#include "RemoteSession.h"
 #include "LogRun.h"
 #include "SessionLog.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -19,7 +22,7 @@ bool startsWithCode(const QString &text)
 
 namespace RemoteLogin {
 
-FtpOptions prepare(FtpSession &session, const ConnectionSettings &settings, const QString &knownFile,
+FtpOptions prepare(RemoteSession &session, const ConnectionSettings &settings, const QString &knownFile,
                    Prompter &prompter, SessionLog &log, QString &fingerprint)
 {
     FtpOptions options;
@@ -31,11 +34,17 @@ FtpOptions prepare(FtpSession &session, const ConnectionSettings &settings, cons
     options.password = settings.password;
     options.passive = !settings.active;
     options.security = settings.security;
+    options.protocol = settings.protocol;
+    if (auto *sftp = qobject_cast<SftpSession *>(&session)) {
+        sftp->setTrustedKeysFile(QFileInfo(knownFile).absolutePath() + QStringLiteral("/known_ssh_hosts"));
+        return options;
+    }
+    auto &ftp = static_cast<FtpSession &>(session);
     const KnownCertificates known(knownFile);
     options.trustedCertificate = known.find(settings.host, settings.port);
     fingerprint = options.trustedCertificate.isEmpty() ? QString()
                                                        : FtpCertificate::fingerprintText(options.trustedCertificate);
-    session.setCertificateCheck([known, &prompter, &log, &fingerprint](const FtpCertificate &certificate) {
+    ftp.setCertificateCheck([known, &prompter, &log, &fingerprint](const FtpCertificate &certificate) {
         QString storeError;
         const FtpTrust trust = CertificateQuestion::ask(certificate, known, prompter, &storeError);
         if (!storeError.isEmpty())
@@ -47,14 +56,14 @@ FtpOptions prepare(FtpSession &session, const ConnectionSettings &settings, cons
     return options;
 }
 
-void logLogin(const FtpSession &session, SessionLog &log)
+void logLogin(const RemoteSession &session, SessionLog &log)
 {
-    for (const FtpSession::LogLine &line : session.loginLog()) {
+    for (const RemoteSession::LogLine &line : session.loginLog()) {
         switch (line.kind) {
-        case FtpSession::LogLine::Command:
+        case RemoteSession::LogLine::Command:
             log.logLine(QStringLiteral("Command: ") + line.text, SessionLog::Command);
             break;
-        case FtpSession::LogLine::Reply:
+        case RemoteSession::LogLine::Reply:
             // Text without a reply code is the client's own account of a failure ("Connection refused").
             if (!startsWithCode(line.text))
                 log.append(line.text.endsWith(QLatin1Char('\n')) ? line.text : line.text + QLatin1Char('\n'),
@@ -62,10 +71,10 @@ void logLogin(const FtpSession &session, SessionLog &log)
             else
                 log.logServerReply(line.text);
             break;
-        case FtpSession::LogLine::Warning:
+        case RemoteSession::LogLine::Warning:
             log.append(line.text + QLatin1Char('\n'), LogColours::red());
             break;
-        case FtpSession::LogLine::Note:
+        case RemoteSession::LogLine::Note:
             log.logLine(line.text, SessionLog::Event);
             break;
         }
@@ -95,20 +104,23 @@ QString failureMessage(const QString &info)
     return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
 }
 
-QString tlsText(const FtpSession &session)
+QString tlsText(const RemoteSession &session)
 {
     static const QRegularExpression described(QStringLiteral("^The connection is encrypted \\((.*)\\)\\.$"));
     QString tls;
-    for (const FtpSession::LogLine &line : session.loginLog())
-        if (const auto match = described.match(line.text); line.kind == FtpSession::LogLine::Note && match.hasMatch())
+    for (const RemoteSession::LogLine &line : session.loginLog())
+        if (const auto match = described.match(line.text); line.kind == RemoteSession::LogLine::Note && match.hasMatch())
             tls = match.captured(1);
     return tls;
 }
 
-QString securityText(const FtpSession &session, const QString &tls, const QString &fingerprint)
+QString securityText(const RemoteSession &session, const QString &tls, const QString &fingerprint)
 {
     if (!session.isEncrypted())
         return QStringLiteral("Not encrypted: the password and the files travel in clear.");
+    if (session.protocol() == RemoteProtocol::Sftp)
+        return QStringLiteral("Encrypted (SSH%1)\nHost key: %2")
+            .arg(tls.isEmpty() ? QString() : QStringLiteral(": ") + tls, session.certificateFingerprint());
     QString tip = session.protectsData() ? QStringLiteral("Encrypted")
                                          : QStringLiteral("The login is encrypted, but listings and files travel in clear.");
     if (!tls.isEmpty())

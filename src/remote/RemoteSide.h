@@ -2,7 +2,7 @@
 
 #include "ConnectionGuard.h"
 
-class FtpSession;
+class RemoteSession;
 class PlaceholderFiles;
 
 // The remote side as the other panes reach it: its connection and the guard that shares it.
@@ -10,7 +10,7 @@ class RemoteSide
 {
 public:
     virtual ~RemoteSide() = default;
-    virtual FtpSession *session() const = 0;
+    virtual RemoteSession *session() const = 0;
     // True when connected; otherwise tells the user so, as every remote command does.
     virtual bool requireConnection() = 0;
     // The connection for one remote command; an empty turn (and a status text) when it is held.

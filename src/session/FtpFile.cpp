@@ -366,11 +366,6 @@ qint64 FtpFile::announcedSize() const
     return m_operation ? m_operation->announcedSize() : -1;
 }
 
-QString FtpFile::shortfall(qint64 received, qint64 expected)
-{
-    return FtpTransferOperation::shortfall(received, expected);
-}
-
 void FtpFile::setExpectedSize(qint64 size)
 {
     if (m_operation)

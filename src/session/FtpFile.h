@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FtpTypes.h"
+#include "RemoteSession.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -17,36 +18,32 @@ class QTcpSocket;
 // 256 KiB that leaves in one system call, so a small block costs a copy and no system call; a block
 // of that size or more leaves without the copy. ASCII mode turns the wire's
 // CR LF into LF and back. While it is open the session refuses every other call.
-class FtpFile : public QObject
+class FtpFile : public RemoteFile
 {
     Q_OBJECT
 public:
-    enum Mode { Read, Write };
-
     ~FtpFile() override; // closes, ignoring the result
 
-    qint64 read(char *buffer, qint64 maxSize);   // bytes read; 0 at the end; -1 on failure
-    qint64 write(const char *data, qint64 size); // size, or -1 on failure
+    qint64 read(char *buffer, qint64 maxSize) override;   // bytes read; 0 at the end; -1 on failure
+    qint64 write(const char *data, qint64 size) override; // size, or -1 on failure
     // True only when the server's final reply is 2xx and all of the data arrived or left: a
     // download shorter than the size announced (150 reply, or expectedSize) has failed.
-    bool close();
+    bool close() override;
     // Ends the transfer without sending or reading the rest (a stopped transfer); the server's
     // final reply is still read, so the connection stays usable.
-    void abort();
+    void abort() override;
     // What the caller knows of a download's size (SIZE, a listing); -1 for nothing.
-    void setExpectedSize(qint64 size);
-    qint64 bytesOnWire() const { return m_wire; }
+    void setExpectedSize(qint64 size) override;
+    qint64 bytesOnWire() const override { return m_wire; }
     // The byte of the file the transfer began at: the offset asked for, or 0 when the server
     // would not resume a download.
-    qint64 offset() const { return m_offset; }
+    qint64 offset() const override { return m_offset; }
     // The size the server announced in its 150 reply; -1 when it said none.
-    qint64 announcedSize() const;
-    // The text a download short of its size fails with.
-    static QString shortfall(qint64 received, qint64 expected);
+    qint64 announcedSize() const override;
 
-    bool isOpen() const { return m_open; }
-    Mode mode() const { return m_mode; }
-    FtpTransferType type() const { return m_type; }
+    bool isOpen() const override { return m_open; }
+    Mode mode() const override { return m_mode; }
+    FtpTransferType type() const override { return m_type; }
 
 private:
     friend class FtpSession;

@@ -1,6 +1,6 @@
 #include "FtpFileCopy.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 #include "FtpUploadTarget.h"
 
 #include <QCoreApplication>
@@ -16,7 +16,7 @@ constexpr qint64 kBlock = 256 * 1024;
 constexpr int kPumpEveryMs = 50; // keeps the window alive while data pours in
 
 // Lets events run now and then; false when the session went away meanwhile.
-bool pumpNowAndThen(QElapsedTimer &clock, const QPointer<FtpSession> &session)
+bool pumpNowAndThen(QElapsedTimer &clock, const QPointer<RemoteSession> &session)
 {
     if (clock.elapsed() < kPumpEveryMs)
         return true;
@@ -38,11 +38,11 @@ bool FtpFileCopy::download(const QString &remotePath, const QString &localPath, 
     // Unbuffered: a buffered QSaveFile commits a file cut short by a full disk as if it were whole.
     if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return localFailure(QStringLiteral("Could not write %1: %2").arg(localPath, target.errorString()));
-    QPointer<FtpSession> session(&m_session);
+    QPointer<RemoteSession> session(&m_session);
     const qint64 size = m_session.fileSize(remotePath); // a short transfer is then told from a whole one
     if (!session)
         return false;
-    auto file = m_session.openFile(remotePath, FtpFile::Read, type);
+    auto file = m_session.openFile(remotePath, RemoteFile::Read, type);
     if (!file)
         return false;
     file->setExpectedSize(size);
@@ -73,7 +73,7 @@ bool FtpFileCopy::upload(const QString &localPath, const QString &remotePath, Ft
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
         return localFailure(QStringLiteral("Could not read %1: %2").arg(localPath, source.errorString()));
-    QPointer<FtpSession> session(&m_session);
+    QPointer<RemoteSession> session(&m_session);
     FtpUploadTarget target(m_session, remotePath, type, [session](const QString &text) {
         if (session)
             emit session->notice(text);
@@ -102,9 +102,9 @@ bool FtpFileCopy::upload(const QString &localPath, const QString &remotePath, Ft
     return ok;
 }
 
-bool FtpFileCopy::send(QFile &source, FtpFile &file, qint64 &sent)
+bool FtpFileCopy::send(QFile &source, RemoteFile &file, qint64 &sent)
 {
-    QPointer<FtpSession> session(&m_session);
+    QPointer<RemoteSession> session(&m_session);
     std::vector<char> buffer(kBlock);
     QElapsedTimer clock;
     clock.start();

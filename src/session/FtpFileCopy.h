@@ -6,8 +6,8 @@
 
 #include <QString>
 
-class FtpFile;
-class FtpSession;
+class RemoteFile;
+class RemoteSession;
 
 // Whole-file get and put over the session's block API. A download goes to a temporary file
 // beside the target and replaces it only when all of the file arrived; an upload goes to a
@@ -15,14 +15,14 @@ class FtpSession;
 class FtpFileCopy
 {
 public:
-    explicit FtpFileCopy(FtpSession &session) : m_session(session) {}
+    explicit FtpFileCopy(RemoteSession &session) : m_session(session) {}
 
     bool download(const QString &remotePath, const QString &localPath, FtpTransferType type);
     bool upload(const QString &localPath, const QString &remotePath, FtpTransferType type);
 
 private:
     bool localFailure(const QString &why);
-    bool send(QFile &source, FtpFile &file, qint64 &sent);
+    bool send(QFile &source, RemoteFile &file, qint64 &sent);
 
-    FtpSession &m_session;
+    RemoteSession &m_session;
 };

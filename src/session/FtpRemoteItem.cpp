@@ -1,12 +1,12 @@
 #include "FtpRemoteItem.h"
 
-#include "FtpSession.h"
+#include "RemoteSession.h"
 
 #include <QPointer>
 
-FtpRemoteItem FtpRemoteItem::probe(FtpSession &session, const QString &path)
+FtpRemoteItem FtpRemoteItem::probe(RemoteSession &session, const QString &path)
 {
-    const QPointer<FtpSession> guard(&session);
+    const QPointer<RemoteSession> guard(&session);
     const qint64 size = session.fileSize(path);
     if (!guard || !session.isOpen())
         return {};

@@ -3,7 +3,7 @@
 #include "FtpNameCodec.h"
 
 #include "FtpCommandOperation.h"
-#include "FtpFileCopy.h"
+
 #include "FtpListOperation.h"
 #include "FtpListParser.h"
 #include "FtpLoginOperation.h"
@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <QPointer>
 
-FtpSession::FtpSession(QObject *parent) : QObject(parent), m_control(this), m_ctx(m_control)
+FtpSession::FtpSession(QObject *parent) : RemoteSession(parent), m_control(this), m_ctx(m_control)
 {
     connect(&m_control, &FtpControl::replyReceived, this, &FtpSession::onReply);
     connect(&m_control, &FtpControl::commandSent, this, &FtpSession::onCommandSent);
@@ -131,12 +131,6 @@ bool FtpSession::ready()
     return true;
 }
 
-bool FtpSession::refuse(const QString &why)
-{
-    setLastResponse(why.toUtf8() + "\r\n", 0);
-    return false;
-}
-
 // The command as the server will see it; false (and nothing sent) when it would not be one line.
 bool FtpSession::encodeCommand(const QString &verb, const QString &argument, QByteArray &out)
 {
@@ -184,6 +178,11 @@ bool FtpSession::command(const QString &text, Echo echo, const QStringList &secr
     return ok;
 }
 
+bool FtpSession::keepAlive()
+{
+    return command(QStringLiteral("NOOP"), Echo::Quiet);
+}
+
 bool FtpSession::setCurrentDirectory(const QString &path)
 {
     return simple(QStringLiteral("CWD"), path);
@@ -211,13 +210,6 @@ bool FtpSession::renameFile(const QString &from, const QString &to)
         !encodeCommand(QStringLiteral("RNTO"), to, rnto))
         return false;
     return run(new FtpRenameOperation(m_ctx, rnfr.mid(5), rnto.mid(5), this));
-}
-
-bool FtpSession::list(const QString &pathPattern, QList<FtpEntry> &out)
-{
-    QString folder, pattern;
-    FtpPattern::split(pathPattern, folder, pattern);
-    return list(folder, pattern, out);
 }
 
 bool FtpSession::list(const QString &folder, const QString &pattern, QList<FtpEntry> &out)
@@ -269,7 +261,7 @@ void FtpSession::addEntry(FtpListParser::Line &&line, const FtpPattern &match, Q
                         line.lastWrite, line.isLink});
 }
 
-std::unique_ptr<FtpFile> FtpSession::openFile(const QString &remotePath, FtpFile::Mode mode, FtpTransferType type,
+std::unique_ptr<RemoteFile> FtpSession::openFile(const QString &remotePath, RemoteFile::Mode mode, FtpTransferType type,
                                               qint64 offset)
 {
     QByteArray line;
@@ -403,12 +395,3 @@ qint64 FtpSession::fileSize(const QString &path)
     return number && size >= 0 ? size : -1;
 }
 
-bool FtpSession::getFile(const QString &remotePath, const QString &localPath, FtpTransferType type)
-{
-    return FtpFileCopy(*this).download(remotePath, localPath, type);
-}
-
-bool FtpSession::putFile(const QString &localPath, const QString &remotePath, FtpTransferType type)
-{
-    return FtpFileCopy(*this).upload(localPath, remotePath, type);
-}

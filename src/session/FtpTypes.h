@@ -26,8 +26,12 @@ struct FtpOptions
     int timeoutMs = 30000; // connect and every reply
     FtpSecurity security = FtpSecurity::Auto;
     RemoteProtocol protocol = RemoteProtocol::Ftp;
+    // SFTP: the passphrase of the key file the browsing connection logged in with, so that a
+    // transfer connection need not ask again; never shown.
+    QString keyPassphrase;
     // SHA-256 of a certificate the user already trusts for this host and port (raw bytes): it is
-    // accepted although it cannot be verified (self-signed, another name, expired).
+    // accepted although it cannot be verified (self-signed, another name, expired). SFTP: of the
+    // host key the user accepted.
     QByteArray trustedCertificate;
 };
 

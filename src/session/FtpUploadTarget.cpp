@@ -1,7 +1,7 @@
 #include "FtpUploadTarget.h"
 
 #include "FtpRemoteItem.h"
-#include "FtpSession.h"
+#include "RemoteSession.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
@@ -12,7 +12,7 @@ const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 } // namespace
 
-FtpUploadTarget::FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
+FtpUploadTarget::FtpUploadTarget(RemoteSession &session, const QString &remotePath, FtpTransferType type, Note note,
                                  Consent consent, const QString &identity)
     : m_session(&session), m_path(remotePath),
       m_names(temporaryNames(remotePath, identity.isEmpty() ? randomPart() : stablePart(identity, remotePath))),
@@ -65,11 +65,11 @@ bool FtpUploadTarget::nameRefused() const
     return code >= 500 && code != 552 && code != 532;
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state, qint64 offset)
+std::unique_ptr<RemoteFile> FtpUploadTarget::store(const QString &path, State state, qint64 offset)
 {
     if (!usable())
         return nullptr;
-    auto file = m_session->openFile(path, FtpFile::Write, m_type, offset);
+    auto file = m_session->openFile(path, RemoteFile::Write, m_type, offset);
     if (file) {
         m_state = state;
         m_leftOver = m_leftOver || state == State::Temporary;
@@ -77,14 +77,14 @@ std::unique_ptr<FtpFile> FtpUploadTarget::store(const QString &path, State state
     return file;
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::openFirst(qint64 offset)
+std::unique_ptr<RemoteFile> FtpUploadTarget::openFirst(qint64 offset)
 {
     m_tried = 0;
     m_declined = false;
     return store(m_names.first(), State::Temporary, offset);
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::open()
+std::unique_ptr<RemoteFile> FtpUploadTarget::open()
 {
     m_declined = false;
     for (m_tried = 0; m_tried < m_names.size(); ++m_tried) {
@@ -98,7 +98,7 @@ std::unique_ptr<FtpFile> FtpUploadTarget::open()
     return openDirect();
 }
 
-std::unique_ptr<FtpFile> FtpUploadTarget::openDirect()
+std::unique_ptr<RemoteFile> FtpUploadTarget::openDirect()
 {
     m_declined = false;
     const FtpRemoteItem target = usable() ? FtpRemoteItem::probe(*m_session, m_path) : FtpRemoteItem{};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FtpFile.h"
+#include "RemoteSession.h"
 #include "FtpTypes.h"
 
 #include <QPointer>
@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class FtpSession;
+class RemoteSession;
 
 // Where an upload goes while it is sent: a temporary name of its own in the target's folder,
 // renamed onto the target once the whole file is there, so that a failed or stopped upload never
@@ -26,7 +26,7 @@ public:
     enum class Placed { Yes, Refused, Unconfirmed };
 
     // identity names the content sent (see stablePart); without one the names are this upload's own.
-    FtpUploadTarget(FtpSession &session, const QString &remotePath, FtpTransferType type, Note note,
+    FtpUploadTarget(RemoteSession &session, const QString &remotePath, FtpTransferType type, Note note,
                     Consent consent = {}, const QString &identity = {});
     FtpUploadTarget(const FtpUploadTarget &) = delete;
     FtpUploadTarget &operator=(const FtpUploadTarget &) = delete;
@@ -42,12 +42,12 @@ public:
 
     // STOR under the first temporary name only (a refusal may be for want of the folders); from
     // byte offset on, to continue what an earlier attempt left there.
-    std::unique_ptr<FtpFile> openFirst(qint64 offset = 0);
+    std::unique_ptr<RemoteFile> openFirst(qint64 offset = 0);
     // Each temporary name in turn while the server refuses them as names; then the target's own
     // name, as the last resort.
-    std::unique_ptr<FtpFile> open();
+    std::unique_ptr<RemoteFile> open();
     // Straight under the target's own name; over an existing file only with consent.
-    std::unique_ptr<FtpFile> openDirect();
+    std::unique_ptr<RemoteFile> openDirect();
     // Whether the last open failed because the user would not have the file replaced in place.
     bool declined() const { return m_declined; }
     // After a complete transfer of sentBytes: the temporary file becomes the target, which must
@@ -63,12 +63,12 @@ private:
 
     bool usable() const;
     bool nameRefused() const;
-    std::unique_ptr<FtpFile> store(const QString &path, State state, qint64 offset = 0);
+    std::unique_ptr<RemoteFile> store(const QString &path, State state, qint64 offset = 0);
     bool rename();
     Placed confirm(qint64 expected);
     bool mayReplace(const QString &why);
 
-    QPointer<FtpSession> m_session;
+    QPointer<RemoteSession> m_session;
     QString m_path;
     QStringList m_names;
     qsizetype m_tried = 0;

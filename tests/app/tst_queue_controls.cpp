@@ -193,7 +193,7 @@ private slots:
         QVERIFY(writeLocal(f->localPath("f1.bin"), "the user's own copy"));
         f->window->queuePane().QueueRemoteFile("/c/f1.bin", f->localPath("f1.bin"));
         f->window->queuePane().QueueRemoteFile("/c/f2.bin", f->localPath("f2.bin"));
-        FtpSession *first = f->state.session;
+        RemoteSession *first = f->state.session;
         QString during;
         atPercent(*f, 30, [&] {
             f->prompter->answers = {Prompter::Answer::Ok}; // "You are already connected", "Some files are still..."

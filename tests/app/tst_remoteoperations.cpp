@@ -93,7 +93,7 @@ private slots:
     {
         MainWindowFixture f;
         QVERIFY(f.connect(*slow));
-        FtpSession *first = f.state.session;
+        RemoteSession *first = f.state.session;
         f.prompter->answers = {Prompter::Answer::Ok};
         QTimer::singleShot(300, f.window.get(), [&f] { f.window->remotePane().btnConnect_Click(); });
         f.window->remotePane().menu_refresh_server_Click();

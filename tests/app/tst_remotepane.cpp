@@ -50,7 +50,7 @@ private slots:
 
         // Connecting again (Cancel is tested with the fields it restores), OK: the old connection goes
         // without QUIT, the log starts afresh with the new greeting.
-        FtpSession *session = f.state.session;
+        RemoteSession *session = f.state.session;
         f.prompter->answers = {Prompter::Answer::Ok};
         f.window->action("menu_qconnect")->trigger();
         QVERIFY(f.prompter->shown.value(0).text.startsWith("You are already connected on a server."));

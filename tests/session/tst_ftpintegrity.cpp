@@ -44,7 +44,7 @@ qint64 peakResidentBytes()
 }
 
 // A download read to its end in blocks of the given size; n is the last read's result.
-QByteArray readToEnd(FtpFile &file, qint64 block, qint64 &n)
+QByteArray readToEnd(RemoteFile &file, qint64 block, qint64 &n)
 {
     QByteArray out, buffer(block, '\0');
     while ((n = file.read(buffer.data(), block)) > 0)
@@ -147,7 +147,7 @@ private slots:
             QCOMPARE(contentOf(local), whole ? (ascii ? sent.replace("\r\n", "\n") : sent) : QByteArray("precious"));
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"f"});
         } else {
-            auto file = session.openFile("f", FtpFile::Read, type);
+            auto file = session.openFile("f", RemoteFile::Read, type);
             QVERIFY(file);
             file->setExpectedSize(listed);
             qint64 n = 0;
@@ -173,7 +173,7 @@ private slots:
         QVERIFY(session.open(peer.options(limit)));
         QElapsedTimer clock;
         clock.start();
-        auto file = session.openFile("f", FtpFile::Read, FtpTransferType::Binary);
+        auto file = session.openFile("f", RemoteFile::Read, FtpTransferType::Binary);
         QVERIFY(file);
         qint64 n = 0;
         readToEnd(*file, 16, n);
@@ -226,7 +226,7 @@ private slots:
                              Peer::data("\nl5\r\r\nend\r"), Peer::closeData(), Peer::reply("226 Done.\r\n")});
             FtpSession session;
             QVERIFY(session.open(peer.options()));
-            auto file = session.openFile("/t.txt", FtpFile::Read, FtpTransferType::Ascii);
+            auto file = session.openFile("/t.txt", RemoteFile::Read, FtpTransferType::Ascii);
             QVERIFY(file);
             qint64 n = 0;
             const QByteArray got = readToEnd(*file, block, n);
@@ -248,7 +248,7 @@ private slots:
             peer.on("STOR", {Peer::reply("150 Go ahead.\r\n226 Stored.\r\n")});
             FtpSession session;
             QVERIFY(session.open(peer.options()));
-            auto file = session.openFile("/t.txt", FtpFile::Write, FtpTransferType::Ascii);
+            auto file = session.openFile("/t.txt", RemoteFile::Write, FtpTransferType::Ascii);
             QVERIFY(file);
             for (qsizetype at = 0; at < local.size(); at += writeSize) {
                 const QByteArray piece = local.mid(at, writeSize);
@@ -336,7 +336,7 @@ private slots:
             ok = session.list("*.*", entries);
         } else if (verb == "SITE") {
             ok = session.command("SITE IDLE");
-        } else if (auto file = session.openFile("/f", verb == "STOR" ? FtpFile::Write : FtpFile::Read,
+        } else if (auto file = session.openFile("/f", verb == "STOR" ? RemoteFile::Write : RemoteFile::Read,
                                                 FtpTransferType::Binary)) {
             char buffer[4];
             qint64 n = file->read(buffer, sizeof buffer);

@@ -301,7 +301,7 @@ private slots:
         FtpSession session;
         QVERIFY(session.open(peer.options()));
         QVERIFY(session.command("TYPE A"));
-        auto file = session.openFile("f.bin", FtpFile::Read, FtpTransferType::Binary);
+        auto file = session.openFile("f.bin", RemoteFile::Read, FtpTransferType::Binary);
         QVERIFY(file);
         char buffer[16];
         QCOMPARE(file->read(buffer, sizeof buffer), 8);

@@ -262,7 +262,7 @@ private slots:
             QVERIFY(server.writeFile("f.bin", data) && server.writeFile("g.bin", data.left(70000)));
             FtpSession session;
             QVERIFY(session.open(options(server)));
-            auto file = session.openFile("f.bin", FtpFile::Read, FtpTransferType::Binary, 70000);
+            auto file = session.openFile("f.bin", RemoteFile::Read, FtpTransferType::Binary, 70000);
             QVERIFY(file && file->offset() == (rest ? 70000 : 0));
             QByteArray got, block(1000, '\0');
             for (qint64 n; (n = file->read(block.data(), block.size())) > 0;)
@@ -280,7 +280,7 @@ private slots:
         QVERIFY(server.writeFile("a.bin", pattern(100000)));
         FtpSession session;
         QVERIFY(session.open(options(server)));
-        auto file = session.openFile("a.bin", FtpFile::Read, FtpTransferType::Binary);
+        auto file = session.openFile("a.bin", RemoteFile::Read, FtpTransferType::Binary);
         QVERIFY(file);
         QVERIFY(!session.setCurrentDirectory("/"));
         QVERIFY(session.lastResponseInfo().contains("in progress"));

@@ -39,7 +39,7 @@ inline QByteArray pattern(qsizetype size)
 inline QByteArray download(FtpSession &s, const QString &path, FtpTransferType type = FtpTransferType::Binary,
                            qint64 block = 65536)
 {
-    auto file = s.openFile(path, FtpFile::Read, type);
+    auto file = s.openFile(path, RemoteFile::Read, type);
     QByteArray out, buffer(block, '\0');
     qint64 n = -1;
     while (file && (n = file->read(buffer.data(), block)) > 0)
@@ -51,7 +51,7 @@ inline QByteArray download(FtpSession &s, const QString &path, FtpTransferType t
 inline bool upload(FtpSession &s, const QString &path, const QByteArray &data,
                    FtpTransferType type = FtpTransferType::Binary, qint64 block = 100000, qint64 offset = 0)
 {
-    auto file = s.openFile(path, FtpFile::Write, type, offset);
+    auto file = s.openFile(path, RemoteFile::Write, type, offset);
     for (qint64 i = offset; file && i < data.size(); i += block)
         if (file->write(data.constData() + i, qMin(block, data.size() - i)) != qMin(block, data.size() - i))
             return false;

@@ -1,0 +1,188 @@
+#include "SftpFile.h"
+
+#include "SftpSession.h"
+#include "SshLink.h"
+
+#include <cstring>
+
+SftpFile::SftpFile(SftpSession *session, sftp_file handle, Mode mode, qint64 offset, qint64 size)
+    : m_session(session), m_handle(handle), m_mode(mode), m_offset(offset), m_announced(size), m_asked(offset)
+{
+}
+
+SftpFile::~SftpFile()
+{
+    if (m_handle)
+        abort();
+}
+
+void SftpFile::detach()
+{
+    m_session = nullptr; // the handle goes with the link
+    m_handle = nullptr;
+}
+
+bool SftpFile::run(const std::function<bool()> &fn)
+{
+    if (!m_session || !m_session->m_link || !m_handle)
+        return false;
+    bool ok = false;
+    m_session->m_link->run([&] { ok = fn(); }, m_session->timeout());
+    return ok;
+}
+
+bool SftpFile::failed(const QString &otherwise)
+{
+    if (m_session && m_session->m_link)
+        m_session->fail(otherwise);
+    return false;
+}
+
+qint64 SftpFile::read(char *buffer, qint64 maxSize)
+{
+    if (m_mode != Read || maxSize <= 0)
+        return m_mode == Read ? 0 : -1;
+    if (m_heldFrom < m_held.size()) {
+        const size_t n = std::min(size_t(maxSize), m_held.size() - m_heldFrom);
+        std::memcpy(buffer, m_held.data() + m_heldFrom, n);
+        m_heldFrom += n;
+        return qint64(n);
+    }
+    if (m_end)
+        return 0;
+    qint64 got = -1;
+    if (!run([&] { return (got = readSome(buffer, maxSize)) >= 0; })) {
+        failed(QStringLiteral("The file could not be read."));
+        return -1;
+    }
+    m_moved += got;
+    return got;
+}
+
+bool SftpFile::ask(qint64 at, quint32 length, bool first)
+{
+    if (sftp_seek64(m_handle, quint64(at)) < 0)
+        return false;
+    const int id = sftp_async_read_begin(m_handle, length);
+    if (id < 0)
+        return false;
+    if (first)
+        m_requests.push_front({quint32(id), length, at});
+    else
+        m_requests.push_back({quint32(id), length, at});
+    return true;
+}
+
+qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
+{
+    while (m_requests.size() < ReadsAhead) {
+        if (!ask(m_asked, ReadChunk, false))
+            return -1;
+        m_asked += ReadChunk;
+    }
+    const Request request = m_requests.front();
+    m_requests.pop_front();
+    const bool direct = maxSize >= request.length;
+    if (!direct)
+        m_held.resize(request.length);
+    char *target = direct ? buffer : m_held.data();
+    const int n = sftp_async_read(m_handle, target, request.length, request.id);
+    if (n < 0)
+        return -1;
+    if (n == 0) { // the end: what is still on the way is past it
+        m_end = true;
+        drain();
+        return 0;
+    }
+    // A server may send less than asked before the end: the rest is asked for before anything later.
+    if (quint32(n) < request.length && !ask(request.at + n, request.length - quint32(n), true))
+        return -1;
+    if (direct)
+        return n;
+    m_held.resize(size_t(n));
+    const size_t first = std::min(size_t(maxSize), size_t(n));
+    std::memcpy(buffer, m_held.data(), first);
+    m_heldFrom = first;
+    return qint64(first);
+}
+
+void SftpFile::drain()
+{
+    std::vector<char> scratch(ReadChunk);
+    for (const Request &request : m_requests) {
+        scratch.resize(std::max<size_t>(scratch.size(), request.length));
+        if (sftp_async_read(m_handle, scratch.data(), request.length, request.id) < 0)
+            break;
+    }
+    m_requests.clear();
+}
+
+qint64 SftpFile::write(const char *data, qint64 size)
+{
+    if (m_mode != Write || !m_handle)
+        return -1;
+    m_out.insert(m_out.end(), data, data + size);
+    if (qint64(m_out.size()) >= WriteChunk && !flush())
+        return -1;
+    return size;
+}
+
+bool SftpFile::flush()
+{
+    if (m_out.empty())
+        return true;
+    size_t from = 0;
+    const bool ok = run([&] {
+        while (from < m_out.size()) {
+            const size_t n = std::min(m_out.size() - from, size_t(WriteChunk));
+            const ssize_t written = sftp_write(m_handle, m_out.data() + from, n);
+            if (written <= 0)
+                return false;
+            from += size_t(written);
+        }
+        return true;
+    });
+    m_moved += qint64(from);
+    m_out.erase(m_out.begin(), m_out.begin() + qint64(from));
+    return ok || failed(QStringLiteral("The file could not be written."));
+}
+
+bool SftpFile::close()
+{
+    if (!m_handle)
+        return false;
+    if (m_mode == Write)
+        return finish(flush());
+    // A download is whole when the server said it ended, or when all of the expected size came.
+    const qint64 expected = m_expected >= 0 ? m_expected : m_announced;
+    const qint64 at = m_offset + m_moved;
+    const bool complete = (m_end && (expected < 0 || at == expected)) || (!m_end && expected >= 0 && at == expected);
+    if (!complete && m_end && m_session)
+        m_session->setLastResponse(RemoteFile::shortfall(at, expected).toUtf8() + "\r\n", 0);
+    return finish(complete);
+}
+
+void SftpFile::abort()
+{
+    m_out.clear();
+    finish(false);
+}
+
+bool SftpFile::finish(bool complete)
+{
+    bool closed = false;
+    run([&] {
+        drain();
+        closed = sftp_close(m_handle) == SSH_NO_ERROR;
+        return closed;
+    });
+    m_handle = nullptr;
+    if (m_session) {
+        m_session->fileClosed(this);
+        if (complete && !closed)
+            failed(QStringLiteral("The server did not confirm the end of the file."));
+        else if (complete)
+            m_session->succeed(QStringLiteral("Transfer complete."), 226);
+    }
+    return complete && closed;
+}
