@@ -20,6 +20,9 @@ PACKAGES+=(clang libclang-rt-14-dev)
 PACKAGES+=(vsftpd)
 # The transfer queue is kept in SQLite through Qt SQL: its driver plugin.
 PACKAGES+=(libqt6sql6-sqlite)
+# SFTP: the client's SSH library; OpenSSH's sshd and sftp client for the tests and the benchmark,
+# paramiko for the scripted SFTP server of the tests.
+PACKAGES+=(libssh-dev openssh-server python3-paramiko)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
