@@ -43,6 +43,10 @@ ensure_packages() {
   if [[ " ${missing[*]} " == *" vsftpd "* ]] && command -v systemctl >/dev/null; then
     as_root systemctl disable --now vsftpd >/dev/null 2>&1 || true
   fi
+  # The same for OpenSSH's server: the SFTP tests and benchmark start sshd with a configuration of their own.
+  if [[ " ${missing[*]} " == *" openssh-server "* ]] && command -v systemctl >/dev/null; then
+    as_root systemctl disable --now ssh >/dev/null 2>&1 || true
+  fi
 }
 
 # configure BUILD_DIR [cmake options...]
