@@ -92,9 +92,15 @@ QString TestSshServer::startAgent(const QString &keyName)
     QDeadlineTimer deadline(5000);
     while (!QFileInfo::exists(socket) && !deadline.hasExpired() && m_agent.state() != QProcess::NotRunning)
         QThread::msleep(20);
+    // ssh-add asks for a passphrase through this program when there is no terminal.
+    const QString askPass = folder() + QStringLiteral("/askpass");
+    TestSupport::writeFile(askPass, "#!/bin/sh\necho '" + passphrase().toUtf8() + "'\n");
+    QFile::setPermissions(askPass, QFile::ReadOwner | QFile::ExeOwner);
     QProcess add;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SSH_AUTH_SOCK"), socket);
+    env.insert(QStringLiteral("SSH_ASKPASS"), askPass);
+    env.insert(QStringLiteral("SSH_ASKPASS_REQUIRE"), QStringLiteral("force"));
     add.setProcessEnvironment(env);
     add.start(QStringLiteral("ssh-add"), {clientKeyFolder() + '/' + keyName});
     add.closeWriteChannel();

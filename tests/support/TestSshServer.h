@@ -57,9 +57,12 @@ public:
     // Laid out like ~/.ssh: id_ed25519 and id_rsa without passphrase, id_ecdsa with passphrase().
     QString clientKeyFolder() const { return folder() + QStringLiteral("/client"); }
     QString passphrase() const { return QStringLiteral("open-Sesame7"); }
+    // A home folder whose .ssh is clientKeyFolder() (a link), for a test that sets HOME.
+    QString homePath() const { return folder() + QStringLiteral("/home"); }
 
-    // An ssh-agent holding the unprotected client key KEYNAME, stopped with the server; the
-    // socket path for SSH_AUTH_SOCK, empty when it could not start.
+    // An ssh-agent holding the client key KEYNAME (id_ecdsa too: the agent is given its passphrase),
+    // stopped with the server; the socket path for SSH_AUTH_SOCK, empty when it could not start.
+    // Once per server.
     QString startAgent(const QString &keyName = QStringLiteral("id_ed25519"));
 
 private:

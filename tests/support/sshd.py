@@ -8,6 +8,7 @@ Prepares FOLDER (what is there already is kept, so a second start has the same k
   host_ed25519_key, host_rsa_key (+ .pub)   the server's host keys
   client/id_ed25519, client/id_rsa          client keys without passphrase (+ .pub)
   client/id_ecdsa                           a client key protected by the passphrase (--passphrase)
+  home/.ssh                                 a link to client/, for a HOME whose ~/.ssh is client/
   authorized_keys                           the three client public keys
   root/                                     where the SFTP session starts (paths stay absolute)
   sshd_config, sshd.pid, sshd.log           the server's configuration, process id and log
@@ -65,6 +66,9 @@ def prepare(folder, args, port):
     client = os.path.join(folder, "client")
     os.makedirs(client, mode=0o700, exist_ok=True)
     os.makedirs(os.path.join(folder, "root"), exist_ok=True)
+    os.makedirs(os.path.join(folder, "home"), exist_ok=True)
+    if not os.path.lexists(os.path.join(folder, "home", ".ssh")):
+        os.symlink("../client", os.path.join(folder, "home", ".ssh"))
     keygen(os.path.join(folder, "host_ed25519_key"), "ed25519")
     keygen(os.path.join(folder, "host_rsa_key"), "rsa")
     keygen(os.path.join(client, "id_ed25519"), "ed25519")

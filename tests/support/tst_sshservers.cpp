@@ -49,7 +49,7 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("plain entry, ed25519") << QStringList{} << "id_ed25519" << true;
         QTest::newRow("hashed entry, rsa") << QStringList{"--hashed"} << "id_rsa" << true;
-        QTest::newRow("agent") << QStringList{} << "" << true;
+        QTest::newRow("agent, protected ecdsa") << QStringList{} << "" << true;
         QTest::newRow("changed host key") << QStringList{"--changed"} << "id_ed25519" << false;
     }
     void sshdLogsInAndServes()
@@ -64,7 +64,7 @@ private slots:
             QSKIP(qPrintable(server.skipReason()));
         QVERIFY2(server.isRunning(), qPrintable(server.errorText()));
         QCOMPARE(TestSupport::contentOf(knownHosts).contains(server.hostKeyLine().section(' ', 1).toLatin1()), !known.contains("--changed"));
-        const QString agent = key.isEmpty() ? server.startAgent() : QString();
+        const QString agent = key.isEmpty() ? server.startAgent("id_ecdsa") : QString();
         QVERIFY(key.isEmpty() != agent.isEmpty());
         QVERIFY(server.writeFile("sub/file name.txt", "through sshd"));
         const SftpRun run = runSftp(server.port(), server.user(), knownHosts, key.isEmpty() ? QString() : server.clientKeyFolder() + '/' + key,
