@@ -29,11 +29,10 @@ import stat
 import subprocess
 import sys
 import threading
-import time
 
 import paramiko
 from paramiko import SFTPAttributes, SFTPHandle, SFTPServer, SFTPServerInterface
-from paramiko.sftp import SFTP_FAILURE, SFTP_NO_SUCH_FILE, SFTP_OK
+from paramiko.sftp import SFTP_FAILURE, SFTP_OK
 
 USER, PASSWORD = "tester", "s3cret-Pw"
 HOSTILE = ["../x", "a/b", "..", ".", "/etc/passwd"]
@@ -83,6 +82,17 @@ def cut(transport):
     transport.close()
 
 
+def status(call):
+    """A file system call as an SFTP request: its result (SFTP_OK for none), or the error's status."""
+    def run(*args):
+        try:
+            result = call(*args)
+            return SFTP_OK if result is None else result
+        except OSError as e:
+            return SFTPServer.convert_errno(e.errno)
+    return run
+
+
 class Handle(SFTPHandle):
     def __init__(self, server, fd, name, flags):
         super().__init__(flags)
@@ -90,6 +100,7 @@ class Handle(SFTPHandle):
         self.size = os.fstat(fd).st_size
         self.cut_at = server.cut_point(name)
 
+    @status
     def read(self, offset, length):
         # Where this download stops: --cut-after once, --close-mid-transfer always at half.
         stops = [self.cut_at] if self.cut_at is not None else []
@@ -98,24 +109,18 @@ class Handle(SFTPHandle):
         if stops and self.moved >= min(stops):
             cut(self.server.transport)
             return SFTP_FAILURE
-        try:
-            data = os.pread(self.fd, min([length] + [s - self.moved for s in stops]), offset)
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
+        data = os.pread(self.fd, min([length] + [s - self.moved for s in stops]), offset)
         self.moved += len(data)
         return data
 
+    @status
     def write(self, offset, data):
         if not self.server.transport.is_active():  # requests already buffered when the line went down
             return SFTP_FAILURE
-        try:
-            os.pwrite(self.fd, data, offset)
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
+        os.pwrite(self.fd, data, offset)
         self.moved += len(data)
         if self.cut_at is not None and self.moved >= self.cut_at:
             cut(self.server.transport)
-        return SFTP_OK
 
     def stat(self):
         return SFTPAttributes.from_stat(os.fstat(self.fd))
@@ -125,14 +130,6 @@ class Handle(SFTPHandle):
 
     def close(self):
         os.close(self.fd)
-
-
-def errno_status(call):
-    try:
-        call()
-        return SFTP_OK
-    except OSError as e:
-        return SFTPServer.convert_errno(e.errno)
 
 
 class Files(SFTPServerInterface):
@@ -155,13 +152,6 @@ class Files(SFTPServerInterface):
             self.options.cut_done.add(name)
         return self.options.cut_after
 
-    def generated(self, path):
-        """Attributes of an entry only listed (--many, --hostile-names), or None."""
-        folder, name = os.path.split(self.canonicalize(path))
-        if self.options.many and folder == "/many" and name.startswith("f") and name[1:].isdigit():
-            return self.make_attr(name, int(name[1:]))
-        return None
-
     @staticmethod
     def make_attr(name, size):
         attr = SFTPAttributes()
@@ -170,70 +160,68 @@ class Files(SFTPServerInterface):
         attr.st_atime = attr.st_mtime = 1700000000
         return attr
 
+    @status
     def list_folder(self, path):
         path = self.canonicalize(path)
         if self.options.many and path == "/many":
             return [self.make_attr("f%05d" % i, i) for i in range(self.options.many)]
-        try:
-            names = os.listdir(self.local(path))
-            entries = [SFTPAttributes.from_stat(os.lstat(os.path.join(self.local(path), n)), n) for n in names]
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
+        folder = self.local(path)
+        entries = [SFTPAttributes.from_stat(os.lstat(os.path.join(folder, n)), n) for n in os.listdir(folder)]
         if self.options.hostile_names and path == "/hostile":
             entries += [self.make_attr(n, 10) for n in HOSTILE]
         return entries
 
     def stat_with(self, path, call):
-        attr = self.generated(path)
-        if attr:
-            return attr
-        try:
-            return SFTPAttributes.from_stat(call(self.local(path)))
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
+        folder, name = os.path.split(self.canonicalize(path))
+        if self.options.many and folder == "/many" and name[:1] == "f" and name[1:].isdigit():
+            return self.make_attr(name, int(name[1:]))  # only listed, not on disk
+        return SFTPAttributes.from_stat(call(self.local(path)))
 
+    @status
     def stat(self, path):
         return self.stat_with(path, os.stat)
 
+    @status
     def lstat(self, path):
         return self.stat_with(path, os.lstat)
 
+    @status
     def open(self, path, flags, attr):
         mode = attr.st_mode & 0o7777 if attr is not None and attr.st_mode is not None else 0o644
-        try:
-            fd = os.open(self.local(path), flags, mode)
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
-        return Handle(self, fd, self.canonicalize(path), flags)
+        return Handle(self, os.open(self.local(path), flags, mode), self.canonicalize(path), flags)
 
+    @status
     def remove(self, path):
-        return errno_status(lambda: os.remove(self.local(path)))
+        os.remove(self.local(path))
 
+    @status
     def rename(self, oldpath, newpath):
         if os.path.lexists(self.local(newpath)):
             return SFTP_FAILURE
-        return errno_status(lambda: os.rename(self.local(oldpath), self.local(newpath)))
+        os.rename(self.local(oldpath), self.local(newpath))
 
+    @status
     def posix_rename(self, oldpath, newpath):
-        return errno_status(lambda: os.rename(self.local(oldpath), self.local(newpath)))
+        os.rename(self.local(oldpath), self.local(newpath))
 
+    @status
     def mkdir(self, path, attr):
-        return errno_status(lambda: os.mkdir(self.local(path)))
+        os.mkdir(self.local(path))
 
+    @status
     def rmdir(self, path):
-        return errno_status(lambda: os.rmdir(self.local(path)))
+        os.rmdir(self.local(path))
 
     def chattr(self, path, attr):
         return SFTPServer.set_file_attr(self.local(path), attr)
 
+    @status
     def readlink(self, path):
-        try:
-            return os.readlink(self.local(path))
-        except OSError as e:
-            return SFTPServer.convert_errno(e.errno)
+        return os.readlink(self.local(path))
 
+    @status
     def symlink(self, target_path, path):
-        return errno_status(lambda: os.symlink(target_path, self.local(path)))
+        os.symlink(target_path, self.local(path))
 
 
 def prepare(options):
