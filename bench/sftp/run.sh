@@ -45,11 +45,12 @@ for d in $(seq 100); do
   for f in $(seq 10); do head -c "$(((d * 10 + f) * 37 % 20000 + 100))" /dev/urandom >"$served/tree/d$d/f$f.dat"; done
 done
 
-# sshd runs until its script's stdin closes: a pipe this script holds open.
+# sshd runs until its script's stdin closes: a pipe only this script holds open, so that sshd ends
+# with it however it ends.
 mkfifo "$work/sshd-in"
 exec 7<>"$work/sshd-in"
 /usr/bin/python3 "$ROOT/tests/support/sshd.py" "$work/sshd" --log-level ERROR \
-  --known-hosts "$keys/known_hosts" <"$work/sshd-in" >"$work/sshd-out" 2>&1 &
+  --known-hosts "$keys/known_hosts" <"$work/sshd-in" >"$work/sshd-out" 2>&1 7>&- &
 SSHD_PID=$!
 for _ in $(seq 300); do grep -qs -e '^PORT ' -e '^SKIP ' "$work/sshd-out" && break; sleep 0.1; done
 if grep -qs '^SKIP ' "$work/sshd-out"; then
