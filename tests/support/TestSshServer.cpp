@@ -88,7 +88,9 @@ TestSshServer::~TestSshServer()
 QString TestSshServer::startAgent(const QString &keyName)
 {
     const QString socket = folder() + QStringLiteral("/agent.sock");
-    m_agent.start(QStringLiteral("ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), socket});
+    // The agent runs as long as its command, cat, which ends when our end of its input closes: no
+    // agent outlives the test, even one that crashed.
+    m_agent.start(QStringLiteral("ssh-agent"), {QStringLiteral("-a"), socket, QStringLiteral("cat")});
     QDeadlineTimer deadline(5000);
     while (!QFileInfo::exists(socket) && !deadline.hasExpired() && m_agent.state() != QProcess::NotRunning)
         QThread::msleep(20);
