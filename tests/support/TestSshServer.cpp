@@ -27,6 +27,9 @@ void TestSshProcess::start(const QString &script, const QStringList &args)
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    // Its messages go to a file: a pipe nobody reads while a test waits would stall the server.
+    const QString log = m_dir.path() + QStringLiteral("/server.log");
+    m_process.setStandardErrorFile(log);
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     QStringList{TestSupport::sourceDir() + QStringLiteral("/tests/support/") + script} + args);
     // Host keys are made at start (an RSA one for sshd), which may take a few seconds.
@@ -42,7 +45,7 @@ void TestSshProcess::start(const QString &script, const QStringList &args)
     else if (out.startsWith("PORT "))
         m_port = quint16(out.mid(5).trimmed().toUInt());
     else
-        m_error = QStringLiteral("no server: ") + QString::fromLocal8Bit(out + m_process.readAllStandardError());
+        m_error = QStringLiteral("no server: ") + QString::fromLocal8Bit(out + TestSupport::contentOf(log));
 }
 
 QString TestSshProcess::hostKeyLine() const

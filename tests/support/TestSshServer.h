@@ -18,7 +18,7 @@ public:
     QString errorText() const { return m_error; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const { return m_port; }
-    QString folder() const { return m_dir.path(); } // the script's work folder
+    QString folder() const { return m_dir.path(); } // the script's work folder, with its server.log
     QString rootPath() const { return m_dir.path() + QStringLiteral("/root"); }
 
     // "[127.0.0.1]:port ssh-ed25519 BASE64": the server's entry for a known_hosts file.
