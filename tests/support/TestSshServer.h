@@ -44,7 +44,8 @@ private:
 };
 
 // OpenSSH's sshd (tests/support/sshd.py), SFTP only, public-key logins as root. Needs root and
-// openssh-server: otherwise not running, with skipReason() saying why (QSKIP it).
+// openssh-server: otherwise not running, with skipReason() saying why (QSKIP it). The session starts
+// in rootPath(), and remote paths are this machine's: rootPath() + "/name".
 class TestSshServer : public TestSshProcess
 {
 public:
@@ -70,7 +71,7 @@ private:
 };
 
 // The scripted SFTP server (tests/support/sftpserver.py on paramiko): user "tester" with a password,
-// keyboard-interactive, and faults on demand.
+// keyboard-interactive, and faults on demand. rootPath() is its "/", where the session starts.
 class TestSftpScript : public TestSshProcess
 {
 public:
