@@ -10,10 +10,12 @@ HOSTKEY is an ed25519 key file, made when missing; HOSTKEY.pub is written beside
              first two, and publickey with --authorized-keys).
 --authorized-keys F  public keys (OpenSSH format, one a line) accepted for the user.
 --two-prompts  keyboard-interactive asks "Password: " and "Password again: ", both the password.
---cut-after N  drops the connection (no SSH goodbye) once N bytes of a file were read or written;
-             only the first transfer of each file name, so that a retry goes through.
+--cut-after N  drops the connection (no SSH goodbye) once N bytes of a file were read (exactly N go
+             out) or written (the write that reaches N is kept whole); only the first transfer of each
+             file name, so that a retry goes through.
 --close-mid-transfer  every read of a file ends with the connection dropped at half its size.
---many N     the folder "many/" lists N generated files that are not on disk.
+--many N     the folder "many/" lists N files f00000, f00001, ... of as many bytes as their number;
+             they are not on disk (stat knows them, open does not).
 --hostile-names  the folder "hostile/" lists "../x", "a/b", "..", ".", "/etc/passwd" besides files
              really there: "with spaces.txt", "Grüße ☃.txt" and "new\\nline.txt".
 --link-loop  the folder "loop/" holds "self", a symbolic link to "loop/" itself.
