@@ -20,6 +20,9 @@ PACKAGES+=(clang libclang-rt-14-dev)
 PACKAGES+=(vsftpd)
 # The transfer queue is kept in SQLite through Qt SQL: its driver plugin.
 PACKAGES+=(libqt6sql6-sqlite)
+# SFTP: the client's SSH library; OpenSSH's sshd and sftp client for the tests and the benchmark,
+# paramiko for the scripted SFTP server of the tests.
+PACKAGES+=(libssh-dev openssh-server python3-paramiko)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -39,6 +42,10 @@ ensure_packages() {
   # starts and enables (port 21, every address) is not wanted where this installed it.
   if [[ " ${missing[*]} " == *" vsftpd "* ]] && command -v systemctl >/dev/null; then
     as_root systemctl disable --now vsftpd >/dev/null 2>&1 || true
+  fi
+  # The same for OpenSSH's server: the SFTP tests and benchmark start sshd with a configuration of their own.
+  if [[ " ${missing[*]} " == *" openssh-server "* ]] && command -v systemctl >/dev/null; then
+    as_root systemctl disable --now ssh >/dev/null 2>&1 || true
   fi
 }
 
