@@ -46,6 +46,7 @@ qint64 SftpFile::read(char *buffer, qint64 maxSize)
         const size_t n = std::min(size_t(maxSize), m_held.size() - m_heldFrom);
         std::memcpy(buffer, m_held.data() + m_heldFrom, n);
         m_heldFrom += n;
+        m_moved += qint64(n);
         return qint64(n);
     }
     if (m_end)
