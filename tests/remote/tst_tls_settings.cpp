@@ -35,6 +35,9 @@ private slots:
         QTest::newRow("bracketed IPv6 with port") << "[::1]:2121" << "21" << "::1" << 2121 << FtpSecurity::Auto;
         QTest::newRow("bare IPv6") << "::1" << "2121" << "::1" << 2121 << FtpSecurity::Auto;
         QTest::newRow("ftpes:// IPv6") << "ftpes://[fe80::1]" << "21" << "fe80::1" << 21 << FtpSecurity::Explicit;
+        QTest::newRow("sftp:// takes 22") << "sftp://h" << "21" << "h" << 22 << FtpSecurity::Auto;
+        QTest::newRow("sftp:// keeps a chosen port field") << "sftp://h" << "2222" << "h" << 2222 << FtpSecurity::Auto;
+        QTest::newRow("SFTP:// IPv6 port in the address") << "SFTP://[::1]:21/x" << "2222" << "::1" << 21 << FtpSecurity::Auto;
     }
     void serverFieldChoosesProtectionAndPort()
     {
@@ -46,13 +49,14 @@ private slots:
         QTEST(s->host, "host");
         QTEST(int(s->port), "port");
         QTEST(s->security, "security");
+        QCOMPARE(s->protocol == RemoteProtocol::Sftp, field.startsWith("sftp://", Qt::CaseInsensitive));
     }
 
     void unusableAddressesAreRefusedWithAReason()
     {
         QString problem;
-        QVERIFY(!ConnectionSettings::fromFields("sftp://h", "21", "u", "p", "", "0", "0", false, &problem));
-        QVERIFY2(problem.contains("\"sftp://\"") && problem.contains("ftpes://"), qPrintable(problem));
+        QVERIFY(!ConnectionSettings::fromFields("http://h", "21", "u", "p", "", "0", "0", false, &problem));
+        QVERIFY2(problem.contains("\"http://\"") && problem.contains("sftp://"), qPrintable(problem));
         QVERIFY(!ConnectionSettings::fromFields("h:99999", "21", "u", "p", "", "0", "0", false, &problem));
         QVERIFY2(problem.contains("port"), qPrintable(problem));
         QVERIFY(!ConnectionSettings::fromFields("[::1", "21", "u", "p", "", "0", "0", false, &problem));
@@ -83,6 +87,15 @@ private slots:
         QCOMPARE(anonymous->user + ' ' + anonymous->port, QString("anonymous 21"));
         QVERIFY(!ConnectionUrl::parse("http://h/"));
         QVERIFY(!ConnectionUrl::parse("h"));
+        // sftp:// keeps its scheme and port 22 through the fields; without a user, the local one, as ssh does.
+        const auto ssh = ConnectionUrl::parse("sftp://ann@h/home/ann");
+        QCOMPARE(QStringList({ssh->serverField(), ssh->port, ssh->user, ssh->path}),
+                 QStringList({"sftp://h", "22", "ann", "/home/ann"}));
+        const auto sshAgain = ConnectionSettings::fromFields(ssh->serverField(), ssh->port, "u", "", "", "0", "0", false, nullptr);
+        QVERIFY(sshAgain && sshAgain->protocol == RemoteProtocol::Sftp && sshAgain->port == 22);
+        qputenv("USER", "localname");
+        const auto local = ConnectionUrl::parse("sftp://h:2222");
+        QCOMPARE(local->user + ' ' + local->password + local->port, QString("localname 2222"));
     }
 
     void knownCertificatesFile()
