@@ -1,8 +1,9 @@
-// How an address chooses the connection's protection, and the store of always-trusted
-// certificates, without a server.
+// How an address chooses the connection's protocol and protection, the store of always-trusted
+// certificates and the questions about a certificate or an SSH host key, without a server.
 
 #include "CertificateQuestion.h"
 #include "ConnectionSettings.h"
+#include "HostKeyQuestion.h"
 #include "KnownCertificates.h"
 #include "ScriptedPrompter.h"
 
@@ -155,6 +156,36 @@ private slots:
         CertificateQuestion::ask(cert, known, prompter);
         QVERIFY(prompter.shown.last().text.contains("CHANGED"));
         QVERIFY(prompter.shown.last().text.contains("43:43:43"));
+    }
+
+    // Cancel is the way out of both questions; a changed key warns first, an unknown one does not.
+    void hostKeyQuestionAnswersAndWarnings()
+    {
+        SshHostKey key{"h.example", 2222, "ssh-ed25519", "SHA256:AAAAC3NzaC1lZDI1NTE5AAAAIOMq"};
+        ScriptedPrompter prompter;
+        prompter.choices = {0, 1, 2};
+        QList<SshTrust> answers;
+        for (int i = 0; i < 4; ++i) // the fourth box is closed: the way out
+            answers << HostKeyQuestion::ask(key, prompter);
+        QCOMPARE(answers, QList<SshTrust>({SshTrust::Once, SshTrust::Always, SshTrust::Cancel, SshTrust::Cancel}));
+        QCOMPARE(prompter.choiceButtons.last().last(), QString("Cancel"));
+        const QString unknown = prompter.shown[0].text;
+        for (const char *part : {"h.example port 2222", "ssh-ed25519", "SHA256:AAAAC3NzaC1lZDI1NTE5AAAAIOMq"})
+            QVERIFY2(unknown.contains(part), part);
+        QVERIFY(!unknown.contains("CHANGED") && !unknown.contains("between"));
+        key.state = SshHostKey::State::Changed;
+        key.port = 22;
+        HostKeyQuestion::ask(key, prompter);
+        const QString changed = prompter.shown.last().text;
+        QVERIFY2(changed.startsWith("WARNING: THE SERVER'S HOST KEY HAS CHANGED.") &&
+                     changed.contains("between this program and the server") && !changed.contains("port 22") &&
+                     changed.contains(key.fingerprint),
+                 qPrintable(changed));
+        // A key's passphrase is asked masked, never through the plain input box.
+        prompter.inputs = {"in clear"};
+        prompter.secrets = {"s3cret"};
+        QCOMPARE(HostKeyQuestion::passphraseQuestion(prompter)("/home/u/.ssh/id_ed25519"), QString("s3cret"));
+        QCOMPARE(prompter.prompts.last(), QString("Passphrase for the key /home/u/.ssh/id_ed25519:"));
     }
 };
 
