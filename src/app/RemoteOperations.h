@@ -45,6 +45,7 @@ public slots:
 
 private:
     bool requireConnection();
+    bool requireFtp(const QString &what);
     FtpSession *session() const;
     void logReply();
     void list();
