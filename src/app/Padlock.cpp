@@ -1,6 +1,7 @@
 #include "Padlock.h"
 
 #include "FtpSession.h"
+#include "HostKeyQuestion.h"
 #include "RemoteLogin.h"
 
 #include <QPainter>
@@ -43,6 +44,13 @@ void Padlock::showConnection(const FtpSession &session, const QString &tls, cons
     const bool closed = session.isEncrypted() && session.protectsData();
     setPixmap(picture(closed, fontMetrics().height()));
     setToolTip(RemoteLogin::securityText(session, tls, fingerprint));
+    show();
+}
+
+void Padlock::showSsh(const SshHostKey &key)
+{
+    setPixmap(picture(true, fontMetrics().height()));
+    setToolTip(HostKeyQuestion::securityText(key));
     show();
 }
 
