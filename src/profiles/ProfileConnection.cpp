@@ -10,7 +10,9 @@ std::optional<ProfileConnection> ProfileConnection::from(const Profile &p, QStri
     const auto url = ConnectionUrl::parse(p.server.trimmed());
     if (!url) {
         if (error)
-            *error = QStringLiteral("The server address \"%1\" is not a valid ftp://, ftpes://, ftps:// or sftp:// address.").arg(p.server);
+            *error =
+                QStringLiteral("The server address \"%1\" is not a valid ftp://, ftpes://, ftps:// or sftp:// address.")
+                    .arg(p.server);
         return std::nullopt;
     }
     c.server = url->serverField(); // the scheme stays: it says the protocol and how the connection is protected

@@ -129,9 +129,8 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
     qint64 chosenPort = hostPort ? *hostPort : *portNumber;
     if (!hostPort && chosenPort == 21) // the field's default, not a choice: ftps:// and sftp:// have ports of their own
         chosenPort = ConnectionSchemes::defaultPort(scheme->protocol, scheme->security);
-    return ConnectionSettings{hostName,         quint16(chosenPort), user,     password,
-                              proxy.trimmed(),  int(*timeLimit),     int(*keepAlive), active,
-                              scheme->security, scheme->protocol};
+    return ConnectionSettings{hostName,        quint16(chosenPort), user,   password,         proxy.trimmed(),
+                              int(*timeLimit), int(*keepAlive),     active, scheme->security, scheme->protocol};
 }
 
 std::optional<ConnectionUrl> ConnectionUrl::parse(const QString &text)

@@ -38,7 +38,7 @@ private slots:
         QTest::newRow("ftpes:// IPv6") << "ftpes://[fe80::1]" << "21" << "fe80::1" << 21 << FtpSecurity::Explicit;
         QTest::newRow("sftp:// takes 22") << "sftp://h" << "21" << "h" << 22 << FtpSecurity::Auto;
         QTest::newRow("sftp:// keeps a chosen port field") << "sftp://h" << "2222" << "h" << 2222 << FtpSecurity::Auto;
-        QTest::newRow("SFTP:// IPv6 port in the address") << "SFTP://[::1]:21/x" << "2222" << "::1" << 21 << FtpSecurity::Auto;
+        QTest::newRow("SFTP:// IPv6, port 21 given") << "SFTP://[::1]:21/" << "22" << "::1" << 21 << FtpSecurity::Auto;
     }
     void serverFieldChoosesProtectionAndPort()
     {
@@ -92,7 +92,8 @@ private slots:
         const auto ssh = ConnectionUrl::parse("sftp://ann@h/home/ann");
         QCOMPARE(QStringList({ssh->serverField(), ssh->port, ssh->user, ssh->path}),
                  QStringList({"sftp://h", "22", "ann", "/home/ann"}));
-        const auto sshAgain = ConnectionSettings::fromFields(ssh->serverField(), ssh->port, "u", "", "", "0", "0", false, nullptr);
+        const auto sshAgain =
+            ConnectionSettings::fromFields(ssh->serverField(), ssh->port, "u", "", "", "0", "0", false, nullptr);
         QVERIFY(sshAgain && sshAgain->protocol == RemoteProtocol::Sftp && sshAgain->port == 22);
         qputenv("USER", "localname");
         const auto local = ConnectionUrl::parse("sftp://h:2222");
