@@ -1,8 +1,8 @@
 #include "Padlock.h"
 
 #include "FtpSession.h"
-#include "HostKeyQuestion.h"
 #include "RemoteLogin.h"
+#include "HostKeyQuestion.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "SshHostKey.h"
+
 #include <QLabel>
 
 class FtpSession;
-struct SshHostKey;
 
 // The padlock of the status bar: closed while the login and the data are encrypted, open and red
 // while any of them travels in clear, absent while not connected.
@@ -16,9 +17,9 @@ public:
     // Shows the state of an open connection. `tls` is "TLS 1.3, cipher" as the login said it, and
     // `fingerprint` the certificate's SHA-256 fingerprint when it is known.
     void showConnection(const FtpSession &session, const QString &tls, const QString &fingerprint);
+    void showDisconnected();
     // An SFTP connection: everything is encrypted; the tooltip names the host key it went on with.
     void showSsh(const SshHostKey &key);
-    void showDisconnected();
 
     static QPixmap picture(bool closed, int size);
 };

@@ -45,7 +45,6 @@ public slots:
 
 private:
     bool requireConnection();
-    bool requireFtp(const QString &what);
     FtpSession *session() const;
     void logReply();
     void list();
@@ -54,6 +53,7 @@ private:
     RemoteCommands commands();
     QStandardItem *selectedNode() const;
     bool confirmServerDelete(int count);
+    bool requireFtp(const QString &what);
     void wire();
 
     PaneServices m_s;
