@@ -2,7 +2,6 @@
 
 #include "FtpSession.h"
 #include "RemoteLogin.h"
-#include "HostKeyQuestion.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -44,13 +43,6 @@ void Padlock::showConnection(const FtpSession &session, const QString &tls, cons
     const bool closed = session.isEncrypted() && session.protectsData();
     setPixmap(picture(closed, fontMetrics().height()));
     setToolTip(RemoteLogin::securityText(session, tls, fingerprint));
-    show();
-}
-
-void Padlock::showSsh(const SshHostKey &key)
-{
-    setPixmap(picture(true, fontMetrics().height()));
-    setToolTip(HostKeyQuestion::securityText(key));
     show();
 }
 

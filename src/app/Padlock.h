@@ -1,7 +1,5 @@
 #pragma once
 
-#include "SshHostKey.h"
-
 #include <QLabel>
 
 class FtpSession;
@@ -18,8 +16,6 @@ public:
     // `fingerprint` the certificate's SHA-256 fingerprint when it is known.
     void showConnection(const FtpSession &session, const QString &tls, const QString &fingerprint);
     void showDisconnected();
-    // An SFTP connection: everything is encrypted; the tooltip names the host key it went on with.
-    void showSsh(const SshHostKey &key);
 
     static QPixmap picture(bool closed, int size);
 };

@@ -62,12 +62,4 @@ SshPassphraseSource passphraseQuestion(Prompter &prompter)
     };
 }
 
-QString securityText(const SshHostKey &key)
-{
-    QString tip = QStringLiteral("Encrypted (SSH): the login, the listings and the files.");
-    if (!key.fingerprint.isEmpty())
-        tip += QStringLiteral("\nHost key %1 %2").arg(key.type, key.fingerprint);
-    return tip;
-}
-
 } // namespace HostKeyQuestion

@@ -18,7 +18,5 @@ QStringList buttons(); // "Trust once", "Always trust", "Cancel"
 SshTrust ask(const SshHostKey &key, Prompter &prompter);
 // Asks "Passphrase for the key <file>:" in a masked box; empty when cancelled.
 SshPassphraseSource passphraseQuestion(Prompter &prompter);
-// The padlock's tooltip for an SFTP connection: always encrypted, and the host key it went on with.
-QString securityText(const SshHostKey &key);
 
 } // namespace HostKeyQuestion
