@@ -207,6 +207,7 @@ void RemotePane::btnConnect_Click()
         return;
     }
     state.session = session;
+    state.protocol = session->protocol();
     m_standing = fieldValues();
     logLogin();
     showPadlock();

@@ -196,13 +196,19 @@ bool TransferEngine::start(TransferConnection *connection, int row, const Transf
 {
     const QueueEntry entry = m_queue.entry(row);
     const bool up = entry.direction == QueueEntry::Direction::Up;
+    const quint8 typeSetting = up ? settings.uploadType : settings.downloadType;
+    const RemoteProtocol protocol = m_options ? m_options->protocol : RemoteProtocol::Ftp;
     TransferJob job{entry.localPath,
                     entry.remotePath,
                     entry.direction,
                     entry.bytes,
-                    TransferSettings::typeFor(entry.localPath, up ? settings.uploadType : settings.downloadType,
-                                              settings.asciiExtensions),
+                    TransferSettings::typeFor(protocol, entry.localPath, typeSetting, settings.asciiExtensions),
                     qMax<qint32>(2, up ? settings.uploadBufferSize : settings.downloadBufferSize)};
+    if (protocol == RemoteProtocol::Sftp && !m_saidBinary &&
+        TransferSettings::typeFor(entry.localPath, typeSetting, settings.asciiExtensions) == FtpTransferType::Ascii) {
+        m_saidBinary = true; // once for the server
+        m_host.logEvent(QStringLiteral("SFTP moves files in binary: the ASCII setting does not apply."));
+    }
     if (!settleExisting(row, entry, job, settings))
         return false;
     job.retried = m_retries.mayRetry(row, settings.retries);
@@ -425,6 +431,7 @@ void TransferEngine::closeAll()
         m_answered.clear();
         qDeleteAll(connections);
         m_options.reset();
+        m_saidBinary = false;
         ++m_server;
     }
     becameIdle();

@@ -118,6 +118,7 @@ private:
     TransferHost &m_host;
     RemoteFolderClaims m_folders;
     std::optional<FtpOptions> m_options; // of the server the connections are open to
+    bool m_saidBinary = false;           // that SFTP ignores the ASCII setting
     QList<TransferConnection *> m_connections;
     QList<Running> m_running;
     qint64 m_movedBefore = 0;

@@ -1,6 +1,7 @@
 #include "RemoteLogin.h"
 
 #include "CertificateQuestion.h"
+#include "HostKeyQuestion.h"
 #include "FtpCertificate.h"
 #include "FtpSession.h"
 #include "SftpSession.h"
@@ -37,6 +38,8 @@ FtpOptions prepare(RemoteSession &session, const ConnectionSettings &settings, c
     options.protocol = settings.protocol;
     if (auto *sftp = qobject_cast<SftpSession *>(&session)) {
         sftp->setTrustedKeysFile(QFileInfo(knownFile).absolutePath() + QStringLiteral("/known_ssh_hosts"));
+        sftp->setHostKeyCheck([&prompter](const SshHostKey &key) { return HostKeyQuestion::ask(key, prompter); });
+        sftp->setPassphraseSource(HostKeyQuestion::passphraseQuestion(prompter));
         return options;
     }
     auto &ftp = static_cast<FtpSession &>(session);

@@ -157,11 +157,35 @@ FtpUploadTarget::Placed FtpUploadTarget::place(qint64 sentBytes)
         FtpRemoteItem::probe(*m_session, m_path).kind == FtpRemoteItem::File && usable() &&
         m_session->deleteFile(m_path) && rename())
         return confirm(expected);
+    if (m_session->protocol() == RemoteProtocol::Sftp && replaceAside())
+        return confirm(expected);
     m_state = State::Unplaced;
     m_why = Why::RenameRefused;
     if (usable())
         m_note(QStringLiteral("The server would not rename %1 to %2: %3").arg(temporaryPath(), m_path, refusal));
     return Placed::Refused;
+}
+
+// SFTP servers rename only onto a free name: the old file steps aside under a name of its own,
+// the new one takes its place, and only then does the old one go; it comes back when the new one
+// cannot take the name.
+bool FtpUploadTarget::replaceAside()
+{
+    const QString aside = temporaryPath() + QStringLiteral(".old");
+    if (FtpRemoteItem::probe(*m_session, m_path).kind != FtpRemoteItem::File || !usable() ||
+        !m_session->renameFile(m_path, aside))
+        return false;
+    if (rename()) {
+        if (!m_session->deleteFile(aside) && usable())
+            m_note(QStringLiteral("The old file was left on the server as %1.").arg(aside));
+        return true;
+    }
+    const QString refusal = usable() ? m_session->lastResponseInfo() : QString();
+    if (usable() && !m_session->renameFile(aside, m_path))
+        m_note(QStringLiteral("The old file is on the server as %1.").arg(aside));
+    if (usable())
+        m_session->setLastResponse(refusal.toUtf8(), 0);
+    return false;
 }
 
 // A server may answer 250 to a rename it did not make: the target must show the size sent.

@@ -65,6 +65,7 @@ private:
     bool nameRefused() const;
     std::unique_ptr<RemoteFile> store(const QString &path, State state, qint64 offset = 0);
     bool rename();
+    bool replaceAside();
     Placed confirm(qint64 expected);
     bool mayReplace(const QString &why);
 

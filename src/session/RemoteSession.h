@@ -99,7 +99,8 @@ public:
     virtual bool setCurrentDirectory(const QString &path) = 0;
     virtual bool createDirectory(const QString &path) = 0;
     virtual bool removeDirectory(const QString &path) = 0;
-    // Never over an existing name: a server that would replace it is refused first.
+    // Whether a server replaces an existing name differs (FTP servers mostly do, SFTP servers do
+    // not): a caller that must not replace one looks first.
     virtual bool renameFile(const QString &from, const QString &to) = 0;
     virtual bool deleteFile(const QString &path) = 0;
 

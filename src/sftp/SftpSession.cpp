@@ -180,20 +180,9 @@ bool SftpSession::deleteFile(const QString &path)
 bool SftpSession::renameFile(const QString &from, const QString &to)
 {
     const QByteArray source = pathBytes(from), target = pathBytes(to);
-    bool taken = false;
-    // Some servers replace an existing name on RENAME: look first, as FTP servers refuse.
-    const bool ok = call(QStringLiteral("RENAME %1 %2").arg(absolute(from), absolute(to)), [&] {
-        sftp_attributes existing = sftp_lstat(m_link->sftp, target.constData());
-        taken = existing != nullptr;
-        sftp_attributes_free(existing);
-        return !taken && sftp_rename(m_link->sftp, source.constData(), target.constData()) == SSH_OK;
-    });
-    if (taken) {
-        setLastResponse(QStringLiteral("553 %1 already exists: nothing was renamed.\r\n").arg(absolute(to)).toUtf8(),
-                        553);
-        return false;
-    }
-    return ok && succeed(QStringLiteral("Renamed."), 250);
+    return call(QStringLiteral("RENAME %1 %2").arg(absolute(from), absolute(to)),
+                [&] { return sftp_rename(m_link->sftp, source.constData(), target.constData()) == SSH_OK; }) &&
+           succeed(QStringLiteral("Renamed."), 250);
 }
 
 qint64 SftpSession::fileSize(const QString &path)

@@ -2,11 +2,13 @@
 // a profile, browsing, folder trees both ways, a drop, the text editor and the picture viewer.
 #include "DragDrop.h"
 #include "MainWindowFixture.h"
+#include "Padlock.h"
 #include "TestSshServer.h"
 #include "formascii.h"
 #include "formimage.h"
 
 #include <QBuffer>
+#include <QDirIterator>
 #include <QImage>
 
 namespace {
@@ -104,7 +106,7 @@ private slots:
         QTRY_COMPARE(editor->text(), QString("notes.txt\n"));
         editor->setText("edited over SFTP\n");
         editor->btnSave_Click();
-        QVERIFY(f->prompter->shown.size() == 1); // the host key question only
+        QVERIFY2(f->prompter->shown.size() == 1, qPrintable(f->prompter->shown.last().text)); // the host key question only
         QCOMPARE(server->readFile("notes.txt"), QByteArray("edited over SFTP\n"));
 
         f->selectRemote("pic.png");
