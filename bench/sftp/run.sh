@@ -20,6 +20,7 @@ bench_session "$0" "$@"
 MIB="${VESTRIGAL_BENCH_SFTP_MIB:-1024}"
 RUNS="${VESTRIGAL_BENCH_RUNS:-7}"
 OURS="$BUILD/bench/sftp/sftp_bench"
+export QT_QPA_PLATFORM=offscreen # the window is built, never shown
 
 place="${TMPDIR:-/tmp}"
 if [ -d /dev/shm ] && [ "$(df -Pm /dev/shm | awk 'NR==2 {print $4}')" -gt $((MIB * 7)) ]; then place=/dev/shm; fi

@@ -5,8 +5,9 @@
 
 #include <cstring>
 
-SftpFile::SftpFile(SftpSession *session, sftp_file handle, Mode mode, qint64 offset, qint64 size)
-    : m_session(session), m_handle(handle), m_mode(mode), m_offset(offset), m_announced(size), m_asked(offset)
+SftpFile::SftpFile(SftpSession *session, sftp_file handle, Mode mode, qint64 offset, qint64 size, quint32 block)
+    : m_session(session), m_handle(handle), m_mode(mode), m_offset(offset), m_announced(size), m_block(block),
+      m_asked(offset)
 {
 }
 
@@ -79,8 +80,9 @@ qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
     // Nothing is asked for past the size known: libssh leaves the answers to requests past the end
     // queued, and every later request would search past them. One request at the end finds it.
     const qint64 size = m_expected >= 0 ? m_expected : m_announced;
-    while (m_requests.size() < ReadsAhead && (size < 0 || m_asked <= size || m_requests.empty())) {
-        const quint32 length = size < 0 || m_asked >= size ? ReadChunk : quint32(std::min<qint64>(ReadChunk, size - m_asked));
+    const size_t ahead = size_t(std::max<qint64>(4, BytesAhead / m_block));
+    while (m_requests.size() < ahead && (size < 0 || m_asked <= size || m_requests.empty())) {
+        const quint32 length = size < 0 || m_asked >= size ? m_block : quint32(std::min<qint64>(m_block, size - m_asked));
         if (!ask(m_asked, length, false))
             return -1;
         m_asked += length;
@@ -113,7 +115,7 @@ qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
 
 void SftpFile::drain()
 {
-    std::vector<char> scratch(ReadChunk);
+    std::vector<char> scratch(m_block);
     for (const Request &request : m_requests) {
         scratch.resize(std::max<size_t>(scratch.size(), request.length));
         if (sftp_async_read(m_handle, scratch.data(), request.length, request.id) < 0)
@@ -127,7 +129,7 @@ qint64 SftpFile::write(const char *data, qint64 size)
     if (m_mode != Write || !m_handle)
         return -1;
     m_out.insert(m_out.end(), data, data + size);
-    if (qint64(m_out.size()) >= WriteChunk && !flush())
+    if (m_out.size() >= m_block && !flush())
         return -1;
     return size;
 }
@@ -139,7 +141,7 @@ bool SftpFile::flush()
     size_t from = 0;
     const bool ok = run([&] {
         while (from < m_out.size()) {
-            const size_t n = std::min(m_out.size() - from, size_t(WriteChunk));
+            const size_t n = std::min(m_out.size() - from, size_t(m_block));
             const ssize_t written = sftp_write(m_handle, m_out.data() + from, n);
             if (written <= 0)
                 return false;

@@ -1,6 +1,7 @@
 // Opening an SFTP session: the connection, the server's host key, the login, the SFTP channel.
 #include "SftpSession.h"
 
+#include "SftpFile.h"
 #include "SshLink.h"
 #include "SshTrustedKeys.h"
 
@@ -94,6 +95,12 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
             // server's delayed acknowledgement.
             const int noDelay = 1;
             ssh_options_set(link.ssh, SSH_OPTIONS_NODELAY, &noDelay);
+            // AES-GCM first: with the processor's AES instructions it costs a fraction of
+            // ChaCha20-Poly1305, libssh's first choice, and files are mostly bytes to decrypt.
+            static const char ciphers[] = "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,"
+                                          "aes128-ctr,aes192-ctr,aes256-ctr";
+            ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_C_S, ciphers);
+            ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_S_C, ciphers);
             connected = ssh_connect(link.ssh) == SSH_OK;
             if (!connected)
                 return;
@@ -130,6 +137,7 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
         return false;
     }
     m_loginLog.append({LogLine::Reply, QStringLiteral("220 %1").arg(banner)});
+    m_block = banner.contains(QLatin1String("OpenSSH")) ? SftpFile::LargeBlock : SftpFile::SmallBlock;
     logLine(LogLine::Note, QStringLiteral("The connection is encrypted (%1).").arg(cipher));
     if (hash.isEmpty())
         return refuse(QStringLiteral("The server's host key could not be read."));

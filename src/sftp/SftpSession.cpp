@@ -295,7 +295,7 @@ std::unique_ptr<RemoteFile> SftpSession::openFile(const QString &remotePath, Rem
         return nullptr;
     succeed(reading ? QStringLiteral("Opened for reading (%1 bytes).").arg(size) : QStringLiteral("Opened for writing."),
             150);
-    auto file = std::unique_ptr<SftpFile>(new SftpFile(this, handle, mode, offset, reading ? size : -1));
+    auto file = std::unique_ptr<SftpFile>(new SftpFile(this, handle, mode, offset, reading ? size : -1, m_block));
     m_file = file.get();
     return file;
 }

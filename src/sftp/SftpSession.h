@@ -91,4 +91,5 @@ private:
     bool m_open = false;
     bool m_busy = false;
     bool m_saidBinary = false;
+    quint32 m_block = 32 * 1024; // of a read or write request, by what the server is
 };
