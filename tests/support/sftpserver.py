@@ -19,6 +19,10 @@ HOSTKEY is an ed25519 key file, made when missing; HOSTKEY.pub is written beside
 --hostile-names  the folder "hostile/" lists "../x", "a/b", "..", ".", "/etc/passwd" besides files
              really there: "with spaces.txt", "Grüße ☃.txt" and "new\\nline.txt".
 --link-loop  the folder "loop/" holds "self", a symbolic link to "loop/" itself.
+--stall-after N  a read of a file that reaches N bytes gets no answer, nor does any later request
+             of its connection (a server that hung); the connection stays up.
+Every login attempt is appended to "logins.log" beside HOSTKEY: the method and the user, never a
+secret ("password tester"), so that a test can tell that nothing was sent.
 A rename onto an existing name is refused (as OpenSSH's server does); posix-rename replaces it.
 """
 
@@ -31,6 +35,7 @@ import stat
 import subprocess
 import sys
 import threading
+import time
 
 import paramiko
 from paramiko import SFTPAttributes, SFTPHandle, SFTPServer, SFTPServerInterface
@@ -45,6 +50,10 @@ class Auth(paramiko.ServerInterface):
     def __init__(self, options, transport):
         self.options, self.transport, self.user = options, transport, None
 
+    def record(self, method, username):
+        with self.options.lock, open(self.options.logins, "a") as f:
+            f.write("%s %s\n" % (method, username))
+
     def get_allowed_auths(self, username):
         return ",".join(self.options.methods)
 
@@ -52,15 +61,18 @@ class Auth(paramiko.ServerInterface):
         return paramiko.OPEN_SUCCEEDED if kind == "session" else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED
 
     def check_auth_password(self, username, password):
+        self.record("password", username)
         ok = "password" in self.options.methods and (username, password) == (USER, PASSWORD)
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
 
     def check_auth_publickey(self, username, key):
+        self.record("publickey", username)
         ok = "publickey" in self.options.methods and username == USER and \
             "%s %s" % (key.get_name(), key.get_base64()) in self.options.keys
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
 
     def check_auth_interactive(self, username, submethods):
+        self.record("keyboard-interactive", username)
         if "keyboard-interactive" not in self.options.methods:
             return paramiko.AUTH_FAILED
         self.user = username
@@ -108,6 +120,10 @@ class Handle(SFTPHandle):
         stops = [self.cut_at] if self.cut_at is not None else []
         if self.server.options.close_mid_transfer and self.size > 1:
             stops.append(self.size // 2)
+        stall = self.server.options.stall_after
+        if stall is not None and self.moved + length >= stall:
+            while True:  # hung: this connection's requests wait behind this one
+                time.sleep(60)
         if stops and self.moved >= min(stops):
             cut(self.server.transport)
             return SFTP_FAILURE
@@ -281,11 +297,13 @@ def main():
     parser.add_argument("--many", type=int, default=0)
     parser.add_argument("--hostile-names", action="store_true")
     parser.add_argument("--link-loop", action="store_true")
+    parser.add_argument("--stall-after", type=int)
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
     default = "password,keyboard-interactive" + (",publickey" if options.authorized_keys else "")
     options.methods = (options.only_methods or default).split(",")
     options.lock, options.cut_done = threading.Lock(), set()
+    options.logins = os.path.join(os.path.dirname(os.path.abspath(options.hostkey)), "logins.log")
     key = prepare(options)
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
