@@ -50,13 +50,12 @@ struct Connected
     }
 };
 
-inline QByteArray readAll(RemoteFile &file, bool *failed = nullptr)
+inline QByteArray readAll(RemoteFile &file, bool *failed = nullptr, int chunk = 10000)
 {
-    QByteArray out;
-    char buffer[10000];
+    QByteArray out, buffer(chunk, '\0');
     qint64 n;
-    while ((n = file.read(buffer, sizeof buffer)) > 0)
-        out.append(buffer, n);
+    while ((n = file.read(buffer.data(), chunk)) > 0)
+        out.append(buffer.constData(), n);
     if (failed)
         *failed = n < 0;
     return out;

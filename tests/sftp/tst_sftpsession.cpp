@@ -239,6 +239,14 @@ void TestSftpSession::keyLogins()
     const QString shown = c.shown();
     QVERIFY2(shown.contains(accepted + "\n230 "), qPrintable(shown));
     QVERIFY(!shown.contains(server.passphrase()));
+
+    // A transfer connection logs in with what the first one was opened with: the passphrase of
+    // the key that was taken is not asked again (a key skipped is, as on any new connection).
+    SftpSession transfer;
+    transfer.setSshFolder(ssh.path());
+    transfer.setPassphraseSource([&](const QString &) { return askedFor << QStringLiteral("again"), QString(); });
+    QVERIFY2(transfer.open(c.session.openedWith()), qPrintable(transfer.lastResponseInfo()));
+    QCOMPARE(askedFor.count("again"), accepted == "/id_ecdsa" ? 0 : keys.count("id_ecdsa"));
 }
 
 QTEST_MAIN(TestSftpSession)

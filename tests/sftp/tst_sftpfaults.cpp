@@ -1,0 +1,207 @@
+// The SFTP session against a scripted server's hostile listings and broken connections.
+#include "SftpTestKit.h"
+
+#include "RemoteFolderWalk.h"
+#include "ServerNames.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+
+namespace {
+
+QStringList namesOf(const QList<FtpEntry> &entries)
+{
+    QStringList names;
+    for (const FtpEntry &e : entries)
+        names << e.name;
+    names.sort();
+    return names;
+}
+
+// A session logged in to a scripted server started with args.
+struct Scripted
+{
+    TestSftpScript server;
+    Connected c{server};
+    explicit Scripted(const QStringList &args, int timeoutMs = 10000) : server(args)
+    {
+        c.options.timeoutMs = timeoutMs;
+    }
+    bool open() { return server.isRunning() && c.open(server.user(), server.password()); }
+};
+
+} // namespace
+
+class TestSftpFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listingsOfManyHostileAndLinkedNames();
+    void cutTransfersResumeByteIdentical();
+    void serverClosingMidTransferFails();
+    void stalledServerEndsByTimeLimitOrClose_data();
+    void stalledServerEndsByTimeLimitOrClose();
+};
+
+void TestSftpFaults::listingsOfManyHostileAndLinkedNames()
+{
+    Scripted s({"--many", "10000", "--hostile-names", "--link-loop"});
+    QVERIFY(QFile::link("hostile/with spaces.txt", s.server.pathOf("tofile")));
+    QVERIFY(QFile::link("loop", s.server.pathOf("tofolder")));
+    QVERIFY2(s.open(), qPrintable(s.c.shown()));
+
+    // The window's events go on while the listing is on its way.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    QList<FtpEntry> entries;
+    QVERIFY(s.c.session.list("/many", QString(), entries));
+    timer.stop();
+    QCOMPARE(entries.size(), 10000);
+    QCOMPARE(entries.last().name, QStringLiteral("f09999"));
+    QCOMPARE(entries.last().size, 9999);
+    QVERIFY(ticks > 0);
+
+    // Names that are paths or the folder itself never come out; a name with a newline does, and
+    // the one function that makes local paths of server names refuses it.
+    QVERIFY(s.c.session.list("/hostile", QString(), entries));
+    QCOMPARE(namesOf(entries), (QStringList{"Grüße ☃.txt", "new\nline.txt", "with spaces.txt"}));
+    for (const FtpEntry &e : entries)
+        QCOMPARE(ServerNames::localPathForServerName("/tmp/x/", e.name).has_value(), !e.name.contains('\n'));
+    auto file = s.c.session.openFile("/hostile/Grüße ☃.txt", RemoteFile::Read, FtpTransferType::Binary);
+    QVERIFY(file);
+    QCOMPARE(readAll(*file), QStringLiteral("Grüße ☃.txt\n").toUtf8());
+    QVERIFY(file->close());
+
+    QVERIFY(s.c.session.list("/", QString(), entries));
+    for (const FtpEntry &e : entries)
+        if (e.name.startsWith("to")) {
+            QVERIFY(e.isLink);
+            QCOMPARE(e.isFolder, e.name == "tofolder");
+            if (!e.isFolder) // the size of what it leads to
+                QCOMPARE(e.size, qint64(strlen("with spaces.txt\n")));
+        }
+
+    // A link back to its own folder: listed as a link to a folder, and a walk over it ends.
+    QVERIFY(s.server.writeFile("loop/a.txt", "a"));
+    QVERIFY(s.c.session.list("/loop", QString(), entries));
+    QCOMPARE(namesOf(entries), (QStringList{"a.txt", "self"}));
+    const FtpEntry &self = entries[entries[0].name == "self" ? 0 : 1];
+    QVERIFY(self.isLink && self.isFolder);
+    QStringList found;
+    RemoteFolderWalk walk(s.c.session, [] { return true; });
+    QVERIFY(walk.walk("/loop/", "/tmp/walk/", [&](const QString &remote, const QString &, const FtpEntry &) {
+        found << remote;
+    }, [](const QString &) {}));
+    QVERIFY2(found.size() <= 1 + RemoteFolderWalk::kMaxLinks, qPrintable(found.join(' ')));
+    QEXPECT_FAIL("", "the walk learns where a link leads from PWD, which SFTP has not: each link is entered", Continue);
+    QCOMPARE(found, QStringList{"/loop/a.txt"});
+}
+
+void TestSftpFaults::cutTransfersResumeByteIdentical()
+{
+    const int cut = 100000;
+    Scripted s({"--cut-after", QString::number(cut)});
+    const QByteArray data = patterned(300000);
+    QVERIFY(s.server.writeFile("down.bin", data));
+    QVERIFY2(s.open(), qPrintable(s.c.shown()));
+    QSignalSpy closed(&s.c.session, &RemoteSession::connectionClosed);
+
+    auto down = s.c.session.openFile("/down.bin", RemoteFile::Read, FtpTransferType::Binary);
+    QVERIFY(down);
+    bool failed = false;
+    QByteArray got = readAll(*down, &failed);
+    QVERIFY(failed);
+    QCOMPARE(s.c.session.lastReplyCode(), 421);
+    QCOMPARE(got, data.left(cut));
+    QVERIFY(!down->close());
+    QCOMPARE(closed.size(), 1);
+
+    QVERIFY(s.open());
+    down = s.c.session.openFile("/down.bin", RemoteFile::Read, FtpTransferType::Binary, got.size());
+    QVERIFY(down);
+    got += readAll(*down, nullptr, 100000); // blocks of a whole request and more
+    QVERIFY(down->close());
+    QCOMPARE(got, data);
+
+    // An upload continues where the server's file ends.
+    auto up = s.c.session.openFile("/up.bin", RemoteFile::Write, FtpTransferType::Binary);
+    QVERIFY(up);
+    bool wrote = true;
+    for (int at = 0; at < data.size() && wrote; at += 30000)
+        wrote = up->write(data.constData() + at, 30000) == 30000;
+    QVERIFY(!(wrote && up->close()));
+    QVERIFY(s.open());
+    const qint64 there = s.c.session.fileSize("/up.bin");
+    QVERIFY2(there >= cut && there < data.size(), qPrintable(QString::number(there)));
+    up = s.c.session.openFile("/up.bin", RemoteFile::Write, FtpTransferType::Binary, there);
+    QVERIFY(up);
+    QCOMPARE(up->write(data.constData() + there, data.size() - there), data.size() - there);
+    QVERIFY(up->close());
+    QCOMPARE(s.server.readFile("up.bin"), data);
+}
+
+void TestSftpFaults::serverClosingMidTransferFails()
+{
+    Scripted s({"--close-mid-transfer"});
+    const QByteArray data = patterned(200000);
+    QVERIFY(s.server.writeFile("file.bin", data));
+    QVERIFY2(s.open(), qPrintable(s.c.shown()));
+    QSignalSpy closed(&s.c.session, &RemoteSession::connectionClosed);
+    auto file = s.c.session.openFile("/file.bin", RemoteFile::Read, FtpTransferType::Binary);
+    QVERIFY(file);
+    bool failed = false;
+    QCOMPARE(readAll(*file, &failed), data.left(data.size() / 2));
+    QVERIFY(failed);
+    QVERIFY(!file->close());
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(!s.c.session.isOpen());
+    QCOMPARE(s.c.session.lastReplyCode(), 421);
+    QCOMPARE(s.server.readFile("file.bin"), data);
+}
+
+void TestSftpFaults::stalledServerEndsByTimeLimitOrClose_data()
+{
+    QTest::addColumn<bool>("closeMeanwhile");
+    QTest::newRow("time limit") << false;
+    QTest::newRow("close() from an event") << true;
+}
+
+void TestSftpFaults::stalledServerEndsByTimeLimitOrClose()
+{
+    QFETCH(bool, closeMeanwhile);
+    Scripted s({"--stall-after", "0"}, closeMeanwhile ? 60000 : 1500);
+    QTcpServer silent; // a server that never greets: the connection's time limit ends open()
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    Connected quiet(s.server);
+    quiet.options.port = silent.serverPort();
+    quiet.options.timeoutMs = closeMeanwhile ? 60000 : 1500;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(300, &quiet.session, [&] {
+        if (closeMeanwhile)
+            quiet.session.close();
+    });
+    QVERIFY(!quiet.open("tester"));
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+
+    QVERIFY(s.server.writeFile("file.bin", patterned(1000)));
+    QVERIFY2(s.open(), qPrintable(s.c.shown()));
+    auto file = s.c.session.openFile("/file.bin", RemoteFile::Read, FtpTransferType::Binary);
+    QVERIFY(file);
+    if (closeMeanwhile)
+        QTimer::singleShot(300, &s.c.session, [&] { s.c.session.close(); });
+    clock.restart();
+    char buffer[100];
+    QCOMPARE(file->read(buffer, sizeof buffer), -1);
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(clock.elapsed() >= (closeMeanwhile ? 250 : 1400));
+    QVERIFY(!file->close());
+    QVERIFY(!s.c.session.isOpen());
+    if (!closeMeanwhile)
+        QVERIFY2(s.c.session.lastResponseInfo().startsWith("421 Timeout"), qPrintable(s.c.session.lastResponseInfo()));
+}
+
+QTEST_MAIN(TestSftpFaults)
+#include "tst_sftpfaults.moc"
