@@ -95,7 +95,7 @@ void TestSftpFaults::listingsOfManyHostileAndLinkedNames()
 void TestSftpFaults::brokenTransfersFailAndResume_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("received");
+    QTest::addColumn<int>("received"); // what the server sends before the line goes down
     QTest::newRow("cut") << QStringList{"--cut-after", "100000"} << 100000;
     QTest::newRow("closed mid-transfer") << QStringList{"--close-mid-transfer"} << 150000;
 }
@@ -114,7 +114,8 @@ void TestSftpFaults::brokenTransfersFailAndResume()
     bool failed = false;
     QByteArray got = readAll(*down, &failed);
     QVERIFY(failed && !down->close());
-    QCOMPARE(got, data.left(received));
+    // What the server sent last may be lost with the line, never more, nor other bytes.
+    QVERIFY2(got.size() <= received && got == data.left(got.size()), qPrintable(QString::number(got.size())));
     QCOMPARE(s.c.session.lastReplyCode(), 421);
     QCOMPARE(closed.size(), 1);
     QVERIFY(!s.c.session.isOpen());
