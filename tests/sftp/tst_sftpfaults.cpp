@@ -96,7 +96,7 @@ void TestSftpFaults::brokenTransfersFailAndResume_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("received"); // what the server sends before the line goes down
-    QTest::newRow("cut") << QStringList{"--cut-after", "100000"} << 100000;
+    QTest::newRow("cut, short reads") << QStringList{"--cut-after", "100000", "--short-reads", "30000"} << 100000;
     QTest::newRow("closed mid-transfer") << QStringList{"--close-mid-transfer"} << 150000;
 }
 

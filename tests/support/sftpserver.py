@@ -19,6 +19,7 @@ HOSTKEY is an ed25519 key file, made when missing; HOSTKEY.pub is written beside
 --hostile-names  the folder "hostile/" lists "../x", "a/b", "..", ".", "/etc/passwd" besides files
              really there: "with spaces.txt", "Grüße ☃.txt" and "new\\nline.txt".
 --link-loop  the folder "loop/" holds "self", a symbolic link to "loop/" itself.
+--short-reads N  every read answers at most N bytes, as servers with a smaller block do.
 --stall-after N  a read of a file that reaches N bytes gets no answer, nor does any later request
              of its connection (a server that hung); the connection stays up.
 Every login attempt is appended to "logins.log" beside HOSTKEY: the method and the user, never a
@@ -127,7 +128,8 @@ class Handle(SFTPHandle):
         if stops and self.moved >= min(stops):
             cut(self.server.transport)
             return SFTP_FAILURE
-        data = os.pread(self.fd, min([length] + [s - self.moved for s in stops]), offset)
+        length = min([length, self.server.options.short_reads or length] + [s - self.moved for s in stops])
+        data = os.pread(self.fd, length, offset)
         self.moved += len(data)
         return data
 
@@ -298,6 +300,7 @@ def main():
     parser.add_argument("--hostile-names", action="store_true")
     parser.add_argument("--link-loop", action="store_true")
     parser.add_argument("--stall-after", type=int)
+    parser.add_argument("--short-reads", type=int)
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
     default = "password,keyboard-interactive" + (",publickey" if options.authorized_keys else "")
