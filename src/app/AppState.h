@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppFolders.h"
+#include "FtpTypes.h"
 #include "Settings.h"
 
 #include <QString>
@@ -21,6 +22,7 @@ public:
     // The open FTP connection, owned by the main window; null while not connected.
     RemoteSession *session = nullptr;
     bool connected() const { return session != nullptr; }
+    RemoteProtocol protocol = RemoteProtocol::Ftp; // of the open connection
 
     QString currentLocalFolder;  // ends with "/"
     QString currentRemoteFolder; // empty until connected, then ends with "/"

@@ -24,11 +24,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::helpText()
 {
-    return QStringLiteral("Usage: vestrigal [ftp|ftpes|ftps://[user[:password]@]host[:port][/folder]]\n"
+    return QStringLiteral("Usage: vestrigal [ftp|ftpes|ftps|sftp://[user[:password]@]host[:port][/folder]]\n"
                           "\n"
                           "A desktop FTP client. Given a link, it connects to that server at start:\n"
                           "ftp:// with TLS when the server offers it, ftpes:// only with TLS,\n"
-                          "ftps:// with TLS from the first byte (port 990 unless given).\n"
+                          "ftps:// with TLS from the first byte (port 990 unless given),\n"
+                          "sftp:// over SSH (port 22 unless given).\n"
                           "\n"
                           "Options:\n"
                           "  -h, --help     show this help and exit\n"

@@ -62,6 +62,16 @@ bool RemoteOperations::requireConnection()
     return m_remote.requireConnection() && session();
 }
 
+// Raw commands and SITE PSWD exist in FTP only: over SFTP they are refused here, before anything is sent.
+bool RemoteOperations::requireFtp(const QString &what)
+{
+    if (m_s.state.protocol == RemoteProtocol::Ftp)
+        return true;
+    m_s.prompter.message(what + QStringLiteral(" is for FTP connections only: this connection is SFTP."),
+                         Prompter::Icon::Information);
+    return false;
+}
+
 void RemoteOperations::logReply()
 {
     if (RemoteSession *s = session())
@@ -272,7 +282,7 @@ void RemoteOperations::menu6_mkdir_Click()
 
 void RemoteOperations::menu_cmd_Click()
 {
-    if (!requireConnection())
+    if (!requireConnection() || !requireFtp(QStringLiteral("Send FTP command")))
         return;
     const ConnectionGuard::Turn turn = m_remote.commandTurn();
     if (!turn)
@@ -286,10 +296,13 @@ void RemoteOperations::menu_cmd_Click()
 
 void RemoteOperations::menu_pass_Click()
 {
-    if (!requireConnection())
+    const QString what = QStringLiteral("Change password");
+    if (!requireConnection() || !requireFtp(what))
         return;
     if (!m_pass) {
-        auto send = [this](const QString &command, const QString &oldPassword, const QString &newPassword) {
+        auto send = [this, what](const QString &command, const QString &oldPassword, const QString &newPassword) {
+            if (!requireFtp(what)) // the window stayed open while an SFTP connection replaced the FTP one
+                return false;
             const ConnectionGuard::Turn turn = session() ? m_remote.commandTurn() : ConnectionGuard::Turn();
             return turn && commands().changePassword(command, oldPassword, newPassword);
         };

@@ -53,6 +53,7 @@ private:
     RemoteCommands commands();
     QStandardItem *selectedNode() const;
     bool confirmServerDelete(int count);
+    bool requireFtp(const QString &what);
     void wire();
 
     PaneServices m_s;

@@ -101,6 +101,13 @@ QString WidgetPrompter::input(const QString &prompt, const QString &defaultText)
     return ok ? text : QString();
 }
 
+QString WidgetPrompter::secret(const QString &prompt)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, title(), prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? text : QString();
+}
+
 QString WidgetPrompter::openFileName(const QString &filter, const QString &folder)
 {
     return QFileDialog::getOpenFileName(m_parent, title(), folder, filter);

@@ -15,6 +15,7 @@ public:
     int chooseWithCheck(const QString &text, const QStringList &buttons, const QString &checkText, bool &checked,
                         Icon icon) override;
     QString input(const QString &prompt, const QString &defaultText) override;
+    QString secret(const QString &prompt) override; // masked
     QString openFileName(const QString &filter, const QString &folder) override;
     QString saveFileName(const QString &filter, const QString &folder) override;
     // A box opened with open(): window-modal, but nothing waits for it.

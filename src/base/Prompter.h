@@ -30,6 +30,8 @@ public:
     }
     // The typed text; an empty text when the user cancelled.
     virtual QString input(const QString &prompt, const QString &defaultText = {}) = 0;
+    // input() for a secret (a key's passphrase): what is typed is not shown.
+    virtual QString secret(const QString &prompt) { return input(prompt); }
     // The chosen path; empty when cancelled. Filters are Qt style ("Text files (*.txt)").
     virtual QString openFileName(const QString &filter, const QString &folder = {}) = 0;
     virtual QString saveFileName(const QString &filter, const QString &folder = {}) = 0;

@@ -24,6 +24,7 @@ public:
     QList<bool> checks; // the check box of each chooseWithCheck(), in order; unticked when empty
     std::function<void()> meanwhile; // runs while a choice is shown, as a box's own event loop would
     QStringList inputs;
+    QStringList secrets; // the answers of secret(), apart from inputs: a secret must not be asked in clear
     QStringList fileNames;
     bool keepNoticesOpen = false; // else a notice is closed at once, as if its OK were clicked
 
@@ -59,6 +60,11 @@ public:
     {
         prompts.append(prompt);
         return inputs.isEmpty() ? QString() : inputs.takeFirst();
+    }
+    QString secret(const QString &prompt) override
+    {
+        prompts.append(prompt);
+        return secrets.isEmpty() ? QString() : secrets.takeFirst();
     }
     QString openFileName(const QString &filter, const QString &) override
     {

@@ -10,11 +10,16 @@ std::optional<ProfileConnection> ProfileConnection::from(const Profile &p, QStri
     const auto url = ConnectionUrl::parse(p.server.trimmed());
     if (!url) {
         if (error)
-            *error = QStringLiteral("The server address \"%1\" is not a valid ftp://, ftpes:// or ftps:// address.").arg(p.server);
+            *error =
+                QStringLiteral("The server address \"%1\" is not a valid ftp://, ftpes://, ftps:// or sftp:// address.")
+                    .arg(p.server);
         return std::nullopt;
     }
-    c.server = url->serverField(); // the scheme stays: it says how the connection is protected
-    if (url->portGiven || url->security == FtpSecurity::Implicit)
+    c.server = url->serverField(); // the scheme stays: it says the protocol and how the connection is protected
+    // SFTP's own port replaces only the usual 21 of the port field, as in the main window.
+    const bool usualPort = c.port.trimmed().isEmpty() || c.port.trimmed() == QLatin1String("21");
+    if (url->portGiven || url->security == FtpSecurity::Implicit ||
+        (url->protocol == RemoteProtocol::Sftp && usualPort))
         c.port = url->port;
     if (url->userGiven || p.username.isEmpty()) {
         c.username = url->user;

@@ -6,7 +6,7 @@
 #include <optional>
 
 // What connecting with a profile hands to the main window. A server field holding an address
-// such as "ftp://host:port/path" (or ftpes://, ftps://) connects as the command line does: the address's host, and
+// such as "ftp://host:port/path" (or ftpes://, ftps://, sftp://) connects as the command line does: the address's host, and
 // its port, user and password where it names them; the profile's fields give the rest.
 struct ProfileConnection
 {

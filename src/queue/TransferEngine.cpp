@@ -13,8 +13,8 @@ namespace {
 
 bool sameServer(const FtpOptions &a, const FtpOptions &b)
 {
-    return a.host == b.host && a.port == b.port && a.user == b.user && a.password == b.password &&
-           a.passive == b.passive && a.security == b.security && a.proxy == b.proxy &&
+    return a.protocol == b.protocol && a.host == b.host && a.port == b.port && a.user == b.user &&
+           a.password == b.password && a.passive == b.passive && a.security == b.security && a.proxy == b.proxy &&
            a.trustedCertificate == b.trustedCertificate;
 }
 

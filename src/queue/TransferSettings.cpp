@@ -12,3 +12,9 @@ FtpTransferType TransferSettings::typeFor(const QString &localPath, quint8 setti
     return !extension.isEmpty() && asciiExtensions.contains(extension, Qt::CaseSensitive) ? FtpTransferType::Ascii
                                                                                           : FtpTransferType::Binary;
 }
+
+FtpTransferType TransferSettings::typeFor(RemoteProtocol protocol, const QString &localPath, quint8 setting,
+                                          const QStringList &asciiExtensions)
+{
+    return protocol == RemoteProtocol::Sftp ? FtpTransferType::Binary : typeFor(localPath, setting, asciiExtensions);
+}

@@ -22,4 +22,8 @@ struct TransferSettings
     // ASCII when the local file's extension is on the list, compared exactly (case counts, no dot),
     // else binary; a setting other than Auto decides instead.
     static FtpTransferType typeFor(const QString &localPath, quint8 setting, const QStringList &asciiExtensions);
+    // The same for a connection of either protocol: SFTP moves the bytes as they are, so always
+    // binary there, whatever the setting says.
+    static FtpTransferType typeFor(RemoteProtocol protocol, const QString &localPath, quint8 setting,
+                                   const QStringList &asciiExtensions);
 };

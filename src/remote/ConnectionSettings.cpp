@@ -46,30 +46,37 @@ bool splitHostPort(QString text, QString &host, std::optional<qint64> &port)
     return true;
 }
 
-} // namespace
-
-bool ConnectionSchemes::securityOf(const QString &text, FtpSecurity &security, qsizetype &schemeLength)
+// The user's login name on this computer; empty when the environment does not say.
+QString localLoginName()
 {
-    security = FtpSecurity::Auto;
-    schemeLength = 0;
-    const qsizetype mark = text.indexOf(QLatin1String("://"));
-    if (mark < 0)
-        return true;
-    const QString scheme = text.left(mark).toLower();
-    if (scheme == QLatin1String("ftp"))
-        security = FtpSecurity::Auto;
-    else if (scheme == QLatin1String("ftpes"))
-        security = FtpSecurity::Explicit;
-    else if (scheme == QLatin1String("ftps"))
-        security = FtpSecurity::Implicit;
-    else
-        return false;
-    schemeLength = mark + 3;
-    return true;
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 }
 
-QString ConnectionSchemes::prefixFor(FtpSecurity security)
+} // namespace
+
+std::optional<ConnectionSchemes::Scheme> ConnectionSchemes::of(const QString &text)
 {
+    const qsizetype mark = text.indexOf(QLatin1String("://"));
+    if (mark < 0)
+        return Scheme{};
+    const QString name = text.left(mark).toLower();
+    Scheme scheme{RemoteProtocol::Ftp, FtpSecurity::Auto, mark + 3};
+    if (name == QLatin1String("ftpes"))
+        scheme.security = FtpSecurity::Explicit;
+    else if (name == QLatin1String("ftps"))
+        scheme.security = FtpSecurity::Implicit;
+    else if (name == QLatin1String("sftp"))
+        scheme.protocol = RemoteProtocol::Sftp;
+    else if (name != QLatin1String("ftp"))
+        return std::nullopt;
+    return scheme;
+}
+
+QString ConnectionSchemes::prefixFor(RemoteProtocol protocol, FtpSecurity security)
+{
+    if (protocol == RemoteProtocol::Sftp)
+        return QStringLiteral("sftp://");
     switch (security) {
     case FtpSecurity::Explicit:
         return QStringLiteral("ftpes://");
@@ -78,6 +85,13 @@ QString ConnectionSchemes::prefixFor(FtpSecurity security)
     default:
         return QString();
     }
+}
+
+quint16 ConnectionSchemes::defaultPort(RemoteProtocol protocol, FtpSecurity security)
+{
+    if (protocol == RemoteProtocol::Sftp)
+        return 22;
+    return security == FtpSecurity::Implicit ? 990 : 21;
 }
 
 std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &host, const QString &port,
@@ -90,15 +104,14 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
     const auto timeLimit = wholeNumber(timeout, 0, maxInterval);
     const auto keepAlive = wholeNumber(keep, 0, maxInterval);
     QString problem;
-    FtpSecurity security = FtpSecurity::Auto;
-    qsizetype schemeLength = 0;
     QString hostName = host.trimmed();
+    const auto scheme = ConnectionSchemes::of(hostName);
     std::optional<qint64> hostPort;
-    if (!ConnectionSchemes::securityOf(hostName, security, schemeLength))
-        problem = QStringLiteral("\"%1\" is not an address this program can connect to: use ftp://, ftpes:// or "
-                                 "ftps://, or just the server's name.")
+    if (!scheme)
+        problem = QStringLiteral("\"%1\" is not an address this program can connect to: use ftp://, ftpes://, "
+                                 "ftps:// or sftp://, or just the server's name.")
                       .arg(hostName.left(hostName.indexOf(QLatin1String("://")) + 3));
-    else if (!splitHostPort(hostName.mid(schemeLength), hostName, hostPort))
+    else if (!splitHostPort(hostName.mid(scheme->length), hostName, hostPort))
         problem = QStringLiteral("The port in the server address must be a whole number from 1 to 65535.");
     else if (!portNumber)
         problem = QStringLiteral("The port must be a whole number from 1 to 65535.");
@@ -114,32 +127,32 @@ std::optional<ConnectionSettings> ConnectionSettings::fromFields(const QString &
         return std::nullopt;
     }
     qint64 chosenPort = hostPort ? *hostPort : *portNumber;
-    if (!hostPort && security == FtpSecurity::Implicit && chosenPort == 21)
-        chosenPort = 990; // implicit TLS has its own port; 21 there is the field's default, not a choice
-    return ConnectionSettings{hostName,        quint16(chosenPort),    user,   password, proxy.trimmed(),
-                              int(*timeLimit), int(*keepAlive), active, security};
+    if (!hostPort && chosenPort == 21) // the field's default, not a choice: ftps:// and sftp:// have ports of their own
+        chosenPort = ConnectionSchemes::defaultPort(scheme->protocol, scheme->security);
+    return ConnectionSettings{hostName,        quint16(chosenPort), user,   password,         proxy.trimmed(),
+                              int(*timeLimit), int(*keepAlive),     active, scheme->security, scheme->protocol};
 }
 
 std::optional<ConnectionUrl> ConnectionUrl::parse(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    FtpSecurity security = FtpSecurity::Auto;
-    qsizetype schemeLength = 0;
-    if (!url.isValid() || url.host().isEmpty() || !text.contains(QLatin1String("://")) ||
-        !ConnectionSchemes::securityOf(text.trimmed(), security, schemeLength))
+    const auto scheme = ConnectionSchemes::of(text.trimmed());
+    if (!url.isValid() || url.host().isEmpty() || !text.contains(QLatin1String("://")) || !scheme)
         return std::nullopt;
     ConnectionUrl c;
-    c.security = security;
+    c.security = scheme->security;
+    c.protocol = scheme->protocol;
     c.host = url.host();
-    if (security == FtpSecurity::Implicit)
-        c.port = QStringLiteral("990");
+    c.port = QString::number(ConnectionSchemes::defaultPort(c.protocol, c.security));
     c.portGiven = url.port() > 0;
     if (c.portGiven)
         c.port = QString::number(url.port());
     c.user = url.userName(QUrl::FullyDecoded);
     c.userGiven = !c.user.isEmpty();
     c.password = url.password(QUrl::FullyDecoded);
-    if (c.user.isEmpty()) {
+    if (c.user.isEmpty() && c.protocol == RemoteProtocol::Sftp) {
+        c.user = localLoginName(); // as ssh does; SSH servers have no anonymous login
+    } else if (c.user.isEmpty()) {
         c.user = QStringLiteral("anonymous");
         c.password = QStringLiteral("anonymous@");
     }

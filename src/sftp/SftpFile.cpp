@@ -76,10 +76,14 @@ bool SftpFile::ask(qint64 at, quint32 length, bool first)
 
 qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
 {
-    while (m_requests.size() < ReadsAhead) {
-        if (!ask(m_asked, ReadChunk, false))
+    // Nothing is asked for past the size known: libssh leaves the answers to requests past the end
+    // queued, and every later request would search past them. One request at the end finds it.
+    const qint64 size = m_expected >= 0 ? m_expected : m_announced;
+    while (m_requests.size() < ReadsAhead && (size < 0 || m_asked <= size || m_requests.empty())) {
+        const quint32 length = size < 0 || m_asked >= size ? ReadChunk : quint32(std::min<qint64>(ReadChunk, size - m_asked));
+        if (!ask(m_asked, length, false))
             return -1;
-        m_asked += ReadChunk;
+        m_asked += length;
     }
     const Request request = m_requests.front();
     m_requests.pop_front();

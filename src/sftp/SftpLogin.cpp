@@ -90,6 +90,10 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
             ssh_options_set(link.ssh, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
             ssh_options_set(link.ssh, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, trusted.constData());
             ssh_options_set(link.ssh, SSH_OPTIONS_TIMEOUT, &seconds);
+            // Requests are small and answered one by one: Nagle's wait would hold each for the
+            // server's delayed acknowledgement.
+            const int noDelay = 1;
+            ssh_options_set(link.ssh, SSH_OPTIONS_NODELAY, &noDelay);
             connected = ssh_connect(link.ssh) == SSH_OK;
             if (!connected)
                 return;

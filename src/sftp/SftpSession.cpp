@@ -96,11 +96,24 @@ QByteArray SftpSession::pathBytes(const QString &path) const
     return m_names.encode(absolute(path));
 }
 
+// The folder walks and the remover ask for the current folder (PWD) and remove folders (RMD) by
+// their FTP names; those two have SFTP equivalents. Nothing else typed is sent.
 bool SftpSession::command(const QString &text, Echo echo, const QStringList &secrets)
 {
-    Q_UNUSED(text);
     Q_UNUSED(echo);
     Q_UNUSED(secrets);
+    const QString verb = text.section(QLatin1Char(' '), 0, 0).toUpper();
+    const QString argument = text.section(QLatin1Char(' '), 1);
+    if (verb == QLatin1String("PWD") && argument.isEmpty()) {
+        if (!ready())
+            return false;
+        // SFTP keeps no folder on the server's side: nothing is sent.
+        const QString quoted = QString(m_cwd).replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        setLastResponse(QStringLiteral("257 \"%1\" is the current folder.\r\n").arg(quoted).toUtf8(), 257);
+        return true;
+    }
+    if (verb == QLatin1String("RMD") && !argument.isEmpty())
+        return removeDirectory(argument);
     return refuse(QStringLiteral("Commands can be sent to FTP servers only: this connection is SFTP."));
 }
 

@@ -16,7 +16,7 @@ endforeach()
 
 file(READ ${PREFIX}/share/applications/${id}.desktop desktop)
 foreach(needed "Categories=Network;FileTransfer;" "x-scheme-handler/ftp;" "x-scheme-handler/ftps;"
-               "x-scheme-handler/ftpes;" "Exec=vestrigal %u")
+               "x-scheme-handler/ftpes;" "x-scheme-handler/sftp;" "Exec=vestrigal %u")
   string(FIND "${desktop}" "${needed}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the desktop entry lacks ${needed}")

@@ -328,6 +328,26 @@ private slots:
         QVERIFY(f.logLines().contains("Command: SITE PSWD  ********")); // logged as sent, the password hidden
         QTRY_VERIFY(!ops(f).passwordWindow());
     }
+
+    // Over SFTP the FTP-only commands say so and send nothing, also from a password window left open.
+    void ftpOnlyCommandsSendNothingOverSftp()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.connect(*server));
+        ops(f).menu_pass_Click(); // opened while the connection was FTP
+        formpass *pass = ops(f).passwordWindow();
+        f.state.protocol = RemoteProtocol::Sftp; // as an SFTP connection sets it
+        const qsizetype sent = f.logLines().filter("Command: ").size();
+        f.prompter->inputs = {"NOOP"};
+        for (const char *name : {"menu_cmd", "menu4_cmd", "menu_pass"})
+            f.window->action(name)->trigger();
+        pass->txtNew->setText("n3w");
+        pass->txtConf->setText("n3w");
+        pass->btnOk->click();
+        QCOMPARE(f.prompter->inputs, QStringList({"NOOP"})); // never asked
+        QCOMPARE(f.logLines().filter("Command: ").size(), sent);
+        QCOMPARE(f.prompter->messageTexts().filter(" is for FTP connections only: this connection is SFTP.").size(), 4);
+    }
 };
 
 QTEST_MAIN(TestRemoteOperations)

@@ -1,5 +1,6 @@
 // FTP over TLS as the window does it: the scheme, the certificate question, the log and the padlock.
 #include "CertificateQuestion.h"
+#include "HostKeyQuestion.h"
 #include "KnownCertificates.h"
 #include "MainWindowFixture.h"
 #include "TestCertificate.h"
@@ -95,6 +96,24 @@ private slots:
         QCOMPARE(CertificateQuestion::ask(certificate, known, prompter), FtpTrust::Cancel);
         QVERIFY(pressed);
         QCOMPARE(known.find(certificate.host, certificate.port), QByteArray(32, '\x11'));
+    }
+
+    // A key's passphrase is typed into the real box masked.
+    void thePassphraseBoxIsMasked()
+    {
+        WidgetPrompter prompter(nullptr);
+        QLineEdit::EchoMode shown = QLineEdit::Normal;
+        QTimer::singleShot(50, [&shown] {
+            QWidget *box = QApplication::activeModalWidget();
+            auto *field = box ? box->findChild<QLineEdit *>() : nullptr;
+            if (!field)
+                return;
+            shown = field->echoMode();
+            QTest::keyClicks(field, "s3cret");
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        QCOMPARE(HostKeyQuestion::passphraseQuestion(prompter)("/k"), QString("s3cret"));
+        QCOMPARE(shown, QLineEdit::Password);
     }
 
     // What the scheme asks for is kept to (the rules are the session's and the settings' own): ftpes://

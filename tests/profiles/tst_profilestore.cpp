@@ -238,6 +238,10 @@ private slots:
         QCOMPARE(from("ftp://ann:s%40cret@h", "21", "bob"), QStringList({"h", "21", "ann", "s@cret", "/"}));
         QCOMPARE(from("ftp://h/", "990", ""), QStringList({"h", "990", "anonymous", "anonymous@", "/"}));
         QCOMPARE(from("ftp.example.org", "21", "bob"), QStringList({"ftp.example.org", "21", "bob", "pw", ""}));
+        // sftp:// takes 22 in place of the usual 21 only; the scheme stays in the server field.
+        QCOMPARE(from("SFTP://h/srv", "21", "bob"), QStringList({"sftp://h", "22", "bob", "pw", "/srv"}));
+        QCOMPARE(from("sftp://h", "2222", "bob"), QStringList({"sftp://h", "2222", "bob", "pw", "/"}));
+        QCOMPARE(from("sftp://ann@h:2022", "21", "bob"), QStringList({"sftp://h", "2022", "ann", "", "/"}));
         QString error;
         QVERIFY(!ProfileConnection::from({.server = "http://example.org/"}, &error));
         QVERIFY(error.contains("http://example.org/"));

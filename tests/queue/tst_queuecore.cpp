@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(queue.totalBytes(), 0);
     }
 
-    void transferTypeComparesTheExtensionExactly()
+    void transferTypeComparesTheExtensionExactlyAndSftpIsBinary()
     {
         const QStringList list = {"html", "txt", "xml"};
         const QList<std::tuple<QString, quint8, bool>> cases = {
@@ -116,8 +116,12 @@ private slots:
             {"/x/archive.zip", TransferSettings::Auto, false},   {"/x/txt", TransferSettings::Auto, false},
             {"/x.txt/README", TransferSettings::Auto, false},    {"/x/archive.zip", TransferSettings::Ascii, true},
             {"/x/notes.txt", TransferSettings::Binary, false}};
-        for (const auto &[path, setting, ascii] : cases)
-            QVERIFY2((TransferSettings::typeFor(path, setting, list) == FtpTransferType::Ascii) == ascii, qPrintable(path));
+        for (const auto &[path, setting, ascii] : cases) {
+            const auto type = TransferSettings::typeFor(RemoteProtocol::Ftp, path, setting, list);
+            QVERIFY2((type == FtpTransferType::Ascii) == ascii, qPrintable(path));
+            // SFTP has no ASCII mode: binary whatever the setting.
+            QCOMPARE(TransferSettings::typeFor(RemoteProtocol::Sftp, path, setting, list), FtpTransferType::Binary);
+        }
     }
 
     void downloadTargetReplacesOnlyWithACompleteFile()

@@ -1,8 +1,9 @@
-// How an address chooses the connection's protection, and the store of always-trusted
-// certificates, without a server.
+// How an address chooses the connection's protocol and protection, the store of always-trusted
+// certificates and the questions about a certificate or an SSH host key, without a server.
 
 #include "CertificateQuestion.h"
 #include "ConnectionSettings.h"
+#include "HostKeyQuestion.h"
 #include "KnownCertificates.h"
 #include "ScriptedPrompter.h"
 
@@ -35,6 +36,9 @@ private slots:
         QTest::newRow("bracketed IPv6 with port") << "[::1]:2121" << "21" << "::1" << 2121 << FtpSecurity::Auto;
         QTest::newRow("bare IPv6") << "::1" << "2121" << "::1" << 2121 << FtpSecurity::Auto;
         QTest::newRow("ftpes:// IPv6") << "ftpes://[fe80::1]" << "21" << "fe80::1" << 21 << FtpSecurity::Explicit;
+        QTest::newRow("sftp:// takes 22") << "sftp://h" << "21" << "h" << 22 << FtpSecurity::Auto;
+        QTest::newRow("sftp:// keeps a chosen port field") << "sftp://h" << "2222" << "h" << 2222 << FtpSecurity::Auto;
+        QTest::newRow("SFTP:// IPv6, port 21 given") << "SFTP://[::1]:21/" << "22" << "::1" << 21 << FtpSecurity::Auto;
     }
     void serverFieldChoosesProtectionAndPort()
     {
@@ -46,13 +50,14 @@ private slots:
         QTEST(s->host, "host");
         QTEST(int(s->port), "port");
         QTEST(s->security, "security");
+        QCOMPARE(s->protocol == RemoteProtocol::Sftp, field.startsWith("sftp://", Qt::CaseInsensitive));
     }
 
     void unusableAddressesAreRefusedWithAReason()
     {
         QString problem;
-        QVERIFY(!ConnectionSettings::fromFields("sftp://h", "21", "u", "p", "", "0", "0", false, &problem));
-        QVERIFY2(problem.contains("\"sftp://\"") && problem.contains("ftpes://"), qPrintable(problem));
+        QVERIFY(!ConnectionSettings::fromFields("http://h", "21", "u", "p", "", "0", "0", false, &problem));
+        QVERIFY2(problem.contains("\"http://\"") && problem.contains("sftp://"), qPrintable(problem));
         QVERIFY(!ConnectionSettings::fromFields("h:99999", "21", "u", "p", "", "0", "0", false, &problem));
         QVERIFY2(problem.contains("port"), qPrintable(problem));
         QVERIFY(!ConnectionSettings::fromFields("[::1", "21", "u", "p", "", "0", "0", false, &problem));
@@ -83,6 +88,16 @@ private slots:
         QCOMPARE(anonymous->user + ' ' + anonymous->port, QString("anonymous 21"));
         QVERIFY(!ConnectionUrl::parse("http://h/"));
         QVERIFY(!ConnectionUrl::parse("h"));
+        // sftp:// keeps its scheme and port 22 through the fields; without a user, the local one, as ssh does.
+        const auto ssh = ConnectionUrl::parse("sftp://ann@h/home/ann");
+        QCOMPARE(QStringList({ssh->serverField(), ssh->port, ssh->user, ssh->path}),
+                 QStringList({"sftp://h", "22", "ann", "/home/ann"}));
+        const auto sshAgain =
+            ConnectionSettings::fromFields(ssh->serverField(), ssh->port, "u", "", "", "0", "0", false, nullptr);
+        QVERIFY(sshAgain && sshAgain->protocol == RemoteProtocol::Sftp && sshAgain->port == 22);
+        qputenv("USER", "localname");
+        const auto local = ConnectionUrl::parse("sftp://h:2222");
+        QCOMPARE(local->user + ' ' + local->password + local->port, QString("localname 2222"));
     }
 
     void knownCertificatesFile()
@@ -142,6 +157,36 @@ private slots:
         CertificateQuestion::ask(cert, known, prompter);
         QVERIFY(prompter.shown.last().text.contains("CHANGED"));
         QVERIFY(prompter.shown.last().text.contains("43:43:43"));
+    }
+
+    // Cancel is the way out of both questions; a changed key warns first, an unknown one does not.
+    void hostKeyQuestionAnswersAndWarnings()
+    {
+        SshHostKey key{"h.example", 2222, "ssh-ed25519", "SHA256:AAAAC3NzaC1lZDI1NTE5AAAAIOMq"};
+        ScriptedPrompter prompter;
+        prompter.choices = {0, 1, 2};
+        QList<SshTrust> answers;
+        for (int i = 0; i < 4; ++i) // the fourth box is closed: the way out
+            answers << HostKeyQuestion::ask(key, prompter);
+        QCOMPARE(answers, QList<SshTrust>({SshTrust::Once, SshTrust::Always, SshTrust::Cancel, SshTrust::Cancel}));
+        QCOMPARE(prompter.choiceButtons.last().last(), QString("Cancel"));
+        const QString unknown = prompter.shown[0].text;
+        for (const char *part : {"h.example port 2222", "ssh-ed25519", "SHA256:AAAAC3NzaC1lZDI1NTE5AAAAIOMq"})
+            QVERIFY2(unknown.contains(part), part);
+        QVERIFY(!unknown.contains("CHANGED") && !unknown.contains("between"));
+        key.state = SshHostKey::State::Changed;
+        key.port = 22;
+        HostKeyQuestion::ask(key, prompter);
+        const QString changed = prompter.shown.last().text;
+        QVERIFY2(changed.startsWith("WARNING: THE SERVER'S HOST KEY HAS CHANGED.") &&
+                     changed.contains("between this program and the server") && !changed.contains("port 22") &&
+                     changed.contains(key.fingerprint),
+                 qPrintable(changed));
+        // A key's passphrase is asked masked, never through the plain input box.
+        prompter.inputs = {"in clear"};
+        prompter.secrets = {"s3cret"};
+        QCOMPARE(HostKeyQuestion::passphraseQuestion(prompter)("/home/u/.ssh/id_ed25519"), QString("s3cret"));
+        QCOMPARE(prompter.prompts.last(), QString("Passphrase for the key /home/u/.ssh/id_ed25519:"));
     }
 };
 
