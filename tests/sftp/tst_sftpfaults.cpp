@@ -127,7 +127,7 @@ void TestSftpFaults::brokenTransfersFailAndResume()
     down = s.c.session.openFile("/down.bin", RemoteFile::Read, FtpTransferType::Binary, got.size());
     QVERIFY(down);
     got += readAll(*down, nullptr, 100000); // blocks of a whole request and more
-    QVERIFY(down->close());
+    QVERIFY2(down->close(), qPrintable(s.c.session.lastResponseInfo()));
     QCOMPARE(got, data);
 
     // An upload continues where the server's file ends.
