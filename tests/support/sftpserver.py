@@ -157,11 +157,17 @@ class Files(SFTPServerInterface):
         super().__init__(auth)
         self.options, self.transport = auth.options, auth.transport
 
-    def canonicalize(self, path):
+    @staticmethod
+    def normal(path):
         return os.path.normpath("/" + path.lstrip("/"))
 
+    def canonicalize(self, path):
+        """REALPATH: links resolved, as OpenSSH's server does, but never above the root."""
+        inside = os.path.relpath(os.path.realpath(self.local(path)), self.options.root)
+        return self.normal(path) if inside.startswith("..") else self.normal(inside)
+
     def local(self, path):
-        return os.path.join(self.options.root, self.canonicalize(path).lstrip("/"))
+        return os.path.join(self.options.root, self.normal(path).lstrip("/"))
 
     def cut_point(self, name):
         if self.options.cut_after is None:
@@ -182,7 +188,7 @@ class Files(SFTPServerInterface):
 
     @status
     def list_folder(self, path):
-        path = self.canonicalize(path)
+        path = self.normal(path)
         if self.options.many and path == "/many":
             return [self.make_attr("f%05d" % i, i) for i in range(self.options.many)]
         folder = self.local(path)
@@ -192,7 +198,7 @@ class Files(SFTPServerInterface):
         return entries
 
     def stat_with(self, path, call):
-        folder, name = os.path.split(self.canonicalize(path))
+        folder, name = os.path.split(self.normal(path))
         if self.options.many and folder == "/many" and name[:1] == "f" and name[1:].isdigit():
             return self.make_attr(name, int(name[1:]))  # only listed, not on disk
         return SFTPAttributes.from_stat(call(self.local(path)))
@@ -208,7 +214,7 @@ class Files(SFTPServerInterface):
     @status
     def open(self, path, flags, attr):
         mode = attr.st_mode & 0o7777 if attr is not None and attr.st_mode is not None else 0o644
-        return Handle(self, os.open(self.local(path), flags, mode), self.canonicalize(path), flags)
+        return Handle(self, os.open(self.local(path), flags, mode), self.normal(path), flags)
 
     @status
     def remove(self, path):
