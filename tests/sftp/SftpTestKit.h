@@ -6,11 +6,11 @@
 #include <QtTest>
 
 // Ends the test unless the server runs: skipped where it cannot run here, failed otherwise.
-#define SSH_SERVER_UP(server)                                                                                   \
-    do {                                                                                                        \
-        if (!(server).skipReason().isEmpty())                                                                   \
-            QSKIP(qPrintable((server).skipReason()));                                                           \
-        QVERIFY2((server).isRunning(), qPrintable((server).errorText()));                                       \
+#define SSH_SERVER_UP(server)                                                                                          \
+    do {                                                                                                               \
+        if (!(server).skipReason().isEmpty())                                                                          \
+            QSKIP(qPrintable((server).skipReason()));                                                                  \
+        QVERIFY2((server).isRunning(), qPrintable((server).errorText()));                                              \
     } while (0)
 
 // A session to one of the test servers that answers the host key question with `answer` and logs

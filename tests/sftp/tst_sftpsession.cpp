@@ -9,7 +9,8 @@ namespace {
 QString fingerprintOf(const QString &hostKeyLine)
 {
     const QByteArray blob = QByteArray::fromBase64(hostKeyLine.section(QLatin1Char(' '), 2, 2).toLatin1());
-    return "SHA256:" + QCryptographicHash::hash(blob, QCryptographicHash::Sha256).toBase64(QByteArray::OmitTrailingEquals);
+    return "SHA256:" +
+           QCryptographicHash::hash(blob, QCryptographicHash::Sha256).toBase64(QByteArray::OmitTrailingEquals);
 }
 
 // A folder laid out like ~/.ssh holding only the named keys of the server's client folder.
@@ -64,7 +65,8 @@ void TestSftpSession::browseAndMoveFilesOverSshd()
     auto up = c.session.openFile(server.pathOf("up.bin"), RemoteFile::Write, FtpTransferType::Binary);
     QVERIFY(up);
     for (int at = 0; at < big.size(); at += 70000)
-        QCOMPARE(up->write(big.constData() + at, qMin(70000, int(big.size() - at))), qint64(qMin(70000, int(big.size() - at))));
+        QCOMPARE(up->write(big.constData() + at, qMin(70000, int(big.size() - at))),
+                 qint64(qMin(70000, int(big.size() - at))));
     QVERIFY(up->close());
     QCOMPARE(server.readFile("up.bin"), big);
 
@@ -94,7 +96,8 @@ void TestSftpSession::unknownHostKeyIsAskedBeforeAnySecret()
     QCOMPARE(server.logins(), QString());
 
     c.answer = SshTrust::Once; // asked again on the next connection, never stored
-    QVERIFY2(c.open(server.user(), server.password()) && c.open(server.user(), server.password()), qPrintable(c.shown()));
+    QVERIFY2(c.open(server.user(), server.password()) && c.open(server.user(), server.password()),
+             qPrintable(c.shown()));
     QCOMPARE(c.asked.size(), 3);
     QVERIFY(!QFile::exists(store));
     QCOMPARE(server.logins(), QStringLiteral("password tester\npassword tester\n"));
@@ -149,11 +152,12 @@ void TestSftpSession::passwordLogins_data()
     QTest::addColumn<QString>("tried"); // the methods, as the server saw them
     const QString good = QStringLiteral("s3cret-Pw");
     QTest::newRow("password") << QStringList{"--only-methods", "password"} << good << "password";
-    QTest::newRow("keyboard-interactive") << QStringList{"--only-methods", "keyboard-interactive"} << good
-                                          << "keyboard-interactive";
+    QTest::newRow("keyboard-interactive")
+        << QStringList{"--only-methods", "keyboard-interactive"} << good << "keyboard-interactive";
     QTest::newRow("two prompts") << QStringList{"--only-methods", "keyboard-interactive", "--two-prompts"} << good
                                  << "keyboard-interactive";
-    QTest::newRow("wrong") << QStringList{} << "wrong-Pw9" << "password,keyboard-interactive";
+    QTest::newRow("wrong") << QStringList{} << "wrong-Pw9"
+                           << "password,keyboard-interactive";
 }
 
 void TestSftpSession::passwordLogins()
@@ -188,8 +192,10 @@ void TestSftpSession::keyLogins_data()
     QTest::addColumn<QString>("accepted"); // the end of the login line that succeeded
     QTest::newRow("agent") << QStringList{} << true << QString() << "(keys of the SSH agent)";
     QTest::newRow("key file") << QStringList{"id_rsa"} << false << QString() << "/id_rsa";
-    QTest::newRow("protected key") << QStringList{"id_ecdsa"} << false << "open-Sesame7" << "/id_ecdsa";
-    QTest::newRow("wrong passphrase, next key") << QStringList{"id_ecdsa", "id_rsa"} << false << "nope" << "/id_rsa";
+    QTest::newRow("protected key") << QStringList{"id_ecdsa"} << false << "open-Sesame7"
+                                   << "/id_ecdsa";
+    QTest::newRow("wrong passphrase, next key") << QStringList{"id_ecdsa", "id_rsa"} << false << "nope"
+                                                << "/id_rsa";
 }
 
 void TestSftpSession::keyLogins()
@@ -203,16 +209,19 @@ void TestSftpSession::keyLogins()
     QTemporaryDir ssh;
     QVERIFY(copyKeys(server, ssh.path(), keys));
     const QByteArray oldAgent = qgetenv("SSH_AUTH_SOCK");
-    const auto restore = qScopeGuard([&] { oldAgent.isEmpty() ? qunsetenv("SSH_AUTH_SOCK") : qputenv("SSH_AUTH_SOCK", oldAgent); });
+    const auto restore =
+        qScopeGuard([&] { oldAgent.isEmpty() ? qunsetenv("SSH_AUTH_SOCK") : qputenv("SSH_AUTH_SOCK", oldAgent); });
     qunsetenv("SSH_AUTH_SOCK");
     if (agent)
         qputenv("SSH_AUTH_SOCK", server.startAgent().toLocal8Bit());
     Connected c(server, ssh.path());
     QStringList askedFor;
-    c.session.setPassphraseSource([&](const QString &file) { return askedFor << QFileInfo(file).fileName(), passphrase; });
+    c.session.setPassphraseSource(
+        [&](const QString &file) { return askedFor << QFileInfo(file).fileName(), passphrase; });
     QVERIFY2(c.open(server.user()), qPrintable(c.shown()));
     QCOMPARE(askedFor, keys.contains("id_ecdsa") ? QStringList{"id_ecdsa"} : QStringList{});
-    QVERIFY2(c.shown().contains(accepted + "\n230 ") && !c.shown().contains(server.passphrase()), qPrintable(c.shown()));
+    QVERIFY2(c.shown().contains(accepted + "\n230 ") && !c.shown().contains(server.passphrase()),
+             qPrintable(c.shown()));
 
     // A transfer connection opened with what the first one was opened with is not asked again
     // for the passphrase of the key taken (a key skipped is asked about, as on any new connection).
