@@ -24,15 +24,12 @@ struct Connected
 
     explicit Connected(const TestSshProcess &server, const QString &sshFolder = {})
     {
-        session.setSshFolder(sshFolder.isEmpty() ? server.folder() + QStringLiteral("/no-keys") : sshFolder);
-        session.setHostKeyCheck([this](const SshHostKey &key) {
-            asked.append(key);
-            return answer;
-        });
         options.host = server.host();
         options.port = server.port();
         options.protocol = RemoteProtocol::Sftp;
         options.timeoutMs = 10000;
+        session.setSshFolder(sshFolder.isEmpty() ? server.folder() + QStringLiteral("/no-keys") : sshFolder);
+        session.setHostKeyCheck([this](const SshHostKey &key) { return asked.append(key), answer; });
     }
     bool open(const QString &user, const QString &password = {})
     {

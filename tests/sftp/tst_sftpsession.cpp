@@ -150,14 +150,20 @@ void TestSftpSession::passwordLogins_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("tried"); // the methods, as the server saw them
-    const QString good = QStringLiteral("s3cret-Pw");
+    const QString kbd = QStringLiteral("keyboard-interactive"), good = QStringLiteral("s3cret-Pw");
     QTest::newRow("password") << QStringList{"--only-methods", "password"} << good << "password";
-    QTest::newRow("keyboard-interactive")
-        << QStringList{"--only-methods", "keyboard-interactive"} << good << "keyboard-interactive";
-    QTest::newRow("two prompts") << QStringList{"--only-methods", "keyboard-interactive", "--two-prompts"} << good
-                                 << "keyboard-interactive";
+    QTest::newRow("keyboard-interactive") << QStringList{"--only-methods", kbd} << good << kbd;
+    QTest::newRow("two prompts") << QStringList{"--only-methods", kbd, "--two-prompts"} << good << kbd;
     QTest::newRow("wrong") << QStringList{} << "wrong-Pw9"
-                           << "password,keyboard-interactive";
+                           << "password," + kbd;
+}
+<< good << "password";
+QTest::newRow("keyboard-interactive") << QStringList{"--only-methods", "keyboard-interactive"} << good
+                                      << "keyboard-interactive";
+QTest::newRow("two prompts") << QStringList{"--only-methods", "keyboard-interactive", "--two-prompts"} << good
+                             << "keyboard-interactive";
+QTest::newRow("wrong") << QStringList{} << "wrong-Pw9"
+                       << "password,keyboard-interactive";
 }
 
 void TestSftpSession::passwordLogins()
@@ -177,11 +183,8 @@ void TestSftpSession::passwordLogins()
     const QString last = tried.section(',', -1);
     QVERIFY2(shown.mid(shown.lastIndexOf("USERAUTH ")).startsWith("USERAUTH " + last + (ok ? "\n230 " : "\n530 ")),
              qPrintable(shown));
-    if (!ok) {
-        QCOMPARE(c.session.lastReplyCode(), 530);
-        QVERIFY(c.session.lastResponseInfo().contains("password, keyboard-interactive"));
-        QVERIFY(shown.contains("USERAUTH password\n530 "));
-    }
+    QVERIFY(ok || (c.session.lastReplyCode() == 530 && shown.contains("USERAUTH password\n530 ") &&
+                   c.session.lastResponseInfo().contains("password, keyboard-interactive")));
 }
 
 void TestSftpSession::keyLogins_data()
@@ -208,12 +211,8 @@ void TestSftpSession::keyLogins()
     SSH_SERVER_UP(server);
     QTemporaryDir ssh;
     QVERIFY(copyKeys(server, ssh.path(), keys));
-    const QByteArray oldAgent = qgetenv("SSH_AUTH_SOCK");
-    const auto restore =
-        qScopeGuard([&] { oldAgent.isEmpty() ? qunsetenv("SSH_AUTH_SOCK") : qputenv("SSH_AUTH_SOCK", oldAgent); });
-    qunsetenv("SSH_AUTH_SOCK");
-    if (agent)
-        qputenv("SSH_AUTH_SOCK", server.startAgent().toLocal8Bit());
+    // Only the test's agent, if any: an empty SSH_AUTH_SOCK is none.
+    qputenv("SSH_AUTH_SOCK", agent ? server.startAgent().toLocal8Bit() : QByteArray());
     Connected c(server, ssh.path());
     QStringList askedFor;
     c.session.setPassphraseSource(

@@ -36,7 +36,6 @@ import stat
 import subprocess
 import sys
 import threading
-import time
 
 import paramiko
 from paramiko import SFTPAttributes, SFTPHandle, SFTPServer, SFTPServerInterface
@@ -121,10 +120,8 @@ class Handle(SFTPHandle):
         stops = [self.cut_at] if self.cut_at is not None else []
         if self.server.options.close_mid_transfer and self.size > 1:
             stops.append(self.size // 2)
-        stall = self.server.options.stall_after
-        if stall is not None and self.moved + length >= stall:
-            while True:  # hung: this connection's requests wait behind this one
-                time.sleep(60)
+        if self.server.options.stall_after is not None and self.moved + length >= self.server.options.stall_after:
+            threading.Event().wait()  # hung: this connection's requests wait behind this one
         if stops and self.moved >= min(stops):
             cut(self.server.transport)
             return SFTP_FAILURE
