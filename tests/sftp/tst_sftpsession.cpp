@@ -157,14 +157,6 @@ void TestSftpSession::passwordLogins_data()
     QTest::newRow("wrong") << QStringList{} << "wrong-Pw9"
                            << "password," + kbd;
 }
-<< good << "password";
-QTest::newRow("keyboard-interactive") << QStringList{"--only-methods", "keyboard-interactive"} << good
-                                      << "keyboard-interactive";
-QTest::newRow("two prompts") << QStringList{"--only-methods", "keyboard-interactive", "--two-prompts"} << good
-                             << "keyboard-interactive";
-QTest::newRow("wrong") << QStringList{} << "wrong-Pw9"
-                       << "password,keyboard-interactive";
-}
 
 void TestSftpSession::passwordLogins()
 {
