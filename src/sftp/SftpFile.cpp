@@ -79,9 +79,11 @@ qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
 {
     // Nothing is asked for past the size known: libssh leaves the answers to requests past the end
     // queued, and every later request would search past them. One request at the end finds it.
+    // Once a request asked again overtook others, their answers wait in libssh's queue, and libssh
+    // reads one more packet before it looks there: requests then go on past the end, or it would wait.
     const qint64 size = m_expected >= 0 ? m_expected : m_announced;
     const size_t ahead = size_t(std::max<qint64>(4, BytesAhead / m_block));
-    while (m_requests.size() < ahead && (size < 0 || m_asked <= size || m_requests.empty())) {
+    while (m_requests.size() < ahead && (size < 0 || m_asked <= size || m_requests.empty() || m_overtaken)) {
         const quint32 length = size < 0 || m_asked >= size ? m_block : quint32(std::min<qint64>(m_block, size - m_asked));
         if (!ask(m_asked, length, false))
             return -1;
@@ -102,8 +104,11 @@ qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
         return 0;
     }
     // A server may send less than asked before the end: the rest is asked for before anything later.
-    if (quint32(n) < request.length && !ask(request.at + n, request.length - quint32(n), true))
-        return -1;
+    if (quint32(n) < request.length) {
+        m_overtaken = m_overtaken || !m_requests.empty();
+        if (!ask(request.at + n, request.length - quint32(n), true))
+            return -1;
+    }
     if (direct)
         return n;
     m_held.resize(size_t(n));

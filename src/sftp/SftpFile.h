@@ -68,6 +68,7 @@ private:
     qint64 m_asked;                // the next byte a read request asks for
     std::deque<Request> m_requests; // on the way, in the file's order
     bool m_end = false;
+    bool m_overtaken = false;      // a request asked again went out after later ones
     std::vector<char> m_held;      // a request's data the caller had no room for
     size_t m_heldFrom = 0;
     std::vector<char> m_out;       // writes gather here

@@ -119,3 +119,9 @@ TestSftpScript::TestSftpScript(const QStringList &extraArgs)
     QDir().mkpath(rootPath());
     start(QStringLiteral("sftpserver.py"), QStringList{rootPath(), folder() + QStringLiteral("/host_key")} + extraArgs);
 }
+
+QString TestSftpScript::logins() const
+{
+    QFile log(folder() + QStringLiteral("/logins.log"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}

@@ -15,6 +15,7 @@ public:
     TestSshProcess &operator=(const TestSshProcess &) = delete;
 
     bool isRunning() const { return m_port != 0; }
+    QString skipReason() const { return m_skip; } // why it cannot run here: QSKIP it
     QString errorText() const { return m_error; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const { return m_port; }
@@ -53,7 +54,6 @@ public:
     explicit TestSshServer(const QStringList &extraArgs = {});
     ~TestSshServer() override;
 
-    QString skipReason() const { return m_skip; }
     QString user() const { return QStringLiteral("root"); }
     // Laid out like ~/.ssh: id_ed25519 and id_rsa without passphrase, id_ecdsa with passphrase().
     QString clientKeyFolder() const { return folder() + QStringLiteral("/client"); }
@@ -80,4 +80,6 @@ public:
 
     QString user() const { return QStringLiteral("tester"); }
     QString password() const { return QStringLiteral("s3cret-Pw"); }
+    // The login attempts so far, one "method user" a line: nothing means no secret was sent.
+    QString logins() const;
 };

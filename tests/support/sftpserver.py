@@ -19,6 +19,11 @@ HOSTKEY is an ed25519 key file, made when missing; HOSTKEY.pub is written beside
 --hostile-names  the folder "hostile/" lists "../x", "a/b", "..", ".", "/etc/passwd" besides files
              really there: "with spaces.txt", "Grüße ☃.txt" and "new\\nline.txt".
 --link-loop  the folder "loop/" holds "self", a symbolic link to "loop/" itself.
+--short-reads N  every read answers at most N bytes, as servers with a smaller block do.
+--stall-after N  a read of a file that reaches N bytes gets no answer, nor does any later request
+             of its connection (a server that hung); the connection stays up.
+Every login attempt is appended to "logins.log" beside HOSTKEY: the method and the user, never a
+secret ("password tester"), so that a test can tell that nothing was sent.
 A rename onto an existing name is refused (as OpenSSH's server does); posix-rename replaces it.
 """
 
@@ -45,6 +50,10 @@ class Auth(paramiko.ServerInterface):
     def __init__(self, options, transport):
         self.options, self.transport, self.user = options, transport, None
 
+    def record(self, method, username):
+        with self.options.lock, open(self.options.logins, "a") as f:
+            f.write("%s %s\n" % (method, username))
+
     def get_allowed_auths(self, username):
         return ",".join(self.options.methods)
 
@@ -52,15 +61,18 @@ class Auth(paramiko.ServerInterface):
         return paramiko.OPEN_SUCCEEDED if kind == "session" else paramiko.OPEN_FAILED_ADMINISTRATIVELY_PROHIBITED
 
     def check_auth_password(self, username, password):
+        self.record("password", username)
         ok = "password" in self.options.methods and (username, password) == (USER, PASSWORD)
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
 
     def check_auth_publickey(self, username, key):
+        self.record("publickey", username)
         ok = "publickey" in self.options.methods and username == USER and \
             "%s %s" % (key.get_name(), key.get_base64()) in self.options.keys
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
 
     def check_auth_interactive(self, username, submethods):
+        self.record("keyboard-interactive", username)
         if "keyboard-interactive" not in self.options.methods:
             return paramiko.AUTH_FAILED
         self.user = username
@@ -108,10 +120,13 @@ class Handle(SFTPHandle):
         stops = [self.cut_at] if self.cut_at is not None else []
         if self.server.options.close_mid_transfer and self.size > 1:
             stops.append(self.size // 2)
+        if self.server.options.stall_after is not None and self.moved + length >= self.server.options.stall_after:
+            threading.Event().wait()  # hung: this connection's requests wait behind this one
         if stops and self.moved >= min(stops):
             cut(self.server.transport)
             return SFTP_FAILURE
-        data = os.pread(self.fd, min([length] + [s - self.moved for s in stops]), offset)
+        length = min([length, self.server.options.short_reads or length] + [s - self.moved for s in stops])
+        data = os.pread(self.fd, length, offset)
         self.moved += len(data)
         return data
 
@@ -139,11 +154,17 @@ class Files(SFTPServerInterface):
         super().__init__(auth)
         self.options, self.transport = auth.options, auth.transport
 
-    def canonicalize(self, path):
+    @staticmethod
+    def normal(path):
         return os.path.normpath("/" + path.lstrip("/"))
 
+    def canonicalize(self, path):
+        """REALPATH: links resolved, as OpenSSH's server does, but never above the root."""
+        inside = os.path.relpath(os.path.realpath(self.local(path)), self.options.root)
+        return self.normal(path) if inside.startswith("..") else self.normal(inside)
+
     def local(self, path):
-        return os.path.join(self.options.root, self.canonicalize(path).lstrip("/"))
+        return os.path.join(self.options.root, self.normal(path).lstrip("/"))
 
     def cut_point(self, name):
         if self.options.cut_after is None:
@@ -164,7 +185,7 @@ class Files(SFTPServerInterface):
 
     @status
     def list_folder(self, path):
-        path = self.canonicalize(path)
+        path = self.normal(path)
         if self.options.many and path == "/many":
             return [self.make_attr("f%05d" % i, i) for i in range(self.options.many)]
         folder = self.local(path)
@@ -174,7 +195,7 @@ class Files(SFTPServerInterface):
         return entries
 
     def stat_with(self, path, call):
-        folder, name = os.path.split(self.canonicalize(path))
+        folder, name = os.path.split(self.normal(path))
         if self.options.many and folder == "/many" and name[:1] == "f" and name[1:].isdigit():
             return self.make_attr(name, int(name[1:]))  # only listed, not on disk
         return SFTPAttributes.from_stat(call(self.local(path)))
@@ -190,7 +211,7 @@ class Files(SFTPServerInterface):
     @status
     def open(self, path, flags, attr):
         mode = attr.st_mode & 0o7777 if attr is not None and attr.st_mode is not None else 0o644
-        return Handle(self, os.open(self.local(path), flags, mode), self.canonicalize(path), flags)
+        return Handle(self, os.open(self.local(path), flags, mode), self.normal(path), flags)
 
     @status
     def remove(self, path):
@@ -281,11 +302,14 @@ def main():
     parser.add_argument("--many", type=int, default=0)
     parser.add_argument("--hostile-names", action="store_true")
     parser.add_argument("--link-loop", action="store_true")
+    parser.add_argument("--stall-after", type=int)
+    parser.add_argument("--short-reads", type=int)
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
     default = "password,keyboard-interactive" + (",publickey" if options.authorized_keys else "")
     options.methods = (options.only_methods or default).split(",")
     options.lock, options.cut_done = threading.Lock(), set()
+    options.logins = os.path.join(os.path.dirname(os.path.abspath(options.hostkey)), "logins.log")
     key = prepare(options)
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
