@@ -45,10 +45,15 @@ RemoteFolderListing::Outcome RemoteFolderListing::list(const QString &folder, co
         return Outcome::Gone;
     if (!entered)
         return Outcome::NoFolder;
+    // An SFTP session keeps its folder on this side: there is nothing to ask the server.
+    if (m_session.protocol() == RemoteProtocol::Ftp) {
+        if (!announce())
+            return Outcome::Gone;
+        m_session.command(QStringLiteral("PWD"));
+        if (!logReply())
+            return Outcome::Gone;
+    }
     if (!announce())
-        return Outcome::Gone;
-    m_session.command(QStringLiteral("PWD"));
-    if (!logReply() || !announce())
         return Outcome::Gone;
     const bool listed = m_session.list(filter, entries);
     if (!logReply())

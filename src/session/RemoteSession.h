@@ -113,8 +113,8 @@ public:
     // The file's size in bytes, -1 when the server does not tell.
     virtual qint64 fileSize(const QString &path) = 0;
     // From byte offset on (binary only; the file's offset() says where the server really began).
-    virtual std::unique_ptr<RemoteFile> openFile(const QString &remotePath, RemoteFile::Mode mode,
-                                                 FtpTransferType type, qint64 offset = 0) = 0;
+    virtual std::unique_ptr<RemoteFile> openFile(const QString &remotePath, RemoteFile::Mode mode, FtpTransferType type,
+                                                 qint64 offset = 0) = 0;
     // Whole files: a download replaces the local file only when all of it arrived; an upload
     // goes to a temporary name first.
     bool getFile(const QString &remotePath, const QString &localPath, FtpTransferType type);

@@ -17,19 +17,28 @@ SftpFile::~SftpFile()
         abort();
 }
 
+// The handle stays as it is: a call may still be using it on the link's thread, and the link's
+// end waits for that call.
 void SftpFile::detach()
 {
-    m_session = nullptr; // the handle goes with the link
-    m_handle = nullptr;
+    m_session = nullptr;
 }
 
 bool SftpFile::run(const std::function<bool()> &fn)
 {
     if (!m_session || !m_session->m_link || !m_handle)
         return false;
+    // Busy while it runs, so that a close() meanwhile leaves the link to end after the call.
+    const QPointer<SftpSession> session = m_session.data();
     bool ok = false;
-    m_session->m_link->run([&] { ok = fn(); }, m_session->timeout());
-    return ok;
+    session->m_busy = true;
+    session->m_link->run([&] { ok = fn(); }, session->timeout());
+    if (session) {
+        session->m_busy = false;
+        if (!session->m_open)
+            session->m_link.reset();
+    }
+    return ok && m_session;
 }
 
 bool SftpFile::failed(const QString &otherwise)
@@ -84,7 +93,8 @@ qint64 SftpFile::readSome(char *buffer, qint64 maxSize)
     const qint64 size = m_expected >= 0 ? m_expected : m_announced;
     const size_t ahead = size_t(std::max<qint64>(4, BytesAhead / m_block));
     while (m_requests.size() < ahead && (size < 0 || m_asked <= size || m_requests.empty() || m_overtaken)) {
-        const quint32 length = size < 0 || m_asked >= size ? m_block : quint32(std::min<qint64>(m_block, size - m_asked));
+        const quint32 length =
+            size < 0 || m_asked >= size ? m_block : quint32(std::min<qint64>(m_block, size - m_asked));
         if (!ask(m_asked, length, false))
             return -1;
         m_asked += length;

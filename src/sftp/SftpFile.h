@@ -27,7 +27,7 @@ public:
     qint64 bytesOnWire() const override { return m_moved; }
     qint64 offset() const override { return m_offset; }
     qint64 announcedSize() const override { return m_announced; }
-    bool isOpen() const override { return m_handle != nullptr; }
+    bool isOpen() const override { return m_handle && m_session; }
     Mode mode() const override { return m_mode; }
     FtpTransferType type() const override { return FtpTransferType::Binary; }
 
@@ -64,12 +64,12 @@ private:
     qint64 m_announced;
     qint64 m_expected = -1;
     qint64 m_moved = 0;
-    const quint32 m_block;         // bytes a request asks for or carries
-    qint64 m_asked;                // the next byte a read request asks for
+    const quint32 m_block;          // bytes a request asks for or carries
+    qint64 m_asked;                 // the next byte a read request asks for
     std::deque<Request> m_requests; // on the way, in the file's order
     bool m_end = false;
-    bool m_overtaken = false;      // a request asked again went out after later ones
-    std::vector<char> m_held;      // a request's data the caller had no room for
+    bool m_overtaken = false; // a request asked again went out after later ones
+    std::vector<char> m_held; // a request's data the caller had no room for
     size_t m_heldFrom = 0;
-    std::vector<char> m_out;       // writes gather here
+    std::vector<char> m_out; // writes gather here
 };

@@ -67,7 +67,8 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
     const QByteArray host = options.host.toUtf8(), user = options.user.toUtf8();
     const QByteArray folder = QFile::encodeName(m_sshFolder);
     const QByteArray knownHosts = folder + "/known_hosts";
-    const QByteArray trusted = QFile::encodeName(m_trustedKeysFile.isEmpty() ? QStringLiteral("/dev/null") : m_trustedKeysFile);
+    const QByteArray trusted =
+        QFile::encodeName(m_trustedKeysFile.isEmpty() ? QStringLiteral("/dev/null") : m_trustedKeysFile);
     const unsigned int port = options.port;
     const long seconds = std::max(1, (options.timeoutMs + 999) / 1000);
     logLine(LogLine::Note, QStringLiteral("Connecting to %1 port %2 (SFTP)").arg(options.host).arg(port));
@@ -76,31 +77,32 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
     QByteArray hash, entry;
     SshHostKey key{options.host, quint16(port), {}, {}, SshHostKey::State::Unknown};
     QString banner, cipher;
+    // Made here, before any call blocks: a cut() from another thread finds it complete.
+    link.ssh = ssh_new();
+    if (!link.ssh)
+        return refuse(QStringLiteral("Could not connect: out of memory."));
+    const bool processConfig = false;
+    ssh_options_set(link.ssh, SSH_OPTIONS_HOST, host.constData());
+    ssh_options_set(link.ssh, SSH_OPTIONS_PORT, &port);
+    if (!user.isEmpty())
+        ssh_options_set(link.ssh, SSH_OPTIONS_USER, user.constData());
+    ssh_options_set(link.ssh, SSH_OPTIONS_PROCESS_CONFIG, &processConfig);
+    ssh_options_set(link.ssh, SSH_OPTIONS_SSH_DIR, folder.constData());
+    ssh_options_set(link.ssh, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
+    ssh_options_set(link.ssh, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, trusted.constData());
+    ssh_options_set(link.ssh, SSH_OPTIONS_TIMEOUT, &seconds);
+    // Requests are small and answered one by one: Nagle's wait would hold each for the
+    // server's delayed acknowledgement.
+    const int noDelay = 1;
+    ssh_options_set(link.ssh, SSH_OPTIONS_NODELAY, &noDelay);
+    // AES-GCM first: with the processor's AES instructions it costs a fraction of
+    // ChaCha20-Poly1305, libssh's first choice, and files are mostly bytes to decrypt.
+    static const char ciphers[] = "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,"
+                                  "aes128-ctr,aes192-ctr,aes256-ctr";
+    ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_C_S, ciphers);
+    ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_S_C, ciphers);
     link.run(
         [&] {
-            link.ssh = ssh_new();
-            if (!link.ssh)
-                return;
-            const bool processConfig = false;
-            ssh_options_set(link.ssh, SSH_OPTIONS_HOST, host.constData());
-            ssh_options_set(link.ssh, SSH_OPTIONS_PORT, &port);
-            if (!user.isEmpty())
-                ssh_options_set(link.ssh, SSH_OPTIONS_USER, user.constData());
-            ssh_options_set(link.ssh, SSH_OPTIONS_PROCESS_CONFIG, &processConfig);
-            ssh_options_set(link.ssh, SSH_OPTIONS_SSH_DIR, folder.constData());
-            ssh_options_set(link.ssh, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
-            ssh_options_set(link.ssh, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, trusted.constData());
-            ssh_options_set(link.ssh, SSH_OPTIONS_TIMEOUT, &seconds);
-            // Requests are small and answered one by one: Nagle's wait would hold each for the
-            // server's delayed acknowledgement.
-            const int noDelay = 1;
-            ssh_options_set(link.ssh, SSH_OPTIONS_NODELAY, &noDelay);
-            // AES-GCM first: with the processor's AES instructions it costs a fraction of
-            // ChaCha20-Poly1305, libssh's first choice, and files are mostly bytes to decrypt.
-            static const char ciphers[] = "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,"
-                                          "aes128-ctr,aes192-ctr,aes256-ctr";
-            ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_C_S, ciphers);
-            ssh_options_set(link.ssh, SSH_OPTIONS_CIPHERS_S_C, ciphers);
             connected = ssh_connect(link.ssh) == SSH_OK;
             if (!connected)
                 return;
@@ -151,7 +153,7 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
     if (known == SSH_KNOWN_HOSTS_ERROR)
         logLine(LogLine::Warning, QStringLiteral("The known hosts files could not be read: the key is asked about."));
     key.state = known == SSH_KNOWN_HOSTS_CHANGED || known == SSH_KNOWN_HOSTS_OTHER ? SshHostKey::State::Changed
-                                                                                    : SshHostKey::State::Unknown;
+                                                                                   : SshHostKey::State::Unknown;
     QPointer<SftpSession> self(this);
     const SshTrust answer = m_hostKeyCheck ? m_hostKeyCheck(key) : SshTrust::Cancel;
     if (!self)
@@ -208,14 +210,16 @@ bool SftpSession::logIn(const FtpOptions &options)
         link.run([&] { result = fn(); }, limit);
         const QString reply = result == SSH_AUTH_SUCCESS   ? QStringLiteral("230 Accepted.")
                               : result == SSH_AUTH_PARTIAL ? QStringLiteral("331 Accepted; the server asks for more.")
-                              : result == SSH_AUTH_ERROR   ? QStringLiteral("421 %1").arg(QString::fromUtf8(ssh_get_error(link.ssh)))
-                                                           : QStringLiteral("530 Refused.");
+                              : result == SSH_AUTH_ERROR
+                                  ? QStringLiteral("421 %1").arg(QString::fromUtf8(ssh_get_error(link.ssh)))
+                                  : QStringLiteral("530 Refused.");
         m_loginLog.append({LogLine::Reply, reply});
         if (result == SSH_AUTH_PARTIAL)
             link.run([&] { methods = ssh_userauth_list(link.ssh, nullptr); }, limit);
     };
     if ((methods & SSH_AUTH_METHOD_PUBLICKEY) && !qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"))
-        attempt(QStringLiteral("publickey (keys of the SSH agent)"), [&] { return ssh_userauth_agent(link.ssh, nullptr); });
+        attempt(QStringLiteral("publickey (keys of the SSH agent)"),
+                [&] { return ssh_userauth_agent(link.ssh, nullptr); });
     for (const char *name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
         const QString path = m_sshFolder + QLatin1Char('/') + QLatin1String(name);
         if (!(methods & SSH_AUTH_METHOD_PUBLICKEY) || result == SSH_AUTH_SUCCESS || result == SSH_AUTH_ERROR)
@@ -230,9 +234,8 @@ bool SftpSession::logIn(const FtpOptions &options)
         ssh_key_free(key);
     }
     if ((methods & SSH_AUTH_METHOD_PASSWORD) && !options.password.isEmpty())
-        attempt(QStringLiteral("password"), [&] {
-            return ssh_userauth_password(link.ssh, nullptr, options.password.toUtf8().constData());
-        });
+        attempt(QStringLiteral("password"),
+                [&] { return ssh_userauth_password(link.ssh, nullptr, options.password.toUtf8().constData()); });
     if ((methods & SSH_AUTH_METHOD_INTERACTIVE) && !options.password.isEmpty())
         attempt(QStringLiteral("keyboard-interactive"), [&] {
             const QByteArray answer = options.password.toUtf8();
@@ -270,7 +273,8 @@ ssh_key SftpSession::loadKey(const QString &path, const FtpOptions &options)
         },
         options.timeoutMs);
     if (offered != SSH_AUTH_SUCCESS) {
-        logLine(LogLine::Note, QStringLiteral("The server does not take the key %1.").arg(QDir::toNativeSeparators(path)));
+        logLine(LogLine::Note,
+                QStringLiteral("The server does not take the key %1.").arg(QDir::toNativeSeparators(path)));
         return nullptr;
     }
     ssh_key key = nullptr;
@@ -291,11 +295,13 @@ ssh_key SftpSession::loadKey(const QString &path, const FtpOptions &options)
     const QString passphrase = m_passphrase ? m_passphrase(path) : QString();
     if (!self || passphrase.isEmpty()) {
         if (self)
-            logLine(LogLine::Note, QStringLiteral("The key %1 is protected and was skipped.").arg(QDir::toNativeSeparators(path)));
+            logLine(LogLine::Note,
+                    QStringLiteral("The key %1 is protected and was skipped.").arg(QDir::toNativeSeparators(path)));
         return nullptr;
     }
     if (!import(passphrase)) {
-        logLine(LogLine::Warning, QStringLiteral("The passphrase for the key %1 was not accepted.").arg(QDir::toNativeSeparators(path)));
+        logLine(LogLine::Warning,
+                QStringLiteral("The passphrase for the key %1 was not accepted.").arg(QDir::toNativeSeparators(path)));
         return nullptr;
     }
     m_options.keyPassphrase = passphrase;
@@ -321,13 +327,15 @@ bool SftpSession::startSftp()
         },
         m_options.timeoutMs);
     if (home.isEmpty()) {
-        refuse(QStringLiteral("421 The server has no SFTP service: %1").arg(QString::fromUtf8(ssh_get_error(link.ssh))));
+        refuse(
+            QStringLiteral("421 The server has no SFTP service: %1").arg(QString::fromUtf8(ssh_get_error(link.ssh))));
         m_lastCode = 421;
         m_loginLog.append({LogLine::Reply, m_lastResponse});
         return false;
     }
     m_cwd = m_names.decode(home);
-    m_loginLog.append({LogLine::Reply, QStringLiteral("230 SFTP version %1; the folder is %2.").arg(version).arg(m_cwd)});
+    m_loginLog.append(
+        {LogLine::Reply, QStringLiteral("230 SFTP version %1; the folder is %2.").arg(version).arg(m_cwd)});
     setLastResponse(m_loginLog.last().text.toUtf8() + "\r\n", 230);
     return true;
 }

@@ -120,11 +120,13 @@ bool SftpSession::command(const QString &text, Echo echo, const QStringList &sec
 bool SftpSession::keepAlive()
 {
     const QByteArray path = pathBytes(m_cwd);
-    return call({}, [&] {
-        sftp_attributes attributes = sftp_stat(m_link->sftp, path.constData());
-        sftp_attributes_free(attributes);
-        return attributes != nullptr;
-    }) && succeed(QStringLiteral("OK"), 200);
+    return call({},
+                [&] {
+                    sftp_attributes attributes = sftp_stat(m_link->sftp, path.constData());
+                    sftp_attributes_free(attributes);
+                    return attributes != nullptr;
+                }) &&
+           succeed(QStringLiteral("OK"), 200);
 }
 
 bool SftpSession::setCurrentDirectory(const QString &path)
@@ -191,8 +193,7 @@ qint64 SftpSession::fileSize(const QString &path)
     qint64 size = -1;
     const bool ok = call(QStringLiteral("STAT %1").arg(absolute(path)), [&] {
         sftp_attributes attributes = sftp_stat(m_link->sftp, bytes.constData());
-        if (attributes && attributes->type == SSH_FILEXFER_TYPE_REGULAR &&
-            (attributes->flags & SSH_FILEXFER_ATTR_SIZE))
+        if (attributes && attributes->type == SSH_FILEXFER_TYPE_REGULAR && (attributes->flags & SSH_FILEXFER_ATTR_SIZE))
             size = qint64(attributes->size);
         sftp_attributes_free(attributes);
         return attributes != nullptr;
@@ -249,9 +250,12 @@ bool SftpSession::list(const QString &folder, const QString &pattern, QList<FtpE
         QString name = m_names.decode(f.name);
         if (match.matches(name)) {
             const bool ascii = std::all_of(f.name.cbegin(), f.name.cend(), [](char c) { return uchar(c) < 0x80; });
-            FtpEntry entry{std::move(name), ascii ? QByteArray() : std::move(f.name),
+            FtpEntry entry{std::move(name),
+                           ascii ? QByteArray() : std::move(f.name),
                            link ? f.linkToFolder : a->type == SSH_FILEXFER_TYPE_DIRECTORY,
-                           (a->flags & SSH_FILEXFER_ATTR_SIZE) ? qint64(a->size) : 0, QDateTime(), link};
+                           (a->flags & SSH_FILEXFER_ATTR_SIZE) ? qint64(a->size) : 0,
+                           QDateTime(),
+                           link};
             if (a->flags & SSH_FILEXFER_ATTR_ACMODTIME)
                 entry.lastWrite = QDateTime::fromSecsSinceEpoch(a->mtime);
             out.append(std::move(entry));
@@ -262,7 +266,7 @@ bool SftpSession::list(const QString &folder, const QString &pattern, QList<FtpE
 }
 
 std::unique_ptr<RemoteFile> SftpSession::openFile(const QString &remotePath, RemoteFile::Mode mode,
-                                                   FtpTransferType type, qint64 offset)
+                                                  FtpTransferType type, qint64 offset)
 {
     if (type == FtpTransferType::Ascii && !m_saidBinary) {
         m_saidBinary = true;
@@ -293,7 +297,8 @@ std::unique_ptr<RemoteFile> SftpSession::openFile(const QString &remotePath, Rem
     });
     if (!ok)
         return nullptr;
-    succeed(reading ? QStringLiteral("Opened for reading (%1 bytes).").arg(size) : QStringLiteral("Opened for writing."),
+    succeed(reading ? QStringLiteral("Opened for reading (%1 bytes).").arg(size)
+                    : QStringLiteral("Opened for writing."),
             150);
     auto file = std::unique_ptr<SftpFile>(new SftpFile(this, handle, mode, offset, reading ? size : -1, m_block));
     m_file = file.get();

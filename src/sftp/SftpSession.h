@@ -5,8 +5,8 @@
 #include "SshHostKey.h"
 
 #include <QByteArray>
-#include <libssh/libssh.h>
 #include <functional>
+#include <libssh/libssh.h>
 #include <memory>
 
 class SftpFile;

@@ -148,17 +148,22 @@ void SshLink::watch()
     if (deadline != 0 && QDateTime::currentMSecsSinceEpoch() > deadline && !m_cut) {
         m_timedOut = true;
         cut();
+    } else if (m_cut && !m_shut && deadline != 0) {
+        shutDown(); // cut while the socket was still being made
     }
 }
 
 void SshLink::cut()
 {
     m_cut = true;
-    if (ssh) {
-        const socket_t fd = ssh_get_fd(ssh);
-        if (fd != SSH_INVALID_SOCKET)
-            ::shutdown(fd, SHUT_RDWR);
-    }
+    shutDown();
+}
+
+void SshLink::shutDown()
+{
+    const socket_t fd = ssh ? ssh_get_fd(ssh) : SSH_INVALID_SOCKET;
+    if (fd != SSH_INVALID_SOCKET && !m_shut.exchange(true))
+        ::shutdown(fd, SHUT_RDWR);
 }
 
 SshLink::Failure SshLink::failure(const QString &otherwise) const
@@ -174,9 +179,19 @@ SshLink::Failure SshLink::failure(const QString &otherwise) const
     const int status = sftp ? sftp_get_error(sftp) : SSH_FX_FAILURE;
     QString text = QString::fromUtf8(ssh_get_error(ssh));
     text.remove(QStringLiteral("SFTP server: "));
-    static const char *const names[] = {"OK", "End of file", "No such file", "Permission denied", "Failure",
-                                        "Bad message", "No connection", "Connection lost", "Operation unsupported",
-                                        "Invalid handle", "No such path", "File already exists", "Write protected",
+    static const char *const names[] = {"OK",
+                                        "End of file",
+                                        "No such file",
+                                        "Permission denied",
+                                        "Failure",
+                                        "Bad message",
+                                        "No connection",
+                                        "Connection lost",
+                                        "Operation unsupported",
+                                        "Invalid handle",
+                                        "No such path",
+                                        "File already exists",
+                                        "Write protected",
                                         "No media"};
     if (text.isEmpty() && status >= 0 && status < int(std::size(names)))
         text = QString::fromLatin1(names[status]);

@@ -46,10 +46,12 @@ public:
 
 private:
     void runHere(const std::function<void()> &fn, int timeoutMs);
+    void shutDown();
 
     QThread *m_thread = nullptr;
     QObject *m_context = nullptr;
     std::atomic<qint64> m_deadline{0}; // ms since the epoch; 0 while no call runs
     std::atomic<bool> m_cut{false};
     std::atomic<bool> m_timedOut{false};
+    std::atomic<bool> m_shut{false}; // the socket was shut down
 };

@@ -18,7 +18,8 @@ bool SshTrustedKeys::keep(const QString &file, const QByteArray &line, QString *
     QSaveFile out(file);
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     const bool ok = out.open(QIODevice::WriteOnly) && out.setPermissions(ownerOnly) &&
-                    out.write(kept + line.trimmed() + '\n') >= 0 && out.commit() && QFile::setPermissions(file, ownerOnly);
+                    out.write(kept + line.trimmed() + '\n') >= 0 && out.commit() &&
+                    QFile::setPermissions(file, ownerOnly);
     if (!ok && error)
         *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), out.errorString());
     return ok;

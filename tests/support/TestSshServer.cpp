@@ -70,8 +70,7 @@ bool TestSshProcess::writeFile(const QString &relative, const QByteArray &data) 
 
 QByteArray TestSshProcess::readFile(const QString &relative) const
 {
-    QFile f(pathOf(relative));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestSupport::contentOf(pathOf(relative));
 }
 
 TestSshServer::TestSshServer(const QStringList &extraArgs)
@@ -97,15 +96,9 @@ QString TestSshServer::startAgent(const QString &keyName)
     QDeadlineTimer deadline(5000);
     while (!QFileInfo::exists(socket) && !deadline.hasExpired() && m_agent.state() != QProcess::NotRunning)
         QThread::msleep(20);
-    // ssh-add asks for a passphrase through this program when there is no terminal.
-    const QString askPass = folder() + QStringLiteral("/askpass");
-    TestSupport::writeFile(askPass, "#!/bin/sh\necho '" + passphrase().toUtf8() + "'\n");
-    QFile::setPermissions(askPass, QFile::ReadOwner | QFile::ExeOwner);
     QProcess add;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SSH_AUTH_SOCK"), socket);
-    env.insert(QStringLiteral("SSH_ASKPASS"), askPass);
-    env.insert(QStringLiteral("SSH_ASKPASS_REQUIRE"), QStringLiteral("force"));
     add.setProcessEnvironment(env);
     add.start(QStringLiteral("ssh-add"), {clientKeyFolder() + '/' + keyName});
     add.closeWriteChannel();

@@ -61,7 +61,7 @@ public:
     // A home folder whose .ssh is clientKeyFolder() (a link), for a test that sets HOME.
     QString homePath() const { return folder() + QStringLiteral("/home"); }
 
-    // An ssh-agent holding the client key KEYNAME (id_ecdsa too: the agent is given its passphrase),
+    // An ssh-agent holding the client key KEYNAME (one without a passphrase),
     // stopped with the server; the socket path for SSH_AUTH_SOCK, empty when it could not start.
     // Once per server.
     QString startAgent(const QString &keyName = QStringLiteral("id_ed25519"));

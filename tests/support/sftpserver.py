@@ -6,9 +6,7 @@ Usage: sftpserver.py ROOT HOSTKEY [--port N] [OPTION...]
 Serves the folder ROOT as "/" on 127.0.0.1 (port 0 or none: a free one) to the user "tester"
 with the password "s3cret-Pw"; prints "PORT n" once it listens and stops when stdin closes.
 HOSTKEY is an ed25519 key file, made when missing; HOSTKEY.pub is written beside it.
---only-methods M[,M]  offers only these: password, keyboard-interactive, publickey (default: the
-             first two, and publickey with --authorized-keys).
---authorized-keys F  public keys (OpenSSH format, one a line) accepted for the user.
+--only-methods M[,M]  offers only these of password and keyboard-interactive (default: both).
 --two-prompts  keyboard-interactive asks "Password: " and "Password again: ", both the password.
 --cut-after N  drops the connection (no SSH goodbye) once N bytes of a file were read (exactly N go
              out) or written (the write that reaches N is kept whole); only the first transfer of each
@@ -63,12 +61,6 @@ class Auth(paramiko.ServerInterface):
     def check_auth_password(self, username, password):
         self.record("password", username)
         ok = "password" in self.options.methods and (username, password) == (USER, PASSWORD)
-        return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
-
-    def check_auth_publickey(self, username, key):
-        self.record("publickey", username)
-        ok = "publickey" in self.options.methods and username == USER and \
-            "%s %s" % (key.get_name(), key.get_base64()) in self.options.keys
         return paramiko.AUTH_SUCCESSFUL if ok else paramiko.AUTH_FAILED
 
     def check_auth_interactive(self, username, submethods):
@@ -267,10 +259,6 @@ def prepare(options):
     key = paramiko.Ed25519Key(filename=options.hostkey)
     with open(options.hostkey + ".pub", "w") as f:
         f.write("%s %s\n" % (key.get_name(), key.get_base64()))
-    options.keys = set()
-    if options.authorized_keys:
-        with open(options.authorized_keys) as f:
-            options.keys = {" ".join(line.split()[:2]) for line in f if line.strip()}
     return key
 
 
@@ -295,7 +283,6 @@ def main():
     parser.add_argument("hostkey")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--only-methods")
-    parser.add_argument("--authorized-keys")
     parser.add_argument("--two-prompts", action="store_true")
     parser.add_argument("--cut-after", type=int)
     parser.add_argument("--close-mid-transfer", action="store_true")
@@ -306,8 +293,7 @@ def main():
     parser.add_argument("--short-reads", type=int)
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
-    default = "password,keyboard-interactive" + (",publickey" if options.authorized_keys else "")
-    options.methods = (options.only_methods or default).split(",")
+    options.methods = (options.only_methods or "password,keyboard-interactive").split(",")
     options.lock, options.cut_done = threading.Lock(), set()
     options.logins = os.path.join(os.path.dirname(os.path.abspath(options.hostkey)), "logins.log")
     key = prepare(options)
