@@ -138,7 +138,7 @@ bool SftpSession::connectAndCheckKey(const FtpOptions &options)
         m_loginLog.append({LogLine::Reply, m_lastResponse});
         return false;
     }
-    m_loginLog.append({LogLine::Reply, QStringLiteral("220 %1").arg(banner)});
+    m_loginLog.append({LogLine::Reply, QStringLiteral("220 %1\r\n").arg(banner)});
     m_block = banner.contains(QLatin1String("OpenSSH")) ? SftpFile::LargeBlock : SftpFile::SmallBlock;
     logLine(LogLine::Note, QStringLiteral("The connection is encrypted (%1).").arg(cipher));
     if (hash.isEmpty())
@@ -213,7 +213,7 @@ bool SftpSession::logIn(const FtpOptions &options)
                               : result == SSH_AUTH_ERROR
                                   ? QStringLiteral("421 %1").arg(QString::fromUtf8(ssh_get_error(link.ssh)))
                                   : QStringLiteral("530 Refused.");
-        m_loginLog.append({LogLine::Reply, reply});
+        m_loginLog.append({LogLine::Reply, reply + QStringLiteral("\r\n")});
         if (result == SSH_AUTH_PARTIAL)
             link.run([&] { methods = ssh_userauth_list(link.ssh, nullptr); }, limit);
     };
@@ -335,7 +335,7 @@ bool SftpSession::startSftp()
     }
     m_cwd = m_names.decode(home);
     m_loginLog.append(
-        {LogLine::Reply, QStringLiteral("230 SFTP version %1; the folder is %2.").arg(version).arg(m_cwd)});
-    setLastResponse(m_loginLog.last().text.toUtf8() + "\r\n", 230);
+        {LogLine::Reply, QStringLiteral("230 SFTP version %1; the folder is %2.\r\n").arg(version).arg(m_cwd)});
+    setLastResponse(m_loginLog.last().text.toUtf8(), 230);
     return true;
 }

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -250,6 +251,17 @@ inline bool writeLocal(const QString &path, const QByteArray &data)
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The files under a folder, hidden ones too, by their paths below it, sorted.
+inline QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
 }
 
 inline QByteArray readLocal(const QString &path)

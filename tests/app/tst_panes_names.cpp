@@ -13,16 +13,6 @@ const QString Escape = QStringLiteral("../../evil.txt");
 const QString Back = QStringLiteral("..\\..\\back.txt");
 const QString Up = QStringLiteral("/h/..\\..\\up/");
 
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
 // The window with its local side in <root>/a/b/: a name that climbs two levels would land in <root>.
 struct Window : QueueWindow
 {
