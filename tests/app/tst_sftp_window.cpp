@@ -8,7 +8,6 @@
 #include "formascii.h"
 #include "formimage.h"
 
-#include <QBuffer>
 #include <QImage>
 
 class TestSftpWindow : public QObject
@@ -18,7 +17,7 @@ class TestSftpWindow : public QObject
     std::unique_ptr<TestSftpScript> server;
 
     // Connected over sftp:// from the host field, the host key trusted once.
-    std::unique_ptr<QueueWindow> connected(const QString &folder = "/")
+    std::unique_ptr<QueueWindow> connected()
     {
         auto f = std::make_unique<QueueWindow>();
         f->window->txtServer->setText("sftp://" + server->host());
@@ -27,8 +26,6 @@ class TestSftpWindow : public QObject
         f->window->txtPassword->setText(server->password());
         f->prompter->choices = {0}; // Trust once
         f->window->remotePane().btnConnect_Click();
-        if (f->state.connected() && folder != "/")
-            f->showRemote(folder);
         return f;
     }
 
@@ -41,10 +38,7 @@ private slots:
             QVERIFY(server->writeFile(name, QByteArray(name) + "\n"));
         QImage picture(7, 5, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
-        QByteArray png;
-        QBuffer buffer(&png);
-        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
-        QVERIFY(server->writeFile("pic.png", png));
+        QVERIFY(picture.save(server->pathOf("pic.png")));
     }
 
     void connectsBrowsesAndMovesTrees()

@@ -2,6 +2,7 @@
 
 #include "SftpSession.h"
 #include "TestSshServer.h"
+#include "TestSupport.h"
 
 #include <QtTest>
 
@@ -58,11 +59,4 @@ inline QByteArray readAll(RemoteFile &file, bool *failed = nullptr, int chunk = 
     return out;
 }
 
-// Bytes that differ from one position to the next, so that a block out of place shows.
-inline QByteArray patterned(int size)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char(i * 7 + i / 1000);
-    return data;
-}
+using TestSupport::pattern;

@@ -97,7 +97,7 @@ void TestSftpFaults::brokenTransfersFailAndResume()
     QFETCH(QStringList, args);
     QFETCH(int, received);
     Scripted s(args);
-    const QByteArray data = patterned(300000);
+    const QByteArray data = pattern(300000);
     QVERIFY(s.server.writeFile("down.bin", data));
     QVERIFY2(s.open(), qPrintable(s.c.shown()));
     QSignalSpy closed(&s.c.session, &RemoteSession::connectionClosed);
@@ -144,7 +144,7 @@ void TestSftpFaults::stalledServerEndsByTimeLimitOrClose()
 {
     QFETCH(bool, closeMeanwhile);
     Scripted s({"--stall-after", "0"}, closeMeanwhile ? 60000 : 1500);
-    QVERIFY(s.server.writeFile("file.bin", patterned(1000)));
+    QVERIFY(s.server.writeFile("file.bin", pattern(1000)));
     QVERIFY2(s.open(), qPrintable(s.c.shown()));
     auto file = s.c.session.openFile("/file.bin", RemoteFile::Read, FtpTransferType::Binary);
     QVERIFY(file);

@@ -43,7 +43,7 @@ void TestSftpSession::browseAndMoveFilesOverSshd()
 {
     TestSshServer server;
     SSH_SERVER_UP(server);
-    const QByteArray big = patterned(3 * 1024 * 1024 + 17);
+    const QByteArray big = pattern(3 * 1024 * 1024 + 17);
     QVERIFY(server.writeFile("sub/big.bin", big));
     Connected c(server, server.clientKeyFolder());
     QVERIFY2(c.open(server.user()), qPrintable(c.session.lastResponseInfo()));
