@@ -241,9 +241,9 @@ private slots:
 
     void aDroppedConnectionLeavesTheOldLocalFileIntact()
     {
-        // A server of its own, stopped in the middle of a download larger than what the
-        // system's socket buffers can hold, so that the end of the file never comes.
-        auto own = std::make_unique<TestFtpServer>();
+        // A slow server of its own, stopped in the middle of a download, so that the end of the
+        // file never comes (a fast one may have sent all of it before the first report).
+        auto own = std::make_unique<TestFtpServer>(QStringList{"--throttle", QString::number(kControlledRate)});
         QVERIFY(own->isRunning() && own->writeFile("big.bin", pattern(32 * kFile, 7)));
         QueueWindow f;
         QVERIFY(f.connect(*own) && writeLocal(f.localPath("big.bin"), "precious"));
