@@ -17,11 +17,19 @@ SftpFile::~SftpFile()
         abort();
 }
 
-// The handle stays as it is: a call may still be using it on the link's thread, and the link's
-// end waits for that call.
+// The handle stays as it is: a call may still be using it on the link's thread; release() frees it
+// once none does.
 void SftpFile::detach()
 {
     m_session = nullptr;
+}
+
+// libssh frees a handle only in sftp_close(), which on a cut link fails at once but still frees it.
+void SftpFile::release(SshLink &link)
+{
+    if (m_handle)
+        link.run([this] { sftp_close(m_handle); }, 1000);
+    m_handle = nullptr;
 }
 
 bool SftpFile::run(const std::function<bool()> &fn)
@@ -35,8 +43,10 @@ bool SftpFile::run(const std::function<bool()> &fn)
     session->m_link->run([&] { ok = fn(); }, session->timeout());
     if (session) {
         session->m_busy = false;
-        if (!session->m_open)
+        if (!session->m_open) { // closed meanwhile: the handle goes before the link
+            release(*session->m_link);
             session->m_link.reset();
+        }
     }
     return ok && m_session;
 }

@@ -9,6 +9,7 @@
 #include <libssh/sftp.h>
 
 class SftpSession;
+class SshLink;
 
 // A remote file of an SFTP session. Reads keep several requests on the way (libssh's
 // asynchronous reads), so that the wire stays busy while a block is being written locally;
@@ -31,7 +32,8 @@ public:
     Mode mode() const override { return m_mode; }
     FtpTransferType type() const override { return FtpTransferType::Binary; }
 
-    void detach(); // the session closed: every later call fails
+    void detach();               // the session closed: every later call fails
+    void release(SshLink &link); // frees the handle; the link's socket is cut, no call runs
 
     // Every server takes requests of 32 KiB; OpenSSH's take up to 256 KiB with their headers, and
     // fewer, larger requests cost both sides less. Reads keep about 2 MiB on the way.

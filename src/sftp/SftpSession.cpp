@@ -11,24 +11,22 @@ SftpSession::SftpSession(QObject *parent) : RemoteSession(parent) {}
 
 SftpSession::~SftpSession()
 {
-    if (m_file)
-        m_file->detach();
-    if (m_link)
-        m_link->cut(); // a call still waiting returns at once; the link's end waits for it
+    close(); // a call still waiting returns at once; the link's end waits for it
 }
 
 void SftpSession::close()
 {
+    m_open = false;
+    if (m_link)
+        m_link->cut();
     if (m_file) {
+        if (!m_busy && m_link)
+            m_file->release(*m_link); // else the file's call frees it when it returns
         m_file->detach();
         m_file = nullptr;
     }
-    m_open = false;
-    if (m_link) {
-        m_link->cut();
-        if (!m_busy)
-            m_link.reset();
-    }
+    if (m_link && !m_busy)
+        m_link.reset();
 }
 
 bool SftpSession::ready()
