@@ -168,6 +168,7 @@ int main(int argc, char *argv[])
     const double rssBeforeTree = peakRssMiB();
     QElapsedTimer clock;
     clock.start();
+    const double treeCpu = cpuSeconds();
     const bool queueOnly = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_QUEUE_ONLY") > 0;
     state.queueRunning = !queueOnly; // a paused queue only gathers: the files stay where they are
     const QString tree = QLatin1Char('/') + args[6] + QLatin1Char('/');
@@ -180,8 +181,8 @@ int main(int argc, char *argv[])
         runQueue(window, "tree transfers");
     const double treeSeconds = double(clock.nsecsElapsed()) / 1e9;
     const double entryKiB = files > 0 ? (peakRssMiB() - rssBeforeTree) * 1024.0 / files : 0;
-    std::fprintf(stderr, "tree: %d files queued in %.3f s; %.2f KiB each; %d messages\n", files, queued, entryKiB,
-                 int(prompter->shown.size()));
+    std::fprintf(stderr, "tree: %d files queued in %.3f s; %.2f KiB each; %d messages; client CPU %.3f s in all\n", files,
+                 queued, entryKiB, int(prompter->shown.size()), cpuSeconds() - treeCpu);
     if (!prompter->shown.isEmpty() || (!queueOnly && window.queuePane().queue().count() != 0))
         return 1;
     std::printf("%.4f %.4f %.4f %.1f %.3f\n", down, up, treeSeconds, peakRssMiB(), entryKiB);

@@ -116,10 +116,16 @@ void TransferWorker::run(const TransferJob &job)
 
 namespace {
 
+// Called for every reply of every file: a scan from the end, no splitting.
 QString lastLine(const QString &text)
 {
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == u'\r' || text[end - 1] == u'\n'))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && text[start - 1] != u'\r' && text[start - 1] != u'\n')
+        --start;
+    return QStringView(text).sliced(start, end - start).trimmed().toString();
 }
 
 // Else a refusal (4xx, 5xx) or the client's account of a failure (a short file, a lost connection).
