@@ -19,7 +19,7 @@ class TransferEngine;
 // entry: rows added (together in one add() once none has come for QuietMs, or after LateMs at
 // most: a folder walk is one transaction or a few, not one per file), a transfer's progress once it
 // has run a second and then at most once a second, its end as finished or failed (the ends within
-// HoldMs together in one commit), and the rows the user cancels or clears. A transfer stopped for any other reason (a disconnect, the program's end)
+// HoldMs written together, in one commit), and the rows the user cancels or clears. A transfer stopped for any other reason (a disconnect, the program's end)
 // stays queued in the store. Lives on the window's thread, beside the queue: each row's id in the
 // store is kept here, not in the rows.
 class QueueKeeper : public QObject
@@ -30,7 +30,7 @@ public:
     static constexpr qint64 ProgressMs = 1000;
     static constexpr int QuietMs = 50;
     static constexpr qint64 LateMs = 1000;
-    // Transfers that end within this long of each other are written in one commit.
+    // Transfers that end within this long of each other are written together, in one commit.
     static constexpr int HoldMs = 50;
 
     QueueKeeper(QueueModel &queue, TransferEngine &engine, QObject *parent = nullptr);
@@ -45,7 +45,12 @@ public:
     // The failed and finished lists as the store held them at open().
     const QList<StoredEntry> &failed() const { return m_lists.failed; }
     const QList<StoredEntry> &finished() const { return m_lists.finished; }
-    QueueStore &store() { return m_store; }
+    // The ends still held are written first, so that what is done through it comes after them.
+    QueueStore &store()
+    {
+        writeEnds();
+        return m_store;
+    }
     // The store's id of the entry whose end the engine told last (0: not kept), for the ended lists.
     qint64 lastEnded() const { return m_lastEnded; }
 
@@ -61,6 +66,14 @@ public:
     void forgetAll();
 
 private:
+    struct End
+    {
+        qint64 id = 0;
+        bool done = false; // finished; else failed
+        qint64 bytes = 0;
+        double seconds = 0;
+        QString reason;
+    };
     struct Run
     {
         qint64 startedMs = 0;
@@ -74,6 +87,7 @@ private:
     void onProgressed(int row, qint64 bytes);
     void onEnding(int row, TransferOutcome outcome, qint64 bytes, const QString &reason);
     void flush();
+    void writeEnds();
     qint64 idAt(int row);
 
     QueueModel &m_queue;
@@ -85,6 +99,7 @@ private:
     qint64 m_unwrittenSince = 0;
     QList<qint64> m_restoring; // the ids of the rows being put back
     QHash<qint64, Run> m_runs; // by id: entries whose transfers run
+    QList<End> m_ends;         // ended, not yet written: written together when m_commitDue comes
     qint64 m_lastEnded = 0;
     QElapsedTimer m_clock;
     QTimer m_flush;
