@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 QueueArea::QueueArea(QWidget *queueList, QWidget *parent)
     : QWidget(parent), retrySelected(new QAction(QStringLiteral("Retry selected"), this)),
@@ -35,6 +36,14 @@ QueueArea::QueueArea(QWidget *queueList, QWidget *parent)
     layout->addWidget(m_tabs);
     layout->addWidget(m_pages, 1);
     connect(m_tabs, &QTabBar::currentChanged, m_pages, &QStackedWidget::setCurrentIndex);
+    m_titlesPause.setSingleShot(true);
+    m_titlesPause.setInterval(TitlesMs);
+    connect(&m_titlesPause, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_titlesStale, false)) {
+            showTitles();
+            m_titlesPause.start();
+        }
+    });
 }
 
 QTreeView *QueueArea::makeView(const QList<QAction *> &actions)
@@ -63,8 +72,18 @@ void QueueArea::setLists(EndedModel *failed, EndedModel *finished)
         view->header()->setSectionResizeMode(EndedModel::Detail, QHeaderView::Stretch);
     }
     for (EndedModel *list : {failed, finished})
-        connect(list, &EndedModel::countChanged, this, &QueueArea::showTitles);
+        connect(list, &EndedModel::countChanged, this, &QueueArea::countsChanged);
     showTitles();
+}
+
+void QueueArea::countsChanged()
+{
+    if (m_titlesPause.isActive()) {
+        m_titlesStale = true;
+        return;
+    }
+    showTitles();
+    m_titlesPause.start();
 }
 
 void QueueArea::showTitles()

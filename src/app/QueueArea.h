@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QTimer>
 #include <QWidget>
 
 class EndedModel;
@@ -28,8 +29,13 @@ public:
 
     QAction *retrySelected, *retryAll, *removeFailed, *clearFinished;
 
+    // A queue of small files changes the counts hundreds of times a second, and each new title lays
+    // the tab bar out again: the first change shows at once, the next ones at most this often.
+    static constexpr int TitlesMs = 100;
+
 private:
     QTreeView *makeView(const QList<QAction *> &actions);
+    void countsChanged();
     void showTitles();
 
     QTabBar *m_tabs;
@@ -38,4 +44,6 @@ private:
     QTreeView *m_finishedView;
     EndedModel *m_failed = nullptr;
     EndedModel *m_finished = nullptr;
+    QTimer m_titlesPause;
+    bool m_titlesStale = false;
 };

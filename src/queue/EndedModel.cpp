@@ -86,7 +86,7 @@ QString EndedModel::text(const StoredEntry &entry, int column) const
             return entry.reason;
         return TransferProgress::durationText(qint64(std::ceil(entry.seconds)));
     case When:
-        return QLocale().toString(entry.endedAt, QLocale::ShortFormat);
+        return QLocale().toString(entry.endedAt.toLocalTime(), QLocale::ShortFormat);
     default:
         return {};
     }

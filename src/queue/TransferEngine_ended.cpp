@@ -15,7 +15,7 @@ void TransferEngine::keep(const TransferConnection *connection, const Running &e
     kept.entry.status.clear();
     kept.state = failed ? StoredEntry::State::Failed : StoredEntry::State::Finished;
     kept.bytesDone = ended.done;
-    kept.endedAt = QDateTime::currentDateTime();
+    kept.endedAt = QDateTime::currentDateTimeUtc(); // local time costs a time-zone lookup: done when drawn
     if (failed) {
         kept.reason = reason.isEmpty() ? QStringLiteral("Transfer failed.") : reason;
         const QString &source = entry.direction == QueueEntry::Direction::Up ? entry.localPath : entry.remotePath;
