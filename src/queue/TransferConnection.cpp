@@ -30,7 +30,6 @@ TransferConnection::TransferConnection(int number, const FtpOptions &options, Re
     connect(m_worker, &TransferWorker::linesWaiting, this, &TransferConnection::passLines);
     connect(m_worker, &TransferWorker::progressed, this, &TransferConnection::progressed);
     connect(m_worker, &TransferWorker::localFoldersMade, this, &TransferConnection::localFoldersMade);
-    connect(m_worker, &TransferWorker::localFileWritten, this, &TransferConnection::localFileWritten);
     connect(m_worker, &TransferWorker::asks, this, [this](const QString &question) {
         passLines(); // the lines said before the question come first
         emit asks(question);
@@ -52,8 +51,9 @@ void TransferConnection::start(const TransferJob &job)
 {
     m_jobs.append(job);
     m_idle.stop();
-    m_worker->give(job);
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->work(); }, Qt::QueuedConnection);
+    // A file given while the one before moves is taken by the worker's loop: no wake-up of its thread.
+    if (m_worker->give(job))
+        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->work(); }, Qt::QueuedConnection);
 }
 
 void TransferConnection::stop()
@@ -79,8 +79,14 @@ void TransferConnection::onFinished(TransferOutcome outcome, const QString &unop
                                     const QString &reason)
 {
     passLines(); // the file's last lines come with its end, in one wake-up of this thread
-    if (!m_jobs.isEmpty())
-        m_jobs.removeFirst(); // files end in the order they were given
+    // Files end in the order they were given. A download that got as far as its local file says
+    // so here, with its end, rather than in a wake-up of this thread of its own.
+    if (!m_jobs.isEmpty()) {
+        const TransferJob job = m_jobs.takeFirst();
+        if (job.direction == QueueEntry::Direction::Down && outcome != TransferOutcome::Unstarted &&
+            outcome != TransferOutcome::Refused)
+            emit localFileWritten(job.local);
+    }
     if (outcome == TransferOutcome::Done)
         m_hasMoved = true;
     if (!m_closing && m_jobs.isEmpty())

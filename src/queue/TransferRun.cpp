@@ -149,7 +149,6 @@ TransferOutcome TransferRun::keepDownload(DownloadTarget &target, TransferOutcom
     if (outcome != TransferOutcome::Done && target.resultPath() == target.partPath())
         m_host.logEvent(QStringLiteral("The part received was kept as ") + target.partPath() + QLatin1Char('.'));
     report(outcome);
-    m_host.fileWritten(job.local);
     return outcome;
 }
 

@@ -23,7 +23,6 @@ public:
     virtual void logEvent(const QString &text) = 0;
     virtual void logReply(const QString &reply) = 0;
     virtual void foldersMadeBelow(const QString &below) = 0;
-    virtual void fileWritten(const QString &path) = 0;
     virtual void moved(qint64 bytesDone, int percent) = 0;
     // Replacing the server's file in place risks it: true when the user agrees.
     virtual bool replaceInPlace(const QString &question) = 0;

@@ -60,17 +60,20 @@ void TransferWorker::linesGoWith()
 
 TransferWorker::~TransferWorker() = default;
 
-void TransferWorker::give(const TransferJob &job)
+bool TransferWorker::give(const TransferJob &job)
 {
     const std::lock_guard lock(m_jobsLock);
     m_jobs.append(job);
+    return !std::exchange(m_taking, true);
 }
 
 std::optional<TransferJob> TransferWorker::nextJob()
 {
     const std::lock_guard lock(m_jobsLock);
-    if (m_jobs.isEmpty())
+    if (m_jobs.isEmpty()) {
+        m_taking = false; // the next file given needs a call of work()
         return std::nullopt;
+    }
     return m_jobs.takeFirst();
 }
 

@@ -39,8 +39,10 @@ public:
                    std::shared_ptr<TransferLines> lines);
     ~TransferWorker() override;
 
-    // From any thread: the file goes after those given before; work() moves them.
-    void give(const TransferJob &job);
+    // From any thread: the file goes after those given before; work() moves them. True when
+    // work() must be called for it; false when the files given before are still being taken, and
+    // this one with them.
+    bool give(const TransferJob &job);
     // On the worker's thread: the files given, one after the other, until none is left. A call
     // while a file moves (from a wait inside it) returns at once: that file's end takes the next.
     void work();
@@ -55,7 +57,6 @@ signals:
     void linesWaiting(); // in lines: take them
     void progressed(qint64 bytesDone, int percent);
     void localFoldersMade(const QString &below);
-    void localFileWritten(const QString &path);
     void asks(const QString &question);
     // bytes: what the file moved, reported or not. reason: why it failed, empty unless it did.
     void finished(TransferOutcome outcome, const QString &unopened, qint64 bytes, const QString &reason);
@@ -71,7 +72,6 @@ private:
     void logEvent(const QString &text) override;
     void logReply(const QString &reply) override;
     void foldersMadeBelow(const QString &below) override { emit localFoldersMade(below); }
-    void fileWritten(const QString &path) override { emit localFileWritten(path); }
     void moved(qint64 bytesDone, int percent) override;
     void report();
     void linesGoWith();
@@ -82,6 +82,7 @@ private:
     RemoteFolderClaims &m_folders;
     std::mutex m_jobsLock;
     QList<TransferJob> m_jobs;
+    bool m_taking = false; // work() is due or under way and takes what is given: under m_jobsLock
     std::shared_ptr<TransferLines> m_lines;
     std::unique_ptr<RemoteSession> m_session;
     QElapsedTimer m_sinceUse;
