@@ -196,7 +196,7 @@ private slots:
         QVERIFY2(failed.at(0).reason.startsWith("550 "), qPrintable(failed.at(0).reason));
         QVERIFY(failed.at(0).endedAt >= before && failed.at(0).endedAt <= QDateTime::currentDateTime());
         QVERIFY(f.loggedInRed("Transfer of /ff/gone.bin failed: 550 "));
-        QCOMPARE(f.window->queueArea->tabs()->tabText(QueueArea::Failed), QString("Failed (1)"));
+        QTRY_COMPARE(f.window->queueArea->tabs()->tabText(QueueArea::Failed), QString("Failed (1)"));
         QCOMPARE(finished.count(), 1);
         QCOMPARE(QList<qint64>({finished.at(0).entry.bytes, finished.at(0).bytesDone}), QList<qint64>({3000, 3000}));
         QTRY_VERIFY2(f.status().contains(QRegularExpression("^Transferred 1 file, 2.9 KB in 0:0\\d; 1 failed\\.$")),
@@ -209,10 +209,12 @@ private slots:
         QVERIFY(f.queueEnds());
         QCOMPARE(readLocal(f.localPath("gone.bin")), pattern(10, 8));
         QCOMPARE(finished.count(), 2);
+        QTRY_COMPARE(f.window->queueArea->tabs()->tabText(QueueArea::Finished), QString("Finished (2)"));
         QTRY_VERIFY2(f.status().startsWith("Transferred 1 file, 10 bytes in 0:0") && !f.status().contains("failed"),
                      qPrintable(f.status()));
         f.window->queueArea->clearFinished->trigger();
         QCOMPARE(finished.count(), 0);
+        QTRY_COMPARE(f.window->queueArea->tabs()->tabText(QueueArea::Finished), QString("Finished (0)"));
     }
 
     // Files that fail to open while the box is up are counted into it, and the other transfers go

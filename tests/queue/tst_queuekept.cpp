@@ -117,16 +117,20 @@ private slots:
         QTest::addColumn<int>("choice");
         QTest::addColumn<QString>("status"); // of the three rows put back; none when discarded
         QTest::addColumn<bool>("disconnect"); // after the cancel: the queue the user let go is not kept
-        QTest::newRow("resume") << 0 << "Pending" << false;
-        QTest::newRow("discard") << 1 << "" << false;
-        QTest::newRow("keep paused") << 2 << "Paused" << false;
-        QTest::newRow("keep paused, disconnect") << 2 << "Paused" << true;
+        // The last row's transfer ends just before: its end, still waiting for its commit, stays kept.
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("resume") << 0 << "Pending" << false << false;
+        QTest::newRow("discard") << 1 << "" << false << false;
+        QTest::newRow("keep paused") << 2 << "Paused" << false << false;
+        QTest::newRow("keep paused, disconnect") << 2 << "Paused" << true << false;
+        QTest::newRow("keep paused, one ended, disconnect") << 2 << "Paused" << true << true;
     }
     void entriesLeftAreResumedKeptPausedOrDiscarded()
     {
         QFETCH(int, choice);
         QFETCH(QString, status);
         QFETCH(bool, disconnect);
+        QFETCH(bool, ended);
         const int rows = status.isEmpty() ? 0 : 3;
         auto f = std::make_unique<MainWindowFixture>();
         const QString file = f->state.folders.queueFile;
@@ -143,10 +147,14 @@ private slots:
         f->window->ListView2->selectionModel()->select(f->window->ListView2->shownModel()->index(0, 0),
                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         f->window->queuePane().menu_cancel_Click();
+        if (ended)
+            emit f->window->queuePane().engine().entryEnding(rows - 2, TransferOutcome::Done, 1, {});
         if (disconnect)
             f->window->queuePane().clearQueue();
         f->window.reset();
-        QCOMPARE(listsIn(file).queued.size(), disconnect ? 0 : qMax(0, rows - 1)); // the first row was cancelled
+        const QueueStore::Lists kept = listsIn(file);
+        QCOMPARE(kept.queued.size(), disconnect ? 0 : qMax(0, rows - 1)); // the first row was cancelled
+        QCOMPARE(kept.finished.size(), ended ? 1 : 0);
     }
 
     void aDamagedOrLockedFileGivesAnEmptyQueueInMemory_data()
