@@ -1,7 +1,7 @@
 // Moves files through the main window's queue with the default settings (1024-byte blocks,
 // progress shown, 2 simultaneous transfers): downloads REMOTE_FILE into LOCAL_DIR/down.bin, uploads
 // that file as UPLOAD (REMOTE_FILE.up when not given), then downloads the remote folder TREE into
-// LOCAL_DIR/TREE/. REMOTE_FILE "-" moves the tree alone. Prints one line,
+// LOCAL_DIR/TREE/. REMOTE_FILE "-" moves the tree alone, TREE "-" the file alone. Prints one line,
 // "download_s upload_s tree_s peak_rss_MiB tree_entry_KiB", the last being the growth of the peak
 // memory from before the tree was queued to after it moved, over the files queued.
 // VESTRIGAL_BENCH_BLOCK sets another block size for both ways; VESTRIGAL_BENCH_SIMULTANEOUS another
@@ -72,20 +72,27 @@ double runQueue(formmain &window, const char *what)
 }
 
 // Downloads REMOTE into LOCAL_DIR/down.bin and uploads that file back; their seconds in DOWN and UP.
+// VESTRIGAL_BENCH_LARGE=down only downloads; =up only uploads LOCAL_DIR/source.bin.
 bool moveLargeFile(formmain &window, const QStringList &args, const QString &remote, const QString &localDir,
                    double &down, double &up)
 {
-    window.queuePane().QueueRemoteFile(remote, localDir + QStringLiteral("down.bin"));
-    if (window.queuePane().queue().count() != 1) { // the row comes from the remote list
-        std::fprintf(stderr, "bench_queue: %s is not in the remote list\n", qPrintable(remote));
-        return false;
+    const QString only = qEnvironmentVariable("VESTRIGAL_BENCH_LARGE");
+    QString source = localDir + QStringLiteral("source.bin");
+    if (only != QLatin1String("up")) {
+        source = localDir + QStringLiteral("down.bin");
+        window.queuePane().QueueRemoteFile(remote, source);
+        if (window.queuePane().queue().count() != 1) { // the row comes from the remote list
+            std::fprintf(stderr, "bench_queue: %s is not in the remote list\n", qPrintable(remote));
+            return false;
+        }
+        down = runQueue(window, "download");
+        if (only == QLatin1String("down"))
+            return true;
+        ::sync(); // the upload starts without the download's pages to write back
     }
-    down = runQueue(window, "download");
-    ::sync(); // the upload starts without the download's pages to write back
-
     window.localPane().ClientGetDirectoryContents();
     const QString upload = args.size() > 8 ? QLatin1Char('/') + args[8] : remote + QStringLiteral(".up");
-    window.queuePane().QueueLocalFile(localDir + QStringLiteral("down.bin"), upload);
+    window.queuePane().QueueLocalFile(source, upload);
     up = runQueue(window, "upload");
     return true;
 }
@@ -163,6 +170,10 @@ int main(int argc, char *argv[])
     if (args[5] != QLatin1String("-") && !moveLargeFile(window, args, remote, localDir, down, up))
         return 1;
 
+    if (args[6] == QLatin1String("-")) {
+        std::printf("%.4f %.4f 0 %.1f 0\n", down, up, peakRssMiB());
+        return 0;
+    }
     int engineFilesEnded = 0;
     QObject::connect(&window.queuePane().engine(), &TransferEngine::entryEnded, [&] { ++engineFilesEnded; });
     const double rssBeforeTree = peakRssMiB();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Queue benchmark: a 1 GiB download and a 1 GiB upload through the main window's queue with the
 # default settings, curl doing the same transfers in the same run; and a tree of 1,000 files in
-# 100 folders downloaded through the queue, against lftp's mirror of the same tree, and that tree
+# 100 folders downloaded through the queue (a process of its own, next to lftp's run), against
+# lftp's mirror of the same tree, and that tree
 # again with 4 simultaneous transfers against lftp's mirror --parallel=4. Once, after the runs, a
 # tree of 20,000 files in 20 folders is queued without moving it: the growth of the peak memory per
 # entry queued; and a download the server cuts at half, queued again and resumed: the bytes moved
@@ -53,9 +54,8 @@ uploaded="$work/root/$BENCH_UP"
 # Writing into memory this machine has handed back to its host costs several times what writing
 # into memory just freed does, and the machine hands freed memory back soon: the same 1 GiB upload
 # took 0.5 s or 7 s by that alone, the server's copy into its pages taking the time. Before each
-# timed large transfer, what it will write (twice that for ours: its download, then its upload) is
-# written on the server's core and removed, so that ours and curl's write into memory in the same
-# state.
+# timed large transfer, what it will write is written on the server's core and removed, so that
+# ours and curl's write into memory in the same state.
 warm() {
   local core=()
   [ -z "$PIN_SERVER_CORE" ] || core=(taskset -c "$PIN_SERVER_CORE")
@@ -74,17 +74,41 @@ curl_up() {
   curl_up_s="$("${CLIENT_PIN[@]}" curl -sS -T "$work/local/source.bin" -w '%{time_total}' "$url/${BENCH_UP}curl.up")"
   rm -f "$uploaded/curl.up"
 }
-ours() {
+rss=0
+peak() { rss="$(awk -v a="$rss" -v b="$1" 'BEGIN {print (a > b ? a : b)}')"; } # the largest in the run
+# Each large transfer in a process of its own, next to curl's, after the same warming.
+ours_down() {
   sync
-  warm 2
-  read -r down up tree rss _ < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" "$BUILD/bench/queue/bench_queue" \
-    127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" big.bin tree "$work/local" "${BENCH_UP}big.bin.up")
+  warm 1
+  local down_rss
+  read -r down _ _ down_rss _ < <(VESTRIGAL_BENCH_LARGE=down QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+    "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" big.bin - "$work/local")
   # Compared and removed at once: files kept longer would make the next transfers wait while the
   # machine frees memory for them.
   cmp -s "$work/root/big.bin" "$work/local/down.bin" || { echo "queue: download differs" >&2; exit 1; }
-  cmp -s "$work/root/big.bin" "$uploaded/big.bin.up" || { echo "queue: upload differs" >&2; exit 1; }
+  rm -f "$work/local/down.bin"
+  peak "$down_rss"
+}
+ours_up() {
+  sync
+  warm 1
+  local up_rss
+  read -r _ up _ up_rss _ < <(VESTRIGAL_BENCH_LARGE=up QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+    "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" big.bin - "$work/local" \
+    "${BENCH_UP}big.bin.up")
+  cmp -s "$work/local/source.bin" "$uploaded/big.bin.up" || { echo "queue: upload differs" >&2; exit 1; }
+  rm -f "$uploaded/big.bin.up"
+  peak "$up_rss"
+}
+# The tree alone with our defaults, in a process of its own as lftp's runs, next to lftp's run (its
+# transfer connections log in within the time, as lftp's does).
+ours_tree() {
+  local tree_rss
+  read -r _ _ tree tree_rss _ < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+    "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" - tree "$work/local")
   diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
-  rm -rf "$uploaded/big.bin.up" "$work/local/tree" "$work/local/down.bin"
+  rm -rf "$work/local/tree"
+  peak "$tree_rss"
 }
 # The tree alone, with 4 simultaneous transfers.
 ours_parallel() {
@@ -111,14 +135,16 @@ mirror_parallel() { mirror_into lftp4_s --parallel=4; }
 # files and for the server's first sessions, and whichever client went first would carry that.
 curl_down
 curl_up
-ours 2>/dev/null
+ours_down 2>/dev/null
+ours_up 2>/dev/null
 
 : >"$work/results"
 for run in $(seq "$RUNS"); do
+  rss=0
   if [ $((run % 2)) -eq 1 ]; then
-    curl_down; ours; curl_up; mirror; ours_parallel; mirror_parallel
+    curl_down; ours_down; curl_up; ours_up; mirror; ours_tree; ours_parallel; mirror_parallel
   else
-    mirror_parallel; ours_parallel; mirror; curl_up; ours; curl_down
+    mirror_parallel; ours_parallel; ours_tree; mirror; ours_up; curl_up; ours_down; curl_down
   fi
   echo "run $run: ours down $down up $up tree $tree tree at 4 $tree4 s, rss $rss MiB;" \
     "curl down $curl_down_s up $curl_up_s s; lftp $lftp_s at 4 $lftp4_s s" >&2
