@@ -11,6 +11,7 @@
 // it is not whole, and prints "resume_ratio attempts": the bytes all attempts moved over the size.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
+#include "../RunQueue.h"
 #include "ProcessMemory.h"
 #include "AppState.h"
 #include "FileIconCache.h"
@@ -24,7 +25,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -56,16 +56,7 @@ double runQueue(formmain &window, const char *what)
     QElapsedTimer clock;
     clock.start();
     const double cpu = cpuSeconds();
-    // Checked after each end has been dealt with: the next entry may start from there.
-    TransferEngine &engine = window.queuePane().engine();
-    QEventLoop loop;
-    QObject::connect(&engine, &TransferEngine::entryEnded, &loop, [&] {
-        if (!engine.isActive())
-            loop.quit();
-    }, Qt::QueuedConnection);
-    window.queuePane().ProcessTransfer();
-    if (engine.isActive())
-        loop.exec();
+    runWindowQueue(window);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::fprintf(stderr, "%s: %.3f s, client CPU %.3f s\n", what, seconds, cpuSeconds() - cpu);
     return seconds;

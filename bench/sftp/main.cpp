@@ -5,6 +5,7 @@
 // sftp_bench download PORT KEYFOLDER REMOTE_FILE LOCAL_FILE
 // sftp_bench upload   PORT KEYFOLDER REMOTE_FILE LOCAL_FILE
 // sftp_bench tree     PORT KEYFOLDER REMOTE_FOLDER LOCAL_FOLDER
+#include "../RunQueue.h"
 #include "AppState.h"
 #include "FileIconCache.h"
 #include "LocalPane.h"
@@ -18,7 +19,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -28,15 +28,7 @@ namespace {
 
 bool runQueue(formmain &window)
 {
-    TransferEngine &engine = window.queuePane().engine();
-    QEventLoop loop;
-    QObject::connect(&engine, &TransferEngine::entryEnded, &loop, [&] {
-        if (!engine.isActive())
-            loop.quit();
-    }, Qt::QueuedConnection);
-    window.queuePane().ProcessTransfer();
-    if (engine.isActive())
-        loop.exec();
+    runWindowQueue(window);
     return window.queuePane().queue().count() == 0;
 }
 
