@@ -49,7 +49,8 @@ private slots:
         QVERIFY(f->prompter->shown[0].text.contains("SHA256:"));
         QVERIFY(!f->logText().contains(server->password()));
         QVERIFY(f->logText().contains("Command: USERAUTH password"));
-        QVERIFY(f->commands("PWD").isEmpty() && f->commands("SYST").isEmpty()); // nothing FTP is claimed
+        // Nothing FTP is claimed: no command, and no reply to one (a current folder asked of nobody).
+        QVERIFY(f->commands("PWD").isEmpty() && f->commands("SYST").isEmpty() && !f->logText().contains("\n257 "));
         QCOMPARE(f->remoteNames(), QStringList({"tree", "notes.txt", "pic.png"}));
         QVERIFY(f->window->padlock()->toolTip().contains("Host key: ssh-ed25519 SHA256:"));
 
