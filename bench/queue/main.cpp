@@ -6,9 +6,11 @@
 // memory from before the tree was queued to after it moved, over the files queued.
 // VESTRIGAL_BENCH_BLOCK sets another block size for both ways; VESTRIGAL_BENCH_SIMULTANEOUS another
 // number of simultaneous transfers; VESTRIGAL_BENCH_KEEP_LOG=0 turns keep log off;
-// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it. VESTRIGAL_BENCH_RESUME=1 only
-// downloads REMOTE_FILE into LOCAL_DIR/down.bin from a server that cuts it, queueing it again while
-// it is not whole, and prints "resume_ratio attempts": the bytes all attempts moved over the size.
+// VESTRIGAL_BENCH_QUEUE_ONLY=1 queues the tree without moving it; VESTRIGAL_BENCH_SERVER_CORE=N adds a
+// sixth field, the seconds core N (the server's, which nothing else uses) was busy while the tree
+// moved. VESTRIGAL_BENCH_RESUME=1 only downloads REMOTE_FILE into LOCAL_DIR/down.bin from a server
+// that cuts it, queueing it again while it is not whole, and prints "resume_ratio attempts": the
+// bytes all attempts moved over the size.
 //
 // bench_queue HOST PORT USER PASSWORD REMOTE_FILE TREE LOCAL_DIR [UPLOAD]
 #include "../RunQueue.h"
@@ -25,6 +27,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -39,6 +42,27 @@ double peakRssMiB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The seconds the given core has been busy since boot (user, nice, system, irq and softirq time), from
+// /proc/stat; -1 when it cannot be read.
+double coreBusySeconds(int core)
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (core < 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray name = "cpu" + QByteArray::number(core) + ' ';
+    for (QByteArray line = stat.readLine(); !line.isEmpty(); line = stat.readLine()) {
+        if (!line.startsWith(name))
+            continue;
+        const QList<QByteArray> ticks = line.simplified().split(' ');
+        if (ticks.size() < 8)
+            return -1;
+        const long long busy = ticks[1].toLongLong() + ticks[2].toLongLong() + ticks[3].toLongLong() +
+                               ticks[6].toLongLong() + ticks[7].toLongLong();
+        return double(busy) / double(sysconf(_SC_CLK_TCK));
+    }
+    return -1;
 }
 
 double cpuSeconds()
@@ -171,6 +195,10 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     const double treeCpu = cpuSeconds();
+    bool named = false;
+    int serverCore = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_SERVER_CORE", &named);
+    serverCore = named ? serverCore : -1;
+    const double serverBusy = coreBusySeconds(serverCore);
     const bool queueOnly = qEnvironmentVariableIntValue("VESTRIGAL_BENCH_QUEUE_ONLY") > 0;
     state.queueRunning = !queueOnly; // a paused queue only gathers: the files stay where they are
     const QString tree = QLatin1Char('/') + args[6] + QLatin1Char('/');
@@ -182,11 +210,14 @@ int main(int argc, char *argv[])
     if (!queueOnly)
         runQueue(window, "tree transfers");
     const double treeSeconds = double(clock.nsecsElapsed()) / 1e9;
+    const double serverSeconds = serverBusy < 0 ? 0 : coreBusySeconds(serverCore) - serverBusy;
     const double entryKiB = files > 0 ? (peakRssMiB() - rssBeforeTree) * 1024.0 / files : 0;
-    std::fprintf(stderr, "tree: %d files queued in %.3f s; %.2f KiB each; %d messages; client CPU %.3f s in all\n", files,
-                 queued, entryKiB, int(prompter->shown.size()), cpuSeconds() - treeCpu);
+    std::fprintf(stderr,
+                 "tree: %d files queued in %.3f s; %.2f KiB each; %d messages; client CPU %.3f s in all; server core "
+                 "busy %.2f s\n",
+                 files, queued, entryKiB, int(prompter->shown.size()), cpuSeconds() - treeCpu, serverSeconds);
     if (!prompter->shown.isEmpty() || (!queueOnly && window.queuePane().queue().count() != 0))
         return 1;
-    std::printf("%.4f %.4f %.4f %.1f %.3f\n", down, up, treeSeconds, peakRssMiB(), entryKiB);
+    std::printf("%.4f %.4f %.4f %.1f %.3f %.2f\n", down, up, treeSeconds, peakRssMiB(), entryKiB, serverSeconds);
     return 0;
 }

@@ -3,7 +3,9 @@
 # default settings, curl doing the same transfers in the same run; and a tree of 1,000 files in
 # 100 folders downloaded through the queue (a process of its own, next to lftp's run), against
 # lftp's mirror of the same tree, and that tree
-# again with 4 simultaneous transfers against lftp's mirror --parallel=4. Once, after the runs, a
+# again with 4 simultaneous transfers against lftp's mirror --parallel=4; with the tree, the busy time
+# of the server's core while ours moved, over lftp's time (no client work could take the tree's ratio
+# below it). Once, after the runs, a
 # tree of 20,000 files in 20 folders is queued without moving it: the growth of the peak memory per
 # entry queued; and a download the server cuts at half, queued again and resumed: the bytes moved
 # over the file's size. The server is
@@ -104,7 +106,8 @@ ours_up() {
 # transfer connections log in within the time, as lftp's does).
 ours_tree() {
   local tree_rss
-  read -r _ _ tree tree_rss _ < <(QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
+  read -r _ _ tree tree_rss _ tree_server _ < <(VESTRIGAL_BENCH_SERVER_CORE="$PIN_SERVER_CORE" \
+    QT_QPA_PLATFORM=offscreen "${CLIENT_PIN[@]}" \
     "$BUILD/bench/queue/bench_queue" 127.0.0.1 "$port" "$BENCH_USER" "$BENCH_PASSWORD" - tree "$work/local")
   diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
   rm -rf "$work/local/tree"
@@ -117,18 +120,30 @@ ours_parallel() {
   diff -r "$work/root/tree" "$work/local/tree" >/dev/null || { echo "queue: tree differs" >&2; exit 1; }
   rm -rf "$work/local/tree"
 }
-# mirror VAR [OPTIONS]: the tree with lftp's mirror; its seconds in VAR.
+# The seconds the server's core has been busy since boot (user, nice, system, irq, softirq); 0 when
+# the server has no core of its own.
+server_busy() {
+  if [ -z "$PIN_SERVER_CORE" ]; then echo 0; return; fi
+  awk -v cpu="cpu$PIN_SERVER_CORE" -v hz="$(getconf CLK_TCK)" '$1 == cpu {print ($2 + $3 + $4 + $7 + $8) / hz}' /proc/stat
+}
+# mirror VAR [OPTIONS]: the tree with lftp's mirror; its seconds in VAR, the seconds the server's
+# core was busy meanwhile in lftp_server.
 mirror_into() {
-  local var="$1" start
+  local var="$1" start busy
   shift
+  busy="$(server_busy)"
   start="$(date +%s.%N)"
   "${CLIENT_PIN[@]}" lftp -c "set ftp:passive-mode on; open -u $BENCH_USER,$BENCH_PASSWORD -p $port 127.0.0.1; mirror $* /tree $work/local/lftp" >/dev/null
   printf -v "$var" '%s' "$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')"
+  lftp_server="$(awk -v a="$busy" -v b="$(server_busy)" 'BEGIN {print b - a}')"
   diff -r "$work/root/tree" "$work/local/lftp" >/dev/null || { echo "queue: lftp's tree differs" >&2; exit 1; }
   rm -rf "$work/local/lftp"
 }
-lftp_s="" lftp4_s=""
-mirror() { mirror_into lftp_s; }
+lftp_s="" lftp4_s="" lftp_server=0 lftp1_server=0
+mirror() {
+  mirror_into lftp_s
+  lftp1_server="$lftp_server"
+}
 mirror_parallel() { mirror_into lftp4_s --parallel=4; }
 
 # One round of each first, not timed: the first pays for memory the machine must find for the
@@ -147,12 +162,16 @@ for run in $(seq "$RUNS"); do
     mirror_parallel; ours_parallel; ours_tree; mirror; ours_up; curl_up; ours_down; curl_down
   fi
   echo "run $run: ours down $down up $up tree $tree tree at 4 $tree4 s, rss $rss MiB;" \
-    "curl down $curl_down_s up $curl_up_s s; lftp $lftp_s at 4 $lftp4_s s" >&2
+    "curl down $curl_down_s up $curl_up_s s; lftp $lftp_s at 4 $lftp4_s s;" \
+    "server core busy during our tree $tree_server s, during lftp's $lftp1_server s" >&2
   # Ratios of speeds for the transfers (higher is better), of times for the tree (lower is better).
+  # The server's busy time for our tree over lftp's time: the least the tree's ratio could be with
+  # the work the server does for it, had the client cost nothing.
   awk -v d="$down" -v u="$up" -v t="$tree" -v r="$rss" -v cd="$curl_down_s" -v cu="$curl_up_s" -v l="$lftp_s" \
-    -v t4="$tree4" -v l4="$lftp4_s" 'BEGIN {printf "%.6f %.6f %.6f %s %.6f\n", cd / d, cu / u, t / l, r, t4 / l4}' \
-    >>"$work/results"
-  awk -v run="$run" '{printf "run %d ratios: download %.2f, upload %.2f, tree %.2f, tree at 4 %.2f\n", run, $1, $2, $3, $5}' \
+    -v t4="$tree4" -v l4="$lftp4_s" -v ts="$tree_server" \
+    'BEGIN {printf "%.6f %.6f %.6f %s %.6f %.6f\n", cd / d, cu / u, t / l, r, t4 / l4, ts / l}' >>"$work/results"
+  awk -v run="$run" '{printf "run %d ratios: download %.2f, upload %.2f, tree %.2f (server bound %.2f), tree at 4 %.2f\n",
+    run, $1, $2, $3, $6, $5}' \
     <(tail -1 "$work/results") >&2
 done
 
@@ -176,5 +195,7 @@ printf 'queue_upload_vs_curl_min %.2f ratio\n' "$(cut -d' ' -f2 "$work/results" 
 printf 'queue_peak_rss_MiB %s MiB\n' "$(cut -d' ' -f4 "$work/results" | sort -g | tail -1)"
 printf 'queue_tree_1000_vs_lftp %.2f ratio\n' "$(cut -d' ' -f3 "$work/results" | median)"
 printf 'queue_tree_1000_vs_lftp_parallel %.2f ratio\n' "$(cut -d' ' -f5 "$work/results" | median)"
+[ -z "$PIN_SERVER_CORE" ] ||
+  printf 'queue_tree_1000_server_bound %.2f ratio\n' "$(cut -d' ' -f6 "$work/results" | median)"
 printf 'queue_%dk_entry_KiB %.2f KiB\n' "$((ENTRIES / 1000))" "$entry_kib"
 printf 'resume_bytes_ratio %.3f ratio\n' "$resume_ratio"
